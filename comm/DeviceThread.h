@@ -1,0 +1,88 @@
+#pragma once
+
+#include "OnlineDevice.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QSerialPortInfo>
+#include <QThread>
+#include <atomic>
+
+class QSerialPort;
+class QTimer;
+
+// The communication worker. The object moves itself to the thread it starts, so its port, its
+// main timer, every tick and every slot run there: a tick blocks only this thread while it waits
+// for a reply, ticks never overlap, and requests (queued slot calls) are served between ticks.
+// Windows talk to it through signal connections (queued across the threads) or through the
+// thread-safe request methods below; results leave it as signals only.
+class DeviceThread : public QThread
+{
+    Q_OBJECT
+public:
+    explicit DeviceThread(QObject *ignored = nullptr);
+    ~DeviceThread() override;
+
+    // Thread-safe requests; each posts to the worker thread and is served by the next tick.
+    // A request posted while an earlier one of its kind is pending overwrites its arguments.
+    void requestScan();
+    void requestOrdinaryRead(quint8 deviceId);
+    void requestOrdinaryWrite(quint8 deviceId, int type, int dataType, int data1, float data2);
+    void requestAdminRead(quint8 deviceId);
+    void requestAdminWrite(quint8 deviceId, int type, int dataType, int data1, float data2);
+    void requestSetpoint(quint8 deviceId, int kind, float value);
+
+    // Ends the thread in order: the running tick stops after its current exchange, the port is
+    // closed on the worker thread, and the call returns when the thread has finished.
+    void shutdown();
+
+    // A copy of the device list, taken on the worker thread (blocks the caller until the worker
+    // is between ticks). Not to be called from the worker thread itself.
+    QList<OnlineDevice> devicesSnapshot();
+
+    // The request/response primitives; they run on the worker thread only.
+    bool waitForReply(int expectedBytes, int timeoutMs, QByteArray &out);
+    bool readRegisters(quint8 address, quint16 reg, QByteArray &out);
+    bool writeRegister(quint8 address, quint16 reg, int value);
+    bool writeFloatRegister(quint8 address, quint16 reg, float value);
+
+signals:
+    void refreshDeviceMode(int deviceId, int mode);
+    void deviceconnectStatus(int deviceId, bool connect);
+    void sig_count_loss(int type, float result);
+    void sig_param_result(int type, int deviceId, QByteArray result);
+    void sig_show_Admin_param_result(int type, int deviceId, QByteArray result);
+    void sig_CommParam(int type, int result);
+    void sig_CheckDevice(QByteArray data);
+    void sig_refreshSerCombox(QList<QSerialPortInfo> ports);
+    void signal_ser_status(int status);
+    void sig_showCurResult(int type, int deviceId, QByteArray result);
+    void sendFreshDeviceInformation(int type, int deviceId, QByteArray result);
+    void sig_modifyAdminStatus(bool sucess, int adress);
+    void sig_modifyParamStatus(bool sucess, int adress);
+
+public slots:
+    // Every slot may be called from any thread: called off the worker thread it re-posts itself.
+    void slot_openSer(int type, QString name, int baudRate);
+    void slot_refresdhSer();
+    void setCommParam(int type, int result);
+    void slot_getCommara(int type);
+    void startMainTimer(int interval);
+    void slot_checkDevices(QList<quint8> devices);
+    void slot_onlineDevice(int online_type, int deviceId);
+    void slot_showFlowResult(int type, int deviceId);
+    void slot_responseShowMode(uchar deviceId);
+    void slot_clearLoss();
+    void slot_excuteStep(uchar deviceId, float data);
+    void slot_startStep(bool isStep);
+
+protected:
+    void run() override;
+
+private slots:
+    void onMainTimer();
+
+private:
+    // ... implementation members (see DeviceThread.cpp)
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QMetaType>
+#include <QtGlobal>
+
+// The worker's record of one known controller: which quantities it polls and its loss counters.
+struct OnlineDevice
+{
+    quint8 id = 0;
+    bool cur = false;   // instantaneous flow, reading type 1
+    bool cum = false;   // cumulative flow, reading type 2
+    bool temp = false;  // temperature, reading type 3
+    bool press = false; // pressure, reading type 4
+    int lossCount = 0;  // failed queries in the current loss window
+    int queryCount = 0; // queries in the current loss window
+    int totalLoss = 0;
+    int totalQuery = 0;
+    double stepValue = 0; // staged setpoint waiting to be written
+    bool stepPending = false;
+
+    bool polled() const { return cur || cum || temp || press; }
+};
+Q_DECLARE_METATYPE(OnlineDevice)
