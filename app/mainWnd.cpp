@@ -1,0 +1,456 @@
+#include "mainWnd.h"
+#include "ui_mainWnd.h"
+
+#include "DeviceLine.h"
+#include "DeviceThread.h"
+#include "FileDialogSeam.h"
+#include "MessageBoxSeam.h"
+#include "PlotWidget.h"
+#include "ScanReply.h"
+#include "SerialPort.h"
+#include "deviceWindow.h"
+#include "loginWnd.h"
+#include "lossWidget.h"
+#include "messageHandler.h"
+#include "qDebugWidget.h"
+#include "saveFileSetWidget.h"
+#include "setAdminParam.h"
+#include "setDeviceParamWin.h"
+#include "setSerialport.h"
+#include "stageControlWidget.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QUrl>
+
+namespace {
+constexpr Qt::WindowFlags kToolWindowFlags = Qt::WindowFlags(0x08004001);
+constexpr int kChartPages = 15;
+constexpr int kStageItems = 4;
+const char *const kNotice = "提示";
+} // namespace
+
+mainWnd::mainWnd(QWidget *parent) : QMainWindow(parent), ui(new Ui::mainWnd)
+{
+    if (objectName().isEmpty())
+        setObjectName(QStringLiteral("mainWnd"));
+    ui->setupUi(this);
+    createPages();
+    setCentralWidget(ui->tabWidget);
+
+    serialPort = SerialPort::instance();
+    createWindows();
+    createMenus();
+    createChartPages();
+    connectWiring();
+    startWorker();
+    ui->tabWidget->setCurrentIndex(0);
+    qInstallMessageHandler(messageHandler);
+}
+
+mainWnd::~mainWnd()
+{
+    // The worker runs on its own thread: stop it (closing the port there) before anything it
+    // signals to is destroyed.
+    deviceThread->shutdown();
+    delete deviceThread;
+    delete ui;
+}
+
+void mainWnd::createPages()
+{
+    m_devicePage = new deviceWindow;
+    m_devicePage->setObjectName(QStringLiteral("tab_3"));
+    m_stagePage = new stageControlWidget;
+    m_stagePage->setObjectName(QStringLiteral("tab_4"));
+    m_historyPage = new PlotWidget(nullptr, 0);
+    m_historyPage->setObjectName(QStringLiteral("tab_5"));
+    ui->tabWidget->addTab(m_devicePage, QStringLiteral("设备管理"));
+    ui->tabWidget->addTab(m_stagePage, QStringLiteral("分阶流量"));
+    ui->tabWidget->addTab(m_historyPage, QStringLiteral("历史数据"));
+    ui->tabWidget->setCurrentIndex(1);
+}
+
+void mainWnd::createWindows()
+{
+    saveWnd = new saveFileSetWidget(this);
+    saveWnd->hide();
+    ordParamWnd = new setDeviceParamWin(this);
+    ordParamWnd->hide();
+    serialWnd = new setSerialport(this);
+    serialWnd->hide();
+    deviceThread = new DeviceThread(serialPort);
+    lossWnd = new lossWidget(this);
+    lossWnd->hide();
+    adminParamWnd = new setAdminParam(this);
+    adminParamWnd->hide();
+    developLoginWnd = new loginWnd(this, true);
+    developLoginWnd->hide();
+    adminLoginWnd = new loginWnd(this, false);
+    adminLoginWnd->hide();
+    debugWnd = new qDebugWidget;
+    debugWnd->hide();
+}
+
+void mainWnd::createMenus()
+{
+    QFont menuFont = menuBar()->font();
+    menuFont.setPointSize(10);
+    menuBar()->setFont(menuFont);
+
+    menuComm = menuBar()->addMenu(QStringLiteral("通信设置(未连接）(C)"));
+    connect(menuComm, &QMenu::aboutToShow, this, &mainWnd::set485);
+
+    QMenu *devices = menuBar()->addMenu(QStringLiteral("设备管理(D)"));
+    auto *checkDevice = new QAction(QStringLiteral("查询设备"), this);
+    auto *lossStatistics = new QAction(QStringLiteral("丢包统计"), this);
+    devices->addAction(checkDevice);
+    devices->addAction(lossStatistics);
+    connect(checkDevice, &QAction::triggered, this, &mainWnd::action_checkDevice);
+    connect(lossStatistics, &QAction::triggered, this, &mainWnd::loss_Statistics);
+
+    QMenu *files = menuBar()->addMenu(QStringLiteral("文件(F)"));
+    actionOpenFile = new QAction(QStringLiteral("打开文件"), this);
+    auto *saveFile = new QAction(QStringLiteral("保存文件"), this);
+    files->addAction(actionOpenFile);
+    files->addAction(saveFile);
+    connect(saveFile, &QAction::triggered, this, &mainWnd::savePlotFile);
+
+    QMenu *params = menuBar()->addMenu(QStringLiteral("设备参数设置(P)"));
+    auto *ordinary = new QAction(QStringLiteral("普通参数设置"), this);
+    auto *advanced = new QAction(QStringLiteral("高级参数设置"), this);
+    params->addAction(ordinary);
+    params->addAction(advanced);
+    connect(ordinary, &QAction::triggered, this, &mainWnd::setOrdParam);
+    connect(advanced, &QAction::triggered, this, &mainWnd::setAdmin);
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("帮助（H）"));
+    auto *version = new QAction(QStringLiteral("软件版本号"), this);
+    auto *manual = new QAction(QStringLiteral("软件说明书"), this);
+    actionDevelop = new QAction(QStringLiteral("开发者模式"), this);
+    help->addAction(version);
+    help->addAction(manual);
+    help->addAction(actionDevelop);
+    connect(version, &QAction::triggered, this, &mainWnd::showVersion);
+    connect(manual, &QAction::triggered, this, &mainWnd::openinstructionsFile);
+}
+
+void mainWnd::createChartPages()
+{
+    devicePlots.reserve(kChartPages);
+    for (int address = 1; address <= kChartPages; ++address) {
+        auto *page = new PlotWidget(this, 0);
+        devicePlots.append(page);
+        ui->tabWidget->addTab(page, QStringLiteral("设备") + QString::number(address));
+    }
+}
+
+// The connections run in a fixed order; several signals have more than one receiver and Qt calls
+// receivers of one thread in connection order.
+void mainWnd::connectWiring()
+{
+    DeviceThread *worker = deviceThread;
+    deviceWindow *page = m_devicePage;
+    connect(actionOpenFile, &QAction::triggered, this, &mainWnd::openPlotFile);                    // 1
+    connect(this, &mainWnd::refreshSer, worker, &DeviceThread::slot_refresdhSer);                  // 2
+    connect(worker, &DeviceThread::sig_refreshSerCombox, serialWnd, &setSerialport::slot_refreshSerCombox);
+    connect(serialWnd, &setSerialport::sig_openSer, worker, &DeviceThread::slot_openSer);          // 4
+    connect(worker, &DeviceThread::signal_ser_status, serialWnd, &setSerialport::slot_ser_status); // 5
+    connect(worker, &DeviceThread::signal_ser_status, this, &mainWnd::updateSerStatus);            // 6
+    connect(worker, &DeviceThread::sig_CheckDevice, this, &mainWnd::slot_CheckDevice);             // 7
+    connect(this, &mainWnd::clearCombox, ordParamWnd, &setDeviceParamWin::clearCombox);            // 8
+    connect(this, &mainWnd::clearCombox, adminParamWnd, &setAdminParam::clearCombox);              // 9
+    connect(this, &mainWnd::isBeenFindDevice, adminParamWnd, &setAdminParam::slot_isBeenFindDevice);
+    connect(this, &mainWnd::isBeenFindDevice, ordParamWnd, &setDeviceParamWin::slot_isBeenFindDevice);
+    connect(this, &mainWnd::sendDeviceCount, this, &mainWnd::receiveDevicesCount);                 // 12
+    connect(this, &mainWnd::sendDeviceCount, saveWnd, &saveFileSetWidget::updateDeviceList);       // 13
+    connect(this, &mainWnd::sendDeviceCount, this, &mainWnd::slot_receiveStageWidget);             // 14
+    connect(this, &mainWnd::sendDeviceCount, worker, &DeviceThread::slot_checkDevices);            // 15
+    connect(page, &deviceWindow::sig_onlineDevice, worker, &DeviceThread::slot_onlineDevice);      // 16
+    connect(worker, &DeviceThread::refreshDeviceMode, this, &mainWnd::slot_refreshDeviceMode);     // 17
+    connect(worker, &DeviceThread::deviceconnectStatus, this, &mainWnd::slot_deviceISconnectd);    // 18
+    connect(m_stagePage, &stageControlWidget::sig_stratStep, worker, &DeviceThread::slot_startStep);
+    connect(worker, &DeviceThread::sig_showCurResult, this, &mainWnd::showDeviceCum);              // 20
+    connect(page, &deviceWindow::request_show_cumSet, worker, &DeviceThread::slot_showFlowResult); // 21
+    connect(this, &mainWnd::showsCurCumset, page, &deviceWindow::slot_showFlowSetValue);           // 22
+    connect(page, &deviceWindow::requestShowMode, worker, &DeviceThread::slot_responseShowMode);   // 23
+    connect(this, &mainWnd::clearMessge, adminLoginWnd, &loginWnd::slot_clearMessage);             // 24
+    connect(this, &mainWnd::clearMessge, developLoginWnd, &loginWnd::slot_clearMessage);           // 25
+    connect(lossWnd, &lossWidget::sig_clearloss, worker, &DeviceThread::slot_clearLoss);           // 26
+    connect(worker, &DeviceThread::sig_modifyAdminStatus, adminParamWnd, &setAdminParam::slot_modifyStatus);
+    connect(worker, &DeviceThread::sig_modifyParamStatus, ordParamWnd, &setDeviceParamWin::slot_modifyStatus);
+    connect(debugWnd, &qDebugWidget::sig_closeDebug, this, &mainWnd::slot_closeDebug);             // 29
+    connect(this, &mainWnd::sig_refresdDevicedSta, page, &deviceWindow::refreshDeviceStatus);      // 30
+    connect(worker, &DeviceThread::sendFreshDeviceInformation, this, &mainWnd::refreshDeiceInforMation);
+    connect(worker, &DeviceThread::sendFreshDeviceInformation, this, &mainWnd::feedDeviceChart);   // 32
+    connect(page, &deviceWindow::sig_sendBaseParam, this, &mainWnd::requestSetpointWrite);         // 33
+    connect(ordParamWnd, &setDeviceParamWin::sigshowDeviceParam, this, &mainWnd::slots_showDeviceParam);
+    connect(worker, &DeviceThread::sig_param_result, ordParamWnd, &setDeviceParamWin::slot_param_result);
+    connect(ordParamWnd, &setDeviceParamWin::sig_modifyDeviceParam, this, &mainWnd::slot_modifyDeviceParam);
+    connect(adminLoginWnd, &loginWnd::requestLogin, this, &mainWnd::resoponseLogWnd);              // 37
+    connect(actionDevelop, &QAction::triggered, this, &mainWnd::showDevelopAction);                // 38
+    connect(developLoginWnd, &loginWnd::requestDevp, this, &mainWnd::responseDevpWnd);             // 39
+    connect(adminParamWnd, &setAdminParam::sigshowAdminParam, this, &mainWnd::slot_showAdmin);     // 40
+    connect(adminParamWnd, &setAdminParam::sig_modifyAdminParam, this, &mainWnd::slot_modifyAdminParam);
+    connect(worker, &DeviceThread::sig_show_Admin_param_result, adminParamWnd, &setAdminParam::slot_param_result);
+    connect(page, &deviceWindow::sig_setFlow, this, &mainWnd::logFlowSet);                         // 43
+    connect(worker, &DeviceThread::sig_count_loss, lossWnd, &lossWidget::receiveLoss);             // 44
+    connect(m_stagePage, &stageControlWidget::sig_excuteStep, worker, &DeviceThread::slot_excuteStep);
+    connect(lossWnd, &lossWidget::commSet, worker, &DeviceThread::setCommParam);                   // 46
+    connect(lossWnd, &lossWidget::getCommSet, worker, &DeviceThread::slot_getCommara);             // 47
+    connect(worker, &DeviceThread::sig_CommParam, lossWnd, &lossWidget::receiveCommSet);           // 48
+    connect(saveWnd, &saveFileSetWidget::sig_savePlotFile, this, &mainWnd::startChartSave);        // 49
+}
+
+void mainWnd::startWorker()
+{
+    if (deviceThread->isRunning())
+        return;
+    serialPort->moveToThread(deviceThread);
+    deviceThread->start(QThread::InheritPriority);
+    deviceThread->startMainTimer(1000);
+}
+
+void mainWnd::openWindow(QWidget *window, const QString &title)
+{
+    window->setWindowFlags(window->windowFlags() | Qt::Window);
+    window->show();
+    window->setWindowTitle(title);
+}
+
+void mainWnd::set485()
+{
+    openWindow(serialWnd, QStringLiteral("串口通信参数设置"));
+    emit refreshSer();
+}
+
+void mainWnd::savePlotFile()
+{
+    openWindow(saveWnd, QStringLiteral("保存设置"));
+}
+
+void mainWnd::setOrdParam()
+{
+    ordParamWnd->setWindowFlags(kToolWindowFlags);
+    openWindow(ordParamWnd, QStringLiteral("普通参数设置"));
+}
+
+void mainWnd::setAdmin()
+{
+    openWindow(adminLoginWnd, QStringLiteral("请登录"));
+}
+
+void mainWnd::showDevelopAction()
+{
+    openWindow(developLoginWnd, QStringLiteral("请登录"));
+}
+
+void mainWnd::loss_Statistics()
+{
+    openWindow(lossWnd, QStringLiteral("丢包统计"));
+}
+
+void mainWnd::showVersion()
+{
+    MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("当前版本号为V2.0.0"));
+}
+
+void mainWnd::openinstructionsFile()
+{
+    const QString manual = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("QUORIXV1.0.pdf"));
+    if (QFileInfo::exists(manual)) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(manual));
+        return;
+    }
+    MessageBoxSeam::warning(this, QStringLiteral("错误提示"), QStringLiteral("说明书文件不存在，请检查文件路径"));
+}
+
+void mainWnd::openPlotFile()
+{
+    // Drawing a saved data file belongs to the history page; until it exists nothing is opened.
+}
+
+void mainWnd::action_checkDevice()
+{
+    deviceThread->requestScan();
+}
+
+void mainWnd::updateSerStatus(int type)
+{
+    if (type == 1)
+        menuComm->setTitle(QStringLiteral("通信设置(已连接)"));
+    else if (type == 2 || type == 3)
+        menuComm->setTitle(QStringLiteral("通信设置(未连接)"));
+}
+
+void mainWnd::slot_CheckDevice(QByteArray datas)
+{
+    for (DeviceLine *row : m_devicePage->rows)
+        row->resetRow();
+    qDebug() << "查询设备接收的报文是" << datas.toHex() << "\n";
+    if (datas.isEmpty()) {
+        MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("没有查询到设备"));
+        return;
+    }
+    const QList<quint8> found = addressesInScanReply(datas);
+    foundIds = QSet<quint8>(found.begin(), found.end());
+    deviceIds = found;
+    qDebug() << "找到的设备是:";
+    emit clearCombox();
+    for (quint8 address : qAsConst(deviceIds)) {
+        qDebug() << QString::number(address, 16).toUpper();
+        emit isBeenFindDevice(address);
+    }
+    emit sendDeviceCount(deviceIds);
+}
+
+void mainWnd::receiveDevicesCount(QList<quint8> devices)
+{
+    if (devices.isEmpty()) {
+        MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("没有查询到设备"));
+        return;
+    }
+    QString report;
+    for (int k = 0; k < devices.size(); ++k) {
+        if (k < m_devicePage->rows.size())
+            m_devicePage->rows[k]->setDeviceId(QString::number(devices[k]));
+        report += QString::number(devices[k]) + QLatin1Char(',');
+    }
+    MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("查询设备完成，查询到的设备为:") + report);
+}
+
+void mainWnd::slot_receiveStageWidget(QList<quint8> devices)
+{
+    const int count = qMin(devices.size(), kStageItems);
+    for (int k = 0; k < count; ++k)
+        m_stagePage->setItemDeviceId(k, QString::number(devices[k]));
+}
+
+DeviceLine *mainWnd::rowOf(quint8 deviceId) const
+{
+    const int k = deviceIds.indexOf(deviceId);
+    if (k < 0 || k >= m_devicePage->rows.size())
+        return nullptr;
+    return m_devicePage->rows[k];
+}
+
+void mainWnd::slot_refreshDeviceMode(uchar deviceId, int mode)
+{
+    if (mode != 0 && mode != 1)
+        return;
+    if (DeviceLine *row = rowOf(deviceId))
+        row->showDeviceMode(mode);
+    const int first = mode == 0 ? 1 : 2;
+    emit showsCurCumset(first, deviceId);
+    emit showsCurCumset(3 - first, deviceId);
+}
+
+void mainWnd::slot_deviceISconnectd(uchar deviceId, bool isconnect)
+{
+    if (!isconnect) {
+        MessageBoxSeam::information(this, QString::fromUtf8(kNotice),
+                                    QStringLiteral("设备:") + QString::number(deviceId) + QStringLiteral("掉线"));
+    }
+    emit sig_refresdDevicedSta(deviceId, isconnect);
+}
+
+void mainWnd::showDeviceCum(int type, uchar deviceId, QByteArray result)
+{
+    qDebug() << "现在模式的流量值是报文" << result.toHex();
+    const float value = bytes_to_float(result, 3);
+    qDebug() << "f_result" << value << "\n";
+    if (DeviceLine *row = rowOf(deviceId))
+        row->showSetpoint(type, value);
+}
+
+void mainWnd::refreshDeiceInforMation(int type, uchar deviceId, QByteArray result)
+{
+    const float value = bytes_to_float(result, 3);
+    if (DeviceLine *row = rowOf(deviceId))
+        row->showReading(type, value);
+}
+
+void mainWnd::feedDeviceChart(int type, int deviceId, QByteArray result)
+{
+    if (deviceId < 1 || deviceId > kChartPages)
+        return;
+    devicePlots[deviceId - 1]->addSample(type, deviceId, bytes_to_float(result, 3));
+}
+
+void mainWnd::requestSetpointWrite(uchar deviceId, int type, float value)
+{
+    qDebug() << "开始修改瞬时流量" << "\n";
+    deviceThread->requestSetpoint(deviceId, type, value);
+}
+
+void mainWnd::slots_showDeviceParam(uchar deviceId)
+{
+    qDebug() << "打开设备" << deviceId << "的参数";
+    deviceThread->requestOrdinaryRead(deviceId);
+}
+
+void mainWnd::slot_modifyDeviceParam(uchar deviceId, int type, int data_type, int data1, float data2)
+{
+    qDebug() << "管理员修改的type是" << type << ",数据是" << data1;
+    deviceThread->requestOrdinaryWrite(deviceId, type, data_type, data1, data2);
+}
+
+void mainWnd::slot_showAdmin(uchar deviceId)
+{
+    deviceThread->requestAdminRead(deviceId);
+}
+
+void mainWnd::slot_modifyAdminParam(uchar deviceId, int type, int data_type, int data1, float data2)
+{
+    deviceThread->requestAdminWrite(deviceId, type, data_type, data1, data2);
+}
+
+void mainWnd::logFlowSet(int type, float)
+{
+    if (type == 1)
+        qDebug() << "设置瞬时流量";
+    else if (type == 2)
+        qDebug() << "设置累计流量";
+}
+
+void mainWnd::startChartSave(int deviceId, QDateTime startTime, int duartion, bool save_cur, bool save_cum,
+                             bool save_temp, bool save_press, QString fileName)
+{
+    if (deviceId < 1 || deviceId > kChartPages)
+        return;
+    devicePlots[deviceId - 1]->scheduleSave(startTime, duartion, save_cur, save_cum, save_temp, save_press,
+                                            fileName);
+}
+
+void mainWnd::resoponseLogWnd(bool invalid)
+{
+    if (!invalid) {
+        MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("密码错误"));
+        return;
+    }
+    adminParamWnd->setWindowFlags(kToolWindowFlags);
+    adminParamWnd->show();
+    adminParamWnd->setWindowTitle(QStringLiteral("高级参数修改"));
+    adminLoginWnd->hide();
+    emit clearMessge();
+}
+
+void mainWnd::responseDevpWnd(bool invalid)
+{
+    if (!invalid) {
+        MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("密码错误"));
+        return;
+    }
+    debugWnd->show();
+    emit clearMessge();
+}
+
+void mainWnd::slot_closeDebug()
+{
+    debugWnd->hide();
+}

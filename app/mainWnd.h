@@ -1,0 +1,124 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QMainWindow>
+#include <QSet>
+#include <QVector>
+
+class DeviceLine;
+class DeviceThread;
+class PlotWidget;
+class QAction;
+class QMenu;
+class SerialPort;
+class deviceWindow;
+class loginWnd;
+class lossWidget;
+class qDebugWidget;
+class saveFileSetWidget;
+class setAdminParam;
+class setDeviceParamWin;
+class setSerialport;
+class stageControlWidget;
+
+namespace Ui {
+class mainWnd;
+}
+
+// The main window: owns the pages, the secondary windows and the communication worker, wires them
+// together and routes scan results, readings and requests between them.
+class mainWnd : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit mainWnd(QWidget *parent = nullptr);
+    ~mainWnd() override;
+
+    // Read-only access for tests and for the pages' own issues.
+    deviceWindow *devicePage() const { return m_devicePage; }
+    stageControlWidget *stagePage() const { return m_stagePage; }
+    PlotWidget *historyPage() const { return m_historyPage; }
+    const QVector<PlotWidget *> &chartPages() const { return devicePlots; }
+    DeviceThread *worker() const { return deviceThread; }
+    QMenu *commMenu() const { return menuComm; }
+    QList<quint8> foundDeviceIds() const { return deviceIds; }
+
+    saveFileSetWidget *saveWnd = nullptr;
+    setDeviceParamWin *ordParamWnd = nullptr;
+    setSerialport *serialWnd = nullptr;
+    lossWidget *lossWnd = nullptr;
+    setAdminParam *adminParamWnd = nullptr;
+    loginWnd *developLoginWnd = nullptr;
+    loginWnd *adminLoginWnd = nullptr;
+    qDebugWidget *debugWnd = nullptr;
+
+signals:
+    void refreshSer();
+    void clearCombox();
+    void isBeenFindDevice(uchar device);
+    void sendDeviceCount(QList<quint8> devices);
+    void showsCurCumset(int type, uchar deviceId);
+    void sig_refresdDevicedSta(int deviceId, bool conn);
+    void clearMessge();
+
+public slots:
+    void set485();
+    void savePlotFile();
+    void setOrdParam();
+    void setAdmin();
+    void showDevelopAction();
+    void loss_Statistics();
+    void showVersion();
+    void openinstructionsFile();
+    void openPlotFile();
+
+    void action_checkDevice();
+    void updateSerStatus(int type);
+    void slot_CheckDevice(QByteArray datas);
+    void receiveDevicesCount(QList<quint8> devices);
+    void slot_receiveStageWidget(QList<quint8> devices);
+    void slot_refreshDeviceMode(uchar deviceId, int mode);
+    void slot_deviceISconnectd(uchar deviceId, bool isconnect);
+    void showDeviceCum(int type, uchar deviceId, QByteArray result);
+    void refreshDeiceInforMation(int type, uchar deviceId, QByteArray result);
+    void slots_showDeviceParam(uchar deviceId);
+    void slot_modifyDeviceParam(uchar deviceId, int type, int data_type, int data1, float data2);
+    void slot_showAdmin(uchar deviceId);
+    void slot_modifyAdminParam(uchar deviceId, int type, int data_type, int data1, float data2);
+    void resoponseLogWnd(bool invalid);
+    void responseDevpWnd(bool invalid);
+    void slot_closeDebug();
+
+public:
+    // Handlers connected by pointer (not slots).
+    void feedDeviceChart(int type, int deviceId, QByteArray result);
+    void requestSetpointWrite(uchar deviceId, int type, float value);
+    void logFlowSet(int type, float result);
+    void startChartSave(int deviceId, QDateTime startTime, int duartion, bool save_cur, bool save_cum,
+                        bool save_temp, bool save_press, QString fileName);
+
+private:
+    void createPages();
+    void createWindows();
+    void createMenus();
+    void createChartPages();
+    void connectWiring();
+    void startWorker();
+    void openWindow(QWidget *window, const QString &title);
+    DeviceLine *rowOf(quint8 deviceId) const;
+
+    Ui::mainWnd *ui;
+    deviceWindow *m_devicePage = nullptr;
+    stageControlWidget *m_stagePage = nullptr;
+    PlotWidget *m_historyPage = nullptr;
+    QVector<PlotWidget *> devicePlots;
+    SerialPort *serialPort = nullptr;
+    DeviceThread *deviceThread = nullptr;
+    QMenu *menuComm = nullptr;
+    QAction *actionOpenFile = nullptr;
+    QAction *actionDevelop = nullptr;
+    QList<quint8> deviceIds;
+    QSet<quint8> foundIds;
+};
