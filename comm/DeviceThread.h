@@ -8,6 +8,7 @@
 #include <QSerialPortInfo>
 #include <QThread>
 #include <atomic>
+#include <functional>
 
 class QSerialPort;
 class QTimer;
@@ -83,6 +84,76 @@ protected:
 private slots:
     void onMainTimer();
 
+public:
+    // Runs a job on the worker thread and returns when it has finished; the way to call the
+    // primitives above from another thread (the command-line tool and tests do). If the thread is
+    // not running the job is not run and false is returned. Not to be called from the worker thread.
+    bool runOnWorker(const std::function<void()> &job);
+
 private:
-    // ... implementation members (see DeviceThread.cpp)
+    bool onWorkerThread() const;
+    bool linkBroken() const;
+    void discardInput();
+    bool sendFrame(const QByteArray &frame, int writeTimeoutMs);
+    bool writeEchoed(quint8 address, quint16 reg, const QByteArray &frame, bool verbose);
+    int replyTimeout() const;
+
+    // The steps of one tick, in the order they are served.
+    bool stopping() const;
+    void serveScan();
+    void serveSteps();
+    void serveOrdinaryRead();
+    void serveOrdinaryWrite();
+    void serveAdminRead();
+    void serveAdminWrite();
+    void serveSetpoint();
+    void serveSetpointReadBacks();
+    void pollDevices();
+    bool pollDevice(int index);
+    void reportUsage();
+
+    void blockRead(quint8 address, const QList<quint16> &registers, bool admin);
+    bool removeDevice(quint8 address);
+    int indexOfDevice(quint8 address) const;
+
+    QSerialPort *m_serial = nullptr;
+    QTimer *m_mainTimer = nullptr;
+    int m_period = 1000;
+    int m_queryPause = 10;
+    int m_replyTimeout = 500;
+    int m_totalLosses = 0;
+    QList<OnlineDevice> online_devices;
+    QByteArray m_scanBuffer;
+    QByteArray m_scanResult;
+    QDateTime m_cycleStart;
+    QDateTime m_cycleEnd;
+
+    bool m_scanRequested = false;
+    bool m_stepRequested = false;
+    bool m_ordReadPending = false;
+    quint8 m_ordReadId = 0;
+    bool m_ordWritePending = false;
+    quint8 m_ordWriteId = 0;
+    int m_ordWriteType = 0;
+    int m_ordWriteDataType = 0;
+    int m_ordWriteData1 = 0;
+    float m_ordWriteData2 = 0;
+    bool m_adminReadPending = false;
+    bool m_adminWritePending = false;
+    quint8 m_adminId = 0;
+    int m_adminWriteType = 0;
+    int m_adminWriteDataType = 0;
+    int m_adminWriteData1 = 0;
+    float m_adminWriteData2 = 0;
+    bool m_setpointPending = false;
+    quint8 m_setpointId = 0;
+    int m_setpointKind = 0;
+    float m_setpointValue = 0;
+    int m_setpointRetries = 0; // shared by both setpoint kinds
+    bool m_showCurPending = false;
+    int m_showCurId = 0;
+    bool m_showCumPending = false;
+    int m_showCumId = 0;
+    bool m_showModePending = false;
+    quint8 m_showModeId = 0;
 };
