@@ -1,0 +1,119 @@
+#include "CustomSpimbox.h"
+#include "NumericText.h"
+#include "ui_CustomSpimbox.h"
+
+#include <QKeyEvent>
+#include <cmath>
+
+CustomSpimbox::CustomSpimbox(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::CustomSpimbox>())
+{
+    ui->setupUi(this);
+    setAttribute(Qt::WA_TranslucentBackground);
+    connect(ui->lineEdit, &QLineEdit::textChanged, this, &CustomSpimbox::adjustValue);
+    show();
+    ui->lineEdit->installEventFilter(this);
+}
+
+CustomSpimbox::~CustomSpimbox() = default;
+
+void CustomSpimbox::setValueText(const QString &text)
+{
+    ui->lineEdit->setText(text);
+}
+
+QString CustomSpimbox::valueText() const
+{
+    return ui->lineEdit->text();
+}
+
+void CustomSpimbox::setReadOnlyState(bool on)
+{
+    ui->lineEdit->setReadOnly(on);
+    readOnly = on;
+}
+
+void CustomSpimbox::clearEntryFocus()
+{
+    ui->lineEdit->clearFocus();
+}
+
+void CustomSpimbox::adjustValue(const QString &text)
+{
+    const QString stripped = NumericText::withoutLeadingZeros(text);
+    if (stripped == text)
+        return;
+    const bool wasBlocked = ui->lineEdit->blockSignals(true);
+    ui->lineEdit->setText(stripped);
+    ui->lineEdit->setCursorPosition(stripped.size());
+    ui->lineEdit->blockSignals(wasBlocked);
+}
+
+void CustomSpimbox::handleAdd()
+{
+    ui->lineEdit->setText(NumericText::stepped(ui->lineEdit->text(), +1));
+}
+
+void CustomSpimbox::handleSubtract()
+{
+    ui->lineEdit->setText(NumericText::stepped(ui->lineEdit->text(), -1));
+}
+
+void CustomSpimbox::on_pushButton_clicked()
+{
+    if (!readOnly)
+        handleAdd();
+}
+
+void CustomSpimbox::on_pushButton_2_clicked()
+{
+    if (!readOnly)
+        handleSubtract();
+}
+
+bool CustomSpimbox::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != ui->lineEdit || readOnly)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::ContextMenu:
+        return true;
+    case QEvent::Leave:
+        return commitOnLeave();
+    case QEvent::KeyPress:
+        return commitOnKey(static_cast<QKeyEvent *>(event)->key());
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+// "nan" and "inf" parse as numbers but are no setpoint a controller can take.
+bool CustomSpimbox::committedValue(float *value) const
+{
+    bool ok = false;
+    *value = ui->lineEdit->text().toFloat(&ok);
+    return ok && std::isfinite(*value);
+}
+
+bool CustomSpimbox::commitOnLeave()
+{
+    if (!ui->lineEdit->hasFocus())
+        return true;
+    float value = 0;
+    if (committedValue(&value)) {
+        ui->lineEdit->clearFocus();
+        emit setFlowValue(value);
+    }
+    return false;
+}
+
+bool CustomSpimbox::commitOnKey(int key)
+{
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return false;
+    float value = 0;
+    if (committedValue(&value)) {
+        emit setFlowValue(value);
+        ui->lineEdit->clearFocus();
+    }
+    return true;
+}

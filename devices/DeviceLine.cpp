@@ -1,0 +1,359 @@
+#include "DeviceLine.h"
+#include "Console.h"
+#include "CustomSpimbox.h"
+#include "myButton.h"
+#include "ui_DeviceLine.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kWhite = QStringLiteral("QPushButton { background-color: white;border: none;  }");
+const QString kRed = QStringLiteral("QPushButton { background-color: red;border: none;  }");
+const QString kGreen = QStringLiteral("QPushButton { background-color: green;border: none;  }");
+// The first way online is written without the blank after the colon.
+const QString kGreenFirst = QStringLiteral("QPushButton { background-color:green;border: none;  }");
+const QString kIdStyle = QStringLiteral("QPushButton { background-color: white;border: none;font-size: 30px;}");
+const QString kHidden = QStringLiteral("background-color: lightgray;border: none;");
+const QString kHiddenMark = QStringLiteral("background-color: lightgray;");
+const QString kShownAgain = QStringLiteral("background-color: white;border: none;");
+const QString kEntryStyle = QStringLiteral("QLineEdit { font-size: 20px; }");
+const QString kActiveEntry = QStringLiteral("font-family: Arial; font-size: 20px; font-weight: 300;");
+const QString kGreyEntry =
+    QStringLiteral("font-family: Arial; font-size: 20px; font-weight: 300;background-color: gray;border: none");
+
+const QString kGoOnline = QStringLiteral("上线");
+const QString kConnected = QStringLiteral("接连");
+const QString kDisconnected = QStringLiteral("断开");
+const QString kDropped = QStringLiteral("掉线");
+const QString kInstantMode = QStringLiteral("瞬时量控制");
+const QString kCumulativeMode = QStringLiteral("累积量控制");
+
+enum OnlineRequest { TakeOffline = 1, TakeOnlineAgain = 2, TakeOnline = 3 };
+enum Bookkeeping { BecameOnline = 1, WentOffline = 2 };
+
+template <class Button> Button *makeCell(QWidget *parent, const QString &name, const QString &caption)
+{
+    auto *button = new Button(parent);
+    button->setObjectName(name);
+    button->setText(caption);
+    button->setStyleSheet(kWhite);
+    QFont font = button->font();
+    font.setPointSize(20);
+    button->setFont(font);
+    return button;
+}
+
+CustomSpimbox *makeEntry(QWidget *parent, const QString &name)
+{
+    auto *entry = new CustomSpimbox(parent);
+    entry->setObjectName(name);
+    entry->setStyleSheet(kEntryStyle);
+    entry->setFixedSize(200, 35);
+    return entry;
+}
+
+} // namespace
+
+DeviceLine::DeviceLine(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::DeviceLine>())
+{
+    // The cells exist before setupUi so that its by-name connection finds the on_<button> slots.
+    buildCells();
+    buildLayout();
+    ui->setupUi(this);
+    connect(edit_cur, &CustomSpimbox::setFlowValue, this, &DeviceLine::slot_setcurFlow);
+    connect(edit_cum, &CustomSpimbox::setFlowValue, this, &DeviceLine::slot_setcumFlow);
+}
+
+DeviceLine::~DeviceLine() = default;
+
+void DeviceLine::buildCells()
+{
+    btn_online = makeCell<QPushButton>(this, QStringLiteral("btn_online"), kGoOnline);
+    btn_id = new QPushButton(this);
+    btn_id->setObjectName(QStringLiteral("btn_id"));
+    btn_id->setStyleSheet(kIdStyle);
+    btn_id->setFixedSize(btn_id->width() * 2 / 3, btn_id->height());
+    btn_currentFlow = makeCell<myButton>(this, QStringLiteral("btn_currentFlow"), QStringLiteral("瞬时流量"));
+    btn_cumFlow = makeCell<myButton>(this, QStringLiteral("btn_cumFlow"), QStringLiteral("累积流量"));
+    btn_temp = makeCell<myButton>(this, QStringLiteral("btn_temp"), QStringLiteral("温度"));
+    btn_press = makeCell<myButton>(this, QStringLiteral("btn_press"), QStringLiteral("压力"));
+    edit_cur = makeEntry(this, QStringLiteral("edit_cur"));
+    edit_cum = makeEntry(this, QStringLiteral("edit_cum"));
+    btn_mode = makeCell<myButton>(this, QStringLiteral("btn_mode"), kCumulativeMode);
+}
+
+void DeviceLine::buildLayout()
+{
+    const QList<QWidget *> cells = {btn_online, btn_id, btn_currentFlow, btn_cumFlow, btn_temp,
+                                    btn_press,  edit_cur, edit_cum,      btn_mode};
+    const int stretches[] = {2, 1, 2, 2, 2, 2, 3, 3, 2};
+    auto *cellBox = new QHBoxLayout;
+    for (int i = 0; i < cells.size(); ++i) {
+        cells[i]->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        cellBox->addWidget(cells[i], stretches[i]);
+    }
+    auto *rowBox = new QVBoxLayout(this);
+    rowBox->addStretch(4);
+    rowBox->addLayout(cellBox);
+    rowBox->addStretch(1);
+}
+
+QString DeviceLine::deviceIdText() const
+{
+    return btn_id->text();
+}
+
+QString DeviceLine::onlineCaption() const
+{
+    return btn_online->text();
+}
+
+int DeviceLine::deviceAddress() const
+{
+    return btn_id->text().toInt();
+}
+
+bool DeviceLine::isConnected() const
+{
+    return btn_online->text() == kConnected;
+}
+
+void DeviceLine::on_btn_online_clicked()
+{
+    if (btn_id->text().isEmpty()) {
+        Console::write(QStringLiteral("上面没有设备\n"));
+        return;
+    }
+    const int id = deviceAddress();
+    const QString state = btn_online->text();
+    if (state == kGoOnline) {
+        emit signla_onlineDevice(TakeOnline, id);
+        goOnline(kGreenFirst, true);
+    } else if (state == kConnected) {
+        emit signla_onlineDevice(TakeOffline, id);
+        goOffline(id);
+    } else if (state == kDisconnected) {
+        emit signla_onlineDevice(TakeOnline, id);
+        goOnline(kGreen, false);
+    } else if (state == kDropped) {
+        emit signla_onlineDevice(TakeOnlineAgain, id);
+        reconnectDropped(id);
+    }
+}
+
+void DeviceLine::goOnline(const QString &onlineStyle, bool askMode)
+{
+    const int id = deviceAddress();
+    btn_online->setText(kConnected);
+    btn_online->setStyleSheet(onlineStyle);
+    resetValueButtons();
+    emit refreshOnlineDevice(id, BecameOnline);
+    if (askMode)
+        emit showMode(id);
+}
+
+void DeviceLine::goOffline(int id)
+{
+    btn_online->setText(kDisconnected);
+    btn_online->setStyleSheet(kRed);
+    Console::write(QStringLiteral("设备") + btn_id->text() + QStringLiteral("在接连的情况下点击了下线\n"));
+    emit refreshOnlineDevice(id, WentOffline);
+    for (myButton *button : {btn_cumFlow, btn_currentFlow, btn_temp, btn_press})
+        hideValueButton(button);
+    edit_cum->setValueText(QString());
+    edit_cur->setValueText(QString());
+}
+
+void DeviceLine::reconnectDropped(int id)
+{
+    btn_online->setText(kConnected);
+    btn_online->setStyleSheet(kGreen);
+    emit refreshOnlineDevice(id, BecameOnline);
+    resetValueButtons();
+}
+
+void DeviceLine::on_btn_currentFlow_clicked()
+{
+    toggleReading(btn_currentFlow, 1);
+}
+
+void DeviceLine::on_btn_cumFlow_clicked()
+{
+    toggleReading(btn_cumFlow, 2);
+}
+
+void DeviceLine::on_btn_temp_clicked()
+{
+    toggleReading(btn_temp, 3);
+}
+
+void DeviceLine::on_btn_press_clicked()
+{
+    toggleReading(btn_press, 4);
+}
+
+void DeviceLine::toggleReading(myButton *button, int type)
+{
+    const uchar id = static_cast<uchar>(deviceAddress());
+    if (button->styleSheet().contains(kHiddenMark)) {
+        emit noShowFlow(id, type, true);
+        button->setStyleSheet(kShownAgain);
+        button->setLocked(false);
+    } else {
+        emit noShowFlow(id, type, false);
+        hideValueButton(button);
+    }
+    if (type == 1 || type == 2)
+        edit_cur->clearEntryFocus();
+}
+
+void DeviceLine::slot_setcurFlow(float input)
+{
+    commitSetpoint(1, input);
+}
+
+void DeviceLine::slot_setcumFlow(float input)
+{
+    commitSetpoint(2, input);
+}
+
+void DeviceLine::commitSetpoint(int type, float input)
+{
+    if (isConnected() && !btn_id->text().isEmpty())
+        emit setBseParam(static_cast<uchar>(deviceAddress()), type, input);
+}
+
+void DeviceLine::on_btn_mode_clicked()
+{
+    if (btn_id->text().isEmpty()) {
+        Console::write(QStringLiteral("设备为空"));
+        return;
+    }
+    if (!isConnected())
+        return;
+    const int id = deviceAddress();
+    switchMode(id, btn_mode->text() == kInstantMode ? 1 : 0);
+}
+
+void DeviceLine::switchMode(int id, int newMode)
+{
+    emit changeMode(static_cast<uchar>(id), newMode);
+    const bool cumulative = newMode == 1;
+    btn_mode->setText(cumulative ? kCumulativeMode : kInstantMode);
+    setModeView(id, cumulative ? 2 : 1);
+    // The setpoint of the mode now in force is read back first.
+    emit showFlowSetValue(cumulative ? 2 : 1, id);
+    emit showFlowSetValue(cumulative ? 1 : 2, id);
+    edit_cum->setReadOnlyState(!cumulative);
+    edit_cur->setReadOnlyState(cumulative);
+}
+
+void DeviceLine::setActiveEntry(CustomSpimbox *active, CustomSpimbox *grey)
+{
+    active->setStyleSheet(kActiveEntry);
+    grey->setStyleSheet(kGreyEntry);
+}
+
+void DeviceLine::setModeView(int deviceId, int type)
+{
+    if (btn_id->text().isEmpty() || deviceId != deviceAddress() || (type != 1 && type != 2))
+        return;
+    CustomSpimbox *active = type == 1 ? edit_cur : edit_cum;
+    CustomSpimbox *grey = type == 1 ? edit_cum : edit_cur;
+    setActiveEntry(active, grey);
+    if (isConnected()) {
+        active->setReadOnlyState(false);
+        grey->setReadOnlyState(true);
+    }
+}
+
+void DeviceLine::showDeviceMode(int mode)
+{
+    if (mode != 0 && mode != 1)
+        return;
+    const bool cumulative = mode == 1;
+    btn_mode->setText(cumulative ? kCumulativeMode : kInstantMode);
+    CustomSpimbox *active = cumulative ? edit_cum : edit_cur;
+    CustomSpimbox *grey = cumulative ? edit_cur : edit_cum;
+    grey->setReadOnlyState(true);
+    active->setReadOnlyState(false);
+    setActiveEntry(active, grey);
+}
+
+void DeviceLine::resetValueButtons()
+{
+    for (myButton *button : {btn_currentFlow, btn_cumFlow, btn_temp, btn_press}) {
+        button->setStyleSheet(kWhite);
+        button->setLocked(false);
+    }
+}
+
+void DeviceLine::restoreValueLabels()
+{
+    for (myButton *button : {btn_press, btn_temp, btn_currentFlow, btn_cumFlow})
+        button->setStyleSheet(kWhite);
+    btn_press->setText(QStringLiteral("压力"));
+    btn_temp->setText(QStringLiteral("温度"));
+    btn_currentFlow->setText(QStringLiteral("瞬时流量"));
+    btn_cumFlow->setText(QStringLiteral("累积流量"));
+}
+
+void DeviceLine::hideValueButton(myButton *button)
+{
+    button->setText(QString());
+    button->setLocked(true);
+    button->setStyleSheet(kHidden);
+}
+
+void DeviceLine::setDeviceId(const QString &text)
+{
+    btn_id->setText(text);
+    btn_id->setStyleSheet(kIdStyle);
+}
+
+void DeviceLine::resetRow()
+{
+    btn_online->setStyleSheet(kWhite);
+    restoreValueLabels();
+    btn_online->setText(kGoOnline);
+    setDeviceId(QString());
+    edit_cur->setStyleSheet(kActiveEntry);
+}
+
+void DeviceLine::showReading(int type, float value)
+{
+    const double reading = value;
+    switch (type) {
+    case 1:
+        btn_currentFlow->lockedSetText(QString::number(reading, 'f', 3));
+        break;
+    case 2:
+        btn_cumFlow->lockedSetText(QString::number(reading, 'f', 3));
+        break;
+    case 3:
+        btn_temp->lockedSetText(QString::number(reading, 'f', 1));
+        break;
+    case 4: // the controller reports pressure in Pa, the row shows KPa
+        btn_press->lockedSetText(QString::number(reading / 1000.0, 'f', 1));
+        break;
+    default:
+        break;
+    }
+}
+
+void DeviceLine::showSetpoint(int type, float value)
+{
+    const QString text = QString::number(double(value), 'g', 6);
+    if (type == 1)
+        edit_cur->setValueText(text);
+    else if (type == 2)
+        edit_cum->setValueText(text);
+}
+
+void DeviceLine::markDropped()
+{
+    btn_online->setText(kDropped);
+    btn_online->setStyleSheet(kRed);
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+class QPushButton;
+class CustomSpimbox;
+class myButton;
+
+namespace Ui {
+class DeviceLine;
+}
+
+// One controller row of the device page. The row keeps no record of its own: the address is the
+// caption of btn_id, the online state the caption of btn_online, the control mode the caption of
+// btn_mode, and a hidden reading is a light grey reading button.
+class DeviceLine : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit DeviceLine(QWidget *parent = nullptr);
+    ~DeviceLine() override;
+
+    void setModeView(int deviceId, int type);
+    void resetValueButtons();
+    void restoreValueLabels();
+    void hideValueButton(myButton *button);
+    void setDeviceId(const QString &text);
+    void resetRow();
+    void showReading(int type, float value);
+    void showSetpoint(int type, float value);
+    void showDeviceMode(int mode);
+    void markDropped();
+
+    QString deviceIdText() const;
+    QString onlineCaption() const;
+
+signals:
+    void signla_onlineDevice(int online_type, int deviceId);
+    void setBseParam(uchar deviceId, int type, float value);
+    void changeMode(uchar deviceId, int type);
+    void noShowFlow(uchar deviceId, int type, bool online);
+    void refreshOnlineDevice(int id, int type);
+    void showFlowSetValue(int type, int deviceid);
+    void sig_setflow(int type, float result);
+    void showMode(int deviceId);
+
+public slots:
+    void on_btn_online_clicked();
+    void on_btn_mode_clicked();
+    void on_btn_currentFlow_clicked();
+    void on_btn_cumFlow_clicked();
+    void on_btn_temp_clicked();
+    void on_btn_press_clicked();
+    void slot_setcurFlow(float input);
+    void slot_setcumFlow(float input);
+
+private:
+    void buildCells();
+    void buildLayout();
+    int deviceAddress() const;
+    bool isConnected() const;
+    void goOnline(const QString &onlineStyle, bool askMode);
+    void goOffline(int id);
+    void reconnectDropped(int id);
+    void toggleReading(myButton *button, int type);
+    void commitSetpoint(int type, float input);
+    void switchMode(int id, int newMode);
+    void setActiveEntry(CustomSpimbox *active, CustomSpimbox *grey);
+
+    std::unique_ptr<Ui::DeviceLine> ui;
+    QPushButton *btn_online = nullptr;
+    QPushButton *btn_id = nullptr;
+    myButton *btn_currentFlow = nullptr;
+    myButton *btn_cumFlow = nullptr;
+    myButton *btn_temp = nullptr;
+    myButton *btn_press = nullptr;
+    CustomSpimbox *edit_cur = nullptr;
+    CustomSpimbox *edit_cum = nullptr;
+    myButton *btn_mode = nullptr;
+};

@@ -1,0 +1,12 @@
+#include "myButton.h"
+
+void myButton::setLocked(bool on)
+{
+    locked = on;
+}
+
+void myButton::lockedSetText(const QString &text)
+{
+    if (!locked)
+        setText(text);
+}
