@@ -18,11 +18,9 @@ QString steppedInteger(const QString &text, int direction)
 QString steppedDecimal(const QString &text, int direction)
 {
     const int decimals = text.size() - text.indexOf(QLatin1Char('.')) - 1;
-    double result = text.toDouble() + direction * std::pow(10.0, -decimals);
+    const double result = text.toDouble() + direction * std::pow(10.0, -decimals);
     if (!std::isfinite(result))
         return text;
-    if (result == 0.0)
-        result = 0.0; // never show "-0.0"
     return QString::number(result, 'f', decimals);
 }
 

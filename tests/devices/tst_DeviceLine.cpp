@@ -1,0 +1,415 @@
+#include "CustomSpimbox.h"
+#include "DeviceLine.h"
+#include "DevicesTestSupport.h"
+#include "myButton.h"
+
+#include <QHBoxLayout>
+#include <QSignalSpy>
+#include <QtTest>
+#include <utility>
+
+namespace {
+
+const QString kWhite = "QPushButton { background-color: white;border: none;  }";
+const QString kRed = "QPushButton { background-color: red;border: none;  }";
+const QString kGreen = "QPushButton { background-color: green;border: none;  }";
+const QString kGreenFirst = "QPushButton { background-color:green;border: none;  }";
+const QString kHidden = "background-color: lightgray;border: none;";
+const QString kActive = "font-family: Arial; font-size: 20px; font-weight: 300;";
+const QString kGrey = "font-family: Arial; font-size: 20px; font-weight: 300;background-color: gray;border: none";
+
+// Every signal of a row, in the order it was emitted.
+void recordSignals(DeviceLine *row, QStringList *log)
+{
+    auto add = [log](const QString &entry) { log->append(entry); };
+    QObject::connect(row, &DeviceLine::signla_onlineDevice,
+                     [add](int type, int id) { add(QString("online(%1,%2)").arg(type).arg(id)); });
+    QObject::connect(row, &DeviceLine::setBseParam, [add](uchar id, int type, float value) {
+        add(QString("setpoint(%1,%2,%3)").arg(id).arg(type).arg(value));
+    });
+    QObject::connect(row, &DeviceLine::changeMode,
+                     [add](uchar id, int type) { add(QString("mode(%1,%2)").arg(id).arg(type)); });
+    QObject::connect(row, &DeviceLine::noShowFlow, [add](uchar id, int type, bool shown) {
+        add(QString("show(%1,%2,%3)").arg(id).arg(type).arg(shown));
+    });
+    QObject::connect(row, &DeviceLine::refreshOnlineDevice,
+                     [add](int id, int type) { add(QString("refresh(%1,%2)").arg(id).arg(type)); });
+    QObject::connect(row, &DeviceLine::showFlowSetValue,
+                     [add](int type, int id) { add(QString("readBack(%1,%2)").arg(type).arg(id)); });
+    QObject::connect(row, &DeviceLine::showMode, [add](int id) { add(QString("askMode(%1)").arg(id)); });
+}
+
+struct Row
+{
+    DeviceLine line;
+    QPushButton *online = child<QPushButton>(&line, "btn_online");
+    QPushButton *id = child<QPushButton>(&line, "btn_id");
+    myButton *mode = child<myButton>(&line, "btn_mode");
+    CustomSpimbox *cur = child<CustomSpimbox>(&line, "edit_cur");
+    CustomSpimbox *cum = child<CustomSpimbox>(&line, "edit_cum");
+    QStringList log;
+
+    explicit Row(const QString &address = "7")
+    {
+        line.setDeviceId(address);
+        recordSignals(&line, &log);
+    }
+    myButton *reading(const char *name) { return child<myButton>(&line, name); }
+    void clickOnline() { QTest::mouseClick(online, Qt::LeftButton); }
+    void clickMode() { QTest::mouseClick(mode, Qt::LeftButton); }
+    QStringList takeLog() { return std::exchange(log, {}); }
+    // Types a value into a setpoint entry and presses Enter, as the operator does.
+    void commit(CustomSpimbox *entry, const QString &text)
+    {
+        auto *edit = child<QLineEdit>(entry, "lineEdit");
+        edit->clear();
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+};
+
+const char *const kReadingButtons[] = {"btn_currentFlow", "btn_cumFlow", "btn_temp", "btn_press"};
+
+} // namespace
+
+class tst_DeviceLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsEmptyAndOffline();
+    void cellsLineUpWithHeader();
+    void onlineButtonFollowsStateTable_data();
+    void onlineButtonFollowsStateTable();
+    void goingOfflineBlanksAndLocksReadings();
+    void emptyRowIgnoresOnlineAndMode();
+    void setpointPassesOnlyWhileConnected_data();
+    void setpointPassesOnlyWhileConnected();
+    void readingFormats_data();
+    void readingFormats();
+    void readingButtonTogglesVisibility_data();
+    void readingButtonTogglesVisibility();
+    void modeButtonSwitchesAndAsksSetpoints();
+    void modeButtonIgnoredUnlessConnected();
+    void setModeViewOnlyForOwnAddress();
+    void showDeviceModeLocksOtherEntry_data();
+    void showDeviceModeLocksOtherEntry();
+    void showSetpointUsesSixDigits_data();
+    void showSetpointUsesSixDigits();
+    void resetRowEmptiesTheRow();
+};
+
+void tst_DeviceLine::startsEmptyAndOffline()
+{
+    DeviceLine line;
+    QCOMPARE(line.objectName(), QString("DeviceLine"));
+    QCOMPARE(line.size(), QSize(2365, 276));
+    QCOMPARE(line.deviceIdText(), QString());
+    QCOMPARE(line.onlineCaption(), QString("上线"));
+    QCOMPARE(child<QPushButton>(&line, "btn_online")->styleSheet(), kWhite);
+    QCOMPARE(child<QPushButton>(&line, "btn_id")->size(), QSize(66, 30));
+    QCOMPARE(child<myButton>(&line, "btn_mode")->text(), QString("累积量控制"));
+    QCOMPARE(child<myButton>(&line, "btn_press")->text(), QString("压力"));
+    QCOMPARE(child<CustomSpimbox>(&line, "edit_cur")->size(), QSize(200, 35));
+    QVERIFY(!child<CustomSpimbox>(&line, "edit_cur")->isReadOnlyState());
+    QVERIFY(!child<CustomSpimbox>(&line, "edit_cum")->isReadOnlyState());
+}
+
+void tst_DeviceLine::cellsLineUpWithHeader()
+{
+    DeviceLine line;
+    auto *cells = line.findChild<QHBoxLayout *>();
+    QVERIFY(cells);
+    const QStringList order = {"btn_online", "btn_id", "btn_currentFlow", "btn_cumFlow", "btn_temp",
+                               "btn_press",  "edit_cur", "edit_cum",      "btn_mode"};
+    const int stretches[] = {2, 1, 2, 2, 2, 2, 3, 3, 2};
+    QCOMPARE(cells->count(), order.size());
+    for (int i = 0; i < order.size(); ++i) {
+        QCOMPARE(cells->itemAt(i)->widget()->objectName(), order[i]);
+        QCOMPARE(cells->stretch(i), stretches[i]);
+    }
+}
+
+void tst_DeviceLine::onlineButtonFollowsStateTable_data()
+{
+    QTest::addColumn<QString>("before"); // c: click, d: marked dropped
+    QTest::addColumn<QStringList>("emitted");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("style");
+    QTest::newRow("上线") << "" << QStringList{"online(3,7)", "refresh(7,1)", "askMode(7)"} << "接连"
+                        << kGreenFirst;
+    QTest::newRow("接连") << "c" << QStringList{"online(1,7)", "refresh(7,2)"} << "断开" << kRed;
+    QTest::newRow("断开") << "cc" << QStringList{"online(3,7)", "refresh(7,1)"} << "接连" << kGreen;
+    QTest::newRow("掉线") << "cd" << QStringList{"online(2,7)", "refresh(7,1)"} << "接连" << kGreen;
+    QTest::newRow("掉线 before online") << "d" << QStringList{"online(2,7)", "refresh(7,1)"} << "接连"
+                                      << kGreen;
+}
+
+void tst_DeviceLine::onlineButtonFollowsStateTable()
+{
+    QFETCH(QString, before);
+    QFETCH(QStringList, emitted);
+    QFETCH(QString, caption);
+    QFETCH(QString, style);
+    Row row;
+    StdoutCapture out;
+    for (QChar step : before)
+        step == 'c' ? row.clickOnline() : row.line.markDropped();
+    row.takeLog();
+    row.clickOnline();
+    QCOMPARE(row.log, emitted);
+    QCOMPARE(row.online->text(), caption);
+    QCOMPARE(row.online->styleSheet(), style);
+}
+
+void tst_DeviceLine::goingOfflineBlanksAndLocksReadings()
+{
+    Row row;
+    row.clickOnline();
+    row.line.showSetpoint(1, 20);
+    row.line.showSetpoint(2, 3);
+    StdoutCapture out;
+    row.clickOnline();
+    QCOMPARE(out.text(), QString("设备7在接连的情况下点击了下线\n"));
+    QCOMPARE(child<QLineEdit>(row.cur, "lineEdit")->text(), QString());
+    QCOMPARE(child<QLineEdit>(row.cum, "lineEdit")->text(), QString());
+    for (int type = 1; type <= 4; ++type)
+        row.line.showReading(type, 5);
+    for (const char *name : kReadingButtons) {
+        QCOMPARE(row.reading(name)->text(), QString());
+        QCOMPARE(row.reading(name)->styleSheet(), kHidden);
+    }
+    row.clickOnline(); // 断开 -> 接连 shows the readings again
+    row.line.showReading(1, 5);
+    QCOMPARE(row.reading("btn_currentFlow")->text(), QString("5.000"));
+    QCOMPARE(row.reading("btn_currentFlow")->styleSheet(), kWhite);
+}
+
+void tst_DeviceLine::emptyRowIgnoresOnlineAndMode()
+{
+    Row row("");
+    StdoutCapture out;
+    row.clickOnline();
+    row.clickMode();
+    QCOMPARE(out.text(), QString("上面没有设备\n设备为空"));
+    QCOMPARE(row.online->text(), QString("上线"));
+    QVERIFY(row.log.isEmpty());
+}
+
+void tst_DeviceLine::setpointPassesOnlyWhileConnected_data()
+{
+    QTest::addColumn<int>("onlineClicks");
+    QTest::addColumn<bool>("dropped");
+    QTest::addColumn<QStringList>("emitted");
+    QTest::newRow("接连") << 1 << false << QStringList{"setpoint(7,2,12.5)"};
+    QTest::newRow("上线") << 0 << false << QStringList{};
+    QTest::newRow("断开") << 2 << false << QStringList{};
+    QTest::newRow("掉线") << 1 << true << QStringList{};
+}
+
+void tst_DeviceLine::setpointPassesOnlyWhileConnected()
+{
+    QFETCH(int, onlineClicks);
+    QFETCH(bool, dropped);
+    QFETCH(QStringList, emitted);
+    Row row;
+    StdoutCapture out;
+    for (int i = 0; i < onlineClicks; ++i)
+        row.clickOnline();
+    if (dropped)
+        row.line.markDropped();
+    row.takeLog();
+    row.commit(row.cum, "12.5");
+    QCOMPARE(row.log, emitted);
+}
+
+void tst_DeviceLine::readingFormats_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<float>("value");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("flow three decimals") << 1 << 5.0f << "btn_currentFlow" << "5.000";
+    QTest::newRow("flow rounds") << 1 << 12.3456f << "btn_currentFlow" << "12.346";
+    QTest::newRow("cumulative three decimals") << 2 << 1234.5f << "btn_cumFlow" << "1234.500";
+    QTest::newRow("temperature one decimal") << 3 << 23.46f << "btn_temp" << "23.5";
+    QTest::newRow("negative temperature") << 3 << -4.04f << "btn_temp" << "-4.0";
+    QTest::newRow("pressure in KPa") << 4 << 998.0f << "btn_press" << "1.0";
+    QTest::newRow("atmospheric pressure") << 4 << 101325.0f << "btn_press" << "101.3";
+    QTest::newRow("large flow stays fixed-point") << 1 << 1.5e7f << "btn_currentFlow" << "15000000.000";
+}
+
+void tst_DeviceLine::readingFormats()
+{
+    QFETCH(int, type);
+    QFETCH(float, value);
+    QFETCH(QString, button);
+    QFETCH(QString, expected);
+    Row row;
+    row.line.showReading(type, value);
+    QCOMPARE(row.reading(button.toLatin1())->text(), expected);
+}
+
+void tst_DeviceLine::readingButtonTogglesVisibility_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("type");
+    QTest::newRow("instantaneous") << "btn_currentFlow" << 1;
+    QTest::newRow("cumulative") << "btn_cumFlow" << 2;
+    QTest::newRow("temperature") << "btn_temp" << 3;
+    QTest::newRow("pressure") << "btn_press" << 4;
+}
+
+void tst_DeviceLine::readingButtonTogglesVisibility()
+{
+    QFETCH(QString, button);
+    QFETCH(int, type);
+    Row row;
+    myButton *reading = row.reading(button.toLatin1());
+    QTest::mouseClick(reading, Qt::LeftButton);
+    row.line.showReading(type, 2000);
+    QCOMPARE(reading->text(), QString());
+    QCOMPARE(reading->styleSheet(), kHidden);
+
+    QTest::mouseClick(reading, Qt::LeftButton);
+    QCOMPARE(row.log, (QStringList{QString("show(7,%1,0)").arg(type), QString("show(7,%1,1)").arg(type)}));
+    QCOMPARE(reading->styleSheet(), QString("background-color: white;border: none;"));
+    QCOMPARE(reading->text(), QString());
+    row.line.showReading(type, 2000);
+    QVERIFY(!reading->text().isEmpty());
+}
+
+void tst_DeviceLine::modeButtonSwitchesAndAsksSetpoints()
+{
+    Row row;
+    row.clickOnline();
+    row.takeLog();
+
+    row.clickMode();
+    QCOMPARE(row.log, (QStringList{"mode(7,0)", "readBack(1,7)", "readBack(2,7)"}));
+    QCOMPARE(row.mode->text(), QString("瞬时量控制"));
+    QVERIFY(!row.cur->isReadOnlyState());
+    QVERIFY(row.cum->isReadOnlyState());
+    QCOMPARE(row.cur->styleSheet(), kActive);
+    QCOMPARE(row.cum->styleSheet(), kGrey);
+    row.takeLog();
+
+    row.clickMode();
+    QCOMPARE(row.log, (QStringList{"mode(7,1)", "readBack(2,7)", "readBack(1,7)"}));
+    QCOMPARE(row.mode->text(), QString("累积量控制"));
+    QVERIFY(row.cur->isReadOnlyState());
+    QVERIFY(!row.cum->isReadOnlyState());
+    QCOMPARE(row.cur->styleSheet(), kGrey);
+    QCOMPARE(row.cum->styleSheet(), kActive);
+
+    // The read-only entry commits nothing.
+    row.takeLog();
+    row.commit(row.cur, "5");
+    row.commit(row.cum, "6");
+    QCOMPARE(row.log, QStringList{"setpoint(7,2,6)"});
+}
+
+void tst_DeviceLine::modeButtonIgnoredUnlessConnected()
+{
+    Row row;
+    StdoutCapture out;
+    row.clickOnline();
+    row.clickOnline(); // 断开
+    row.takeLog();
+    row.clickMode();
+    QVERIFY(row.log.isEmpty());
+    QCOMPARE(row.mode->text(), QString("累积量控制"));
+}
+
+void tst_DeviceLine::setModeViewOnlyForOwnAddress()
+{
+    Row row;
+    row.clickOnline();
+    row.line.setModeView(8, 1);
+    row.line.setModeView(7, 3);
+    QCOMPARE(row.cur->styleSheet(), QString("QLineEdit { font-size: 20px; }"));
+    QCOMPARE(row.cum->styleSheet(), QString("QLineEdit { font-size: 20px; }"));
+    QVERIFY(!row.cur->isReadOnlyState());
+    QVERIFY(!row.cum->isReadOnlyState());
+
+    row.line.setModeView(7, 1);
+    QCOMPARE(row.cur->styleSheet(), kActive);
+    QCOMPARE(row.cum->styleSheet(), kGrey);
+    QVERIFY(row.cum->isReadOnlyState());
+}
+
+void tst_DeviceLine::showDeviceModeLocksOtherEntry_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<bool>("curReadOnly");
+    QTest::newRow("instantaneous") << 0 << "瞬时量控制" << false;
+    QTest::newRow("cumulative") << 1 << "累积量控制" << true;
+}
+
+void tst_DeviceLine::showDeviceModeLocksOtherEntry()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, caption);
+    QFETCH(bool, curReadOnly);
+    Row row;
+    row.line.showDeviceMode(1 - mode);
+    row.line.showDeviceMode(mode);
+    QCOMPARE(row.mode->text(), caption);
+    QCOMPARE(row.cur->isReadOnlyState(), curReadOnly);
+    QCOMPARE(row.cum->isReadOnlyState(), !curReadOnly);
+    QCOMPARE(row.cur->styleSheet(), curReadOnly ? kGrey : kActive);
+    QCOMPARE(row.cum->styleSheet(), curReadOnly ? kActive : kGrey);
+
+    row.line.showDeviceMode(2);
+    QCOMPARE(row.mode->text(), caption);
+}
+
+void tst_DeviceLine::showSetpointUsesSixDigits_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<float>("value");
+    QTest::addColumn<QString>("cur");
+    QTest::addColumn<QString>("cum");
+    QTest::newRow("instantaneous") << 1 << 12.5f << "12.5" << "";
+    QTest::newRow("cumulative") << 2 << 0.1f << "" << "0.1";
+    QTest::newRow("six significant digits") << 1 << 1234567.0f << "1.23457e+06" << "";
+    QTest::newRow("other type ignored") << 3 << 1.0f << "" << "";
+}
+
+void tst_DeviceLine::showSetpointUsesSixDigits()
+{
+    QFETCH(int, type);
+    QFETCH(float, value);
+    QFETCH(QString, cur);
+    QFETCH(QString, cum);
+    Row row;
+    row.line.showSetpoint(type, value);
+    QCOMPARE(child<QLineEdit>(row.cur, "lineEdit")->text(), cur);
+    QCOMPARE(child<QLineEdit>(row.cum, "lineEdit")->text(), cum);
+}
+
+void tst_DeviceLine::resetRowEmptiesTheRow()
+{
+    Row row;
+    StdoutCapture out;
+    row.clickOnline();
+    row.line.showReading(4, 101325);
+    row.clickOnline(); // 断开: readings blank and locked
+    row.line.resetRow();
+    QCOMPARE(row.online->text(), QString("上线"));
+    QCOMPARE(row.online->styleSheet(), kWhite);
+    QCOMPARE(row.id->text(), QString());
+    QCOMPARE(row.reading("btn_press")->text(), QString("压力"));
+    QCOMPARE(row.reading("btn_press")->styleSheet(), kWhite);
+    QCOMPARE(row.reading("btn_cumFlow")->text(), QString("累积流量"));
+    QCOMPARE(row.cur->styleSheet(), kActive);
+
+    row.line.setDeviceId("9");
+    row.takeLog();
+    row.clickOnline();
+    QCOMPARE(row.log.first(), QString("online(3,9)"));
+}
+
+QTEST_MAIN(tst_DeviceLine)
+#include "tst_DeviceLine.moc"
