@@ -14,14 +14,15 @@ const QString kRed = QStringLiteral("QPushButton { background-color: red;border:
 const QString kGreen = QStringLiteral("QPushButton { background-color: green;border: none;  }");
 // The first way online is written without the blank after the colon.
 const QString kGreenFirst = QStringLiteral("QPushButton { background-color:green;border: none;  }");
-const QString kIdStyle = QStringLiteral("QPushButton { background-color: white;border: none;font-size: 30px;}");
+const QString kIdStyle =
+    QStringLiteral("QPushButton { background-color: white;border: none;font-size: 30px;}");
 const QString kHidden = QStringLiteral("background-color: lightgray;border: none;");
 const QString kHiddenMark = QStringLiteral("background-color: lightgray;");
 const QString kShownAgain = QStringLiteral("background-color: white;border: none;");
 const QString kEntryStyle = QStringLiteral("QLineEdit { font-size: 20px; }");
 const QString kActiveEntry = QStringLiteral("font-family: Arial; font-size: 20px; font-weight: 300;");
-const QString kGreyEntry =
-    QStringLiteral("font-family: Arial; font-size: 20px; font-weight: 300;background-color: gray;border: none");
+const QString kGreyEntry = QStringLiteral(
+    "font-family: Arial; font-size: 20px; font-weight: 300;background-color: gray;border: none");
 
 const QString kGoOnline = QStringLiteral("上线");
 const QString kConnected = QStringLiteral("接连");
@@ -30,8 +31,17 @@ const QString kDropped = QStringLiteral("掉线");
 const QString kInstantMode = QStringLiteral("瞬时量控制");
 const QString kCumulativeMode = QStringLiteral("累积量控制");
 
-enum OnlineRequest { TakeOffline = 1, TakeOnlineAgain = 2, TakeOnline = 3 };
-enum Bookkeeping { BecameOnline = 1, WentOffline = 2 };
+enum OnlineRequest
+{
+    TakeOffline = 1,
+    TakeOnlineAgain = 2,
+    TakeOnline = 3
+};
+enum Bookkeeping
+{
+    BecameOnline = 1,
+    WentOffline = 2
+};
 
 template <class Button> Button *makeCell(QWidget *parent, const QString &name, const QString &caption)
 {
@@ -86,8 +96,8 @@ void DeviceLine::buildCells()
 
 void DeviceLine::buildLayout()
 {
-    const QList<QWidget *> cells = {btn_online, btn_id, btn_currentFlow, btn_cumFlow, btn_temp,
-                                    btn_press,  edit_cur, edit_cum,      btn_mode};
+    const QList<QWidget *> cells = {btn_online, btn_id,   btn_currentFlow, btn_cumFlow, btn_temp,
+                                    btn_press,  edit_cur, edit_cum,        btn_mode};
     const int stretches[] = {2, 1, 2, 2, 2, 2, 3, 3, 2};
     auto *cellBox = new QHBoxLayout;
     for (int i = 0; i < cells.size(); ++i) {

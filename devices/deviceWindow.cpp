@@ -17,8 +17,9 @@ struct HeaderColumn
 
 // The stretches match those of the row cells, so the captions stand above their columns.
 const HeaderColumn kHeader[] = {
-    {"在线状态", 2},      {"ID号", 1},           {"瞬时流量/sccm", 2}, {"累积流量/L", 2},   {"温度/℃", 2},
-    {"压力/KPa", 2},      {"瞬时流量设定/sccm", 3}, {"累积流量设定/L", 3}, {"流量控制模式", 2},
+    {"在线状态", 2},          {"ID号", 1},           {"瞬时流量/sccm", 2},
+    {"累积流量/L", 2},        {"温度/℃", 2},         {"压力/KPa", 2},
+    {"瞬时流量设定/sccm", 3}, {"累积流量设定/L", 3}, {"流量控制模式", 2},
 };
 
 } // namespace

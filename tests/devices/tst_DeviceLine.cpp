@@ -16,7 +16,8 @@ const QString kGreen = "QPushButton { background-color: green;border: none;  }";
 const QString kGreenFirst = "QPushButton { background-color:green;border: none;  }";
 const QString kHidden = "background-color: lightgray;border: none;";
 const QString kActive = "font-family: Arial; font-size: 20px; font-weight: 300;";
-const QString kGrey = "font-family: Arial; font-size: 20px; font-weight: 300;background-color: gray;border: none";
+const QString kGrey =
+    "font-family: Arial; font-size: 20px; font-weight: 300;background-color: gray;border: none";
 
 // Every signal of a row, in the order it was emitted.
 void recordSignals(DeviceLine *row, QStringList *log)
@@ -120,8 +121,8 @@ void tst_DeviceLine::cellsLineUpWithHeader()
     DeviceLine line;
     auto *cells = line.findChild<QHBoxLayout *>();
     QVERIFY(cells);
-    const QStringList order = {"btn_online", "btn_id", "btn_currentFlow", "btn_cumFlow", "btn_temp",
-                               "btn_press",  "edit_cur", "edit_cum",      "btn_mode"};
+    const QStringList order = {"btn_online", "btn_id",   "btn_currentFlow", "btn_cumFlow", "btn_temp",
+                               "btn_press",  "edit_cur", "edit_cum",        "btn_mode"};
     const int stretches[] = {2, 1, 2, 2, 2, 2, 3, 3, 2};
     QCOMPARE(cells->count(), order.size());
     for (int i = 0; i < order.size(); ++i) {
@@ -137,12 +138,12 @@ void tst_DeviceLine::onlineButtonFollowsStateTable_data()
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("style");
     QTest::newRow("上线") << "" << QStringList{"online(3,7)", "refresh(7,1)", "askMode(7)"} << "接连"
-                        << kGreenFirst;
+                          << kGreenFirst;
     QTest::newRow("接连") << "c" << QStringList{"online(1,7)", "refresh(7,2)"} << "断开" << kRed;
     QTest::newRow("断开") << "cc" << QStringList{"online(3,7)", "refresh(7,1)"} << "接连" << kGreen;
     QTest::newRow("掉线") << "cd" << QStringList{"online(2,7)", "refresh(7,1)"} << "接连" << kGreen;
-    QTest::newRow("掉线 before online") << "d" << QStringList{"online(2,7)", "refresh(7,1)"} << "接连"
-                                      << kGreen;
+    QTest::newRow("掉线 before online")
+        << "d" << QStringList{"online(2,7)", "refresh(7,1)"} << "接连" << kGreen;
 }
 
 void tst_DeviceLine::onlineButtonFollowsStateTable()
@@ -229,14 +230,22 @@ void tst_DeviceLine::readingFormats_data()
     QTest::addColumn<float>("value");
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("flow three decimals") << 1 << 5.0f << "btn_currentFlow" << "5.000";
-    QTest::newRow("flow rounds") << 1 << 12.3456f << "btn_currentFlow" << "12.346";
-    QTest::newRow("cumulative three decimals") << 2 << 1234.5f << "btn_cumFlow" << "1234.500";
-    QTest::newRow("temperature one decimal") << 3 << 23.46f << "btn_temp" << "23.5";
-    QTest::newRow("negative temperature") << 3 << -4.04f << "btn_temp" << "-4.0";
-    QTest::newRow("pressure in KPa") << 4 << 998.0f << "btn_press" << "1.0";
-    QTest::newRow("atmospheric pressure") << 4 << 101325.0f << "btn_press" << "101.3";
-    QTest::newRow("large flow stays fixed-point") << 1 << 1.5e7f << "btn_currentFlow" << "15000000.000";
+    QTest::newRow("flow three decimals") << 1 << 5.0f << "btn_currentFlow"
+                                         << "5.000";
+    QTest::newRow("flow rounds") << 1 << 12.3456f << "btn_currentFlow"
+                                 << "12.346";
+    QTest::newRow("cumulative three decimals") << 2 << 1234.5f << "btn_cumFlow"
+                                               << "1234.500";
+    QTest::newRow("temperature one decimal") << 3 << 23.46f << "btn_temp"
+                                             << "23.5";
+    QTest::newRow("negative temperature") << 3 << -4.04f << "btn_temp"
+                                          << "-4.0";
+    QTest::newRow("pressure in KPa") << 4 << 998.0f << "btn_press"
+                                     << "1.0";
+    QTest::newRow("atmospheric pressure") << 4 << 101325.0f << "btn_press"
+                                          << "101.3";
+    QTest::newRow("large flow stays fixed-point") << 1 << 1.5e7f << "btn_currentFlow"
+                                                  << "15000000.000";
 }
 
 void tst_DeviceLine::readingFormats()
@@ -371,10 +380,14 @@ void tst_DeviceLine::showSetpointUsesSixDigits_data()
     QTest::addColumn<float>("value");
     QTest::addColumn<QString>("cur");
     QTest::addColumn<QString>("cum");
-    QTest::newRow("instantaneous") << 1 << 12.5f << "12.5" << "";
-    QTest::newRow("cumulative") << 2 << 0.1f << "" << "0.1";
-    QTest::newRow("six significant digits") << 1 << 1234567.0f << "1.23457e+06" << "";
-    QTest::newRow("other type ignored") << 3 << 1.0f << "" << "";
+    QTest::newRow("instantaneous") << 1 << 12.5f << "12.5"
+                                   << "";
+    QTest::newRow("cumulative") << 2 << 0.1f << ""
+                                << "0.1";
+    QTest::newRow("six significant digits") << 1 << 1234567.0f << "1.23457e+06"
+                                            << "";
+    QTest::newRow("other type ignored") << 3 << 1.0f << ""
+                                        << "";
 }
 
 void tst_DeviceLine::showSetpointUsesSixDigits()

@@ -68,8 +68,9 @@ void tst_DeviceWindow::headerCaptionsAndStretches()
     QWidget *header = page.layout()->itemAt(0)->widget();
     auto *box = qobject_cast<QHBoxLayout *>(header->layout());
     QVERIFY(box);
-    const QStringList captions = {"在线状态",  "ID号",          "瞬时流量/sccm",  "累积流量/L",  "温度/℃",
-                                  "压力/KPa", "瞬时流量设定/sccm", "累积流量设定/L", "流量控制模式"};
+    const QStringList captions = {"在线状态",          "ID号",           "瞬时流量/sccm",
+                                  "累积流量/L",        "温度/℃",         "压力/KPa",
+                                  "瞬时流量设定/sccm", "累积流量设定/L", "流量控制模式"};
     const int stretches[] = {2, 1, 2, 2, 2, 2, 3, 3, 2};
     QCOMPARE(box->count(), captions.size());
     for (int i = 0; i < captions.size(); ++i) {

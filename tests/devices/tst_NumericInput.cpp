@@ -113,11 +113,16 @@ void tst_NumericInput::spinStripsLeadingZerosWhileTyping_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("0012") << "0012" << "12";
-    QTest::newRow("00") << "00" << "0";
-    QTest::newRow("000.5") << "000.5" << "0.5";
-    QTest::newRow("0.5 stays") << "0.5" << "0.5";
-    QTest::newRow("inner zeros stay") << "1005" << "1005";
+    QTest::newRow("0012") << "0012"
+                          << "12";
+    QTest::newRow("00") << "00"
+                        << "0";
+    QTest::newRow("000.5") << "000.5"
+                           << "0.5";
+    QTest::newRow("0.5 stays") << "0.5"
+                               << "0.5";
+    QTest::newRow("inner zeros stay") << "1005"
+                                      << "1005";
 }
 
 void tst_NumericInput::spinStripsLeadingZerosWhileTyping()
@@ -233,13 +238,27 @@ void tst_NumericInput::editClampsOnReturn_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("printed");
-    QTest::newRow("above maximum") << "250" << "100" << "鼠标回车";
-    QTest::newRow("below minimum") << "0.5" << "1" << "鼠标回车";
-    QTest::newRow("inside range") << "50.5" << "50.5" << "鼠标回车";
-    QTest::newRow("empty") << "" << "" << "转换无效鼠标回车";
-    QTest::newRow("no number") << "x1" << "x1" << "转换无效鼠标回车";
-    QTest::newRow("nan is no number") << "nan" << "nan" << "转换无效鼠标回车";
-    QTest::newRow("infinity clamps") << "inf" << "100" << "鼠标回车";
+    QTest::newRow("above maximum") << "250"
+                                   << "100"
+                                   << "鼠标回车";
+    QTest::newRow("below minimum") << "0.5"
+                                   << "1"
+                                   << "鼠标回车";
+    QTest::newRow("inside range") << "50.5"
+                                  << "50.5"
+                                  << "鼠标回车";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "转换无效鼠标回车";
+    QTest::newRow("no number") << "x1"
+                               << "x1"
+                               << "转换无效鼠标回车";
+    QTest::newRow("nan is no number") << "nan"
+                                      << "nan"
+                                      << "转换无效鼠标回车";
+    QTest::newRow("infinity clamps") << "inf"
+                                     << "100"
+                                     << "鼠标回车";
 }
 
 void tst_NumericInput::editClampsOnReturn()
