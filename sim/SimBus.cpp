@@ -1,0 +1,557 @@
+#include "SimBus.h"
+
+#include "SimController.h"
+#include "SimFrameReader.h"
+#include "SimPty.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <poll.h>
+#include <random>
+#include <sys/eventfd.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Bytes that go out on the line at a given time: one chunk of an answer, or a burst of noise.
+struct Outgoing
+{
+    QByteArray bytes;
+    bool endsAnswer = false;
+    bool isNoise = false;
+    int moveFrom = -1; // a controller that changes its bus address once this answer is out
+    int moveTo = -1;
+};
+
+constexpr int kMaxKeptFrames = 100000; // a bus left running for days must not eat the memory
+constexpr double kMinSilenceMs = 1.75;
+
+Clock::duration milliseconds(double ms)
+{
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(ms));
+}
+
+} // namespace
+
+struct SimBus::Impl
+{
+    enum class PlugRequest { None, Unplug, Replug };
+
+    explicit Impl(const Options &opts) : options(opts), random(opts.seed) {}
+
+    // Everything below is guarded by mutex, except what the loop thread alone touches.
+    Options options;
+    mutable std::mutex mutex;
+    std::condition_variable requestDone;
+    std::mutex plugSerialiser; // one unplug or replug at a time
+    std::map<quint8, std::unique_ptr<SimController>> controllers;
+    std::map<quint8, SimFaults> faults;
+    std::mt19937 random;
+    QByteArray noiseBytes;
+    int noiseIntervalMs = 0;
+    Clock::time_point nextNoise;
+    SimPty pty;
+    QString terminalPath;
+    SimFrameReader reader;
+    Clock::time_point lastByteAt;
+    std::multimap<Clock::time_point, Outgoing> outbox;
+    bool answerInProgress = false;
+    QList<QByteArray> frames;
+    int answers = 0;
+    std::thread thread;
+    bool running = false;
+    bool stopRequested = false;
+    int wakeFd = -1;
+    PlugRequest plugRequest = PlugRequest::None;
+    bool plugResult = false;
+    QString plugError;
+
+    void wake() const;
+    void loop();
+    void pollOnce(int masterFd, Clock::time_point wakeAt);
+    Clock::time_point nextWake(Clock::time_point now) const;
+    void servePlugRequest();
+    bool openTerminal(QString *error);
+    void closeTerminal();
+
+    void readInput();
+    void flushIfSilent(Clock::time_point now);
+    Clock::duration silenceGap() const;
+    void receive(const SimFrameReader::Frame &frame, Clock::time_point now);
+    void answer(const QByteArray &request, SimController &controller, Clock::time_point now);
+    Clock::duration wireDelay(int requestBytes, int answerBytes) const;
+    bool draw(double fraction);
+    void schedule(Clock::time_point due, const QByteArray &bytes, const SimFaults &faults, Outgoing last);
+
+    void sendDue(Clock::time_point now);
+    void sendNoiseIfDue(Clock::time_point now);
+    void writeToLine(const QByteArray &bytes) const;
+    void moveController(int from, int to);
+    SimController *controller(quint8 address) const;
+};
+
+// ---- the loop thread ----------------------------------------------------------------------------
+
+void SimBus::Impl::wake() const
+{
+    const quint64 one = 1;
+    if (wakeFd >= 0)
+        (void)::write(wakeFd, &one, sizeof one);
+}
+
+void SimBus::Impl::loop()
+{
+    std::unique_lock<std::mutex> lock(mutex);
+    while (!stopRequested) {
+        servePlugRequest();
+        const Clock::time_point now = Clock::now();
+        flushIfSilent(now);
+        sendDue(now);
+        sendNoiseIfDue(now);
+        const Clock::time_point wakeAt = nextWake(now);
+        const int masterFd = pty.masterFd();
+        lock.unlock();
+        pollOnce(masterFd, wakeAt);
+        lock.lock();
+        if (pty.isOpen())
+            readInput();
+    }
+}
+
+// Sleeps, without the lock, until input arrives, a request wakes the thread, or wakeAt.
+void SimBus::Impl::pollOnce(int masterFd, Clock::time_point wakeAt)
+{
+    pollfd fds[2] = {{wakeFd, POLLIN, 0}, {masterFd, POLLIN, 0}};
+    const auto wait = std::max(Clock::duration::zero(), wakeAt - Clock::now());
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
+    const timespec timeout{time_t(seconds.count()),
+                           long(std::chrono::duration_cast<std::chrono::nanoseconds>(wait - seconds).count())};
+    if (::ppoll(fds, 2, &timeout, nullptr) > 0 && (fds[0].revents & POLLIN)) {
+        quint64 count = 0;
+        (void)::read(wakeFd, &count, sizeof count);
+    }
+}
+
+Clock::time_point SimBus::Impl::nextWake(Clock::time_point now) const
+{
+    Clock::time_point wakeAt = now + std::chrono::seconds(1);
+    if (!outbox.empty())
+        wakeAt = std::min(wakeAt, outbox.begin()->first);
+    if (reader.hasPending())
+        wakeAt = std::min(wakeAt, lastByteAt + silenceGap());
+    if (noiseIntervalMs > 0 && !answerInProgress && pty.isOpen())
+        wakeAt = std::min(wakeAt, nextNoise);
+    return wakeAt;
+}
+
+void SimBus::Impl::servePlugRequest()
+{
+    if (plugRequest == PlugRequest::None)
+        return;
+    if (plugRequest == PlugRequest::Unplug) {
+        closeTerminal();
+        plugResult = true;
+    } else {
+        plugResult = openTerminal(&plugError);
+    }
+    plugRequest = PlugRequest::None;
+    requestDone.notify_all();
+}
+
+bool SimBus::Impl::openTerminal(QString *error)
+{
+    closeTerminal();
+    if (!pty.open(error))
+        return false;
+    terminalPath = pty.slavePath();
+    if (!options.linkPath.isEmpty() && !pty.updateLink(options.linkPath, error)) {
+        pty.close();
+        return false;
+    }
+    return true;
+}
+
+void SimBus::Impl::closeTerminal()
+{
+    pty.close();
+    outbox.clear();
+    answerInProgress = false;
+    reader.flushOnSilence();
+}
+
+// ---- receiving ----------------------------------------------------------------------------------
+
+void SimBus::Impl::readInput()
+{
+    char buffer[4096];
+    for (;;) {
+        const ssize_t count = ::read(pty.masterFd(), buffer, sizeof buffer);
+        if (count <= 0)
+            return; // EAGAIN: all read; errors show up again on the next poll
+        const Clock::time_point now = Clock::now();
+        // Bytes after a silence start a new frame, even when they arrive in the same poll round.
+        flushIfSilent(now);
+        lastByteAt = now;
+        for (const SimFrameReader::Frame &frame : reader.feed(QByteArray(buffer, int(count))))
+            receive(frame, now);
+    }
+}
+
+void SimBus::Impl::flushIfSilent(Clock::time_point now)
+{
+    if (reader.hasPending() && now - lastByteAt >= silenceGap())
+        receive(reader.flushOnSilence(), now);
+}
+
+Clock::duration SimBus::Impl::silenceGap() const
+{
+    const double charactersMs = options.baud > 0 ? 3.5 * 10.0 * 1000.0 / options.baud : 0.0;
+    return milliseconds(std::max(kMinSilenceMs, charactersMs));
+}
+
+void SimBus::Impl::receive(const SimFrameReader::Frame &frame, Clock::time_point now)
+{
+    if (frames.size() >= kMaxKeptFrames)
+        frames.removeFirst();
+    frames.append(frame.bytes);
+    if (!frame.sound)
+        return; // a bad CRC or a torn frame: a real device keeps quiet
+    SimController *target = controller(quint8(frame.bytes[0]));
+    if (!target || faults[target->address()].silent)
+        return;
+    answer(frame.bytes, *target, now);
+}
+
+void SimBus::Impl::answer(const QByteArray &request, SimController &target, Clock::time_point now)
+{
+    const quint8 address = target.address();
+    const auto taken = [this](quint8 other) { return controllers.count(other) > 0; };
+    const SimController::Answer reply = target.handle(request, now, taken);
+    if (reply.reply.isEmpty())
+        return;
+    const SimFaults &fault = faults[address];
+    Outgoing last;
+    last.endsAnswer = true;
+    if (reply.newAddress >= 0) {
+        last.moveFrom = address;
+        last.moveTo = reply.newAddress;
+    }
+    if (draw(fault.dropFraction)) {
+        // The controller did its work; only the answer got lost on the way.
+        moveController(last.moveFrom, last.moveTo);
+        return;
+    }
+    QByteArray bytes = reply.reply;
+    if (draw(fault.corruptFraction)) {
+        bytes[bytes.size() - 2] = char(bytes[bytes.size() - 2] ^ 0xFF);
+        bytes[bytes.size() - 1] = char(bytes[bytes.size() - 1] ^ 0xFF);
+    }
+    bytes += fault.extraBytes;
+    const Clock::time_point due = now + wireDelay(request.size(), bytes.size()) + std::chrono::milliseconds(fault.lateMs);
+    schedule(due, bytes, fault, last);
+}
+
+// What a real line costs: the request and the answer each take 10 bits per byte on the wire, and
+// the device takes its turnaround time before answering. The pseudo-terminal delivers instantly,
+// so the whole cost is paid before the answer is handed over.
+Clock::duration SimBus::Impl::wireDelay(int requestBytes, int answerBytes) const
+{
+    if (options.baud <= 0)
+        return Clock::duration::zero();
+    const double wireMs = (requestBytes + answerBytes) * 10.0 * 1000.0 / options.baud;
+    return milliseconds(wireMs + options.turnaroundMs);
+}
+
+bool SimBus::Impl::draw(double fraction)
+{
+    if (fraction <= 0.0)
+        return false; // no draw at all, so that other faults replay alike
+    return std::uniform_real_distribution<double>(0.0, 1.0)(random) < fraction;
+}
+
+void SimBus::Impl::schedule(Clock::time_point due, const QByteArray &bytes, const SimFaults &fault,
+                            Outgoing last)
+{
+    const int chunk = fault.chunkSize > 0 ? fault.chunkSize : bytes.size();
+    for (int start = 0; start < bytes.size(); start += chunk) {
+        const bool final = start + chunk >= bytes.size();
+        Outgoing piece = final ? last : Outgoing{};
+        piece.bytes = bytes.mid(start, chunk);
+        outbox.emplace(due, piece);
+        due += std::chrono::milliseconds(fault.chunkGapMs);
+    }
+}
+
+// ---- sending ------------------------------------------------------------------------------------
+
+void SimBus::Impl::sendDue(Clock::time_point now)
+{
+    while (!outbox.empty() && outbox.begin()->first <= now) {
+        const Outgoing piece = outbox.begin()->second;
+        outbox.erase(outbox.begin());
+        writeToLine(piece.bytes);
+        answerInProgress = !piece.endsAnswer;
+        if (piece.endsAnswer) {
+            ++answers;
+            moveController(piece.moveFrom, piece.moveTo);
+        }
+    }
+}
+
+void SimBus::Impl::sendNoiseIfDue(Clock::time_point now)
+{
+    if (noiseIntervalMs <= 0 || noiseBytes.isEmpty() || answerInProgress || !pty.isOpen() || now < nextNoise)
+        return;
+    writeToLine(noiseBytes);
+    nextNoise = now + std::chrono::milliseconds(noiseIntervalMs);
+}
+
+void SimBus::Impl::writeToLine(const QByteArray &bytes) const
+{
+    const char *data = bytes.constData();
+    qint64 left = bytes.size();
+    while (left > 0 && pty.isOpen()) {
+        const ssize_t written = ::write(pty.masterFd(), data, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return; // the line is full because nobody reads it: the rest is lost, as on a real line
+        data += written;
+        left -= written;
+    }
+}
+
+void SimBus::Impl::moveController(int from, int to)
+{
+    if (from < 0 || to < 0 || from == to)
+        return;
+    auto found = controllers.find(quint8(from));
+    if (found == controllers.end() || controllers.count(quint8(to)))
+        return;
+    std::unique_ptr<SimController> moved = std::move(found->second);
+    controllers.erase(found);
+    moved->setAddress(quint8(to));
+    controllers[quint8(to)] = std::move(moved);
+}
+
+SimController *SimBus::Impl::controller(quint8 address) const
+{
+    const auto found = controllers.find(address);
+    return found == controllers.end() ? nullptr : found->second.get();
+}
+
+// ---- public interface ---------------------------------------------------------------------------
+
+SimBus::SimBus(const Options &options) : d(std::make_unique<Impl>(options))
+{
+    for (quint8 address : options.addresses)
+        addController(address);
+}
+
+SimBus::~SimBus()
+{
+    stop();
+}
+
+bool SimBus::start(QString *error)
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    if (d->running)
+        return true;
+    if (!d->openTerminal(error))
+        return false;
+    d->wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (d->wakeFd < 0) {
+        if (error)
+            *error = QStringLiteral("eventfd failed");
+        d->closeTerminal();
+        return false;
+    }
+    d->stopRequested = false;
+    d->running = true;
+    d->nextNoise = Clock::now() + std::chrono::milliseconds(d->noiseIntervalMs);
+    d->thread = std::thread([this] { d->loop(); });
+    return true;
+}
+
+void SimBus::stop()
+{
+    std::thread finished;
+    {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        if (!d->running)
+            return;
+        d->stopRequested = true;
+        d->wake();
+        finished = std::move(d->thread);
+    }
+    finished.join();
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->closeTerminal();
+    SimPty::removeLink(d->options.linkPath);
+    ::close(d->wakeFd);
+    d->wakeFd = -1;
+    d->running = false;
+    d->requestDone.notify_all();
+}
+
+bool SimBus::isRunning() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->running;
+}
+
+QString SimBus::portPath() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->options.linkPath.isEmpty() ? d->terminalPath : d->options.linkPath;
+}
+
+QString SimBus::terminalPath() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->terminalPath;
+}
+
+void SimBus::setFaults(quint8 address, const SimFaults &faults)
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->faults[address] = faults;
+}
+
+void SimBus::clearFaults()
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->faults.clear();
+    d->noiseBytes.clear();
+    d->noiseIntervalMs = 0;
+}
+
+void SimBus::setNoise(const QByteArray &bytes, int intervalMs)
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->noiseBytes = bytes;
+    d->noiseIntervalMs = std::max(0, intervalMs);
+    d->nextNoise = Clock::now() + std::chrono::milliseconds(d->noiseIntervalMs);
+    d->wake();
+}
+
+void SimBus::unplug()
+{
+    std::lock_guard<std::mutex> serial(d->plugSerialiser);
+    std::unique_lock<std::mutex> lock(d->mutex);
+    if (!d->running) {
+        d->closeTerminal();
+        return;
+    }
+    // The loop thread closes the terminal itself, so that it never polls a closed descriptor.
+    d->plugRequest = Impl::PlugRequest::Unplug;
+    d->wake();
+    d->requestDone.wait(lock, [this] { return d->plugRequest == Impl::PlugRequest::None || !d->running; });
+}
+
+bool SimBus::replug(QString *error)
+{
+    std::lock_guard<std::mutex> serial(d->plugSerialiser);
+    std::unique_lock<std::mutex> lock(d->mutex);
+    if (!d->running) {
+        if (error)
+            *error = QStringLiteral("the bus is not running");
+        return false;
+    }
+    d->plugRequest = Impl::PlugRequest::Replug;
+    d->plugError.clear();
+    d->wake();
+    d->requestDone.wait(lock, [this] { return d->plugRequest == Impl::PlugRequest::None || !d->running; });
+    if (!d->plugResult && error)
+        *error = d->plugError;
+    return d->plugResult && d->running;
+}
+
+void SimBus::addController(quint8 address)
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    if (!d->controllers.count(address))
+        d->controllers[address] = std::make_unique<SimController>(address, d->options.seed, Clock::now());
+}
+
+void SimBus::removeController(quint8 address)
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->controllers.erase(address);
+}
+
+QList<quint8> SimBus::addresses() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    QList<quint8> result;
+    for (const auto &entry : d->controllers)
+        result.append(entry.first);
+    return result;
+}
+
+bool SimBus::hasRegister(quint8 address, quint16 reg) const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->controller(address) && SimController::holdsRegister(reg);
+}
+
+float SimBus::floatRegister(quint8 address, quint16 reg) const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    SimController *target = d->controller(address);
+    return target ? target->floatRegister(reg, Clock::now()) : 0.0f;
+}
+
+int SimBus::intRegister(quint8 address, quint16 reg) const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    SimController *target = d->controller(address);
+    return target ? target->intRegister(reg, Clock::now()) : 0;
+}
+
+void SimBus::setFloatRegister(quint8 address, quint16 reg, float value)
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    if (SimController *target = d->controller(address))
+        target->setFloatRegister(reg, value, Clock::now());
+}
+
+void SimBus::setIntRegister(quint8 address, quint16 reg, int value)
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    SimController *target = d->controller(address);
+    if (!target)
+        return;
+    if (reg == SimRegister::DeviceAddress) {
+        if (value >= 1 && value <= 247)
+            d->moveController(address, value);
+        return;
+    }
+    target->setIntRegister(reg, value, Clock::now());
+}
+
+QList<QByteArray> SimBus::receivedFrames() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->frames;
+}
+
+void SimBus::clearReceivedFrames()
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->frames.clear();
+}
+
+int SimBus::answersSent() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->answers;
+}

@@ -1,0 +1,186 @@
+#include "SimCommandLine.h"
+
+#include <functional>
+
+namespace {
+
+bool parseAddress(const QString &text, quint8 *address)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok || value < 1 || value > 247)
+        return false;
+    *address = quint8(value);
+    return true;
+}
+
+bool parseInt(const QString &text, int minimum, int *value)
+{
+    bool ok = false;
+    *value = text.trimmed().toInt(&ok);
+    return ok && *value >= minimum;
+}
+
+bool parseFraction(const QString &text, double *value)
+{
+    bool ok = false;
+    *value = text.trimmed().toDouble(&ok);
+    return ok && *value >= 0.0 && *value <= 1.0;
+}
+
+bool parseHex(const QString &text, QByteArray *bytes)
+{
+    const QString digits = text.trimmed().remove(QLatin1Char(' '));
+    static const QRegExp hex(QStringLiteral("([0-9A-Fa-f]{2})+"));
+    if (!hex.exactMatch(digits))
+        return false;
+    *bytes = QByteArray::fromHex(digits.toLatin1());
+    return true;
+}
+
+QString describe(quint8 address, const SimFaults &faults)
+{
+    QStringList parts;
+    if (faults.silent)
+        parts << QStringLiteral("silent");
+    if (faults.dropFraction > 0)
+        parts << QStringLiteral("drop %1").arg(faults.dropFraction);
+    if (faults.corruptFraction > 0)
+        parts << QStringLiteral("corrupt %1").arg(faults.corruptFraction);
+    if (faults.lateMs > 0)
+        parts << QStringLiteral("late %1 ms").arg(faults.lateMs);
+    if (faults.chunkSize > 0)
+        parts << QStringLiteral("chunks of %1 every %2 ms").arg(faults.chunkSize).arg(faults.chunkGapMs);
+    if (!faults.extraBytes.isEmpty())
+        parts << QStringLiteral("extra %1").arg(QString::fromLatin1(faults.extraBytes.toHex().toUpper()));
+    return QStringLiteral("%1: %2").arg(address).arg(parts.join(QStringLiteral(", ")));
+}
+
+} // namespace
+
+QString SimCommandLine::usage()
+{
+    return QStringLiteral(
+        "Usage: quorix-sim [options]\n"
+        "Serves simulated QUORIX flow controllers on a pseudo-terminal. The first line printed is the\n"
+        "path an application opens as its serial port. Runs until SIGINT or SIGTERM.\n"
+        "\n"
+        "  --devices LIST          bus addresses that answer, e.g. 1,3,12 (default 1,2,3)\n"
+        "  --baud N                emulate the wire time at N baud; 0 answers at once (default 0)\n"
+        "  --turnaround MS         the controllers' answer delay with --baud N (default 2)\n"
+        "  --link PATH             keep a symbolic link to the terminal at PATH\n"
+        "  --seed N                seed of the random faults and the readings' noise (default 1)\n"
+        "  --silent A              controller A never answers\n"
+        "  --drop A:F              leave out the fraction F (0..1) of A's answers\n"
+        "  --corrupt A:F           send the fraction F of A's answers with a wrong CRC\n"
+        "  --late A:MS             A answers MS milliseconds late\n"
+        "  --chunks A:SIZE:GAP     A's answers go out in SIZE-byte chunks, GAP ms apart\n"
+        "  --extra A:HEX           append the bytes HEX to every answer of A\n"
+        "  --noise HEX:MS          write the bytes HEX on the line every MS milliseconds\n"
+        "  --help                  show this text\n"
+        "Fault options may be repeated and combined for one address.\n");
+}
+
+bool SimCommandLine::parse(const QStringList &arguments, QString *error)
+{
+    const auto bad = [error](const QString &option, const QString &value) {
+        *error = QStringLiteral("invalid value for %1: \"%2\"").arg(option, value);
+        return false;
+    };
+    // An address followed by fields separated by ':'; the handler checks the fields.
+    const auto addressed = [this](const QString &value, int fields,
+                                  const std::function<bool(SimFaults &, const QStringList &)> &apply) {
+        const QStringList parts = value.split(QLatin1Char(':'));
+        quint8 address = 0;
+        if (parts.size() != fields + 1 || !parseAddress(parts[0], &address))
+            return false;
+        SimFaults updated = faults.value(address);
+        if (!apply(updated, parts.mid(1)))
+            return false;
+        faults[address] = updated;
+        return true;
+    };
+
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString option = arguments[i];
+        if (option == QLatin1String("--help") || option == QLatin1String("-h")) {
+            helpRequested = true;
+            return true;
+        }
+        if (!option.startsWith(QLatin1String("--"))) {
+            *error = QStringLiteral("unexpected argument \"%1\"").arg(option);
+            return false;
+        }
+        if (i + 1 >= arguments.size()) {
+            *error = QStringLiteral("%1 needs a value").arg(option);
+            return false;
+        }
+        const QString value = arguments[++i];
+        bool ok = true;
+        if (option == QLatin1String("--devices")) {
+            bus.addresses.clear();
+            for (const QString &part : value.split(QLatin1Char(','))) {
+                quint8 address = 0;
+                ok = ok && parseAddress(part, &address);
+                if (ok && !bus.addresses.contains(address))
+                    bus.addresses.append(address);
+            }
+        } else if (option == QLatin1String("--baud")) {
+            ok = parseInt(value, 0, &bus.baud);
+        } else if (option == QLatin1String("--turnaround")) {
+            bus.turnaroundMs = value.toDouble(&ok);
+            ok = ok && bus.turnaroundMs >= 0.0;
+        } else if (option == QLatin1String("--link")) {
+            bus.linkPath = value;
+            ok = !value.isEmpty();
+        } else if (option == QLatin1String("--seed")) {
+            bus.seed = value.toUInt(&ok);
+        } else if (option == QLatin1String("--silent")) {
+            ok = addressed(value, 0, [](SimFaults &f, const QStringList &) { return f.silent = true; });
+        } else if (option == QLatin1String("--drop")) {
+            ok = addressed(value, 1, [](SimFaults &f, const QStringList &p) { return parseFraction(p[0], &f.dropFraction); });
+        } else if (option == QLatin1String("--corrupt")) {
+            ok = addressed(value, 1,
+                           [](SimFaults &f, const QStringList &p) { return parseFraction(p[0], &f.corruptFraction); });
+        } else if (option == QLatin1String("--late")) {
+            ok = addressed(value, 1, [](SimFaults &f, const QStringList &p) { return parseInt(p[0], 0, &f.lateMs); });
+        } else if (option == QLatin1String("--chunks")) {
+            ok = addressed(value, 2, [](SimFaults &f, const QStringList &p) {
+                return parseInt(p[0], 1, &f.chunkSize) && parseInt(p[1], 0, &f.chunkGapMs);
+            });
+        } else if (option == QLatin1String("--extra")) {
+            ok = addressed(value, 1, [](SimFaults &f, const QStringList &p) { return parseHex(p[0], &f.extraBytes); });
+        } else if (option == QLatin1String("--noise")) {
+            const QStringList parts = value.split(QLatin1Char(':'));
+            ok = parts.size() == 2 && parseHex(parts[0], &noiseBytes) && parseInt(parts[1], 1, &noiseIntervalMs);
+        } else {
+            *error = QStringLiteral("unknown option %1").arg(option);
+            return false;
+        }
+        if (!ok)
+            return bad(option, value);
+    }
+    return true;
+}
+
+QString SimCommandLine::summary(const QString &terminal) const
+{
+    QStringList devices;
+    for (quint8 address : bus.addresses)
+        devices << QString::number(address);
+    QString line = QStringLiteral("quorix-sim: devices %1 on %2, baud %3, turnaround %4 ms, seed %5")
+                       .arg(devices.join(QLatin1Char(',')), terminal)
+                       .arg(bus.baud)
+                       .arg(bus.turnaroundMs)
+                       .arg(bus.seed);
+    QStringList faultTexts;
+    for (auto it = faults.cbegin(); it != faults.cend(); ++it)
+        faultTexts << describe(it.key(), it.value());
+    if (noiseIntervalMs > 0)
+        faultTexts << QStringLiteral("noise %1 every %2 ms")
+                          .arg(QString::fromLatin1(noiseBytes.toHex().toUpper()))
+                          .arg(noiseIntervalMs);
+    if (!faultTexts.isEmpty())
+        line += QStringLiteral("; faults: ") + faultTexts.join(QStringLiteral("; "));
+    return line;
+}
