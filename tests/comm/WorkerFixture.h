@@ -1,0 +1,248 @@
+#pragma once
+
+// A simulated bus served on a pseudo-terminal and a running worker that talks to it through a
+// real serial port, with the worker's signals relayed to the test thread and its log captured.
+
+#include "DeviceThread.h"
+#include "SerialPort.h"
+#include "SimBus.h"
+
+#include <QMutex>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+// Every message of the process, kept for the test to look at. The hook runs on the thread that
+// logged, synchronously, so a test can change the bus at an exact point of a tick.
+class LogCapture
+{
+public:
+    using Hook = std::function<void(const QString &line)>;
+
+    // Instances nest: the first installs the handler, the last removes it and forgets the lines.
+    LogCapture()
+    {
+        QMutexLocker lock(&mutex());
+        if (users()++ == 0)
+            previous() = qInstallMessageHandler(&LogCapture::handle);
+    }
+    ~LogCapture()
+    {
+        QMutexLocker lock(&mutex());
+        if (--users() > 0)
+            return;
+        qInstallMessageHandler(previous());
+        lines().clear();
+        hook() = nullptr;
+    }
+
+    static int count(const QString &text)
+    {
+        QMutexLocker lock(&mutex());
+        int n = 0;
+        for (const QString &line : lines())
+            n += line.contains(text) ? 1 : 0;
+        return n;
+    }
+    static QStringList all()
+    {
+        QMutexLocker lock(&mutex());
+        return lines();
+    }
+    static void setHook(Hook h)
+    {
+        QMutexLocker lock(&mutex());
+        hook() = std::move(h);
+    }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &text)
+    {
+        Hook current;
+        {
+            QMutexLocker lock(&mutex());
+            lines().append(text);
+            current = hook();
+        }
+        if (current)
+            current(text);
+        if (type != QtDebugMsg && previous())
+            previous()(type, context, text);
+    }
+    static QMutex &mutex()
+    {
+        static QMutex m;
+        return m;
+    }
+    static QStringList &lines()
+    {
+        static QStringList l;
+        return l;
+    }
+    static Hook &hook()
+    {
+        static Hook h;
+        return h;
+    }
+    static int &users()
+    {
+        static int n = 0;
+        return n;
+    }
+    static QtMessageHandler &previous()
+    {
+        static QtMessageHandler p = nullptr;
+        return p;
+    }
+};
+
+// Receives the worker's signals on the test thread (queued, in the order emitted), so that spies
+// are filled and read on one thread.
+class WorkerSignals : public QObject
+{
+    Q_OBJECT
+public:
+    explicit WorkerSignals(DeviceThread *worker)
+    {
+        connect(worker, &DeviceThread::refreshDeviceMode, this, &WorkerSignals::refreshDeviceMode);
+        connect(worker, &DeviceThread::deviceconnectStatus, this, &WorkerSignals::deviceconnectStatus);
+        connect(worker, &DeviceThread::sig_count_loss, this, &WorkerSignals::sig_count_loss);
+        connect(worker, &DeviceThread::sig_param_result, this, &WorkerSignals::sig_param_result);
+        connect(worker, &DeviceThread::sig_show_Admin_param_result, this,
+                &WorkerSignals::sig_show_Admin_param_result);
+        connect(worker, &DeviceThread::sig_CommParam, this, &WorkerSignals::sig_CommParam);
+        connect(worker, &DeviceThread::sig_CheckDevice, this, &WorkerSignals::sig_CheckDevice);
+        connect(worker, &DeviceThread::signal_ser_status, this, &WorkerSignals::signal_ser_status);
+        connect(worker, &DeviceThread::sig_showCurResult, this, &WorkerSignals::sig_showCurResult);
+        connect(worker, &DeviceThread::sendFreshDeviceInformation, this,
+                &WorkerSignals::sendFreshDeviceInformation);
+        connect(worker, &DeviceThread::sig_modifyAdminStatus, this, &WorkerSignals::sig_modifyAdminStatus);
+        connect(worker, &DeviceThread::sig_modifyParamStatus, this, &WorkerSignals::sig_modifyParamStatus);
+    }
+
+signals:
+    void refreshDeviceMode(int deviceId, int mode);
+    void deviceconnectStatus(int deviceId, bool connect);
+    void sig_count_loss(int type, float result);
+    void sig_param_result(int type, int deviceId, QByteArray result);
+    void sig_show_Admin_param_result(int type, int deviceId, QByteArray result);
+    void sig_CommParam(int type, int result);
+    void sig_CheckDevice(QByteArray data);
+    void signal_ser_status(int status);
+    void sig_showCurResult(int type, int deviceId, QByteArray result);
+    void sendFreshDeviceInformation(int type, int deviceId, QByteArray result);
+    void sig_modifyAdminStatus(bool sucess, int adress);
+    void sig_modifyParamStatus(bool sucess, int adress);
+};
+
+struct Timings
+{
+    int pause = 1;
+    int replyTimeout = 60;
+};
+
+class WorkerFixture
+{
+public:
+    explicit WorkerFixture(const QList<quint8> &addresses = {1, 2, 3}, Timings timings = {})
+    {
+        SimBus::Options options;
+        options.addresses = addresses;
+        options.baud = 0;
+        options.linkPath = dir.filePath("ttyQUORIX");
+        bus = std::make_unique<SimBus>(options);
+        QString error;
+        started = bus->start(&error);
+        if (!started)
+            qWarning("simulated bus did not start: %s", qPrintable(error));
+        worker.start();
+        setTimings(timings);
+    }
+    ~WorkerFixture()
+    {
+        worker.shutdown();
+        bus->stop();
+    }
+
+    QString portPath() const { return bus->portPath(); }
+
+    void setTimings(Timings timings)
+    {
+        worker.setCommParam(2, timings.pause);
+        worker.setCommParam(3, timings.replyTimeout);
+    }
+
+    // Opens the port and returns the status the worker reported (0: none within the wait).
+    int openPort(const QString &path = QString())
+    {
+        QSignalSpy status(&relay, &WorkerSignals::signal_ser_status);
+        worker.slot_openSer(1, path.isEmpty() ? portPath() : path, 9600);
+        if (!status.wait(5000))
+            return 0;
+        return status.takeFirst().at(0).toInt();
+    }
+
+    // Lists the devices and takes them online, all four quantities polled.
+    void poll(const QList<quint8> &ids)
+    {
+        worker.slot_checkDevices(ids);
+        for (quint8 id : ids)
+            worker.slot_onlineDevice(3, id);
+    }
+
+    // One tick, run on the worker thread; returns when it has finished.
+    void tick() { QMetaObject::invokeMethod(&worker, "onMainTimer", Qt::BlockingQueuedConnection); }
+    void ticks(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            tick();
+    }
+
+    // A primitive run on the worker thread.
+    template <typename F> auto onWorker(F job) -> decltype(job())
+    {
+        decltype(job()) result{};
+        worker.runOnWorker([&] { result = job(); });
+        return result;
+    }
+
+    OnlineDevice device(quint8 id)
+    {
+        for (const OnlineDevice &record : worker.devicesSnapshot())
+            if (record.id == id)
+                return record;
+        return OnlineDevice{};
+    }
+    QList<quint8> deviceIds()
+    {
+        QList<quint8> ids;
+        for (const OnlineDevice &record : worker.devicesSnapshot())
+            ids.append(record.id);
+        return ids;
+    }
+
+    // The frames the bus received with this function code, as hex.
+    QStringList received(quint8 function = 0) const
+    {
+        QStringList frames;
+        for (const QByteArray &frame : bus->receivedFrames())
+            if (function == 0 || (frame.size() > 1 && quint8(frame[1]) == function))
+                frames.append(QString::fromLatin1(frame.toHex(' ')));
+        return frames;
+    }
+
+    static QString hex(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex(' ')); }
+    static QByteArray readRequest(quint8 address, quint16 reg)
+    {
+        return SerialPort::appendCrc(SerialPort::buildReadFrame(address, reg, 2));
+    }
+
+    LogCapture log;
+    QTemporaryDir dir;
+    std::unique_ptr<SimBus> bus;
+    bool started = false;
+    DeviceThread worker;
+    WorkerSignals relay{&worker};
+};

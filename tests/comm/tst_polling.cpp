@@ -1,0 +1,396 @@
+// A tick of the worker: the order in which it serves requests, the read-backs, the polling cycle
+// with its loss windows, the usage report, the parameter and setpoint writes, and a link that
+// breaks while devices are polled.
+
+#include "WorkerFixture.h"
+
+#include <QElapsedTimer>
+
+Q_DECLARE_METATYPE(SimFaults)
+
+namespace {
+
+SimFaults silence()
+{
+    SimFaults faults;
+    faults.silent = true;
+    return faults;
+}
+
+// The register a read or write frame addresses, as "address:register" in hex.
+QStringList targets(const QList<QByteArray> &frames)
+{
+    QStringList list;
+    for (const QByteArray &frame : frames) {
+        const int function = quint8(frame[1]);
+        if (function == 0x08) {
+            list.append("scan");
+            continue;
+        }
+        const int reg = quint8(frame[2]) << 8 | quint8(frame[3]);
+        list.append(QString("%1%2:%3").arg(function == 0x03 ? "r" : "w").arg(quint8(frame[0])).arg(reg, 4, 16,
+                                                                                                    QChar('0')));
+    }
+    list.removeDuplicates();
+    return list;
+}
+
+} // namespace
+
+class PollingTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void tickServesRequestsInOrder();
+    void readBacksRetryUntilAnswered();
+
+    void lossWindow_data();
+    void lossWindow();
+    void answeringDeviceIsNeverDropped();
+    void corruptedReplyIsALossNeverAValue();
+    void usageReport_data();
+    void usageReport();
+
+    void parameterWrites_data();
+    void parameterWrites();
+    void blockReadsReportEveryAnsweredRegister();
+    void setpointIsRetriedOnSixTicksThenGivenUp();
+    void stagedStepsWriteListedDevicesOnly();
+
+    void unpluggedAdapterDropsDevicesAndReopens();
+};
+
+void PollingTest::tickServesRequestsInOrder()
+{
+    WorkerFixture f({1, 2});
+    QCOMPARE(f.openPort(), 1);
+    f.poll({1});
+    f.worker.slot_excuteStep(1, 3.0f);
+    f.worker.requestOrdinaryRead(2);
+    f.worker.requestOrdinaryWrite(2, 3, 1, 40, 0);
+    f.worker.requestAdminRead(2);
+    f.worker.requestAdminWrite(2, 2, 1, 5, 0);
+    f.worker.requestSetpoint(2, 2, 7.5f);
+    f.worker.slot_showFlowResult(1, 2);
+    f.worker.slot_showFlowResult(2, 2);
+    f.worker.slot_responseShowMode(2);
+    f.worker.requestScan();
+    f.bus->clearReceivedFrames();
+    f.tick();
+
+    const QStringList expected{
+        "scan",     "w1:303e",  "r2:3002",  "r2:3004",  "r2:3008",  "r2:300a",  "r2:300c", "r2:300e",
+        "r2:3010",  "r2:3012",  "r2:3014",  "r2:3018",  "r2:3000",  "r2:301c",  "w2:3008", "r2:301e",
+        "r2:3020",  "r2:3034",  "r2:3022",  "r2:3026",  "r2:302a",  "r2:302e",  "r2:3032", "r2:3036",
+        "r2:303a",  "w2:3020",  "w2:3042",  "r2:303e",  "r2:3042",  "r1:1000",  "r1:3046", "r1:1004",
+        "r1:1008"};
+    QStringList served = targets(f.bus->receivedFrames());
+    QCOMPARE(served, expected);
+    // Every one-off request was consumed: the next tick only polls.
+    f.bus->clearReceivedFrames();
+    f.tick();
+    QCOMPARE(targets(f.bus->receivedFrames()), (QStringList{"r1:1000", "r1:3046", "r1:1004", "r1:1008"}));
+}
+
+void PollingTest::readBacksRetryUntilAnswered()
+{
+    WorkerFixture f({4});
+    QCOMPARE(f.openPort(), 1);
+    f.bus->setIntRegister(4, 0x3000, 1);
+    f.bus->setFloatRegister(4, 0x3042, 8.25f);
+    f.bus->setFaults(4, silence());
+    QSignalSpy modes(&f.relay, &WorkerSignals::refreshDeviceMode);
+    QSignalSpy setpoints(&f.relay, &WorkerSignals::sig_showCurResult);
+    f.worker.slot_responseShowMode(4);
+    f.worker.slot_showFlowResult(2, 4);
+    f.ticks(3);
+    QCOMPARE(f.received(0x03).size(), 6);
+
+    f.bus->clearFaults();
+    f.tick();
+    QTRY_COMPARE(modes.count(), 1);
+    QCOMPARE(modes.at(0), (QList<QVariant>{4, 1}));
+    QTRY_COMPARE(setpoints.count(), 1);
+    QCOMPARE(setpoints.at(0).at(0).toInt(), 2);
+    QCOMPARE(setpoints.at(0).at(1).toInt(), 4);
+    QCOMPARE(bytes_to_float(setpoints.at(0).at(2).toByteArray(), 3), 8.25f);
+    f.tick();
+    QCOMPARE(f.received(0x03).size(), 8);
+}
+
+// A polled device's window holds 24 queries (six cycles of four). Losses are placed exactly: the
+// device is silent for the first `lost` queries of the window and answers from then on.
+void PollingTest::lossWindow_data()
+{
+    QTest::addColumn<int>("lost");
+    QTest::addColumn<bool>("dropped");
+    QTest::newRow("10 of 24 lost survives") << 10 << false;
+    QTest::newRow("11 of 24 lost is dropped") << 11 << true;
+    QTest::newRow("silent throughout is dropped") << 24 << true;
+}
+
+void PollingTest::lossWindow()
+{
+    QFETCH(int, lost);
+    QFETCH(bool, dropped);
+    WorkerFixture f({1, 2}, {0, 40});
+    QCOMPARE(f.openPort(), 1);
+    f.poll({1, 2});
+    QSignalSpy lostDevices(&f.relay, &WorkerSignals::deviceconnectStatus);
+    f.bus->setFaults(1, silence());
+    // The worker logs each failed read before it moves on; at the last planned loss device 1 wakes.
+    int failures = 0;
+    LogCapture::setHook([&, bus = f.bus.get()](const QString &line) {
+        if (line.contains("没有收到数据") && ++failures == lost)
+            bus->clearFaults();
+    });
+
+    f.ticks(5);
+    QCOMPARE(f.deviceIds(), (QList<quint8>{1, 2}));
+    QCOMPARE(f.device(1).queryCount, 20);
+    f.tick();
+    LogCapture::setHook(nullptr);
+    QCOMPARE(LogCapture::count("号当20次查询后的丢包次数是"), 2);
+    if (dropped) {
+        QCOMPARE(f.deviceIds(), QList<quint8>{2});
+        QTRY_COMPARE(lostDevices.count(), 1);
+        QCOMPARE(lostDevices.at(0), (QList<QVariant>{1, false}));
+        QCOMPARE(LogCapture::count("设备掉线了"), 1);
+    } else {
+        const OnlineDevice record = f.device(1);
+        QCOMPARE(record.queryCount, 0);
+        QCOMPARE(record.lossCount, 0);
+        QCOMPARE(record.totalLoss, lost);
+        QCOMPARE(record.totalQuery, 24);
+        QCoreApplication::processEvents();
+        QCOMPARE(lostDevices.count(), 0);
+    }
+    // The device after the dropped one is still polled in the same cycle and the next.
+    QCOMPARE(f.device(2).totalQuery, 24);
+    f.tick();
+    QCOMPARE(f.device(2).totalQuery, 28);
+}
+
+void PollingTest::answeringDeviceIsNeverDropped()
+{
+    WorkerFixture f({3});
+    QCOMPARE(f.openPort(), 1);
+    f.poll({3});
+    QSignalSpy readings(&f.relay, &WorkerSignals::sendFreshDeviceInformation);
+    f.ticks(13);
+    const OnlineDevice record = f.device(3);
+    QCOMPARE(record.totalQuery, 52);
+    QCOMPARE(record.totalLoss, 0);
+    QCOMPARE(record.queryCount, 4); // back to 0 after cycles 6 and 12
+    QTRY_COMPARE(readings.count(), 52);
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(readings.at(i).at(0).toInt(), i + 1);
+        QCOMPARE(readings.at(i).at(1).toInt(), 3);
+        QVERIFY(SerialPort::isSoundReadReply(readings.at(i).at(2).toByteArray(), 3));
+    }
+}
+
+void PollingTest::corruptedReplyIsALossNeverAValue()
+{
+    WorkerFixture f({1});
+    QCOMPARE(f.openPort(), 1);
+    f.poll({1});
+    SimFaults corrupted;
+    corrupted.corruptFraction = 1.0;
+    f.bus->setFaults(1, corrupted);
+    QSignalSpy readings(&f.relay, &WorkerSignals::sendFreshDeviceInformation);
+    QSignalSpy losses(&f.relay, &WorkerSignals::sig_count_loss);
+    f.tick();
+    QTRY_COMPARE(losses.count(), 2);
+    QCOMPARE(losses.at(1), (QList<QVariant>{2, 4.0f}));
+    QCOMPARE(readings.count(), 0);
+    QCOMPARE(f.device(1).lossCount, 4);
+}
+
+void PollingTest::usageReport_data()
+{
+    QTest::addColumn<int>("period");
+    QTest::addColumn<QList<quint8>>("listed");
+    QTest::addColumn<double>("minUsage");
+    QTest::addColumn<double>("maxUsage");
+    // Each listed record costs four pauses of 10 ms even when nothing of it is polled.
+    QTest::newRow("empty list, no time") << 1000 << QList<quint8>{} << 0.0 << 1.0;
+    QTest::newRow("two records, 80 ms of 100") << 100 << QList<quint8>{1, 2} << 79.0 << 1000.0;
+    QTest::newRow("period 0 reports 0") << 0 << QList<quint8>{1, 2} << 0.0 << 0.0;
+}
+
+void PollingTest::usageReport()
+{
+    QFETCH(int, period);
+    QFETCH(QList<quint8>, listed);
+    QFETCH(double, minUsage);
+    QFETCH(double, maxUsage);
+    WorkerFixture f({1, 2}, {10, 60});
+    f.worker.setCommParam(1, period);
+    f.worker.slot_checkDevices(listed);
+    f.worker.slot_clearLoss();
+    QSignalSpy spy(&f.relay, &WorkerSignals::sig_count_loss);
+    f.tick();
+    QTRY_COMPARE(spy.count(), 2);
+    QCOMPARE(spy.at(0).at(0).toInt(), 1);
+    const double usage = spy.at(0).at(1).toDouble();
+    QVERIFY2(usage >= minUsage && usage <= maxUsage, qPrintable(QString::number(usage)));
+    QCOMPARE(spy.at(1), (QList<QVariant>{2, 0.0f}));
+    QCOMPARE(f.received().size(), 0);
+}
+
+// Rows: administrator window or not, the write type, its data, whether the device is silent, the
+// reported outcome and the frame on the wire ("" for none).
+void PollingTest::parameterWrites_data()
+{
+    QTest::addColumn<bool>("admin");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("data1");
+    QTest::addColumn<double>("data2");
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<bool>("reported");
+    QTest::addColumn<QString>("frame");
+    const auto floatFrame = [](quint16 reg, float v) {
+        return WorkerFixture::hex(SerialPort::buildWriteFloatFrame(1, reg, v));
+    };
+    const auto intFrame = [](quint16 reg, int v) {
+        return WorkerFixture::hex(SerialPort::buildWriteInt16Frame(1, reg, v));
+    };
+    QTest::newRow("ordinary 1: float to 0x3004") << false << 1 << 9 << 2.5 << false << true << floatFrame(0x3004, 2.5f);
+    QTest::newRow("ordinary 2: 16-bit to 0x3002") << false << 2 << 3 << 9.0 << false << true << intFrame(0x3002, 3);
+    QTest::newRow("ordinary 12 sends 1 whatever data1") << false << 12 << 77 << 0.0 << false << true
+                                                        << intFrame(0x2002, 1);
+    QTest::newRow("ordinary 3 to a silent device fails") << false << 3 << 30 << 0.0 << true << false
+                                                         << intFrame(0x3008, 30);
+    QTest::newRow("ordinary unknown type fails, sends nothing") << false << 14 << 1 << 1.0 << false << false << "";
+    QTest::newRow("admin 5: float gain P") << true << 5 << 0 << 1.75 << false << true << floatFrame(0x3026, 1.75f);
+    QTest::newRow("admin 11 echoed is a success") << true << 11 << 0 << 0.0 << false << true
+                                                  << intFrame(0x2000, 27451);
+    QTest::newRow("admin 12 to a silent device is a failure") << true << 12 << 0 << 0.0 << true << false
+                                                              << intFrame(0x2002, 66);
+    QTest::newRow("admin 16 echoed is a success") << true << 16 << 0 << 0.0 << false << true << intFrame(0x2002, 466);
+    QTest::newRow("admin unknown type fails, sends nothing") << true << 17 << 0 << 0.0 << false << false << "";
+}
+
+void PollingTest::parameterWrites()
+{
+    QFETCH(bool, admin);
+    QFETCH(int, type);
+    QFETCH(int, data1);
+    QFETCH(double, data2);
+    QFETCH(bool, silent);
+    QFETCH(bool, reported);
+    QFETCH(QString, frame);
+    WorkerFixture f({1}, {0, 60});
+    QCOMPARE(f.openPort(), 1);
+    if (silent)
+        f.bus->setFaults(1, silence());
+    QSignalSpy ordinary(&f.relay, &WorkerSignals::sig_modifyParamStatus);
+    QSignalSpy administrator(&f.relay, &WorkerSignals::sig_modifyAdminStatus);
+    if (admin)
+        f.worker.requestAdminWrite(1, type, 1, data1, float(data2));
+    else
+        f.worker.requestOrdinaryWrite(1, type, 1, data1, float(data2));
+    f.ticks(2); // served once, whatever the outcome
+    QSignalSpy &spy = admin ? administrator : ordinary;
+    QTRY_COMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0), (QList<QVariant>{reported, type}));
+    QCOMPARE(f.received(), frame.isEmpty() ? QStringList{} : QStringList{frame});
+}
+
+void PollingTest::blockReadsReportEveryAnsweredRegister()
+{
+    WorkerFixture f({6});
+    QCOMPARE(f.openPort(), 1);
+    f.bus->setIntRegister(6, 0x3008, 45);
+    QSignalSpy ordinary(&f.relay, &WorkerSignals::sig_param_result);
+    QSignalSpy administrator(&f.relay, &WorkerSignals::sig_show_Admin_param_result);
+    f.worker.requestOrdinaryRead(6);
+    f.worker.requestAdminRead(6);
+    f.tick();
+    QTRY_COMPARE(ordinary.count(), 12);
+    QTRY_COMPARE(administrator.count(), 11);
+    for (int k = 0; k < 12; ++k) {
+        QCOMPARE(ordinary.at(k).at(0).toInt(), k + 1);
+        QCOMPARE(ordinary.at(k).at(1).toInt(), 6);
+    }
+    QCOMPARE(bytes_to_uint16(ordinary.at(2).at(2).toByteArray(), 3), 45);
+    QCOMPARE(bytes_to_uint16(administrator.at(10).at(2).toByteArray(), 3), 6);
+}
+
+void PollingTest::setpointIsRetriedOnSixTicksThenGivenUp()
+{
+    WorkerFixture f({3, 4}, {0, 40});
+    QCOMPARE(f.openPort(), 1);
+    f.bus->setFaults(3, silence());
+    f.worker.requestSetpoint(3, 1, 12.5f);
+    f.ticks(8);
+    const QString write = WorkerFixture::hex(SerialPort::buildWriteFloatFrame(3, 0x303E, 12.5f));
+    QCOMPARE(f.received(), QStringList(QVector<QString>(6, write).toList()));
+    QCOMPARE(LogCapture::count("modify_flow_data"), 6);
+    QCOMPARE(LogCapture::count(" count_cur"), 6);
+    QCOMPARE(LogCapture::count("修改瞬时量错误"), 1);
+
+    // The shared counter is back at 0: a cumulative setpoint gets its own six attempts.
+    f.bus->clearReceivedFrames();
+    f.worker.requestSetpoint(3, 2, 4.0f);
+    f.ticks(5);
+    f.worker.requestSetpoint(4, 2, 4.0f); // overwrites the pending one
+    f.tick();
+    QCOMPARE(LogCapture::count("修改累积量量执行成功"), 1);
+    QCOMPARE(f.bus->floatRegister(4, 0x3042), 4.0f);
+    QCOMPARE(LogCapture::count("修改累积量错误"), 0);
+}
+
+void PollingTest::stagedStepsWriteListedDevicesOnly()
+{
+    WorkerFixture f({1, 2});
+    QCOMPARE(f.openPort(), 1);
+    f.worker.slot_checkDevices({1});
+    f.worker.slot_excuteStep(2, 9.0f); // not listed: dropped
+    f.worker.slot_excuteStep(1, 5.0f);
+    f.worker.slot_excuteStep(1, 6.0f); // replaces the pending value
+    f.worker.slot_startStep(false);
+    f.tick();
+    QCOMPARE(f.received().size(), 0);
+    QVERIFY(f.device(1).stepPending);
+    f.worker.slot_startStep(true);
+    f.ticks(2);
+    QCOMPARE(f.received(), QStringList{WorkerFixture::hex(SerialPort::buildWriteFloatFrame(1, 0x303E, 6.0f))});
+    QCOMPARE(f.bus->floatRegister(1, 0x303E), 6.0f);
+    QCOMPARE(LogCapture::count("执行成功"), 1);
+}
+
+void PollingTest::unpluggedAdapterDropsDevicesAndReopens()
+{
+    const int timeout = 500;
+    WorkerFixture f({1, 2}, {1, timeout});
+    QCOMPARE(f.openPort(), 1);
+    f.poll({1, 2});
+    QSignalSpy readings(&f.relay, &WorkerSignals::sendFreshDeviceInformation);
+    QSignalSpy lost(&f.relay, &WorkerSignals::deviceconnectStatus);
+    QSignalSpy usage(&f.relay, &WorkerSignals::sig_count_loss);
+    f.worker.startMainTimer(20);
+    QVERIFY(readings.wait());
+
+    f.bus->unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 2, 20000);
+    QCOMPARE(f.deviceIds(), QList<quint8>{});
+    // A dead link fails at once instead of waiting out the reply timeout of each query.
+    usage.clear();
+    f.poll({1, 2});
+    QTRY_VERIFY(usage.count() >= 4);
+    for (const QList<QVariant> &report : usage)
+        if (report.at(0).toInt() == 1)
+            QVERIFY2(report.at(1).toDouble() < 50.0, qPrintable(report.at(1).toString()));
+
+    QVERIFY(f.bus->replug());
+    QCOMPARE(f.openPort(), 1);
+    f.poll({1, 2});
+    readings.clear();
+    QTRY_VERIFY(readings.count() >= 8);
+}
+
+QTEST_GUILESS_MAIN(PollingTest)
+#include "tst_polling.moc"

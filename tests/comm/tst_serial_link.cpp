@@ -1,0 +1,306 @@
+// The worker's serial link: opening and closing the port, the communication settings, the
+// request/response primitives against replies that are whole, chunked, overlong, corrupted or
+// late, and an orderly shutdown.
+
+#include "WorkerFixture.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+
+Q_DECLARE_METATYPE(SimFaults)
+
+namespace {
+
+void settle(WorkerFixture &f)
+{
+    f.worker.runOnWorker([] {});
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+class SerialLinkTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void portStatusCodes_data();
+    void portStatusCodes();
+    void reopeningAfterCloseWorks();
+    void communicationSettings();
+
+    void readReplies_data();
+    void readReplies();
+    void writesOnTheWire_data();
+    void writesOnTheWire();
+    void writeFailsWithoutExactEcho_data();
+    void writeFailsWithoutExactEcho();
+    void lateReplyDoesNotPoisonNextReading();
+
+    void shutdownWithPortOpenWhilePolling();
+    void destroyingARunningWorkerShutsItDown();
+};
+
+// Each step is "open", "open-missing" or "close"; the statuses are those reported, in order.
+void SerialLinkTest::portStatusCodes_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QList<int>>("statuses");
+    QTest::newRow("open a present port") << QStringList{"open"} << QList<int>{1};
+    QTest::newRow("open a missing port") << QStringList{"open-missing"} << QList<int>{3};
+    QTest::newRow("open an open port fails") << QStringList{"open", "open"} << QList<int>{1, 3};
+    QTest::newRow("close an open port") << QStringList{"open", "close"} << QList<int>{1, 2};
+    QTest::newRow("close a closed port says nothing") << QStringList{"close"} << QList<int>{};
+    QTest::newRow("closing twice reports once") << QStringList{"open", "close", "close"} << QList<int>{1, 2};
+}
+
+void SerialLinkTest::portStatusCodes()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QList<int>, statuses);
+    WorkerFixture f;
+    QVERIFY(f.started);
+    QSignalSpy spy(&f.relay, &WorkerSignals::signal_ser_status);
+    for (const QString &step : steps) {
+        if (step == "open")
+            f.worker.slot_openSer(1, f.portPath(), 9600);
+        else if (step == "open-missing")
+            f.worker.slot_openSer(1, f.dir.filePath("no-such-port"), 9600);
+        else
+            f.worker.slot_openSer(2, QString(), 0);
+    }
+    settle(f);
+    QList<int> reported;
+    for (const QList<QVariant> &args : spy)
+        reported.append(args.at(0).toInt());
+    QCOMPARE(reported, statuses);
+}
+
+void SerialLinkTest::reopeningAfterCloseWorks()
+{
+    WorkerFixture f({1});
+    QCOMPARE(f.openPort(), 1);
+    QSignalSpy spy(&f.relay, &WorkerSignals::signal_ser_status);
+    f.worker.slot_openSer(2, QString(), 0);
+    QVERIFY(spy.wait());
+    QCOMPARE(f.openPort(), 1);
+    QByteArray reply;
+    QVERIFY(f.onWorker([&] { return f.worker.readRegisters(1, 0x1000, reply); }));
+}
+
+void SerialLinkTest::communicationSettings()
+{
+    WorkerFixture f;
+    QSignalSpy spy(&f.relay, &WorkerSignals::sig_CommParam);
+    f.worker.setCommParam(1, 250);
+    f.worker.setCommParam(2, 7);
+    f.worker.setCommParam(3, 90);
+    f.worker.setCommParam(4, 123); // no such setting: changes nothing
+    for (int type = 1; type <= 4; ++type)
+        f.worker.slot_getCommara(type);
+    settle(f);
+    QCOMPARE(spy.count(), 3);
+    QCOMPARE(spy.at(0), (QList<QVariant>{1, 250}));
+    QCOMPARE(spy.at(1), (QList<QVariant>{2, 7}));
+    QCOMPARE(spy.at(2), (QList<QVariant>{3, 90}));
+}
+
+// A read succeeds only on the whole, sound reply; whatever else arrives is a failed read that
+// leaves the caller's array untouched.
+void SerialLinkTest::readReplies_data()
+{
+    QTest::addColumn<SimFaults>("faults");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<bool>("waitsFullTimeout");
+    SimFaults none;
+    SimFaults chunked;
+    chunked.chunkSize = 5;
+    chunked.chunkGapMs = 30;
+    SimFaults overlong;
+    overlong.extraBytes = QByteArray(1, '\0');
+    SimFaults corrupted;
+    corrupted.corruptFraction = 1.0;
+    SimFaults silent;
+    silent.silent = true;
+    QTest::newRow("whole reply") << none << true << false;
+    QTest::newRow("chunks of 5 and 4 end the wait at the ninth byte") << chunked << true << false;
+    QTest::newRow("one byte too many is not a sound reply") << overlong << false << true;
+    QTest::newRow("corrupted CRC") << corrupted << false << false;
+    QTest::newRow("silent device") << silent << false << true;
+}
+
+void SerialLinkTest::readReplies()
+{
+    QFETCH(SimFaults, faults);
+    QFETCH(bool, accepted);
+    QFETCH(bool, waitsFullTimeout);
+    const int timeout = 400;
+    WorkerFixture f({1}, {0, timeout});
+    QCOMPARE(f.openPort(), 1);
+    f.bus->setFloatRegister(1, 0x303E, 42.5f);
+    f.bus->setFaults(1, faults);
+
+    const QByteArray untouched("untouched");
+    QByteArray reply = untouched;
+    QElapsedTimer clock;
+    clock.start();
+    const bool ok = f.onWorker([&] { return f.worker.readRegisters(1, 0x303E, reply); });
+    const qint64 elapsed = clock.elapsed();
+
+    QCOMPARE(ok, accepted);
+    if (accepted) {
+        QVERIFY(SerialPort::isSoundReadReply(reply, 1));
+        QCOMPARE(bytes_to_float(reply, 3), 42.5f);
+    } else {
+        QCOMPARE(reply, untouched);
+    }
+    if (waitsFullTimeout)
+        QVERIFY2(elapsed >= timeout - 5, qPrintable(QString::number(elapsed)));
+    else
+        QVERIFY2(elapsed < timeout, qPrintable(QString::number(elapsed)));
+}
+
+
+void SerialLinkTest::writesOnTheWire_data()
+{
+    QTest::addColumn<bool>("asFloat");
+    QTest::addColumn<int>("address");
+    QTest::addColumn<int>("reg");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("frame");
+    QTest::newRow("16-bit value goes low byte first") << false << 1 << 0x3008 << 300.0 << "01 06 30 08 2c 01 da 08";
+    QTest::newRow("float as four little-endian bytes")
+        << true << 5 << 0x303E << 1.0 << "05 06 30 3e 00 00 80 3f eb d1";
+}
+
+void SerialLinkTest::writesOnTheWire()
+{
+    QFETCH(bool, asFloat);
+    QFETCH(int, address);
+    QFETCH(int, reg);
+    QFETCH(double, value);
+    QFETCH(QString, frame);
+    WorkerFixture f({1, 5});
+    QCOMPARE(f.openPort(), 1);
+    f.bus->clearReceivedFrames();
+    const bool ok = f.onWorker([&] {
+        return asFloat ? f.worker.writeFloatRegister(quint8(address), quint16(reg), float(value))
+                       : f.worker.writeRegister(quint8(address), quint16(reg), int(value));
+    });
+    QVERIFY(ok);
+    QCOMPARE(f.received(), QStringList{frame});
+    if (asFloat)
+        QCOMPARE(f.bus->floatRegister(quint8(address), quint16(reg)), float(value));
+    else
+        QCOMPARE(f.bus->intRegister(quint8(address), quint16(reg)), int(value));
+}
+
+void SerialLinkTest::writeFailsWithoutExactEcho_data()
+{
+    QTest::addColumn<SimFaults>("faults");
+    QTest::addColumn<bool>("asFloat");
+    SimFaults silent;
+    silent.silent = true;
+    SimFaults corrupted;
+    corrupted.corruptFraction = 1.0;
+    SimFaults overlong;
+    overlong.extraBytes = QByteArray("\x01", 1);
+    QTest::newRow("16-bit, no echo") << silent << false;
+    QTest::newRow("16-bit, echo differs") << corrupted << false;
+    QTest::newRow("16-bit, echo overlong") << overlong << false;
+    QTest::newRow("float, no echo") << silent << true;
+    QTest::newRow("float, echo differs") << corrupted << true;
+    QTest::newRow("float, echo overlong") << overlong << true;
+}
+
+void SerialLinkTest::writeFailsWithoutExactEcho()
+{
+    QFETCH(SimFaults, faults);
+    QFETCH(bool, asFloat);
+    WorkerFixture f({1}, {0, 80});
+    QCOMPARE(f.openPort(), 1);
+    f.bus->setFaults(1, faults);
+    const bool ok = f.onWorker([&] {
+        return asFloat ? f.worker.writeFloatRegister(1, 0x303E, 3.5f) : f.worker.writeRegister(1, 0x3008, 30);
+    });
+    QVERIFY(!ok);
+}
+
+// The first read's reply arrives after its wait has ended; it must not be taken for the second.
+void SerialLinkTest::lateReplyDoesNotPoisonNextReading()
+{
+    WorkerFixture f({1}, {0, 60});
+    QCOMPARE(f.openPort(), 1);
+    f.bus->setFloatRegister(1, 0x303E, 11.5f);
+    f.bus->setFloatRegister(1, 0x3042, 22.5f);
+    SimFaults late;
+    late.lateMs = 150;
+    f.bus->setFaults(1, late);
+    const int answersBefore = f.bus->answersSent();
+
+    QByteArray first;
+    QVERIFY(!f.onWorker([&] { return f.worker.readRegisters(1, 0x303E, first); }));
+    QTRY_COMPARE(f.bus->answersSent(), answersBefore + 1); // the stale reply is now in the line
+    f.bus->clearFaults();
+
+    for (int i = 0; i < 3; ++i) {
+        QByteArray second;
+        QVERIFY(f.onWorker([&] { return f.worker.readRegisters(1, 0x3042, second); }));
+        QCOMPARE(bytes_to_float(second, 3), 22.5f);
+    }
+}
+
+void SerialLinkTest::shutdownWithPortOpenWhilePolling()
+{
+    LogCapture log; // outlives the fixture, to see what its destruction says
+    const int timeout = 1500;
+    auto f = std::make_unique<WorkerFixture>(QList<quint8>{1, 2}, Timings{0, timeout});
+    QCOMPARE(f->openPort(), 1);
+    f->poll({1, 2});
+    SimFaults silent;
+    silent.silent = true;
+    f->bus->setFaults(2, silent);
+    QSignalSpy readings(&f->relay, &WorkerSignals::sendFreshDeviceInformation);
+    f->worker.startMainTimer(20);
+    QVERIFY(readings.wait());
+    // Device 2 is silent: the running tick is at most one reply timeout away from noticing.
+    QTRY_VERIFY(f->received(0x03).filter(QRegularExpression("^02 ")).size() > 0);
+
+    QElapsedTimer clock;
+    clock.start();
+    f->worker.shutdown();
+    QVERIFY2(clock.elapsed() < 2 * timeout, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(f->worker.isFinished());
+    QCOMPARE(LogCapture::count("线程的串口关闭);"), 1);
+    f.reset();
+    QCOMPARE(LogCapture::count("Destroyed while thread"), 0);
+    QCOMPARE(LogCapture::count("QSocketNotifier"), 0);
+    QCOMPARE(LogCapture::count("QObject::"), 0);
+}
+
+void SerialLinkTest::destroyingARunningWorkerShutsItDown()
+{
+    LogCapture log;
+    SimBus::Options options;
+    options.addresses = {1};
+    QTemporaryDir dir;
+    options.linkPath = dir.filePath("tty");
+    SimBus bus(options);
+    QVERIFY(bus.start());
+    {
+        DeviceThread worker;
+        worker.start();
+        worker.setCommParam(3, 50);
+        worker.slot_openSer(1, bus.portPath(), 9600);
+        worker.slot_checkDevices({1});
+        worker.slot_onlineDevice(3, 1);
+        worker.startMainTimer(10);
+        QTRY_VERIFY(bus.answersSent() > 4);
+    }
+    QCOMPARE(LogCapture::count("线程的串口关闭);"), 1);
+    QCOMPARE(LogCapture::count("Destroyed while thread"), 0);
+    QCOMPARE(LogCapture::count("QSocketNotifier"), 0);
+}
+
+QTEST_GUILESS_MAIN(SerialLinkTest)
+#include "tst_serial_link.moc"
