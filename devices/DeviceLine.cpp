@@ -330,6 +330,9 @@ void DeviceLine::resetRow()
     btn_online->setText(kGoOnline);
     setDeviceId(QString());
     edit_cur->setStyleSheet(kActiveEntry);
+    // A rescan may put another device into this row; its setpoints are read back once it is online.
+    edit_cur->setValueText(QString());
+    edit_cum->setValueText(QString());
 }
 
 void DeviceLine::showReading(int type, float value)

@@ -98,6 +98,7 @@ private slots:
     void showSetpointUsesSixDigits_data();
     void showSetpointUsesSixDigits();
     void resetRowEmptiesTheRow();
+    void resetRowForgetsPreviousSetpoints();
 };
 
 void tst_DeviceLine::startsEmptyAndOffline()
@@ -407,7 +408,6 @@ void tst_DeviceLine::resetRowEmptiesTheRow()
     Row row;
     StdoutCapture out;
     row.clickOnline();
-    row.line.showReading(4, 101325);
     row.clickOnline(); // 断开: readings blank and locked
     row.line.resetRow();
     QCOMPARE(row.online->text(), QString("上线"));
@@ -422,6 +422,19 @@ void tst_DeviceLine::resetRowEmptiesTheRow()
     row.takeLog();
     row.clickOnline();
     QCOMPARE(row.log.first(), QString("online(3,9)"));
+}
+
+void tst_DeviceLine::resetRowForgetsPreviousSetpoints()
+{
+    Row row;
+    row.clickOnline();
+    row.line.showSetpoint(1, 20);
+    row.line.showSetpoint(2, 3);
+    row.line.showReading(4, 101325);
+    row.line.resetRow();
+    QCOMPARE(child<QLineEdit>(row.cur, "lineEdit")->text(), QString());
+    QCOMPARE(child<QLineEdit>(row.cum, "lineEdit")->text(), QString());
+    QCOMPARE(row.reading("btn_press")->text(), QString("压力"));
 }
 
 QTEST_MAIN(tst_DeviceLine)
