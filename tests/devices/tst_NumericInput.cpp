@@ -3,7 +3,6 @@
 #include "myButton.h"
 #include "myEdit.h"
 
-#include <QContextMenuEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QVBoxLayout>
@@ -65,7 +64,6 @@ private slots:
     void spinIgnoresPointerLeavingUnfocusedEntry();
     void spinTypingAloneCommitsNothing();
     void spinReadOnlyIgnoresStepsAndCommits();
-    void spinSwallowsContextMenuWhileWritable();
 
     void editClampsOnReturn_data();
     void editClampsOnReturn();
@@ -74,7 +72,6 @@ private slots:
     void editClampsOnRightClick();
     void editStripsZerosOnlyWhileUnlocked();
     void editLockBlocksOnlyLockedSetter();
-    void editStepsLikeSpin();
 
     void buttonLockKeepsCaption();
 };
@@ -226,13 +223,6 @@ void tst_NumericInput::spinReadOnlyIgnoresStepsAndCommits()
     QCOMPARE(f.edit->text(), QString("6"));
 }
 
-void tst_NumericInput::spinSwallowsContextMenuWhileWritable()
-{
-    SpinFixture f;
-    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5));
-    QVERIFY(QCoreApplication::sendEvent(f.edit, &menu));
-}
-
 void tst_NumericInput::editClampsOnReturn_data()
 {
     QTest::addColumn<QString>("text");
@@ -343,17 +333,6 @@ void tst_NumericInput::editLockBlocksOnlyLockedSetter()
     edit.setLocked(false);
     edit.lockedSetText("12");
     QCOMPARE(edit.text(), QString("12"));
-}
-
-void tst_NumericInput::editStepsLikeSpin()
-{
-    myEdit edit;
-    edit.setText("0.9");
-    edit.handleAdd();
-    QCOMPARE(edit.text(), QString("1.0"));
-    edit.setText("0");
-    edit.handleSubtract();
-    QCOMPARE(edit.text(), QString("-1"));
 }
 
 void tst_NumericInput::buttonLockKeepsCaption()
