@@ -513,6 +513,13 @@ void DeviceThread::serveScan()
         return;
     }
     qDebug() << "串口已经连接";
+    m_scanResult = scanBus();
+    emit sig_CheckDevice(m_scanResult);
+}
+
+QByteArray DeviceThread::scanBus()
+{
+    Q_ASSERT(onWorkerThread());
     m_scanBuffer.clear();
     // Stale bytes go once, before the first probe; within the scan nothing is discarded, since a
     // late echo belongs to the result as much as a timely one.
@@ -528,9 +535,9 @@ void DeviceThread::serveScan()
         qDebug().noquote() << "单次查询接受的报文是" << "[" + hex(received) + "]";
         m_scanBuffer.append(received);
     }
-    m_scanResult = m_scanBuffer;
+    const QByteArray result = m_scanBuffer;
     m_scanBuffer.clear();
-    emit sig_CheckDevice(m_scanResult);
+    return result;
 }
 
 void DeviceThread::serveSteps()

@@ -47,6 +47,9 @@ public:
     bool readRegisters(quint8 address, quint16 reg, QByteArray &out);
     bool writeRegister(quint8 address, quint16 reg, int value);
     bool writeFloatRegister(quint8 address, quint16 reg, float value);
+    // Probes addresses 1 to 15 with the diagnostic echo and returns every byte received; the
+    // port must be open. The scan request of a tick is served with it.
+    QByteArray scanBus();
 
 signals:
     void refreshDeviceMode(int deviceId, int mode);

@@ -1,0 +1,36 @@
+// quorix-cli: scripts and diagnoses a controller bus without a display.
+
+#include "BusCli.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+// The worker logs every exchange; the tool shows that log on standard error only with --verbose.
+void quietHandler(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    if (type == QtDebugMsg || type == QtInfoMsg)
+        return;
+    fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+void verboseHandler(QtMsgType, const QMessageLogContext &, const QString &text)
+{
+    fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments();
+    args.removeFirst();
+    qInstallMessageHandler(args.contains(QStringLiteral("--verbose")) ? verboseHandler : quietHandler);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    BusCli cli(out, err);
+    return cli.run(args);
+}

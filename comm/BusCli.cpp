@@ -1,0 +1,305 @@
+#include "BusCli.h"
+
+#include "DeviceThread.h"
+#include "RegisterMap.h"
+#include "SerialPort.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QTextStream>
+#include <cmath>
+#include <iostream>
+
+struct BusCli::Options
+{
+    QString port;
+    int baud = 9600;
+    int timeout = 500;
+    QString command;
+    QStringList arguments;
+    QString as = QStringLiteral("float");
+    bool asFloat = false;
+    int count = 1; // 0: until the process is stopped
+    int interval = 1000;
+    bool help = false;
+};
+
+namespace {
+
+// The codec reports every 16-bit write frame on standard output; the tool's own output must stay
+// machine-readable, so that stream is muted while the tool runs.
+class MutedStdout
+{
+public:
+    MutedStdout() : m_saved(std::cout.rdbuf(nullptr)) {}
+    ~MutedStdout() { std::cout.rdbuf(m_saved); }
+    MutedStdout(const MutedStdout &) = delete;
+    MutedStdout &operator=(const MutedStdout &) = delete;
+
+private:
+    std::streambuf *m_saved;
+};
+
+// Decimal, or hexadecimal with a 0x prefix (a leading 0 does not mean octal).
+bool parseNumber(const QString &text, qlonglong &value)
+{
+    bool ok = false;
+    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        value = text.mid(2).toLongLong(&ok, 16);
+    else
+        value = text.toLongLong(&ok, 10);
+    return ok;
+}
+
+bool parseInRange(const QString &text, qlonglong low, qlonglong high, int &value)
+{
+    qlonglong parsed = 0;
+    if (!parseNumber(text, parsed) || parsed < low || parsed > high)
+        return false;
+    value = int(parsed);
+    return true;
+}
+
+QList<quint8> answeredAddresses(const QByteArray &scan)
+{
+    QList<quint8> found;
+    for (int address = 1; address <= 15; ++address) {
+        if (scan.contains(SerialPort::buildEchoFrame(quint8(address))))
+            found.append(quint8(address));
+    }
+    return found;
+}
+
+const QStringList valueOptions{"--port", "--baud", "--timeout", "--as", "--count", "--interval"};
+
+} // namespace
+
+BusCli::BusCli(QTextStream &out, QTextStream &err) : m_out(out), m_err(err) {}
+
+QString BusCli::usage()
+{
+    return QStringLiteral(
+        "usage: quorix-cli --port PATH [--baud N] [--timeout MS] COMMAND\n"
+        "  scan                                      addresses that answer, one per line\n"
+        "  read ADDR REG [--as float|u16|i32]        value of a two-register read\n"
+        "  write ADDR REG VALUE [--float]            16-bit (or float) write, checked by its echo\n"
+        "  poll ADDR [--count N] [--interval MS]     CSV: time, flow, cumulative, temperature, pressure (KPa)\n"
+        "REG in decimal or 0x hex; --count 0 polls until stopped; defaults: --baud 9600 --timeout 500\n"
+        "--count 1 --interval 1000. Exit codes: 0 success, 1 no or unsound answer, 2 bad usage or port.\n");
+}
+
+int BusCli::fail(int code, const QString &message)
+{
+    m_err << "quorix-cli: " << message << '\n';
+    m_err.flush();
+    return code;
+}
+
+int BusCli::run(const QStringList &args)
+{
+    Options options;
+    const int parsed = parse(args, options);
+    if (parsed != Success)
+        return parsed;
+    if (options.help) {
+        m_out << usage();
+        m_out.flush();
+        return Success;
+    }
+    return execute(options);
+}
+
+int BusCli::parse(const QStringList &args, Options &options)
+{
+    QStringList positional;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            options.help = true;
+            return Success;
+        }
+        if (arg == QLatin1String("--float")) {
+            options.asFloat = true;
+        } else if (arg == QLatin1String("--verbose")) {
+            // Handled by the entry point (it decides where the worker's log goes).
+        } else if (valueOptions.contains(arg)) {
+            if (i + 1 >= args.size())
+                return fail(BadUsage, QStringLiteral("%1 needs a value").arg(arg));
+            const QString value = args[++i];
+            bool ok = true;
+            if (arg == QLatin1String("--port"))
+                options.port = value;
+            else if (arg == QLatin1String("--baud"))
+                ok = parseInRange(value, 1, 4000000, options.baud);
+            else if (arg == QLatin1String("--timeout"))
+                ok = parseInRange(value, 1, 600000, options.timeout);
+            else if (arg == QLatin1String("--count"))
+                ok = parseInRange(value, 0, INT_MAX, options.count);
+            else if (arg == QLatin1String("--interval"))
+                ok = parseInRange(value, 0, 86400000, options.interval);
+            else {
+                options.as = value;
+                ok = QStringList{"float", "u16", "i32"}.contains(value);
+            }
+            if (!ok)
+                return fail(BadUsage, QStringLiteral("bad value for %1: %2").arg(arg, value));
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            return fail(BadUsage, QStringLiteral("unknown option %1").arg(arg));
+        } else {
+            positional.append(arg);
+        }
+    }
+    if (positional.isEmpty())
+        return fail(BadUsage, QStringLiteral("no command given (try --help)"));
+    options.command = positional.takeFirst();
+    options.arguments = positional;
+    static const QHash<QString, int> arity{{"scan", 0}, {"read", 2}, {"write", 3}, {"poll", 1}};
+    if (!arity.contains(options.command))
+        return fail(BadUsage, QStringLiteral("unknown command %1").arg(options.command));
+    if (options.arguments.size() != arity.value(options.command))
+        return fail(BadUsage, QStringLiteral("%1 takes %2 argument(s)").arg(options.command).arg(arity.value(options.command)));
+    if (options.port.isEmpty())
+        return fail(BadUsage, QStringLiteral("--port is required"));
+    if (options.command != QLatin1String("scan")) {
+        int number = 0;
+        if (!parseInRange(options.arguments[0], 1, 255, number))
+            return fail(BadUsage, QStringLiteral("bad device address %1 (1 to 255)").arg(options.arguments[0]));
+        if (options.arguments.size() > 1 && !parseInRange(options.arguments[1], 0, 0xFFFF, number))
+            return fail(BadUsage, QStringLiteral("bad register %1 (0 to 65535, or 0x hex)").arg(options.arguments[1]));
+    }
+    if (options.command == QLatin1String("write")) {
+        const QString &value = options.arguments[2];
+        bool ok = false;
+        int number = 0;
+        if (options.asFloat)
+            ok = std::isfinite(value.toFloat(&ok)) && ok;
+        else
+            ok = parseInRange(value, -32768, 65535, number);
+        if (!ok)
+            return fail(BadUsage, QStringLiteral("bad value %1 for a %2 write").arg(value, options.asFloat ? "float" : "16-bit"));
+    }
+    return Success;
+}
+
+int BusCli::execute(const Options &options)
+{
+    MutedStdout muted;
+    DeviceThread worker;
+    worker.start();
+    worker.setCommParam(3, options.timeout);
+    int status = 0;
+    worker.runOnWorker([&] {
+        const auto connection = QObject::connect(&worker, &DeviceThread::signal_ser_status, &worker,
+                                                 [&status](int s) { status = s; }, Qt::DirectConnection);
+        worker.slot_openSer(1, options.port, options.baud);
+        QObject::disconnect(connection);
+    });
+    if (status != 1)
+        return fail(BadUsage, QStringLiteral("cannot open port %1").arg(options.port));
+
+    int code = Success;
+    if (options.command == QLatin1String("scan"))
+        code = scan(worker);
+    else if (options.command == QLatin1String("read"))
+        code = read(worker, options);
+    else if (options.command == QLatin1String("write"))
+        code = write(worker, options);
+    else
+        code = poll(worker, options);
+    m_out.flush();
+    worker.shutdown();
+    return code;
+}
+
+int BusCli::scan(DeviceThread &worker)
+{
+    QByteArray received;
+    worker.runOnWorker([&] { received = worker.scanBus(); });
+    const QList<quint8> found = answeredAddresses(received);
+    for (quint8 address : found)
+        m_out << int(address) << '\n';
+    if (found.isEmpty())
+        return fail(NoAnswer, QStringLiteral("no device answered"));
+    return Success;
+}
+
+int BusCli::read(DeviceThread &worker, const Options &options)
+{
+    qlonglong address = 0;
+    qlonglong reg = 0;
+    parseNumber(options.arguments[0], address);
+    parseNumber(options.arguments[1], reg);
+    QByteArray reply;
+    bool ok = false;
+    worker.runOnWorker([&] { ok = worker.readRegisters(quint8(address), quint16(reg), reply); });
+    if (!ok)
+        return fail(NoAnswer, QStringLiteral("no sound answer from device %1").arg(address));
+    if (options.as == QLatin1String("u16"))
+        m_out << bytes_to_uint16(reply, 3) << '\n';
+    else if (options.as == QLatin1String("i32"))
+        m_out << bytes_to_int32(reply, 3) << '\n';
+    else
+        m_out << QString::number(double(bytes_to_float(reply, 3)), 'g', 7) << '\n';
+    return Success;
+}
+
+int BusCli::write(DeviceThread &worker, const Options &options)
+{
+    qlonglong address = 0;
+    qlonglong reg = 0;
+    parseNumber(options.arguments[0], address);
+    parseNumber(options.arguments[1], reg);
+    const QString &value = options.arguments[2];
+    bool ok = false;
+    worker.runOnWorker([&] {
+        if (options.asFloat) {
+            ok = worker.writeFloatRegister(quint8(address), quint16(reg), value.toFloat());
+        } else {
+            qlonglong number = 0;
+            parseNumber(value, number);
+            ok = worker.writeRegister(quint8(address), quint16(reg), int(number));
+        }
+    });
+    if (!ok)
+        return fail(NoAnswer, QStringLiteral("device %1 did not echo the write").arg(address));
+    return Success;
+}
+
+int BusCli::poll(DeviceThread &worker, const Options &options)
+{
+    qlonglong address = 0;
+    parseNumber(options.arguments[0], address);
+    int unanswered = 0;
+    int reads = 0;
+    QElapsedTimer clock;
+    clock.start();
+    for (int cycle = 0; options.count == 0 || cycle < options.count; ++cycle) {
+        if (cycle > 0) {
+            const qint64 due = qint64(cycle) * options.interval;
+            if (due > clock.elapsed())
+                QThread::msleep(ulong(due - clock.elapsed()));
+        }
+        QStringList fields{QDateTime::currentDateTime().toString(Qt::ISODateWithMs)};
+        for (int type = 1; type <= 4; ++type) {
+            QByteArray reply;
+            bool ok = false;
+            worker.runOnWorker(
+                [&] { ok = worker.readRegisters(quint8(address), RegisterMap::readingRegister(type), reply); });
+            ++reads;
+            if (!ok) {
+                ++unanswered;
+                fields.append(QString());
+                continue;
+            }
+            const double value = bytes_to_float(reply, 3);
+            // Pressure comes in units a thousand times smaller than KPa.
+            const int decimals = type <= 2 ? 3 : 1;
+            fields.append(QString::number(type == 4 ? value / 1000.0 : value, 'f', decimals));
+        }
+        m_out << fields.join(',') << '\n';
+        m_out.flush();
+    }
+    if (unanswered > 0)
+        return fail(NoAnswer, QStringLiteral("%1 of %2 reads of device %3 unanswered").arg(unanswered).arg(reads).arg(address));
+    return Success;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QStringList>
+
+class DeviceThread;
+class QTextStream;
+
+// The headless front end: scans, reads, writes and polls controllers from a command line, through
+// the worker's own exchanges on its thread.
+//
+//   --port PATH [--baud N] [--timeout MS] scan
+//   ... read ADDR REG [--as float|u16|i32]
+//   ... write ADDR REG VALUE [--float]
+//   ... poll ADDR [--count N] [--interval MS]
+//
+// Exit codes: 0 success, 1 no or unsound answer, 2 bad usage or a port that cannot be opened;
+// every failure leaves one line on the error stream.
+class BusCli
+{
+public:
+    enum ExitCode { Success = 0, NoAnswer = 1, BadUsage = 2 };
+
+    BusCli(QTextStream &out, QTextStream &err);
+
+    // args without the program name.
+    int run(const QStringList &args);
+
+    static QString usage();
+
+private:
+    struct Options;
+    int parse(const QStringList &args, Options &options);
+    int execute(const Options &options);
+    int scan(DeviceThread &worker);
+    int read(DeviceThread &worker, const Options &options);
+    int write(DeviceThread &worker, const Options &options);
+    int poll(DeviceThread &worker, const Options &options);
+    int fail(int code, const QString &message);
+
+    QTextStream &m_out;
+    QTextStream &m_err;
+};

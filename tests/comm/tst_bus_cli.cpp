@@ -1,0 +1,181 @@
+// The headless front end against the simulated bus: what each command prints and its exit code.
+
+#include "BusCli.h"
+#include "SerialPort.h"
+#include "SimBus.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+class BusCliTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void commands_data();
+    void commands();
+    void writeReachesTheDevice_data();
+    void writeReachesTheDevice();
+    void pollPrintsOneCsvLinePerCycle();
+
+private:
+    struct Outcome
+    {
+        int code;
+        QString out;
+        QString err;
+    };
+    Outcome run(QStringList args);
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<SimBus> m_bus;
+};
+
+void BusCliTest::initTestCase()
+{
+    SimBus::Options options;
+    options.addresses = {2, 5};
+    options.linkPath = m_dir.filePath("tty");
+    m_bus = std::make_unique<SimBus>(options);
+    QVERIFY(m_bus->start());
+}
+
+void BusCliTest::cleanupTestCase()
+{
+    m_bus->stop();
+}
+
+void BusCliTest::init()
+{
+    m_bus->clearFaults();
+    m_bus->clearReceivedFrames();
+    m_bus->setFloatRegister(2, 0x303E, 42.5f);
+    m_bus->setIntRegister(2, 0x3008, 300);
+    m_bus->setIntRegister(5, 0x3036, 123456);
+}
+
+BusCliTest::Outcome BusCliTest::run(QStringList args)
+{
+    for (QString &arg : args)
+        arg.replace("PORT", m_bus->portPath()).replace("MISSING", m_dir.filePath("missing"));
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    BusCli cli(outStream, errStream);
+    const int code = cli.run(args);
+    outStream.flush();
+    errStream.flush();
+    return {code, out, err};
+}
+
+// "PORT" stands for the bus, "MISSING" for a port that does not exist. Each failure writes exactly
+// one line on the error stream.
+void BusCliTest::commands_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("silent"); // addresses made silent first, comma separated
+    QTest::newRow("scan lists the answering addresses") << QStringList{"--port", "PORT", "scan"} << 0 << "2\n5\n" << "";
+    QTest::newRow("scan with nobody answering") << QStringList{"--port", "PORT", "scan"} << 1 << "" << "2,5";
+    QTest::newRow("read a float, hex register") << QStringList{"--port", "PORT", "read", "2", "0x303E"} << 0 << "42.5\n"
+                                                << "";
+    QTest::newRow("read u16, decimal register")
+        << QStringList{"--port", "PORT", "read", "2", "12296", "--as", "u16"} << 0 << "300\n" << "";
+    QTest::newRow("read i32") << QStringList{"--port", "PORT", "--as", "i32", "read", "5", "0x3036"} << 0 << "123456\n"
+                              << "";
+    QTest::newRow("read from a silent device") << QStringList{"--timeout", "50", "--port", "PORT", "read", "2", "0x303E"}
+                                               << 1 << "" << "2";
+    QTest::newRow("read from an absent device") << QStringList{"--timeout", "50", "--port", "PORT", "read", "9", "4096"}
+                                                << 1 << "" << "";
+    QTest::newRow("port that cannot be opened") << QStringList{"--port", "MISSING", "scan"} << 2 << "" << "";
+    QTest::newRow("no port") << QStringList{"scan"} << 2 << "" << "";
+    QTest::newRow("no command") << QStringList{"--port", "PORT"} << 2 << "" << "";
+    QTest::newRow("unknown command") << QStringList{"--port", "PORT", "frob"} << 2 << "" << "";
+    QTest::newRow("unknown option") << QStringList{"--port", "PORT", "--fast", "scan"} << 2 << "" << "";
+    QTest::newRow("option without its value") << QStringList{"scan", "--port"} << 2 << "" << "";
+    QTest::newRow("address out of range") << QStringList{"--port", "PORT", "read", "256", "4096"} << 2 << "" << "";
+    QTest::newRow("register not a number") << QStringList{"--port", "PORT", "read", "2", "flow"} << 2 << "" << "";
+    QTest::newRow("unknown decoding") << QStringList{"--port", "PORT", "read", "2", "4096", "--as", "f64"} << 2 << ""
+                                      << "";
+    QTest::newRow("16-bit value out of range") << QStringList{"--port", "PORT", "write", "2", "0x3008", "70000"} << 2
+                                               << "" << "";
+    QTest::newRow("too many arguments") << QStringList{"--port", "PORT", "poll", "2", "3"} << 2 << "" << "";
+}
+
+void BusCliTest::commands()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    QFETCH(QString, silent);
+    SimFaults faults;
+    faults.silent = true;
+    for (const QString &address : silent.split(',', Qt::SkipEmptyParts))
+        m_bus->setFaults(quint8(address.toInt()), faults);
+    const Outcome outcome = run(args);
+    QCOMPARE(outcome.code, code);
+    QCOMPARE(outcome.out, out);
+    if (code == 0) {
+        QCOMPARE(outcome.err, QString());
+    } else {
+        QCOMPARE(outcome.err.count('\n'), 1);
+        QVERIFY(outcome.err.startsWith("quorix-cli: "));
+    }
+}
+
+void BusCliTest::writeReachesTheDevice_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("frame");
+    const QString int16 = QString::fromLatin1(SerialPort::buildWriteInt16Frame(2, 0x3008, 120).toHex(' '));
+    QTest::newRow("16-bit") << QStringList{"write", "2", "0x3008", "120"} << false << 0 << int16;
+    QTest::newRow("float") << QStringList{"write", "5", "0x303E", "1", "--float"} << false << 0
+                           << "05 06 30 3e 00 00 80 3f eb d1";
+    QTest::newRow("no echo") << QStringList{"write", "2", "0x3008", "120"} << true << 1 << int16;
+}
+
+void BusCliTest::writeReachesTheDevice()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, silent);
+    QFETCH(int, code);
+    QFETCH(QString, frame);
+    if (silent) {
+        SimFaults faults;
+        faults.silent = true;
+        m_bus->setFaults(2, faults);
+    }
+    const Outcome outcome = run(QStringList{"--port", "PORT", "--timeout", "80"} + args);
+    QCOMPARE(outcome.code, code);
+    QCOMPARE(outcome.out, QString());
+    const QList<QByteArray> frames = m_bus->receivedFrames();
+    QCOMPARE(frames.size(), 1);
+    QCOMPARE(QString::fromLatin1(frames.first().toHex(' ')), frame);
+}
+
+void BusCliTest::pollPrintsOneCsvLinePerCycle()
+{
+    const Outcome outcome = run({"--port", "PORT", "poll", "5", "--count", "3", "--interval", "10"});
+    QCOMPARE(outcome.code, 0);
+    const QStringList lines = outcome.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    const QRegularExpression csv(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3},-?\d+\.\d{3},-?\d+\.\d{3},-?\d+\.\d,-?\d+\.\d$)");
+    for (const QString &line : lines)
+        QVERIFY2(csv.match(line).hasMatch(), qPrintable(line));
+    // Pressure in KPa: the device reports about 101325 in its own unit.
+    const double kpa = lines.first().section(',', 4).toDouble();
+    QVERIFY2(kpa > 90 && kpa < 115, qPrintable(lines.first()));
+    QCOMPARE(m_bus->receivedFrames().size(), 12);
+}
+
+QTEST_GUILESS_MAIN(BusCliTest)
+#include "tst_bus_cli.moc"
