@@ -42,7 +42,12 @@ Clock::duration milliseconds(double ms)
 
 struct SimBus::Impl
 {
-    enum class PlugRequest { None, Unplug, Replug };
+    enum class PlugRequest
+    {
+        None,
+        Unplug,
+        Replug
+    };
 
     explicit Impl(const Options &opts) : options(opts), random(opts.seed) {}
 
@@ -131,8 +136,9 @@ void SimBus::Impl::pollOnce(int masterFd, Clock::time_point wakeAt)
     pollfd fds[2] = {{wakeFd, POLLIN, 0}, {masterFd, POLLIN, 0}};
     const auto wait = std::max(Clock::duration::zero(), wakeAt - Clock::now());
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
-    const timespec timeout{time_t(seconds.count()),
-                           long(std::chrono::duration_cast<std::chrono::nanoseconds>(wait - seconds).count())};
+    const timespec timeout{
+        time_t(seconds.count()),
+        long(std::chrono::duration_cast<std::chrono::nanoseconds>(wait - seconds).count())};
     if (::ppoll(fds, 2, &timeout, nullptr) > 0 && (fds[0].revents & POLLIN)) {
         quint64 count = 0;
         (void)::read(wakeFd, &count, sizeof count);
@@ -254,7 +260,8 @@ void SimBus::Impl::answer(const QByteArray &request, SimController &target, Cloc
         bytes[bytes.size() - 1] = char(bytes[bytes.size() - 1] ^ 0xFF);
     }
     bytes += fault.extraBytes;
-    const Clock::time_point due = now + wireDelay(request.size(), bytes.size()) + std::chrono::milliseconds(fault.lateMs);
+    const Clock::time_point due =
+        now + wireDelay(request.size(), bytes.size()) + std::chrono::milliseconds(fault.lateMs);
     schedule(due, bytes, fault, last);
 }
 

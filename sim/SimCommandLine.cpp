@@ -138,21 +138,27 @@ bool SimCommandLine::parse(const QStringList &arguments, QString *error)
         } else if (option == QLatin1String("--silent")) {
             ok = addressed(value, 0, [](SimFaults &f, const QStringList &) { return f.silent = true; });
         } else if (option == QLatin1String("--drop")) {
-            ok = addressed(value, 1, [](SimFaults &f, const QStringList &p) { return parseFraction(p[0], &f.dropFraction); });
+            ok = addressed(value, 1, [](SimFaults &f, const QStringList &p) {
+                return parseFraction(p[0], &f.dropFraction);
+            });
         } else if (option == QLatin1String("--corrupt")) {
-            ok = addressed(value, 1,
-                           [](SimFaults &f, const QStringList &p) { return parseFraction(p[0], &f.corruptFraction); });
+            ok = addressed(value, 1, [](SimFaults &f, const QStringList &p) {
+                return parseFraction(p[0], &f.corruptFraction);
+            });
         } else if (option == QLatin1String("--late")) {
-            ok = addressed(value, 1, [](SimFaults &f, const QStringList &p) { return parseInt(p[0], 0, &f.lateMs); });
+            ok = addressed(value, 1,
+                           [](SimFaults &f, const QStringList &p) { return parseInt(p[0], 0, &f.lateMs); });
         } else if (option == QLatin1String("--chunks")) {
             ok = addressed(value, 2, [](SimFaults &f, const QStringList &p) {
                 return parseInt(p[0], 1, &f.chunkSize) && parseInt(p[1], 0, &f.chunkGapMs);
             });
         } else if (option == QLatin1String("--extra")) {
-            ok = addressed(value, 1, [](SimFaults &f, const QStringList &p) { return parseHex(p[0], &f.extraBytes); });
+            ok = addressed(value, 1,
+                           [](SimFaults &f, const QStringList &p) { return parseHex(p[0], &f.extraBytes); });
         } else if (option == QLatin1String("--noise")) {
             const QStringList parts = value.split(QLatin1Char(':'));
-            ok = parts.size() == 2 && parseHex(parts[0], &noiseBytes) && parseInt(parts[1], 1, &noiseIntervalMs);
+            ok = parts.size() == 2 && parseHex(parts[0], &noiseBytes) &&
+                 parseInt(parts[1], 1, &noiseIntervalMs);
         } else {
             *error = QStringLiteral("unknown option %1").arg(option);
             return false;

@@ -202,7 +202,8 @@ SimController::Answer SimController::handleWrite(const QByteArray &frame, Clock:
         entry.replace(2, 2, frame.mid(4, 2));
     }
 
-    const int value = spec->encoding == Encoding::Int16 ? bytes_to_uint16(entry, 0) : bytes_to_int32(entry, 0);
+    const int value =
+        spec->encoding == Encoding::Int16 ? bytes_to_uint16(entry, 0) : bytes_to_int32(entry, 0);
     if (const quint8 code = validate(spec->reg, value, taken))
         return {exception(0x06, code)};
 

@@ -46,12 +46,17 @@ class SimController
 {
 public:
     using Clock = std::chrono::steady_clock;
-    enum class Encoding { Int16, Float, Int32 };
+    enum class Encoding
+    {
+        Int16,
+        Float,
+        Int32
+    };
 
     struct Answer
     {
-        QByteArray reply;     // empty: the controller stays silent
-        int newAddress = -1;  // the bus address to move to once the reply is on the line
+        QByteArray reply;    // empty: the controller stays silent
+        int newAddress = -1; // the bus address to move to once the reply is on the line
     };
     // Tells whether another controller already holds a bus address.
     using AddressTaken = std::function<bool(quint8)>;

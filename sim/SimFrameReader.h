@@ -28,7 +28,12 @@ public:
     static constexpr int kMaxFrame = 256; // an RTU frame is never longer
 
 private:
-    enum class Match { Frame, NeedMore, Bad };
+    enum class Match
+    {
+        Frame,
+        NeedMore,
+        Bad
+    };
     Match matchAt(int offset, int *length) const;
     int findSoundFrameAfter(int offset, int *length) const;
 

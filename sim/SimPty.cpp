@@ -15,7 +15,8 @@ namespace {
 bool fail(QString *error, const char *what)
 {
     if (error)
-        *error = QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+        *error =
+            QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
     return false;
 }
 
@@ -30,13 +31,17 @@ bool makeRaw(int fd)
 
 bool exists(const QByteArray &path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     return ::lstat(path.constData(), &info) == 0;
 }
 
 bool isSymlink(const QByteArray &path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     return ::lstat(path.constData(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 

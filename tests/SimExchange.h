@@ -60,7 +60,8 @@ inline QByteArray readRequest(quint8 address, quint16 reg, quint16 count = 2)
 // What the bus answered to `request`, proven complete without waiting out a timeout: the request
 // goes out together with a discovery echo for `fenceAddress` (a healthy controller), and since the
 // bus answers in order, whatever came before the fence's echo is the whole answer (empty when the
-// bus kept silent). Returns a null array when the fence did not come back either.
+// bus kept silent). Not for controllers with a late or chunked answer, which the fence overtakes.
+// Returns a null array when the fence did not come back either.
 inline QByteArray answerBefore(QSerialPort &port, const QByteArray &request, quint8 fenceAddress,
                                int timeoutMs = 3000)
 {
@@ -85,7 +86,8 @@ inline QByteArray answerBefore(QSerialPort &port, const QByteArray &request, qui
 inline float readFloat(QSerialPort &port, quint8 address, quint16 reg)
 {
     const QByteArray reply = exchange(port, readRequest(address, reg), 9);
-    return SerialPort::isSoundReadReply(reply, address) ? bytes_to_float(reply, 3) : std::numeric_limits<float>::quiet_NaN();
+    return SerialPort::isSoundReadReply(reply, address) ? bytes_to_float(reply, 3)
+                                                        : std::numeric_limits<float>::quiet_NaN();
 }
 
 } // namespace SimExchange

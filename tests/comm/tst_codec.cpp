@@ -31,12 +31,13 @@ void TestCodec::builtFrames_data()
     QTest::newRow("read without CRC is 6 bytes")
         << SerialPort::buildReadFrame(1, 0x303E, 2) << QByteArray("0103303E0002");
     QTest::newRow("echo address 1") << SerialPort::buildEchoFrame(1) << QByteArray("0108000055665F71");
-    QTest::newRow("echo address 10 (hex digit)") << SerialPort::buildEchoFrame(10) << QByteArray("0A08000055665E0A");
+    QTest::newRow("echo address 10 (hex digit)")
+        << SerialPort::buildEchoFrame(10) << QByteArray("0A08000055665E0A");
     QTest::newRow("echo address 15") << SerialPort::buildEchoFrame(15) << QByteArray("0F08000055665E5F");
     QTest::newRow("16-bit 300 goes low byte first")
         << SerialPort::buildWriteInt16Frame(1, 0x3008, 300) << QByteArray("010630082C01DA08");
-    QTest::newRow("16-bit -1 is FF FF") << SerialPort::buildWriteInt16Frame(1, 0x3008, -1)
-                                         << QByteArray("01063008FFFF06B8");
+    QTest::newRow("16-bit -1 is FF FF")
+        << SerialPort::buildWriteInt16Frame(1, 0x3008, -1) << QByteArray("01063008FFFF06B8");
     QTest::newRow("16-bit keeps only the low 16 bits")
         << SerialPort::buildWriteInt16Frame(1, 0x3008, 0x1012C) << QByteArray("010630082C01DA08");
     QTest::newRow("float 1.0 is 10 bytes")
@@ -62,7 +63,9 @@ void TestCodec::decodedValues_data()
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<int>("uint16");
     QTest::addColumn<qint32>("int32");
-    const auto reply = [](const char *data) { return QByteArray::fromHex(QByteArray("010304") + data + "0000"); };
+    const auto reply = [](const char *data) {
+        return QByteArray::fromHex(QByteArray("010304") + data + "0000");
+    };
     QTest::newRow("01 80 is 32769, not negative") << reply("01800000") << 32769 << qint32(0x8001);
     QTest::newRow("all ones") << reply("FFFFFFFF") << 65535 << qint32(-1);
     QTest::newRow("32-bit little-endian") << reply("78563412") << 0x5678 << qint32(0x12345678);
@@ -151,8 +154,10 @@ void TestCodec::soundReadReply_data()
     QTest::newRow("another address asked") << good << 3 << false;
     QTest::newRow("bad CRC") << badCrc << 2 << false;
     QTest::newRow("exception reply") << SerialPort::appendCrc(QByteArray::fromHex("028302")) << 2 << false;
-    QTest::newRow("function 0x04") << SerialPort::appendCrc(QByteArray::fromHex("0204040000803F")) << 2 << false;
-    QTest::newRow("byte count 2") << SerialPort::appendCrc(QByteArray::fromHex("02030200008000")) << 2 << false;
+    QTest::newRow("function 0x04") << SerialPort::appendCrc(QByteArray::fromHex("0204040000803F")) << 2
+                                   << false;
+    QTest::newRow("byte count 2") << SerialPort::appendCrc(QByteArray::fromHex("02030200008000")) << 2
+                                  << false;
     QTest::newRow("one byte short") << good.left(8) << 2 << false;
     QTest::newRow("a byte too many") << good + QByteArray(1, '\0') << 2 << false;
     QTest::newRow("empty") << QByteArray() << 2 << false;

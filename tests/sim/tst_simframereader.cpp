@@ -60,12 +60,14 @@ void TestSimFrameReader::delimits_data()
     QTest::addColumn<QStringList>("frames");
 
     QTest::newRow("read in one chunk") << Chunks{kRead} << false << QStringList{ok(kRead)};
-    QTest::newRow("read split 3 + 5") << Chunks{kRead.left(3), kRead.mid(3)} << false << QStringList{ok(kRead)};
+    QTest::newRow("read split 3 + 5")
+        << Chunks{kRead.left(3), kRead.mid(3)} << false << QStringList{ok(kRead)};
     Chunks single;
     for (char byte : kEcho)
         single << QByteArray(1, byte);
     QTest::newRow("echo byte by byte") << single << false << QStringList{ok(kEcho)};
-    QTest::newRow("two frames in one chunk") << Chunks{kRead + kEcho} << false << QStringList{ok(kRead), ok(kEcho)};
+    QTest::newRow("two frames in one chunk")
+        << Chunks{kRead + kEcho} << false << QStringList{ok(kRead), ok(kEcho)};
     QTest::newRow("second frame split across chunks")
         << Chunks{kRead + kEcho.left(2), kEcho.mid(2)} << false << QStringList{ok(kRead), ok(kEcho)};
     QTest::newRow("garbage before a frame")

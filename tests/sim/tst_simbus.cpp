@@ -1,0 +1,339 @@
+#include "SimController.h"
+#include "SimExchange.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace SimExchange;
+
+Q_DECLARE_METATYPE(SimFaults)
+
+// The simulated bus as an application meets it: a real serial port on its pseudo-terminal.
+class TestSimBus : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+    void answers_data();
+    void answers();
+    void silence_data();
+    void silence();
+    void writesChangeRegisters();
+    void addressChangesAfterTheEcho();
+    void cumulativeGrowsWhileFlowing();
+    void dropReplaysWithTheSeed();
+    void corruptBreaksTheCrc();
+    void lateAnswer();
+    void chunksArriveSeparately();
+    void extraBytesFollowTheAnswer();
+    void noiseNeverSplitsAnAnswer();
+    void unplugFailsThePortAndReplugServesTheLink();
+    void wireTime_data();
+    void wireTime();
+
+private:
+    QSerialPort &startBus(SimBus::Options options = {}, qint32 baud = QSerialPort::Baud9600);
+    QList<bool> dropPattern(quint32 seed);
+
+    std::unique_ptr<SimBus> m_bus;
+    std::unique_ptr<QSerialPort> m_port;
+};
+
+namespace {
+
+QByteArray withBadCrc(QByteArray frame)
+{
+    frame[frame.size() - 1] = char(frame[frame.size() - 1] ^ 0x5A);
+    return frame;
+}
+
+// The answer a controller at rest gives to a read of its flow: 0.0.
+QByteArray flowAtRest(quint8 address)
+{
+    return SerialPort::appendCrc(QByteArray{1, char(address)} + QByteArray::fromHex("030400000000"));
+}
+
+} // namespace
+
+QSerialPort &TestSimBus::startBus(SimBus::Options options, qint32 baud)
+{
+    m_port.reset();
+    m_bus = std::make_unique<SimBus>(options);
+    QString error;
+    if (!m_bus->start(&error))
+        qFatal("the simulated bus did not start: %s", qPrintable(error));
+    m_port = openPort(m_bus->portPath(), baud);
+    if (!m_port)
+        qFatal("cannot open %s", qPrintable(m_bus->portPath()));
+    return *m_port;
+}
+
+void TestSimBus::cleanup()
+{
+    m_port.reset();
+    m_bus.reset();
+}
+
+void TestSimBus::answers_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("expected");
+
+    const QByteArray echo = SerialPort::buildEchoFrame(2);
+    QTest::newRow("discovery echo") << echo << echo;
+    QTest::newRow("read of two registers") << readRequest(2, SimRegister::Flow) << flowAtRest(2);
+    QTest::newRow("read the map does not hold")
+        << readRequest(2, 0x3006) << SerialPort::appendCrc(QByteArray::fromHex("028302"));
+    QTest::newRow("standard master reads one register")
+        << readRequest(2, SimRegister::Backlight, 1)
+        << SerialPort::appendCrc(QByteArray::fromHex("0203021E00"));
+    const QByteArray write16 = SerialPort::buildWriteInt16Frame(2, SimRegister::Backlight, 300);
+    QTest::newRow("16-bit write") << write16 << write16;
+    const QByteArray writeFloat = SerialPort::buildWriteFloatFrame(2, SimRegister::FlowSetpoint, 0.0f);
+    QTest::newRow("float write") << writeFloat << writeFloat;
+    QTest::newRow("write of an unknown register") << SerialPort::buildWriteInt16Frame(2, 0x4000, 1)
+                                                  << SerialPort::appendCrc(QByteArray::fromHex("028602"));
+    QTest::newRow("function of unknown length, after the silence")
+        << SerialPort::appendCrc(QByteArray::fromHex("02103008000102E803"))
+        << SerialPort::appendCrc(QByteArray::fromHex("029001"));
+}
+
+void TestSimBus::answers()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, expected);
+    QSerialPort &port = startBus();
+    QCOMPARE(exchange(port, request, expected.size()).toHex(' '), expected.toHex(' '));
+    QCOMPARE(m_bus->receivedFrames(), QList<QByteArray>{request});
+    QCOMPARE(m_bus->answersSent(), 1);
+}
+
+void TestSimBus::silence_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<SimFaults>("faults");
+    SimFaults silent;
+    silent.silent = true;
+    SimFaults dropAll;
+    dropAll.dropFraction = 1.0;
+    QTest::newRow("bad CRC") << withBadCrc(readRequest(2, SimRegister::Flow)) << SimFaults{};
+    QTest::newRow("absent address") << readRequest(9, SimRegister::Flow) << SimFaults{};
+    QTest::newRow("torn frame") << readRequest(2, SimRegister::Flow).left(5) << SimFaults{};
+    QTest::newRow("silent controller") << readRequest(2, SimRegister::Flow) << silent;
+    QTest::newRow("every answer dropped") << SerialPort::buildEchoFrame(2) << dropAll;
+}
+
+void TestSimBus::silence()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(SimFaults, faults);
+    QSerialPort &port = startBus();
+    m_bus->setFaults(2, faults);
+    QCOMPARE(answerBefore(port, request, 1), QByteArray(""));
+    QCOMPARE(m_bus->receivedFrames().value(0), request);
+    QCOMPARE(m_bus->answersSent(), 1); // the fence's echo only
+}
+
+void TestSimBus::writesChangeRegisters()
+{
+    QSerialPort &port = startBus();
+    const QByteArray write16 = SerialPort::buildWriteInt16Frame(3, SimRegister::Backlight, 300);
+    const QByteArray writeFloat = SerialPort::buildWriteFloatFrame(3, SimRegister::CumulativeSetpoint, 12.5f);
+    QCOMPARE(exchange(port, write16, 8), write16);
+    QCOMPARE(exchange(port, writeFloat, 10), writeFloat);
+    QCOMPARE(m_bus->intRegister(3, SimRegister::Backlight), 300);
+    QCOMPARE(m_bus->floatRegister(3, SimRegister::CumulativeSetpoint), 12.5f);
+    QCOMPARE(m_bus->intRegister(2, SimRegister::Backlight), 30); // the neighbour is untouched
+    QCOMPARE(readFloat(port, 3, SimRegister::CumulativeSetpoint), 12.5f);
+}
+
+void TestSimBus::addressChangesAfterTheEcho()
+{
+    QSerialPort &port = startBus();
+    const QByteArray move = SerialPort::buildWriteInt16Frame(2, SimRegister::DeviceAddress, 9);
+    QCOMPARE(exchange(port, move, 8), move);
+    QCOMPARE(answerBefore(port, SerialPort::buildEchoFrame(9), 1), SerialPort::buildEchoFrame(9));
+    QCOMPARE(answerBefore(port, SerialPort::buildEchoFrame(2), 1), QByteArray(""));
+    QCOMPARE(m_bus->addresses(), (QList<quint8>{1, 3, 9}));
+    QCOMPARE(m_bus->intRegister(9, SimRegister::DeviceAddress), 9);
+}
+
+void TestSimBus::cumulativeGrowsWhileFlowing()
+{
+    QSerialPort &port = startBus();
+    QCOMPARE(readFloat(port, 1, SimRegister::CumulativeFlow), 0.0f);
+    const QByteArray setpoint =
+        SerialPort::buildWriteFloatFrame(1, SimRegister::FlowSetpoint, 60000.0f); // 1 L/s
+    QCOMPARE(exchange(port, setpoint, 10), setpoint);
+    QTRY_VERIFY(readFloat(port, 1, SimRegister::Flow) > 30000.0f);
+    const float before = readFloat(port, 1, SimRegister::CumulativeFlow);
+    QVERIFY(before > 0.0f);
+    QTRY_VERIFY(readFloat(port, 1, SimRegister::CumulativeFlow) > before + 0.05f);
+}
+
+// Which of 40 reads of a controller that drops half its answers got an answer.
+QList<bool> TestSimBus::dropPattern(quint32 seed)
+{
+    SimBus::Options options;
+    options.seed = seed;
+    QSerialPort &port = startBus(options);
+    SimFaults faults;
+    faults.dropFraction = 0.5;
+    m_bus->setFaults(2, faults);
+    QList<bool> answered;
+    for (int i = 0; i < 40; ++i) {
+        const QByteArray answer = answerBefore(port, readRequest(2, SimRegister::Backlight), 1);
+        if (answer.isNull())
+            return {};
+        answered << !answer.isEmpty();
+    }
+    return answered;
+}
+
+void TestSimBus::dropReplaysWithTheSeed()
+{
+    const QList<bool> first = dropPattern(7);
+    QCOMPARE(first.size(), 40);
+    QVERIFY(first.count(true) > 5 && first.count(false) > 5);
+    QCOMPARE(dropPattern(7), first);
+    QVERIFY(dropPattern(8) != first);
+}
+
+void TestSimBus::corruptBreaksTheCrc()
+{
+    QSerialPort &port = startBus();
+    SimFaults faults;
+    faults.corruptFraction = 1.0;
+    m_bus->setFaults(2, faults);
+    const QByteArray reply = exchange(port, readRequest(2, SimRegister::Flow), 9);
+    QCOMPARE(reply.size(), 9);
+    QVERIFY(!SerialPort::hasValidCrc(reply));
+    QCOMPARE(reply.left(7), flowAtRest(2).left(7));
+}
+
+void TestSimBus::lateAnswer()
+{
+    QSerialPort &port = startBus();
+    SimFaults faults;
+    faults.lateMs = 300;
+    m_bus->setFaults(2, faults);
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(exchange(port, SerialPort::buildEchoFrame(2), 8, 5000), SerialPort::buildEchoFrame(2));
+    QVERIFY2(clock.elapsed() >= 300, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestSimBus::chunksArriveSeparately()
+{
+    QSerialPort &port = startBus();
+    SimFaults faults;
+    faults.chunkSize = 3;
+    faults.chunkGapMs = 100;
+    m_bus->setFaults(2, faults);
+    QElapsedTimer clock;
+    clock.start();
+    port.write(readRequest(2, SimRegister::Flow));
+    QVERIFY(port.waitForReadyRead(3000));
+    const QByteArray first = port.readAll();
+    QVERIFY2(first.size() % 3 == 0 && first.size() < 9, first.toHex().constData());
+    const QByteArray whole = first + readAtLeast(port, 9 - first.size(), 3000);
+    QCOMPARE(whole, flowAtRest(2));
+    QVERIFY(clock.elapsed() >= 200); // three chunks, two gaps
+}
+
+void TestSimBus::extraBytesFollowTheAnswer()
+{
+    QSerialPort &port = startBus();
+    SimFaults faults;
+    faults.extraBytes = QByteArray::fromHex("AABB");
+    m_bus->setFaults(2, faults);
+    QCOMPARE(exchange(port, readRequest(2, SimRegister::Flow), 11),
+             flowAtRest(2) + QByteArray::fromHex("AABB"));
+}
+
+void TestSimBus::noiseNeverSplitsAnAnswer()
+{
+    QSerialPort &port = startBus();
+    const QByteArray noise = QByteArray::fromHex("A55A");
+    m_bus->setNoise(noise, 10);
+    QVERIFY(readAtLeast(port, 4, 3000).startsWith(noise + noise));
+
+    SimFaults faults;
+    faults.chunkSize = 3;
+    faults.chunkGapMs = 40;
+    m_bus->setFaults(2, faults);
+    port.write(readRequest(2, SimRegister::Flow));
+    QByteArray received;
+    QElapsedTimer clock;
+    clock.start();
+    while (!received.contains(flowAtRest(2)) && clock.elapsed() < 3000) {
+        port.waitForReadyRead(100);
+        received += port.readAll();
+    }
+    QVERIFY2(received.contains(flowAtRest(2)), received.toHex(' ').constData());
+    // Noise before and after the answer, nothing else.
+    QCOMPARE(QByteArray(received).replace(flowAtRest(2), "").replace(noise, ""), QByteArray());
+}
+
+void TestSimBus::unplugFailsThePortAndReplugServesTheLink()
+{
+    QTemporaryDir dir;
+    SimBus::Options options;
+    options.linkPath = dir.filePath("ttyQUORIX");
+    QSerialPort &port = startBus(options);
+    QCOMPARE(m_bus->portPath(), options.linkPath);
+    QCOMPARE(QFileInfo(options.linkPath).symLinkTarget(), m_bus->terminalPath());
+    QCOMPARE(exchange(port, SerialPort::buildEchoFrame(1), 8), SerialPort::buildEchoFrame(1));
+
+    m_bus->unplug();
+    QVERIFY(!port.waitForReadyRead(2000));
+    QTRY_VERIFY(port.error() != QSerialPort::NoError);
+    port.close(); // as an application does before it opens the port again (the lock is per name)
+
+    QString error;
+    QVERIFY2(m_bus->replug(&error), qPrintable(error));
+    QCOMPARE(QFileInfo(options.linkPath).symLinkTarget(), m_bus->terminalPath());
+    auto reopened = openPort(options.linkPath);
+    QVERIFY(reopened);
+    QCOMPARE(exchange(*reopened, SerialPort::buildEchoFrame(3), 8), SerialPort::buildEchoFrame(3));
+
+    reopened.reset();
+    m_port.reset();
+    m_bus->stop();
+    QVERIFY(!QFileInfo(options.linkPath).isSymLink());
+}
+
+void TestSimBus::wireTime_data()
+{
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<int>("answerBytes");
+    QTest::newRow("read at 9600") << 9600 << readRequest(1, SimRegister::Flow) << 9;
+    QTest::newRow("float write at 9600")
+        << 9600 << SerialPort::buildWriteFloatFrame(1, SimRegister::FlowSetpoint, 0) << 10;
+    QTest::newRow("echo at 2400") << 2400 << SerialPort::buildEchoFrame(1) << 8;
+}
+
+void TestSimBus::wireTime()
+{
+    QFETCH(int, baud);
+    QFETCH(QByteArray, request);
+    QFETCH(int, answerBytes);
+    SimBus::Options options;
+    options.baud = baud;
+    options.turnaroundMs = 2.0;
+    QSerialPort &port = startBus(options, baud);
+    const double theoreticalMs = (request.size() + answerBytes) * 10.0 * 1000.0 / baud + options.turnaroundMs;
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(exchange(port, request, answerBytes, 5000).size(), answerBytes);
+    const double measuredMs = clock.nsecsElapsed() / 1e6;
+    const QByteArray report =
+        QByteArray::number(measuredMs) + " ms, theory " + QByteArray::number(theoreticalMs);
+    QVERIFY2(measuredMs >= theoreticalMs, report.constData());
+    QVERIFY2(measuredMs < theoreticalMs + 500.0, report.constData()); // a loaded machine
+}
+
+QTEST_GUILESS_MAIN(TestSimBus)
+#include "tst_simbus.moc"
