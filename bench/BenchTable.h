@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+#include <cstdio>
+
+// One result row of the benchmark table: "| name | figure | unit | note |".
+inline void printBenchRow(const QString &name, double figure, const QString &unit, const QString &note)
+{
+    std::printf("| %s | %s | %s | %s |\n", qPrintable(name), qPrintable(QString::number(figure, 'f', 1)),
+                qPrintable(unit), qPrintable(note));
+    std::fflush(stdout);
+}
