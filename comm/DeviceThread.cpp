@@ -3,11 +3,13 @@
 #include "RegisterMap.h"
 #include "SerialPort.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDebug>
 #include <QMetaObject>
 #include <QSerialPort>
 #include <QTimer>
+#include <future>
 
 using RegisterMap::Encoding;
 
@@ -44,8 +46,7 @@ constexpr int SetpointAttempts = 5;
 #define QUORIX_ON_WORKER(call)                                                                              \
     do {                                                                                                    \
         if (!onWorkerThread()) {                                                                            \
-            QMetaObject::invokeMethod(                                                                      \
-                this, [=] { call; }, Qt::QueuedConnection);                                                 \
+            post([=] { call; });                                                                            \
             return;                                                                                         \
         }                                                                                                   \
     } while (false)
@@ -55,16 +56,56 @@ DeviceThread::DeviceThread(QObject *ignored) : QThread(nullptr)
     Q_UNUSED(ignored);
     registerMetaTypes();
     moveToThread(this);
+    // Publishes the members to the thread about to start (run() takes the same lock first).
+    std::lock_guard<std::mutex> published(m_jobsMutex);
 }
 
 DeviceThread::~DeviceThread()
 {
     if (isRunning())
         shutdown();
+    // Everything the finished thread wrote is ours from here (run() released this lock last).
+    std::lock_guard<std::mutex> joined(m_jobsMutex);
+}
+
+namespace {
+const QEvent::Type JobEvent = QEvent::Type(QEvent::registerEventType());
+}
+
+void DeviceThread::post(std::function<void()> job)
+{
+    // One wake-up per job keeps the jobs in order with the queued signal calls around them.
+    auto *wakeUp = new QEvent(JobEvent);
+    {
+        std::lock_guard<std::mutex> lock(m_jobsMutex);
+        m_jobs.push_back(std::move(job));
+    }
+    QCoreApplication::postEvent(this, wakeUp);
+}
+
+bool DeviceThread::event(QEvent *event)
+{
+    std::function<void()> job;
+    {
+        // Taken before the event is looked at: the wake-up was allocated by the posting thread.
+        std::lock_guard<std::mutex> lock(m_jobsMutex);
+        if (event->type() == JobEvent && !m_jobs.empty()) {
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+        }
+    }
+    if (event->type() != JobEvent)
+        return QThread::event(event);
+    if (job)
+        job();
+    return true;
 }
 
 void DeviceThread::run()
 {
+    {
+        std::lock_guard<std::mutex> published(m_jobsMutex);
+    }
     m_serial = new QSerialPort;
     m_mainTimer = new QTimer;
     connect(m_mainTimer, &QTimer::timeout, this, &DeviceThread::onMainTimer);
@@ -78,6 +119,7 @@ void DeviceThread::run()
     m_mainTimer = nullptr;
     delete m_serial;
     m_serial = nullptr;
+    std::lock_guard<std::mutex> finished(m_jobsMutex);
 }
 
 bool DeviceThread::onWorkerThread() const
@@ -93,6 +135,7 @@ void DeviceThread::shutdown()
     requestInterruption();
     quit();
     wait();
+    std::lock_guard<std::mutex> joined(m_jobsMutex);
 }
 
 bool DeviceThread::runOnWorker(const std::function<void()> &job)
@@ -100,7 +143,18 @@ bool DeviceThread::runOnWorker(const std::function<void()> &job)
     Q_ASSERT(!onWorkerThread());
     if (!isRunning() || isInterruptionRequested())
         return false;
-    return QMetaObject::invokeMethod(this, [&job] { job(); }, Qt::BlockingQueuedConnection);
+    std::promise<void> done;
+    std::future<void> finished = done.get_future();
+    post([&job, &done] {
+        job();
+        done.set_value();
+    });
+    // A thread that ends before it reaches the job never runs it.
+    while (finished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        if (isFinished())
+            return false;
+    }
+    return true;
 }
 
 QList<OnlineDevice> DeviceThread::devicesSnapshot()
@@ -108,8 +162,13 @@ QList<OnlineDevice> DeviceThread::devicesSnapshot()
     Q_ASSERT(!onWorkerThread());
     if (!isRunning())
         return online_devices;
+    // Element by element: a list that shared its nodes with the worker's would be read here
+    // while the next tick writes them.
     QList<OnlineDevice> copy;
-    runOnWorker([&] { copy = online_devices; });
+    runOnWorker([&] {
+        for (const OnlineDevice &record : qAsConst(online_devices))
+            copy.append(record);
+    });
     return copy;
 }
 
@@ -117,72 +176,57 @@ QList<OnlineDevice> DeviceThread::devicesSnapshot()
 
 void DeviceThread::requestScan()
 {
-    QMetaObject::invokeMethod(this, [this] { m_scanRequested = true; }, Qt::QueuedConnection);
+    post([this] { m_scanRequested = true; });
 }
 
 void DeviceThread::requestOrdinaryRead(quint8 deviceId)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, deviceId] {
-            m_ordReadId = deviceId;
-            m_ordReadPending = true;
-        },
-        Qt::QueuedConnection);
+    post([this, deviceId] {
+        m_ordReadId = deviceId;
+        m_ordReadPending = true;
+    });
 }
 
 void DeviceThread::requestOrdinaryWrite(quint8 deviceId, int type, int dataType, int data1, float data2)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [=] {
-            m_ordWriteId = deviceId;
-            m_ordWriteType = type;
-            m_ordWriteDataType = dataType;
-            m_ordWriteData1 = data1;
-            m_ordWriteData2 = data2;
-            m_ordWritePending = true;
-        },
-        Qt::QueuedConnection);
+    post([=] {
+        m_ordWriteId = deviceId;
+        m_ordWriteType = type;
+        m_ordWriteDataType = dataType;
+        m_ordWriteData1 = data1;
+        m_ordWriteData2 = data2;
+        m_ordWritePending = true;
+    });
 }
 
 void DeviceThread::requestAdminRead(quint8 deviceId)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, deviceId] {
-            m_adminId = deviceId;
-            m_adminReadPending = true;
-        },
-        Qt::QueuedConnection);
+    post([this, deviceId] {
+        m_adminId = deviceId;
+        m_adminReadPending = true;
+    });
 }
 
 void DeviceThread::requestAdminWrite(quint8 deviceId, int type, int dataType, int data1, float data2)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [=] {
-            m_adminId = deviceId;
-            m_adminWriteType = type;
-            m_adminWriteDataType = dataType;
-            m_adminWriteData1 = data1;
-            m_adminWriteData2 = data2;
-            m_adminWritePending = true;
-        },
-        Qt::QueuedConnection);
+    post([=] {
+        m_adminId = deviceId;
+        m_adminWriteType = type;
+        m_adminWriteDataType = dataType;
+        m_adminWriteData1 = data1;
+        m_adminWriteData2 = data2;
+        m_adminWritePending = true;
+    });
 }
 
 void DeviceThread::requestSetpoint(quint8 deviceId, int kind, float value)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [=] {
-            m_setpointId = deviceId;
-            m_setpointKind = kind;
-            m_setpointValue = value;
-            m_setpointPending = true;
-        },
-        Qt::QueuedConnection);
+    post([=] {
+        m_setpointId = deviceId;
+        m_setpointKind = kind;
+        m_setpointValue = value;
+        m_setpointPending = true;
+    });
 }
 
 // ---- slots ----------------------------------------------------------------------------------

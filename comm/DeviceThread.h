@@ -8,7 +8,9 @@
 #include <QSerialPortInfo>
 #include <QThread>
 #include <atomic>
+#include <deque>
 #include <functional>
+#include <mutex>
 
 class QSerialPort;
 class QTimer;
@@ -83,6 +85,7 @@ public slots:
 
 protected:
     void run() override;
+    bool event(QEvent *event) override;
 
 private slots:
     void onMainTimer();
@@ -94,6 +97,9 @@ public:
     bool runOnWorker(const std::function<void()> &job);
 
 private:
+    // Hands a job to the worker thread, served in the order posted. The jobs pass through a queue
+    // of our own under a standard mutex, so the hand-over is visible to ThreadSanitizer too.
+    void post(std::function<void()> job);
     bool onWorkerThread() const;
     bool linkBroken() const;
     void discardInput();
@@ -118,6 +124,9 @@ private:
     void blockRead(quint8 address, const QList<quint16> &registers, bool admin);
     bool removeDevice(quint8 address);
     int indexOfDevice(quint8 address) const;
+
+    std::mutex m_jobsMutex;
+    std::deque<std::function<void()>> m_jobs;
 
     QSerialPort *m_serial = nullptr;
     QTimer *m_mainTimer = nullptr;

@@ -7,12 +7,12 @@
 #include "SerialPort.h"
 #include "SimBus.h"
 
-#include <QMutex>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 // Every message of the process, kept for the test to look at. The hook runs on the thread that
 // logged, synchronously, so a test can change the bus at an exact point of a tick.
@@ -24,13 +24,13 @@ public:
     // Instances nest: the first installs the handler, the last removes it and forgets the lines.
     LogCapture()
     {
-        QMutexLocker lock(&mutex());
+        std::lock_guard<std::mutex> lock(mutex());
         if (users()++ == 0)
             previous() = qInstallMessageHandler(&LogCapture::handle);
     }
     ~LogCapture()
     {
-        QMutexLocker lock(&mutex());
+        std::lock_guard<std::mutex> lock(mutex());
         if (--users() > 0)
             return;
         qInstallMessageHandler(previous());
@@ -40,7 +40,7 @@ public:
 
     static int count(const QString &text)
     {
-        QMutexLocker lock(&mutex());
+        std::lock_guard<std::mutex> lock(mutex());
         int n = 0;
         for (const QString &line : lines())
             n += line.contains(text) ? 1 : 0;
@@ -48,12 +48,12 @@ public:
     }
     static QStringList all()
     {
-        QMutexLocker lock(&mutex());
+        std::lock_guard<std::mutex> lock(mutex());
         return lines();
     }
     static void setHook(Hook h)
     {
-        QMutexLocker lock(&mutex());
+        std::lock_guard<std::mutex> lock(mutex());
         hook() = std::move(h);
     }
 
@@ -62,7 +62,7 @@ private:
     {
         Hook current;
         {
-            QMutexLocker lock(&mutex());
+            std::lock_guard<std::mutex> lock(mutex());
             lines().append(text);
             current = hook();
         }
@@ -71,9 +71,10 @@ private:
         if (type != QtDebugMsg && previous())
             previous()(type, context, text);
     }
-    static QMutex &mutex()
+    // A standard mutex, so that ThreadSanitizer sees the hand-over between threads.
+    static std::mutex &mutex()
     {
-        static QMutex m;
+        static std::mutex m;
         return m;
     }
     static QStringList &lines()
