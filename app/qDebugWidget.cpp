@@ -1,0 +1,21 @@
+#include "qDebugWidget.h"
+
+#include "MessageLog.h"
+#include "ui_qDebugWidget.h"
+
+qDebugWidget::qDebugWidget(QWidget *parent) : QWidget(parent), ui(new Ui::qDebugWidget)
+{
+    ui->setupUi(this);
+    LogSink::instance().attach(ui->textEdit);
+}
+
+qDebugWidget::~qDebugWidget()
+{
+    LogSink::instance().detach(ui->textEdit);
+    delete ui;
+}
+
+void qDebugWidget::on_pushButton_clicked()
+{
+    emit sig_closeDebug();
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QList>
+#include <QSerialPortInfo>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+namespace Ui {
+class setSerialport;
+}
+
+// Picks the serial port and baud rate and asks the worker to open or close the link; the button's
+// caption and colour show what the worker last reported. The port box is editable so that a port
+// the system does not list (a udev symlink, a pseudo-terminal) can be typed in.
+class setSerialport : public QWidget
+{
+    Q_OBJECT
+public:
+    enum Request
+    {
+        OpenPort = 1,
+        ClosePort = 2
+    };
+    enum Status
+    {
+        Opened = 1,
+        Closed = 2,
+        OpenFailed = 3
+    };
+
+    explicit setSerialport(QWidget *parent = nullptr);
+    ~setSerialport() override;
+
+    QString lastPort() const { return m_lastPort; }
+    // The port names of a listing, in the system's order; the port used last goes first.
+    void refreshPortNames(const QStringList &names);
+
+signals:
+    void sig_openSer(int type, QString name, int baudRate);
+
+public slots:
+    void slot_refreshSerCombox(QList<QSerialPortInfo> ports);
+    void slot_ser_status(int status);
+
+private slots:
+    void on_btn_open_clicked();
+
+private:
+    void showButton(const QString &caption, const QString &style);
+
+    Ui::setSerialport *ui;
+    QString m_lastPort;
+};

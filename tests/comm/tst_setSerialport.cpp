@@ -1,0 +1,200 @@
+#include "MessageBoxSeam.h"
+#include "setSerialport.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+const QString red = QStringLiteral("QPushButton { background-color: red; }");
+const QString green = QStringLiteral("QPushButton { background-color: limegreen; }");
+
+QStringList items(const QComboBox *box)
+{
+    QStringList names;
+    for (int i = 0; i < box->count(); ++i)
+        names.append(box->itemText(i));
+    return names;
+}
+} // namespace
+
+class tst_setSerialport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void windowLayout();
+    void buttonFollowsWorkerReports();
+    void emptyPortListSendsEmptyName();
+    void refreshKeepsLastPortFirst_data();
+    void refreshKeepsLastPortFirst();
+    void refreshFromSystemListing();
+
+private:
+    void clickOpen() { QTest::mouseClick(m_button, Qt::LeftButton); }
+    void expectRequest(int type, const QString &name, int baud);
+    void expectButton(const QString &caption, const QString &style);
+
+    QWidget *m_parent = nullptr;
+    setSerialport *m_dialog = nullptr;
+    QComboBox *m_port = nullptr;
+    QComboBox *m_baud = nullptr;
+    QPushButton *m_button = nullptr;
+    QSignalSpy *m_requests = nullptr;
+    QList<MessageBoxSeam::Box> m_boxes;
+    QStringList m_captionsAtBox;
+};
+
+void tst_setSerialport::init()
+{
+    m_parent = new QWidget;
+    m_dialog = new setSerialport(m_parent);
+    m_port = m_dialog->findChild<QComboBox *>(QStringLiteral("combox_port"));
+    m_baud = m_dialog->findChild<QComboBox *>(QStringLiteral("combox_baud"));
+    m_button = m_dialog->findChild<QPushButton *>(QStringLiteral("btn_open"));
+    QVERIFY(m_port && m_baud && m_button);
+    m_requests = new QSignalSpy(m_dialog, &setSerialport::sig_openSer);
+    m_boxes.clear();
+    m_captionsAtBox.clear();
+    MessageBoxSeam::setHandler([this](QWidget *, const MessageBoxSeam::Box &box) {
+        m_boxes.append(box);
+        m_captionsAtBox.append(m_button->text());
+        return QMessageBox::Ok;
+    });
+    m_dialog->show();
+}
+
+void tst_setSerialport::cleanup()
+{
+    MessageBoxSeam::reset();
+    delete m_requests;
+    delete m_parent;
+}
+
+void tst_setSerialport::expectRequest(int type, const QString &name, int baud)
+{
+    QCOMPARE(m_requests->count(), 1);
+    const QList<QVariant> request = m_requests->takeFirst();
+    QCOMPARE(request.at(0).toInt(), type);
+    QCOMPARE(request.at(1).toString(), name);
+    QCOMPARE(request.at(2).toInt(), baud);
+}
+
+void tst_setSerialport::expectButton(const QString &caption, const QString &style)
+{
+    QCOMPARE(m_button->text(), caption);
+    QCOMPARE(m_button->styleSheet(), style);
+}
+
+void tst_setSerialport::windowLayout()
+{
+    // Qt adds the title and system-menu hints; what matters is minimise and close without maximise.
+    const Qt::WindowFlags separateWindow(0x08004001);
+    QCOMPARE(m_dialog->windowFlags() & separateWindow, separateWindow);
+    QVERIFY(!(m_dialog->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(m_dialog->isWindow());
+    QCOMPARE(m_dialog->windowTitle(), QStringLiteral("Form"));
+    QVERIFY(m_port->isEditable());
+    QCOMPARE(items(m_baud), QStringList({"115200", "57600", "56000", "43000", "38400", "19200", "9600"}));
+    QCOMPARE(m_baud->currentText(), QStringLiteral("115200"));
+    QCOMPARE(m_port->geometry(), QRect(QPoint(259, 61), QPoint(378, 95)));
+    QCOMPARE(m_button->geometry(), QRect(QPoint(259, 229), QPoint(378, 263)));
+    expectButton(QStringLiteral("打开"), QString());
+}
+
+void tst_setSerialport::buttonFollowsWorkerReports()
+{
+    const QString typed = QStringLiteral("/dev/serial/by-id/usb-rs485-if00-port0");
+    m_port->setEditText(typed);
+    m_baud->setCurrentText(QStringLiteral("9600"));
+
+    clickOpen();
+    expectRequest(1, typed, 9600);
+    QCOMPARE(m_dialog->lastPort(), typed);
+    m_dialog->slot_ser_status(1);
+    expectButton(QStringLiteral("已打开"), green);
+
+    // Closing turns the button red at once, before the worker reports.
+    clickOpen();
+    expectRequest(2, typed, 9600);
+    expectButton(QStringLiteral("打开"), red);
+    m_dialog->slot_ser_status(2);
+    expectButton(QStringLiteral("已关闭"), green);
+
+    // A click on "已关闭" asks to close again; the worker finds the port closed and says nothing.
+    clickOpen();
+    expectRequest(2, typed, 9600);
+    expectButton(QStringLiteral("打开"), red);
+
+    clickOpen();
+    expectRequest(1, typed, 9600);
+    m_dialog->slot_ser_status(3);
+    QCOMPARE(m_boxes.size(), 1);
+    QCOMPARE(int(m_boxes.at(0).kind), int(MessageBoxSeam::Kind::Information));
+    QCOMPARE(m_boxes.at(0).title, QStringLiteral("提示"));
+    QCOMPARE(m_boxes.at(0).text, QStringLiteral("串口打开失败"));
+    expectButton(QStringLiteral("打开"), QString());
+
+    // Unknown reports change nothing.
+    m_dialog->slot_ser_status(0);
+    m_dialog->slot_ser_status(4);
+    expectButton(QStringLiteral("打开"), QString());
+    QCOMPARE(m_boxes.size(), 1);
+}
+
+void tst_setSerialport::emptyPortListSendsEmptyName()
+{
+    m_dialog->refreshPortNames({});
+    QCOMPARE(m_port->count(), 0);
+    clickOpen();
+    expectRequest(1, QString(), 115200);
+}
+
+void tst_setSerialport::refreshKeepsLastPortFirst_data()
+{
+    QTest::addColumn<QString>("lastPort");
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<QStringList>("shown");
+
+    QTest::newRow("last port listed") << "COM3" << QStringList{"COM1", "COM3"} << QStringList{"COM3", "COM1"};
+    QTest::newRow("last port gone") << "ttyUSB0" << QStringList{"ttyS0", "ttyS1"}
+                                    << QStringList{"ttyUSB0", "ttyS0", "ttyS1"};
+    QTest::newRow("typed path") << "/dev/pts/4" << QStringList{"ttyS0"} << QStringList{"/dev/pts/4", "ttyS0"};
+    QTest::newRow("no last port") << "" << QStringList{"ttyS1", "ttyS0"} << QStringList{"ttyS1", "ttyS0"};
+    QTest::newRow("nothing at all") << "" << QStringList{} << QStringList{};
+}
+
+void tst_setSerialport::refreshKeepsLastPortFirst()
+{
+    QFETCH(QString, lastPort);
+    QFETCH(QStringList, listed);
+    QFETCH(QStringList, shown);
+    if (!lastPort.isEmpty()) {
+        m_port->setEditText(lastPort);
+        clickOpen();
+        m_requests->clear();
+    }
+    m_dialog->refreshPortNames(listed);
+    QCOMPARE(items(m_port), shown);
+    QCOMPARE(m_port->currentText(), shown.value(0));
+
+    // A second listing does not pile the ports up.
+    m_dialog->refreshPortNames(listed);
+    QCOMPARE(items(m_port), shown);
+}
+
+void tst_setSerialport::refreshFromSystemListing()
+{
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    QStringList expected;
+    for (const QSerialPortInfo &port : ports)
+        expected.append(port.portName());
+    m_dialog->slot_refreshSerCombox(ports);
+    QCOMPARE(items(m_port), expected);
+}
+
+QTEST_MAIN(tst_setSerialport)
+#include "tst_setSerialport.moc"
