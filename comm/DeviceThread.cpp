@@ -757,7 +757,9 @@ bool DeviceThread::pollDevice(int index)
                 ++m_totalLosses;
             }
         }
-        QThread::msleep(ulong(qMax(0, m_queryPause)));
+        // A zero pause must cost nothing: even a sleep of 0 ms waits out the kernel's timer slack.
+        if (m_queryPause > 0)
+            QThread::msleep(ulong(m_queryPause));
     }
     OnlineDevice &record = online_devices[index];
     if (record.queryCount <= WindowQueries)

@@ -1,0 +1,47 @@
+// The polling cycle against the simulated bus with wire-time emulation: measured cycle time over
+// the theoretical one (request and reply on the wire at 10 bits a byte, the controllers' 2 ms
+// turnaround, and the configured pause after each of a device's four query slots).
+
+#include "WorkerBench.h"
+
+#include <numeric>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    muteDebugLog();
+    const int pause = 10;
+    const double turnaroundMs = 2.0;
+    const int requestBytes = 8;
+    const int replyBytes = 9;
+    bool ok = true;
+    for (int baud : {9600, 115200}) {
+        for (int devices : {1, 5, 10}) {
+            const QList<quint8> addresses = firstAddresses(devices);
+            PolledBus polled(addresses, baud, pause, 500);
+            if (!polled.ready) {
+                std::fprintf(stderr, "bench_poll_cycle: cannot open the simulated bus\n");
+                return 1;
+            }
+            polled.pollAll(addresses);
+            const int cycles = devices == 10 && baud == 9600 ? 4 : 6;
+            const QList<double> times = runCycles(polled, cycles);
+            if (times.size() < cycles) {
+                std::fprintf(stderr, "bench_poll_cycle: %d baud, %d devices: cycles missing\n", baud, devices);
+                ok = false;
+                continue;
+            }
+            const double measured = std::accumulate(times.begin(), times.end(), 0.0) / times.size();
+            const double wireMs = (requestBytes + replyBytes) * 10 * 1000.0 / baud;
+            const double theoretical = devices * 4 * (wireMs + turnaroundMs + pause);
+            printRatioRow(QStringLiteral("poll cycle / theoretical, %1 baud, %2 device(s)").arg(baud).arg(devices),
+                          measured / theoretical, 3, QStringLiteral("ratio"),
+                          QStringLiteral("%1 ms measured, %2 ms theoretical, mean of %3 cycles, pause %4 ms; goal <= 1.05")
+                              .arg(measured, 0, 'f', 1)
+                              .arg(theoretical, 0, 'f', 1)
+                              .arg(times.size())
+                              .arg(pause));
+        }
+    }
+    return ok ? 0 : 1;
+}
