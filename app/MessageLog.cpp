@@ -45,13 +45,14 @@ void messageHandler(QtMsgType type, const QMessageLogContext &context, const QSt
 
 LogSink &LogSink::instance()
 {
-    static LogSink sink;
-    return sink;
+    // Never destroyed: Qt may still log from static destructors at exit.
+    static LogSink *const sink = new LogSink;
+    return *sink;
 }
 
 void LogSink::post(const QString &line)
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_pending.append(line);
     // Without a view (or with a stalled GUI thread) the queue must not grow without end either.
     if (m_pending.size() > maxLines)
@@ -91,7 +92,7 @@ void LogSink::drain()
              QThread::currentThread() == QCoreApplication::instance()->thread());
     QStringList lines;
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_drainScheduled = false;
         if (!m_view)
             return;

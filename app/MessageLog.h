@@ -1,10 +1,10 @@
 #pragma once
 
 #include <QDateTime>
-#include <QMutex>
 #include <QPointer>
 #include <QStringList>
 #include <QtGlobal>
+#include <mutex>
 
 class QPlainTextEdit;
 
@@ -41,7 +41,7 @@ private:
     void scheduleDrain();
     static void appendLines(QPlainTextEdit *view, const QStringList &lines);
 
-    QMutex m_mutex;
+    std::mutex m_mutex; // a standard mutex, so that ThreadSanitizer sees the hand-over
     QStringList m_pending;
     bool m_drainScheduled = false;
     QPointer<QPlainTextEdit> m_view; // touched on the GUI thread only
