@@ -109,9 +109,12 @@ void DeviceThread::run()
     m_serial = new QSerialPort;
     m_mainTimer = new QTimer;
     connect(m_mainTimer, &QTimer::timeout, this, &DeviceThread::onMainTimer);
+    connect(m_serial, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        onPortError(int(error));
+    });
     exec();
     m_mainTimer->stop();
-    if (m_serial->isOpen()) {
+    if (portOpen()) {
         m_serial->close();
         qDebug() << "线程的串口关闭);";
     }
@@ -235,15 +238,18 @@ void DeviceThread::slot_openSer(int type, QString name, int baudRate)
 {
     QUORIX_ON_WORKER(slot_openSer(type, name, baudRate));
     if (type != 1) {
-        if (m_serial->isOpen()) {
+        if (portOpen()) {
             m_serial->close();
+            m_linkLost = false;
             emit signal_ser_status(2);
         }
         return;
     }
-    // An adapter that was pulled out leaves a dead port behind; reopening starts afresh.
-    if (m_serial->isOpen() && linkBroken())
+    // A port whose adapter was pulled out is reopened afresh.
+    if (m_linkLost) {
         m_serial->close();
+        m_linkLost = false;
+    }
     // A working port is left alone: a second open fails and must not change its settings.
     bool opened = false;
     if (!m_serial->isOpen()) {
@@ -412,12 +418,35 @@ int DeviceThread::replyTimeout() const
     return qMax(0, m_replyTimeout);
 }
 
-// A pulled adapter leaves the port open but dead; exchanges on it fail at once instead of waiting.
+bool DeviceThread::portOpen() const
+{
+    return m_serial->isOpen() || m_linkLost;
+}
+
+// A pulled adapter: exchanges fail at once instead of waiting for replies that cannot come.
 bool DeviceThread::linkBroken() const
 {
-    const QSerialPort::SerialPortError error = m_serial->error();
-    return error == QSerialPort::ResourceError || error == QSerialPort::PermissionError ||
-           error == QSerialPort::DeviceNotFoundError;
+    return m_linkLost;
+}
+
+void DeviceThread::onPortError(int error)
+{
+    if (m_linkLost || !m_serial->isOpen())
+        return;
+    if (error != QSerialPort::ResourceError && error != QSerialPort::DeviceNotFoundError &&
+        error != QSerialPort::PermissionError)
+        return;
+    m_linkLost = true;
+    m_linkError = m_serial->errorString();
+    qDebug().noquote() << "串口连接中断" << m_linkError;
+    // Closed from the event loop, not from inside the port's own error report.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_linkLost)
+                m_serial->close();
+        },
+        Qt::QueuedConnection);
 }
 
 // Bytes still in the line belong to an earlier exchange (a reply that came after its wait ended,
@@ -460,8 +489,8 @@ bool DeviceThread::readRegisters(quint8 address, quint16 reg, QByteArray &out)
 {
     Q_ASSERT(onWorkerThread());
     const QByteArray request = SerialPort::appendCrc(SerialPort::buildReadFrame(address, reg, 2));
-    if (!m_serial->isOpen() || linkBroken() || !sendFrame(request, 2)) {
-        qDebug() << "send error" << m_serial->errorString();
+    if (!portOpen() || linkBroken() || !sendFrame(request, 2)) {
+        qDebug() << "send error" << (linkBroken() ? m_linkError : m_serial->errorString());
         return false;
     }
     QByteArray reply;
@@ -483,12 +512,12 @@ bool DeviceThread::writeEchoed(quint8 address, quint16 reg, const QByteArray &fr
     Q_UNUSED(address);
     if (verbose)
         qDebug() << "Register Address:" << reg;
-    if (!m_serial->isOpen()) {
+    if (!portOpen()) {
         qDebug() << "串口是非打开状态";
         return false;
     }
     if (linkBroken() || !sendFrame(frame, 30)) {
-        qDebug() << "报文发送失败" << m_serial->errorString();
+        qDebug() << "报文发送失败" << (linkBroken() ? m_linkError : m_serial->errorString());
         return false;
     }
     if (verbose)
@@ -552,7 +581,7 @@ void DeviceThread::onMainTimer()
 void DeviceThread::serveScan()
 {
     m_scanRequested = false;
-    if (!m_serial->isOpen()) {
+    if (!portOpen()) {
         qDebug() << "串口未连接";
         return;
     }
@@ -568,7 +597,7 @@ QByteArray DeviceThread::scanBus()
     // Stale bytes go once, before the first probe; within the scan nothing is discarded, since a
     // late echo belongs to the result as much as a timely one.
     discardInput();
-    for (int address = 1; address <= 15 && !stopping(); ++address) {
+    for (int address = 1; address <= 15 && !stopping() && !linkBroken(); ++address) {
         const QByteArray frame = SerialPort::buildEchoFrame(quint8(address));
         qDebug().noquote() << "查询设备发送的报文是" << "[" + hex(frame) + "]";
         m_serial->write(frame);

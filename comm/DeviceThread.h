@@ -102,6 +102,8 @@ private:
     void post(std::function<void()> job);
     bool onWorkerThread() const;
     bool linkBroken() const;
+    bool portOpen() const;
+    void onPortError(int error);
     void discardInput();
     bool sendFrame(const QByteArray &frame, int writeTimeoutMs);
     bool writeEchoed(quint8 address, quint16 reg, const QByteArray &frame, bool verbose);
@@ -129,6 +131,11 @@ private:
     std::deque<std::function<void()>> m_jobs;
 
     QSerialPort *m_serial = nullptr;
+    // The adapter went away under an open port: the port is closed underneath (a dead descriptor
+    // would wake the event loop without end), yet to the windows it stays open until they close
+    // or reopen it.
+    bool m_linkLost = false;
+    QString m_linkError;
     QTimer *m_mainTimer = nullptr;
     int m_period = 1000;
     int m_queryPause = 10;

@@ -5,6 +5,7 @@
 #include "WorkerFixture.h"
 
 #include <QElapsedTimer>
+#include <ctime>
 
 Q_DECLARE_METATYPE(SimFaults)
 
@@ -377,6 +378,15 @@ void PollingTest::unpluggedAdapterDropsDevicesAndReopens()
     f.bus->unplug();
     QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 2, 20000);
     QCOMPARE(f.deviceIds(), QList<quint8>{});
+    QCOMPARE(LogCapture::count("串口连接中断"), 1);
+    // The dead descriptor must not keep the worker's event loop busy between ticks.
+    usage.clear();
+    QElapsedTimer wall;
+    wall.start();
+    const std::clock_t cpuStart = std::clock();
+    QTRY_VERIFY(usage.count() >= 20);
+    const double cpuMs = double(std::clock() - cpuStart) * 1000.0 / CLOCKS_PER_SEC;
+    QVERIFY2(cpuMs < 0.5 * double(wall.elapsed()), qPrintable(QString("%1 ms CPU in %2 ms").arg(cpuMs).arg(wall.elapsed())));
     // A dead link fails at once instead of waiting out the reply timeout of each query.
     usage.clear();
     f.poll({1, 2});
