@@ -11,12 +11,13 @@
 #include "deviceWindow.h"
 #include "loginWnd.h"
 #include "lossWidget.h"
-#include "messageHandler.h"
+#include "MessageLog.h"
 #include "qDebugWidget.h"
 #include "saveFileSetWidget.h"
 #include "setAdminParam.h"
 #include "setDeviceParamWin.h"
 #include "setSerialport.h"
+#include "itemStageControl.h"
 #include "stageControlWidget.h"
 
 #include <QCoreApplication>
@@ -31,7 +32,6 @@
 namespace {
 constexpr Qt::WindowFlags kToolWindowFlags = Qt::WindowFlags(0x08004001);
 constexpr int kChartPages = 15;
-constexpr int kStageItems = 4;
 const char *const kNotice = "提示";
 } // namespace
 
@@ -290,8 +290,8 @@ void mainWnd::updateSerStatus(int type)
 
 void mainWnd::slot_CheckDevice(QByteArray datas)
 {
-    for (DeviceLine *row : m_devicePage->rows)
-        row->resetRow();
+    for (int k = 0; k < m_devicePage->rowCount(); ++k)
+        m_devicePage->row(k)->resetRow();
     qDebug() << "查询设备接收的报文是" << datas.toHex() << "\n";
     if (datas.isEmpty()) {
         MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("没有查询到设备"));
@@ -317,8 +317,8 @@ void mainWnd::receiveDevicesCount(QList<quint8> devices)
     }
     QString report;
     for (int k = 0; k < devices.size(); ++k) {
-        if (k < m_devicePage->rows.size())
-            m_devicePage->rows[k]->setDeviceId(QString::number(devices[k]));
+        if (DeviceLine *row = m_devicePage->row(k))
+            row->setDeviceId(QString::number(devices[k]));
         report += QString::number(devices[k]) + QLatin1Char(',');
     }
     MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("查询设备完成，查询到的设备为:") + report);
@@ -326,17 +326,15 @@ void mainWnd::receiveDevicesCount(QList<quint8> devices)
 
 void mainWnd::slot_receiveStageWidget(QList<quint8> devices)
 {
-    const int count = qMin(devices.size(), kStageItems);
+    const int count = qMin(devices.size(), m_stagePage->items().size());
     for (int k = 0; k < count; ++k)
-        m_stagePage->setItemDeviceId(k, QString::number(devices[k]));
+        m_stagePage->items().at(k)->setDeviceId(devices.at(k));
 }
 
 DeviceLine *mainWnd::rowOf(quint8 deviceId) const
 {
     const int k = deviceIds.indexOf(deviceId);
-    if (k < 0 || k >= m_devicePage->rows.size())
-        return nullptr;
-    return m_devicePage->rows[k];
+    return k < 0 ? nullptr : m_devicePage->row(k);
 }
 
 void mainWnd::slot_refreshDeviceMode(uchar deviceId, int mode)
