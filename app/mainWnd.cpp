@@ -35,7 +35,7 @@ constexpr int kChartPages = 15;
 const char *const kNotice = "提示";
 } // namespace
 
-mainWnd::mainWnd(QWidget *parent) : QMainWindow(parent), ui(new Ui::mainWnd)
+mainWnd::mainWnd(QWidget *parent, int tickIntervalMs) : QMainWindow(parent), ui(new Ui::mainWnd)
 {
     if (objectName().isEmpty())
         setObjectName(QStringLiteral("mainWnd"));
@@ -48,7 +48,7 @@ mainWnd::mainWnd(QWidget *parent) : QMainWindow(parent), ui(new Ui::mainWnd)
     createMenus();
     createChartPages();
     connectWiring();
-    startWorker();
+    startWorker(tickIntervalMs);
     ui->tabWidget->setCurrentIndex(0);
     qInstallMessageHandler(messageHandler);
 }
@@ -207,13 +207,13 @@ void mainWnd::connectWiring()
     connect(saveWnd, &saveFileSetWidget::sig_savePlotFile, this, &mainWnd::startChartSave);        // 49
 }
 
-void mainWnd::startWorker()
+void mainWnd::startWorker(int tickIntervalMs)
 {
     if (deviceThread->isRunning())
         return;
     serialPort->moveToThread(deviceThread);
     deviceThread->start(QThread::InheritPriority);
-    deviceThread->startMainTimer(1000);
+    deviceThread->startMainTimer(tickIntervalMs);
 }
 
 void mainWnd::openWindow(QWidget *window, const QString &title)

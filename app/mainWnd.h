@@ -33,7 +33,8 @@ class mainWnd : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit mainWnd(QWidget *parent = nullptr);
+    // tickIntervalMs: the worker's tick; 1000 ms in the product, shorter in tests.
+    explicit mainWnd(QWidget *parent = nullptr, int tickIntervalMs = 1000);
     ~mainWnd() override;
 
     // Read-only access for tests and for the pages' own issues.
@@ -105,7 +106,7 @@ private:
     void createMenus();
     void createChartPages();
     void connectWiring();
-    void startWorker();
+    void startWorker(int tickIntervalMs);
     void openWindow(QWidget *window, const QString &title);
     DeviceLine *rowOf(quint8 deviceId) const;
 

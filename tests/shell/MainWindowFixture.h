@@ -1,0 +1,118 @@
+#pragma once
+
+// The real main window with its worker thread, a simulated bus on a pseudo-terminal, and every
+// modal box answered and recorded through the seam.
+
+#include "DeviceThread.h"
+#include "MessageBoxSeam.h"
+#include "SimBus.h"
+#include "mainWnd.h"
+#include "setSerialport.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+class BoxRecorder
+{
+public:
+    BoxRecorder()
+    {
+        MessageBoxSeam::setHandler([this](QWidget *, const MessageBoxSeam::Box &box) {
+            boxes.append(box);
+            return box.kind == MessageBoxSeam::Kind::Question ? QMessageBox::Yes : QMessageBox::Ok;
+        });
+    }
+    ~BoxRecorder() { MessageBoxSeam::reset(); }
+    BoxRecorder(const BoxRecorder &) = delete;
+    BoxRecorder &operator=(const BoxRecorder &) = delete;
+
+    QStringList texts() const
+    {
+        QStringList all;
+        for (const auto &box : boxes)
+            all << box.title + QLatin1Char('|') + box.text;
+        return all;
+    }
+    QString lastText() const { return boxes.isEmpty() ? QString() : boxes.last().text; }
+
+    QList<MessageBoxSeam::Box> boxes;
+};
+
+class MainWindowFixture
+{
+public:
+    struct Setup
+    {
+        QList<quint8> addresses{1, 2, 3};
+        int tickMs = 50;
+        int pauseMs = 1;
+        int replyTimeoutMs = 80;
+    };
+
+    explicit MainWindowFixture(const Setup &setup) : m_setup(setup)
+    {
+        SimBus::Options options;
+        options.addresses = setup.addresses;
+        options.linkPath = m_dir.filePath(QStringLiteral("ttyQUORIX"));
+        bus = std::make_unique<SimBus>(options);
+        QString error;
+        if (!bus->start(&error))
+            qWarning("simulated bus did not start: %s", qPrintable(error));
+        window = std::make_unique<mainWnd>(nullptr, setup.tickMs);
+        window->worker()->setCommParam(2, setup.pauseMs);
+        window->worker()->setCommParam(3, setup.replyTimeoutMs);
+    }
+    MainWindowFixture() : MainWindowFixture(Setup{}) {}
+    ~MainWindowFixture()
+    {
+        window.reset();
+        bus->stop();
+    }
+
+    template <class T> T *child(QObject *parent, const char *name) const
+    {
+        auto *found = parent->findChild<T *>(QString::fromLatin1(name));
+        if (!found)
+            qFatal("no child %s", name);
+        return found;
+    }
+    QPushButton *openButton() const { return child<QPushButton>(window->serialWnd, "btn_open"); }
+
+    // Types the path into the serial dialog and clicks its button, as an operator does.
+    void clickOpen(const QString &path)
+    {
+        auto *ports = child<QComboBox>(window->serialWnd, "combox_port");
+        ports->setEditText(path);
+        QTest::mouseClick(openButton(), Qt::LeftButton);
+    }
+    bool openPort()
+    {
+        window->set485();
+        clickOpen(bus->portPath());
+        return QTest::qWaitFor([this] { return openButton()->text() == QStringLiteral("已打开"); }, 5000);
+    }
+
+    // Returns when the worker has served everything posted to it before this call.
+    // Returns when the worker has served everything posted to it before this call and what it
+    // signalled back meanwhile has been delivered here.
+    bool flushWorker()
+    {
+        if (!window->worker()->runOnWorker([] {}))
+            return false;
+        QCoreApplication::processEvents();
+        return true;
+    }
+
+    BoxRecorder boxes;
+    std::unique_ptr<SimBus> bus;
+    std::unique_ptr<mainWnd> window;
+
+private:
+    Setup m_setup;
+    QTemporaryDir m_dir;
+};
