@@ -1,0 +1,146 @@
+// An operator's day on the device tab, played through the widgets themselves against the real
+// main window, the real worker thread and a simulated bus on a pseudo-terminal.
+
+#include "shell/MainWindowFixture.h"
+
+#include "DeviceLine.h"
+#include "RegisterMap.h"
+#include "SerialPort.h"
+#include "deviceWindow.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace {
+
+QAction *menuEntry(const mainWnd &window, const QString &caption)
+{
+    for (QAction *menu : window.menuBar()->actions())
+        for (QAction *entry : menu->menu()->actions())
+            if (entry->text() == caption)
+                return entry;
+    qFatal("no menu entry %s", qPrintable(caption));
+    return nullptr;
+}
+
+// The cells of one device row, found by their object names.
+struct Row
+{
+    DeviceLine *line;
+    QPushButton *cell(const char *name) const { return line->findChild<QPushButton *>(QLatin1String(name)); }
+    QString online() const { return cell("btn_online")->text(); }
+    QString reading(const char *name) const { return cell(name)->text(); }
+    QWidget *entry(const char *name) const { return line->findChild<QWidget *>(QLatin1String(name)); }
+    QLineEdit *entryField(const char *name) const
+    {
+        return entry(name)->findChild<QLineEdit *>(QStringLiteral("lineEdit"));
+    }
+};
+
+bool matches(const QString &text, const char *pattern)
+{
+    return QRegularExpression(QStringLiteral("^(?:%1)$").arg(QLatin1String(pattern))).match(text).hasMatch();
+}
+
+} // namespace
+
+class tst_operatorSession : public QObject
+{
+    Q_OBJECT
+private slots:
+    void dailyJobOnTheDeviceTab();
+};
+
+void tst_operatorSession::dailyJobOnTheDeviceTab()
+{
+    MainWindowFixture::Setup setup;
+    setup.addresses = {1, 3, 12};
+    setup.tickMs = 40;
+    setup.pauseMs = 1;
+    setup.replyTimeoutMs = 60;
+    MainWindowFixture f(setup);
+    mainWnd &w = *f.window;
+    w.show();
+
+    // Open the port in the serial port dialog.
+    QVERIFY(f.openPort());
+
+    // Scan the bus.
+    menuEntry(w, QStringLiteral("查询设备"))->trigger();
+    QTRY_VERIFY(!f.boxes.boxes.isEmpty());
+    QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("提示|查询设备完成，查询到的设备为:1,3,12,")});
+    Row first{w.devicePage()->row(0)}, second{w.devicePage()->row(1)}, third{w.devicePage()->row(2)};
+    QCOMPARE(first.line->deviceIdText(), QStringLiteral("1"));
+    QCOMPARE(second.line->deviceIdText(), QStringLiteral("3"));
+    QCOMPARE(third.line->deviceIdText(), QStringLiteral("12"));
+    QCOMPARE(w.devicePage()->row(3)->deviceIdText(), QString());
+    QCOMPARE(first.online(), QStringLiteral("上线"));
+
+    // Take 1 and 3 online; their readings appear, formatted, with the controllers' values.
+    f.bus->setFloatRegister(1, RegisterMap::Temperature, 23.46f);
+    f.bus->setFloatRegister(3, RegisterMap::Pressure, 101325.0f);
+    QTest::mouseClick(first.cell("btn_online"), Qt::LeftButton);
+    QCOMPARE(first.online(), QStringLiteral("接连"));
+    // The mode read-back is one request slot: a second row clicked within the same tick would take
+    // it over, so the operator waits for the first row's mode.
+    QTRY_COMPARE(first.cell("btn_mode")->text(), QStringLiteral("瞬时量控制"));
+    QTest::mouseClick(second.cell("btn_online"), Qt::LeftButton);
+    QTRY_VERIFY(matches(first.reading("btn_currentFlow"), "-?\\d+\\.\\d{3}"));
+    QTRY_VERIFY(matches(first.reading("btn_cumFlow"), "-?\\d+\\.\\d{3}"));
+    QTRY_VERIFY(matches(first.reading("btn_temp"), "2[23]\\.\\d"));
+    QTRY_VERIFY(matches(second.reading("btn_press"), "101\\.\\d"));
+    QCOMPARE(third.reading("btn_temp"), QStringLiteral("温度")); // 12 was not taken online
+
+    // The mode read-back restyles the setpoint entries: instantaneous control, cumulative greyed.
+    QTRY_VERIFY(first.entry("edit_cum")->styleSheet().contains(QStringLiteral("background-color: gray")));
+    QVERIFY(!first.entry("edit_cur")->styleSheet().contains(QStringLiteral("gray")));
+
+    // Type a setpoint into the online row and press Enter: the controller gets the float write.
+    f.bus->clearReceivedFrames();
+    QLineEdit *setpoint = first.entryField("edit_cur");
+    setpoint->setFocus();
+    setpoint->selectAll();
+    QTest::keyClicks(setpoint, QStringLiteral("50"));
+    QTest::keyClick(setpoint, Qt::Key_Return);
+    const QByteArray write = SerialPort::buildWriteFloatFrame(1, RegisterMap::InstantSetpoint, 50.0f);
+    QTRY_VERIFY(f.bus->receivedFrames().contains(write));
+    QTRY_COMPARE(f.bus->floatRegister(1, RegisterMap::InstantSetpoint), 50.0f);
+    QTRY_VERIFY_WITH_TIMEOUT(first.reading("btn_currentFlow").toDouble() > 25.0, 10000); // flow follows
+
+    // Take 3 offline: its readings go blank and stay blank while the bus keeps running.
+    QTest::mouseClick(second.cell("btn_online"), Qt::LeftButton);
+    QCOMPARE(second.online(), QStringLiteral("断开"));
+    QCOMPARE(second.reading("btn_temp"), QString());
+    const int framesBefore = f.bus->receivedFrames().size();
+    QTRY_VERIFY(f.bus->receivedFrames().size() > framesBefore + 20);
+    QCOMPARE(second.reading("btn_temp"), QString());
+    QCOMPARE(second.reading("btn_press"), QString());
+
+    // Back online, then silence 3: after its loss window the drop box and a red "掉线" row.
+    QTest::mouseClick(second.cell("btn_online"), Qt::LeftButton);
+    QCOMPARE(second.online(), QStringLiteral("接连"));
+    f.boxes.boxes.clear();
+    SimFaults silent;
+    silent.silent = true;
+    f.bus->setFaults(3, silent);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.boxes.boxes.isEmpty(), 20000);
+    QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("提示|设备:3掉线")});
+    QCOMPARE(second.online(), QStringLiteral("掉线"));
+    QVERIFY(second.cell("btn_online")->styleSheet().contains(QStringLiteral("background-color: red")));
+    QCOMPARE(first.online(), QStringLiteral("接连")); // the healthy controller is untouched
+
+    // Bring it back and click the row: it is polled again.
+    f.bus->clearFaults();
+    f.bus->setFloatRegister(3, RegisterMap::Temperature, 30.0f);
+    QTest::mouseClick(second.cell("btn_online"), Qt::LeftButton);
+    QCOMPARE(second.online(), QStringLiteral("接连"));
+    QTRY_VERIFY(matches(second.reading("btn_temp"), "(29|30)\\.\\d"));
+    QCOMPARE(f.boxes.boxes.size(), 1);
+}
+
+QTEST_MAIN(tst_operatorSession)
+#include "tst_operatorSession.moc"
