@@ -11,7 +11,7 @@ echo "|---|---|---|---|"
 status=0
 for bench in "$dir"/bench/bench_*; do
   [ -f "$bench" ] && [ -x "$bench" ] || continue
-  if ! rows=$(timeout 60 "$bench"); then
+  if ! rows=$(timeout 150 "$bench"); then
     echo "bench.sh: $(basename "$bench") failed" >&2
     status=1
   fi
