@@ -33,7 +33,7 @@ int main(int argc, char *argv[])
         bus.setFaults(it.key(), it.value());
     bus.setNoise(options.noiseBytes, options.noiseIntervalMs);
     if (!bus.start(&error)) {
-        std::fprintf(stderr, "quorix-sim: cannot open the pseudo-terminal: %s\n", qPrintable(error));
+        std::fprintf(stderr, "quorix-sim: cannot start: %s\n", qPrintable(error));
         return 1;
     }
     std::printf("%s\n%s\n", qPrintable(bus.portPath()), qPrintable(options.summary(bus.terminalPath())));
