@@ -3,6 +3,8 @@
 
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
+#include <thread>
 
 using namespace SimExchange;
 
@@ -31,6 +33,7 @@ private slots:
     void unplugFailsThePortAndReplugServesTheLink();
     void wireTime_data();
     void wireTime();
+    void publicMethodsAreSafeDuringTraffic();
 
 private:
     QSerialPort &startBus(SimBus::Options options = {}, qint32 baud = QSerialPort::Baud9600);
@@ -333,6 +336,32 @@ void TestSimBus::wireTime()
         QByteArray::number(measuredMs) + " ms, theory " + QByteArray::number(theoreticalMs);
     QVERIFY2(measuredMs >= theoreticalMs, report.constData());
     QVERIFY2(measuredMs < theoreticalMs + 500.0, report.constData()); // a loaded machine
+}
+
+// Tests and tools configure and inspect the bus from other threads while it serves the line.
+void TestSimBus::publicMethodsAreSafeDuringTraffic()
+{
+    QSerialPort &port = startBus();
+    std::atomic<bool> done{false};
+    std::thread meddler([this, &done] {
+        SimFaults late;
+        late.lateMs = 1;
+        for (int i = 0; !done; ++i) {
+            m_bus->setFaults(3, i % 2 ? late : SimFaults{});
+            m_bus->setFloatRegister(3, SimRegister::FlowSetpoint, float(i % 100));
+            m_bus->setNoise(QByteArray(), 0);
+            (void)m_bus->floatRegister(2, SimRegister::Flow);
+            (void)m_bus->receivedFrames();
+            (void)m_bus->answersSent();
+            (void)m_bus->addresses();
+        }
+    });
+    int answered = 0;
+    for (int i = 0; i < 200; ++i)
+        answered += SerialPort::isSoundReadReply(exchange(port, readRequest(2, SimRegister::Flow), 9), 2);
+    done = true;
+    meddler.join();
+    QCOMPARE(answered, 200);
 }
 
 QTEST_GUILESS_MAIN(TestSimBus)
