@@ -5,19 +5,19 @@
 #include "DeviceThread.h"
 #include "FileDialogSeam.h"
 #include "MessageBoxSeam.h"
+#include "MessageLog.h"
 #include "PlotWidget.h"
 #include "ScanReply.h"
 #include "SerialPort.h"
 #include "deviceWindow.h"
+#include "itemStageControl.h"
 #include "loginWnd.h"
 #include "lossWidget.h"
-#include "MessageLog.h"
 #include "qDebugWidget.h"
 #include "saveFileSetWidget.h"
 #include "setAdminParam.h"
 #include "setDeviceParamWin.h"
 #include "setSerialport.h"
-#include "itemStageControl.h"
 #include "stageControlWidget.h"
 
 #include <QCoreApplication>
@@ -156,8 +156,8 @@ void mainWnd::connectWiring()
 {
     DeviceThread *worker = deviceThread;
     deviceWindow *page = m_devicePage;
-    connect(actionOpenFile, &QAction::triggered, this, &mainWnd::openPlotFile);                    // 1
-    connect(this, &mainWnd::refreshSer, worker, &DeviceThread::slot_refresdhSer);                  // 2
+    connect(actionOpenFile, &QAction::triggered, this, &mainWnd::openPlotFile);   // 1
+    connect(this, &mainWnd::refreshSer, worker, &DeviceThread::slot_refresdhSer); // 2
     connect(worker, &DeviceThread::sig_refreshSerCombox, serialWnd, &setSerialport::slot_refreshSerCombox);
     connect(serialWnd, &setSerialport::sig_openSer, worker, &DeviceThread::slot_openSer);          // 4
     connect(worker, &DeviceThread::signal_ser_status, serialWnd, &setSerialport::slot_ser_status); // 5
@@ -167,13 +167,13 @@ void mainWnd::connectWiring()
     connect(this, &mainWnd::clearCombox, adminParamWnd, &setAdminParam::clearCombox);              // 9
     connect(this, &mainWnd::isBeenFindDevice, adminParamWnd, &setAdminParam::slot_isBeenFindDevice);
     connect(this, &mainWnd::isBeenFindDevice, ordParamWnd, &setDeviceParamWin::slot_isBeenFindDevice);
-    connect(this, &mainWnd::sendDeviceCount, this, &mainWnd::receiveDevicesCount);                 // 12
-    connect(this, &mainWnd::sendDeviceCount, saveWnd, &saveFileSetWidget::updateDeviceList);       // 13
-    connect(this, &mainWnd::sendDeviceCount, this, &mainWnd::slot_receiveStageWidget);             // 14
-    connect(this, &mainWnd::sendDeviceCount, worker, &DeviceThread::slot_checkDevices);            // 15
-    connect(page, &deviceWindow::sig_onlineDevice, worker, &DeviceThread::slot_onlineDevice);      // 16
-    connect(worker, &DeviceThread::refreshDeviceMode, this, &mainWnd::slot_refreshDeviceMode);     // 17
-    connect(worker, &DeviceThread::deviceconnectStatus, this, &mainWnd::slot_deviceISconnectd);    // 18
+    connect(this, &mainWnd::sendDeviceCount, this, &mainWnd::receiveDevicesCount);              // 12
+    connect(this, &mainWnd::sendDeviceCount, saveWnd, &saveFileSetWidget::updateDeviceList);    // 13
+    connect(this, &mainWnd::sendDeviceCount, this, &mainWnd::slot_receiveStageWidget);          // 14
+    connect(this, &mainWnd::sendDeviceCount, worker, &DeviceThread::slot_checkDevices);         // 15
+    connect(page, &deviceWindow::sig_onlineDevice, worker, &DeviceThread::slot_onlineDevice);   // 16
+    connect(worker, &DeviceThread::refreshDeviceMode, this, &mainWnd::slot_refreshDeviceMode);  // 17
+    connect(worker, &DeviceThread::deviceconnectStatus, this, &mainWnd::slot_deviceISconnectd); // 18
     connect(m_stagePage, &stageControlWidget::sig_stratStep, worker, &DeviceThread::slot_startStep);
     connect(worker, &DeviceThread::sig_showCurResult, this, &mainWnd::showDeviceCum);              // 20
     connect(page, &deviceWindow::request_show_cumSet, worker, &DeviceThread::slot_showFlowResult); // 21
@@ -184,27 +184,28 @@ void mainWnd::connectWiring()
     connect(lossWnd, &lossWidget::sig_clearloss, worker, &DeviceThread::slot_clearLoss);           // 26
     connect(worker, &DeviceThread::sig_modifyAdminStatus, adminParamWnd, &setAdminParam::slot_modifyStatus);
     connect(worker, &DeviceThread::sig_modifyParamStatus, ordParamWnd, &setDeviceParamWin::slot_modifyStatus);
-    connect(debugWnd, &qDebugWidget::sig_closeDebug, this, &mainWnd::slot_closeDebug);             // 29
-    connect(this, &mainWnd::sig_refresdDevicedSta, page, &deviceWindow::refreshDeviceStatus);      // 30
+    connect(debugWnd, &qDebugWidget::sig_closeDebug, this, &mainWnd::slot_closeDebug);        // 29
+    connect(this, &mainWnd::sig_refresdDevicedSta, page, &deviceWindow::refreshDeviceStatus); // 30
     connect(worker, &DeviceThread::sendFreshDeviceInformation, this, &mainWnd::refreshDeiceInforMation);
-    connect(worker, &DeviceThread::sendFreshDeviceInformation, this, &mainWnd::feedDeviceChart);   // 32
-    connect(page, &deviceWindow::sig_sendBaseParam, this, &mainWnd::requestSetpointWrite);         // 33
+    connect(worker, &DeviceThread::sendFreshDeviceInformation, this, &mainWnd::feedDeviceChart); // 32
+    connect(page, &deviceWindow::sig_sendBaseParam, this, &mainWnd::requestSetpointWrite);       // 33
     connect(ordParamWnd, &setDeviceParamWin::sigshowDeviceParam, this, &mainWnd::slots_showDeviceParam);
     connect(worker, &DeviceThread::sig_param_result, ordParamWnd, &setDeviceParamWin::slot_param_result);
     connect(ordParamWnd, &setDeviceParamWin::sig_modifyDeviceParam, this, &mainWnd::slot_modifyDeviceParam);
-    connect(adminLoginWnd, &loginWnd::requestLogin, this, &mainWnd::resoponseLogWnd);              // 37
-    connect(actionDevelop, &QAction::triggered, this, &mainWnd::showDevelopAction);                // 38
-    connect(developLoginWnd, &loginWnd::requestDevp, this, &mainWnd::responseDevpWnd);             // 39
-    connect(adminParamWnd, &setAdminParam::sigshowAdminParam, this, &mainWnd::slot_showAdmin);     // 40
+    connect(adminLoginWnd, &loginWnd::requestLogin, this, &mainWnd::resoponseLogWnd);          // 37
+    connect(actionDevelop, &QAction::triggered, this, &mainWnd::showDevelopAction);            // 38
+    connect(developLoginWnd, &loginWnd::requestDevp, this, &mainWnd::responseDevpWnd);         // 39
+    connect(adminParamWnd, &setAdminParam::sigshowAdminParam, this, &mainWnd::slot_showAdmin); // 40
     connect(adminParamWnd, &setAdminParam::sig_modifyAdminParam, this, &mainWnd::slot_modifyAdminParam);
-    connect(worker, &DeviceThread::sig_show_Admin_param_result, adminParamWnd, &setAdminParam::slot_param_result);
-    connect(page, &deviceWindow::sig_setFlow, this, &mainWnd::logFlowSet);                         // 43
-    connect(worker, &DeviceThread::sig_count_loss, lossWnd, &lossWidget::receiveLoss);             // 44
+    connect(worker, &DeviceThread::sig_show_Admin_param_result, adminParamWnd,
+            &setAdminParam::slot_param_result);
+    connect(page, &deviceWindow::sig_setFlow, this, &mainWnd::logFlowSet);             // 43
+    connect(worker, &DeviceThread::sig_count_loss, lossWnd, &lossWidget::receiveLoss); // 44
     connect(m_stagePage, &stageControlWidget::sig_excuteStep, worker, &DeviceThread::slot_excuteStep);
-    connect(lossWnd, &lossWidget::commSet, worker, &DeviceThread::setCommParam);                   // 46
-    connect(lossWnd, &lossWidget::getCommSet, worker, &DeviceThread::slot_getCommara);             // 47
-    connect(worker, &DeviceThread::sig_CommParam, lossWnd, &lossWidget::receiveCommSet);           // 48
-    connect(saveWnd, &saveFileSetWidget::sig_savePlotFile, this, &mainWnd::startChartSave);        // 49
+    connect(lossWnd, &lossWidget::commSet, worker, &DeviceThread::setCommParam);            // 46
+    connect(lossWnd, &lossWidget::getCommSet, worker, &DeviceThread::slot_getCommara);      // 47
+    connect(worker, &DeviceThread::sig_CommParam, lossWnd, &lossWidget::receiveCommSet);    // 48
+    connect(saveWnd, &saveFileSetWidget::sig_savePlotFile, this, &mainWnd::startChartSave); // 49
 }
 
 void mainWnd::startWorker(int tickIntervalMs)
@@ -262,12 +263,14 @@ void mainWnd::showVersion()
 
 void mainWnd::openinstructionsFile()
 {
-    const QString manual = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("QUORIXV1.0.pdf"));
+    const QString manual =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("QUORIXV1.0.pdf"));
     if (QFileInfo::exists(manual)) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(manual));
         return;
     }
-    MessageBoxSeam::warning(this, QStringLiteral("错误提示"), QStringLiteral("说明书文件不存在，请检查文件路径"));
+    MessageBoxSeam::warning(this, QStringLiteral("错误提示"),
+                            QStringLiteral("说明书文件不存在，请检查文件路径"));
 }
 
 void mainWnd::openPlotFile()
@@ -321,7 +324,8 @@ void mainWnd::receiveDevicesCount(QList<quint8> devices)
             row->setDeviceId(QString::number(devices[k]));
         report += QString::number(devices[k]) + QLatin1Char(',');
     }
-    MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("查询设备完成，查询到的设备为:") + report);
+    MessageBoxSeam::information(this, QString::fromUtf8(kNotice),
+                                QStringLiteral("查询设备完成，查询到的设备为:") + report);
 }
 
 void mainWnd::slot_receiveStageWidget(QList<quint8> devices)
@@ -352,7 +356,8 @@ void mainWnd::slot_deviceISconnectd(uchar deviceId, bool isconnect)
 {
     if (!isconnect) {
         MessageBoxSeam::information(this, QString::fromUtf8(kNotice),
-                                    QStringLiteral("设备:") + QString::number(deviceId) + QStringLiteral("掉线"));
+                                    QStringLiteral("设备:") + QString::number(deviceId) +
+                                        QStringLiteral("掉线"));
     }
     emit sig_refresdDevicedSta(deviceId, isconnect);
 }
@@ -382,7 +387,8 @@ void mainWnd::feedDeviceChart(int type, int deviceId, QByteArray result)
 
 void mainWnd::requestSetpointWrite(uchar deviceId, int type, float value)
 {
-    qDebug() << "开始修改瞬时流量" << "\n";
+    qDebug() << "开始修改瞬时流量"
+             << "\n";
     deviceThread->requestSetpoint(deviceId, type, value);
 }
 

@@ -12,10 +12,11 @@
 #include <cstdio>
 #include <memory>
 
-inline void printRatioRow(const QString &name, double figure, int decimals, const QString &unit, const QString &note)
+inline void printRatioRow(const QString &name, double figure, int decimals, const QString &unit,
+                          const QString &note)
 {
-    std::printf("| %s | %s | %s | %s |\n", qPrintable(name), qPrintable(QString::number(figure, 'f', decimals)),
-                qPrintable(unit), qPrintable(note));
+    std::printf("| %s | %s | %s | %s |\n", qPrintable(name),
+                qPrintable(QString::number(figure, 'f', decimals)), qPrintable(unit), qPrintable(note));
     std::fflush(stdout);
 }
 
@@ -56,8 +57,9 @@ struct PolledBus
         worker.setCommParam(3, replyTimeout);
         int status = 0;
         worker.runOnWorker([&] {
-            const auto c = QObject::connect(&worker, &DeviceThread::signal_ser_status, &worker,
-                                            [&status](int s) { status = s; }, Qt::DirectConnection);
+            const auto c = QObject::connect(
+                &worker, &DeviceThread::signal_ser_status, &worker, [&status](int s) { status = s; },
+                Qt::DirectConnection);
             worker.slot_openSer(1, bus->portPath(), baud > 0 ? baud : 115200);
             QObject::disconnect(c);
         });

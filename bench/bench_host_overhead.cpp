@@ -23,7 +23,8 @@ double plainLoopMicros(SimBus &bus, int devices, int rounds)
     for (int round = 0; round < rounds; ++round) {
         for (int a = 1; a <= devices; ++a) {
             for (quint16 reg : registers) {
-                const QByteArray reply = SimExchange::exchange(*port, SimExchange::readRequest(quint8(a), reg), 9);
+                const QByteArray reply =
+                    SimExchange::exchange(*port, SimExchange::readRequest(quint8(a), reg), 9);
                 if (!SerialPort::isSoundReadReply(reply, quint8(a)))
                     return -1;
                 ++queries;
@@ -68,7 +69,7 @@ int main(int argc, char *argv[])
     const QString note = QStringLiteral("%1 devices x 4 quantities, baud 0, pause 0").arg(devices);
     printBenchRow(QStringLiteral("plain QSerialPort read, per query"), plain, QStringLiteral("µs"), note);
     printBenchRow(QStringLiteral("worker polling read, per query"), worker, QStringLiteral("µs"), note);
-    printRatioRow(QStringLiteral("worker / plain loop, per query"), worker / plain, 3, QStringLiteral("ratio"),
-                  note + QStringLiteral("; goal <= 1.2"));
+    printRatioRow(QStringLiteral("worker / plain loop, per query"), worker / plain, 3,
+                  QStringLiteral("ratio"), note + QStringLiteral("; goal <= 1.2"));
     return 0;
 }

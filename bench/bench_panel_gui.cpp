@@ -73,9 +73,11 @@ int main(int argc, char *argv[])
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     DeviceThread *worker = window.worker();
     long ticks = 0;
-    QObject::connect(worker, &DeviceThread::sig_count_loss, &window, [&ticks](int type, float) { ticks += type == 1; });
+    QObject::connect(worker, &DeviceThread::sig_count_loss, &window,
+                     [&ticks](int type, float) { ticks += type == 1; });
     bool opened = false;
-    QObject::connect(worker, &DeviceThread::signal_ser_status, &window, [&opened](int s) { opened = s == 1; });
+    QObject::connect(worker, &DeviceThread::signal_ser_status, &window,
+                     [&opened](int s) { opened = s == 1; });
     worker->slot_openSer(1, bus.portPath(), 115200);
     if (!QTest::qWaitFor([&] { return opened; }, 5000))
         return 1;

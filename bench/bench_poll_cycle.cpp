@@ -27,20 +27,23 @@ int main(int argc, char *argv[])
             const int cycles = devices == 10 && baud == 9600 ? 4 : 6;
             const QList<double> times = runCycles(polled, cycles);
             if (times.size() < cycles) {
-                std::fprintf(stderr, "bench_poll_cycle: %d baud, %d devices: cycles missing\n", baud, devices);
+                std::fprintf(stderr, "bench_poll_cycle: %d baud, %d devices: cycles missing\n", baud,
+                             devices);
                 ok = false;
                 continue;
             }
             const double measured = std::accumulate(times.begin(), times.end(), 0.0) / times.size();
             const double wireMs = (requestBytes + replyBytes) * 10 * 1000.0 / baud;
             const double theoretical = devices * 4 * (wireMs + turnaroundMs + pause);
-            printRatioRow(QStringLiteral("poll cycle / theoretical, %1 baud, %2 device(s)").arg(baud).arg(devices),
-                          measured / theoretical, 3, QStringLiteral("ratio"),
-                          QStringLiteral("%1 ms measured, %2 ms theoretical, mean of %3 cycles, pause %4 ms; goal <= 1.05")
-                              .arg(measured, 0, 'f', 1)
-                              .arg(theoretical, 0, 'f', 1)
-                              .arg(times.size())
-                              .arg(pause));
+            printRatioRow(
+                QStringLiteral("poll cycle / theoretical, %1 baud, %2 device(s)").arg(baud).arg(devices),
+                measured / theoretical, 3, QStringLiteral("ratio"),
+                QStringLiteral(
+                    "%1 ms measured, %2 ms theoretical, mean of %3 cycles, pause %4 ms; goal <= 1.05")
+                    .arg(measured, 0, 'f', 1)
+                    .arg(theoretical, 0, 'f', 1)
+                    .arg(times.size())
+                    .arg(pause));
         }
     }
     return ok ? 0 : 1;

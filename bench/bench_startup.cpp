@@ -61,10 +61,13 @@ int main(int argc, char *argv[])
         return 1;
     }
     const QString note = QStringLiteral("median of %1 starts, offscreen platform").arg(runs);
-    printBenchRow(QStringLiteral("start-up to window shown, empty QMainWindow"), empty.ms, QStringLiteral("ms"), note);
+    printBenchRow(QStringLiteral("start-up to window shown, empty QMainWindow"), empty.ms,
+                  QStringLiteral("ms"), note);
     printBenchRow(QStringLiteral("start-up to window shown, application"), full.ms, QStringLiteral("ms"),
                   note + QStringLiteral("; goal < 1000 ms"));
-    printBenchRow(QStringLiteral("peak memory, empty QMainWindow"), empty.peakKb / 1024.0, QStringLiteral("MiB"), note);
-    printBenchRow(QStringLiteral("peak memory, application"), full.peakKb / 1024.0, QStringLiteral("MiB"), note);
+    printBenchRow(QStringLiteral("peak memory, empty QMainWindow"), empty.peakKb / 1024.0,
+                  QStringLiteral("MiB"), note);
+    printBenchRow(QStringLiteral("peak memory, application"), full.peakKb / 1024.0, QStringLiteral("MiB"),
+                  note);
     return 0;
 }

@@ -83,7 +83,8 @@ QString BusCli::usage()
         "  scan                                      addresses that answer, one per line\n"
         "  read ADDR REG [--as float|u16|i32]        value of a two-register read\n"
         "  write ADDR REG VALUE [--float]            16-bit (or float) write, checked by its echo\n"
-        "  poll ADDR [--count N] [--interval MS]     CSV: time, flow, cumulative, temperature, pressure (KPa)\n"
+        "  poll ADDR [--count N] [--interval MS]     CSV: time, flow, cumulative, temperature, pressure "
+        "(KPa)\n"
         "REG in decimal or 0x hex; --count 0 polls until stopped; defaults: --baud 9600 --timeout 500\n"
         "--count 1 --interval 1000. Exit codes: 0 success, 1 no or unsound answer, 2 bad usage or port.\n");
 }
@@ -157,15 +158,19 @@ int BusCli::parse(const QStringList &args, Options &options)
     if (!arity.contains(options.command))
         return fail(BadUsage, QStringLiteral("unknown command %1").arg(options.command));
     if (options.arguments.size() != arity.value(options.command))
-        return fail(BadUsage, QStringLiteral("%1 takes %2 argument(s)").arg(options.command).arg(arity.value(options.command)));
+        return fail(
+            BadUsage,
+            QStringLiteral("%1 takes %2 argument(s)").arg(options.command).arg(arity.value(options.command)));
     if (options.port.isEmpty())
         return fail(BadUsage, QStringLiteral("--port is required"));
     if (options.command != QLatin1String("scan")) {
         int number = 0;
         if (!parseInRange(options.arguments[0], 1, 255, number))
-            return fail(BadUsage, QStringLiteral("bad device address %1 (1 to 255)").arg(options.arguments[0]));
+            return fail(BadUsage,
+                        QStringLiteral("bad device address %1 (1 to 255)").arg(options.arguments[0]));
         if (options.arguments.size() > 1 && !parseInRange(options.arguments[1], 0, 0xFFFF, number))
-            return fail(BadUsage, QStringLiteral("bad register %1 (0 to 65535, or 0x hex)").arg(options.arguments[1]));
+            return fail(BadUsage,
+                        QStringLiteral("bad register %1 (0 to 65535, or 0x hex)").arg(options.arguments[1]));
     }
     if (options.command == QLatin1String("write")) {
         const QString &value = options.arguments[2];
@@ -176,7 +181,8 @@ int BusCli::parse(const QStringList &args, Options &options)
         else
             ok = parseInRange(value, -32768, 65535, number);
         if (!ok)
-            return fail(BadUsage, QStringLiteral("bad value %1 for a %2 write").arg(value, options.asFloat ? "float" : "16-bit"));
+            return fail(BadUsage, QStringLiteral("bad value %1 for a %2 write")
+                                      .arg(value, options.asFloat ? "float" : "16-bit"));
     }
     return Success;
 }
@@ -189,8 +195,9 @@ int BusCli::execute(const Options &options)
     worker.setCommParam(3, options.timeout);
     int status = 0;
     worker.runOnWorker([&] {
-        const auto connection = QObject::connect(&worker, &DeviceThread::signal_ser_status, &worker,
-                                                 [&status](int s) { status = s; }, Qt::DirectConnection);
+        const auto connection = QObject::connect(
+            &worker, &DeviceThread::signal_ser_status, &worker, [&status](int s) { status = s; },
+            Qt::DirectConnection);
         worker.slot_openSer(1, options.port, options.baud);
         QObject::disconnect(connection);
     });
@@ -283,8 +290,9 @@ int BusCli::poll(DeviceThread &worker, const Options &options)
         for (int type = 1; type <= 4; ++type) {
             QByteArray reply;
             bool ok = false;
-            worker.runOnWorker(
-                [&] { ok = worker.readRegisters(quint8(address), RegisterMap::readingRegister(type), reply); });
+            worker.runOnWorker([&] {
+                ok = worker.readRegisters(quint8(address), RegisterMap::readingRegister(type), reply);
+            });
             ++reads;
             if (!ok) {
                 ++unanswered;
@@ -300,6 +308,8 @@ int BusCli::poll(DeviceThread &worker, const Options &options)
         m_out.flush();
     }
     if (unanswered > 0)
-        return fail(NoAnswer, QStringLiteral("%1 of %2 reads of device %3 unanswered").arg(unanswered).arg(reads).arg(address));
+        return fail(
+            NoAnswer,
+            QStringLiteral("%1 of %2 reads of device %3 unanswered").arg(unanswered).arg(reads).arg(address));
     return Success;
 }

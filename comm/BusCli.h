@@ -18,7 +18,12 @@ class QTextStream;
 class BusCli
 {
 public:
-    enum ExitCode { Success = 0, NoAnswer = 1, BadUsage = 2 };
+    enum ExitCode
+    {
+        Success = 0,
+        NoAnswer = 1,
+        BadUsage = 2
+    };
 
     BusCli(QTextStream &out, QTextStream &err);
 

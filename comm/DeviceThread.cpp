@@ -43,12 +43,12 @@ constexpr int SetpointAttempts = 5;
 } // namespace
 
 // Called off the worker thread, a slot posts itself to the worker's queue and returns.
-#define QUORIX_ON_WORKER(call)                                                                              \
-    do {                                                                                                    \
-        if (!onWorkerThread()) {                                                                            \
-            post([=] { call; });                                                                            \
-            return;                                                                                         \
-        }                                                                                                   \
+#define QUORIX_ON_WORKER(call)                                                                               \
+    do {                                                                                                     \
+        if (!onWorkerThread()) {                                                                             \
+            post([=] { call; });                                                                             \
+            return;                                                                                          \
+        }                                                                                                    \
     } while (false)
 
 DeviceThread::DeviceThread(QObject *ignored) : QThread(nullptr)
@@ -109,9 +109,8 @@ void DeviceThread::run()
     m_serial = new QSerialPort;
     m_mainTimer = new QTimer;
     connect(m_mainTimer, &QTimer::timeout, this, &DeviceThread::onMainTimer);
-    connect(m_serial, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
-        onPortError(int(error));
-    });
+    connect(m_serial, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) { onPortError(int(error)); });
     exec();
     m_mainTimer->stop();
     if (portOpen()) {
@@ -226,7 +225,8 @@ void DeviceThread::requestSetpoint(quint8 deviceId, int kind, float value)
 {
     post([=] {
         m_setpointId = deviceId;
-        m_setpointKind = kind;
+        if (kind == 1 || kind == 2) // an unknown kind keeps the one already asked for
+            m_setpointKind = kind;
         m_setpointValue = value;
         m_setpointPending = true;
     });
@@ -282,10 +282,17 @@ void DeviceThread::setCommParam(int type, int result)
 {
     QUORIX_ON_WORKER(setCommParam(type, result));
     switch (type) {
-    case 1: m_period = result; break;
-    case 2: m_queryPause = result; break;
-    case 3: m_replyTimeout = result; break;
-    default: break;
+    case 1:
+        m_period = result;
+        break;
+    case 2:
+        m_queryPause = result;
+        break;
+    case 3:
+        m_replyTimeout = result;
+        break;
+    default:
+        break;
     }
 }
 
@@ -294,10 +301,17 @@ void DeviceThread::slot_getCommara(int type)
     QUORIX_ON_WORKER(slot_getCommara(type));
     qDebug() << "type" << type;
     switch (type) {
-    case 1: emit sig_CommParam(type, m_period); break;
-    case 2: emit sig_CommParam(type, m_queryPause); break;
-    case 3: emit sig_CommParam(type, m_replyTimeout); break;
-    default: break;
+    case 1:
+        emit sig_CommParam(type, m_period);
+        break;
+    case 2:
+        emit sig_CommParam(type, m_queryPause);
+        break;
+    case 3:
+        emit sig_CommParam(type, m_replyTimeout);
+        break;
+    default:
+        break;
     }
 }
 
@@ -399,7 +413,8 @@ void DeviceThread::slot_excuteStep(uchar deviceId, float data)
     const int index = indexOfDevice(deviceId);
     if (index < 0)
         return;
-    qDebug() << "\033[31m" << "找到设备" << int(deviceId) << "流量是" << data << "\033[0m";
+    qDebug() << "\033[31m"
+             << "找到设备" << int(deviceId) << "流量是" << data << "\033[0m";
     online_devices[index].stepValue = data;
     online_devices[index].stepPending = true;
     m_stepRequested = true;
@@ -521,7 +536,8 @@ bool DeviceThread::writeEchoed(quint8 address, quint16 reg, const QByteArray &fr
         return false;
     }
     if (verbose)
-        qDebug().noquote() << "修改指令已经发送的报文是" << "\033[31m" + hex(frame) + "\033[0m";
+        qDebug().noquote() << "修改指令已经发送的报文是"
+                           << "\033[31m" + hex(frame) + "\033[0m";
     QByteArray reply;
     if (!waitForReply(frame.size(), replyTimeout(), reply))
         return false;
@@ -599,13 +615,15 @@ QByteArray DeviceThread::scanBus()
     discardInput();
     for (int address = 1; address <= 15 && !stopping() && !linkBroken(); ++address) {
         const QByteArray frame = SerialPort::buildEchoFrame(quint8(address));
-        qDebug().noquote() << "查询设备发送的报文是" << "[" + hex(frame) + "]";
+        qDebug().noquote() << "查询设备发送的报文是"
+                           << "[" + hex(frame) + "]";
         m_serial->write(frame);
         m_serial->waitForReadyRead(30);
         QByteArray received = m_serial->readAll();
         m_serial->waitForReadyRead(4);
         received.append(m_serial->readAll());
-        qDebug().noquote() << "单次查询接受的报文是" << "[" + hex(received) + "]";
+        qDebug().noquote() << "单次查询接受的报文是"
+                           << "[" + hex(received) + "]";
         m_scanBuffer.append(received);
     }
     const QByteArray result = m_scanBuffer;
@@ -656,13 +674,18 @@ namespace {
 
 // Sends one parameter write as the register map says; an unknown type sends nothing and fails.
 template <typename Worker>
-bool sendParameter(Worker *worker, quint8 address, const RegisterMap::WriteTarget &target, int data1, float data2)
+bool sendParameter(Worker *worker, quint8 address, const RegisterMap::WriteTarget &target, int data1,
+                   float data2)
 {
     switch (target.encoding) {
-    case Encoding::Int16: return worker->writeRegister(address, target.reg, data1);
-    case Encoding::Float: return worker->writeFloatRegister(address, target.reg, data2);
-    case Encoding::Fixed: return worker->writeRegister(address, target.reg, target.fixedValue);
-    case Encoding::None: break;
+    case Encoding::Int16:
+        return worker->writeRegister(address, target.reg, data1);
+    case Encoding::Float:
+        return worker->writeFloatRegister(address, target.reg, data2);
+    case Encoding::Fixed:
+        return worker->writeRegister(address, target.reg, target.fixedValue);
+    case Encoding::None:
+        break;
     }
     return false;
 }
@@ -674,8 +697,8 @@ void DeviceThread::serveOrdinaryWrite()
     qDebug() << "修改普通参数type:" << m_ordWriteType;
     if (m_ordWriteType == 11)
         qDebug() << "写入的ID号是" << m_ordWriteData1;
-    const bool ok = sendParameter(this, m_ordWriteId, RegisterMap::ordinaryWrite(m_ordWriteType), m_ordWriteData1,
-                                  m_ordWriteData2);
+    const bool ok = sendParameter(this, m_ordWriteId, RegisterMap::ordinaryWrite(m_ordWriteType),
+                                  m_ordWriteData1, m_ordWriteData2);
     emit sig_modifyParamStatus(ok, m_ordWriteType);
     m_ordWritePending = false;
     m_ordWriteId = 0;
@@ -689,8 +712,8 @@ void DeviceThread::serveAdminWrite()
 {
     qDebug() << "修改管理员参数的type:" << m_adminWriteType;
     // Every type, commands included, reports what the device actually confirmed.
-    const bool ok = sendParameter(this, m_adminId, RegisterMap::adminWrite(m_adminWriteType), m_adminWriteData1,
-                                  m_adminWriteData2);
+    const bool ok = sendParameter(this, m_adminId, RegisterMap::adminWrite(m_adminWriteType),
+                                  m_adminWriteData1, m_adminWriteData2);
     emit sig_modifyAdminStatus(ok, m_adminWriteType);
     m_adminWritePending = false;
     m_adminId = 0;
@@ -767,8 +790,8 @@ void DeviceThread::pollDevices()
 // Polls one record; false when the record was dropped, so the next one now sits at the same index.
 bool DeviceThread::pollDevice(int index)
 {
-    static const bool OnlineDevice::*const flags[] = {&OnlineDevice::cur, &OnlineDevice::cum, &OnlineDevice::temp,
-                                                      &OnlineDevice::press};
+    static const bool OnlineDevice::*const flags[] = {&OnlineDevice::cur, &OnlineDevice::cum,
+                                                      &OnlineDevice::temp, &OnlineDevice::press};
     const quint8 id = online_devices[index].id;
     for (int type = 1; type <= 4; ++type) {
         if (stopping())

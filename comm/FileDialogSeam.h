@@ -9,7 +9,11 @@ class QWidget;
 class FileDialogSeam
 {
 public:
-    enum class Mode { Open, Save };
+    enum class Mode
+    {
+        Open,
+        Save
+    };
     struct Request
     {
         Mode mode;

@@ -11,22 +11,26 @@ MessageBoxSeam::Handler &installedHandler()
 }
 } // namespace
 
-QMessageBox::StandardButton MessageBoxSeam::information(QWidget *parent, const QString &title, const QString &text)
+QMessageBox::StandardButton MessageBoxSeam::information(QWidget *parent, const QString &title,
+                                                        const QString &text)
 {
     return show(parent, {Kind::Information, title, text});
 }
 
-QMessageBox::StandardButton MessageBoxSeam::warning(QWidget *parent, const QString &title, const QString &text)
+QMessageBox::StandardButton MessageBoxSeam::warning(QWidget *parent, const QString &title,
+                                                    const QString &text)
 {
     return show(parent, {Kind::Warning, title, text});
 }
 
-QMessageBox::StandardButton MessageBoxSeam::critical(QWidget *parent, const QString &title, const QString &text)
+QMessageBox::StandardButton MessageBoxSeam::critical(QWidget *parent, const QString &title,
+                                                     const QString &text)
 {
     return show(parent, {Kind::Critical, title, text});
 }
 
-QMessageBox::StandardButton MessageBoxSeam::question(QWidget *parent, const QString &title, const QString &text)
+QMessageBox::StandardButton MessageBoxSeam::question(QWidget *parent, const QString &title,
+                                                     const QString &text)
 {
     return show(parent, {Kind::Question, title, text});
 }

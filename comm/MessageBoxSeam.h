@@ -11,7 +11,13 @@ class QWidget;
 class MessageBoxSeam
 {
 public:
-    enum class Kind { Information, Warning, Critical, Question };
+    enum class Kind
+    {
+        Information,
+        Warning,
+        Critical,
+        Question
+    };
     struct Box
     {
         Kind kind;
@@ -20,7 +26,8 @@ public:
     };
     using Handler = std::function<QMessageBox::StandardButton(QWidget *parent, const Box &box)>;
 
-    static QMessageBox::StandardButton information(QWidget *parent, const QString &title, const QString &text);
+    static QMessageBox::StandardButton information(QWidget *parent, const QString &title,
+                                                   const QString &text);
     static QMessageBox::StandardButton warning(QWidget *parent, const QString &title, const QString &text);
     static QMessageBox::StandardButton critical(QWidget *parent, const QString &title, const QString &text);
     // Yes/No question; answers Yes or No.

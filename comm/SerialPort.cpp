@@ -143,7 +143,8 @@ int bytes_to_uint16(const QByteArray &data, int i)
 qint32 bytes_to_int32(const QByteArray &data, int i)
 {
     if (!fits(data, i, 4))
-        throw std::invalid_argument("Not enough bytes to extract a 32-bit integer starting from the given index.");
+        throw std::invalid_argument(
+            "Not enough bytes to extract a 32-bit integer starting from the given index.");
     return qint32(littleEndian32(data, i));
 }
 

@@ -82,31 +82,50 @@ void BusCliTest::commands_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("silent"); // addresses made silent first, comma separated
-    QTest::newRow("scan lists the answering addresses") << QStringList{"--port", "PORT", "scan"} << 0 << "2\n5\n" << "";
-    QTest::newRow("scan with nobody answering") << QStringList{"--port", "PORT", "scan"} << 1 << "" << "2,5";
-    QTest::newRow("read a float, hex register") << QStringList{"--port", "PORT", "read", "2", "0x303E"} << 0 << "42.5\n"
-                                                << "";
+    QTest::newRow("scan lists the answering addresses")
+        << QStringList{"--port", "PORT", "scan"} << 0 << "2\n5\n"
+        << "";
+    QTest::newRow("scan with nobody answering") << QStringList{"--port", "PORT", "scan"} << 1 << ""
+                                                << "2,5";
+    QTest::newRow("read a float, hex register")
+        << QStringList{"--port", "PORT", "read", "2", "0x303E"} << 0 << "42.5\n"
+        << "";
     QTest::newRow("read u16, decimal register")
-        << QStringList{"--port", "PORT", "read", "2", "12296", "--as", "u16"} << 0 << "300\n" << "";
-    QTest::newRow("read i32") << QStringList{"--port", "PORT", "--as", "i32", "read", "5", "0x3036"} << 0 << "123456\n"
+        << QStringList{"--port", "PORT", "read", "2", "12296", "--as", "u16"} << 0 << "300\n"
+        << "";
+    QTest::newRow("read i32") << QStringList{"--port", "PORT", "--as", "i32", "read", "5", "0x3036"} << 0
+                              << "123456\n"
                               << "";
-    QTest::newRow("read from a silent device") << QStringList{"--timeout", "50", "--port", "PORT", "read", "2", "0x303E"}
-                                               << 1 << "" << "2";
-    QTest::newRow("read from an absent device") << QStringList{"--timeout", "50", "--port", "PORT", "read", "9", "4096"}
-                                                << 1 << "" << "";
-    QTest::newRow("port that cannot be opened") << QStringList{"--port", "MISSING", "scan"} << 2 << "" << "";
-    QTest::newRow("no port") << QStringList{"scan"} << 2 << "" << "";
-    QTest::newRow("no command") << QStringList{"--port", "PORT"} << 2 << "" << "";
-    QTest::newRow("unknown command") << QStringList{"--port", "PORT", "frob"} << 2 << "" << "";
-    QTest::newRow("unknown option") << QStringList{"--port", "PORT", "--fast", "scan"} << 2 << "" << "";
-    QTest::newRow("option without its value") << QStringList{"scan", "--port"} << 2 << "" << "";
-    QTest::newRow("address out of range") << QStringList{"--port", "PORT", "read", "256", "4096"} << 2 << "" << "";
-    QTest::newRow("register not a number") << QStringList{"--port", "PORT", "read", "2", "flow"} << 2 << "" << "";
-    QTest::newRow("unknown decoding") << QStringList{"--port", "PORT", "read", "2", "4096", "--as", "f64"} << 2 << ""
-                                      << "";
-    QTest::newRow("16-bit value out of range") << QStringList{"--port", "PORT", "write", "2", "0x3008", "70000"} << 2
-                                               << "" << "";
-    QTest::newRow("too many arguments") << QStringList{"--port", "PORT", "poll", "2", "3"} << 2 << "" << "";
+    QTest::newRow("read from a silent device")
+        << QStringList{"--timeout", "50", "--port", "PORT", "read", "2", "0x303E"} << 1 << ""
+        << "2";
+    QTest::newRow("read from an absent device")
+        << QStringList{"--timeout", "50", "--port", "PORT", "read", "9", "4096"} << 1 << ""
+        << "";
+    QTest::newRow("port that cannot be opened") << QStringList{"--port", "MISSING", "scan"} << 2 << ""
+                                                << "";
+    QTest::newRow("no port") << QStringList{"scan"} << 2 << ""
+                             << "";
+    QTest::newRow("no command") << QStringList{"--port", "PORT"} << 2 << ""
+                                << "";
+    QTest::newRow("unknown command") << QStringList{"--port", "PORT", "frob"} << 2 << ""
+                                     << "";
+    QTest::newRow("unknown option") << QStringList{"--port", "PORT", "--fast", "scan"} << 2 << ""
+                                    << "";
+    QTest::newRow("option without its value") << QStringList{"scan", "--port"} << 2 << ""
+                                              << "";
+    QTest::newRow("address out of range") << QStringList{"--port", "PORT", "read", "256", "4096"} << 2 << ""
+                                          << "";
+    QTest::newRow("register not a number") << QStringList{"--port", "PORT", "read", "2", "flow"} << 2 << ""
+                                           << "";
+    QTest::newRow("unknown decoding")
+        << QStringList{"--port", "PORT", "read", "2", "4096", "--as", "f64"} << 2 << ""
+        << "";
+    QTest::newRow("16-bit value out of range")
+        << QStringList{"--port", "PORT", "write", "2", "0x3008", "70000"} << 2 << ""
+        << "";
+    QTest::newRow("too many arguments") << QStringList{"--port", "PORT", "poll", "2", "3"} << 2 << ""
+                                        << "";
 }
 
 void BusCliTest::commands()
@@ -168,7 +187,8 @@ void BusCliTest::pollPrintsOneCsvLinePerCycle()
     QCOMPARE(outcome.code, 0);
     const QStringList lines = outcome.out.split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 3);
-    const QRegularExpression csv(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3},-?\d+\.\d{3},-?\d+\.\d{3},-?\d+\.\d,-?\d+\.\d$)");
+    const QRegularExpression csv(
+        R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3},-?\d+\.\d{3},-?\d+\.\d{3},-?\d+\.\d,-?\d+\.\d$)");
     for (const QString &line : lines)
         QVERIFY2(csv.match(line).hasMatch(), qPrintable(line));
     // Pressure in KPa: the device reports about 101325 in its own unit.

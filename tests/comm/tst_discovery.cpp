@@ -130,16 +130,21 @@ void DiscoveryTest::onlineTransitions_data()
     QTest::addColumn<QList<QPoint>>("requests");
     QTest::addColumn<QString>("devices");
     QTest::newRow("listed devices start unpolled") << QList<quint8>{7, 9} << QList<QPoint>{} << "7:0 9:0";
-    QTest::newRow("type 3 takes a listed device online") << QList<quint8>{7, 9} << QList<QPoint>{{3, 7}} << "7:1 9:0";
-    QTest::newRow("type 3 adds an unlisted address unpolled") << QList<quint8>{9} << QList<QPoint>{{3, 7}} << "9:0 7:0";
+    QTest::newRow("type 3 takes a listed device online")
+        << QList<quint8>{7, 9} << QList<QPoint>{{3, 7}} << "7:1 9:0";
+    QTest::newRow("type 3 adds an unlisted address unpolled")
+        << QList<quint8>{9} << QList<QPoint>{{3, 7}} << "9:0 7:0";
     QTest::newRow("type 1 stops polling and keeps the record")
         << QList<quint8>{7} << QList<QPoint>{{3, 7}, {1, 7}} << "7:0";
-    QTest::newRow("type 1 for an unlisted address does nothing") << QList<quint8>{9} << QList<QPoint>{{1, 7}} << "9:0";
-    QTest::newRow("type 2 brings a dropped device back polled") << QList<quint8>{} << QList<QPoint>{{2, 7}} << "7:1";
+    QTest::newRow("type 1 for an unlisted address does nothing")
+        << QList<quint8>{9} << QList<QPoint>{{1, 7}} << "9:0";
+    QTest::newRow("type 2 brings a dropped device back polled")
+        << QList<quint8>{} << QList<QPoint>{{2, 7}} << "7:1";
     QTest::newRow("type 2 on a listed device polls it") << QList<quint8>{7} << QList<QPoint>{{2, 7}} << "7:1";
     QTest::newRow("an address above 255 never matches; its low byte is added")
         << QList<quint8>{7} << QList<QPoint>{{3, 263}} << "7:0 7:0";
-    QTest::newRow("an unknown type does nothing") << QList<quint8>{7} << QList<QPoint>{{5, 7}, {0, 9}} << "7:0";
+    QTest::newRow("an unknown type does nothing")
+        << QList<quint8>{7} << QList<QPoint>{{5, 7}, {0, 9}} << "7:0";
     QTest::newRow("duplicates: only the first record is reached")
         << QList<quint8>{7, 7} << QList<QPoint>{{3, 7}} << "7:1 7:0";
 }

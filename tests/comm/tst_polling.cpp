@@ -29,8 +29,10 @@ QStringList targets(const QList<QByteArray> &frames)
             continue;
         }
         const int reg = quint8(frame[2]) << 8 | quint8(frame[3]);
-        list.append(QString("%1%2:%3").arg(function == 0x03 ? "r" : "w").arg(quint8(frame[0])).arg(reg, 4, 16,
-                                                                                                    QChar('0')));
+        list.append(QString("%1%2:%3")
+                        .arg(function == 0x03 ? "r" : "w")
+                        .arg(quint8(frame[0]))
+                        .arg(reg, 4, 16, QChar('0')));
     }
     list.removeDuplicates();
     return list;
@@ -80,12 +82,11 @@ void PollingTest::tickServesRequestsInOrder()
     f.bus->clearReceivedFrames();
     f.tick();
 
-    const QStringList expected{
-        "scan",     "w1:303e",  "r2:3002",  "r2:3004",  "r2:3008",  "r2:300a",  "r2:300c", "r2:300e",
-        "r2:3010",  "r2:3012",  "r2:3014",  "r2:3018",  "r2:3000",  "r2:301c",  "w2:3008", "r2:301e",
-        "r2:3020",  "r2:3034",  "r2:3022",  "r2:3026",  "r2:302a",  "r2:302e",  "r2:3032", "r2:3036",
-        "r2:303a",  "w2:3020",  "w2:3042",  "r2:303e",  "r2:3042",  "r1:1000",  "r1:3046", "r1:1004",
-        "r1:1008"};
+    const QStringList expected{"scan",    "w1:303e", "r2:3002", "r2:3004", "r2:3008", "r2:300a", "r2:300c",
+                               "r2:300e", "r2:3010", "r2:3012", "r2:3014", "r2:3018", "r2:3000", "r2:301c",
+                               "w2:3008", "r2:301e", "r2:3020", "r2:3034", "r2:3022", "r2:3026", "r2:302a",
+                               "r2:302e", "r2:3032", "r2:3036", "r2:303a", "w2:3020", "w2:3042", "r2:303e",
+                               "r2:3042", "r1:1000", "r1:3046", "r1:1004", "r1:1008"};
     QStringList served = targets(f.bus->receivedFrames());
     QCOMPARE(served, expected);
     // Every one-off request was consumed: the next tick only polls.
@@ -258,20 +259,26 @@ void PollingTest::parameterWrites_data()
     const auto intFrame = [](quint16 reg, int v) {
         return WorkerFixture::hex(SerialPort::buildWriteInt16Frame(1, reg, v));
     };
-    QTest::newRow("ordinary 1: float to 0x3004") << false << 1 << 9 << 2.5 << false << true << floatFrame(0x3004, 2.5f);
-    QTest::newRow("ordinary 2: 16-bit to 0x3002") << false << 2 << 3 << 9.0 << false << true << intFrame(0x3002, 3);
-    QTest::newRow("ordinary 12 sends 1 whatever data1") << false << 12 << 77 << 0.0 << false << true
-                                                        << intFrame(0x2002, 1);
-    QTest::newRow("ordinary 3 to a silent device fails") << false << 3 << 30 << 0.0 << true << false
-                                                         << intFrame(0x3008, 30);
-    QTest::newRow("ordinary unknown type fails, sends nothing") << false << 14 << 1 << 1.0 << false << false << "";
-    QTest::newRow("admin 5: float gain P") << true << 5 << 0 << 1.75 << false << true << floatFrame(0x3026, 1.75f);
-    QTest::newRow("admin 11 echoed is a success") << true << 11 << 0 << 0.0 << false << true
-                                                  << intFrame(0x2000, 27451);
-    QTest::newRow("admin 12 to a silent device is a failure") << true << 12 << 0 << 0.0 << true << false
-                                                              << intFrame(0x2002, 66);
-    QTest::newRow("admin 16 echoed is a success") << true << 16 << 0 << 0.0 << false << true << intFrame(0x2002, 466);
-    QTest::newRow("admin unknown type fails, sends nothing") << true << 17 << 0 << 0.0 << false << false << "";
+    QTest::newRow("ordinary 1: float to 0x3004")
+        << false << 1 << 9 << 2.5 << false << true << floatFrame(0x3004, 2.5f);
+    QTest::newRow("ordinary 2: 16-bit to 0x3002")
+        << false << 2 << 3 << 9.0 << false << true << intFrame(0x3002, 3);
+    QTest::newRow("ordinary 12 sends 1 whatever data1")
+        << false << 12 << 77 << 0.0 << false << true << intFrame(0x2002, 1);
+    QTest::newRow("ordinary 3 to a silent device fails")
+        << false << 3 << 30 << 0.0 << true << false << intFrame(0x3008, 30);
+    QTest::newRow("ordinary unknown type fails, sends nothing")
+        << false << 14 << 1 << 1.0 << false << false << "";
+    QTest::newRow("admin 5: float gain P")
+        << true << 5 << 0 << 1.75 << false << true << floatFrame(0x3026, 1.75f);
+    QTest::newRow("admin 11 echoed is a success")
+        << true << 11 << 0 << 0.0 << false << true << intFrame(0x2000, 27451);
+    QTest::newRow("admin 12 to a silent device is a failure")
+        << true << 12 << 0 << 0.0 << true << false << intFrame(0x2002, 66);
+    QTest::newRow("admin 16 echoed is a success")
+        << true << 16 << 0 << 0.0 << false << true << intFrame(0x2002, 466);
+    QTest::newRow("admin unknown type fails, sends nothing")
+        << true << 17 << 0 << 0.0 << false << false << "";
 }
 
 void PollingTest::parameterWrites()
@@ -358,7 +365,8 @@ void PollingTest::stagedStepsWriteListedDevicesOnly()
     QVERIFY(f.device(1).stepPending);
     f.worker.slot_startStep(true);
     f.ticks(2);
-    QCOMPARE(f.received(), QStringList{WorkerFixture::hex(SerialPort::buildWriteFloatFrame(1, 0x303E, 6.0f))});
+    QCOMPARE(f.received(),
+             QStringList{WorkerFixture::hex(SerialPort::buildWriteFloatFrame(1, 0x303E, 6.0f))});
     QCOMPARE(f.bus->floatRegister(1, 0x303E), 6.0f);
     QCOMPARE(LogCapture::count("执行成功"), 1);
 }
@@ -386,7 +394,8 @@ void PollingTest::unpluggedAdapterDropsDevicesAndReopens()
     const std::clock_t cpuStart = std::clock();
     QTRY_VERIFY(usage.count() >= 20);
     const double cpuMs = double(std::clock() - cpuStart) * 1000.0 / CLOCKS_PER_SEC;
-    QVERIFY2(cpuMs < 0.5 * double(wall.elapsed()), qPrintable(QString("%1 ms CPU in %2 ms").arg(cpuMs).arg(wall.elapsed())));
+    QVERIFY2(cpuMs < 0.5 * double(wall.elapsed()),
+             qPrintable(QString("%1 ms CPU in %2 ms").arg(cpuMs).arg(wall.elapsed())));
     // A dead link fails at once instead of waiting out the reply timeout of each query.
     usage.clear();
     f.poll({1, 2});

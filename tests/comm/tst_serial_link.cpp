@@ -160,7 +160,6 @@ void SerialLinkTest::readReplies()
         QVERIFY2(elapsed < timeout, qPrintable(QString::number(elapsed)));
 }
 
-
 void SerialLinkTest::writesOnTheWire_data()
 {
     QTest::addColumn<bool>("asFloat");
@@ -168,7 +167,8 @@ void SerialLinkTest::writesOnTheWire_data()
     QTest::addColumn<int>("reg");
     QTest::addColumn<double>("value");
     QTest::addColumn<QString>("frame");
-    QTest::newRow("16-bit value goes low byte first") << false << 1 << 0x3008 << 300.0 << "01 06 30 08 2c 01 da 08";
+    QTest::newRow("16-bit value goes low byte first")
+        << false << 1 << 0x3008 << 300.0 << "01 06 30 08 2c 01 da 08";
     QTest::newRow("float as four little-endian bytes")
         << true << 5 << 0x303E << 1.0 << "05 06 30 3e 00 00 80 3f eb d1";
 }

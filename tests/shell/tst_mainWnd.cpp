@@ -96,7 +96,8 @@ void tst_mainWnd::startupShowsTabsMenusAndHiddenWindows()
     MainWindowFixture f;
     mainWnd &w = *f.window;
 
-    QStringList expectedTabs{QStringLiteral("设备管理"), QStringLiteral("分阶流量"), QStringLiteral("历史数据")};
+    QStringList expectedTabs{QStringLiteral("设备管理"), QStringLiteral("分阶流量"),
+                             QStringLiteral("历史数据")};
     for (int address = 1; address <= 15; ++address)
         expectedTabs << QStringLiteral("设备%1").arg(address);
     QCOMPARE(tabCaptions(w), expectedTabs);
@@ -106,17 +107,18 @@ void tst_mainWnd::startupShowsTabsMenusAndHiddenWindows()
     QCOMPARE(w.historyPage()->objectName(), QStringLiteral("tab_5"));
     QCOMPARE(w.chartPages().size(), 15);
 
-    QCOMPARE(menuTitles(w), (QStringList{QStringLiteral("通信设置(未连接）(C)"), QStringLiteral("设备管理(D)"),
-                                         QStringLiteral("文件(F)"), QStringLiteral("设备参数设置(P)"),
-                                         QStringLiteral("帮助（H）")}));
-    QCOMPARE(actionCaptions(w),
-             (QStringList{QStringLiteral("设备管理(D)/查询设备"), QStringLiteral("设备管理(D)/丢包统计"),
-                          QStringLiteral("文件(F)/打开文件"), QStringLiteral("文件(F)/保存文件"),
-                          QStringLiteral("设备参数设置(P)/普通参数设置"),
-                          QStringLiteral("设备参数设置(P)/高级参数设置"), QStringLiteral("帮助（H）/软件版本号"),
-                          QStringLiteral("帮助（H）/软件说明书"), QStringLiteral("帮助（H）/开发者模式")}));
+    QCOMPARE(menuTitles(w), (QStringList{QStringLiteral("通信设置(未连接）(C)"),
+                                         QStringLiteral("设备管理(D)"), QStringLiteral("文件(F)"),
+                                         QStringLiteral("设备参数设置(P)"), QStringLiteral("帮助（H）")}));
+    QCOMPARE(
+        actionCaptions(w),
+        (QStringList{QStringLiteral("设备管理(D)/查询设备"), QStringLiteral("设备管理(D)/丢包统计"),
+                     QStringLiteral("文件(F)/打开文件"), QStringLiteral("文件(F)/保存文件"),
+                     QStringLiteral("设备参数设置(P)/普通参数设置"),
+                     QStringLiteral("设备参数设置(P)/高级参数设置"), QStringLiteral("帮助（H）/软件版本号"),
+                     QStringLiteral("帮助（H）/软件说明书"), QStringLiteral("帮助（H）/开发者模式")}));
 
-    const QList<QWidget *> secondary{w.saveWnd,       w.ordParamWnd,     w.serialWnd,      w.lossWnd,
+    const QList<QWidget *> secondary{w.saveWnd,       w.ordParamWnd,     w.serialWnd,     w.lossWnd,
                                      w.adminParamWnd, w.developLoginWnd, w.adminLoginWnd, w.debugWnd};
     for (QWidget *window : secondary)
         QVERIFY2(!window->isVisible(), qPrintable(window->metaObject()->className()));
@@ -143,12 +145,24 @@ void tst_mainWnd::windowOpeningSlots_data()
     QTest::addColumn<QString>("slot");
     QTest::addColumn<QString>("window");
     QTest::addColumn<QString>("title");
-    QTest::newRow("serial port") << "set485" << "setSerialport" << "串口通信参数设置";
-    QTest::newRow("save settings") << "savePlotFile" << "saveFileSetWidget" << "保存设置";
-    QTest::newRow("ordinary parameters") << "setOrdParam" << "setDeviceParamWin" << "普通参数设置";
-    QTest::newRow("administrator login") << "setAdmin" << "adminLogin" << "请登录";
-    QTest::newRow("developer login") << "showDevelopAction" << "developLogin" << "请登录";
-    QTest::newRow("loss statistics") << "loss_Statistics" << "lossWidget" << "丢包统计";
+    QTest::newRow("serial port") << "set485"
+                                 << "setSerialport"
+                                 << "串口通信参数设置";
+    QTest::newRow("save settings") << "savePlotFile"
+                                   << "saveFileSetWidget"
+                                   << "保存设置";
+    QTest::newRow("ordinary parameters") << "setOrdParam"
+                                         << "setDeviceParamWin"
+                                         << "普通参数设置";
+    QTest::newRow("administrator login") << "setAdmin"
+                                         << "adminLogin"
+                                         << "请登录";
+    QTest::newRow("developer login") << "showDevelopAction"
+                                     << "developLogin"
+                                     << "请登录";
+    QTest::newRow("loss statistics") << "loss_Statistics"
+                                     << "lossWidget"
+                                     << "丢包统计";
 }
 
 void tst_mainWnd::windowOpeningSlots()
@@ -158,9 +172,10 @@ void tst_mainWnd::windowOpeningSlots()
     QFETCH(QString, title);
     MainWindowFixture f;
     mainWnd &w = *f.window;
-    const QMap<QString, QWidget *> windows{{"setSerialport", w.serialWnd},  {"saveFileSetWidget", w.saveWnd},
-                                           {"setDeviceParamWin", w.ordParamWnd}, {"adminLogin", w.adminLoginWnd},
-                                           {"developLogin", w.developLoginWnd},  {"lossWidget", w.lossWnd}};
+    const QMap<QString, QWidget *> windows{
+        {"setSerialport", w.serialWnd},       {"saveFileSetWidget", w.saveWnd},
+        {"setDeviceParamWin", w.ordParamWnd}, {"adminLogin", w.adminLoginWnd},
+        {"developLogin", w.developLoginWnd},  {"lossWidget", w.lossWnd}};
     QWidget *target = windows.value(window);
 
     for (int opening = 0; opening < 2; ++opening) // a second opening leaves the one window shown
@@ -272,8 +287,10 @@ void tst_mainWnd::scanReplyFillsRowsAndReports_data()
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<QList<quint8>>("ids");
     QTest::addColumn<QString>("report");
-    QTest::newRow("two echoes") << echoes({1, 3}) << QList<quint8>{1, 3} << "查询设备完成，查询到的设备为:1,3,";
-    QTest::newRow("out of order") << echoes({3, 1}) << QList<quint8>{1, 3} << "查询设备完成，查询到的设备为:1,3,";
+    QTest::newRow("two echoes") << echoes({1, 3}) << QList<quint8>{1, 3}
+                                << "查询设备完成，查询到的设备为:1,3,";
+    QTest::newRow("out of order") << echoes({3, 1}) << QList<quint8>{1, 3}
+                                  << "查询设备完成，查询到的设备为:1,3,";
     QTest::newRow("single byte 0x08") << QByteArray(1, '\x08') << QList<quint8>{} << "没有查询到设备";
     QList<quint8> eleven;
     QString all;
@@ -281,8 +298,8 @@ void tst_mainWnd::scanReplyFillsRowsAndReports_data()
         eleven << a;
         all += QString::number(a) + QLatin1Char(',');
     }
-    QTest::newRow("eleven: ten rows, all reported") << echoes(eleven) << eleven
-                                                    << QStringLiteral("查询设备完成，查询到的设备为:") + all;
+    QTest::newRow("eleven: ten rows, all reported")
+        << echoes(eleven) << eleven << QStringLiteral("查询设备完成，查询到的设备为:") + all;
 }
 
 void tst_mainWnd::scanReplyFillsRowsAndReports()
@@ -296,7 +313,8 @@ void tst_mainWnd::scanReplyFillsRowsAndReports()
     QStringList order;
     connect(&w, &mainWnd::clearCombox, [&] { order << "clear"; });
     connect(&w, &mainWnd::isBeenFindDevice, [&](uchar id) { order << QString::number(id); });
-    connect(&w, &mainWnd::sendDeviceCount, [&](QList<quint8> list) { order << QStringLiteral("count%1").arg(list.size()); });
+    connect(&w, &mainWnd::sendDeviceCount,
+            [&](QList<quint8> list) { order << QStringLiteral("count%1").arg(list.size()); });
 
     w.slot_CheckDevice(reply);
 
@@ -330,8 +348,8 @@ void tst_mainWnd::modeReportAsksForSetpointsInOrder()
 
     w.slot_refreshDeviceMode(1, 0);
     w.slot_refreshDeviceMode(1, 1);
-    w.slot_refreshDeviceMode(1, 2);  // unknown mode: nothing
-    w.slot_refreshDeviceMode(9, 0);  // no row, yet the read-backs are still asked for
+    w.slot_refreshDeviceMode(1, 2); // unknown mode: nothing
+    w.slot_refreshDeviceMode(9, 0); // no row, yet the read-backs are still asked for
     QCOMPARE(asked, (QList<QPair<int, int>>{{1, 1}, {2, 1}, {2, 1}, {1, 1}, {1, 9}, {2, 9}}));
 }
 
@@ -397,7 +415,8 @@ void tst_mainWnd::exitWithOpenPortIsOrderly()
             f.window->worker()->slot_onlineDevice(3, id);
         int readings = 0;
         QObject receiver;
-        connect(f.window->worker(), &DeviceThread::sendFreshDeviceInformation, &receiver, [&] { ++readings; });
+        connect(f.window->worker(), &DeviceThread::sendFreshDeviceInformation, &receiver,
+                [&] { ++readings; });
         QTRY_VERIFY(readings >= 8); // polling is under way
         static std::mutex sinkMutex;
         static QStringList *sink = nullptr;

@@ -33,9 +33,9 @@ void tst_scanReply::addresses_data()
     QTest::newRow("echo at the very start has no address") << echo(2).mid(1) + echo(4) << QList<quint8>{4};
     QTest::newRow("single byte 0x08") << QByteArray::fromHex("08") << QList<quint8>{};
     QTest::newRow("cut-off echo adds nothing") << echo(6).left(4) + echo(7) << QList<quint8>{7};
-    QTest::newRow("noise around echoes") << QByteArray::fromHex("ff00aa") + echo(2) + QByteArray::fromHex("55")
-                                                + echo(12)
-                                         << QList<quint8>{2, 12};
+    QTest::newRow("noise around echoes")
+        << QByteArray::fromHex("ff00aa") + echo(2) + QByteArray::fromHex("55") + echo(12)
+        << QList<quint8>{2, 12};
     QTest::newRow("late bytes of one address arrive with the next")
         << echo(9).left(3) + echo(9).mid(3) + echo(10) << QList<quint8>{9, 10};
 
