@@ -9,7 +9,7 @@ namespace {
 
 using Encoding = SimController::Encoding;
 
-struct RegisterSpec
+struct RegisterEntry
 {
     quint16 reg;
     Encoding encoding;
@@ -17,7 +17,7 @@ struct RegisterSpec
 };
 
 // Every register of the map; each spans two 16-bit registers.
-constexpr RegisterSpec kRegisters[] = {
+constexpr RegisterEntry kRegisters[] = {
     {SimRegister::Flow, Encoding::Float, false},
     {SimRegister::Temperature, Encoding::Float, false},
     {SimRegister::Pressure, Encoding::Float, false},
@@ -51,19 +51,19 @@ constexpr RegisterSpec kRegisters[] = {
 };
 
 // The entry a register belongs to (its first or second half), or null.
-const RegisterSpec *entryOf(quint16 reg)
+const RegisterEntry *entryOf(quint16 reg)
 {
-    for (const RegisterSpec &spec : kRegisters) {
-        if (reg == spec.reg || reg == spec.reg + 1)
-            return &spec;
+    for (const RegisterEntry &known : kRegisters) {
+        if (reg == known.reg || reg == known.reg + 1)
+            return &known;
     }
     return nullptr;
 }
 
-const RegisterSpec *entryStartingAt(quint16 reg)
+const RegisterEntry *entryStartingAt(quint16 reg)
 {
-    const RegisterSpec *spec = entryOf(reg);
-    return spec && spec->reg == reg ? spec : nullptr;
+    const RegisterEntry *known = entryOf(reg);
+    return known && known->reg == reg ? known : nullptr;
 }
 
 quint16 bigEndian16(const QByteArray &frame, int i)
@@ -81,9 +81,9 @@ constexpr int kMaxReadCount = 125;
 SimController::SimController(quint8 address, quint32 seed, Clock::time_point now)
     : m_address(address), m_random(seed * 2654435761u + address), m_lastAdvance(now)
 {
-    for (const RegisterSpec &spec : kRegisters) {
-        m_words[spec.reg] = {0, 0};
-        m_words[quint16(spec.reg + 1)] = {0, 0};
+    for (const RegisterEntry &known : kRegisters) {
+        m_words[known.reg] = {0, 0};
+        m_words[quint16(known.reg + 1)] = {0, 0};
     }
     restoreDefaults();
     storeEntry(SimRegister::DeviceAddress, int32_to_bytes(address));
@@ -184,37 +184,37 @@ SimController::Answer SimController::handleWrite(const QByteArray &frame, Clock:
                                                  const AddressTaken &taken)
 {
     const quint16 reg = bigEndian16(frame, 2);
-    const RegisterSpec *spec = entryOf(reg);
+    const RegisterEntry *known = entryOf(reg);
     const bool twoWords = frame.size() == 10;
-    if (!spec || !spec->writable || (twoWords && spec->reg != reg))
+    if (!known || !known->writable || (twoWords && known->reg != reg))
         return {exception(0x06, kIllegalAddress)};
 
-    QByteArray entry = entryBytes(spec->reg);
-    const bool firstHalf = spec->reg == reg;
+    QByteArray entry = entryBytes(known->reg);
+    const bool firstHalf = known->reg == reg;
     if (twoWords) {
         entry = frame.mid(4, 4);
     } else if (firstHalf) {
         entry.replace(0, 2, frame.mid(4, 2));
         // A 16-bit write to a 32-bit integer sets the whole value (the passwords are written so).
-        if (spec->encoding != Encoding::Float)
+        if (known->encoding != Encoding::Float)
             entry.replace(2, 2, QByteArray(2, '\0'));
     } else {
         entry.replace(2, 2, frame.mid(4, 2));
     }
 
     const int value =
-        spec->encoding == Encoding::Int16 ? bytes_to_uint16(entry, 0) : bytes_to_int32(entry, 0);
-    if (const quint8 code = validate(spec->reg, value, taken))
+        known->encoding == Encoding::Int16 ? bytes_to_uint16(entry, 0) : bytes_to_int32(entry, 0);
+    if (const quint8 code = validate(known->reg, value, taken))
         return {exception(0x06, code)};
 
     advance(now);
     Answer answer{frame};
-    if (spec->reg == SimRegister::Command || spec->reg == SimRegister::FactoryInit) {
+    if (known->reg == SimRegister::Command || known->reg == SimRegister::FactoryInit) {
         runCommand(value);
         return answer; // a command is an action, not a setting: its register keeps reading 0
     }
-    storeEntry(spec->reg, entry);
-    if (spec->reg == SimRegister::DeviceAddress)
+    storeEntry(known->reg, entry);
+    if (known->reg == SimRegister::DeviceAddress)
         answer.newAddress = value;
     return answer;
 }
@@ -313,12 +313,12 @@ float SimController::floatRegister(quint16 reg, Clock::time_point now)
 
 int SimController::intRegister(quint16 reg, Clock::time_point now)
 {
-    const RegisterSpec *spec = entryStartingAt(reg);
-    if (!spec)
+    const RegisterEntry *known = entryStartingAt(reg);
+    if (!known)
         return 0;
     advance(now);
     const QByteArray entry = entryBytes(reg);
-    switch (spec->encoding) {
+    switch (known->encoding) {
     case Encoding::Int16:
         return bytes_to_uint16(entry, 0);
     case Encoding::Int32:
@@ -331,10 +331,10 @@ int SimController::intRegister(quint16 reg, Clock::time_point now)
 
 void SimController::setFloatRegister(quint16 reg, float value, Clock::time_point now)
 {
-    const RegisterSpec *spec = entryStartingAt(reg);
-    if (!spec)
+    const RegisterEntry *known = entryStartingAt(reg);
+    if (!known)
         return;
-    if (spec->encoding != Encoding::Float) {
+    if (known->encoding != Encoding::Float) {
         setIntRegister(reg, int(value), now);
         return;
     }
@@ -361,10 +361,10 @@ void SimController::setFloatRegister(quint16 reg, float value, Clock::time_point
 
 void SimController::setIntRegister(quint16 reg, int value, Clock::time_point now)
 {
-    const RegisterSpec *spec = entryStartingAt(reg);
-    if (!spec)
+    const RegisterEntry *known = entryStartingAt(reg);
+    if (!known)
         return;
-    switch (spec->encoding) {
+    switch (known->encoding) {
     case Encoding::Float:
         setFloatRegister(reg, float(value), now);
         return;
