@@ -12,5 +12,5 @@ sim=$!
 trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null || true' EXIT
 for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
 echo "Simulated bus with controllers 1, 2, 3 is on: $link"
-echo "In the application: 通信设置 menu -> type that path into the port box -> 打开串口, then 设备管理 -> 查询设备."
+echo "In the application: open the 通信设置 menu, type that path into 串口选择, click 打开; then 设备管理 -> 查询设备."
 "$top/build/bin/quorix-rs485" "$@"
