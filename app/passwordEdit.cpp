@@ -9,6 +9,7 @@
 namespace {
 constexpr int eyeWidth = 25;
 constexpr int eyeHeight = 30;
+constexpr int initialEyeX = 144;
 
 QString iconPath(const QString &name)
 {
@@ -25,7 +26,9 @@ passwordEdit::passwordEdit(QWidget *parent)
     m_eye->setCursor(Qt::ArrowCursor);
     // Clicking the eye must not take the focus away from the typed password.
     m_eye->setFocusPolicy(Qt::NoFocus);
-    m_eye->resize(eyeWidth, eyeHeight);
+    // A hidden field receives its first resize event only when shown; until then the button sits
+    // where the login window's 170-pixel field wants it, one pixel short of the right edge.
+    m_eye->setGeometry(initialEyeX, 0, eyeWidth, eyeHeight);
     setTextMargins(0, 0, eyeWidth + 1, 0);
     setEchoMode(QLineEdit::Password);
     connect(m_eye, &QPushButton::clicked, this, &passwordEdit::changeStauas);

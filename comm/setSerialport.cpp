@@ -4,7 +4,7 @@
 #include "ui_setSerialport.h"
 
 #include <QDateTime>
-#include <QTextStream>
+#include <iostream>
 
 namespace {
 const QString captionOpen = QStringLiteral("打开");
@@ -40,9 +40,9 @@ void setSerialport::on_btn_open_clicked()
 
 void setSerialport::slot_refreshSerCombox(QList<QSerialPortInfo> ports)
 {
-    QTextStream(stdout) << QStringLiteral("进入串口配置类是 ")
-                        << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                        << '\n';
+    std::cout << "进入串口配置类是"
+              << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString()
+              << std::endl;
     QStringList names;
     for (const QSerialPortInfo &port : ports)
         names.append(port.portName());

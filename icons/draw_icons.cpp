@@ -27,8 +27,11 @@ QImage drawEye(bool struck)
     painter.drawEllipse(QPointF(32, 32), 8, 8);
 
     if (struck) {
-        painter.setPen(QPen(Qt::white, 9, Qt::SolidLine, Qt::RoundCap));
+        // The gap beside the stroke is cut out of the eye, so the button's own colour shows through.
+        painter.setCompositionMode(QPainter::CompositionMode_Clear);
+        painter.setPen(QPen(Qt::transparent, 9, Qt::SolidLine, Qt::RoundCap));
         painter.drawLine(QPointF(12, 52), QPointF(52, 12));
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         painter.setPen(QPen(ink, 4, Qt::SolidLine, Qt::RoundCap));
         painter.drawLine(QPointF(12, 52), QPointF(52, 12));
     }

@@ -73,7 +73,9 @@ void tst_loginWnd::windowLayout()
     QVERIFY(field);
     QCOMPARE(field->geometry(), QRect(160, 80, 170, 30));
     QCOMPARE(field->echoMode(), QLineEdit::Password);
-    // The eye sits inside the field, one pixel short of its right edge, once the window is laid out.
+    // The eye sits inside the field, one pixel short of its right edge, before and after the window
+    // is first shown.
+    QCOMPARE(field->eyeButton()->geometry(), QRect(144, 0, 25, 30));
     window.show();
     QCOMPARE(field->eyeButton()->geometry(), QRect(144, 0, 25, 30));
 }

@@ -3,8 +3,11 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <iostream>
+#include <sstream>
 
 namespace {
 const QString red = QStringLiteral("QPushButton { background-color: red; }");
@@ -17,6 +20,19 @@ QStringList items(const QComboBox *box)
         names.append(box->itemText(i));
     return names;
 }
+
+// Collects what is written to standard output while it lives.
+class StdoutCapture
+{
+public:
+    StdoutCapture() : m_previous(std::cout.rdbuf(m_captured.rdbuf())) {}
+    ~StdoutCapture() { std::cout.rdbuf(m_previous); }
+    QString text() const { return QString::fromStdString(m_captured.str()); }
+
+private:
+    std::ostringstream m_captured;
+    std::streambuf *m_previous;
+};
 } // namespace
 
 class tst_setSerialport : public QObject
@@ -45,7 +61,7 @@ private:
     QPushButton *m_button = nullptr;
     QSignalSpy *m_requests = nullptr;
     QList<MessageBoxSeam::Box> m_boxes;
-    QStringList m_captionsAtBox;
+    QStringList m_stylesAtBox;
 };
 
 void tst_setSerialport::init()
@@ -58,10 +74,10 @@ void tst_setSerialport::init()
     QVERIFY(m_port && m_baud && m_button);
     m_requests = new QSignalSpy(m_dialog, &setSerialport::sig_openSer);
     m_boxes.clear();
-    m_captionsAtBox.clear();
+    m_stylesAtBox.clear();
     MessageBoxSeam::setHandler([this](QWidget *, const MessageBoxSeam::Box &box) {
         m_boxes.append(box);
-        m_captionsAtBox.append(m_button->text());
+        m_stylesAtBox.append(m_button->styleSheet());
         return QMessageBox::Ok;
     });
     m_dialog->show();
@@ -136,6 +152,8 @@ void tst_setSerialport::buttonFollowsWorkerReports()
     QCOMPARE(int(m_boxes.at(0).kind), int(MessageBoxSeam::Kind::Information));
     QCOMPARE(m_boxes.at(0).title, QStringLiteral("提示"));
     QCOMPARE(m_boxes.at(0).text, QStringLiteral("串口打开失败"));
+    // The button turns back to its plain start only once the operator has closed the box.
+    QCOMPARE(m_stylesAtBox, QStringList{red});
     expectButton(QStringLiteral("打开"), QString());
 
     // Unknown reports change nothing.
@@ -192,8 +210,12 @@ void tst_setSerialport::refreshFromSystemListing()
     QStringList expected;
     for (const QSerialPortInfo &port : ports)
         expected.append(port.portName());
+    StdoutCapture out;
     m_dialog->slot_refreshSerCombox(ports);
     QCOMPARE(items(m_port), expected);
+    const QRegularExpression line(
+        QStringLiteral("^进入串口配置类是\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\n$"));
+    QVERIFY2(line.match(out.text()).hasMatch(), qPrintable(out.text()));
 }
 
 QTEST_MAIN(tst_setSerialport)
