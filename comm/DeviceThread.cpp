@@ -15,11 +15,6 @@ using RegisterMap::Encoding;
 
 namespace {
 
-QString hex(const QByteArray &bytes)
-{
-    return QString::fromLatin1(bytes.toHex());
-}
-
 void registerMetaTypes()
 {
     static const bool once = [] {
@@ -273,8 +268,8 @@ void DeviceThread::slot_openSer(int type, QString name, int baudRate)
 void DeviceThread::slot_refresdhSer()
 {
     QUORIX_ON_WORKER(slot_refresdhSer());
-    qDebug().noquote() << "线程类接受slot_refresdhSer的时间是"
-                       << QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss");
+    qDebug() << "线程类接受slot_refresdhSer的时间是"
+             << QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss");
     emit sig_refreshSerCombox(QSerialPortInfo::availablePorts());
 }
 
@@ -453,7 +448,7 @@ void DeviceThread::onPortError(int error)
         return;
     m_linkLost = true;
     m_linkError = m_serial->errorString();
-    qDebug().noquote() << "串口连接中断" << m_linkError;
+    qDebug() << "串口连接中断" << m_linkError;
     // Closed from the event loop, not from inside the port's own error report.
     QMetaObject::invokeMethod(
         this,
@@ -515,7 +510,7 @@ bool DeviceThread::readRegisters(quint8 address, quint16 reg, QByteArray &out)
     }
     // Only the whole reply of the device asked, with a correct CRC, carries a value.
     if (!SerialPort::isSoundReadReply(reply, address)) {
-        qDebug().noquote() << "回复无效" << hex(reply);
+        qDebug() << "回复无效" << reply.toHex();
         return false;
     }
     out = reply;
@@ -536,13 +531,13 @@ bool DeviceThread::writeEchoed(quint8 address, quint16 reg, const QByteArray &fr
         return false;
     }
     if (verbose)
-        qDebug().noquote() << "修改指令已经发送的报文是"
-                           << "\033[31m" + hex(frame) + "\033[0m";
+        qDebug() << "修改指令已经发送的报文是"
+                 << "\033[31m" << frame.toHex() << "\033[0m";
     QByteArray reply;
     if (!waitForReply(frame.size(), replyTimeout(), reply))
         return false;
     if (verbose)
-        qDebug().noquote() << "写入int收到的的数据是" << hex(reply);
+        qDebug() << "写入int收到的的数据是" << reply.toHex();
     return reply == frame;
 }
 
@@ -615,15 +610,15 @@ QByteArray DeviceThread::scanBus()
     discardInput();
     for (int address = 1; address <= 15 && !stopping() && !linkBroken(); ++address) {
         const QByteArray frame = SerialPort::buildEchoFrame(quint8(address));
-        qDebug().noquote() << "查询设备发送的报文是"
-                           << "[" + hex(frame) + "]";
+        qDebug() << "查询设备发送的报文是"
+                 << "[" << frame.toHex() << "]";
         m_serial->write(frame);
         m_serial->waitForReadyRead(30);
         QByteArray received = m_serial->readAll();
         m_serial->waitForReadyRead(4);
         received.append(m_serial->readAll());
-        qDebug().noquote() << "单次查询接受的报文是"
-                           << "[" + hex(received) + "]";
+        qDebug() << "单次查询接受的报文是"
+                 << "[" << received.toHex() << "]";
         m_scanBuffer.append(received);
     }
     const QByteArray result = m_scanBuffer;
@@ -832,7 +827,7 @@ void DeviceThread::reportUsage()
 {
     const qint64 elapsed = m_cycleStart.msecsTo(m_cycleEnd);
     // A query period of 0 is allowed by the settings window; there is no share of it to report.
-    const float usage = m_period > 0 ? float(double(elapsed) * 100.0 / double(m_period)) : 0.0f;
+    const float usage = m_period != 0 ? float(double(elapsed) * 100.0 / double(m_period)) : 0.0f;
     emit sig_count_loss(1, usage);
     emit sig_count_loss(2, float(m_totalLosses));
 }

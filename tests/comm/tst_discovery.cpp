@@ -89,6 +89,10 @@ void DiscoveryTest::scanProbesAddressesOneToFifteen()
     QCOMPARE(f.received(), expected);
     QCOMPARE(LogCapture::count("查询设备发送的报文是"), 15);
     QCOMPARE(LogCapture::count("单次查询接受的报文是"), 15);
+    // Each probe and what came back, in hex between brackets; nothing answers on this bus.
+    const QString probe = QString::fromLatin1(SerialPort::buildEchoFrame(7).toHex());
+    QVERIFY(LogCapture::all().contains("查询设备发送的报文是 [ \"" + probe + "\" ]"));
+    QCOMPARE(LogCapture::all().count("单次查询接受的报文是 [ \"\" ]"), 15);
     // The request is served once.
     f.tick();
     QCOMPARE(f.received().size(), 15);

@@ -220,6 +220,8 @@ void PollingTest::usageReport_data()
     QTest::newRow("empty list, no time") << 1000 << QList<quint8>{} << 0.0 << 1.0;
     QTest::newRow("two records, 80 ms of 100") << 100 << QList<quint8>{1, 2} << 79.0 << 1000.0;
     QTest::newRow("period 0 reports 0") << 0 << QList<quint8>{1, 2} << 0.0 << 0.0;
+    QTest::newRow("a negative period gives a negative share")
+        << -100 << QList<quint8>{1, 2} << -1000.0 << -79.0;
 }
 
 void PollingTest::usageReport()

@@ -35,6 +35,8 @@ private slots:
     void writesOnTheWire();
     void writeFailsWithoutExactEcho_data();
     void writeFailsWithoutExactEcho();
+    void exchangeLogLines_data();
+    void exchangeLogLines();
     void lateReplyDoesNotPoisonNextReading();
 
     void shutdownWithPortOpenWhilePolling();
@@ -224,6 +226,47 @@ void SerialLinkTest::writeFailsWithoutExactEcho()
         return asFloat ? f.worker.writeFloatRegister(1, 0x303E, 3.5f) : f.worker.writeRegister(1, 0x3008, 30);
     });
     QVERIFY(!ok);
+}
+
+// The debug window shows these lines as they are written: items one space apart, byte arrays
+// quoted, the colour codes as items of their own.
+void SerialLinkTest::exchangeLogLines_data()
+{
+    QTest::addColumn<bool>("asFloat");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");
+    const QString frame = WorkerFixture::hex(SerialPort::buildWriteInt16Frame(1, 0x3008, 300)).remove(' ');
+    const QStringList intLines{"Register Address: 12296",
+                               "修改指令已经发送的报文是 \033[31m \"" + frame + "\" \033[0m",
+                               "写入int收到的的数据是 \"" + frame + "\""};
+    QTest::newRow("16-bit write tells register, frame and echo") << false << intLines << QStringList{};
+    QTest::newRow("float write is silent when it succeeds") << true << QStringList{} << intLines;
+}
+
+void SerialLinkTest::exchangeLogLines()
+{
+    QFETCH(bool, asFloat);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+    WorkerFixture f({1});
+    QCOMPARE(f.openPort(), 1);
+    const bool ok = f.onWorker([&] {
+        return asFloat ? f.worker.writeFloatRegister(1, 0x303E, 2.0f)
+                       : f.worker.writeRegister(1, 0x3008, 300);
+    });
+    QVERIFY(ok);
+    const QStringList lines = LogCapture::all();
+    for (const QString &line : present)
+        QVERIFY2(lines.contains(line), qPrintable(line + "\n--- got:\n" + lines.join('\n')));
+    for (const QString &line : absent)
+        QVERIFY2(!lines.contains(line), qPrintable(line));
+    QCOMPARE(LogCapture::count("Register Address:"), asFloat ? 0 : 1);
+
+    f.worker.slot_refresdhSer();
+    f.worker.runOnWorker([] {});
+    const QRegularExpression refreshed("^线程类接受slot_refresdhSer的时间是 \"\\d{4}-\\d\\d-\\d\\d "
+                                       "\\d\\d:\\d\\d:\\d\\d\"$");
+    QCOMPARE(LogCapture::all().filter(refreshed).size(), 1);
 }
 
 // The first read's reply arrives after its wait has ended; it must not be taken for the second.
