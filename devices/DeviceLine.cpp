@@ -1,6 +1,7 @@
 #include "DeviceLine.h"
 #include "Console.h"
 #include "CustomSpimbox.h"
+#include "NumericText.h"
 #include "myButton.h"
 #include "ui_DeviceLine.h"
 
@@ -340,16 +341,16 @@ void DeviceLine::showReading(int type, float value)
     const double reading = value;
     switch (type) {
     case 1:
-        btn_currentFlow->lockedSetText(QString::number(reading, 'f', 3));
+        btn_currentFlow->lockedSetText(NumericText::fixed(reading, 3));
         break;
     case 2:
-        btn_cumFlow->lockedSetText(QString::number(reading, 'f', 3));
+        btn_cumFlow->lockedSetText(NumericText::fixed(reading, 3));
         break;
     case 3:
-        btn_temp->lockedSetText(QString::number(reading, 'f', 1));
+        btn_temp->lockedSetText(NumericText::fixed(reading, 1));
         break;
     case 4: // the controller reports pressure in Pa, the row shows KPa
-        btn_press->lockedSetText(QString::number(reading / 1000.0, 'f', 1));
+        btn_press->lockedSetText(NumericText::fixed(reading / 1000.0, 1));
         break;
     default:
         break;

@@ -8,7 +8,11 @@ namespace {
 QString steppedInteger(const QString &text, int direction)
 {
     // 64 bits, so that totals beyond 2^31 step on instead of restarting at 1; overflow leaves the text.
-    const qlonglong value = text.toLongLong(); // 0 when the text is no integer
+    static const QRegularExpression digitsOnly(QStringLiteral("^\\s*[+-]?\\d+\\s*$"));
+    bool parsed = false;
+    const qlonglong value = text.toLongLong(&parsed); // 0 when the text is no integer
+    if (!parsed && digitsOnly.match(text).hasMatch())
+        return text; // an integer beyond 64 bits must not restart at 1 either
     qlonglong result = 0;
     if (__builtin_add_overflow(value, static_cast<qlonglong>(direction), &result))
         return text;
@@ -38,4 +42,14 @@ QString NumericText::withoutLeadingZeros(const QString &text)
     static const QRegularExpression leadingZeros(QStringLiteral("^0+(?!\\.|$)"));
     QString result = text;
     return result.remove(leadingZeros);
+}
+
+QString NumericText::fixed(double value, int decimals)
+{
+    // Sensor noise around zero (-0.0004 sccm) would otherwise read "-0.000".
+    static const QRegularExpression negativeZero(QStringLiteral("^-[0.]+$"));
+    QString text = QString::number(value, 'f', decimals);
+    if (negativeZero.match(text).hasMatch())
+        text.remove(0, 1);
+    return text;
 }

@@ -11,4 +11,6 @@ public:
     static QString stepped(const QString &text, int direction);
     // "007" -> "7", "00" -> "0", "000.5" -> "0.5"
     static QString withoutLeadingZeros(const QString &text);
+    // Fixed-point text with the given decimals; a value that rounds to zero never shows a minus sign.
+    static QString fixed(double value, int decimals);
 };

@@ -245,6 +245,12 @@ void tst_DeviceLine::readingFormats_data()
                                      << "1.0";
     QTest::newRow("atmospheric pressure") << 4 << 101325.0f << "btn_press"
                                           << "101.3";
+    QTest::newRow("noise below zero flow") << 1 << -0.0004f << "btn_currentFlow"
+                                           << "0.000";
+    QTest::newRow("noise below zero pressure") << 4 << -40.0f << "btn_press"
+                                               << "0.0";
+    QTest::newRow("small negative flow keeps its sign") << 1 << -0.002f << "btn_currentFlow"
+                                                        << "-0.002";
     QTest::newRow("large flow stays fixed-point") << 1 << 1.5e7f << "btn_currentFlow"
                                                   << "15000000.000";
 }

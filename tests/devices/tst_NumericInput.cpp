@@ -91,6 +91,8 @@ void tst_NumericInput::spinStepsInLastShownDecimal_data()
     QTest::newRow("empty counts as 0") << "" << true << "1";
     QTest::newRow("beyond 32 bits") << "2147483647" << true << "2147483648";
     QTest::newRow("64-bit limit stays") << "9223372036854775807" << true << "9223372036854775807";
+    QTest::newRow("beyond 64 bits stays") << "9223372036854775808" << true << "9223372036854775808";
+    QTest::newRow("far below 64 bits stays") << "-99999999999999999999" << false << "-99999999999999999999";
 }
 
 void tst_NumericInput::spinStepsInLastShownDecimal()
