@@ -2,6 +2,7 @@
 
 // A simulated bus and a running worker polling it, for the worker benchmarks.
 
+#include "BenchTable.h"
 #include "DeviceThread.h"
 #include "SimBus.h"
 
@@ -15,9 +16,7 @@
 inline void printRatioRow(const QString &name, double figure, int decimals, const QString &unit,
                           const QString &note)
 {
-    std::printf("| %s | %s | %s | %s |\n", qPrintable(name),
-                qPrintable(QString::number(figure, 'f', decimals)), qPrintable(unit), qPrintable(note));
-    std::fflush(stdout);
+    printBenchRow(name, figure, unit, note, decimals);
 }
 
 // The worker's debug log would cost the benchmark its own time; warnings still go to stderr.
