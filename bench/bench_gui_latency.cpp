@@ -1,6 +1,7 @@
 // GUI responsiveness while the worker polls: a 1 ms timer on the main thread, which also receives
 // every reading, must never fire much later than due. Ten devices, two of them silent.
 
+#include "TimerLatencyProbe.h"
 #include "WorkerBench.h"
 
 int main(int argc, char *argv[])
@@ -26,30 +27,14 @@ int main(int argc, char *argv[])
     polled.worker.startMainTimer(0);
 
     const int runMs = 5000;
-    QElapsedTimer clock;
-    qint64 last = -1;
-    double worstLateMs = 0;
-    long ticks = 0;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    tick.setInterval(1);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        if (last >= 0)
-            worstLateMs = qMax(worstLateMs, (now - last) / 1e6 - 1.0);
-        last = now;
-        ++ticks;
-        if (now >= qint64(runMs) * 1000000)
-            QCoreApplication::quit();
-    });
-    clock.start();
-    tick.start();
+    TimerLatencyProbe probe(runMs);
+    probe.start();
     app.exec();
-    printRatioRow(QStringLiteral("GUI 1 ms timer, largest lateness while polling"), worstLateMs, 2,
+    printRatioRow(QStringLiteral("GUI 1 ms timer, largest lateness while polling"), probe.worstLateMs(), 2,
                   QStringLiteral("ms"),
                   QStringLiteral(
                       "%1 timer ticks and %2 readings in %3 s; 10 devices, 2 silent, 9600 baud; goal <= 5 ms")
-                      .arg(ticks)
+                      .arg(probe.ticks())
                       .arg(readings)
                       .arg(runMs / 1000));
     return 0;

@@ -8,6 +8,7 @@
 #include "DeviceThread.h"
 #include "MessageBoxSeam.h"
 #include "SimBus.h"
+#include "TimerLatencyProbe.h"
 #include "deviceWindow.h"
 #include "mainWnd.h"
 
@@ -93,26 +94,7 @@ int main(int argc, char *argv[])
     app.handlingNs = 0;
     app.handled = 0;
     const long ticksBefore = ticks;
-    QElapsedTimer clock;
-    qint64 last = -1;
-    double worstLateMs = 0;
-    double worstAtS = 0;
-    QTimer probe;
-    probe.setTimerType(Qt::PreciseTimer);
-    probe.setInterval(1);
-    const qint64 endNs = qint64(runSeconds()) * 1000000000;
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        const double lateMs = last >= 0 ? (now - last) / 1e6 - 1.0 : 0.0;
-        if (lateMs > worstLateMs) {
-            worstLateMs = lateMs;
-            worstAtS = now / 1e9;
-        }
-        last = now;
-        if (now >= endNs)
-            QCoreApplication::quit();
-    });
-    clock.start();
+    TimerLatencyProbe probe(qint64(runSeconds()) * 1000);
     probe.start();
     app.exec();
 
@@ -123,9 +105,10 @@ int main(int argc, char *argv[])
                              .arg(runSeconds());
     printBenchRow(QStringLiteral("GUI time per tick handling readings"), app.handlingNs / 1e6 / polledTicks,
                   QStringLiteral("ms"), note);
-    printBenchRow(QStringLiteral("GUI 1 ms timer, largest lateness with the panel polling"), worstLateMs,
-                  QStringLiteral("ms"),
-                  note + QStringLiteral(", worst at %1 s; goal <= 16 ms").arg(worstAtS, 0, 'f', 1));
+    printBenchRow(
+        QStringLiteral("GUI 1 ms timer, largest lateness with the panel polling"), probe.worstLateMs(),
+        QStringLiteral("ms"),
+        note + QStringLiteral(", worst at %1 s; goal <= 16 ms").arg(probe.worstAtSeconds(), 0, 'f', 1));
     worker->shutdown();
     bus.stop();
     return 0;

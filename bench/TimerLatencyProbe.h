@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+// A 1 ms precise timer on the calling thread that records how late it fired at worst, and quits
+// the event loop after the given run time. Start it, run app.exec(), then read the figures.
+class TimerLatencyProbe
+{
+public:
+    explicit TimerLatencyProbe(qint64 runMs) : m_endNs(runMs * 1000000)
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(1);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { onTimeout(); });
+    }
+
+    void start()
+    {
+        m_clock.start();
+        m_timer.start();
+    }
+
+    double worstLateMs() const { return m_worstLateMs; }
+    double worstAtSeconds() const { return m_worstAtNs / 1e9; }
+    long ticks() const { return m_ticks; }
+
+private:
+    void onTimeout()
+    {
+        const qint64 now = m_clock.nsecsElapsed();
+        const double lateMs = m_lastNs >= 0 ? (now - m_lastNs) / 1e6 - 1.0 : 0.0;
+        if (lateMs > m_worstLateMs) {
+            m_worstLateMs = lateMs;
+            m_worstAtNs = now;
+        }
+        m_lastNs = now;
+        ++m_ticks;
+        if (now >= m_endNs)
+            QCoreApplication::quit();
+    }
+
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_endNs;
+    qint64 m_lastNs = -1;
+    qint64 m_worstAtNs = 0;
+    double m_worstLateMs = 0;
+    long m_ticks = 0;
+};
