@@ -17,6 +17,9 @@ app=$1
 sim=$2
 close_request=$3
 step_seconds=${QUORIX_SMOKE_STEP_SECONDS:-45} # per step; generous for a loaded two-core machine
+total_deadline=$((SECONDS + 180))                # the whole run, inside CTest's 240 s
+# Every process started here ends by itself after this long, even if this script is killed.
+lifetime=(timeout --kill-after=5 300)
 main_title='QUORIX_RS485(HALVANE)'
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quorix-smoke.XXXXXX")
@@ -34,6 +37,7 @@ cleanup() {
     [ "${QUORIX_SMOKE_KEEP:-0}" = 1 ] && echo "smoke: files kept in $work" || rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM
 
 show_logs() {
     local log
@@ -78,11 +82,13 @@ wait_for() {
             fail "the application ended while waiting for: $what"
         fi
         [ $SECONDS -ge $deadline ] && fail "no $what within $step_seconds s"
+        [ $SECONDS -ge $total_deadline ] && fail "out of time while waiting for: $what"
         sleep 0.1
     done
 }
 
 text_is() { [ "$(widget_text "$1")" = "$2" ]; }
+text_not_empty() { [ -n "$(widget_text "$1")" ]; }
 widget_gone() { ! widget_shown "$1"; }
 action_shown() { [ -n "$(action_center "$1")" ]; }
 
@@ -114,7 +120,7 @@ start_x_server() {
     esac
     # -displayfd picks a free display and writes its number once the server accepts clients.
     : >"$work/display"
-    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    "${lifetime[@]}" Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
     pids+=($!)
     local xvfb_pid=$! deadline=$((SECONDS + step_seconds)) number=""
     until read -r number <"$work/display" 2>/dev/null && [ -n "$number" ]; do
@@ -127,7 +133,7 @@ start_x_server() {
 }
 
 start_simulator() {
-    "$sim" --devices 1 --link "$work/bus" --log-frames >"$work/sim.out" 2>"$work/sim.err" &
+    "${lifetime[@]}" "$sim" --devices 1 --link "$work/bus" --log-frames >"$work/sim.out" 2>"$work/sim.err" &
     pids+=($!)
     sim_pid=$!
     wait_for "simulated bus" test -e "$work/bus"
@@ -139,7 +145,7 @@ start_simulator() {
 start_application() {
     report=$1
     shift
-    env QT_QPA_PLATFORM=xcb QUORIX_FONT_REPORT="$report" "$@" "$app" >"$work/app.out" 2>"$work/app.err" &
+    "${lifetime[@]}" env QT_QPA_PLATFORM=xcb QUORIX_FONT_REPORT="$report" "$@" "$app" >"$work/app.out" 2>"$work/app.err" &
     app_pid=$!
     pids+=("$app_pid")
     wait_for "X window titled $main_title" main_window_mapped
@@ -180,6 +186,9 @@ until no_menu_open; do # the communication menu has no entries: Escape closes it
     xdotool key Escape
     wait_for "menu closed" no_menu_open
 done
+# Opening the dialog has the worker list the system's ports, which refills the box: the path is
+# typed once that listing has arrived (the dialog notes it on standard output).
+wait_for "port listing in the dialog" grep -q '进入串口配置类是' "$work/app.out"
 click_widget '/setSerialport/combox_port$'
 type_over "$port"
 wait_for "port path in the port box" text_is '/setSerialport/combox_port$' "$port"
@@ -204,10 +213,14 @@ row=/tab_3/DeviceLine#0
 wait_for "address 1 in the first row" text_is "$row/btn_id\$" '1'
 step "scan found controller 1"
 
-# Take it online; its mode is read back, which opens the instantaneous setpoint for input.
+# Take it online; its mode is read back, which opens the instantaneous setpoint for input, and then
+# both setpoints, which are written into their fields: a value typed before they arrive would be
+# overwritten.
 click_widget "$row/btn_online\$"
 wait_for "row online (接连)" text_is "$row/btn_online\$" '接连'
 wait_for "mode read back (瞬时量控制)" text_is "$row/btn_mode\$" '瞬时量控制'
+wait_for "instantaneous setpoint read back" text_not_empty "$row/edit_cur/lineEdit\$"
+wait_for "cumulative setpoint read back" text_not_empty "$row/edit_cum/lineEdit\$"
 step "controller 1 online"
 
 # Type 50 sccm and press Enter: controller 1 receives the write (06) of its setpoint register 303E
