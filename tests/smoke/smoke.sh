@@ -41,7 +41,7 @@ trap 'exit 1' INT TERM
 
 show_logs() {
     local log
-    for log in xvfb.log sim.err app.out app.err; do
+    for log in xvfb.log sim.out sim.err app.out app.err; do
         [ -s "$work/$log" ] && { echo "--- $log (end)"; tail -n 20 "$work/$log"; }
     done
     [ -s "$report" ] && { echo "--- report (windows and menu entries)"; awk -F'\t' '$1 != "widget" || $2 !~ /\//' "$report"; }
@@ -118,9 +118,10 @@ start_x_server() {
     case $close_request in
     missing:*) fail "no close-request helper: ${close_request#missing:}" ;;
     esac
-    # -displayfd picks a free display and writes its number once the server accepts clients.
+    # -displayfd picks a free display and writes its number once the server accepts clients;
+    # -noreset keeps it accepting them between the two runs of the application.
     : >"$work/display"
-    "${lifetime[@]}" Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    "${lifetime[@]}" Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
     pids+=($!)
     local xvfb_pid=$! deadline=$((SECONDS + step_seconds)) number=""
     until read -r number <"$work/display" 2>/dev/null && [ -n "$number" ]; do
@@ -199,16 +200,22 @@ step "port $port opened"
 "$close_request" '串口通信参数设置' || fail "the close request to the serial port dialog could not be sent"
 wait_for "serial port dialog closed" widget_gone '/setSerialport$'
 
-# Scan from the device menu; the result box is answered with its OK button.
-click_action '^设备管理\(D\)$'
-wait_for "查询设备 in the open device menu" action_shown '^查询设备$'
-click_action '^查询设备$'
-wait_for "scan result box" widget_shown '/QMessageBox/qt_msgbox_label$'
-[ "$(widget_text '/QMessageBox$')" = '提示' ] || fail "the scan box is titled '$(widget_text '/QMessageBox$')'"
-found=$(widget_text '/QMessageBox/qt_msgbox_label$')
-[ "$found" = '查询设备完成，查询到的设备为:1,' ] || fail "the scan box says '$found'"
-click_widget '/QMessageBox/qt_msgbox_buttonbox/QPushButton$'
-wait_for "scan box closed" widget_gone '/QMessageBox$'
+# Scan from the device menu; the result box is answered with its OK button. The scan listens for
+# each echo only briefly (late echoes are still collected while the later addresses are probed):
+# on a starved machine it can hear nothing, and the operator scans again.
+for attempt in 1 2 3; do
+    click_action '^设备管理\(D\)$'
+    wait_for "查询设备 in the open device menu" action_shown '^查询设备$'
+    click_action '^查询设备$'
+    wait_for "scan result box" widget_shown '/QMessageBox/qt_msgbox_label$'
+    [ "$(widget_text '/QMessageBox$')" = '提示' ] || fail "the scan box is titled '$(widget_text '/QMessageBox$')'"
+    found=$(widget_text '/QMessageBox/qt_msgbox_label$')
+    click_widget '/QMessageBox/qt_msgbox_buttonbox/QPushButton$'
+    wait_for "scan box closed" widget_gone '/QMessageBox$'
+    [ "$found" = '查询设备完成，查询到的设备为:1,' ] && break
+    [ "$found" = '没有查询到设备' ] && [ $attempt -lt 3 ] || fail "scan $attempt: the box says '$found'"
+    step "scan $attempt heard no echo; scanning again"
+done
 row=/tab_3/DeviceLine#0
 wait_for "address 1 in the first row" text_is "$row/btn_id\$" '1'
 step "scan found controller 1"
