@@ -34,7 +34,11 @@ cleanup() {
     for pid in "${pids[@]}"; do
         wait "$pid" 2>/dev/null
     done
-    [ "${QUORIX_SMOKE_KEEP:-0}" = 1 ] && echo "smoke: files kept in $work" || rm -rf "$work"
+    if [ "${QUORIX_SMOKE_KEEP:-0}" = 1 ]; then
+        echo "smoke: files kept in $work"
+    else
+        rm -rf "$work"
+    fi
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
@@ -95,7 +99,7 @@ action_shown() { [ -n "$(action_center "$1")" ]; }
 click() {
     local x y
     read -r x y <<<"$1"
-    [ -n "$x" ] && [ -n "$y" ] || fail "nothing to click at ($2)"
+    [ -n "$x" ] || fail "nothing to click at ($2)"
     xdotool mousemove --sync "$x" "$y" click 1 || fail "xdotool could not click $2"
 }
 
@@ -104,7 +108,8 @@ click_action() { click "$(action_center "$1")" "$1"; }
 
 # Selects what the focused line edit holds and types $1 over it.
 type_over() {
-    xdotool key --clearmodifiers ctrl+a && xdotool type --delay 30 "$1" || fail "xdotool could not type $1"
+    xdotool key --clearmodifiers ctrl+a || fail "xdotool could not select the text to replace"
+    xdotool type --delay 30 "$1" || fail "xdotool could not type $1"
 }
 
 # ---- the X server, the bus and the application --------------------------------------------------
@@ -136,7 +141,6 @@ start_x_server() {
 start_simulator() {
     "${lifetime[@]}" "$sim" --devices 1 --link "$work/bus" --log-frames >"$work/sim.out" 2>"$work/sim.err" &
     pids+=($!)
-    sim_pid=$!
     wait_for "simulated bus" test -e "$work/bus"
     port=$(head -n 1 "$work/sim.out")
     [ "$port" = "$work/bus" ] || fail "the simulator names $port as its port, not $work/bus"
@@ -213,7 +217,9 @@ for attempt in 1 2 3; do
     click_widget '/QMessageBox/qt_msgbox_buttonbox/QPushButton$'
     wait_for "scan box closed" widget_gone '/QMessageBox$'
     [ "$found" = '查询设备完成，查询到的设备为:1,' ] && break
-    [ "$found" = '没有查询到设备' ] && [ $attempt -lt 3 ] || fail "scan $attempt: the box says '$found'"
+    if [ "$found" != '没有查询到设备' ] || [ $attempt -eq 3 ]; then
+        fail "scan $attempt: the box says '$found'"
+    fi
     step "scan $attempt heard no echo; scanning again"
 done
 row=/tab_3/DeviceLine#0
