@@ -1,4 +1,5 @@
 #include "MainWindowPlacement.h"
+#include "WidgetReport.h"
 #include "mainWnd.h"
 
 #include <QApplication>
@@ -9,5 +10,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     mainWnd window;
     placeMainWindow(&window, QGuiApplication::primaryScreen()->geometry());
+    const std::unique_ptr<WidgetReport> testReport =
+        WidgetReport::fromEnvironment(); // off unless a test asks
     return app.exec();
 }

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need; does nothing when all are there.
 set -euo pipefail
+# The smoke test runs the real window on a virtual X server (xvfb), drives it with xdotool, closes it
+# with a helper built against libX11, and checks the Chinese font with fontconfig's fc-list.
 packages=(build-essential cmake qtbase5-dev libqt5serialport5-dev libqt5charts5-dev
-          fonts-wqy-microhei)
+          fonts-wqy-microhei fontconfig xvfb xdotool libx11-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

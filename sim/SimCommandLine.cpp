@@ -77,6 +77,7 @@ QString SimCommandLine::usage()
         "  --chunks A:SIZE:GAP     A's answers go out in SIZE-byte chunks, GAP ms apart\n"
         "  --extra A:HEX           append the bytes HEX to every answer of A\n"
         "  --noise HEX:MS          write the bytes HEX on the line every MS milliseconds\n"
+        "  --log-frames            print every frame received, as \"rx\" and its bytes in hex\n"
         "  --help                  show this text\n"
         "Fault options may be repeated and combined for one address.\n");
 }
@@ -106,6 +107,10 @@ bool SimCommandLine::parse(const QStringList &arguments, QString *error)
         if (option == QLatin1String("--help") || option == QLatin1String("-h")) {
             helpRequested = true;
             return true;
+        }
+        if (option == QLatin1String("--log-frames")) {
+            logFrames = true;
+            continue;
         }
         if (!option.startsWith(QLatin1String("--"))) {
             *error = QStringLiteral("unexpected argument \"%1\"").arg(option);

@@ -14,6 +14,7 @@ struct SimCommandLine
     QMap<quint8, SimFaults> faults;
     QByteArray noiseBytes;
     int noiseIntervalMs = 0;
+    bool logFrames = false; // print every received frame on standard output
     bool helpRequested = false;
 
     // Parses the arguments (without the program name). On a bad argument returns false and

@@ -39,8 +39,21 @@ int main(int argc, char *argv[])
     std::printf("%s\n%s\n", qPrintable(bus.portPath()), qPrintable(options.summary(bus.terminalPath())));
     std::fflush(stdout);
 
-    int received = 0;
-    sigwait(&stopSignals, &received);
+    if (options.logFrames) {
+        // The bus keeps every frame it received; those not yet printed go out every 50 ms, so that
+        // a test driving an application can see its writes arrive.
+        const timespec interval{0, 50 * 1000 * 1000};
+        int printed = 0;
+        while (sigtimedwait(&stopSignals, nullptr, &interval) < 0) {
+            const QList<QByteArray> frames = bus.receivedFrames();
+            for (; printed < frames.size(); ++printed)
+                std::printf("rx %s\n", frames[printed].toHex(' ').toUpper().constData());
+            std::fflush(stdout);
+        }
+    } else {
+        int received = 0;
+        sigwait(&stopSignals, &received);
+    }
     bus.stop();
     return 0;
 }
