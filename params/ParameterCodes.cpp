@@ -45,7 +45,7 @@ std::optional<Write> writeFor(const Field &field, const QString &text)
         return std::nullopt;
     Write write{field.writeType, field.dataType, 0, 0};
     if (field.sent == Sent::Real) {
-        write.data1 = int(std::lround(value));
+        write.data1 = int(std::lrint(value)); // to the nearest, halves to even: 2.5 gives 2, 1.5 gives 2
         write.data2 = float(value);
         return write;
     }
