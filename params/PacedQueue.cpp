@@ -3,6 +3,7 @@
 PacedQueue::PacedQueue(int pauseMs, QObject *parent) : QObject(parent)
 {
     m_pause.setSingleShot(true);
+    m_pause.setTimerType(Qt::PreciseTimer);
     m_pause.setInterval(pauseMs);
     connect(&m_pause, &QTimer::timeout, this, &PacedQueue::runDue);
 }

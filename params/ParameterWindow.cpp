@@ -18,6 +18,7 @@ const QString failedStyle = QStringLiteral("background-color: yellow;");
 ParameterWindow::ParameterWindow(QWidget *parent, const Look &look) : QWidget(parent), m_look(look)
 {
     m_hideTimer.setSingleShot(true);
+    m_hideTimer.setTimerType(Qt::PreciseTimer);
     m_hideTimer.setInterval(HidePauseMs);
     connect(&m_hideTimer, &QTimer::timeout, this, &ParameterWindow::hideNextField);
 }
