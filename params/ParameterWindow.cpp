@@ -35,7 +35,8 @@ void ParameterWindow::setUpCodes(QComboBox *deviceSelector, const QList<Field> &
         const auto row = std::find_if(fields.begin(), fields.end(), [edit](const Field &field) {
             return edit->objectName() == QLatin1String(field.edit);
         });
-        Q_ASSERT(row != fields.end());
+        if (row == fields.end())
+            qFatal("no code-table row for field %s", qPrintable(edit->objectName()));
         m_fields.append(*row);
         m_shown.insert(edit, edit->text());
         edit->hide();
@@ -43,7 +44,8 @@ void ParameterWindow::setUpCodes(QComboBox *deviceSelector, const QList<Field> &
     m_selectors = selectors;
     for (const Selector &selector : selectors) {
         auto *box = findChild<QComboBox *>(QLatin1String(selector.combo));
-        Q_ASSERT(box);
+        if (!box)
+            qFatal("no selector %s", selector.combo);
         m_selectorBoxes.append(box);
         box->hide();
     }
