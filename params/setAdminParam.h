@@ -1,18 +1,17 @@
 #pragma once
 
-#include "DeviceComboList.h"
+#include "ParameterWindow.h"
 
 #include <QByteArray>
-#include <QList>
-#include <QWidget>
 
 namespace Ui {
 class setAdminParam;
 }
 
-// The administrator parameter window of one controller. For now it lists the controllers found by the
-// last scan; the parameter fields, their reads and writes arrive with the parameter feature.
-class setAdminParam : public QWidget
+// The administrator parameter window: baud rate, active output, control terms, input filter,
+// menu passwords of one controller, and its one-shot commands (factory initialisation, flow
+// zeroing, cleaning, analog input calibration). Shown only after the administrator login.
+class setAdminParam : public ParameterWindow
 {
     Q_OBJECT
 
@@ -20,22 +19,45 @@ public:
     explicit setAdminParam(QWidget *parent = nullptr);
     ~setAdminParam() override;
 
-    // The addresses offered in the selector, placeholder excluded.
-    QList<quint8> listedDevices() const { return m_devices.devices(); }
+    // The baud-rate index last read or chosen, and the active output last read.
+    int baudIndex() const { return selectorValue(BaudCode); }
+    int activeOutputValue() const { return selectorValue(ActiveOutputCode); }
 
 signals:
-    void sigshowAdminParam(int deviceId);
     void sig_modifyAdminParam(uchar deviceId, int type, int data_type, int data1, float data2);
+    void sigshowAdminParam(int deviceId);
 
 public slots:
-    // A new scan starts: only the placeholder "选择设备" is left.
-    void clearCombox();
+    void onReturnPressed();
     // A scan found this address; an address already listed is not added again.
     void slot_isBeenFindDevice(uchar deviceId);
-    void slot_modifyStatus(bool sucess, int adress);
     void slot_param_result(int type, int deviceId, QByteArray result);
+    // A new scan starts: only the placeholder "选择设备" is left.
+    void clearCombox();
+    // `adress` is the code.
+    void slot_modifyStatus(bool sucess, int adress);
+
+private slots:
+    void on_combox_deviceId_currentIndexChanged(int index);
+    void on_pushButton_3_clicked();
+    void on_pushButton_clicked();
+    void on_pushButton_2_clicked();
+    void on_pushButton_4_clicked();
+    void on_pushButton_5_clicked();
+    void on_pushButton_6_clicked();
+    void on_comboBox_currentIndexChanged(int index);
+    void on_comboBox_2_currentIndexChanged(int index);
 
 private:
+    static constexpr int BaudCode = 1;
+    static constexpr int ActiveOutputCode = 3;
+
+    void requestRead(int address) override;
+    void requestWrite(quint8 address, const ParameterCodes::Write &write) override;
+    bool sendCommand(int code);
+    void showCleaningOn(bool on);
+    void reactToOutcome(bool success, int code);
+
     Ui::setAdminParam *ui;
-    DeviceComboList m_devices;
+    int m_latestCleaning = 0; // the code of the cleaning command sent last
 };

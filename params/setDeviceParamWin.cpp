@@ -1,14 +1,55 @@
 #include "setDeviceParamWin.h"
 
+#include "MessageBoxSeam.h"
+#include "myEdit.h"
 #include "ui_setDeviceParamWin.h"
 
 #include <QDebug>
 
+using namespace ParameterCodes;
+
+namespace {
+
+// Field, read code, decoding, highlighted, pauses after, write type, data_type, sent as, data2
+// repeats an integer, range. Alarm values are float registers: they travel as real numbers.
+const QList<Field> fields{
+    {"edit_flow_number", 1, Decoding::Int16, true, true, 2, 1, Sent::Integer, true, Range::Word16},
+    {"edit_cun_flow_number", 2, Decoding::Float, true, true, 1, 2, Sent::Real, false, Range::Any},
+    {"edit_backlight_time", 3, Decoding::Int16, true, true, 3, 1, Sent::Integer, false, Range::Word16},
+    {"edit_open_delay", 5, Decoding::Int16, true, true, 5, 1, Sent::Integer, false, Range::Word16},
+    {"edit_acc_interval", 6, Decoding::Int16, true, true, 6, 1, Sent::Integer, false, Range::Word16},
+    {"edit_method_alarm", 7, Decoding::Int16, true, true, 7, 1, Sent::Integer, false, Range::Word16},
+    {"edit_alarm_1", 9, Decoding::Float, true, true, 9, 2, Sent::Real, false, Range::Any},
+    {"edit_alarm_2", 10, Decoding::Float, true, true, 10, 2, Sent::Real, false, Range::Any},
+    {"edit_id", 12, Decoding::Int16, false, false, 11, 1, Sent::Integer, false, Range::BusAddress},
+};
+
+// Selector, read code, write type, value of each item, data2 repeats the value.
+const QList<Selector> selectors{
+    {"combox__poweroff", 4, 4, {1, 0}, false},
+    {"combox_alarm_level", 8, 8, {0, 1}, false},
+};
+
+constexpr int ResetCumulativeType = 12;
+constexpr int AddressType = 11;
+
+} // namespace
+
 setDeviceParamWin::setDeviceParamWin(QWidget *parent)
-    : QWidget(parent), ui(new Ui::setDeviceParamWin), m_devices(nullptr)
+    : ParameterWindow(parent, {true, QStringLiteral("输入错误"), QStringLiteral("请输入有效数值.")}),
+      ui(new Ui::setDeviceParamWin)
 {
     ui->setupUi(this);
-    m_devices = DeviceComboList(ui->comboBox);
+    setUpCodes(ui->comboBox, fields, selectors, {ui->pushButton, ui->pushButton_3});
+    for (myEdit *edit : edits()) {
+        connect(edit, &QLineEdit::returnPressed, this, &setDeviceParamWin::onReturnPressed);
+        connect(edit, &QLineEdit::editingFinished, this, &setDeviceParamWin::onReturnPressed);
+    }
+    ui->edit_flow_number->setMaxValue(255);
+    ui->edit_cun_flow_number->setMaxValue(99999);
+    ui->edit_backlight_time->setMaxValue(65);
+    ui->edit_backlight_time->setMinValue(3);
+    ui->edit_method_alarm->setMaxValue(6);
 }
 
 setDeviceParamWin::~setDeviceParamWin()
@@ -16,27 +57,97 @@ setDeviceParamWin::~setDeviceParamWin()
     delete ui;
 }
 
+void setDeviceParamWin::requestRead(int address)
+{
+    emit sigshowDeviceParam(address);
+}
+
+void setDeviceParamWin::requestWrite(quint8 address, const Write &write)
+{
+    emit sig_modifyDeviceParam(address, write.type, write.dataType, write.data1, write.data2);
+}
+
 void setDeviceParamWin::clearCombox()
 {
-    m_devices.clear();
+    clearDevices();
 }
 
 void setDeviceParamWin::slot_isBeenFindDevice(uchar deviceId)
 {
-    m_devices.add(deviceId);
+    addDevice(deviceId);
 }
 
-void setDeviceParamWin::slot_modifyStatus(bool sucess, int adress)
+void setDeviceParamWin::on_comboBox_currentIndexChanged(int index)
 {
-    // No field can issue a write yet, so there is no field to mark.
-    Q_UNUSED(sucess)
-    Q_UNUSED(adress)
+    if (placeholderShown()) {
+        startHiding();
+        return;
+    }
+    if (!comboReady)
+        return;
+    qDebug() << "当前参数的combox索引是" << index;
+    showSelectedDevice();
+}
+
+void setDeviceParamWin::on_pushButton_3_clicked()
+{
+    qDebug() << "点击了刷新按钮";
+    quint8 address = 0;
+    if (comboReady && selectedAddress(&address))
+        emit sigshowDeviceParam(address);
+}
+
+void setDeviceParamWin::onReturnPressed()
+{
+    quint8 address = 0;
+    if (!selectedAddress(&address)) {
+        qDebug() << "combox无效";
+        return;
+    }
+    myEdit *edit = changedSender(sender());
+    if (!edit)
+        return;
+    qDebug() << "按钮的名字是" << edit->objectName();
+    const auto write = checkedWrite(edit);
+    if (!write)
+        return;
+    if (edit == ui->edit_cun_flow_number)
+        qDebug() << "自定义气体叙述是" << write->data2;
+    send(address, *write, edit);
+    if (edit == ui->edit_id)
+        qDebug() << "（" << write->data1 << "）";
+}
+
+void setDeviceParamWin::on_combox__poweroff_currentIndexChanged(int index)
+{
+    sendChoice(ui->combox__poweroff, index);
+}
+
+void setDeviceParamWin::on_combox_alarm_level_activated(int index)
+{
+    sendChoice(ui->combox_alarm_level, index);
+}
+
+void setDeviceParamWin::on_pushButton_clicked()
+{
+    quint8 address = 0;
+    if (!selectedAddress(&address))
+        return;
+    qDebug() << "累积量清零的设备ID是" << int(address);
+    send(address, {ResetCumulativeType, 1, 1, 0});
 }
 
 void setDeviceParamWin::slot_param_result(int type, int deviceId, QByteArray result)
 {
-    // The fields that show read results arrive with the parameter feature.
-    Q_UNUSED(deviceId)
-    Q_UNUSED(result)
     qDebug() << "type:" << type;
+    queueResult(type, deviceId, result);
+}
+
+void setDeviceParamWin::slot_modifyStatus(bool sucess, int adress)
+{
+    queueOutcome(sucess, adress, [this, sucess, adress] {
+        if (sucess && adress == AddressType)
+            MessageBoxSeam::information(this, QStringLiteral("提示"),
+                                        QStringLiteral("修改设备ID成功，请重新查询设备确认"));
+    });
 }

@@ -1,18 +1,17 @@
 #pragma once
 
-#include "DeviceComboList.h"
+#include "ParameterWindow.h"
 
 #include <QByteArray>
-#include <QList>
-#include <QWidget>
 
 namespace Ui {
 class setDeviceParamWin;
 }
 
-// The ordinary parameter window of one controller. For now it lists the controllers found by the
-// last scan; the parameter fields, their reads and writes arrive with the parameter feature.
-class setDeviceParamWin : public QWidget
+// The ordinary parameter window: an operator reads and changes one controller's settings (gas
+// coefficient, backlight, delays, alarms, power-loss saving, bus address) and clears its
+// cumulative flow. It never touches the bus: requests go out as signals, results come back in.
+class setDeviceParamWin : public ParameterWindow
 {
     Q_OBJECT
 
@@ -20,22 +19,37 @@ public:
     explicit setDeviceParamWin(QWidget *parent = nullptr);
     ~setDeviceParamWin() override;
 
-    // The addresses offered in the selector, placeholder excluded.
-    QList<quint8> listedDevices() const { return m_devices.devices(); }
+    // The last values read for the two selectors.
+    int powerOffValue() const { return selectorValue(PowerOffCode); }
+    int alarmLevelValue() const { return selectorValue(AlarmLevelCode); }
 
 signals:
-    void sigshowDeviceParam(int index);
     void sig_modifyDeviceParam(uchar deviceId, int type, int data_type, int data1, float data2);
+    void sigshowDeviceParam(int index);
 
 public slots:
-    // A new scan starts: only the placeholder "选择设备" is left.
-    void clearCombox();
+    void slot_param_result(int type, int deviceId, QByteArray result);
     // A scan found this address; an address already listed is not added again.
     void slot_isBeenFindDevice(uchar deviceId);
+    // A new scan starts: only the placeholder "选择设备" is left.
+    void clearCombox();
+    // `adress` is the write type.
     void slot_modifyStatus(bool sucess, int adress);
-    void slot_param_result(int type, int deviceId, QByteArray result);
+
+private slots:
+    void onReturnPressed();
+    void on_comboBox_currentIndexChanged(int index);
+    void on_pushButton_clicked();
+    void on_pushButton_3_clicked();
+    void on_combox__poweroff_currentIndexChanged(int index);
+    void on_combox_alarm_level_activated(int index);
 
 private:
+    static constexpr int PowerOffCode = 4;
+    static constexpr int AlarmLevelCode = 8;
+
+    void requestRead(int address) override;
+    void requestWrite(quint8 address, const ParameterCodes::Write &write) override;
+
     Ui::setDeviceParamWin *ui;
-    DeviceComboList m_devices;
 };

@@ -1,0 +1,295 @@
+#include "ParameterWindow.h"
+
+#include "MessageBoxSeam.h"
+#include "myEdit.h"
+
+#include <QComboBox>
+#include <QSignalBlocker>
+#include <algorithm>
+
+using namespace ParameterCodes;
+
+namespace {
+const QString placeholder = QStringLiteral("选择设备");
+const QString readStyle = QStringLiteral("background-color: lightgreen;");
+const QString failedStyle = QStringLiteral("background-color: yellow;");
+} // namespace
+
+ParameterWindow::ParameterWindow(QWidget *parent, const Look &look) : QWidget(parent), m_look(look)
+{
+    m_hideTimer.setSingleShot(true);
+    m_hideTimer.setTimerType(Qt::PreciseTimer);
+    m_hideTimer.setInterval(HidePauseMs);
+    connect(&m_hideTimer, &QTimer::timeout, this, &ParameterWindow::hideNextField);
+}
+
+ParameterWindow::~ParameterWindow() = default;
+
+void ParameterWindow::setUpCodes(QComboBox *deviceSelector, const QList<Field> &fields,
+                                 const QList<Selector> &selectors, const QList<QWidget *> &buttons)
+{
+    m_deviceSelector = deviceSelector;
+    m_devices = DeviceComboList(deviceSelector);
+    m_edits = findChildren<myEdit *>(QString(), Qt::FindDirectChildrenOnly);
+    for (myEdit *edit : qAsConst(m_edits)) {
+        const auto row = std::find_if(fields.begin(), fields.end(), [edit](const Field &field) {
+            return edit->objectName() == QLatin1String(field.edit);
+        });
+        if (row == fields.end())
+            qFatal("no code-table row for field %s", qPrintable(edit->objectName()));
+        m_fields.append(*row);
+        m_shown.insert(edit, edit->text());
+        edit->hide();
+    }
+    m_selectors = selectors;
+    for (const Selector &selector : selectors) {
+        auto *box = findChild<QComboBox *>(QLatin1String(selector.combo));
+        if (!box)
+            qFatal("no selector %s", selector.combo);
+        m_selectorBoxes.append(box);
+        box->hide();
+    }
+    m_buttons = buttons;
+    for (QWidget *button : buttons)
+        button->hide();
+}
+
+void ParameterWindow::clearDevices()
+{
+    comboReady = false;
+    m_devices.clear();
+    comboReady = true;
+}
+
+void ParameterWindow::addDevice(quint8 deviceId)
+{
+    comboReady = false;
+    m_devices.add(deviceId);
+    comboReady = true;
+}
+
+bool ParameterWindow::selectedAddress(quint8 *address) const
+{
+    bool ok = false;
+    const int value = m_deviceSelector->currentText().toInt(&ok, 10);
+    if (!ok || value < 0 || value > 255)
+        return false;
+    *address = quint8(value);
+    return true;
+}
+
+bool ParameterWindow::placeholderShown() const
+{
+    return m_deviceSelector->currentText() == placeholder;
+}
+
+void ParameterWindow::startHiding()
+{
+    m_hideNext = 0;
+    if (m_edits.isEmpty()) {
+        hideNextField();
+        return;
+    }
+    m_edits.first()->setLocked(true);
+    m_hideTimer.start();
+}
+
+void ParameterWindow::hideNextField()
+{
+    if (m_hideNext < m_edits.size()) {
+        myEdit *edit = m_edits.at(m_hideNext++);
+        setShownText(edit, QString(), true);
+        edit->hide();
+    }
+    if (m_hideNext < m_edits.size()) {
+        m_edits.at(m_hideNext)->setLocked(true);
+        m_hideTimer.start();
+        return;
+    }
+    for (QWidget *button : qAsConst(m_buttons))
+        button->hide();
+    for (QComboBox *box : qAsConst(m_selectorBoxes))
+        box->hide();
+}
+
+void ParameterWindow::showSelectedDevice()
+{
+    m_hideTimer.stop();
+    // The previous controller's values, marks and choices must not pass for the new one's.
+    for (myEdit *edit : qAsConst(m_edits)) {
+        edit->setLocked(false);
+        setShownText(edit, QString(), true);
+        edit->setStyleSheet(QString());
+        edit->show();
+    }
+    m_highlighted = nullptr;
+    setSelectorsBlank();
+    for (QComboBox *box : qAsConst(m_selectorBoxes))
+        box->show();
+    for (QWidget *button : qAsConst(m_buttons))
+        button->show();
+    quint8 address = 0;
+    if (selectedAddress(&address))
+        requestRead(address);
+}
+
+void ParameterWindow::setSelectorsBlank()
+{
+    for (QComboBox *box : qAsConst(m_selectorBoxes)) {
+        const QSignalBlocker quiet(box);
+        box->setCurrentIndex(-1);
+    }
+}
+
+myEdit *ParameterWindow::changedSender(QObject *sender) const
+{
+    auto *edit = qobject_cast<myEdit *>(sender);
+    if (!edit)
+        return nullptr;
+    // Qt reports every focus loss as finished editing; only the operator's own text is sent.
+    const auto shown = m_shown.constFind(edit);
+    if (shown != m_shown.constEnd() && *shown == edit->text())
+        return nullptr;
+    return edit;
+}
+
+std::optional<Write> ParameterWindow::checkedWrite(myEdit *edit)
+{
+    const Field *field = fieldOf(edit);
+    if (!field || field->writeType == 0)
+        return std::nullopt;
+    // Focus loss commits too, and must send no more than Return would.
+    edit->clampToRange(edit->text());
+    const auto write = writeFor(*field, edit->text());
+    if (!write)
+        MessageBoxSeam::critical(this, m_look.errorTitle, m_look.errorText);
+    return write;
+}
+
+void ParameterWindow::send(quint8 address, const Write &write, myEdit *from)
+{
+    m_writtenTo.insert(write.type, address);
+    if (from)
+        m_shown.insert(from, from->text());
+    requestWrite(address, write);
+}
+
+void ParameterWindow::sendChoice(QComboBox *combo, int index)
+{
+    const int k = m_selectorBoxes.indexOf(combo);
+    quint8 address = 0;
+    if (k < 0 || !selectedAddress(&address))
+        return;
+    if (const auto write = writeFor(m_selectors.at(k), index))
+        send(address, *write);
+}
+
+void ParameterWindow::queueResult(int code, int deviceId, const QByteArray &reply)
+{
+    m_results.push([this, code, deviceId, reply] { return showResult(code, deviceId, reply); });
+}
+
+void ParameterWindow::queueOutcome(bool success, int type, std::function<void()> onShown)
+{
+    m_results.push([this, success, type, onShown] {
+        markOutcome(success, type);
+        if (onShown)
+            onShown();
+        return false;
+    });
+}
+
+bool ParameterWindow::concernsSelection(int type) const
+{
+    quint8 address = 0;
+    if (!selectedAddress(&address))
+        return false;
+    const auto sent = m_writtenTo.constFind(type);
+    return sent == m_writtenTo.constEnd() || *sent == address;
+}
+
+const Field *ParameterWindow::fieldOf(const myEdit *edit) const
+{
+    const int k = m_edits.indexOf(const_cast<myEdit *>(edit));
+    return k < 0 ? nullptr : &m_fields.at(k);
+}
+
+myEdit *ParameterWindow::editOfRead(int code) const
+{
+    for (int k = 0; k < m_fields.size(); ++k) {
+        if (m_fields.at(k).readCode == code)
+            return m_edits.at(k);
+    }
+    return nullptr;
+}
+
+myEdit *ParameterWindow::editOfWrite(int type) const
+{
+    for (int k = 0; k < m_fields.size(); ++k) {
+        if (m_fields.at(k).writeType == type)
+            return m_edits.at(k);
+    }
+    return nullptr;
+}
+
+bool ParameterWindow::showResult(int code, int deviceId, const QByteArray &reply)
+{
+    // A result still on its way for the previously selected controller is not this one's value.
+    quint8 address = 0;
+    if (!selectedAddress(&address) || deviceId != address)
+        return false;
+    for (int k = 0; k < m_selectors.size(); ++k) {
+        if (m_selectors.at(k).readCode == code)
+            showSelection(k, reply);
+    }
+    myEdit *edit = editOfRead(code);
+    if (!edit)
+        return false;
+    const Field &field = *fieldOf(edit);
+    const QString text = shownText(field.decoding, reply);
+    if (text.isNull())
+        return false;
+    setShownText(edit, text, !m_look.lockRespectingSetter);
+    if (m_highlighted)
+        m_highlighted->setStyleSheet(QString());
+    m_highlighted = field.highlighted ? edit : nullptr;
+    if (m_highlighted)
+        edit->setStyleSheet(readStyle);
+    return field.pausesAfter;
+}
+
+void ParameterWindow::showSelection(int k, const QByteArray &reply)
+{
+    const Selector &selector = m_selectors.at(k);
+    const auto value = int16Value(reply);
+    if (!value)
+        return;
+    rememberSelectorValue(selector.readCode, *value);
+    const int item = selector.itemValues.indexOf(*value);
+    if (item < 0)
+        return;
+    // Showing what the controller holds is no choice of the operator's: nothing is written.
+    QComboBox *box = m_selectorBoxes.at(k);
+    const QSignalBlocker quiet(box);
+    box->setCurrentIndex(item);
+}
+
+void ParameterWindow::markOutcome(bool success, int type)
+{
+    myEdit *edit = editOfWrite(type);
+    if (!edit || !concernsSelection(type))
+        return;
+    edit->setStyleSheet(success ? QString() : failedStyle);
+    // The refused text stays in the field, not accepted: Return or focus loss sends it again.
+    if (!success)
+        m_shown.remove(edit);
+}
+
+void ParameterWindow::setShownText(myEdit *edit, const QString &text, bool plainSetter)
+{
+    if (plainSetter)
+        edit->setText(text);
+    else
+        edit->lockedSetText(text);
+    m_shown.insert(edit, edit->text());
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "DeviceComboList.h"
+#include "PacedQueue.h"
+#include "ParameterCodes.h"
+
+#include <QHash>
+#include <QList>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+class QComboBox;
+class myEdit;
+
+// What the ordinary and the administrator parameter windows share: the device selector with its
+// list, showing and hiding the controls, filling the fields from read results with a moving
+// highlight, marking write outcomes, and turning a committed field into a checked write. Each
+// window gives its own code table and its own requests, log lines and boxes.
+class ParameterWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int HidePauseMs = 100;  // per field, when the placeholder is chosen again
+    static constexpr int ResultPauseMs = 10; // after a shown result that pauses
+
+    ~ParameterWindow() override;
+
+    // The addresses offered in the selector, placeholder excluded.
+    QList<quint8> listedDevices() const { return m_devices.devices(); }
+    // All numeric fields, in the order of the form.
+    const QList<myEdit *> &edits() const { return m_edits; }
+    // Nothing waits to be shown and no field is being hidden.
+    bool settled() const { return m_results.idle() && !m_hideTimer.isActive(); }
+
+protected:
+    struct Look
+    {
+        bool lockRespectingSetter; // read results respect a field's lock
+        QString errorTitle;        // the box of refused input
+        QString errorText;
+    };
+
+    ParameterWindow(QWidget *parent, const Look &look);
+
+    // Called once the form is built.
+    void setUpCodes(QComboBox *deviceSelector, const QList<ParameterCodes::Field> &fields,
+                    const QList<ParameterCodes::Selector> &selectors, const QList<QWidget *> &buttons);
+
+    virtual void requestRead(int address) = 0;
+    virtual void requestWrite(quint8 address, const ParameterCodes::Write &write) = 0;
+
+    // Device list; comboReady is false while the window refills the selector itself.
+    bool comboReady = true;
+    void clearDevices();
+    void addDevice(quint8 deviceId);
+
+    // The selector's address; false while the placeholder is shown.
+    bool selectedAddress(quint8 *address) const;
+    bool placeholderShown() const;
+    // Locks, empties and hides the fields one after another, then the buttons and selectors.
+    void startHiding();
+    // Shows everything for the selected controller, emptied, and asks for its values.
+    void showSelectedDevice();
+
+    // A field commit: the field when its text differs from what was last shown or sent there.
+    myEdit *changedSender(QObject *sender) const;
+    // Clamps the field and checks its text; shows the input-error box when it is refused.
+    std::optional<ParameterCodes::Write> checkedWrite(myEdit *edit);
+    void send(quint8 address, const ParameterCodes::Write &write, myEdit *from = nullptr);
+    // The write for item `index` of a selector, sent to the selected controller.
+    void sendChoice(QComboBox *combo, int index);
+
+    // Shows a read result or a write outcome in turn with the others. onShown runs after the
+    // field mark of an outcome (boxes and the window's own reactions).
+    void queueResult(int code, int deviceId, const QByteArray &reply);
+    void queueOutcome(bool success, int type, std::function<void()> onShown = {});
+    // The last value read or chosen for a selector's code.
+    int selectorValue(int readCode) const { return m_selectorValues.value(readCode, 0); }
+    void rememberSelectorValue(int readCode, int value) { m_selectorValues[readCode] = value; }
+    // Whether the latest write of `type` went to the controller now selected.
+    bool concernsSelection(int type) const;
+
+private:
+    const ParameterCodes::Field *fieldOf(const myEdit *edit) const;
+    myEdit *editOfRead(int code) const;
+    myEdit *editOfWrite(int type) const;
+    bool showResult(int code, int deviceId, const QByteArray &reply);
+    void showSelection(int k, const QByteArray &reply);
+    void markOutcome(bool success, int type);
+    void hideNextField();
+    void setShownText(myEdit *edit, const QString &text, bool plainSetter);
+    void setSelectorsBlank();
+
+    Look m_look;
+    QComboBox *m_deviceSelector = nullptr;
+    DeviceComboList m_devices{nullptr};
+    QList<myEdit *> m_edits;
+    QList<ParameterCodes::Field> m_fields; // in the order of m_edits
+    QList<ParameterCodes::Selector> m_selectors;
+    QList<QComboBox *> m_selectorBoxes; // in the order of m_selectors
+    QList<QWidget *> m_buttons;
+    QHash<const myEdit *, QString> m_shown; // a field missing here holds text not yet accepted
+    QHash<int, int> m_selectorValues;
+    QHash<int, quint8> m_writtenTo; // write type -> address of its latest write
+    myEdit *m_highlighted = nullptr;
+    QTimer m_hideTimer;
+    int m_hideNext = 0;
+    PacedQueue m_results{ResultPauseMs};
+};

@@ -1,0 +1,420 @@
+// Both parameter windows on their own: what each commit, choice and button asks the worker for,
+// how read results and write outcomes show, and the faults an operator could meet.
+
+#include "MessageBoxSeam.h"
+#include "SerialPort.h"
+#include "myEdit.h"
+#include "setAdminParam.h"
+#include "setDeviceParamWin.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+const QString green = QStringLiteral("background-color: lightgreen;");
+const QString yellow = QStringLiteral("background-color: yellow;");
+
+QByteArray readReply(quint8 address, bool isFloat, double value)
+{
+    QByteArray reply;
+    reply.append(char(address)).append('\x03').append('\x04');
+    reply += isFloat ? float_to_bytes(float(value)) : int32_to_bytes(qint32(value));
+    return SerialPort::appendCrc(reply);
+}
+
+// One window with controllers 3 and 5 listed and 3 selected, shown and active, its requests
+// recorded and its boxes answered.
+class Harness
+{
+public:
+    explicit Harness(bool admin) : admin(admin)
+    {
+        if (admin)
+            window = std::make_unique<setAdminParam>();
+        else
+            window = std::make_unique<setDeviceParamWin>();
+        writes = std::make_unique<QSignalSpy>(
+            window.get(), admin ? SIGNAL(sig_modifyAdminParam(uchar, int, int, int, float))
+                                : SIGNAL(sig_modifyDeviceParam(uchar, int, int, int, float)));
+        reads = std::make_unique<QSignalSpy>(window.get(), admin ? SIGNAL(sigshowAdminParam(int))
+                                                                 : SIGNAL(sigshowDeviceParam(int)));
+        MessageBoxSeam::setHandler([this](QWidget *, const MessageBoxSeam::Box &box) {
+            boxes << box.title + QLatin1Char('|') + box.text;
+            return QMessageBox::Ok;
+        });
+        QMetaObject::invokeMethod(window.get(), "clearCombox");
+        for (uchar id : {3, 5})
+            QMetaObject::invokeMethod(window.get(), "slot_isBeenFindDevice", Q_ARG(uchar, id));
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        active = QTest::qWaitForWindowActive(window.get());
+        select(3);
+    }
+    ~Harness() { MessageBoxSeam::reset(); }
+
+    QComboBox *deviceSelector() const { return combo(admin ? "combox_deviceId" : "comboBox"); }
+    void select(int address)
+    {
+        deviceSelector()->setCurrentIndex(deviceSelector()->findText(QString::number(address)));
+    }
+    myEdit *edit(const QString &name) const { return window->findChild<myEdit *>(name); }
+    QComboBox *combo(const char *name) const { return window->findChild<QComboBox *>(QLatin1String(name)); }
+    QPushButton *button(const QString &name) const { return window->findChild<QPushButton *>(name); }
+    void result(int code, int deviceId, bool isFloat, double value)
+    {
+        QMetaObject::invokeMethod(window.get(), "slot_param_result", Q_ARG(int, code), Q_ARG(int, deviceId),
+                                  Q_ARG(QByteArray, readReply(quint8(deviceId), isFloat, value)));
+    }
+    void outcome(bool success, int type)
+    {
+        QMetaObject::invokeMethod(window.get(), "slot_modifyStatus", Q_ARG(bool, success), Q_ARG(int, type));
+    }
+    // The writes asked for, each as "address:type,data_type,data1,data2".
+    QStringList sent() const
+    {
+        QStringList all;
+        for (const QList<QVariant> &w : *writes)
+            all << QStringLiteral("%1:%2,%3,%4,%5")
+                       .arg(w[0].toInt())
+                       .arg(w[1].toInt())
+                       .arg(w[2].toInt())
+                       .arg(w[3].toInt())
+                       .arg(double(w[4].toFloat()));
+        return all;
+    }
+    QString inputErrorBox() const
+    {
+        return admin ? QStringLiteral("Input Error|Please enter a valid number.")
+                     : QStringLiteral("输入错误|请输入有效数值.");
+    }
+
+    bool admin;
+    bool active = false;
+    std::unique_ptr<ParameterWindow> window;
+    std::unique_ptr<QSignalSpy> writes, reads;
+    QStringList boxes;
+};
+
+} // namespace
+
+class tst_parameterWindowUnits : public QObject
+{
+    Q_OBJECT
+private slots:
+    void commitField_data();
+    void commitField();
+    void choicesAndCommands_data();
+    void choicesAndCommands();
+    void readResult_data();
+    void readResult();
+    void writeOutcome_data();
+    void writeOutcome();
+    void resultsFillInTurnAndOnlyForTheSelection();
+    void placeholderHidesFieldByFieldUnlessCancelled();
+    void cleaningCaptionFollowsLatestOutcome();
+};
+
+void tst_parameterWindowUnits::commitField_data()
+{
+    QTest::addColumn<bool>("admin");
+    QTest::addColumn<QString>("sender");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("byReturn");
+    QTest::addColumn<QString>("expected"); // the write, "box" for the input-error box, "" for nothing
+    const auto row = [](const char *name, bool admin, const char *sender, const char *text, bool byReturn,
+                        const char *expected) {
+        QTest::newRow(name) << admin << QString::fromLatin1(sender) << QString::fromLatin1(text) << byReturn
+                            << QString::fromLatin1(expected);
+    };
+    row("backlight 12", false, "edit_backlight_time", "12", true, "3:3,1,12,0");
+    row("backlight 70 clamped by Return", false, "edit_backlight_time", "70", true, "3:3,1,65,0");
+    row("backlight 70 clamped by focus loss", false, "edit_backlight_time", "70", false, "3:3,1,65,0");
+    row("open delay -3 clamped by focus loss", false, "edit_open_delay", "-3", false, "3:5,1,0,0");
+    row("open delay 1e3 refused", false, "edit_open_delay", "1e3", true, "box");
+    row("open delay 70000 beyond 16 bits", false, "edit_open_delay", "70000", true, "box");
+    row("gas number 12.0 is whole", false, "edit_flow_number", "12.0", true, "3:2,1,12,12");
+    row("gas number 12.5 not whole", false, "edit_flow_number", "12.5", false, "box");
+    row("custom gas 2.5", false, "edit_cun_flow_number", "2.5", true, "3:1,2,2,2.5");
+    row("alarm 1 sends the real value", false, "edit_alarm_1", "2.5", true, "3:9,2,2,2.5");
+    row("alarm 2 sends the real value", false, "edit_alarm_2", "7.25", false, "3:10,2,7,7.25");
+    row("alarm mode 9 clamped", false, "edit_method_alarm", "9", true, "3:7,1,6,0");
+    row("new address 5", false, "edit_id", "5", true, "3:11,1,5,0");
+    row("new address 16 unreachable", false, "edit_id", "16", true, "box");
+    row("new address 0 unreachable", false, "edit_id", "0", false, "box");
+    row("empty field left as shown", false, "edit_open_delay", "", false, "");
+    row("P 1.5", true, "edit_adjust_P", "1.5", true, "3:5,1,2,1.5");
+    row("D 1.5 as data_type 2", true, "edit_adjust_d", "1.5", true, "3:7,2,2,1.5");
+    row("dead band 0.25", true, "edit_adjust_dead_area", "0.25", false, "3:4,1,0,0.25");
+    row("advanced password 7", true, "edit_password_seior", "7", true, "3:10,2,7,7");
+    row("ordinary password 70000 beyond 16 bits", true, "edit_password_ori", "70000", true, "box");
+    row("ordinary password 12.5 not whole", true, "edit_password_ori", "12.5", true, "box");
+    row("filter 250 clamped", true, "edit_analog_input_fre", "250", false, "3:8,1,100,0");
+    row("active period 12.0", true, "edit_active_out_fre", "12.0", true, "3:2,1,12,12");
+    row("not a number", true, "edit_adjust_i", "x1", true, "box");
+    row("device address is display only", true, "lineEdit", "", true, "");
+}
+
+void tst_parameterWindowUnits::commitField()
+{
+    QFETCH(bool, admin);
+    QFETCH(QString, sender);
+    QFETCH(QString, text);
+    QFETCH(bool, byReturn);
+    QFETCH(QString, expected);
+    Harness h(admin);
+    QVERIFY(h.active);
+    myEdit *field = h.edit(sender);
+    field->setFocus();
+    field->setText(text);
+    if (byReturn)
+        QTest::keyClick(field, Qt::Key_Return);
+    else
+        h.deviceSelector()->setFocus();
+    QVERIFY(!field->hasFocus());
+    QCOMPARE(h.sent(), expected.contains(QLatin1Char(':')) ? QStringList{expected} : QStringList{});
+    QCOMPARE(h.boxes, expected == QLatin1String("box") ? QStringList{h.inputErrorBox()} : QStringList{});
+}
+
+void tst_parameterWindowUnits::choicesAndCommands_data()
+{
+    QTest::addColumn<bool>("admin");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("index"); // -1: a button click
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("power loss save on") << false << "combox__poweroff" << 0 << "3:4,1,1,0";
+    QTest::newRow("power loss save off") << false << "combox__poweroff" << 1 << "3:4,1,0,0";
+    QTest::newRow("alarm pin conducting") << false << "combox_alarm_level" << 0 << "3:8,1,0,0";
+    QTest::newRow("alarm pin not conducting") << false << "combox_alarm_level" << 1 << "3:8,1,1,0";
+    QTest::newRow("reset cumulative") << false << "pushButton" << -1 << "3:12,1,1,0";
+    QTest::newRow("baud 115200") << true << "comboBox" << 6 << "3:1,1,6,6";
+    QTest::newRow("active output on") << true << "comboBox_2" << 0 << "3:3,1,1,1";
+    QTest::newRow("active output off") << true << "comboBox_2" << 1 << "3:3,1,0,0";
+    QTest::newRow("factory initialisation") << true << "pushButton" << -1 << "3:11,1,0,0";
+    QTest::newRow("zero the flow") << true << "pushButton_2" << -1 << "3:12,1,0,0";
+    QTest::newRow("analog zero") << true << "pushButton_5" << -1 << "3:15,1,0,0";
+    QTest::newRow("analog full scale") << true << "pushButton_6" << -1 << "3:16,1,0,0";
+}
+
+void tst_parameterWindowUnits::choicesAndCommands()
+{
+    QFETCH(bool, admin);
+    QFETCH(QString, control);
+    QFETCH(int, index);
+    QFETCH(QString, expected);
+    Harness h(admin);
+    if (index < 0) {
+        QTest::mouseClick(h.button(control), Qt::LeftButton);
+    } else {
+        // An operator's pick changes the index and then reports the activation.
+        QComboBox *box = h.window->findChild<QComboBox *>(control);
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+    }
+    QCOMPARE(h.sent(), QStringList{expected});
+}
+
+void tst_parameterWindowUnits::readResult_data()
+{
+    QTest::addColumn<bool>("admin");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("isFloat");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("shownIn"); // a field, or a selector showing an index
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("highlighted");
+    const auto row = [](bool admin, int code, bool isFloat, double value, const char *shownIn,
+                        const char *shown, bool highlighted = true) {
+        QTest::addRow("%s %d: %g", admin ? "admin" : "ordinary", code, value)
+            << admin << code << isFloat << value << QString::fromLatin1(shownIn) << QString::fromLatin1(shown)
+            << highlighted;
+    };
+    row(false, 1, false, 7, "edit_flow_number", "7");
+    row(false, 2, true, 1.25, "edit_cun_flow_number", "1.25");
+    row(false, 3, false, 30, "edit_backlight_time", "30");
+    row(false, 4, false, 0, "combox__poweroff", "1");
+    row(false, 4, false, 1, "combox__poweroff", "0");
+    row(false, 5, false, 15, "edit_open_delay", "15");
+    row(false, 6, false, 10, "edit_acc_interval", "10");
+    row(false, 7, false, 2, "edit_method_alarm", "2");
+    row(false, 8, false, 1, "combox_alarm_level", "1");
+    row(false, 9, true, 2.5, "edit_alarm_1", "2.5");
+    row(false, 10, true, 1234567.0, "edit_alarm_2", "1.23457e+06");
+    row(false, 11, false, 1, "", "");
+    row(false, 12, false, 3, "edit_id", "3", false);
+    row(true, 1, false, 6, "comboBox", "6");
+    row(true, 1, false, 9, "comboBox", "-1");
+    row(true, 2, false, 1000, "edit_active_out_fre", "1000");
+    row(true, 3, false, 1, "comboBox_2", "0");
+    row(true, 3, false, 0, "comboBox_2", "1");
+    row(true, 4, true, 0.5, "edit_adjust_dead_area", "0.5");
+    row(true, 5, true, 0.8, "edit_adjust_P", "0.8");
+    row(true, 6, true, 0.2, "edit_adjust_i", "0.2");
+    row(true, 7, true, 0.05, "edit_adjust_d", "0.05");
+    row(true, 8, false, 5, "edit_analog_input_fre", "5");
+    row(true, 9, false, 1234, "edit_password_ori", "1234");
+    row(true, 10, false, 70000, "edit_password_seior", "70000");
+    row(true, 11, false, 3, "lineEdit", "3", false);
+}
+
+void tst_parameterWindowUnits::readResult()
+{
+    QFETCH(bool, admin);
+    QFETCH(int, code);
+    QFETCH(bool, isFloat);
+    QFETCH(double, value);
+    QFETCH(QString, shownIn);
+    QFETCH(QString, shown);
+    QFETCH(bool, highlighted);
+    Harness h(admin);
+    h.result(code, 3, isFloat, value);
+    QTRY_VERIFY(h.window->settled());
+    if (auto *box = h.window->findChild<QComboBox *>(shownIn)) {
+        QCOMPARE(QString::number(box->currentIndex()), shown);
+    } else if (myEdit *field = h.edit(shownIn)) {
+        QCOMPARE(field->text(), shown);
+        QCOMPARE(field->styleSheet(), highlighted ? green : QString());
+    }
+    for (myEdit *field : h.window->edits()) {
+        if (field->objectName() != shownIn)
+            QCOMPARE(field->text(), QString());
+    }
+    QCOMPARE(h.sent(), QStringList{}); // showing what the controller holds writes nothing back
+}
+
+void tst_parameterWindowUnits::writeOutcome_data()
+{
+    QTest::addColumn<bool>("admin");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("success");
+    QTest::addColumn<QString>("marked"); // the field marked yellow, or ""
+    QTest::addColumn<QString>("box");
+    // The field of each write type, from type 1 on; "-" where a type marks no field.
+    const QStringList ordinaryFields =
+        QStringLiteral("edit_cun_flow_number edit_flow_number edit_backlight_time - "
+                       "edit_open_delay edit_acc_interval edit_method_alarm - "
+                       "edit_alarm_1 edit_alarm_2 edit_id -")
+            .split(' ');
+    const QStringList adminFields =
+        QStringLiteral("- edit_active_out_fre - edit_adjust_dead_area edit_adjust_P "
+                       "edit_adjust_i edit_adjust_d edit_analog_input_fre "
+                       "edit_password_ori edit_password_seior - - - - - -")
+            .split(' ');
+    for (bool admin : {false, true}) {
+        const QStringList &fields = admin ? adminFields : ordinaryFields;
+        for (int type = 1; type <= fields.size(); ++type)
+            QTest::addRow("%s %d failed", admin ? "admin" : "ordinary", type)
+                << admin << type << false << fields.at(type - 1)
+                << (admin && type == 1 ? QStringLiteral("提示|波特率修改失败") : QString());
+    }
+    QTest::newRow("ordinary address changed") << false << 11 << true << "edit_id"
+                                              << "提示|修改设备ID成功，请重新查询设备确认";
+    QTest::newRow("admin baud changed") << true << 1 << true << ""
+                                        << "提示|波特率修改成功，请以新的波特率重新打开串口并重新查询设备";
+    QTest::newRow("admin P written") << true << 5 << true << "edit_adjust_P"
+                                     << "";
+}
+
+void tst_parameterWindowUnits::writeOutcome()
+{
+    QFETCH(bool, admin);
+    QFETCH(int, type);
+    QFETCH(bool, success);
+    QFETCH(QString, marked);
+    QFETCH(QString, box);
+    Harness h(admin);
+    myEdit *field = h.edit(marked);
+    if (field && success)
+        field->setStyleSheet(yellow); // an earlier failure, cleared by this success
+    h.outcome(success, type);
+    QTRY_VERIFY(h.window->settled());
+    for (myEdit *each : h.window->edits())
+        QCOMPARE(each->styleSheet(), each == field && !success ? yellow : QString());
+    QCOMPARE(h.boxes, box.isEmpty() ? QStringList{} : QStringList{box});
+}
+
+void tst_parameterWindowUnits::resultsFillInTurnAndOnlyForTheSelection()
+{
+    Harness h(false);
+    myEdit *gasNumber = h.edit("edit_flow_number");
+    myEdit *gasFactor = h.edit("edit_cun_flow_number");
+    myEdit *backlight = h.edit("edit_backlight_time");
+    h.result(1, 3, false, 4);
+    h.result(2, 3, true, 1.5);
+    QCOMPARE(gasNumber->text(), QStringLiteral("4"));
+    QCOMPARE(gasFactor->text(), QString()); // the next result waits its turn
+    QTRY_COMPARE(gasFactor->text(), QStringLiteral("1.5"));
+    QCOMPARE(gasFactor->styleSheet(), green);
+    QCOMPARE(gasNumber->styleSheet(), QString()); // the highlight moved on
+
+    h.result(3, 5, false, 40); // a result for a controller not selected
+    QTRY_VERIFY(h.window->settled());
+    QCOMPARE(backlight->text(), QString());
+    h.result(5, 3, false, 9);
+    h.result(6, 3, false, 8); // still queued when the operator switches to 5
+    h.select(5);
+    QCOMPARE(h.reads->takeLast(), QList<QVariant>{5});
+    QTRY_VERIFY(h.window->settled());
+    for (myEdit *field : h.window->edits()) {
+        QCOMPARE(field->text(), QString());
+        QCOMPARE(field->styleSheet(), QString());
+    }
+    h.result(3, 5, false, 40);
+    QTRY_COMPARE(backlight->text(), QStringLiteral("40"));
+    QCOMPARE(h.sent(), QStringList{});
+}
+
+void tst_parameterWindowUnits::placeholderHidesFieldByFieldUnlessCancelled()
+{
+    Harness h(true);
+    const QList<myEdit *> fields = h.window->edits();
+    h.result(2, 3, false, 1000);
+    QTRY_VERIFY(h.window->settled());
+    QElapsedTimer clock;
+    clock.start();
+    h.deviceSelector()->setCurrentIndex(0);
+    QVERIFY(fields.first()->isVisible()); // hidden only after its pause
+    QVERIFY(fields.first()->isLocked());
+    QTRY_VERIFY(!fields.at(1)->isVisible());
+    QVERIFY(fields.last()->isVisible());
+    QVERIFY(clock.elapsed() >= ParameterWindow::HidePauseMs);
+    QCOMPARE(fields.first()->text(), QString());
+    h.select(5); // cancels the rest of the sequence
+    for (myEdit *field : fields)
+        QVERIFY(field->isVisible() && !field->isLocked());
+    h.deviceSelector()->setCurrentIndex(0);
+    QTRY_VERIFY_WITH_TIMEOUT(h.window->settled(), 10 * fields.size() * ParameterWindow::HidePauseMs);
+    for (myEdit *field : fields)
+        QVERIFY(!field->isVisible());
+    for (const char *name : {"comboBox", "comboBox_2"})
+        QVERIFY(!h.combo(name)->isVisible());
+    QVERIFY(!h.button("pushButton_4")->isVisible());
+    QVERIFY(h.deviceSelector()->isVisible());
+}
+
+void tst_parameterWindowUnits::cleaningCaptionFollowsLatestOutcome()
+{
+    Harness h(true);
+    QPushButton *cleaning = h.button("pushButton_4");
+    QTest::mouseClick(cleaning, Qt::LeftButton);
+    QCOMPARE(cleaning->text(), QStringLiteral("清洗关闭"));
+    QCOMPARE(cleaning->styleSheet(), QStringLiteral("background-color: gray; border: 1px solid lightgray;"));
+    QTest::mouseClick(cleaning, Qt::LeftButton);
+    QCOMPARE(cleaning->text(), QStringLiteral("清洗打开"));
+    QCOMPARE(cleaning->styleSheet(), QStringLiteral("background-color: white; border: 1px solid lightgray;"));
+    QCOMPARE(h.sent(), (QStringList{"3:13,1,0,0", "3:14,1,0,0"}));
+
+    QTest::mouseClick(cleaning, Qt::LeftButton);
+    h.outcome(false, 14); // an older command: the caption stays with the latest
+    QTRY_VERIFY(h.window->settled());
+    QCOMPARE(cleaning->text(), QStringLiteral("清洗关闭"));
+    h.outcome(false, 13); // the latest failed: cleaning is still off
+    QTRY_VERIFY(h.window->settled());
+    QCOMPARE(cleaning->text(), QStringLiteral("清洗打开"));
+    QCOMPARE(cleaning->styleSheet(), QStringLiteral("background-color: white; border: 1px solid lightgray;"));
+}
+
+QTEST_MAIN(tst_parameterWindowUnits)
+#include "tst_parameterWindowUnits.moc"
