@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QImageReader>
+#include <QImage>
 #include <QPdfWriter>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -17,6 +17,8 @@ namespace {
 // Screenshots are wider than the page; this is the text width in layout pixels on A4 with the
 // margins QTextDocument::print uses.
 constexpr qreal maxImageWidth = 620;
+// Dialogs at their natural size would look oversized beside the text.
+constexpr qreal imageScale = 0.6;
 
 void fitImagesToPage(QTextDocument *document, const QDir &base)
 {
@@ -27,12 +29,15 @@ void fitImagesToPage(QTextDocument *document, const QDir &base)
             if (!fragment.charFormat().isImageFormat())
                 continue;
             QTextImageFormat image = fragment.charFormat().toImageFormat();
-            const QSize natural = QImageReader(base.filePath(image.name())).size();
-            if (!natural.isValid()) {
+            const QImage picture(base.filePath(image.name()));
+            if (picture.isNull()) {
                 std::fprintf(stderr, "render_manual: missing image %s\n", qPrintable(image.name()));
                 continue;
             }
-            const qreal width = qMin(maxImageWidth, qreal(natural.width()));
+            // Handed over here, the pictures travel with the copy of the document that print() lays out.
+            document->addResource(QTextDocument::ImageResource, QUrl(image.name()), picture);
+            const QSize natural = picture.size();
+            const qreal width = qMin(maxImageWidth, imageScale * natural.width());
             image.setWidth(width);
             image.setHeight(width * natural.height() / natural.width());
             cursor.setPosition(fragment.position());
@@ -60,7 +65,6 @@ int main(int argc, char *argv[])
     const QDir base = QFileInfo(input).absoluteDir();
     QTextDocument document;
     document.setDefaultFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 10));
-    document.setBaseUrl(QUrl::fromLocalFile(base.absolutePath() + QLatin1Char('/')));
     document.setMarkdown(QString::fromUtf8(source.readAll()), QTextDocument::MarkdownDialectGitHub);
     fitImagesToPage(&document, base);
 

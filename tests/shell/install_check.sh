@@ -17,6 +17,11 @@ for f in "$app/quorix-rs485" "$app/QUORIXV1.0.pdf" "$app/icons/show.png" "$app/i
 done
 [ -d "$app/data" ] || fail "missing $app/data"
 head -c 5 "$app/QUORIXV1.0.pdf" | grep -q '%PDF-' || fail "the manual is no PDF"
+# The manual's Chinese text needs a Chinese font inside the PDF, and its screenshots must be there.
+grep -aq "/BaseFont /WenQuanYiMicroHei" "$app/QUORIXV1.0.pdf" || fail "the manual embeds no Chinese font"
+images=$(grep -ac "/Subtype /Image" "$app/QUORIXV1.0.pdf" || true)
+shots=$(ls "$(dirname "$0")/../../docs/images"/*.png | wc -l)
+[ "$images" -ge "$shots" ] || fail "the manual holds $images pictures, docs/images has $shots"
 
 desktop=$prefix/share/applications/quorix-rs485.desktop
 grep -qx "Exec=$prefix/bin/quorix-rs485" "$desktop" || fail "desktop entry does not start this prefix's launcher"
