@@ -280,6 +280,12 @@ void mainWnd::openPlotFile()
 
 void mainWnd::action_checkDevice()
 {
+    // The communication menu's title is what the worker last reported of the port.
+    if (menuComm->title() != QStringLiteral("通信设置(已连接)")) {
+        qDebug() << "串口未连接";
+        MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("串口未连接"));
+        return;
+    }
     deviceThread->requestScan();
 }
 
@@ -293,13 +299,15 @@ void mainWnd::updateSerStatus(int type)
 
 void mainWnd::slot_CheckDevice(QByteArray datas)
 {
-    for (int k = 0; k < m_devicePage->rowCount(); ++k)
-        m_devicePage->row(k)->resetRow();
     qDebug() << "查询设备接收的报文是" << datas.toHex() << "\n";
+    // Nobody answered: the worker goes on polling the devices it knows, so their rows stay, with
+    // their addresses, to be read and taken offline.
     if (datas.isEmpty()) {
         MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("没有查询到设备"));
         return;
     }
+    for (int k = 0; k < m_devicePage->rowCount(); ++k)
+        m_devicePage->row(k)->resetRow();
     const QList<quint8> found = addressesInScanReply(datas);
     foundIds = QSet<quint8>(found.begin(), found.end());
     deviceIds = found;

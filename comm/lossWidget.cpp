@@ -5,6 +5,8 @@
 
 #include <QDateTime>
 #include <QDebug>
+#include <QMap>
+#include <QPair>
 
 lossWidget::lossWidget(QWidget *parent) : QWidget(parent), ui(new Ui::lossWidget)
 {
@@ -66,20 +68,49 @@ void lossWidget::on_pushButton_7_clicked()
     emit getCommSet(ReplyTimeout);
 }
 
+bool lossWidget::acceptedSetting(const QString &text, Setting setting, int *value)
+{
+    static const QMap<Setting, QPair<QString, Range>> settings = {
+        {QueryPeriod, {QStringLiteral("查询周期"), periodRange}},
+        {QueryPause, {QStringLiteral("查询间隔"), pauseRange}},
+        {ReplyTimeout, {QStringLiteral("查询等待时间"), timeoutRange}},
+    };
+    const QString name = settings.value(setting).first;
+    const Range range = settings.value(setting).second;
+    bool whole = false;
+    *value = text.trimmed().toInt(&whole, 10);
+    if (whole && setting == QueryPause && *value < minimumPause)
+        *value = minimumPause;
+    if (whole && *value >= range.lowest && *value <= range.highest)
+        return true;
+    MessageBoxSeam::warning(this, QStringLiteral("错误提示"),
+                            QStringLiteral("%1应为%2到%3之间的整数（毫秒），设置未改变")
+                                .arg(name)
+                                .arg(range.lowest)
+                                .arg(range.highest));
+    return false;
+}
+
 void lossWidget::on_lineEdit_returnPressed()
 {
     qDebug() << "点击率查询周期";
-    emit commSet(QueryPeriod, ui->lineEdit->text().toInt());
+    int value = 0;
+    if (acceptedSetting(ui->lineEdit->text(), QueryPeriod, &value))
+        emit commSet(QueryPeriod, value);
 }
 
 void lossWidget::on_lineEdit_2_returnPressed()
 {
-    emit commSet(QueryPause, qMax(ui->lineEdit_2->text().toInt(), minimumPause));
+    int value = 0;
+    if (acceptedSetting(ui->lineEdit_2->text(), QueryPause, &value))
+        emit commSet(QueryPause, value);
 }
 
 void lossWidget::on_lineEdit_3_returnPressed()
 {
-    emit commSet(ReplyTimeout, ui->lineEdit_3->text().toInt());
+    int value = 0;
+    if (acceptedSetting(ui->lineEdit_3->text(), ReplyTimeout, &value))
+        emit commSet(ReplyTimeout, value);
 }
 
 void lossWidget::on_pushButton_8_clicked()

@@ -3,7 +3,9 @@
 #include "MessageBoxSeam.h"
 #include "ui_setSerialport.h"
 
+#include <QAbstractItemView>
 #include <QDateTime>
+#include <QLineEdit>
 #include <iostream>
 
 namespace {
@@ -18,6 +20,9 @@ setSerialport::setSerialport(QWidget *parent) : QWidget(parent), ui(new Ui::setS
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    // A path like /dev/serial/by-id/usb-…-port0 names the device at its end, and the box is narrow.
+    ui->combox_port->view()->setTextElideMode(Qt::ElideLeft);
+    connect(ui->combox_port, &QComboBox::currentTextChanged, this, &setSerialport::showPortInFull);
 }
 
 setSerialport::~setSerialport()
@@ -59,6 +64,39 @@ void setSerialport::refreshPortNames(const QStringList &names)
         if (name != m_lastPort)
             ui->combox_port->addItem(name);
     }
+    for (const QString &name : qAsConst(m_openedPorts)) {
+        if (name != m_lastPort && !names.contains(name))
+            ui->combox_port->addItem(name);
+    }
+    for (int i = 0; i < ui->combox_port->count(); ++i)
+        ui->combox_port->setItemData(i, ui->combox_port->itemText(i), Qt::ToolTipRole);
+    showPortInFull(ui->combox_port->currentText());
+}
+
+void setSerialport::showPortInFull(const QString &name)
+{
+    ui->combox_port->setToolTip(name);
+    if (!ui->combox_port->lineEdit()->hasFocus())
+        ui->combox_port->lineEdit()->setCursorPosition(name.size());
+}
+
+void setSerialport::setOpenFailureReason(const QString &reason)
+{
+    m_openFailureReason = reason;
+}
+
+void setSerialport::showFailure()
+{
+    QString text = QStringLiteral("串口打开失败");
+    if (!m_openFailureReason.isEmpty())
+        text += QLatin1Char('\n') + m_openFailureReason;
+    const bool denied = m_openFailureReason.contains(QStringLiteral("permission"), Qt::CaseInsensitive) ||
+                        m_openFailureReason.contains(QStringLiteral("权限"));
+    if (denied)
+        text += QStringLiteral("\n当前用户没有使用串口的权限：请管理员把该用户加入 dialout 组"
+                               "（sudo usermod -aG dialout 用户名），重新登录后再试");
+    m_openFailureReason.clear();
+    MessageBoxSeam::information(this, QStringLiteral("提示"), text);
 }
 
 void setSerialport::slot_ser_status(int status)
@@ -66,12 +104,14 @@ void setSerialport::slot_ser_status(int status)
     switch (status) {
     case Opened:
         showButton(captionOpened, styleGreen);
+        if (!m_lastPort.isEmpty() && !m_openedPorts.contains(m_lastPort))
+            m_openedPorts.append(m_lastPort);
         break;
     case Closed:
         showButton(captionClosed, styleGreen);
         break;
     case OpenFailed:
-        MessageBoxSeam::information(this, QStringLiteral("提示"), QStringLiteral("串口打开失败"));
+        showFailure();
         showButton(captionOpen, QString());
         break;
     default:

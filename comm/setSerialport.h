@@ -33,8 +33,10 @@ public:
     ~setSerialport() override;
 
     QString lastPort() const { return m_lastPort; }
-    // The port names of a listing, in the system's order; the port used last goes first.
+    // The port names of a listing, in the system's order; the port used last goes first, and ports
+    // that opened earlier in this session but are not listed (typed paths) follow the listing.
     void refreshPortNames(const QStringList &names);
+    QStringList portsOpenedThisSession() const { return m_openedPorts; }
 
 signals:
     void sig_openSer(int type, QString name, int baudRate);
@@ -42,13 +44,20 @@ signals:
 public slots:
     void slot_refreshSerCombox(QList<QSerialPortInfo> ports);
     void slot_ser_status(int status);
+    // The system's reason for the next failed open, given by the worker just before it reports the
+    // failure; shown under "串口打开失败" and then forgotten.
+    void setOpenFailureReason(const QString &reason);
 
 private slots:
     void on_btn_open_clicked();
 
 private:
     void showButton(const QString &caption, const QString &style);
+    void showFailure();
+    void showPortInFull(const QString &name);
 
     Ui::setSerialport *ui;
     QString m_lastPort;
+    QStringList m_openedPorts;
+    QString m_openFailureReason;
 };

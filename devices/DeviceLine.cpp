@@ -1,6 +1,7 @@
 #include "DeviceLine.h"
 #include "Console.h"
 #include "CustomSpimbox.h"
+#include "MessageBoxSeam.h"
 #include "NumericText.h"
 #include "myButton.h"
 #include "ui_DeviceLine.h"
@@ -232,6 +233,14 @@ void DeviceLine::slot_setcumFlow(float input)
 
 void DeviceLine::commitSetpoint(int type, float input)
 {
+    // A controller takes any float and runs away with it; its own setpoint range ends at 999999.
+    if (!(input >= lowestSetpoint && input <= highestSetpoint)) {
+        MessageBoxSeam::warning(this, QStringLiteral("错误提示"),
+                                QStringLiteral("设定值超出范围，请输入%1到%2之间的数值")
+                                    .arg(double(lowestSetpoint))
+                                    .arg(double(highestSetpoint), 0, 'f', 0));
+        return;
+    }
     if (isConnected() && !btn_id->text().isEmpty())
         emit setBseParam(static_cast<uchar>(deviceAddress()), type, input);
 }

@@ -19,6 +19,10 @@ class DeviceLine : public QWidget
     Q_OBJECT
 
 public:
+    // The setpoints a controller accepts, in sccm (instantaneous) or L (cumulative).
+    static constexpr float lowestSetpoint = 0.0f;
+    static constexpr float highestSetpoint = 999999.0f;
+
     explicit DeviceLine(QWidget *parent = nullptr);
     ~DeviceLine() override;
 

@@ -1,5 +1,6 @@
-// Draws the password field's eye icons (an open eye and a struck-through eye) into the directory
-// given as the only argument, so that no binary image has to live in the source tree.
+// Draws the password field's eye icons (an open eye and a struck-through eye) and the application's
+// own icon into the directory given as the only argument, so that no binary image has to live in
+// the source tree.
 #include <QDir>
 #include <QImage>
 #include <QPainter>
@@ -37,6 +38,45 @@ QImage drawEye(bool struck)
     }
     return image;
 }
+
+// A flow meter's dial on a blue tile: the needle in the green band, and the three wires of an
+// RS485 line underneath.
+QImage drawApplicationIcon()
+{
+    constexpr int size = 256;
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    QLinearGradient tile(0, 0, 0, size);
+    tile.setColorAt(0, QColor(35, 110, 190));
+    tile.setColorAt(1, QColor(15, 60, 120));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(tile);
+    painter.drawRoundedRect(QRectF(8, 8, size - 16, size - 16), 40, 40);
+
+    const QRectF dial(48, 40, 160, 160);
+    painter.setPen(QPen(QColor(230, 235, 240), 14, Qt::SolidLine, Qt::FlatCap));
+    painter.drawArc(dial, 200 * 16, -220 * 16);
+    painter.setPen(QPen(QColor(90, 200, 110), 14, Qt::SolidLine, Qt::FlatCap));
+    painter.drawArc(dial, 60 * 16, -60 * 16);
+
+    const QPointF hub = dial.center();
+    painter.setPen(QPen(QColor(255, 190, 40), 10, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(hub, hub + QPointF(52, -46));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 190, 40));
+    painter.drawEllipse(hub, 14, 14);
+
+    const QColor wires[] = {QColor(240, 240, 240), QColor(255, 190, 40), QColor(90, 200, 110)};
+    for (int i = 0; i < 3; ++i) {
+        painter.setPen(QPen(wires[i], 8, Qt::SolidLine, Qt::RoundCap));
+        const qreal y = 186 + i * 16;
+        painter.drawLine(QPointF(56, y), QPointF(200, y));
+    }
+    return image;
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -51,7 +91,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     const bool saved = drawEye(false).save(dir.filePath(QStringLiteral("show.png")), "PNG") &&
-                       drawEye(true).save(dir.filePath(QStringLiteral("hide.png")), "PNG");
+                       drawEye(true).save(dir.filePath(QStringLiteral("hide.png")), "PNG") &&
+                       drawApplicationIcon().save(dir.filePath(QStringLiteral("quorix-rs485.png")), "PNG");
     if (!saved) {
         std::fprintf(stderr, "draw_icons: cannot write the icons into %s\n", argv[1]);
         return 1;

@@ -5,7 +5,9 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh"
-"$top/scripts/build.sh" "$top/build"
+# Only the application, the simulator, their icons and the manual: the tests and benchmarks are
+# built by scripts/test.sh and scripts/bench.sh.
+QUORIX_TARGETS="quorix-rs485 quorix-sim quorix_icons quorix_manual" "$top/scripts/build.sh" "$top/build"
 link="$top/build/quorix-bus"
 "$top/build/bin/quorix-sim" --devices 1,2,3 --baud 9600 --link "$link" >"$top/build/quorix-sim.log" 2>&1 &
 sim=$!

@@ -17,6 +17,8 @@ private slots:
     void windowLayout();
     void returnSendsSetting_data();
     void returnSendsSetting();
+    void rejectedSettingChangesNothing_data();
+    void rejectedSettingChangesNothing();
     void currentButtonsAsk_data();
     void currentButtonsAsk();
     void replyShowsBox_data();
@@ -88,8 +90,8 @@ void tst_lossWidget::returnSendsSetting_data()
 
     QTest::newRow("period") << "lineEdit"
                             << "1200" << 1 << 1200;
-    QTest::newRow("period not a number") << "lineEdit"
-                                         << "abc" << 1 << 0;
+    QTest::newRow("period highest") << "lineEdit"
+                                    << "60000" << 1 << 60000;
     QTest::newRow("pause 3 raised") << "lineEdit_2"
                                     << "3" << 2 << 5;
     QTest::newRow("pause 4 raised") << "lineEdit_2"
@@ -100,12 +102,60 @@ void tst_lossWidget::returnSendsSetting_data()
                                   << "6" << 2 << 6;
     QTest::newRow("pause negative raised") << "lineEdit_2"
                                            << "-20" << 2 << 5;
-    QTest::newRow("pause not a number") << "lineEdit_2"
-                                        << "abc" << 2 << 5;
+    QTest::newRow("pause highest") << "lineEdit_2"
+                                   << "1000" << 2 << 1000;
     QTest::newRow("timeout") << "lineEdit_3"
                              << "800" << 3 << 800;
-    QTest::newRow("timeout not a number") << "lineEdit_3"
-                                          << "abc" << 3 << 0;
+    QTest::newRow("timeout lowest") << "lineEdit_3"
+                                    << "50" << 3 << 50;
+    QTest::newRow("timeout highest") << "lineEdit_3"
+                                     << "2000" << 3 << 2000;
+}
+
+void tst_lossWidget::rejectedSettingChangesNothing_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("range");
+
+    QTest::newRow("period letters") << "lineEdit"
+                                    << "abc"
+                                    << "100到60000";
+    QTest::newRow("period above") << "lineEdit"
+                                  << "60001"
+                                  << "100到60000";
+    QTest::newRow("pause of minutes") << "lineEdit_2"
+                                      << "120000"
+                                      << "5到1000";
+    QTest::newRow("timeout beyond int") << "lineEdit_3"
+                                        << "99999999999"
+                                        << "50到2000";
+    QTest::newRow("timeout letters") << "lineEdit_3"
+                                     << "abc"
+                                     << "50到2000";
+    QTest::newRow("timeout fraction") << "lineEdit_3"
+                                      << "500.5"
+                                      << "50到2000";
+    QTest::newRow("timeout shorter than a frame") << "lineEdit_3"
+                                                  << "10"
+                                                  << "50到2000";
+}
+
+void tst_lossWidget::rejectedSettingChangesNothing()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, range);
+    QSignalSpy settings(m_window, &lossWidget::commSet);
+    QLineEdit *input = m_window->findChild<QLineEdit *>(field);
+    QTest::keyClicks(input, typed);
+    QTest::keyClick(input, Qt::Key_Return);
+
+    QCOMPARE(settings.count(), 0);
+    QCOMPARE(m_boxes.size(), 1);
+    QCOMPARE(m_boxes.at(0).title, QStringLiteral("错误提示"));
+    QVERIFY2(m_boxes.at(0).text.contains(range), qPrintable(m_boxes.at(0).text));
+    QCOMPARE(input->text(), typed);
 }
 
 void tst_lossWidget::returnSendsSetting()

@@ -1,7 +1,9 @@
 #include "MessageBoxSeam.h"
 #include "setSerialport.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -48,6 +50,10 @@ private slots:
     void refreshKeepsLastPortFirst_data();
     void refreshKeepsLastPortFirst();
     void refreshFromSystemListing();
+    void openFailureNamesTheReason_data();
+    void openFailureNamesTheReason();
+    void typedPathThatOpenedStaysListed();
+    void longPathShowsItsEnd();
 
 private:
     void clickOpen() { QTest::mouseClick(m_button, Qt::LeftButton); }
@@ -216,6 +222,67 @@ void tst_setSerialport::refreshFromSystemListing()
     const QRegularExpression line(
         QStringLiteral("^进入串口配置类是\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\n$"));
     QVERIFY2(line.match(out.text()).hasMatch(), qPrintable(out.text()));
+}
+
+void tst_setSerialport::openFailureNamesTheReason_data()
+{
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("no reason given") << "" << QStringList{"串口打开失败"};
+    QTest::newRow("missing device") << "No such file or directory"
+                                    << QStringList{"串口打开失败", "No such file or directory"};
+    QTest::newRow("permission") << "Permission denied"
+                                << QStringList{"串口打开失败", "Permission denied", "dialout"};
+}
+
+void tst_setSerialport::openFailureNamesTheReason()
+{
+    QFETCH(QString, reason);
+    QFETCH(QStringList, lines);
+    m_dialog->setOpenFailureReason(reason);
+    m_dialog->slot_ser_status(3);
+    // A later failure without a reason of its own does not repeat the old one.
+    m_dialog->slot_ser_status(3);
+    QCOMPARE(m_boxes.size(), 2);
+    QCOMPARE(m_boxes.at(0).title, QStringLiteral("提示"));
+    const QStringList shown = m_boxes.at(0).text.split(QLatin1Char('\n'));
+    QCOMPARE(shown.size(), lines.size());
+    for (int i = 0; i < lines.size(); ++i)
+        QVERIFY2(shown.at(i).contains(lines.at(i)), qPrintable(shown.at(i)));
+    QCOMPARE(m_boxes.at(1).text, QStringLiteral("串口打开失败"));
+}
+
+void tst_setSerialport::typedPathThatOpenedStaysListed()
+{
+    const QString worked = QStringLiteral("/tmp/quorix-bus");
+    const QString mistyped = QStringLiteral("/dev/ttyUSB9");
+    m_port->setEditText(worked);
+    clickOpen();
+    m_dialog->slot_ser_status(1);
+    clickOpen();
+    m_dialog->slot_ser_status(2);
+    m_port->setEditText(mistyped);
+    clickOpen();
+    m_dialog->slot_ser_status(3);
+
+    m_dialog->refreshPortNames({"ttyS0"});
+    QCOMPARE(items(m_port), QStringList({mistyped, "ttyS0", worked}));
+    m_dialog->refreshPortNames({"ttyS0", worked});
+    QCOMPARE(items(m_port), QStringList({mistyped, "ttyS0", worked}));
+}
+
+void tst_setSerialport::longPathShowsItsEnd()
+{
+    const QString path = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    m_port->setEditText(path);
+    clickOpen();
+    m_dialog->refreshPortNames({"ttyS0"});
+    QCOMPARE(m_port->toolTip(), path);
+    QCOMPARE(m_port->lineEdit()->cursorPosition(), path.size());
+    QCOMPARE(m_port->itemData(0, Qt::ToolTipRole).toString(), path);
+    QCOMPARE(m_port->view()->textElideMode(), Qt::ElideLeft);
+    m_port->setCurrentIndex(1);
+    QCOMPARE(m_port->toolTip(), QStringLiteral("ttyS0"));
 }
 
 QTEST_MAIN(tst_setSerialport)

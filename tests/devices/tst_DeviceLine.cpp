@@ -1,6 +1,7 @@
 #include "CustomSpimbox.h"
 #include "DeviceLine.h"
 #include "DevicesTestSupport.h"
+#include "MessageBoxSeam.h"
 #include "myButton.h"
 
 #include <QHBoxLayout>
@@ -86,6 +87,8 @@ private slots:
     void emptyRowIgnoresOnlineAndMode();
     void setpointPassesOnlyWhileConnected_data();
     void setpointPassesOnlyWhileConnected();
+    void setpointOutsideRangeIsRefused_data();
+    void setpointOutsideRangeIsRefused();
     void readingFormats_data();
     void readingFormats();
     void readingButtonTogglesVisibility_data();
@@ -223,6 +226,40 @@ void tst_DeviceLine::setpointPassesOnlyWhileConnected()
     row.takeLog();
     row.commit(row.cum, "12.5");
     QCOMPARE(row.log, emitted);
+}
+
+void tst_DeviceLine::setpointOutsideRangeIsRefused_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("emitted");
+    QTest::newRow("eight digits") << "99999999" << QStringList{};
+    QTest::newRow("1e30") << "1e30" << QStringList{};
+    QTest::newRow("negative") << "-5" << QStringList{};
+    QTest::newRow("just above") << "999999.5" << QStringList{};
+    QTest::newRow("highest") << "999999" << QStringList{"setpoint(7,2,999999)"};
+    QTest::newRow("zero") << "0" << QStringList{"setpoint(7,2,0)"};
+}
+
+void tst_DeviceLine::setpointOutsideRangeIsRefused()
+{
+    QFETCH(QString, typed);
+    QFETCH(QStringList, emitted);
+    QList<MessageBoxSeam::Box> boxes;
+    MessageBoxSeam::setHandler([&boxes](QWidget *, const MessageBoxSeam::Box &box) {
+        boxes.append(box);
+        return QMessageBox::Ok;
+    });
+    Row row;
+    row.clickOnline();
+    row.takeLog();
+    row.commit(row.cum, typed);
+    MessageBoxSeam::reset();
+    QCOMPARE(row.log, emitted);
+    QCOMPARE(boxes.size(), emitted.isEmpty() ? 1 : 0);
+    if (!boxes.isEmpty()) {
+        QCOMPARE(boxes.at(0).title, QString("错误提示"));
+        QVERIFY2(boxes.at(0).text.contains("0到999999"), qPrintable(boxes.at(0).text));
+    }
 }
 
 void tst_DeviceLine::readingFormats_data()
