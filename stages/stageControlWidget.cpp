@@ -178,8 +178,10 @@ void stageControlWidget::writeProgrammeFile(const QString &path, const StageProg
     // A writable file in a folder the operator may not create files in is still written, in place.
     file.setDirectWriteFallback(true);
     const QByteArray text = stageProgrammesText(programmes).toUtf8();
-    const bool written =
-        file.open(QIODevice::WriteOnly | QIODevice::Text) && file.write(text) == text.size() && file.commit();
+    // commit() alone misses a failure of the last buffered write (a full disk) and would put the
+    // short file in place; the buffer is flushed and checked before it.
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Text) &&
+                         file.write(text) == text.size() && file.flush() && file.commit();
     if (!written) {
         qDebug() << "分阶配置写入失败" << path << file.errorString();
         MessageBoxSeam::warning(this, notice(), QStringLiteral("加载失败"));
@@ -196,8 +198,11 @@ void stageControlWidget::startLoad()
         return;
     QFile file(path);
     StageProgrammeParse parsed;
-    if (file.open(QIODevice::ReadOnly | QIODevice::Text))
-        parsed = parseStageProgrammes(QString::fromUtf8(file.readAll()));
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        const QByteArray bytes = file.readAll();
+        // With its size given, a stray NUL byte does not cut the text short.
+        parsed = parseStageProgrammes(QString::fromUtf8(bytes.constData(), bytes.size()));
+    }
     if (!parsed.isUsable()) {
         MessageBoxSeam::information(this, notice(), QStringLiteral("文件解析错误"));
         return;
