@@ -16,23 +16,26 @@
 #include <sys/resource.h>
 #endif
 
+using StageTables::read;
+
 namespace {
 
-// A page whose first widgets carry the given devices; its signals, the boxes it shows and the
-// dialogs it opens are recorded, and every dialog answers `chosenPath`.
+// A page whose first widgets carry the given devices. Its fan-out signals, the set-points it
+// passes on and its boxes are recorded; every file dialog answers `chosenPath` in `dir`.
 struct Page
 {
     stageControlWidget page;
-    QStringList events;
-    QStringList steps;
-    QStringList boxes;
+    QStringList events, steps, boxes;
     QList<FileDialogSeam::Request> dialogs;
-    QString chosenPath;
+    QTemporaryDir dir;
+    QString chosenPath = dir.filePath(QStringLiteral("programme.txt"));
 
-    explicit Page(const QStringList &devices = {})
+    explicit Page(const QStringList &devices = {}, const QStringList &tables = {})
     {
         for (int k = 0; k < devices.size(); ++k)
-            field(k)->setText(devices[k]);
+            item(k).findChild<QLineEdit *>(QStringLiteral("edit_deviceId"))->setText(devices[k]);
+        for (int k = 0; k < tables.size(); ++k)
+            StageTables::type(item(k), tables[k]);
         page.setTickInterval(3600 * 1000);
         QObject::connect(&page, &stageControlWidget::sig_stratStep,
                          [this](bool on) { events << QStringLiteral("strat:%1").arg(on); });
@@ -59,23 +62,19 @@ struct Page
         MessageBoxSeam::reset();
         FileDialogSeam::reset();
     }
-    QLineEdit *field(int k) { return item(k).findChild<QLineEdit *>(QStringLiteral("edit_deviceId")); }
     itemStageControl &item(int k) { return *page.items().at(k); }
-    void press(QPushButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
-    void press(const char *name) { press(page.findChild<QPushButton *>(QLatin1String(name))); }
-    QStringList tables() { return {read(0), read(1), read(2), read(3)}; }
-    QString read(int k) { return StageTables::read(item(k)); }
-    void type(const QStringList &tables)
+    void press(const char *name)
     {
-        for (int k = 0; k < tables.size(); ++k)
-            StageTables::type(item(k), tables[k]);
+        QTest::mouseClick(page.findChild<QPushButton *>(QLatin1String(name)), Qt::LeftButton);
     }
+    QStringList tables() { return {read(item(0)), read(item(1)), read(item(2)), read(item(3))}; }
 };
 
 const char *const kRunning = "background-color: limegreen; border: 1px solid lightgray;";
 const char *const kIdle = "background-color: white; border: 1px solid lightgray;";
+const char *const kPaused = "background-color: red;border:1px solid lightgray;";
 
-QByteArray fileText(const QString &path)
+QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
@@ -93,7 +92,6 @@ class tst_stageControlWidget : public QObject
 {
     Q_OBJECT
 private slots:
-    void layout();
     void buttonStates_data();
     void buttonStates();
     void startRefusesAFlowOutOfRange();
@@ -106,78 +104,41 @@ private slots:
     void failedWriteIsReported();
 };
 
-void tst_stageControlWidget::layout()
-{
-    Page p;
-    QCOMPARE(p.page.windowTitle(), QStringLiteral("分阶流量控制"));
-    QStringList captions;
-    for (const char *name : {"btn_start", "btn_pause", "btn_save", "btn_load"}) {
-        auto *button = p.page.findChild<QPushButton *>(QLatin1String(name));
-        captions << button->text();
-        QCOMPARE(button->maximumHeight(), 40);
-        QCOMPARE(button->font().pointSize(), 15);
-    }
-    QCOMPARE(captions, (QStringList{"开始", "暂停", "保存配置", "调入配置"}));
-    auto *table = StageTables::table(p.item(0));
-    QCOMPARE(table->rowCount(), 100);
-    QCOMPARE(table->horizontalHeaderItem(0)->text(), QStringLiteral("流量/sccm"));
-    QCOMPARE(table->horizontalHeaderItem(1)->text(), QStringLiteral("时间/秒"));
-    QCOMPARE(p.item(0).size(), QSize(464, 533));
-}
-
 void tst_stageControlWidget::buttonStates_data()
 {
     QTest::addColumn<QStringList>("devices");
-    QTest::addColumn<QString>("presses"); // S start/stop, P pause/continue, F first widget finishes
-    QTest::addColumn<QString>("start");
-    QTest::addColumn<QString>("startStyle");
-    QTest::addColumn<QString>("pause");
-    QTest::addColumn<QString>("pauseStyle");
+    QTest::addColumn<QString>("presses");     // S start/stop, P pause/continue, F first widget finishes
+    QTest::addColumn<QStringList>("buttons"); // start text, its style, pause text, its style
     QTest::addColumn<QStringList>("events");
     QTest::addColumn<QStringList>("steps"); // set-points the page passed on
-    const QStringList both{"3", "7"};
+    const QStringList both{"3", "x", "7"};  // "x" is no device and gets no signal
     const QStringList started{"strat:1", "start:3", "start:7"};
     const QStringList paused = started + QStringList{"pause:3,1", "pause:7,1"};
     const QStringList zeros{"3,0", "7,0"};
-    const QString red = QStringLiteral("background-color: red;border:1px solid lightgray;");
-    QTest::newRow("start") << both << "S"
-                           << "停止" << kRunning << "暂停"
-                           << "" << started << QStringList();
-    QTest::newRow("first widget without a device") << QStringList{"", "7"} << "SP"
-                                                   << "开始"
-                                                   << ""
-                                                   << "暂停"
-                                                   << "" << QStringList() << QStringList();
-    QTest::newRow("pause while idle") << both << "P"
-                                      << "开始"
-                                      << ""
-                                      << "暂停"
-                                      << "" << QStringList() << QStringList();
-    QTest::newRow("a device that is no number is skipped")
-        << QStringList{"3", "x", "9"} << "S"
-        << "停止" << kRunning << "暂停"
-        << "" << QStringList{"strat:1", "start:3", "start:9"} << QStringList();
-    QTest::newRow("pause") << both << "SP"
-                           << "停止" << kRunning << "继续" << red << paused << zeros;
+    QTest::newRow("start") << both << "S" << QStringList{"停止", kRunning, "暂停", ""} << started
+                           << QStringList();
+    QTest::newRow("first widget without a device")
+        << QStringList{"", "7"} << "SP" << QStringList{"开始", "", "暂停", ""} << QStringList()
+        << QStringList();
+    QTest::newRow("pause while idle")
+        << both << "P" << QStringList{"开始", "", "暂停", ""} << QStringList() << QStringList();
+    QTest::newRow("pause") << both << "SP" << QStringList{"停止", kRunning, "继续", kPaused} << paused
+                           << zeros;
     QTest::newRow("continue") << both << "SPP"
-                              << "停止" << kRunning << "暂停"
-                              << "background-color: white;border:1px solid lightgray;"
+                              << QStringList{"停止", kRunning, "暂停",
+                                             "background-color: white;border:1px solid lightgray;"}
                               << paused + QStringList{"pause:3,2", "pause:7,2"} << zeros + zeros;
-    QTest::newRow("pause then stop") << both << "SPS"
-                                     << "开始" << kIdle << "暂停" << kIdle << paused + QStringList{"stop"}
-                                     << zeros + zeros;
-    QTest::newRow("a single run ends") << both << "SPF"
-                                       << "开始" << kIdle << "继续" << red << paused << zeros;
+    QTest::newRow("pause then stop") << both << "SPS" << QStringList{"开始", kIdle, "暂停", kIdle}
+                                     << paused + QStringList{"stop"} << zeros + zeros;
+    QTest::newRow("a single run ends")
+        << both << "SPF" << QStringList{"开始", kIdle, "继续", kPaused} << paused << zeros;
 }
 
 void tst_stageControlWidget::buttonStates()
 {
     QFETCH(QStringList, devices);
     QFETCH(QString, presses);
-    QFETCH(QString, start);
-    QFETCH(QString, startStyle);
-    QFETCH(QString, pause);
-    QFETCH(QString, pauseStyle);
+    QFETCH(QStringList, buttons);
     QFETCH(QStringList, events);
     QFETCH(QStringList, steps);
     Page p(devices);
@@ -185,42 +146,35 @@ void tst_stageControlWidget::buttonStates()
         if (press == 'F')
             emit p.item(0).sig_item_finish();
         else
-            p.press(press == 'S' ? p.page.startButton() : p.page.pauseButton());
+            p.press(press == 'S' ? "btn_start" : "btn_pause");
     }
-    QCOMPARE(p.page.startButton()->text(), start);
-    QCOMPARE(p.page.startButton()->styleSheet(), startStyle);
-    QCOMPARE(p.page.pauseButton()->text(), pause);
-    QCOMPARE(p.page.pauseButton()->styleSheet(), pauseStyle);
+    QCOMPARE((QStringList{p.page.startButton()->text(), p.page.startButton()->styleSheet(),
+                          p.page.pauseButton()->text(), p.page.pauseButton()->styleSheet()}),
+             buttons);
     QCOMPARE(p.events, events);
     QCOMPARE(p.steps, steps);
 }
 
 void tst_stageControlWidget::startRefusesAFlowOutOfRange()
 {
-    Page p({"3", "7"});
-    p.type({"10,5", "20,5;-30,5"});
-    p.press(p.page.startButton());
+    Page p({"3", "7"}, {"10,5", "20,5;-30,5"});
+    p.press("btn_start");
     QCOMPARE(p.boxes, QStringList{"错误提示|第2个分阶控件（设备7）第2行的流量超出0到999999的范围，未启动"});
-    QVERIFY(p.events.isEmpty());
-    QVERIFY(p.steps.isEmpty());
+    QCOMPARE(p.events + p.steps, QStringList());
     QCOMPARE(p.page.startButton()->text(), QStringLiteral("开始"));
 }
 
 // After a stop every cell exists; still only the rows with both cells filled are written.
 void tst_stageControlWidget::saveWritesTheValidRowsOfEachTable()
 {
-    Page p({"3", "7"});
-    p.type({"5,", "100,30;;0,60"});
+    Page p({"3", "7"}, {"5,", "100,30;;0,60"});
     emit p.page.SetStop();
-    QTemporaryDir dir;
-    p.chosenPath = dir.filePath(QStringLiteral("programme.txt"));
     p.press("btn_save");
-    QCOMPARE(fileText(p.chosenPath), QByteArray("[1]\n\n[2]\n100,30\n0,60\n\n[3]\n\n[4]\n\n"));
+    QCOMPARE(readFile(p.chosenPath), QByteArray("[1]\n\n[2]\n100,30\n0,60\n\n[3]\n\n[4]\n\n"));
     QCOMPARE(p.boxes, QStringList{"提示|成功加载文件" + p.chosenPath});
-    QCOMPARE(p.dialogs.size(), 1);
-    QCOMPARE(p.dialogs[0].caption, QStringLiteral("选择保存路径"));
-    QCOMPARE(p.dialogs[0].directory, defaultDataDirectory());
-    QCOMPARE(p.dialogs[0].filter, QStringLiteral("Text Files (*.txt);;All Files (*)"));
+    QCOMPARE(p.dialogs.value(0).caption, QStringLiteral("选择保存路径"));
+    QCOMPARE(p.dialogs.value(0).directory, defaultDataDirectory());
+    QCOMPARE(p.dialogs.value(0).filter, QStringLiteral("Text Files (*.txt);;All Files (*)"));
 }
 
 void tst_stageControlWidget::loadFillsWidgetsByBlockOrder_data()
@@ -234,20 +188,17 @@ void tst_stageControlWidget::loadFillsWidgetsByBlockOrder_data()
     QTest::newRow("a short block replaces the whole table")
         << QByteArray("[1]\n5,1\n6,1\n7,1\n") << QStringList{"1,1;2,2;3,3;4,4;5,5", "9,9"}
         << QStringList{"5,1;6,1;7,1", "9,9", "", ""};
-    QTest::newRow("blocks beyond four are ignored")
-        << QByteArray("[1]\n1,1\n[2]\n2,2\n[3]\n3,3\n[4]\n4,4\n[5]\n5,5\n[6]\n6,6\n") << QStringList()
-        << QStringList{"1,1", "2,2", "3,3", "4,4"};
-    QTest::newRow("CR LF") << QByteArray("[1]\r\n5,10\r\nx\r\n\r\n") << QStringList()
-                           << QStringList{"5,10", "", "", ""};
-    QByteArray long_("[1]\n");
+    QTest::newRow("blocks beyond four, CR LF")
+        << QByteArray("[1]\r\n1,1\r\n[2]\r\n2,2\r\n[3]\r\n3,3\r\n[4]\r\n4,4\r\n[5]\r\n5,5\r\n")
+        << QStringList() << QStringList{"1,1", "2,2", "3,3", "4,4"};
+    QByteArray file("[1]\n");
     QStringList hundred;
     for (int k = 0; k < 150; ++k) {
-        long_ += QByteArray::number(k) + ",1\n";
-        if (k < 100)
-            hundred << QString::number(k) + ",1";
+        file += QByteArray::number(k) + ",1\n";
+        hundred << QString::number(k) + ",1";
     }
-    QTest::newRow("steps beyond 100 are ignored")
-        << long_ << QStringList() << QStringList{hundred.join(';'), "", "", ""};
+    QTest::newRow("steps beyond 100")
+        << file << QStringList() << QStringList{hundred.mid(0, 100).join(';'), "", "", ""};
 }
 
 void tst_stageControlWidget::loadFillsWidgetsByBlockOrder()
@@ -255,10 +206,7 @@ void tst_stageControlWidget::loadFillsWidgetsByBlockOrder()
     QFETCH(QByteArray, file);
     QFETCH(QStringList, before);
     QFETCH(QStringList, after);
-    Page p;
-    p.type(before);
-    QTemporaryDir dir;
-    p.chosenPath = dir.filePath(QStringLiteral("programme.txt"));
+    Page p({}, before);
     QVERIFY(writeFile(p.chosenPath, file));
     p.press("btn_load");
     QCOMPARE(p.boxes, QStringList{"提示|文件" + p.chosenPath + "导入成功"});
@@ -270,7 +218,7 @@ void tst_stageControlWidget::loadFillsWidgetsByBlockOrder()
 
 void tst_stageControlWidget::loadFailuresShowOnlyTheError_data()
 {
-    QTest::addColumn<QByteArray>("file"); // null: no file at the chosen path
+    QTest::addColumn<QByteArray>("file"); // null: nothing at the chosen path
     QTest::addColumn<QString>("name");    // empty: the dialog is cancelled
     QTest::addColumn<QStringList>("boxes");
     const QStringList error{"提示|文件解析错误"};
@@ -286,22 +234,18 @@ void tst_stageControlWidget::loadFailuresShowOnlyTheError()
     QFETCH(QByteArray, file);
     QFETCH(QString, name);
     QFETCH(QStringList, boxes);
-    Page p;
-    const QStringList tables{"1,1", "2,2", "", ""};
-    p.type(tables);
-    QTemporaryDir dir;
-    p.chosenPath = name.isEmpty() ? QString() : dir.filePath(name);
-    if (!file.isNull())
-        QVERIFY(writeFile(p.chosenPath, file));
+    Page p({}, {"1,1", "2,2"});
+    p.chosenPath = name.isEmpty() ? QString() : p.dir.filePath(name);
+    QVERIFY(file.isNull() || writeFile(p.chosenPath, file));
     p.press("btn_load");
     QCOMPARE(p.boxes, boxes);
-    QCOMPARE(p.tables(), tables);
+    QCOMPARE(p.tables(), (QStringList{"1,1", "2,2", "", ""}));
 }
 
 void tst_stageControlWidget::failedWriteIsReported_data()
 {
     QTest::addColumn<QString>("target");
-    QTest::addColumn<bool>("diskFull"); // the disk takes only the first bytes of the file
+    QTest::addColumn<bool>("diskFull"); // the disk takes only the first 8 bytes
     QTest::newRow("a folder as target") << "." << false;
     QTest::newRow("under a regular file") << "old.txt/programme.txt" << false;
 #ifdef Q_OS_UNIX
@@ -314,22 +258,18 @@ void tst_stageControlWidget::failedWriteIsReported()
 {
     QFETCH(QString, target);
     QFETCH(bool, diskFull);
-    Page p({"3"});
-    p.type({"100,30;200,40;300,50;400,60"});
-    QTemporaryDir dir;
-    const QString old = dir.filePath(QStringLiteral("old.txt"));
+    Page p({"3"}, {"100,30;200,40;300,50;400,60"});
+    const QString old = p.dir.filePath(QStringLiteral("old.txt"));
     QVERIFY(writeFile(old, "[1]\n1,1\n"));
-    p.chosenPath = dir.filePath(target);
+    p.chosenPath = p.dir.filePath(target);
 #ifdef Q_OS_UNIX
-    // A file-size limit holds for root as well: writes past 8 bytes fail as on a full disk.
+    // A file-size limit holds for root as well; the writes past it fail as on a full disk.
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = diskFull ? 8 : saved.rlim_cur;
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    if (diskFull) {
-        rlimit small = saved;
-        small.rlim_cur = 8;
-        setrlimit(RLIMIT_FSIZE, &small);
-    }
+    setrlimit(RLIMIT_FSIZE, &small);
 #endif
     p.press("btn_save");
 #ifdef Q_OS_UNIX
@@ -337,7 +277,7 @@ void tst_stageControlWidget::failedWriteIsReported()
     std::signal(SIGXFSZ, previousHandler);
 #endif
     QCOMPARE(p.boxes, QStringList{"提示|加载失败"});
-    QCOMPARE(fileText(old), QByteArray("[1]\n1,1\n"));
+    QCOMPARE(readFile(old), QByteArray("[1]\n1,1\n"));
 }
 
 QTEST_MAIN(tst_stageControlWidget)
