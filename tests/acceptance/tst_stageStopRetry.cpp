@@ -28,7 +28,7 @@ void tst_stageStopRetry::lostStopRequestStillStopsTheGas()
     QTRY_VERIFY(!f.boxes.boxes.isEmpty());
 
     stageControlWidget &page = *w.stagePage();
-    page.setTickInterval(250);
+    page.setTickInterval(400);
     showStagePage(w);
     QVERIFY(typeProgramme(*page.items().at(0), {"10,100"}));
     QVERIFY(typeProgramme(*page.items().at(1), {"40,100"}));

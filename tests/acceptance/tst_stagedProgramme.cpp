@@ -13,7 +13,7 @@ using namespace StagePageDriver;
 
 namespace {
 
-constexpr int kStageTickMs = 250; // one programme second; the worker's tick is far shorter
+constexpr int kStageTickMs = 400; // one programme second; the worker's tick is far shorter
 
 QList<float> floats(std::initializer_list<float> values)
 {
@@ -62,7 +62,7 @@ void tst_stagedProgramme::runPauseResumeStopAndKeepInAFile()
     // Single run on 1, repeat on 3: each step at its tick, 0 when the single run ends.
     QTest::mouseClick(page.startButton(), Qt::LeftButton);
     QCOMPARE(page.startButton()->text(), QStringLiteral("停止"));
-    QTRY_COMPARE_WITH_TIMEOUT(page.startButton()->text(), QStringLiteral("开始"), 20 * kStageTickMs);
+    QTRY_COMPARE_WITH_TIMEOUT(page.startButton()->text(), QStringLiteral("开始"), 40 * kStageTickMs);
     QCOMPARE(sent[1], (QStringList{"10@0", "20@2", "30@4", "0@10"}));
     QTRY_VERIFY(sent[3].size() >= 5);
     QCOMPARE(sent[3].mid(0, 5), (QStringList{"40@0", "50@1", "40@4", "50@6", "40@9"}));
