@@ -1,15 +1,69 @@
 #include "itemStageControl.h"
 
+#include "MessageBoxSeam.h"
 #include "ui_itemStageControl.h"
 
+#include <QBrush>
+#include <QDebug>
 #include <QPalette>
+#include <QTableWidgetItem>
+#include <QTimer>
 
-itemStageControl::itemStageControl(QWidget *parent) : QWidget(parent), ui(new Ui::itemStageControl)
+namespace {
+
+const QBrush &normalBrush()
+{
+    static const QBrush brush(Qt::white, Qt::SolidPattern);
+    return brush;
+}
+
+const QBrush &runningBrush()
+{
+    static const QBrush brush(Qt::green, Qt::SolidPattern);
+    return brush;
+}
+
+const QBrush &beyondCountBrush()
+{
+    static const QBrush brush(Qt::lightGray, Qt::SolidPattern);
+    return brush;
+}
+
+// A cell's text as a base-10 integer; what does not convert reads as 0.
+int cellValue(const QTableWidgetItem *cell)
+{
+    return cell ? cell->text().toInt(nullptr, 10) : 0;
+}
+
+bool hasText(const QTableWidgetItem *cell)
+{
+    return cell && !cell->text().isEmpty();
+}
+
+const char *const kGreen = "\033[32m";
+const char *const kPlain = "\033[0m";
+
+} // namespace
+
+itemStageControl::itemStageControl(QWidget *parent)
+    : QWidget(parent), ui(new Ui::itemStageControl), m_singleTimer(new QTimer(this)),
+      m_cycleTimer(new QTimer(this)), m_reverseTimer(new QTimer(this))
 {
     ui->setupUi(this);
     QPalette background = palette();
     background.setColor(QPalette::Window, QColor(250, 250, 250));
     setPalette(background);
+
+    ui->edit_stepCount->setMinValue(0);
+    ui->edit_stepCount->setMaxValue(999999);
+    connect(ui->edit_stepCount, &QLineEdit::returnPressed, this, &itemStageControl::commitStepCount);
+    connect(ui->edit_stepCount, &QLineEdit::editingFinished, this, &itemStageControl::commitStepCount);
+
+    for (QTimer *timer : {m_singleTimer, m_cycleTimer, m_reverseTimer})
+        timer->setInterval(m_tickMs);
+    connect(m_singleTimer, &QTimer::timeout, this, &itemStageControl::excuteStep);
+    connect(m_cycleTimer, &QTimer::timeout, this, &itemStageControl::cycleStep);
+    connect(m_reverseTimer, &QTimer::timeout, this, &itemStageControl::reverseStep);
 }
 
 itemStageControl::~itemStageControl()
@@ -37,4 +91,364 @@ bool itemStageControl::hasUsableDevice() const
     bool converts = false;
     deviceIdText().toInt(&converts, 10);
     return converts;
+}
+
+void itemStageControl::setTickInterval(int ms)
+{
+    m_tickMs = qMax(1, ms);
+    for (QTimer *timer : {m_singleTimer, m_cycleTimer, m_reverseTimer})
+        timer->setInterval(m_tickMs);
+}
+
+bool itemStageControl::isRunning() const
+{
+    return m_singleTimer->isActive() || m_cycleTimer->isActive() || m_reverseTimer->isActive();
+}
+
+int itemStageControl::validRowCount() const
+{
+    int count = 0;
+    for (int row = 0; row < ui->table_steps->rowCount(); ++row) {
+        if (hasText(ui->table_steps->item(row, 0)) && hasText(ui->table_steps->item(row, 1)))
+            ++count;
+    }
+    return count;
+}
+
+StageProgramme itemStageControl::programme() const
+{
+    StageProgramme steps;
+    for (int row = 0; row < ui->table_steps->rowCount(); ++row) {
+        const QTableWidgetItem *flow = ui->table_steps->item(row, 0);
+        const QTableWidgetItem *seconds = ui->table_steps->item(row, 1);
+        if (hasText(flow) && hasText(seconds))
+            steps.append({cellValue(flow), cellValue(seconds)});
+    }
+    return steps;
+}
+
+void itemStageControl::setProgramme(const StageProgramme &steps)
+{
+    QTableWidget *table = ui->table_steps;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const bool filled = row < steps.size();
+        table->setItem(row, 0, new QTableWidgetItem(filled ? QString::number(steps[row].first) : QString()));
+        table->setItem(row, 1, new QTableWidgetItem(filled ? QString::number(steps[row].second) : QString()));
+    }
+}
+
+// The rows a run walks: those of the step count, or of the valid-row count a start would take.
+int itemStageControl::rowsReached() const
+{
+    return qMin(step_count > 0 ? step_count : validRowCount(), ui->table_steps->rowCount());
+}
+
+int itemStageControl::firstOutOfRangeRow() const
+{
+    for (int row = 0; row < rowsReached(); ++row) {
+        const QTableWidgetItem *flow = ui->table_steps->item(row, 0);
+        if (!hasText(flow))
+            continue;
+        // Read as a real number, so that a flow too large for an integer (which would run as 0)
+        // is caught as well.
+        bool converts = false;
+        const double value = flow->text().toDouble(&converts);
+        if (converts && (value < 0 || value > MaxFlow))
+            return row;
+    }
+    return -1;
+}
+
+QTimer *itemStageControl::timerOf(Mode mode) const
+{
+    switch (mode) {
+    case Repeat:
+        return m_cycleTimer;
+    case BackAndForth:
+        return m_reverseTimer;
+    case Single:
+        break;
+    }
+    return m_singleTimer;
+}
+
+// ---- run control ------------------------------------------------------------------------------
+
+void itemStageControl::startStep(int deviceId)
+{
+    if (deviceId != this->deviceId())
+        return;
+    // Without a step count the end of the programme would never be recognised: the run would
+    // walk into the empty rows and keep the last flow applied.
+    if (step_count <= 0) {
+        const int valid = validRowCount();
+        if (valid == 0) {
+            qDebug() << "设备" << deviceId << "的分阶表格没有有效的阶，不启动";
+            return;
+        }
+        step_count = valid;
+        ui->edit_stepCount->setText(QString::number(valid));
+    }
+    const int badRow = firstOutOfRangeRow();
+    if (badRow >= 0) {
+        qDebug() << "设备" << deviceId << "第" << badRow + 1 << "行的流量超出范围，不启动";
+        return;
+    }
+    // A start while running begins afresh: the first row's flow is sent and gets its full time.
+    resetRunState();
+    m_mode = qBound(int(Single), ui->combox_mode->currentIndex(), int(BackAndForth));
+    m_ticks = -1;
+    switch (Mode(m_mode)) {
+    case Single:
+        excuteStep();
+        break;
+    case Repeat:
+        cycleStep();
+        break;
+    case BackAndForth:
+        reverseStep();
+        break;
+    }
+}
+
+void itemStageControl::slot_stepPause(int deviceId, int type)
+{
+    if (deviceId != this->deviceId())
+        return;
+    if (type == 1) {
+        m_paused = true;
+        emit sig_item_excStep(uchar(deviceId), 0);
+    } else {
+        m_paused = false;
+        emit sig_item_excStep(uchar(deviceId), float(m_lastFlow));
+    }
+}
+
+void itemStageControl::stopStep()
+{
+    const int device = deviceId();
+    if (device != 0)
+        emit sig_item_excStep(uchar(device), 0);
+    clearRunFields();
+    resetRunState();
+    paintRows(0, RowCount - 1, normalBrush(), true);
+}
+
+void itemStageControl::resetRunState()
+{
+    m_currentIndex = 0;
+    m_next = 0;
+    m_finished = false;
+    m_paused = false;
+    m_stepSent = false;
+    m_elapsedMs = 0;
+    m_forward = true;
+    m_lastFlow = 0;
+    for (QTimer *timer : {m_singleTimer, m_cycleTimer, m_reverseTimer})
+        timer->stop();
+}
+
+void itemStageControl::clearRunFields()
+{
+    ui->edit_currentStep->clear();
+    ui->edit_currentTime->clear();
+    ui->edit_stepCount->clear();
+}
+
+// ---- the ticks --------------------------------------------------------------------------------
+
+void itemStageControl::excuteStep()
+{
+    tick(Single);
+}
+
+void itemStageControl::cycleStep()
+{
+    tick(Repeat);
+}
+
+void itemStageControl::reverseStep()
+{
+    tick(BackAndForth);
+}
+
+void itemStageControl::tick(Mode mode)
+{
+    timerOf(mode)->start(m_tickMs);
+    if (m_finished)
+        return;
+    ++m_ticks;
+    const int device = deviceId();
+    m_currentIndex = m_next;
+    if (m_paused) {
+        qDebug() << "暂停中";
+        return;
+    }
+    const QTableWidgetItem *flowCell = ui->table_steps->item(m_currentIndex, 0);
+    const QTableWidgetItem *secondsCell = ui->table_steps->item(m_currentIndex, 1);
+    if (!flowCell || !secondsCell) {
+        if (mode == Single)
+            qDebug() << "表格数据转换错误";
+        return;
+    }
+    if (flowCell->text().isEmpty())
+        return;
+    m_lastFlow = cellValue(flowCell);
+    ui->edit_currentStep->setText(QString::number(m_currentIndex + 1));
+    if (!m_stepSent)
+        sendStep(mode, device);
+    const qint64 durationMs = qint64(cellValue(secondsCell)) * 1000;
+    // One tick is one second of programme time, whatever the real interval.
+    m_elapsedMs += 1000;
+    ui->edit_currentTime->setText(QString::number(m_elapsedMs / 1000));
+    if (mode == BackAndForth)
+        qDebug() << kGreen << "m_currentIndex" << m_currentIndex << ",step_count" << step_count << "m_next"
+                 << m_next << kPlain;
+    if (m_elapsedMs >= durationMs) {
+        // The next step's first tick then shows 0 s, the programme's very first one 1 s.
+        m_elapsedMs = -1000;
+        m_stepSent = false;
+        advance(mode, device);
+    }
+}
+
+void itemStageControl::sendStep(Mode mode, int device)
+{
+    emit sig_item_excStep(uchar(device), float(m_lastFlow));
+    switch (mode) {
+    case Single:
+        qDebug() << kGreen << "发送 sig_item_excStep" << m_lastFlow << kPlain << m_lastFlow;
+        break;
+    case Repeat:
+        qDebug() << kGreen << "222发送 sig_item_excStep" << m_lastFlow << kPlain << m_lastFlow;
+        break;
+    case BackAndForth:
+        qDebug() << kGreen << "sig_item_excStep" << m_lastFlow << ",step_count" << kPlain;
+        // Turning at the far end: the row before it was green on the way out.
+        if (!m_forward && m_currentIndex + 1 == step_count)
+            whitenRows(step_count + 1);
+        break;
+    }
+    highlightRow(m_currentIndex);
+    m_stepSent = true;
+}
+
+void itemStageControl::advance(Mode mode, int device)
+{
+    switch (mode) {
+    case Single:
+        m_next = m_currentIndex + 1;
+        qDebug() << "m_currentIndex" << m_currentIndex << ",step_count" << step_count;
+        if (m_currentIndex + 1 == step_count)
+            finishSingleRun(device);
+        break;
+    case Repeat:
+        m_next = m_currentIndex + 1;
+        qDebug() << "m_next" << m_next << "222step_count" << step_count;
+        if (m_next == step_count) {
+            whitenRows(step_count);
+            m_next = 0;
+        }
+        break;
+    case BackAndForth:
+        if (m_forward) {
+            m_next = m_currentIndex + 1;
+            qDebug() << "11m_next" << m_next;
+            if (m_next == step_count) {
+                m_forward = false;
+                m_next = step_count - 1;
+            }
+        } else {
+            m_next = m_currentIndex - 1;
+            qDebug() << "22m_next" << m_next;
+            if (m_next < 0) {
+                m_next = 0;
+                m_forward = true;
+            }
+        }
+        break;
+    }
+}
+
+void itemStageControl::finishSingleRun(int device)
+{
+    m_next = 0;
+    qDebug() << "发送清零的指令";
+    emit sig_item_excStep(uchar(device), 0);
+    m_finished = true;
+    m_singleTimer->stop();
+    m_currentIndex = 0;
+    m_elapsedMs = 0;
+    clearRunFields();
+    emit sig_item_finish();
+    paintRows(0, validRowCount() + 9, normalBrush(), true);
+}
+
+// ---- the step count ---------------------------------------------------------------------------
+
+// Leaving the field without typing in it changes nothing, and asks nothing.
+void itemStageControl::commitStepCount()
+{
+    if (!ui->edit_stepCount->isModified())
+        return;
+    ui->edit_stepCount->setModified(false);
+    refreshStepCount();
+}
+
+void itemStageControl::refreshStepCount()
+{
+    const QString text = ui->edit_stepCount->text();
+    qDebug() << "设置的阶数是" << text;
+    bool converts = false;
+    const int count = text.toInt(&converts, 10);
+    ui->edit_stepCount->clearFocus();
+    if (!converts || count < 0) {
+        MessageBoxSeam::warning(this, QStringLiteral("错误提示"), QStringLiteral("请输入有效数字"));
+        return;
+    }
+    const int valid = validRowCount();
+    if (valid < count) {
+        MessageBoxSeam::warning(this, QStringLiteral("错误提示"),
+                                QStringLiteral("输入的阶数不能大于") + QString::number(valid));
+        return;
+    }
+    whitenRows(valid);
+    paintRows(count, valid - 1, beyondCountBrush(), false);
+    step_count = count;
+}
+
+void itemStageControl::loadConfig()
+{
+    step_count = validRowCount();
+    ui->edit_stepCount->setText(QString::number(step_count));
+}
+
+// ---- cell colours -----------------------------------------------------------------------------
+
+void itemStageControl::highlightRow(int row)
+{
+    paintRows(0, step_count - 1, normalBrush(), true);
+    paintRows(row, row, runningBrush(), true);
+}
+
+void itemStageControl::whitenRows(int count)
+{
+    paintRows(0, count - 1, normalBrush(), false);
+}
+
+void itemStageControl::paintRows(int first, int last, const QBrush &brush, bool create)
+{
+    QTableWidget *table = ui->table_steps;
+    last = qMin(last, table->rowCount() - 1);
+    for (int row = qMax(first, 0); row <= last; ++row) {
+        for (int column = 0; column < 2; ++column) {
+            QTableWidgetItem *cell = table->item(row, column);
+            if (!cell && create) {
+                cell = new QTableWidgetItem;
+                table->setItem(row, column, cell);
+            }
+            if (cell)
+                cell->setBackground(brush);
+        }
+    }
 }

@@ -1,9 +1,29 @@
 #include "stageControlWidget.h"
 
+#include "DataDirectory.h"
+#include "FileDialogSeam.h"
+#include "MessageBoxSeam.h"
 #include "itemStageControl.h"
 #include "ui_stageControlWidget.h"
 
 #include <QDebug>
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+const char *const kFileFilter = "Text Files (*.txt);;All Files (*)";
+const char *const kRunningStyle = "background-color: limegreen; border: 1px solid lightgray;";
+const char *const kIdleStyle = "background-color: white; border: 1px solid lightgray;";
+const char *const kPausedStyle = "background-color: red;border:1px solid lightgray;";
+const char *const kResumedStyle = "background-color: white;border:1px solid lightgray;";
+
+QString notice()
+{
+    return QStringLiteral("提示");
+}
+
+} // namespace
 
 stageControlWidget::stageControlWidget(QWidget *parent) : QWidget(parent), ui(new Ui::stageControlWidget)
 {
@@ -12,9 +32,18 @@ stageControlWidget::stageControlWidget(QWidget *parent) : QWidget(parent), ui(ne
         auto *item = new itemStageControl(this);
         item->setObjectName(QStringLiteral("item_%1").arg(k));
         ui->layout_items->addWidget(item, 0);
+        connect(this, &stageControlWidget::devicestartStep, item, &itemStageControl::startStep);
+        connect(this, &stageControlWidget::devicePasueStep, item, &itemStageControl::slot_stepPause);
         connect(item, &itemStageControl::sig_item_excStep, this, &stageControlWidget::slot_excuStep);
+        connect(item, &itemStageControl::sig_item_finish, this, &stageControlWidget::slot_item_finish);
+        connect(this, &stageControlWidget::SetStop, item, &itemStageControl::stopStep);
+        connect(this, &stageControlWidget::loadStep, item, &itemStageControl::loadConfig);
         m_items.append(item);
     }
+    connect(ui->btn_start, &QPushButton::clicked, this, &stageControlWidget::startStep);
+    connect(ui->btn_pause, &QPushButton::clicked, this, &stageControlWidget::sig_pauseStep);
+    connect(ui->btn_save, &QPushButton::clicked, this, &stageControlWidget::startSave);
+    connect(ui->btn_load, &QPushButton::clicked, this, &stageControlWidget::startLoad);
 }
 
 stageControlWidget::~stageControlWidget()
@@ -22,9 +51,178 @@ stageControlWidget::~stageControlWidget()
     delete ui;
 }
 
+void stageControlWidget::setTickInterval(int ms)
+{
+    for (itemStageControl *item : qAsConst(m_items))
+        item->setTickInterval(ms);
+}
+
+QPushButton *stageControlWidget::startButton() const
+{
+    return ui->btn_start;
+}
+
+QPushButton *stageControlWidget::pauseButton() const
+{
+    return ui->btn_pause;
+}
+
+bool stageControlWidget::firstItemHasDevice() const
+{
+    return !m_items.isEmpty() && !m_items.first()->deviceIdText().isEmpty();
+}
+
+QList<int> stageControlWidget::usableDevices() const
+{
+    QList<int> devices;
+    for (const itemStageControl *item : m_items) {
+        if (item->hasUsableDevice())
+            devices.append(item->deviceId());
+    }
+    return devices;
+}
+
+// ---- run buttons ------------------------------------------------------------------------------
+
+void stageControlWidget::startStep()
+{
+    if (ui->btn_start->text() == QStringLiteral("开始") && firstItemHasDevice()) {
+        if (refuseFlowsOutOfRange())
+            return;
+        emit sig_stratStep(true);
+        for (int device : usableDevices())
+            emit devicestartStep(device);
+        ui->btn_start->setStyleSheet(QString::fromLatin1(kRunningStyle));
+        ui->btn_start->setText(QStringLiteral("停止"));
+    } else if (ui->btn_start->text() == QStringLiteral("停止")) {
+        emit SetStop();
+        ui->btn_start->setStyleSheet(QString::fromLatin1(kIdleStyle));
+        ui->btn_start->setText(QStringLiteral("开始"));
+        ui->btn_pause->setStyleSheet(QString::fromLatin1(kIdleStyle));
+        ui->btn_pause->setText(QStringLiteral("暂停"));
+    }
+}
+
+// A flow no controller accepts stops the whole start before anything is sent.
+bool stageControlWidget::refuseFlowsOutOfRange()
+{
+    for (int k = 0; k < m_items.size(); ++k) {
+        const itemStageControl *item = m_items[k];
+        const int row = item->hasUsableDevice() ? item->firstOutOfRangeRow() : -1;
+        if (row < 0)
+            continue;
+        MessageBoxSeam::warning(this, QStringLiteral("错误提示"),
+                                QStringLiteral("第%1个分阶控件（设备%2）第%3行的流量超出0到%4的范围，未启动")
+                                    .arg(k + 1)
+                                    .arg(item->deviceId())
+                                    .arg(row + 1)
+                                    .arg(itemStageControl::MaxFlow));
+        return true;
+    }
+    return false;
+}
+
+void stageControlWidget::sig_pauseStep()
+{
+    if (ui->btn_start->text() == QStringLiteral("开始"))
+        return;
+    if (ui->btn_pause->text() == QStringLiteral("暂停") && firstItemHasDevice()) {
+        ui->btn_pause->setText(QStringLiteral("继续"));
+        ui->btn_pause->setStyleSheet(QString::fromLatin1(kPausedStyle));
+        for (int device : usableDevices())
+            emit devicePasueStep(device, 1);
+    } else if (ui->btn_pause->text() == QStringLiteral("继续")) {
+        ui->btn_pause->setText(QStringLiteral("暂停"));
+        ui->btn_pause->setStyleSheet(QString::fromLatin1(kResumedStyle));
+        for (int device : usableDevices())
+            emit devicePasueStep(device, 2);
+    }
+}
+
 void stageControlWidget::slot_excuStep(uchar id, float data)
 {
     qDebug() << "执行一次" << data << "的流量"
              << "\n";
     emit sig_excuteStep(id, data);
+}
+
+void stageControlWidget::slot_item_finish()
+{
+    ui->btn_start->setStyleSheet(QString::fromLatin1(kIdleStyle));
+    ui->btn_start->setText(QStringLiteral("开始"));
+}
+
+// ---- programme files --------------------------------------------------------------------------
+
+void stageControlWidget::startSave()
+{
+    const QString path = FileDialogSeam::getSaveFileName(
+        this, QStringLiteral("选择保存路径"), defaultDataDirectory(), QString::fromLatin1(kFileFilter));
+    if (path.isEmpty())
+        return;
+    qDebug() << "size:" << m_items.size();
+    writeProgrammeFile(path, collectProgrammes());
+}
+
+StageProgrammeSet stageControlWidget::collectProgrammes() const
+{
+    StageProgrammeSet programmes;
+    for (const itemStageControl *item : m_items)
+        programmes.append(item->programme());
+    return programmes;
+}
+
+void stageControlWidget::writeProgrammeFile(const QString &path, const StageProgrammeSet &programmes)
+{
+    QSaveFile file(path);
+    // A writable file in a folder the operator may not create files in is still written, in place.
+    file.setDirectWriteFallback(true);
+    const QByteArray text = stageProgrammesText(programmes).toUtf8();
+    // commit() alone misses a failure of the last buffered write (a full disk) and would put the
+    // short file in place; the buffer is flushed and checked before it.
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Text) &&
+                         file.write(text) == text.size() && file.flush() && file.commit();
+    if (!written) {
+        qDebug() << "分阶配置写入失败" << path << file.errorString();
+        MessageBoxSeam::warning(this, notice(), QStringLiteral("加载失败"));
+        return;
+    }
+    MessageBoxSeam::information(this, notice(), QStringLiteral("成功加载文件") + path);
+}
+
+void stageControlWidget::startLoad()
+{
+    const QString path = FileDialogSeam::getOpenFileName(
+        this, QStringLiteral("导入历史分阶记录"), defaultDataDirectory(), QString::fromLatin1(kFileFilter));
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    StageProgrammeParse parsed;
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        const QByteArray bytes = file.readAll();
+        // With its size given, a stray NUL byte does not cut the text short.
+        parsed = parseStageProgrammes(QString::fromUtf8(bytes.constData(), bytes.size()));
+    }
+    if (!parsed.isUsable()) {
+        MessageBoxSeam::information(this, notice(), QStringLiteral("文件解析错误"));
+        return;
+    }
+    if (parsed.skippedLines > 0)
+        qDebug() << "分阶配置文件中跳过的行数:" << parsed.skippedLines;
+    MessageBoxSeam::information(this, notice(), QStringLiteral("文件") + path + QStringLiteral("导入成功"));
+    fillTables(parsed.blocks);
+    emit loadStep();
+}
+
+// Block k belongs to widget k and replaces its whole table; widgets after the file's last block
+// keep theirs.
+void stageControlWidget::fillTables(const StageProgrammeSet &programmes)
+{
+    const int blocks = qMin(programmes.size(), m_items.size());
+    for (int k = 0; k < blocks; ++k) {
+        const StageProgramme steps = programmes[k].mid(0, itemStageControl::RowCount);
+        for (const StageStep &step : steps)
+            qDebug() << "Pair:" << step.first << "," << step.second;
+        m_items[k]->setProgramme(steps);
+    }
 }

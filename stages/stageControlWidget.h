@@ -1,16 +1,20 @@
 #pragma once
 
+#include "StageProgrammeFile.h"
+
 #include <QList>
 #include <QWidget>
 
 class itemStageControl;
+class QPushButton;
 
 namespace Ui {
 class stageControlWidget;
 }
 
-// The staged flow page: four programme widgets, one per controller, side by side. The run and
-// file buttons arrive with the staged-run feature; until then the page only carries the devices.
+// The staged flow page: four programme widgets, one per controller, side by side, under a row of
+// start/stop, pause/continue, save and load buttons. The buttons fan out to the widgets by device
+// address, and every set-point a widget emits leaves the page as sig_excuteStep.
 class stageControlWidget : public QWidget
 {
     Q_OBJECT
@@ -23,15 +27,36 @@ public:
 
     // Exactly ItemCount widgets, leftmost first.
     const QList<itemStageControl *> &items() const { return m_items; }
+    // The tick of every widget (1000 ms unless changed); see itemStageControl::setTickInterval.
+    void setTickInterval(int ms);
+
+    QPushButton *startButton() const;
+    QPushButton *pauseButton() const;
 
 signals:
     void sig_stratStep(bool isStep);
     void sig_excuteStep(uchar deviceId, float data);
+    void devicestartStep(int deviceId);
+    void devicePasueStep(int deviceId, int type);
+    void SetStop();
+    void loadStep();
 
 public slots:
+    void startStep();
+    void sig_pauseStep();
+    void startSave();
+    void startLoad();
     void slot_excuStep(uchar id, float data);
+    void slot_item_finish();
 
 private:
+    bool firstItemHasDevice() const;
+    QList<int> usableDevices() const;
+    bool refuseFlowsOutOfRange();
+    StageProgrammeSet collectProgrammes() const;
+    void writeProgrammeFile(const QString &path, const StageProgrammeSet &programmes);
+    void fillTables(const StageProgrammeSet &programmes);
+
     Ui::stageControlWidget *ui;
     QList<itemStageControl *> m_items;
 };

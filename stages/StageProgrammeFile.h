@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QPair>
+#include <QString>
+#include <QVector>
+
+// One step of a staged programme: the flow set-point in sccm and how many seconds it holds.
+using StageStep = QPair<int, int>;
+// The steps of one stage widget, in table order.
+using StageProgramme = QVector<StageStep>;
+// The programmes of the stage widgets, leftmost widget first.
+using StageProgrammeSet = QVector<StageProgramme>;
+
+// What a programme file held. Blocks keep their file order, empty ones included, so that block k
+// always belongs to widget k.
+struct StageProgrammeParse
+{
+    StageProgrammeSet blocks;
+    int skippedLines = 0;          // non-empty lines that were neither a header nor a valid step
+    bool beginsWithHeader = false; // a file that does not start with "[n]" is not a programme file
+
+    int stepCount() const;
+    // A file worth loading: it starts with a header and holds at least one valid step.
+    bool isUsable() const { return beginsWithHeader && stepCount() > 0; }
+};
+
+// Reads the text of a programme file. Lines are trimmed, so LF and CR LF files read alike.
+StageProgrammeParse parseStageProgrammes(const QString &text);
+
+// The text of a programme file: a "[k]" header per block (1-based), one "flow,seconds" line per
+// step, and an empty line after each block. Line ends are "\n"; a text-mode file makes them the
+// platform's own.
+QString stageProgrammesText(const StageProgrammeSet &programmes);

@@ -1,0 +1,120 @@
+// Staged programmes played through the real main window, its worker thread and a simulated bus:
+// two controllers run a single and a repeating programme, are paused, resumed and stopped, and
+// a programme file is saved and loaded back.
+
+#include "stages/StagePageDriver.h"
+
+#include "FileDialogSeam.h"
+
+#include <QPushButton>
+#include <QtTest>
+
+using namespace StagePageDriver;
+
+namespace {
+
+constexpr int kStageTickMs = 400; // one programme second; the worker's tick is far shorter
+
+QList<float> floats(std::initializer_list<float> values)
+{
+    return QList<float>(values);
+}
+
+} // namespace
+
+class tst_stagedProgramme : public QObject
+{
+    Q_OBJECT
+private slots:
+    void runPauseResumeStopAndKeepInAFile();
+};
+
+void tst_stagedProgramme::runPauseResumeStopAndKeepInAFile()
+{
+    MainWindowFixture::Setup setup;
+    setup.addresses = {1, 3};
+    setup.tickMs = 20;
+    setup.replyTimeoutMs = 60;
+    MainWindowFixture f(setup);
+    mainWnd &w = *f.window;
+    w.show();
+    QVERIFY(f.openPort());
+    scanFromMenu(w);
+    QTRY_COMPARE(f.boxes.texts(), QStringList{QStringLiteral("提示|查询设备完成，查询到的设备为:1,3,")});
+
+    stageControlWidget &page = *w.stagePage();
+    itemStageControl &first = *page.items().at(0);
+    itemStageControl &second = *page.items().at(1);
+    QCOMPARE(first.deviceIdText(), QStringLiteral("1"));
+    QCOMPARE(second.deviceIdText(), QStringLiteral("3"));
+    page.setTickInterval(kStageTickMs);
+    showStagePage(w);
+    QVERIFY(typeProgramme(first, {"10,2", "20,1", "30,6"}));
+    QVERIFY(typeProgramme(second, {"40,1", "50,2"}));
+    chooseMode(first, 0);
+    chooseMode(second, 1);
+    QMap<int, QStringList> sent; // per controller, "flow@programme second"
+    for (itemStageControl *item : {&first, &second})
+        connect(item, &itemStageControl::sig_item_excStep, this, [&sent, item](uchar id, float flow) {
+            sent[id] << QStringLiteral("%1@%2").arg(double(flow)).arg(item->programmeTicks());
+        });
+
+    // Single run on 1, repeat on 3: each step at its tick, 0 when the single run ends.
+    QTest::mouseClick(page.startButton(), Qt::LeftButton);
+    QCOMPARE(page.startButton()->text(), QStringLiteral("停止"));
+    QTRY_COMPARE_WITH_TIMEOUT(page.startButton()->text(), QStringLiteral("开始"), 40 * kStageTickMs);
+    QCOMPARE(sent[1], (QStringList{"10@0", "20@2", "30@4", "0@10"}));
+    QTRY_VERIFY(sent[3].size() >= 5);
+    QCOMPARE(sent[3].mid(0, 5), (QStringList{"40@0", "50@1", "40@4", "50@6", "40@9"}));
+    QTRY_COMPARE(setpointsReceived(*f.bus, 1), floats({10, 20, 30, 0}));
+    QTRY_VERIFY(setpointsReceived(*f.bus, 3).size() >= 5);
+    QCOMPARE(setpointsReceived(*f.bus, 3).mid(0, 5), floats({40, 50, 40, 50, 40}));
+
+    // Start again, pause: 0 at both and the step's time stands; continue: the step's flow again.
+    QTest::mouseClick(page.startButton(), Qt::LeftButton);
+    QCOMPARE(sent[1].last(), QStringLiteral("10@0"));
+    QTRY_COMPARE(f.bus->floatRegister(1, RegisterMap::InstantSetpoint), 10.0f);
+    QTRY_COMPARE(f.bus->floatRegister(3, RegisterMap::InstantSetpoint), 40.0f);
+    QTest::mouseClick(page.pauseButton(), Qt::LeftButton);
+    QCOMPARE(page.pauseButton()->text(), QStringLiteral("继续"));
+    const float resumedFirst = sent[1].at(sent[1].size() - 2).section('@', 0, 0).toFloat();
+    const float resumedSecond = sent[3].at(sent[3].size() - 2).section('@', 0, 0).toFloat();
+    QTRY_COMPARE(f.bus->floatRegister(1, RegisterMap::InstantSetpoint), 0.0f);
+    QTRY_COMPARE(f.bus->floatRegister(3, RegisterMap::InstantSetpoint), 0.0f);
+    const QString heldTime = first.findChild<QLineEdit *>(QStringLiteral("edit_currentTime"))->text();
+    const int pausedAt = first.programmeTicks();
+    QTRY_VERIFY(first.programmeTicks() >= pausedAt + 2);
+    QCOMPARE(first.findChild<QLineEdit *>(QStringLiteral("edit_currentTime"))->text(), heldTime);
+    QTest::mouseClick(page.pauseButton(), Qt::LeftButton);
+    QTRY_COMPARE(f.bus->floatRegister(1, RegisterMap::InstantSetpoint), resumedFirst);
+    QTRY_COMPARE(f.bus->floatRegister(3, RegisterMap::InstantSetpoint), resumedSecond);
+
+    // Stop: 0 at both, and the page is idle.
+    QTest::mouseClick(page.startButton(), Qt::LeftButton);
+    QCOMPARE(page.startButton()->text(), QStringLiteral("开始"));
+    QTRY_COMPARE(f.bus->floatRegister(1, RegisterMap::InstantSetpoint), 0.0f);
+    QTRY_COMPARE(f.bus->floatRegister(3, RegisterMap::InstantSetpoint), 0.0f);
+    QTRY_COMPARE(setpointsReceived(*f.bus, 1).last(), 0.0f);
+    QTRY_COMPARE(setpointsReceived(*f.bus, 3).last(), 0.0f);
+
+    // Save with only the second widget filled, change the tables, load: the programme is back in
+    // the second widget and nowhere else.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("programme.txt"));
+    FileDialogSeam::setHandler([&path](QWidget *, const FileDialogSeam::Request &) { return path; });
+    QVERIFY(typeProgramme(first, {"", "", ""}));
+    QTest::mouseClick(page.findChild<QPushButton *>(QStringLiteral("btn_save")), Qt::LeftButton);
+    QCOMPARE(f.boxes.texts().last(), QStringLiteral("提示|成功加载文件") + path);
+    QVERIFY(typeProgramme(first, {"77,7"}));
+    QVERIFY(typeProgramme(second, {"", ""}));
+    QTest::mouseClick(page.findChild<QPushButton *>(QStringLiteral("btn_load")), Qt::LeftButton);
+    FileDialogSeam::reset();
+    QCOMPARE(f.boxes.texts().last(), QStringLiteral("提示|文件") + path + QStringLiteral("导入成功"));
+    QCOMPARE(first.programme(), StageProgramme());
+    QCOMPARE(second.programme(), (StageProgramme{{40, 1}, {50, 2}}));
+    QCOMPARE(second.findChild<QLineEdit *>(QStringLiteral("edit_stepCount"))->text(), QStringLiteral("2"));
+    QCOMPARE(page.items().at(2)->validRowCount(), 0);
+}
+
+QTEST_MAIN(tst_stagedProgramme)
+#include "tst_stagedProgramme.moc"

@@ -1,0 +1,161 @@
+// One stage widget on its own: the order and timing of its set-points in each mode, in ticks that
+// the test gives by hand (the widget's own timer is set far beyond the test's length).
+
+#include "MessageBoxSeam.h"
+#include "StageTables.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QtTest>
+
+namespace {
+
+// A widget for device 5 whose emitted set-points are recorded as "flow@tick".
+struct Run
+{
+    itemStageControl item;
+    QStringList sent;
+    int finishes = 0;
+
+    Run(const QString &rows, int mode)
+    {
+        item.setDeviceId(5);
+        item.setTickInterval(3600 * 1000);
+        StageTables::type(item, rows);
+        item.findChild<QComboBox *>(QStringLiteral("combox_mode"))->setCurrentIndex(mode);
+        QObject::connect(&item, &itemStageControl::sig_item_excStep, [this](uchar device, float flow) {
+            sent << QStringLiteral("%1@%2").arg(double(flow)).arg(item.programmeTicks());
+            QCOMPARE(int(device), 5);
+        });
+        QObject::connect(&item, &itemStageControl::sig_item_finish, [this] { ++finishes; });
+    }
+    QLineEdit *field(const char *name) { return item.findChild<QLineEdit *>(QLatin1String(name)); }
+    void tick(int ticks)
+    {
+        const int mode = item.findChild<QComboBox *>(QStringLiteral("combox_mode"))->currentIndex();
+        for (int k = 0; k < ticks; ++k)
+            mode == 0 ? item.excuteStep() : mode == 1 ? item.cycleStep() : item.reverseStep();
+    }
+};
+
+} // namespace
+
+class tst_itemStageControl : public QObject
+{
+    Q_OBJECT
+private slots:
+    void orderAndTiming_data();
+    void orderAndTiming();
+    void restartBeginsAfresh();
+    void stepCountEntry_data();
+    void stepCountEntry();
+};
+
+void tst_itemStageControl::orderAndTiming_data()
+{
+    QTest::addColumn<QString>("rows");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("count"); // entered step count; empty: none entered
+    QTest::addColumn<int>("ticks");
+    QTest::addColumn<QStringList>("sent");
+    QTest::addColumn<int>("finishes");
+    QTest::newRow("single: first step its time, middle one more, last its time")
+        << "10,5;20,5;30,5" << 0 << "3" << 25 << QStringList{"10@0", "20@5", "30@11", "0@16"} << 1;
+    QTest::newRow("single: one step of 1 s, flow and 0 in one tick")
+        << "7,1" << 0 << "1" << 3 << QStringList{"7@0", "0@0"} << 1;
+    QTest::newRow("single: an entered count runs its rows only")
+        << "10,1;20,1;30,1;40,1;50,1" << 0 << "3" << 8 << QStringList{"10@0", "20@1", "30@3", "0@4"} << 1;
+    QTest::newRow("single without a count ends after the valid rows")
+        << "10,1;20,1" << 0 << "" << 6 << QStringList{"10@0", "20@1", "0@2"} << 1;
+    QTest::newRow("repeat: row 0 again holds one second more")
+        << "10,2;20,2" << 1 << "2" << 11 << QStringList{"10@0", "20@2", "10@5", "20@8", "10@11"} << 0;
+    QTest::newRow("repeat without a count wraps")
+        << "10,1;20,1" << 1 << "" << 5 << QStringList{"10@0", "20@1", "10@3", "20@5"} << 0;
+    QTest::newRow("back and forth: rows 0,1,2,2,1,0,0,1")
+        << "10,1;20,1;30,1" << 2 << "3" << 13
+        << QStringList{"10@0", "20@1", "30@3", "30@5", "20@7", "10@9", "10@11", "20@13"} << 0;
+    QTest::newRow("back and forth without a count turns")
+        << "10,1;20,1" << 2 << "" << 7 << QStringList{"10@0", "20@1", "20@3", "10@5", "10@7"} << 0;
+    QTest::newRow("a gap row inside the programme waits")
+        << "10,1;;30,1" << 0 << "" << 6 << QStringList{"10@0"} << 0;
+    QTest::newRow("no valid row: no start") << "10,;,5" << 0 << "" << 0 << QStringList() << 0;
+    QTest::newRow("negative flow: no start") << "10,1;-1,1" << 0 << "" << 0 << QStringList() << 0;
+    QTest::newRow("flow above 999999: no start") << "1000000,1" << 1 << "" << 0 << QStringList() << 0;
+    QTest::newRow("flow beyond an integer: no start")
+        << "99999999999,1" << 2 << "" << 0 << QStringList() << 0;
+    QTest::newRow("0 and 999999 run") << "0,1;999999,1" << 0 << "" << 0 << QStringList{"0@0"} << 0;
+}
+
+void tst_itemStageControl::orderAndTiming()
+{
+    QFETCH(QString, rows);
+    QFETCH(int, mode);
+    QFETCH(QString, count);
+    QFETCH(int, ticks);
+    QFETCH(QStringList, sent);
+    QFETCH(int, finishes);
+    Run run(rows, mode);
+    if (!count.isEmpty()) {
+        run.field("edit_stepCount")->setText(count);
+        run.item.refreshStepCount();
+    }
+    run.item.startStep(5);
+    run.tick(ticks);
+    QCOMPARE(run.sent, sent);
+    QCOMPARE(run.finishes, finishes);
+}
+
+// A second start while the first step runs sends row 0 again and gives it its full time.
+void tst_itemStageControl::restartBeginsAfresh()
+{
+    Run run(QStringLiteral("10,3;20,3"), 0);
+    run.item.startStep(5);
+    run.tick(1);
+    run.item.startStep(5);
+    run.tick(4);
+    QCOMPARE(run.sent, (QStringList{"10@0", "10@0", "20@3"}));
+}
+
+void tst_itemStageControl::stepCountEntry_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<int>("stepCount");
+    QTest::newRow("three of five: rows 3 and 4 grey") << "3" << QStringList() << 3;
+    QTest::newRow("all five") << "5" << QStringList() << 5;
+    QTest::newRow("more than valid") << "6" << QStringList{"错误提示|输入的阶数不能大于5"} << 0;
+    QTest::newRow("not a number") << "2.5" << QStringList{"错误提示|请输入有效数字"} << 0;
+}
+
+// Typed into the field and committed with Return; leaving the field untouched asks nothing more.
+void tst_itemStageControl::stepCountEntry()
+{
+    QFETCH(QString, typed);
+    QFETCH(QStringList, boxes);
+    QFETCH(int, stepCount);
+    QStringList shown;
+    MessageBoxSeam::setHandler([&shown](QWidget *, const MessageBoxSeam::Box &box) {
+        shown << box.title + QLatin1Char('|') + box.text;
+        return QMessageBox::Ok;
+    });
+    Run run(QStringLiteral("1,1;2,1;3,1;4,1;5,1"), 0);
+    run.item.show();
+    QApplication::setActiveWindow(&run.item);
+    QLineEdit *field = run.field("edit_stepCount");
+    field->setFocus();
+    QTRY_VERIFY(field->hasFocus());
+    QTest::keyClicks(field, typed);
+    QTest::keyClick(field, Qt::Key_Return);
+    field->setFocus();
+    run.field("edit_deviceId")->setFocus();
+    MessageBoxSeam::reset();
+    QCOMPARE(shown, boxes);
+    QCOMPARE(run.item.stepCount(), stepCount);
+    for (int row = 0; row < 5; ++row) {
+        const QColor colour = StageTables::table(run.item)->item(row, 0)->background().color();
+        QCOMPARE(colour == QColor(Qt::lightGray), boxes.isEmpty() && row >= stepCount);
+    }
+}
+
+QTEST_MAIN(tst_itemStageControl)
+#include "tst_itemStageControl.moc"

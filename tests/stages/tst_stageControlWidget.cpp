@@ -1,0 +1,284 @@
+// The stage page: its buttons' state table and fan-out, the start's flow check, and programme
+// files saved and loaded through the page's dialogs.
+
+#include "DataDirectory.h"
+#include "FileDialogSeam.h"
+#include "MessageBoxSeam.h"
+#include "StageTables.h"
+#include "stageControlWidget.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+using StageTables::read;
+
+namespace {
+
+// A page whose first widgets carry the given devices. Its fan-out signals, the set-points it
+// passes on and its boxes are recorded; every file dialog answers `chosenPath` in `dir`.
+struct Page
+{
+    stageControlWidget page;
+    QStringList events, steps, boxes;
+    QList<FileDialogSeam::Request> dialogs;
+    QTemporaryDir dir;
+    QString chosenPath = dir.filePath(QStringLiteral("programme.txt"));
+
+    explicit Page(const QStringList &devices = {}, const QStringList &tables = {})
+    {
+        for (int k = 0; k < devices.size(); ++k)
+            item(k).findChild<QLineEdit *>(QStringLiteral("edit_deviceId"))->setText(devices[k]);
+        for (int k = 0; k < tables.size(); ++k)
+            StageTables::type(item(k), tables[k]);
+        page.setTickInterval(3600 * 1000);
+        QObject::connect(&page, &stageControlWidget::sig_stratStep,
+                         [this](bool on) { events << QStringLiteral("strat:%1").arg(on); });
+        QObject::connect(&page, &stageControlWidget::devicestartStep,
+                         [this](int id) { events << QStringLiteral("start:%1").arg(id); });
+        QObject::connect(&page, &stageControlWidget::devicePasueStep, [this](int id, int type) {
+            events << QStringLiteral("pause:%1,%2").arg(id).arg(type);
+        });
+        QObject::connect(&page, &stageControlWidget::SetStop, [this] { events << QStringLiteral("stop"); });
+        QObject::connect(&page, &stageControlWidget::sig_excuteStep, [this](uchar id, float flow) {
+            steps << QStringLiteral("%1,%2").arg(id).arg(double(flow));
+        });
+        MessageBoxSeam::setHandler([this](QWidget *, const MessageBoxSeam::Box &box) {
+            boxes << box.title + QLatin1Char('|') + box.text;
+            return QMessageBox::Ok;
+        });
+        FileDialogSeam::setHandler([this](QWidget *, const FileDialogSeam::Request &request) {
+            dialogs << request;
+            return chosenPath;
+        });
+    }
+    ~Page()
+    {
+        MessageBoxSeam::reset();
+        FileDialogSeam::reset();
+    }
+    itemStageControl &item(int k) { return *page.items().at(k); }
+    void press(const char *name)
+    {
+        QTest::mouseClick(page.findChild<QPushButton *>(QLatin1String(name)), Qt::LeftButton);
+    }
+    QStringList tables() { return {read(item(0)), read(item(1)), read(item(2)), read(item(3))}; }
+};
+
+const char *const kRunning = "background-color: limegreen; border: 1px solid lightgray;";
+const char *const kIdle = "background-color: white; border: 1px solid lightgray;";
+const char *const kPaused = "background-color: red;border:1px solid lightgray;";
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+bool writeFile(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+} // namespace
+
+class tst_stageControlWidget : public QObject
+{
+    Q_OBJECT
+private slots:
+    void buttonStates_data();
+    void buttonStates();
+    void startRefusesAFlowOutOfRange();
+    void saveWritesTheValidRowsOfEachTable();
+    void loadFillsWidgetsByBlockOrder_data();
+    void loadFillsWidgetsByBlockOrder();
+    void loadFailuresShowOnlyTheError_data();
+    void loadFailuresShowOnlyTheError();
+    void failedWriteIsReported_data();
+    void failedWriteIsReported();
+};
+
+void tst_stageControlWidget::buttonStates_data()
+{
+    QTest::addColumn<QStringList>("devices");
+    QTest::addColumn<QString>("presses");     // S start/stop, P pause/continue, F first widget finishes
+    QTest::addColumn<QStringList>("buttons"); // start text, its style, pause text, its style
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QStringList>("steps"); // set-points the page passed on
+    const QStringList both{"3", "x", "7"};  // "x" is no device and gets no signal
+    const QStringList started{"strat:1", "start:3", "start:7"};
+    const QStringList paused = started + QStringList{"pause:3,1", "pause:7,1"};
+    const QStringList zeros{"3,0", "7,0"};
+    QTest::newRow("start") << both << "S" << QStringList{"停止", kRunning, "暂停", ""} << started
+                           << QStringList();
+    QTest::newRow("first widget without a device")
+        << QStringList{"", "7"} << "SP" << QStringList{"开始", "", "暂停", ""} << QStringList()
+        << QStringList();
+    QTest::newRow("pause while idle")
+        << both << "P" << QStringList{"开始", "", "暂停", ""} << QStringList() << QStringList();
+    QTest::newRow("pause") << both << "SP" << QStringList{"停止", kRunning, "继续", kPaused} << paused
+                           << zeros;
+    QTest::newRow("continue") << both << "SPP"
+                              << QStringList{"停止", kRunning, "暂停",
+                                             "background-color: white;border:1px solid lightgray;"}
+                              << paused + QStringList{"pause:3,2", "pause:7,2"} << zeros + zeros;
+    QTest::newRow("pause then stop") << both << "SPS" << QStringList{"开始", kIdle, "暂停", kIdle}
+                                     << paused + QStringList{"stop"} << zeros + zeros;
+    QTest::newRow("a single run ends")
+        << both << "SPF" << QStringList{"开始", kIdle, "继续", kPaused} << paused << zeros;
+}
+
+void tst_stageControlWidget::buttonStates()
+{
+    QFETCH(QStringList, devices);
+    QFETCH(QString, presses);
+    QFETCH(QStringList, buttons);
+    QFETCH(QStringList, events);
+    QFETCH(QStringList, steps);
+    Page p(devices);
+    for (QChar press : presses) {
+        if (press == 'F')
+            emit p.item(0).sig_item_finish();
+        else
+            p.press(press == 'S' ? "btn_start" : "btn_pause");
+    }
+    QCOMPARE((QStringList{p.page.startButton()->text(), p.page.startButton()->styleSheet(),
+                          p.page.pauseButton()->text(), p.page.pauseButton()->styleSheet()}),
+             buttons);
+    QCOMPARE(p.events, events);
+    QCOMPARE(p.steps, steps);
+}
+
+void tst_stageControlWidget::startRefusesAFlowOutOfRange()
+{
+    Page p({"3", "7"}, {"10,5", "20,5;-30,5"});
+    p.press("btn_start");
+    QCOMPARE(p.boxes, QStringList{"错误提示|第2个分阶控件（设备7）第2行的流量超出0到999999的范围，未启动"});
+    QCOMPARE(p.events + p.steps, QStringList());
+    QCOMPARE(p.page.startButton()->text(), QStringLiteral("开始"));
+}
+
+// After a stop every cell exists; still only the rows with both cells filled are written.
+void tst_stageControlWidget::saveWritesTheValidRowsOfEachTable()
+{
+    Page p({"3", "7"}, {"5,", "100,30;;0,60"});
+    emit p.page.SetStop();
+    p.press("btn_save");
+    QCOMPARE(readFile(p.chosenPath), QByteArray("[1]\n\n[2]\n100,30\n0,60\n\n[3]\n\n[4]\n\n"));
+    QCOMPARE(p.boxes, QStringList{"提示|成功加载文件" + p.chosenPath});
+    QCOMPARE(p.dialogs.value(0).caption, QStringLiteral("选择保存路径"));
+    QCOMPARE(p.dialogs.value(0).directory, defaultDataDirectory());
+    QCOMPARE(p.dialogs.value(0).filter, QStringLiteral("Text Files (*.txt);;All Files (*)"));
+}
+
+void tst_stageControlWidget::loadFillsWidgetsByBlockOrder_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QStringList>("after");
+    QTest::newRow("an empty block keeps its widget")
+        << QByteArray("[1]\n\n[2]\n100,30\n0,60\n\n[3]\n\n[4]\n\n") << QStringList{"1,1", "2,2", "3,3", "4,4"}
+        << QStringList{"", "100,30;0,60", "", ""};
+    QTest::newRow("a short block replaces the whole table")
+        << QByteArray("[1]\n5,1\n6,1\n7,1\n") << QStringList{"1,1;2,2;3,3;4,4;5,5", "9,9"}
+        << QStringList{"5,1;6,1;7,1", "9,9", "", ""};
+    QTest::newRow("blocks beyond four, CR LF")
+        << QByteArray("[1]\r\n1,1\r\n[2]\r\n2,2\r\n[3]\r\n3,3\r\n[4]\r\n4,4\r\n[5]\r\n5,5\r\n")
+        << QStringList() << QStringList{"1,1", "2,2", "3,3", "4,4"};
+    QByteArray file("[1]\n");
+    QStringList hundred;
+    for (int k = 0; k < 150; ++k) {
+        file += QByteArray::number(k) + ",1\n";
+        hundred << QString::number(k) + ",1";
+    }
+    QTest::newRow("steps beyond 100")
+        << file << QStringList() << QStringList{hundred.mid(0, 100).join(';'), "", "", ""};
+}
+
+void tst_stageControlWidget::loadFillsWidgetsByBlockOrder()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, after);
+    Page p({}, before);
+    QVERIFY(writeFile(p.chosenPath, file));
+    p.press("btn_load");
+    QCOMPARE(p.boxes, QStringList{"提示|文件" + p.chosenPath + "导入成功"});
+    QCOMPARE(p.dialogs.value(0).caption, QStringLiteral("导入历史分阶记录"));
+    QCOMPARE(p.tables(), after);
+    for (int k = 0; k < 4; ++k)
+        QCOMPARE(p.item(k).stepCount(), p.item(k).validRowCount());
+}
+
+void tst_stageControlWidget::loadFailuresShowOnlyTheError_data()
+{
+    QTest::addColumn<QByteArray>("file"); // null: nothing at the chosen path
+    QTest::addColumn<QString>("name");    // empty: the dialog is cancelled
+    QTest::addColumn<QStringList>("boxes");
+    const QStringList error{"提示|文件解析错误"};
+    QTest::newRow("no valid step") << QByteArray("[1]\n\n[2]\n5;5\n") << "p.txt" << error;
+    QTest::newRow("no header first") << QByteArray("5,5\n[1]\n6,6\n") << "p.txt" << error;
+    QTest::newRow("missing file") << QByteArray() << "p.txt" << error;
+    QTest::newRow("a folder") << QByteArray() << "." << error;
+    QTest::newRow("cancelled") << QByteArray() << "" << QStringList();
+}
+
+void tst_stageControlWidget::loadFailuresShowOnlyTheError()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, name);
+    QFETCH(QStringList, boxes);
+    Page p({}, {"1,1", "2,2"});
+    p.chosenPath = name.isEmpty() ? QString() : p.dir.filePath(name);
+    QVERIFY(file.isNull() || writeFile(p.chosenPath, file));
+    p.press("btn_load");
+    QCOMPARE(p.boxes, boxes);
+    QCOMPARE(p.tables(), (QStringList{"1,1", "2,2", "", ""}));
+}
+
+void tst_stageControlWidget::failedWriteIsReported_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("diskFull"); // the disk takes only the first 8 bytes
+    QTest::newRow("a folder as target") << "." << false;
+    QTest::newRow("under a regular file") << "old.txt/programme.txt" << false;
+#ifdef Q_OS_UNIX
+    QTest::newRow("the data never reaches the disk") << "old.txt" << true;
+#endif
+}
+
+// A save that fails shows "加载失败" and leaves an existing file as it was.
+void tst_stageControlWidget::failedWriteIsReported()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, diskFull);
+    Page p({"3"}, {"100,30;200,40;300,50;400,60"});
+    const QString old = p.dir.filePath(QStringLiteral("old.txt"));
+    QVERIFY(writeFile(old, "[1]\n1,1\n"));
+    p.chosenPath = p.dir.filePath(target);
+#ifdef Q_OS_UNIX
+    // A file-size limit holds for root as well; the writes past it fail as on a full disk.
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = diskFull ? 8 : saved.rlim_cur;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+#endif
+    p.press("btn_save");
+#ifdef Q_OS_UNIX
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+#endif
+    QCOMPARE(p.boxes, QStringList{"提示|加载失败"});
+    QCOMPARE(readFile(old), QByteArray("[1]\n1,1\n"));
+}
+
+QTEST_MAIN(tst_stageControlWidget)
+#include "tst_stageControlWidget.moc"
