@@ -3,11 +3,13 @@
 #include "mainWnd.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QScreen>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    app.setWindowIcon(QIcon(QCoreApplication::applicationDirPath() + "/icons/quorix-rs485.png"));
     mainWnd window;
     placeMainWindow(&window, QGuiApplication::primaryScreen()->geometry());
     const std::unique_ptr<WidgetReport> testReport =

@@ -21,6 +21,13 @@ void CustomSpimbox::setValueText(const QString &text)
     ui->lineEdit->setText(text);
 }
 
+void CustomSpimbox::showReadBack(const QString &text)
+{
+    if (ui->lineEdit->hasFocus() && ui->lineEdit->isModified())
+        return;
+    ui->lineEdit->setText(text);
+}
+
 QString CustomSpimbox::valueText() const
 {
     return ui->lineEdit->text();

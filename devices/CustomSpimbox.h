@@ -19,6 +19,9 @@ public:
     ~CustomSpimbox() override;
 
     void setValueText(const QString &text);
+    // A value read back from the controller. It waits while the operator is typing into the field
+    // (focused, text changed by hand), so a read-back never replaces what is about to be committed.
+    void showReadBack(const QString &text);
     QString valueText() const;
     void setReadOnlyState(bool on);
     bool isReadOnlyState() const { return readOnly; }

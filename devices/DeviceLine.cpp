@@ -370,9 +370,9 @@ void DeviceLine::showSetpoint(int type, float value)
 {
     const QString text = QString::number(double(value), 'g', 6);
     if (type == 1)
-        edit_cur->setValueText(text);
+        edit_cur->showReadBack(text);
     else if (type == 2)
-        edit_cum->setValueText(text);
+        edit_cum->showReadBack(text);
 }
 
 void DeviceLine::markDropped()

@@ -100,6 +100,7 @@ private slots:
     void showDeviceModeLocksOtherEntry();
     void showSetpointUsesSixDigits_data();
     void showSetpointUsesSixDigits();
+    void readBackWaitsWhileOperatorTypes();
     void resetRowEmptiesTheRow();
     void resetRowForgetsPreviousSetpoints();
 };
@@ -444,6 +445,28 @@ void tst_DeviceLine::showSetpointUsesSixDigits()
     row.line.showSetpoint(type, value);
     QCOMPARE(child<QLineEdit>(row.cur, "lineEdit")->text(), cur);
     QCOMPARE(child<QLineEdit>(row.cum, "lineEdit")->text(), cum);
+}
+
+// A row taken online reads its setpoints back about a second later; an operator who has started
+// typing by then must still send what they typed.
+void tst_DeviceLine::readBackWaitsWhileOperatorTypes()
+{
+    Row row;
+    StdoutCapture out;
+    row.line.show();
+    QVERIFY(QTest::qWaitForWindowActive(&row.line));
+    row.clickOnline();
+    auto *edit = child<QLineEdit>(row.cur, "lineEdit");
+    edit->setFocus();
+    QTRY_VERIFY(edit->hasFocus());
+    QTest::keyClicks(edit, "50");
+    row.line.showSetpoint(1, 30.0f);
+    QCOMPARE(edit->text(), QString("50"));
+    row.takeLog();
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(row.log, QStringList{"setpoint(7,1,50)"});
+    row.line.showSetpoint(1, 30.0f); // committed: read-backs show again
+    QCOMPARE(edit->text(), QString("30"));
 }
 
 void tst_DeviceLine::resetRowEmptiesTheRow()
