@@ -1,0 +1,306 @@
+#include "Plot.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QSplineSeries>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <QWheelEvent>
+
+#include <cmath>
+#include <limits>
+
+using namespace QtCharts;
+
+namespace {
+
+constexpr double AxisMargin = 10.0;
+constexpr double ZoomStep = 0.1;
+// Trimming drops this many of the oldest points at once, so that the series is replaced (its
+// whole curve computed again) once per this many samples rather than once per sample.
+constexpr int TrimBatch = Plot::MaxLivePoints / 4;
+
+struct TypeLook
+{
+    const char *title;
+    const char *unit;
+};
+
+TypeLook lookOf(int type)
+{
+    switch (type) {
+    case 1:
+        return {"瞬时流量", "sccm"};
+    case 2:
+        return {"累计流量", "L"};
+    case 3:
+        return {"温度", "℃"};
+    case 4:
+        return {"压力", "KPa"};
+    }
+    return {"", ""};
+}
+
+double toTwoDecimals(float value)
+{
+    return std::round(double(value) * 100.0) / 100.0;
+}
+
+} // namespace
+
+Plot::Plot(int type, QWidget *parent)
+    : QWidget(parent), m_type(type), m_clock([] { return QDateTime::currentDateTimeUtc(); }),
+      m_minX(std::numeric_limits<double>::max())
+{
+    setupChart();
+    m_menu = new QMenu(tr("Context menu"), this);
+    connect(m_menu->addAction(QStringLiteral("清除图像")), &QAction::triggered, this, &Plot::clearChart);
+}
+
+Plot::~Plot() = default;
+
+void Plot::setupChart()
+{
+    const TypeLook look = lookOf(m_type);
+    m_series = new QSplineSeries;
+    m_series->setColor(Qt::darkBlue);
+    m_series->setPen(QPen(Qt::red, 1));
+    m_series->setPointsVisible(true);
+
+    m_chart = new QChart;
+    m_chart->addSeries(m_series);
+    m_chart->legend()->hide();
+    m_chart->setTitle(QString::fromUtf8(look.title));
+
+    m_axisX = new QValueAxis;
+    m_axisX->setRange(m_xRange.first, m_xRange.second);
+    m_axisX->setTitleText(QStringLiteral("时间（秒）"));
+    m_axisY = new QValueAxis;
+    m_axisY->setRange(m_yRange.first, m_yRange.second);
+    m_axisY->setTitleText(QString::fromUtf8(look.unit));
+    QFont titleFont = m_axisY->titleFont();
+    titleFont.setPointSize(8);
+    m_axisY->setTitleFont(titleFont);
+    m_chart->addAxis(m_axisX, Qt::AlignBottom);
+    m_chart->addAxis(m_axisY, Qt::AlignLeft);
+    m_series->attachAxis(m_axisX);
+    m_series->attachAxis(m_axisY);
+
+    m_view = new QChartView(m_chart, this);
+    // The chart's items would take the presses and wheel turns that belong to the context menu and
+    // the zoom; the view hands them here.
+    m_view->viewport()->installEventFilter(this);
+    auto *box = new QVBoxLayout(this);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->addWidget(m_view);
+}
+
+void Plot::setClock(Clock clock)
+{
+    m_clock = std::move(clock);
+}
+
+void Plot::appendValue(float value)
+{
+    const QDateTime now = m_clock();
+    const qint64 elapsedMs = m_lastSampleTime.isValid() ? m_lastSampleTime.msecsTo(now) : 0;
+    m_lastSampleTime = now;
+    const double y = toTwoDecimals(value);
+
+    m_points.append(QPointF(m_timePos, y));
+    addToYBounds(y);
+    if (m_recording)
+        m_records.append({m_timePos, double(value)});
+    if (m_timePos > m_xRange.second)
+        setXRange(m_xRange.first + AxisMargin, m_timePos + AxisMargin);
+    // Each sample is drawn at the time of the one before it: the position advances afterwards.
+    m_timePos += elapsedMs / 1000.0;
+
+    const bool trimmed = m_points.size() > MaxLivePoints + TrimBatch;
+    if (trimmed)
+        trimLivePoints();
+    // The point just added always lies in the Y range fitted here, so fitting alone decides it.
+    m_yRange = {m_lowY - AxisMargin, m_highY + AxisMargin};
+    if (trimmed)
+        applyAll();
+    else
+        applyPointAdded();
+}
+
+void Plot::appendPoint(double x, double y)
+{
+    appendPoints({QPointF(x, y)});
+}
+
+void Plot::appendPoints(const QVector<QPointF> &points)
+{
+    if (points.isEmpty())
+        return;
+    for (const QPointF &point : points) {
+        m_points.append(point);
+        addToYBounds(point.y());
+        if (point.x() < m_minX) {
+            m_minX = point.x();
+            m_xRange.first = m_minX;
+        }
+        if (point.x() > m_xRange.second)
+            m_xRange.second = point.x();
+    }
+    m_yRange = {m_lowY - AxisMargin, m_highY + AxisMargin};
+    if (points.size() == 1)
+        applyPointAdded();
+    else
+        applyAll();
+}
+
+void Plot::clearChart()
+{
+    m_points.clear();
+    m_timePos = 0;
+    m_xRange = {0, 40};
+    applyAll();
+}
+
+void Plot::clearPoints()
+{
+    m_points.clear();
+    applyAll();
+}
+
+void Plot::rescaleY()
+{
+    if (m_points.isEmpty())
+        return;
+    m_lowY = m_highY = m_points.first().y();
+    for (const QPointF &point : qAsConst(m_points)) {
+        m_lowY = qMin(m_lowY, point.y());
+        m_highY = qMax(m_highY, point.y());
+    }
+    m_yRange = {m_lowY - AxisMargin, m_highY + AxisMargin};
+    applyRanges();
+}
+
+QVector<DataFile::Record> Plot::takeRecords()
+{
+    QVector<DataFile::Record> taken;
+    taken.swap(m_records);
+    return taken;
+}
+
+QChart *Plot::chart()
+{
+    if (m_viewStale)
+        applyAll(true);
+    return m_chart;
+}
+
+QSplineSeries *Plot::series()
+{
+    if (m_viewStale)
+        applyAll(true);
+    return m_series;
+}
+
+void Plot::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::RightButton)
+        m_menu->popup(event->globalPos());
+}
+
+void Plot::wheelEvent(QWheelEvent *event)
+{
+    const double step = (m_xRange.second - m_xRange.first) * ZoomStep;
+    if (event->angleDelta().y() > 0)
+        setXRange(m_xRange.first + step, m_xRange.second - step);
+    else
+        setXRange(m_xRange.first - step, m_xRange.second + step);
+    applyRanges();
+    QWidget::wheelEvent(event);
+}
+
+bool Plot::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_view->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            mousePressEvent(static_cast<QMouseEvent *>(event));
+            return true;
+        }
+        if (event->type() == QEvent::Wheel) {
+            wheelEvent(static_cast<QWheelEvent *>(event));
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Plot::showEvent(QShowEvent *event)
+{
+    if (m_viewStale)
+        applyAll();
+    QWidget::showEvent(event);
+}
+
+void Plot::setXRange(double min, double max)
+{
+    m_xRange = {min, max};
+}
+
+void Plot::addToYBounds(double y)
+{
+    if (m_points.size() == 1) {
+        m_lowY = m_highY = y;
+        return;
+    }
+    m_lowY = qMin(m_lowY, y);
+    m_highY = qMax(m_highY, y);
+}
+
+void Plot::trimLivePoints()
+{
+    m_points.remove(0, m_points.size() - MaxLivePoints);
+    m_lowY = m_highY = m_points.first().y();
+    for (const QPointF &point : qAsConst(m_points)) {
+        m_lowY = qMin(m_lowY, point.y());
+        m_highY = qMax(m_highY, point.y());
+    }
+}
+
+bool Plot::drawsNow() const
+{
+    return isVisible() && !m_viewStale;
+}
+
+void Plot::applyPointAdded()
+{
+    if (!drawsNow()) {
+        m_viewStale = true;
+        return;
+    }
+    m_series->append(m_points.last());
+    applyRanges();
+}
+
+void Plot::applyAll(bool force)
+{
+    if (!isVisible() && !force) {
+        m_viewStale = true;
+        return;
+    }
+    m_viewStale = false;
+    m_series->setPointsVisible(m_points.size() <= MaxMarkedPoints);
+    m_series->replace(m_points);
+    m_axisX->setRange(m_xRange.first, m_xRange.second);
+    m_axisY->setRange(m_yRange.first, m_yRange.second);
+}
+
+void Plot::applyRanges()
+{
+    if (!drawsNow()) {
+        m_viewStale = true;
+        return;
+    }
+    m_axisX->setRange(m_xRange.first, m_xRange.second);
+    m_axisY->setRange(m_yRange.first, m_yRange.second);
+}
