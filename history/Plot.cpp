@@ -9,6 +9,7 @@
 #include <QValueAxis>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -18,9 +19,11 @@ namespace {
 
 constexpr double AxisMargin = 10.0;
 constexpr double ZoomStep = 0.1;
-// Trimming drops this many of the oldest points at once, so that the series is replaced (its
-// whole curve computed again) once per this many samples rather than once per sample.
+// Trimming drops this many of the oldest points at once, so that the Y range is searched again once
+// per this many samples rather than once per sample.
 constexpr int TrimBatch = Plot::MaxLivePoints / 4;
+// Points left of the X range that the series may keep before it is cut back to what can be seen.
+constexpr int DrawSlack = 60;
 
 struct TypeLook
 {
@@ -109,24 +112,22 @@ void Plot::appendValue(float value)
     m_lastSampleTime = now;
     const double y = toTwoDecimals(value);
 
+    if (!m_points.isEmpty() && m_timePos < m_points.last().x())
+        m_inTimeOrder = false; // the wall clock was set back
     m_points.append(QPointF(m_timePos, y));
     addToYBounds(y);
     if (m_recording)
         m_records.append({m_timePos, double(value)});
     if (m_timePos > m_xRange.second)
-        setXRange(m_xRange.first + AxisMargin, m_timePos + AxisMargin);
+        m_xRange = {m_xRange.first + AxisMargin, m_timePos + AxisMargin};
     // Each sample is drawn at the time of the one before it: the position advances afterwards.
     m_timePos += elapsedMs / 1000.0;
 
-    const bool trimmed = m_points.size() > MaxLivePoints + TrimBatch;
-    if (trimmed)
+    if (m_points.size() > MaxLivePoints + TrimBatch)
         trimLivePoints();
     // The point just added always lies in the Y range fitted here, so fitting alone decides it.
     m_yRange = {m_lowY - AxisMargin, m_highY + AxisMargin};
-    if (trimmed)
-        applyAll();
-    else
-        applyPointAdded();
+    drawAppended();
 }
 
 void Plot::appendPoint(double x, double y)
@@ -138,6 +139,7 @@ void Plot::appendPoints(const QVector<QPointF> &points)
 {
     if (points.isEmpty())
         return;
+    m_inTimeOrder = false;
     for (const QPointF &point : points) {
         m_points.append(point);
         addToYBounds(point.y());
@@ -150,36 +152,34 @@ void Plot::appendPoints(const QVector<QPointF> &points)
     }
     m_yRange = {m_lowY - AxisMargin, m_highY + AxisMargin};
     if (points.size() == 1)
-        applyPointAdded();
+        drawAppended();
     else
-        applyAll();
+        redraw();
 }
 
 void Plot::clearChart()
 {
     m_points.clear();
+    m_inTimeOrder = true;
     m_timePos = 0;
     m_xRange = {0, 40};
-    applyAll();
+    redraw();
 }
 
 void Plot::clearPoints()
 {
     m_points.clear();
-    applyAll();
+    m_inTimeOrder = true;
+    redraw();
 }
 
 void Plot::rescaleY()
 {
     if (m_points.isEmpty())
         return;
-    m_lowY = m_highY = m_points.first().y();
-    for (const QPointF &point : qAsConst(m_points)) {
-        m_lowY = qMin(m_lowY, point.y());
-        m_highY = qMax(m_highY, point.y());
-    }
+    findYBounds();
     m_yRange = {m_lowY - AxisMargin, m_highY + AxisMargin};
-    applyRanges();
+    drawRanges();
 }
 
 QVector<DataFile::Record> Plot::takeRecords()
@@ -192,14 +192,14 @@ QVector<DataFile::Record> Plot::takeRecords()
 QChart *Plot::chart()
 {
     if (m_viewStale)
-        applyAll(true);
+        redraw(true);
     return m_chart;
 }
 
 QSplineSeries *Plot::series()
 {
     if (m_viewStale)
-        applyAll(true);
+        redraw(true);
     return m_series;
 }
 
@@ -213,10 +213,10 @@ void Plot::wheelEvent(QWheelEvent *event)
 {
     const double step = (m_xRange.second - m_xRange.first) * ZoomStep;
     if (event->angleDelta().y() > 0)
-        setXRange(m_xRange.first + step, m_xRange.second - step);
+        m_xRange = {m_xRange.first + step, m_xRange.second - step};
     else
-        setXRange(m_xRange.first - step, m_xRange.second + step);
-    applyRanges();
+        m_xRange = {m_xRange.first - step, m_xRange.second + step};
+    drawRanges();
     QWidget::wheelEvent(event);
 }
 
@@ -238,13 +238,8 @@ bool Plot::eventFilter(QObject *watched, QEvent *event)
 void Plot::showEvent(QShowEvent *event)
 {
     if (m_viewStale)
-        applyAll();
+        redraw();
     QWidget::showEvent(event);
-}
-
-void Plot::setXRange(double min, double max)
-{
-    m_xRange = {min, max};
 }
 
 void Plot::addToYBounds(double y)
@@ -257,9 +252,8 @@ void Plot::addToYBounds(double y)
     m_highY = qMax(m_highY, y);
 }
 
-void Plot::trimLivePoints()
+void Plot::findYBounds()
 {
-    m_points.remove(0, m_points.size() - MaxLivePoints);
     m_lowY = m_highY = m_points.first().y();
     for (const QPointF &point : qAsConst(m_points)) {
         m_lowY = qMin(m_lowY, point.y());
@@ -267,40 +261,96 @@ void Plot::trimLivePoints()
     }
 }
 
+void Plot::trimLivePoints()
+{
+    const int removed = m_points.size() - MaxLivePoints;
+    m_points.remove(0, removed);
+    m_seriesFrom -= removed;
+    findYBounds();
+}
+
+// In time order, the series needs the points from the last one left of the X range on (so that the
+// curve runs in from the edge); points further left cannot be seen.
+int Plot::firstDrawnIndex() const
+{
+    if (!m_inTimeOrder)
+        return 0;
+    const auto firstInRange = std::lower_bound(m_points.begin(), m_points.end(), m_xRange.first,
+                                               [](const QPointF &point, double x) { return point.x() < x; });
+    return qMax(0, int(firstInRange - m_points.begin()) - 1);
+}
+
 bool Plot::drawsNow() const
 {
     return isVisible() && !m_viewStale;
 }
 
-void Plot::applyPointAdded()
+bool Plot::seriesCoversRange() const
+{
+    const int needed = firstDrawnIndex();
+    return m_seriesFrom >= 0 && needed >= m_seriesFrom && needed - m_seriesFrom <= DrawSlack * m_stride &&
+           m_series->count() <= MaxDrawnLivePoints + DrawSlack;
+}
+
+bool Plot::isDrawnEvery(int index) const
+{
+    return (index - m_seriesFrom) % m_stride == 0;
+}
+
+void Plot::drawAppended()
 {
     if (!drawsNow()) {
         m_viewStale = true;
         return;
     }
-    m_series->append(m_points.last());
-    applyRanges();
+    if (!seriesCoversRange()) {
+        redraw();
+        return;
+    }
+    // The series ends with the newest point; one that is off the thinning grid gives way to the next.
+    if (m_points.size() < 2 || isDrawnEvery(m_points.size() - 2))
+        m_series->append(m_points.last());
+    else
+        m_series->replace(m_series->count() - 1, m_points.last());
+    setAxisRanges();
 }
 
-void Plot::applyAll(bool force)
+void Plot::drawRanges()
+{
+    if (!drawsNow()) {
+        m_viewStale = true;
+        return;
+    }
+    if (!seriesCoversRange()) {
+        redraw();
+        return;
+    }
+    setAxisRanges();
+}
+
+void Plot::redraw(bool force)
 {
     if (!isVisible() && !force) {
         m_viewStale = true;
         return;
     }
     m_viewStale = false;
-    m_series->setPointsVisible(m_points.size() <= MaxMarkedPoints);
-    m_series->replace(m_points);
-    m_axisX->setRange(m_xRange.first, m_xRange.second);
-    m_axisY->setRange(m_yRange.first, m_yRange.second);
+    m_seriesFrom = firstDrawnIndex();
+    const int count = m_points.size() - m_seriesFrom;
+    m_stride = m_inTimeOrder ? qMax(1, (count + MaxDrawnLivePoints - 1) / MaxDrawnLivePoints) : 1;
+    QVector<QPointF> drawn;
+    drawn.reserve(count / m_stride + 1);
+    for (int k = m_seriesFrom; k < m_points.size(); k += m_stride)
+        drawn.append(m_points[k]);
+    if (count > 0 && !isDrawnEvery(m_points.size() - 1))
+        drawn.append(m_points.last());
+    m_series->setPointsVisible(drawn.size() <= MaxMarkedPoints);
+    m_series->replace(drawn);
+    setAxisRanges();
 }
 
-void Plot::applyRanges()
+void Plot::setAxisRanges()
 {
-    if (!drawsNow()) {
-        m_viewStale = true;
-        return;
-    }
     m_axisX->setRange(m_xRange.first, m_xRange.second);
     m_axisY->setRange(m_yRange.first, m_yRange.second);
 }

@@ -22,8 +22,10 @@ class QMenu;
 //
 // The chart's own state (points, axis ranges) is kept here and handed to the chart objects only
 // while the chart can be seen: a hidden page costs a few additions per sample, and showing it
-// draws the newest state in one go. A live chart keeps the newest MaxLivePoints points, because a
-// spline series computes its whole curve again for every point added.
+// draws the newest state in one go. A spline series computes its whole curve again for every point
+// added, and a chart paints all its points: so a live chart keeps the newest MaxLivePoints points
+// (an hour at 1 Hz, for zooming out), and its series holds only those the X range can show, thinned
+// to MaxDrawnLivePoints when the range is wide.
 class Plot : public QWidget
 {
     Q_OBJECT
@@ -32,7 +34,9 @@ public:
     using Clock = std::function<QDateTime()>;
     using Range = QPair<double, double>;
 
-    static constexpr int MaxLivePoints = 2000;
+    static constexpr int MaxLivePoints = 3600;
+    // A live chart whose X range shows more points draws every n-th (and the newest).
+    static constexpr int MaxDrawnLivePoints = 200;
     // A batch that brings a chart past this many points hides the point markers.
     static constexpr int MaxMarkedPoints = 2000;
 
@@ -75,14 +79,18 @@ protected:
 
 private:
     void setupChart();
-    void setXRange(double min, double max);
     void addToYBounds(double y);
+    void findYBounds();
     void trimLivePoints();
-    void applyPointAdded();
-    // force: also when hidden, for callers that look at the chart objects themselves.
-    void applyAll(bool force = false);
-    void applyRanges();
+    int firstDrawnIndex() const;
     bool drawsNow() const;
+    bool seriesCoversRange() const;
+    bool isDrawnEvery(int index) const;
+    void drawAppended();
+    void drawRanges();
+    // force: also when hidden, for callers that look at the chart objects themselves.
+    void redraw(bool force = false);
+    void setAxisRanges();
 
     int m_type;
     QtCharts::QChart *m_chart = nullptr;
@@ -102,5 +110,8 @@ private:
     double m_minX;
     bool m_recording = false;
     QVector<DataFile::Record> m_records;
-    bool m_viewStale = false; // the chart objects lag behind the state above
+    bool m_inTimeOrder = true; // x never decreases: only live samples since the last clear
+    int m_seriesFrom = 0;      // index in m_points of the series' first point
+    int m_stride = 1;          // the series holds every m_stride-th point from there, and the newest
+    bool m_viewStale = false;  // the chart objects lag behind the state above
 };
