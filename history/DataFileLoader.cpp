@@ -42,12 +42,17 @@ void DataFileLoader::runSlice()
     while (clock.elapsed() < SliceMs) {
         if (readSome())
             continue;
+        const int loggedBefore = m_loggedLines;
         if (!m_target || !handOverSome()) {
             if (m_waitBox)
                 m_waitBox->close();
             emit finished(m_fileName);
             return;
         }
+        // The message log shows each batch of lines in one go when the event loop comes round:
+        // a small batch keeps that short.
+        if (m_loggedLines > loggedBefore)
+            break;
     }
     QTimer::singleShot(0, this, &DataFileLoader::runSlice);
 }

@@ -288,13 +288,34 @@ bool Plot::drawsNow() const
 bool Plot::seriesCoversRange() const
 {
     const int needed = firstDrawnIndex();
-    return m_seriesFrom >= 0 && needed >= m_seriesFrom && needed - m_seriesFrom <= DrawSlack * m_stride &&
+    return m_seriesFrom >= 0 && needed >= m_seriesFrom && needed - m_seriesFrom <= DrawSlack * m_bucketSize &&
            m_series->count() <= MaxDrawnLivePoints + DrawSlack;
 }
 
-bool Plot::isDrawnEvery(int index) const
+int Plot::bucketOf(int index) const
 {
-    return (index - m_seriesFrom) % m_stride == 0;
+    return (index - m_seriesFrom) / m_bucketSize;
+}
+
+// A bucket of a batch-filled chart is drawn as its lowest and highest point, in their order, so
+// that spikes stay visible however thinly a wide range is drawn. A live chart draws the newest point
+// of each bucket: its zigzag would cost a spline series dearly on every sample.
+void Plot::appendBucket(QVector<QPointF> &drawn, int from, int to) const
+{
+    if (m_inTimeOrder) {
+        drawn.append(m_points[to - 1]);
+        return;
+    }
+    int low = from, high = from;
+    for (int k = from + 1; k < to; ++k) {
+        if (m_points[k].y() < m_points[low].y())
+            low = k;
+        if (m_points[k].y() > m_points[high].y())
+            high = k;
+    }
+    drawn.append(m_points[qMin(low, high)]);
+    if (low != high)
+        drawn.append(m_points[qMax(low, high)]);
 }
 
 void Plot::drawAppended()
@@ -307,12 +328,13 @@ void Plot::drawAppended()
         redraw();
         return;
     }
-    // The series ends with the newest point; one that is off the thinning grid gives way to the next.
-    if (m_points.size() < 2 || isDrawnEvery(m_points.size() - 2))
+    setAxisRanges();
+    // The series ends with the newest point, which stands for its bucket until the bucket is complete.
+    const int newest = m_points.size() - 1;
+    if (m_bucketSize == 1 || newest == m_seriesFrom || bucketOf(newest) != bucketOf(newest - 1))
         m_series->append(m_points.last());
     else
         m_series->replace(m_series->count() - 1, m_points.last());
-    setAxisRanges();
 }
 
 void Plot::drawRanges()
@@ -337,16 +359,23 @@ void Plot::redraw(bool force)
     m_viewStale = false;
     m_seriesFrom = firstDrawnIndex();
     const int count = m_points.size() - m_seriesFrom;
-    m_stride = m_inTimeOrder ? qMax(1, (count + MaxDrawnLivePoints - 1) / MaxDrawnLivePoints) : 1;
+    // A live chart is drawn again every few dozen samples and gets the smaller budget.
+    const int buckets = m_inTimeOrder ? MaxDrawnLivePoints : MaxDrawnPoints / 2;
+    m_bucketSize = qMax(1, (count + buckets - 1) / buckets);
+    if (m_bucketSize == 2 && !m_inTimeOrder)
+        m_bucketSize = 1; // a pair per bucket of two is no thinning at all
     QVector<QPointF> drawn;
-    drawn.reserve(count / m_stride + 1);
-    for (int k = m_seriesFrom; k < m_points.size(); k += m_stride)
-        drawn.append(m_points[k]);
-    if (count > 0 && !isDrawnEvery(m_points.size() - 1))
+    drawn.reserve(qMin(count, 2 * buckets) + 1);
+    const int newest = m_points.size() - 1;
+    const int newestBucketStart = m_seriesFrom + bucketOf(newest) * m_bucketSize;
+    for (int k = m_seriesFrom; k < newestBucketStart; k += m_bucketSize)
+        appendBucket(drawn, k, k + m_bucketSize);
+    if (count > 0)
         drawn.append(m_points.last());
+    // Ranges first: points far outside the old ranges make the series' outline costly to compute.
+    setAxisRanges();
     m_series->setPointsVisible(drawn.size() <= MaxMarkedPoints);
     m_series->replace(drawn);
-    setAxisRanges();
 }
 
 void Plot::setAxisRanges()

@@ -25,7 +25,7 @@ class QMenu;
 // draws the newest state in one go. A spline series computes its whole curve again for every point
 // added, and a chart paints all its points: so a live chart keeps the newest MaxLivePoints points
 // (an hour at 1 Hz, for zooming out), and its series holds only those the X range can show, thinned
-// to MaxDrawnLivePoints when the range is wide.
+// to MaxDrawnLivePoints when the range is wide. A chart filled in batches is thinned to MaxDrawnPoints.
 class Plot : public QWidget
 {
     Q_OBJECT
@@ -35,8 +35,10 @@ public:
     using Range = QPair<double, double>;
 
     static constexpr int MaxLivePoints = 3600;
-    // A live chart whose X range shows more points draws every n-th (and the newest).
+    // A chart whose X range shows more points draws one point of each run (live) or its lowest and
+    // highest point (filled in batches).
     static constexpr int MaxDrawnLivePoints = 200;
+    static constexpr int MaxDrawnPoints = 1000;
     // A batch that brings a chart past this many points hides the point markers.
     static constexpr int MaxMarkedPoints = 2000;
 
@@ -85,7 +87,8 @@ private:
     int firstDrawnIndex() const;
     bool drawsNow() const;
     bool seriesCoversRange() const;
-    bool isDrawnEvery(int index) const;
+    int bucketOf(int index) const;
+    void appendBucket(QVector<QPointF> &drawn, int from, int to) const;
     void drawAppended();
     void drawRanges();
     // force: also when hidden, for callers that look at the chart objects themselves.
@@ -112,6 +115,7 @@ private:
     QVector<DataFile::Record> m_records;
     bool m_inTimeOrder = true; // x never decreases: only live samples since the last clear
     int m_seriesFrom = 0;      // index in m_points of the series' first point
-    int m_stride = 1;          // the series holds every m_stride-th point from there, and the newest
+    int m_bucketSize = 1;      // the series holds the lowest and highest point of each bucket from
+                               // there, then the newest
     bool m_viewStale = false;  // the chart objects lag behind the state above
 };
