@@ -374,7 +374,7 @@ void Plot::redraw(bool force)
         drawn.append(m_points.last());
     // Ranges first: points far outside the old ranges make the series' outline costly to compute.
     setAxisRanges();
-    m_series->setPointsVisible(drawn.size() <= MaxMarkedPoints);
+    m_series->setPointsVisible(m_inTimeOrder || drawn.size() <= MaxMarkedPoints);
     m_series->replace(drawn);
 }
 

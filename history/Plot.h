@@ -39,8 +39,8 @@ public:
     // highest point (filled in batches).
     static constexpr int MaxDrawnLivePoints = 200;
     static constexpr int MaxDrawnPoints = 1000;
-    // A batch that brings a chart past this many points hides the point markers.
-    static constexpr int MaxMarkedPoints = 2000;
+    // A chart filled in batches that draws more points than this hides the point markers.
+    static constexpr int MaxMarkedPoints = 500;
 
     explicit Plot(int type, QWidget *parent = nullptr);
     ~Plot() override;
