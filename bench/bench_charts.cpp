@@ -187,7 +187,7 @@ QString writeDayFile(const QString &path)
     return path;
 }
 
-void benchOpenFile(mainWnd &window, QTabWidget *tabs, const QString &path)
+void benchOpenFile(mainWnd &window, QTabWidget *tabs, const QString &path, const QString &logNote)
 {
     tabs->setCurrentIndex(2);
     QCoreApplication::processEvents();
@@ -197,7 +197,7 @@ void benchOpenFile(mainWnd &window, QTabWidget *tabs, const QString &path)
     MessageBoxSeam::setHandler([&](QWidget *, const MessageBoxSeam::Box &box) {
         if (box.text.startsWith(QStringLiteral("成功打开"))) {
             openedMs = clock.nsecsElapsed() / 1e6;
-            window.historyPage()->repaint();
+            window.historyPage()->grab(); // a full paint of the four charts
             drawnMs = clock.nsecsElapsed() / 1e6;
             QTimer::singleShot(50, [] { QCoreApplication::quit(); });
         }
@@ -211,14 +211,14 @@ void benchOpenFile(mainWnd &window, QTabWidget *tabs, const QString &path)
     int points = 0;
     for (int type = 1; type <= 4; ++type)
         points += window.historyPage()->plot(type)->points().size();
-    const QString note = QStringLiteral("%1 points drawn, debug lines logged").arg(points);
+    const QString note = QStringLiteral("%1 points; %2").arg(points).arg(logNote);
     printBenchRow(QStringLiteral("open a 24 h file of four types, to 成功打开"), openedMs,
                   QStringLiteral("ms"), note);
     printBenchRow(QStringLiteral("open a 24 h file of four types, drawn and painted"), drawnMs,
                   QStringLiteral("ms"), note + QStringLiteral("; goal < 2000 ms"));
     printBenchRow(QStringLiteral("largest GUI stall while opening (1 ms timer lateness)"),
                   probe.worstLateMs(), QStringLiteral("ms"),
-                  QStringLiteral("includes the final paint; goal < 100 ms"));
+                  note + QStringLiteral("; includes the final paint; goal < 100 ms"));
 }
 
 } // namespace
@@ -244,7 +244,14 @@ int main(int argc, char *argv[])
     }
     if (only.isEmpty() || only == QLatin1String("open")) {
         QTemporaryDir dir;
-        benchOpenFile(window, tabs, writeDayFile(dir.filePath(QStringLiteral("day.csv"))));
+        const QString day = writeDayFile(dir.filePath(QStringLiteral("day.csv")));
+        benchOpenFile(window, tabs, day, QStringLiteral("259,200 debug lines into the debug window"));
+        // The same with each debug line formatted as the log does, but not shown: what the debug
+        // window's text area adds.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+            formatLogLine(type, context, text, QDateTime::currentDateTime());
+        });
+        benchOpenFile(window, tabs, day, QStringLiteral("debug lines formatted, not shown"));
     }
     window.worker()->shutdown();
     return 0;
