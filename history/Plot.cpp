@@ -289,7 +289,7 @@ bool Plot::seriesCoversRange() const
 {
     const int needed = firstDrawnIndex();
     return m_seriesFrom >= 0 && needed >= m_seriesFrom && needed - m_seriesFrom <= DrawSlack * m_bucketSize &&
-           m_series->count() <= MaxDrawnLivePoints + DrawSlack;
+           m_series->count() <= (m_inTimeOrder ? MaxDrawnLivePoints : MaxDrawnPoints) + DrawSlack;
 }
 
 int Plot::bucketOf(int index) const
