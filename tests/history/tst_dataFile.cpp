@@ -13,7 +13,6 @@ class tst_dataFile : public QObject
 private slots:
     void numbersKeepTheirPrecision_data();
     void numbersKeepTheirPrecision();
-    void writesSelectedSectionsInTypeOrder();
     void readerLines_data();
     void readerLines();
     void randomBytesReadInPiecesAsWhole();
@@ -42,18 +41,6 @@ void tst_dataFile::numbersKeepTheirPrecision()
     QFETCH(double, number);
     QFETCH(QString, text);
     QCOMPARE(isTime ? DataFile::formatTime(number) : DataFile::formatValue(number), text);
-}
-
-void tst_dataFile::writesSelectedSectionsInTypeOrder()
-{
-    DataFile::Recording records;
-    records[0] = {{1803.5, double(12.5f)}, {1804.51, double(12.51f)}};
-    records[1] = {{1803.5, 7.0}};
-    records[3] = {{1803.5, double(101.3f)}, {1804.51, double(101.31f)}};
-    QCOMPARE(DataFile::write(records, {true, false, false, true}),
-             QByteArray("type1\n1803.5,12.5\n1804.51,12.51\ntype4\n1803.5,101.3\n1804.51,101.31\n"));
-    QCOMPARE(DataFile::write(records, {false, false, true, false}), QByteArray("type3\n"));
-    QCOMPARE(DataFile::write(records, {false, false, false, false}), QByteArray());
 }
 
 void tst_dataFile::readerLines_data()

@@ -1,5 +1,4 @@
 #include "Plot.h"
-#include "PlotWidget.h"
 
 #include <QChartView>
 #include <QMenu>
@@ -50,7 +49,6 @@ private slots:
     void appendPointRanges();
     void batchEndsLikePointByPoint();
     void wheelZoomsAndMenuClears();
-    void pageRoutesAndRecordsReadings();
 };
 
 void tst_plot::timePositions_data()
@@ -177,13 +175,14 @@ void tst_plot::wheelZoomsAndMenuClears()
     f.sampleAfter(0, 5);
     QWidget *viewport = f.plot.findChild<QtCharts::QChartView *>()->viewport();
     const QPoint centre = viewport->rect().center();
-    QWheelEvent up(centre, viewport->mapToGlobal(centre), {}, {0, 120}, Qt::NoButton, Qt::NoModifier,
-                   Qt::NoScrollPhase, false);
-    QApplication::sendEvent(viewport, &up);
+    const auto turn = [&](int delta) {
+        QWheelEvent wheel(centre, viewport->mapToGlobal(centre), {}, {0, delta}, Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &wheel);
+    };
+    turn(120);
     QCOMPARE(f.plot.xRange(), Range(4, 36));
-    QWheelEvent down(centre, viewport->mapToGlobal(centre), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
-                     Qt::NoScrollPhase, false);
-    QApplication::sendEvent(viewport, &down);
+    turn(-120);
     QVERIFY(qFuzzyCompare(f.plot.xRange().first, 0.8) && qFuzzyCompare(f.plot.xRange().second, 39.2));
 
     QTest::mouseClick(viewport, Qt::LeftButton, {}, centre);
@@ -197,20 +196,6 @@ void tst_plot::wheelZoomsAndMenuClears()
     QVERIFY(f.plot.points().isEmpty());
     QCOMPARE(f.plot.xRange(), Range(0, 40));
     QCOMPARE(f.plot.series()->count(), 0);
-}
-
-void tst_plot::pageRoutesAndRecordsReadings()
-{
-    PlotWidget page;
-    page.plot(1)->setRecording(true);
-    page.addSample(1, 1, 12.345f);
-    page.addSample(4, 1, 250000.0f);
-    page.addSample(2, 1, std::numeric_limits<float>::infinity());
-    QCOMPARE(page.plot(1)->points().last().y(), 12.35);
-    QCOMPARE(page.plot(1)->records().last().value, double(12.345f));
-    QCOMPARE(page.plot(4)->points().last().y(), 250.0);
-    QVERIFY(page.plot(4)->records().isEmpty());
-    QVERIFY(page.plot(2)->points().isEmpty());
 }
 
 QTEST_MAIN(tst_plot)
