@@ -24,8 +24,9 @@ class QMenu;
 // while the chart can be seen: a hidden page costs a few additions per sample, and showing it
 // draws the newest state in one go. A spline series computes its whole curve again for every point
 // added, and a chart paints all its points: so a live chart keeps the newest MaxLivePoints points
-// (an hour at 1 Hz, for zooming out), and its series holds only those the X range can show, thinned
-// to MaxDrawnLivePoints when the range is wide. A chart filled in batches is thinned to MaxDrawnPoints.
+// (four hours at 1 Hz: the X range widens by a second every few samples, and the operator may zoom
+// out), and its series holds only those the X range can show, thinned to MaxDrawnLivePoints when the
+// range is wide. A chart filled in batches is thinned to MaxDrawnPoints.
 class Plot : public QWidget
 {
     Q_OBJECT
@@ -34,7 +35,7 @@ public:
     using Clock = std::function<QDateTime()>;
     using Range = QPair<double, double>;
 
-    static constexpr int MaxLivePoints = 3600;
+    static constexpr int MaxLivePoints = 14400;
     // A chart whose X range shows more points draws one point of each run (live) or its lowest and
     // highest point (filled in batches).
     static constexpr int MaxDrawnLivePoints = 200;
@@ -63,7 +64,7 @@ public:
     const QVector<DataFile::Record> &records() const { return m_records; }
     QVector<DataFile::Record> takeRecords();
 
-    // The drawn state.
+    // The chart's state: its points before any thinning, and its ranges.
     const QVector<QPointF> &points() const { return m_points; }
     Range xRange() const { return m_xRange; }
     Range yRange() const { return m_yRange; }
