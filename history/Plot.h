@@ -38,7 +38,7 @@ public:
     static constexpr int MaxLivePoints = 14400;
     // A chart whose X range shows more points draws one point of each run (live) or its lowest and
     // highest point (filled in batches).
-    static constexpr int MaxDrawnLivePoints = 200;
+    static constexpr int MaxDrawnLivePoints = 150;
     static constexpr int MaxDrawnPoints = 1000;
     // A chart filled in batches that draws more points than this hides the point markers.
     static constexpr int MaxMarkedPoints = 500;
