@@ -1,6 +1,8 @@
 #include "mainWnd.h"
 #include "ui_mainWnd.h"
 
+#include "DataDirectory.h"
+#include "DataFileLoader.h"
 #include "DeviceLine.h"
 #include "DeviceThread.h"
 #include "FileDialogSeam.h"
@@ -24,6 +26,7 @@
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
@@ -148,6 +151,10 @@ void mainWnd::createChartPages()
         devicePlots.append(page);
         ui->tabWidget->addTab(page, QStringLiteral("设备") + QString::number(address));
     }
+    saveWnd->setPendingExportLookup([this](int deviceId) {
+        return deviceId >= 1 && deviceId <= kChartPages ? devicePlots[deviceId - 1]->pendingExportFile()
+                                                        : QString();
+    });
 }
 
 // The connections run in a fixed order; several signals have more than one receiver and Qt calls
@@ -275,7 +282,31 @@ void mainWnd::openinstructionsFile()
 
 void mainWnd::openPlotFile()
 {
-    // Drawing a saved data file belongs to the history page; until it exists nothing is opened.
+    delete m_fileLoader; // a file still being drawn gives way to the new one
+    for (int type = 1; type <= PlotWidget::TypeCount; ++type)
+        m_historyPage->plot(type)->clearPoints();
+    const QString fileName = FileDialogSeam::getOpenFileName(
+        this, QStringLiteral("选择CSV文件"), defaultDataDirectory(), QStringLiteral("CSV Files (*.csv)"));
+    if (fileName.isEmpty())
+        return;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qDebug() << "Unable to open file"
+                 << "\n";
+        MessageBoxSeam::warning(this, QString::fromUtf8(kNotice),
+                                QStringLiteral("无法打开文件") + fileName + QStringLiteral("（") +
+                                    file.errorString() + QStringLiteral("）"));
+        return;
+    }
+    m_fileLoader = new DataFileLoader(fileName, QString::fromUtf8(file.readAll()), m_historyPage, this);
+    connect(m_fileLoader, &DataFileLoader::finished, this, &mainWnd::reportFileOpened);
+    m_fileLoader->start();
+}
+
+void mainWnd::reportFileOpened(const QString &fileName)
+{
+    m_fileLoader->deleteLater();
+    MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("成功打开") + fileName);
 }
 
 void mainWnd::action_checkDevice()

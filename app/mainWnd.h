@@ -4,9 +4,11 @@
 #include <QDateTime>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSet>
 #include <QVector>
 
+class DataFileLoader;
 class DeviceLine;
 class DeviceThread;
 class PlotWidget;
@@ -109,6 +111,7 @@ private:
     void startWorker(int tickIntervalMs);
     void openWindow(QWidget *window, const QString &title);
     DeviceLine *rowOf(quint8 deviceId) const;
+    void reportFileOpened(const QString &fileName);
 
     Ui::mainWnd *ui;
     deviceWindow *m_devicePage = nullptr;
@@ -122,4 +125,5 @@ private:
     QAction *actionDevelop = nullptr;
     QList<quint8> deviceIds;
     QSet<quint8> foundIds;
+    QPointer<DataFileLoader> m_fileLoader; // the saved file being drawn on the history page
 };

@@ -1,26 +1,67 @@
 #include "PlotWidget.h"
 
+#include "MessageBoxSeam.h"
+#include "RecordingFile.h"
 #include "ui_PlotWidget.h"
 
 #include <QDebug>
+#include <QSplitter>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace {
 constexpr int PressureType = 4;
 constexpr float PascalPerKilopascal = 1000.0f;
+const char *const RecordPrefixes[PlotWidget::TypeCount] = {
+    "111Point:", "222Point:", "333Point:", "444Point:"};
+
+// A few handlers of this page write to standard output rather than to the message log.
+void printLine(const QString &line)
+{
+    std::fputs(line.toLocal8Bit().constData(), stdout);
+    std::fputc('\n', stdout);
+}
 } // namespace
 
 PlotWidget::PlotWidget(QWidget *parent, int pageOptions)
-    : QWidget(parent), ui(new Ui::PlotWidget), m_pageOptions(pageOptions)
+    : QWidget(parent), ui(new Ui::PlotWidget), m_pageOptions(pageOptions),
+      m_clock([] { return QDateTime::currentDateTime(); })
 {
     ui->setupUi(this);
+    createCharts();
+    m_startTimer.setSingleShot(true);
+    m_durationTimer.setSingleShot(true);
+    connect(&m_startTimer, &QTimer::timeout, this, &PlotWidget::onStart);
+    connect(&m_durationTimer, &QTimer::timeout, this, &PlotWidget::onDurationEnd);
 }
 
 PlotWidget::~PlotWidget()
 {
     delete ui;
+}
+
+void PlotWidget::createCharts()
+{
+    for (int type = 1; type <= TypeCount; ++type)
+        m_plots[type - 1] = new Plot(type);
+    auto *rows = new QSplitter(Qt::Vertical, this);
+    for (int row = 0; row < 2; ++row) {
+        auto *columns = new QSplitter(Qt::Horizontal, rows);
+        columns->addWidget(m_plots[2 * row]);
+        columns->addWidget(m_plots[2 * row + 1]);
+    }
+    rows->setStretchFactor(0, 5);
+    rows->setStretchFactor(1, 3);
+    ui->verticalLayout->addWidget(rows);
+}
+
+void PlotWidget::setClock(Plot::Clock clock)
+{
+    m_clock = clock;
+    for (Plot *plot : m_plots)
+        plot->setClock(clock);
 }
 
 void PlotWidget::addSample(int type, int deviceId, float value)
@@ -37,6 +78,7 @@ void PlotWidget::addSample(int type, int deviceId, float value)
         value /= PascalPerKilopascal;
     ++m_sampleCounts[type - 1];
     m_lastSamples[type - 1] = value;
+    m_plots[type - 1]->appendValue(value);
 }
 
 int PlotWidget::sampleCount(int type) const
@@ -52,12 +94,84 @@ float PlotWidget::lastSample(int type) const
 bool PlotWidget::scheduleSave(QDateTime startTime, int duration, bool cur, bool cum, bool temp, bool press,
                               QString fileName)
 {
-    Q_UNUSED(startTime)
-    Q_UNUSED(duration)
-    Q_UNUSED(cur)
-    Q_UNUSED(cum)
-    Q_UNUSED(temp)
-    Q_UNUSED(press)
-    qWarning() << "chart recording is not available yet; nothing will be written to" << fileName;
-    return false;
+    const qint64 delayMs = m_clock().msecsTo(startTime);
+    if (m_state != ExportState::Idle) {
+        qWarning() << "a recording into" << m_fileName << "is pending; refused" << fileName;
+        return false;
+    }
+    if (duration < 0 || duration * qint64(1000) > MaxTimerMs || delayMs > MaxTimerMs) {
+        qWarning() << "no timer holds this recording; refused" << fileName << duration << delayMs;
+        return false;
+    }
+    m_fileName = fileName;
+    printLine(QStringLiteral("文件的路径是 ") + m_fileName);
+    m_saveCur = cur;
+    m_saveCum = cum;
+    m_saveTemp = temp;
+    m_savePress = press;
+    m_duration = duration;
+    if (delayMs > 0) {
+        qDebug() << "计时器将在" << delayMs / 1000 << "秒后开始";
+        m_state = ExportState::Waiting;
+        m_startTimer.start(int(delayMs));
+    } else {
+        qDebug() << "111开始时间已经过了，立即执行";
+        onStart();
+    }
+    return true;
+}
+
+void PlotWidget::onStart()
+{
+    m_state = ExportState::Recording;
+    for (Plot *plot : m_plots)
+        plot->setRecording(true);
+    m_durationTimer.start(m_duration * 1000);
+}
+
+void PlotWidget::onDurationEnd()
+{
+    for (Plot *plot : m_plots)
+        plot->setRecording(false);
+    printLine(QStringLiteral("持续时间结束，执行目标函数"));
+    const DataFile::Recording records = collectRecords();
+    const QByteArray text = DataFile::write(records, {m_saveCur, m_saveCum, m_saveTemp, m_savePress});
+    m_state = ExportState::Idle;
+    writeRecording(text);
+}
+
+DataFile::Recording PlotWidget::collectRecords()
+{
+    DataFile::Recording records;
+    for (int k = 0; k < TypeCount; ++k) {
+        records[k] = m_plots[k]->takeRecords();
+        for (const DataFile::Record &record : qAsConst(records[k]))
+            printLine(QLatin1String(RecordPrefixes[k]) + QString::number(record.value));
+    }
+    return records;
+}
+
+// The data is the operator's: when the chosen file cannot be written it goes to a file of its own in
+// the data directory, and the box says where.
+void PlotWidget::writeRecording(const QByteArray &text)
+{
+    QString error;
+    if (RecordingFile::save(m_fileName, text, &error)) {
+        MessageBoxSeam::information(this, QStringLiteral("提示"), m_fileName + QStringLiteral("保存成功"));
+        return;
+    }
+    qWarning() << "Failed to open file for writing" << m_fileName << error;
+    const QString fallback = RecordingFile::fallbackPath(m_fileName, m_clock());
+    QString fallbackError;
+    if (RecordingFile::save(fallback, text, &fallbackError)) {
+        MessageBoxSeam::warning(this, QStringLiteral("提示"),
+                                m_fileName + QStringLiteral("保存失败（") + error +
+                                    QStringLiteral("），数据已改存到") + fallback);
+        return;
+    }
+    qWarning() << "Failed to open file for writing" << fallback << fallbackError;
+    MessageBoxSeam::warning(this, QStringLiteral("提示"),
+                            m_fileName + QStringLiteral("保存失败（") + error + QStringLiteral("），改存到") +
+                                fallback + QStringLiteral("也失败（") + fallbackError +
+                                QStringLiteral("），本次数据已丢失"));
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "Plot.h"
+
 #include <QDateTime>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -10,9 +13,8 @@ namespace Ui {
 class PlotWidget;
 }
 
-// The chart page of one controller (or the history page). It receives every polled reading of
-// its controller; the four charts and the CSV recording join it with the chart feature. Until
-// then it validates and keeps the latest reading of each type, so nothing is drawn or recorded.
+// The chart page of one controller (or the history page): four charts, one per reading type, and
+// the recording of chosen types into a data file for a chosen period.
 class PlotWidget : public QWidget
 {
     Q_OBJECT
@@ -21,29 +23,60 @@ public:
     // Reading types 1..4: instantaneous flow, cumulative flow, temperature, pressure.
     static constexpr int TypeCount = 4;
 
-    // Every page is created with 0 as pageOptions; the value is kept for the chart feature.
+    // Every page is created with 0 as pageOptions; the value is kept as given.
     explicit PlotWidget(QWidget *parent = nullptr, int pageOptions = 0);
     ~PlotWidget() override;
 
     int pageOptions() const { return m_pageOptions; }
+    Plot *plot(int type) const { return isKnownType(type) ? m_plots[type - 1] : nullptr; }
+    // Wall-clock source of the charts and of the recording's start time.
+    void setClock(Plot::Clock clock);
 
     // One polled reading. NaN and infinite values are dropped; pressure arrives in Pa and is
-    // kept in KPa. deviceId is not used: the page already belongs to one controller.
+    // drawn and recorded in KPa. deviceId is not used: the page already belongs to one controller.
     void addSample(int type, int deviceId, float value);
     // Number of readings accepted for a type, and the latest one (0 before the first).
     int sampleCount(int type) const;
     float lastSample(int type) const;
 
-    // Arms a CSV recording. Recording is not available yet: the request is refused with a
-    // warning and false, so no caller takes it as armed.
+    // Arms a recording of the flagged types into fileName, from startTime (at once when it has
+    // passed) for duration seconds. Refused (false, with a warning line) while another recording
+    // of this page waits or runs, and for a duration or delay no timer can hold.
     bool scheduleSave(QDateTime startTime, int duration, bool cur, bool cum, bool temp, bool press,
                       QString fileName);
+    // The file of the recording that waits or runs; empty when none does.
+    QString pendingExportFile() const { return m_state == ExportState::Idle ? QString() : m_fileName; }
+
+    // The longest delay or duration a timer holds, in milliseconds (about 24.8 days).
+    static constexpr qint64 MaxTimerMs = 2147483647;
+
+public slots:
+    void onStart();
+    void onDurationEnd();
 
 private:
+    enum class ExportState
+    {
+        Idle,
+        Waiting,
+        Recording
+    };
     static bool isKnownType(int type) { return type >= 1 && type <= TypeCount; }
+    void createCharts();
+    DataFile::Recording collectRecords();
+    void writeRecording(const QByteArray &text);
 
     Ui::PlotWidget *ui;
     int m_pageOptions;
+    std::array<Plot *, TypeCount> m_plots{};
+    Plot::Clock m_clock;
     std::array<int, TypeCount> m_sampleCounts{};
     std::array<float, TypeCount> m_lastSamples{};
+
+    QString m_fileName;
+    bool m_saveCur = false, m_saveCum = false, m_saveTemp = false, m_savePress = false;
+    int m_duration = 0;
+    ExportState m_state = ExportState::Idle;
+    QTimer m_startTimer;
+    QTimer m_durationTimer;
 };

@@ -1,6 +1,53 @@
 #include "saveFileSetWidget.h"
 
+#include "DataDirectory.h"
+#include "FileDialogSeam.h"
+#include "MessageBoxSeam.h"
+#include "PlotWidget.h"
 #include "ui_saveFileSetWidget.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <cstdio>
+
+namespace {
+
+const QString NoticeTitle = QStringLiteral("提示");
+const QString RejectTitle = QStringLiteral("错误提示");
+
+// Empty or non-numeric text counts as 0. A whole number too long for 64 bits is not 0 but too large:
+// false, so that the request is refused rather than taken as no time at all.
+bool readWholeNumber(const QString &text, qint64 *number)
+{
+    bool ok = false;
+    *number = text.trimmed().toLongLong(&ok);
+    if (ok)
+        return true;
+    *number = 0;
+    static const QRegularExpression digits(QStringLiteral("^[+-]?\\d+$"));
+    return !digits.match(text.trimmed()).hasMatch();
+}
+
+// Seconds of hours and minutes; an amount beyond 64 bits comes back as more than any timer holds.
+qint64 durationSeconds(const QString &hoursText, const QString &minutesText)
+{
+    constexpr qint64 Unreasonable = qint64(1) << 40;
+    qint64 hours = 0, minutes = 0;
+    if (!readWholeNumber(hoursText, &hours) || !readWholeNumber(minutesText, &minutes) ||
+        qAbs(hours) > Unreasonable || qAbs(minutes) > Unreasonable)
+        return PlotWidget::MaxTimerMs;
+    return hours * 3600 + minutes * 60;
+}
+
+void printLine(const QString &line)
+{
+    std::fputs(line.toLocal8Bit().constData(), stdout);
+    std::fputc('\n', stdout);
+}
+
+} // namespace
 
 saveFileSetWidget::saveFileSetWidget(QWidget *parent) : QWidget(parent), ui(new Ui::saveFileSetWidget)
 {
@@ -27,4 +74,71 @@ void saveFileSetWidget::updateDeviceList(QList<quint8> devices)
         ui->comboBox->removeItem(ui->comboBox->count() - 1);
     for (quint8 device : devices)
         ui->comboBox->addItem(QString::number(device));
+}
+
+void saveFileSetWidget::on_pushButton_clicked()
+{
+    const int deviceId = ui->comboBox->currentText().toInt();
+    const QDateTime startTime = ui->dateTimeEdit->dateTime();
+    const qint64 duration = durationSeconds(ui->lineEdit_3->text(), ui->lineEdit_4->text());
+    printLine(QStringLiteral("持续时间是 ") + QString::number(duration));
+    const bool cur = ui->checkbox_current->isChecked();
+    printLine(cur ? QStringLiteral("被选中") : QStringLiteral("没被选中"));
+
+    if (ui->comboBox->currentIndex() == 0) {
+        MessageBoxSeam::information(this, NoticeTitle, QStringLiteral("请选择要保存的设备编号"));
+        return;
+    }
+    if (refusesPendingExport(deviceId) || refusesTimers(startTime, duration))
+        return;
+    const QString fileName =
+        FileDialogSeam::getSaveFileName(this, QStringLiteral("选择保存路径"), defaultDataDirectory(),
+                                        QStringLiteral("CSV Files (*.csv);;All Files (*)"));
+    if (fileName.isEmpty() || !createsEmptyFile(fileName))
+        return;
+    emit sig_savePlotFile(deviceId, startTime, int(duration), cur, ui->checkbox_cumflow->isChecked(),
+                          ui->checkBox_temp->isChecked(), ui->checkBox_press->isChecked(), fileName);
+}
+
+// A page records one file at a time: a second request would take over the first one's timers,
+// types and file name.
+bool saveFileSetWidget::refusesPendingExport(int deviceId)
+{
+    const QString pending = m_pendingExport ? m_pendingExport(deviceId) : QString();
+    if (pending.isEmpty())
+        return false;
+    MessageBoxSeam::information(this, NoticeTitle,
+                                QStringLiteral("设备") + QString::number(deviceId) +
+                                    QStringLiteral("正在保存数据到") + pending +
+                                    QStringLiteral("，请等待本次保存结束后再保存"));
+    return true;
+}
+
+// A timer asked for a negative time or more than it holds never fires: the page would record for
+// ever and write nothing.
+bool saveFileSetWidget::refusesTimers(const QDateTime &startTime, qint64 durationSeconds)
+{
+    QString reason;
+    if (durationSeconds < 0)
+        reason = QStringLiteral("保存时长不能为负数");
+    else if (durationSeconds * 1000 > PlotWidget::MaxTimerMs)
+        reason = QStringLiteral("保存时长不能超过596小时31分钟");
+    else if (QDateTime::currentDateTime().msecsTo(startTime) > PlotWidget::MaxTimerMs)
+        reason = QStringLiteral("开始时间距现在不能超过24.8天");
+    if (reason.isEmpty())
+        return false;
+    MessageBoxSeam::warning(this, RejectTitle, reason);
+    return true;
+}
+
+bool saveFileSetWidget::createsEmptyFile(const QString &fileName)
+{
+    QFile file(fileName);
+    if (file.open(QIODevice::WriteOnly))
+        return true;
+    qWarning() << "Failed to open file for writing";
+    MessageBoxSeam::warning(this, NoticeTitle,
+                            fileName + QStringLiteral("无法写入（") + file.errorString() +
+                                QStringLiteral("）"));
+    return false;
 }

@@ -5,8 +5,13 @@
 #include "setDeviceParamWin.h"
 #include "stageControlWidget.h"
 
+#include <QChart>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QValueAxis>
 #include <QtTest>
 
 #include <limits>
@@ -27,6 +32,8 @@ private slots:
     void saveWindowKeepsPromptAndReplacesDevices();
     void chartPageValidatesReadings_data();
     void chartPageValidatesReadings();
+    void chartPageShowsFourTitledCharts();
+    void saveWindowOffersTypesAndConfirm();
 };
 
 namespace {
@@ -155,6 +162,38 @@ void tst_page_shells::chartPageValidatesReadings()
     page.addSample(type, 1, reading);
     QCOMPARE(page.sampleCount(type), accepted);
     QCOMPARE(page.lastSample(type), kept);
+}
+
+void tst_page_shells::chartPageShowsFourTitledCharts()
+{
+    PlotWidget page(nullptr, 0);
+    auto *rows = page.findChild<QSplitter *>();
+    QCOMPARE(rows->orientation(), Qt::Vertical);
+    QCOMPARE(rows->count(), 2);
+    const QStringList titles{"瞬时流量", "累计流量", "温度", "压力"}, units{"sccm", "L", "℃", "KPa"};
+    for (int type = 1; type <= 4; ++type) {
+        auto *row = qobject_cast<QSplitter *>(rows->widget((type - 1) / 2));
+        QCOMPARE(row->widget((type - 1) % 2), page.plot(type)); // 1 2 above, 3 4 below
+        QtCharts::QChart *chart = page.plot(type)->chart();
+        QCOMPARE(chart->title(), titles.at(type - 1));
+        QCOMPARE(chart->axes(Qt::Horizontal).first()->titleText(), QStringLiteral("时间（秒）"));
+        QCOMPARE(chart->axes(Qt::Vertical).first()->titleText(), units.at(type - 1));
+    }
+    page.resize(800, 800);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    QVERIFY(rows->sizes().at(0) > rows->sizes().at(1)); // the top row has the larger share
+}
+
+void tst_page_shells::saveWindowOffersTypesAndConfirm()
+{
+    saveFileSetWidget window;
+    QStringList captions;
+    for (const char *name : {"checkbox_current", "checkbox_cumflow", "checkBox_temp", "checkBox_press"})
+        captions << window.findChild<QCheckBox *>(QLatin1String(name))->text();
+    QCOMPARE(captions, (QStringList{"顺时流量", "累计流量", "温度", "压力"}));
+    QCOMPARE(window.findChild<QPushButton *>(QStringLiteral("pushButton"))->text(),
+             QStringLiteral("确认保存"));
 }
 
 QTEST_MAIN(tst_page_shells)

@@ -1,0 +1,184 @@
+// Charts, a recording and the saved file drawn again, played through the real main window, its
+// worker thread and a simulated bus on a pseudo-terminal.
+
+#include "shell/MainWindowFixture.h"
+
+#include "DataDirectory.h"
+#include "DataFile.h"
+#include "DeviceLine.h"
+#include "FileDialogSeam.h"
+#include "PlotWidget.h"
+#include "RegisterMap.h"
+#include "SerialPort.h"
+#include "deviceWindow.h"
+#include "saveFileSetWidget.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QtTest>
+
+namespace {
+
+QAction *menuEntry(const mainWnd &window, const QString &caption)
+{
+    for (QAction *menu : window.menuBar()->actions())
+        for (QAction *entry : menu->menu()->actions())
+            if (entry->text() == caption)
+                return entry;
+    qFatal("no menu entry %s", qPrintable(caption));
+    return nullptr;
+}
+
+// Every reading the worker handed to the windows, per type, in the unit the charts use.
+struct ServedValues
+{
+    QObject receiver;
+    std::array<QSet<float>, 4> values;
+    explicit ServedValues(DeviceThread *worker)
+    {
+        QObject::connect(worker, &DeviceThread::sendFreshDeviceInformation, &receiver,
+                         [this](int type, int, QByteArray reply) {
+                             const float value = bytes_to_float(reply, 3);
+                             values[type - 1].insert(type == 4 ? value / 1000.0f : value);
+                         });
+    }
+};
+
+struct Answers
+{
+    QString file;
+    QStringList dialogs;
+    Answers()
+    {
+        FileDialogSeam::setHandler([this](QWidget *, const FileDialogSeam::Request &request) {
+            dialogs << request.caption;
+            return file;
+        });
+    }
+    ~Answers() { FileDialogSeam::reset(); }
+};
+
+} // namespace
+
+class tst_historyRecording : public QObject
+{
+    Q_OBJECT
+private slots:
+    void recordAndDrawAgain();
+    void unreadableFileIsReported();
+};
+
+void tst_historyRecording::recordAndDrawAgain()
+{
+    MainWindowFixture::Setup setup;
+    setup.addresses = {1};
+    setup.tickMs = 40;
+    MainWindowFixture f(setup);
+    mainWnd &w = *f.window;
+    w.show();
+    Answers answers;
+    QTemporaryDir dir;
+    ServedValues served(w.worker());
+
+    QVERIFY(f.openPort());
+    menuEntry(w, QStringLiteral("查询设备"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(w.foundDeviceIds(), QList<quint8>{1}, 20000);
+    f.bus->setFloatRegister(1, RegisterMap::Pressure, 101325.0f);
+    QTest::mouseClick(w.devicePage()->row(0)->findChild<QPushButton *>(QStringLiteral("btn_online")),
+                      Qt::LeftButton);
+
+    // Controller 1's four charts fill with its values.
+    PlotWidget *page = w.chartPages().at(0);
+    for (int type = 1; type <= 4; ++type)
+        QTRY_VERIFY_WITH_TIMEOUT(page->plot(type)->points().size() >= 3, 20000);
+    QVERIFY(qAbs(page->plot(4)->points().last().y() - 101.325) <= 0.01); // 101325 Pa in KPa
+    QVERIFY(qAbs(page->plot(3)->points().last().y() - f.bus->floatRegister(1, RegisterMap::Temperature)) <
+            0.5);
+
+    // A 3 s recording of types 1 and 4, starting now. The form counts whole minutes, so the test
+    // sends the form's request itself.
+    const QString target = dir.filePath(QStringLiteral("run.csv"));
+    emit w.saveWnd->sig_savePlotFile(1, QDateTime::currentDateTime(), 3, true, false, false, true, target);
+
+    // While it records, the form refuses a second recording of controller 1 before its file dialog.
+    w.savePlotFile();
+    w.saveWnd->findChild<QComboBox *>(QStringLiteral("comboBox"))->setCurrentIndex(1);
+    w.saveWnd->findChild<QLineEdit *>(QStringLiteral("lineEdit_4"))->setText(QStringLiteral("1"));
+    QTest::mouseClick(w.saveWnd->findChild<QPushButton *>(QStringLiteral("pushButton")), Qt::LeftButton);
+    QCOMPARE(f.boxes.lastText(),
+             QStringLiteral("设备1正在保存数据到") + target + QStringLiteral("，请等待本次保存结束后再保存"));
+    QVERIFY(answers.dialogs.isEmpty());
+
+    QTRY_VERIFY_WITH_TIMEOUT(
+        f.boxes.texts().contains(QStringLiteral("提示|") + target + QStringLiteral("保存成功")), 15000);
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromLatin1(file.readAll());
+    const QStringList sectionLines = text.split(QLatin1Char('\n')).filter(QStringLiteral("type"));
+    QCOMPARE(sectionLines, (QStringList{QStringLiteral("type1"), QStringLiteral("type4")}));
+    const DataFile::Content content = DataFile::read(text);
+    QCOMPARE(content.skippedLines, 0);
+    for (int type : {1, 4}) {
+        const QVector<QPointF> &section = content.sections[type - 1];
+        QVERIFY(section.size() >= 10);
+        for (int k = 0; k < section.size(); ++k) {
+            QVERIFY(k == 0 || section[k].x() >= section[k - 1].x());
+            QVERIFY2(served.values[type - 1].contains(float(section[k].y())),
+                     qPrintable(QString::number(section[k].y())));
+        }
+    }
+
+    // Drawn again on the history tab: exactly the file's points.
+    answers.file = target;
+    menuEntry(w, QStringLiteral("打开文件"))->trigger();
+    bool waitShown = false;
+    for (auto *box : w.findChildren<QMessageBox *>())
+        waitShown |= box->isVisible() &&
+                     box->text() == QStringLiteral("正在打开文件") + target + QStringLiteral("请稍后");
+    QVERIFY(waitShown);
+    QTRY_COMPARE_WITH_TIMEOUT(f.boxes.lastText(), QStringLiteral("成功打开") + target, 20000);
+    for (int type = 1; type <= 4; ++type)
+        QCOMPARE(w.historyPage()->plot(type)->points(), content.sections[type - 1]);
+
+    // A target that cannot be written when the recording ends: a box, and the data in a file of
+    // its own in the data directory.
+    const QString lost = dir.filePath(QStringLiteral("gone.csv"));
+    QVERIFY(QDir().mkpath(lost));
+    const QStringList before = QDir(defaultDataDirectory()).entryList({QStringLiteral("gone-*.csv")});
+    emit w.saveWnd->sig_savePlotFile(1, QDateTime::currentDateTime(), 1, true, false, false, false, lost);
+    QTRY_VERIFY_WITH_TIMEOUT(f.boxes.lastText().startsWith(lost + QStringLiteral("保存失败")), 20000);
+    QStringList fallback = QDir(defaultDataDirectory()).entryList({QStringLiteral("gone-*.csv")});
+    for (const QString &old : before)
+        fallback.removeAll(old);
+    QCOMPARE(fallback.size(), 1);
+    const QString fallbackPath = QDir(defaultDataDirectory()).filePath(fallback.first());
+    QVERIFY(f.boxes.lastText().endsWith(fallbackPath));
+    const DataFile::Content kept = DataFile::read(QString::fromLatin1([&] {
+        QFile saved(fallbackPath);
+        return saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray();
+    }()));
+    QVERIFY(kept.sections[0].size() >= 3);
+    QFile::remove(fallbackPath);
+}
+
+void tst_historyRecording::unreadableFileIsReported()
+{
+    MainWindowFixture f;
+    Answers answers;
+    QTemporaryDir dir;
+    answers.file = dir.filePath(QStringLiteral("missing.csv"));
+    f.window->historyPage()->plot(2)->appendPoint(1, 2);
+    menuEntry(*f.window, QStringLiteral("打开文件"))->trigger();
+    QCOMPARE(answers.dialogs, QStringList{QStringLiteral("选择CSV文件")});
+    QCOMPARE(f.boxes.boxes.size(), 1);
+    QCOMPARE(f.boxes.boxes.first().title, QStringLiteral("提示"));
+    QVERIFY(f.boxes.lastText().contains(answers.file));
+    QVERIFY(f.window->historyPage()->plot(2)->points().isEmpty()); // cleared before the dialog
+}
+
+QTEST_MAIN(tst_historyRecording)
+#include "tst_historyRecording.moc"

@@ -1,0 +1,175 @@
+#include "DataDirectory.h"
+#include "FileDialogSeam.h"
+#include "MessageBoxSeam.h"
+#include "PlotWidget.h"
+#include "saveFileSetWidget.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+// Answers every box and file dialog of the code under test, and keeps what they showed.
+struct Seams
+{
+    QStringList boxes;
+    QStringList dialogs;
+    QString chosenFile;
+    Seams()
+    {
+        MessageBoxSeam::setHandler([this](QWidget *, const MessageBoxSeam::Box &box) {
+            boxes << box.title + QLatin1Char('|') + box.text;
+            return QMessageBox::Ok;
+        });
+        FileDialogSeam::setHandler([this](QWidget *, const FileDialogSeam::Request &request) {
+            dialogs << request.caption;
+            return chosenFile;
+        });
+    }
+    ~Seams()
+    {
+        MessageBoxSeam::reset();
+        FileDialogSeam::reset();
+    }
+};
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Records types 2 and 3 at once for no time: what arrives before the event loop turns is written.
+void recordTwoSamples(PlotWidget &page, const QString &target, float first,
+                      const QDateTime &start = QDateTime::currentDateTime().addSecs(-1))
+{
+    QVERIFY(page.scheduleSave(start, 0, false, true, true, false, target));
+    for (int type = 1; type <= 4; ++type)
+        page.addSample(type, 1, first);
+    for (int type = 1; type <= 4; ++type)
+        page.addSample(type, 1, first + 1);
+}
+} // namespace
+
+class tst_recording : public QObject
+{
+    Q_OBJECT
+private slots:
+    void writesSelectedTypesAndEmptiesAll();
+    void unwritableTargetKeepsDataInFallback_data();
+    void unwritableTargetKeepsDataInFallback();
+    void confirmButtonChecks_data();
+    void confirmButtonChecks();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void tst_recording::writesSelectedTypesAndEmptiesAll()
+{
+    Seams seams;
+    PlotWidget page;
+    const QString target = m_dir.filePath(QStringLiteral("two-three.csv"));
+    recordTwoSamples(page, target, 7);
+    QVERIFY(page.plot(1)->isRecording());
+    QTRY_COMPARE(seams.boxes, QStringList{QStringLiteral("提示|") + target + QStringLiteral("保存成功")});
+    QCOMPARE(contentsOf(target), QByteArray("type2\n0,7\n0,8\ntype3\n0,7\n0,8\n"));
+    for (int type = 1; type <= 4; ++type)
+        QVERIFY(page.plot(type)->records().isEmpty() && !page.plot(type)->isRecording());
+    QVERIFY(page.pendingExportFile().isEmpty());
+}
+
+void tst_recording::unwritableTargetKeepsDataInFallback_data()
+{
+    QTest::addColumn<QString>("target");
+    QDir(m_dir.path()).mkpath(QStringLiteral("folder.csv"));
+    QFile plain(m_dir.filePath(QStringLiteral("plain")));
+    plain.open(QIODevice::WriteOnly);
+    QTest::newRow("directory as target") << m_dir.filePath(QStringLiteral("folder.csv"));
+    QTest::newRow("path under a regular file") << m_dir.filePath(QStringLiteral("plain/under.csv"));
+}
+
+void tst_recording::unwritableTargetKeepsDataInFallback()
+{
+    QFETCH(QString, target);
+    Seams seams;
+    PlotWidget page;
+    const QDateTime clock(QDate(2026, 3, 4), QTime(5, 6, 7));
+    page.setClock([clock] { return clock; });
+    recordTwoSamples(page, target, 7, clock);
+    QTRY_COMPARE(seams.boxes.size(), 1);
+    const QString fallback = QFileInfo(target).completeBaseName() + QStringLiteral("-20260304-050607.csv");
+    const QString fallbackPath = QDir(defaultDataDirectory()).filePath(fallback);
+    QVERIFY2(seams.boxes.first().startsWith(QStringLiteral("提示|") + target),
+             qPrintable(seams.boxes.first()));
+    QVERIFY(seams.boxes.first().endsWith(fallbackPath));
+    QCOMPARE(contentsOf(fallbackPath), QByteArray("type2\n0,7\n0,8\ntype3\n0,7\n0,8\n"));
+    QFile::remove(fallbackPath);
+
+    // The next recording of the page holds its own samples only.
+    const QString good = m_dir.filePath(QStringLiteral("after-failure.csv"));
+    recordTwoSamples(page, good, 20, clock);
+    QTRY_COMPARE(seams.boxes.size(), 2);
+    QCOMPARE(contentsOf(good), QByteArray("type2\n0,20\n0,21\ntype3\n0,20\n0,21\n"));
+}
+
+void tst_recording::confirmButtonChecks_data()
+{
+    QTest::addColumn<int>("device");
+    QTest::addColumn<QString>("hours");
+    QTest::addColumn<int>("daysAhead");
+    QTest::addColumn<QString>("pending");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<bool>("requested");
+    const QString none;
+    QTest::newRow("accepted") << 1 << "1" << 0 << none << none << true;
+    QTest::newRow("no device") << 0 << "1" << 0 << none << "提示|请选择要保存的设备编号" << false;
+    QTest::newRow("negative duration") << 1 << "-1" << 0 << none << "错误提示|保存时长不能为负数" << false;
+    QTest::newRow("beyond a timer") << 1 << "597" << 0 << none << "错误提示|保存时长不能超过596小时31分钟"
+                                    << false;
+    QTest::newRow("beyond 64 bits") << 1 << "99999999999999999999999" << 0 << none
+                                    << "错误提示|保存时长不能超过596小时31分钟" << false;
+    QTest::newRow("start too far ahead")
+        << 1 << "1" << 25 << none << "错误提示|开始时间距现在不能超过24.8天" << false;
+    QTest::newRow("pending on the device")
+        << 1 << "1" << 0 << "/r/a.csv"
+        << "提示|设备3正在保存数据到/r/a.csv，请等待本次保存结束后再保存" << false;
+}
+
+void tst_recording::confirmButtonChecks()
+{
+    QFETCH(int, device);
+    QFETCH(QString, hours);
+    QFETCH(int, daysAhead);
+    QFETCH(QString, pending);
+    QFETCH(QString, box);
+    QFETCH(bool, requested);
+    Seams seams;
+    seams.chosenFile = m_dir.filePath(QStringLiteral("chosen.csv"));
+    QFile::remove(seams.chosenFile);
+    saveFileSetWidget window;
+    window.updateDeviceList({3});
+    window.setPendingExportLookup([pending](int) { return pending; });
+    window.findChild<QComboBox *>(QStringLiteral("comboBox"))->setCurrentIndex(device);
+    window.findChild<QLineEdit *>(QStringLiteral("lineEdit_3"))->setText(hours);
+    window.findChild<QLineEdit *>(QStringLiteral("lineEdit_4"))->setText(QStringLiteral("1"));
+    window.findChild<QDateTimeEdit *>()->setDateTime(QDateTime::currentDateTime().addDays(daysAhead));
+    window.findChild<QCheckBox *>(QStringLiteral("checkBox_press"))->setChecked(true);
+    QSignalSpy requests(&window, &saveFileSetWidget::sig_savePlotFile);
+    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("pushButton")), Qt::LeftButton);
+
+    QCOMPARE(seams.boxes, box.isEmpty() ? QStringList() : QStringList{box});
+    QCOMPARE(seams.dialogs.size(), int(requested)); // refused before the file dialog
+    QCOMPARE(QFile::exists(seams.chosenFile), requested);
+    QCOMPARE(requests.size(), int(requested));
+    if (requested)
+        QCOMPARE(requests.first(), (QList<QVariant>{3, requests.first().at(1), 3660, false, false, false,
+                                                    true, seams.chosenFile}));
+}
+
+QTEST_MAIN(tst_recording)
+#include "tst_recording.moc"
