@@ -94,7 +94,7 @@ void LogSink::drain()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_drainScheduled = false;
-        if (!m_view)
+        if (!m_view || !m_view->isVisible())
             return;
         lines.swap(m_pending);
     }

@@ -15,6 +15,12 @@ qDebugWidget::~qDebugWidget()
     delete ui;
 }
 
+void qDebugWidget::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    LogSink::instance().drain();
+}
+
 void qDebugWidget::on_pushButton_clicked()
 {
     emit sig_closeDebug();

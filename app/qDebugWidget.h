@@ -7,13 +7,16 @@ class qDebugWidget;
 }
 
 // The developer's view of the message log. Constructing it makes its text area the log's view
-// (see LogSink); lines arrive whether the window is shown or not.
+// (see LogSink); lines logged while it is hidden are kept and shown when it opens.
 class qDebugWidget : public QWidget
 {
     Q_OBJECT
 public:
     explicit qDebugWidget(QWidget *parent = nullptr);
     ~qDebugWidget() override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 signals:
     void sig_closeDebug();

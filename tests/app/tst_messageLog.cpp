@@ -25,6 +25,7 @@ private slots:
     void handlerAppendsLine();
     void workerLinesArriveInOrderOnGuiThread();
     void keepsOnlyNewestLines();
+    void hiddenWindowShowsWaitingLinesWhenOpened();
     void closeButtonAsksToClose();
 
 private:
@@ -40,6 +41,7 @@ void tst_messageLog::initTestCase()
     m_window = new qDebugWidget;
     m_text = m_window->findChild<QPlainTextEdit *>(QStringLiteral("textEdit"));
     QVERIFY(m_text);
+    m_window->show();
     m_previous = qInstallMessageHandler(messageHandler);
 }
 
@@ -186,6 +188,17 @@ void tst_messageLog::workerLinesArriveInOrderOnGuiThread()
         QVERIFY2(all.at(i + 1).endsWith(QStringLiteral("): worker %1").arg(i)), qPrintable(all.at(i + 1)));
     QVERIFY(all.last().endsWith(QLatin1String("): after")));
     QCOMPARE(offThreadEdits, 0);
+}
+
+void tst_messageLog::hiddenWindowShowsWaitingLinesWhenOpened()
+{
+    m_window->hide();
+    qDebug("while hidden");
+    QCoreApplication::processEvents();
+    QVERIFY(m_text->document()->isEmpty());
+    m_window->show();
+    QCOMPARE(lines().size(), 1);
+    QVERIFY(lines().constFirst().endsWith(QLatin1String("): while hidden")));
 }
 
 void tst_messageLog::keepsOnlyNewestLines()
