@@ -81,7 +81,8 @@ private:
     void finishSingleRun(int device);
     void resetRunState();
     QTimer *timerOf(Mode mode) const;
-    int rowsReached() const;
+    int stepCountForStart() const;
+    void stopOnFlowOutOfRange(int row);
     void commitStepCount();
     void clearRunFields();
 

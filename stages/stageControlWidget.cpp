@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace {
 
 const char *const kFileFilter = "Text Files (*.txt);;All Files (*)";
@@ -70,6 +72,12 @@ QPushButton *stageControlWidget::pauseButton() const
 bool stageControlWidget::firstItemHasDevice() const
 {
     return !m_items.isEmpty() && !m_items.first()->deviceIdText().isEmpty();
+}
+
+bool stageControlWidget::anyItemRunning() const
+{
+    return std::any_of(m_items.cbegin(), m_items.cend(),
+                       [](const itemStageControl *item) { return item->isRunning(); });
 }
 
 QList<int> stageControlWidget::usableDevices() const
@@ -148,6 +156,9 @@ void stageControlWidget::slot_excuStep(uchar id, float data)
 
 void stageControlWidget::slot_item_finish()
 {
+    // Another widget's run goes on: the page stays stoppable.
+    if (anyItemRunning())
+        return;
     ui->btn_start->setStyleSheet(QString::fromLatin1(kIdleStyle));
     ui->btn_start->setText(QStringLiteral("开始"));
 }
@@ -192,6 +203,12 @@ void stageControlWidget::writeProgrammeFile(const QString &path, const StageProg
 
 void stageControlWidget::startLoad()
 {
+    // A loaded table would replace the programme under a running step.
+    if (anyItemRunning()) {
+        MessageBoxSeam::warning(this, QStringLiteral("错误提示"),
+                                QStringLiteral("分阶运行中，请先停止再调入配置"));
+        return;
+    }
     const QString path = FileDialogSeam::getOpenFileName(
         this, QStringLiteral("导入历史分阶记录"), defaultDataDirectory(), QString::fromLatin1(kFileFilter));
     if (path.isEmpty())

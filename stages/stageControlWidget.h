@@ -51,6 +51,7 @@ public slots:
 
 private:
     bool firstItemHasDevice() const;
+    bool anyItemRunning() const;
     QList<int> usableDevices() const;
     bool refuseFlowsOutOfRange();
     StageProgrammeSet collectProgrammes() const;
