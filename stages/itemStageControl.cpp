@@ -200,6 +200,9 @@ void itemStageControl::startStep(int deviceId)
     ui->edit_stepCount->setText(QString::number(count));
     // A start while running begins afresh: the first row's flow is sent and gets its full time.
     resetRunState();
+    // A rescan may write another address into the field during the run; the run, its pause and
+    // its stop stay with the controller it was started on.
+    m_runDevice = deviceId;
     m_mode = qBound(int(Single), ui->combox_mode->currentIndex(), int(BackAndForth));
     m_ticks = -1;
     switch (Mode(m_mode)) {
@@ -222,16 +225,16 @@ void itemStageControl::slot_stepPause(int deviceId, int type)
         return;
     if (type == 1) {
         m_paused = true;
-        emit sig_item_excStep(uchar(deviceId), 0);
+        emit sig_item_excStep(uchar(m_runDevice), 0);
     } else {
         m_paused = false;
-        emit sig_item_excStep(uchar(deviceId), float(m_lastFlow));
+        emit sig_item_excStep(uchar(m_runDevice), float(m_lastFlow));
     }
 }
 
 void itemStageControl::stopStep()
 {
-    const int device = deviceId();
+    const int device = isRunning() ? m_runDevice : deviceId();
     if (device != 0)
         emit sig_item_excStep(uchar(device), 0);
     clearRunFields();
@@ -283,7 +286,7 @@ void itemStageControl::tick(Mode mode)
     if (m_finished)
         return;
     ++m_ticks;
-    const int device = deviceId();
+    const int device = m_runDevice;
     m_currentIndex = m_next;
     if (m_paused) {
         qDebug() << "暂停中";
@@ -324,7 +327,7 @@ void itemStageControl::tick(Mode mode)
 
 void itemStageControl::stopOnFlowOutOfRange(int row)
 {
-    const int device = deviceId();
+    const int device = m_runDevice;
     qDebug() << "设备" << device << "第" << row + 1 << "行的流量超出范围，停止运行";
     stopStep();
     emit sig_item_finish();

@@ -108,5 +108,6 @@ private:
     bool m_forward = true;
     int m_lastFlow = 0;
     int m_mode = Single;
+    int m_runDevice = 0; // the device a run was started on
     int m_ticks = 0;
 };

@@ -52,6 +52,7 @@ private slots:
     void countLoweredMidRunStillEnds_data();
     void countLoweredMidRunStillEnds();
     void flowEditedOutOfRangeStopsTheRun();
+    void renumberedWidgetKeepsItsRunsController();
     void stepCountEntry_data();
     void stepCountEntry();
 };
@@ -186,6 +187,19 @@ void tst_itemStageControl::flowEditedOutOfRangeStopsTheRun()
     QCOMPARE(run.sent, (QStringList{"10@0", "0@1"}));
     QCOMPARE(shown, QStringList{"错误提示|设备5第2行的流量超出0到999999的范围，已停止"});
     QVERIFY(!run.item.isRunning());
+}
+
+// A rescan fills the device fields anew; the running programme, its pause and its stop stay with
+// device 5 (Run fails on any other device).
+void tst_itemStageControl::renumberedWidgetKeepsItsRunsController()
+{
+    Run run(QStringLiteral("10,1;20,1"), 1);
+    run.item.startStep(5);
+    run.item.setDeviceId(7);
+    run.tick(1);
+    run.item.slot_stepPause(7, 1);
+    run.item.stopStep();
+    QCOMPARE(run.sent, (QStringList{"10@0", "20@1", "0@1", "0@1"}));
 }
 
 void tst_itemStageControl::stepCountEntry_data()
