@@ -14,6 +14,8 @@
 
 namespace {
 
+// Four full blocks take some 7 KB; nothing near this size is a programme file.
+constexpr qint64 kMaxFileBytes = 1 << 20;
 const char *const kFileFilter = "Text Files (*.txt);;All Files (*)";
 const char *const kRunningStyle = "background-color: limegreen; border: 1px solid lightgray;";
 const char *const kIdleStyle = "background-color: white; border: 1px solid lightgray;";
@@ -216,9 +218,12 @@ void stageControlWidget::startLoad()
     QFile file(path);
     StageProgrammeParse parsed;
     if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        const QByteArray bytes = file.readAll();
+        // Read no more than a programme can need, so that a large or endless file picked by
+        // mistake does not hold the page.
+        const QByteArray bytes = file.read(kMaxFileBytes + 1);
         // With its size given, a stray NUL byte does not cut the text short.
-        parsed = parseStageProgrammes(QString::fromUtf8(bytes.constData(), bytes.size()));
+        if (bytes.size() <= kMaxFileBytes)
+            parsed = parseStageProgrammes(QString::fromUtf8(bytes.constData(), bytes.size()));
     }
     if (!parsed.isUsable()) {
         MessageBoxSeam::information(this, notice(), QStringLiteral("文件解析错误"));

@@ -273,6 +273,8 @@ void tst_stageControlWidget::loadFailuresShowOnlyTheError_data()
     const QStringList error{"提示|文件解析错误"};
     QTest::newRow("no valid step") << QByteArray("[1]\n\n[2]\n5;5\n") << "p.txt" << error;
     QTest::newRow("no header first") << QByteArray("5,5\n[1]\n6,6\n") << "p.txt" << error;
+    QTest::newRow("far too large") << QByteArray("[1]\n1,1\n").leftJustified(2 << 20, '\n') << "p.txt"
+                                   << error;
     QTest::newRow("missing file") << QByteArray() << "p.txt" << error;
     QTest::newRow("a folder") << QByteArray() << "." << error;
     QTest::newRow("cancelled") << QByteArray() << "" << QStringList();
