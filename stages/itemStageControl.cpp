@@ -90,16 +90,17 @@ QString itemStageControl::deviceIdText() const
     return ui->edit_deviceId->text();
 }
 
+// Set-points travel with the address's low 8 bits: a typed 257 would reach controller 1, and 0
+// is no controller at all.
 int itemStageControl::deviceId() const
 {
-    return deviceIdText().toInt(nullptr, 10);
+    const int device = deviceIdText().toInt(nullptr, 10);
+    return device >= 1 && device <= 255 ? device : 0;
 }
 
 bool itemStageControl::hasUsableDevice() const
 {
-    bool converts = false;
-    deviceIdText().toInt(&converts, 10);
-    return converts;
+    return deviceId() != 0;
 }
 
 void itemStageControl::setTickInterval(int ms)

@@ -126,6 +126,9 @@ void tst_stageControlWidget::buttonStates_data()
     const QStringList zeros{"3,0", "7,0"}; // no widget holds a programme: only the stop sends
     QTest::newRow("start") << both << "S" << QStringList{"停止", kRunning, "暂停", ""} << started
                            << QStringList();
+    QTest::newRow("no bus address") << QStringList{"257", "0", "7"} << "S"
+                                    << QStringList{"停止", kRunning, "暂停", ""}
+                                    << QStringList{"strat:1", "start:7"} << QStringList();
     QTest::newRow("first widget without a device")
         << QStringList{"", "7"} << "SP" << QStringList{"开始", "", "暂停", ""} << QStringList()
         << QStringList();
