@@ -68,8 +68,7 @@ itemStageControl::itemStageControl(QWidget *parent)
     connect(ui->edit_stepCount, &QLineEdit::returnPressed, this, &itemStageControl::commitStepCount);
     connect(ui->edit_stepCount, &QLineEdit::editingFinished, this, &itemStageControl::commitStepCount);
 
-    for (QTimer *timer : {m_singleTimer, m_cycleTimer, m_reverseTimer})
-        timer->setInterval(m_tickMs);
+    setTickInterval(m_tickMs);
     connect(m_singleTimer, &QTimer::timeout, this, &itemStageControl::excuteStep);
     connect(m_cycleTimer, &QTimer::timeout, this, &itemStageControl::cycleStep);
     connect(m_reverseTimer, &QTimer::timeout, this, &itemStageControl::reverseStep);
@@ -117,12 +116,7 @@ bool itemStageControl::isRunning() const
 
 int itemStageControl::validRowCount() const
 {
-    int count = 0;
-    for (int row = 0; row < ui->table_steps->rowCount(); ++row) {
-        if (hasText(ui->table_steps->item(row, 0)) && hasText(ui->table_steps->item(row, 1)))
-            ++count;
-    }
-    return count;
+    return programme().size();
 }
 
 StageProgramme itemStageControl::programme() const
@@ -206,17 +200,7 @@ void itemStageControl::startStep(int deviceId)
     m_runDevice = deviceId;
     m_mode = qBound(int(Single), ui->combox_mode->currentIndex(), int(BackAndForth));
     m_ticks = -1;
-    switch (Mode(m_mode)) {
-    case Single:
-        excuteStep();
-        break;
-    case Repeat:
-        cycleStep();
-        break;
-    case BackAndForth:
-        reverseStep();
-        break;
-    }
+    tick(Mode(m_mode));
 }
 
 void itemStageControl::slot_stepPause(int deviceId, int type)

@@ -102,12 +102,10 @@ void stageControlWidget::startStep()
         emit sig_stratStep(true);
         for (int device : usableDevices())
             emit devicestartStep(device);
-        ui->btn_start->setStyleSheet(QString::fromLatin1(kRunningStyle));
-        ui->btn_start->setText(QStringLiteral("停止"));
+        showStartButton(true);
     } else if (ui->btn_start->text() == QStringLiteral("停止")) {
         emit SetStop();
-        ui->btn_start->setStyleSheet(QString::fromLatin1(kIdleStyle));
-        ui->btn_start->setText(QStringLiteral("开始"));
+        showStartButton(false);
         ui->btn_pause->setStyleSheet(QString::fromLatin1(kIdleStyle));
         ui->btn_pause->setText(QStringLiteral("暂停"));
     }
@@ -161,8 +159,13 @@ void stageControlWidget::slot_item_finish()
     // Another widget's run goes on: the page stays stoppable.
     if (anyItemRunning())
         return;
-    ui->btn_start->setStyleSheet(QString::fromLatin1(kIdleStyle));
-    ui->btn_start->setText(QStringLiteral("开始"));
+    showStartButton(false);
+}
+
+void stageControlWidget::showStartButton(bool running)
+{
+    ui->btn_start->setStyleSheet(QString::fromLatin1(running ? kRunningStyle : kIdleStyle));
+    ui->btn_start->setText(running ? QStringLiteral("停止") : QStringLiteral("开始"));
 }
 
 // ---- programme files --------------------------------------------------------------------------

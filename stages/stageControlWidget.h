@@ -52,6 +52,7 @@ public slots:
 private:
     bool firstItemHasDevice() const;
     bool anyItemRunning() const;
+    void showStartButton(bool running);
     QList<int> usableDevices() const;
     bool refuseFlowsOutOfRange();
     StageProgrammeSet collectProgrammes() const;
