@@ -40,6 +40,15 @@ bool hasText(const QTableWidgetItem *cell)
     return cell && !cell->text().isEmpty();
 }
 
+// Read as a real number, so that a flow too large for an integer (which would run as 0) is caught
+// as well.
+bool flowOutOfRange(const QTableWidgetItem *cell)
+{
+    bool converts = false;
+    const double value = cell ? cell->text().toDouble(&converts) : 0;
+    return converts && (value < 0 || value > itemStageControl::MaxFlow);
+}
+
 const char *const kGreen = "\033[32m";
 const char *const kPlain = "\033[0m";
 
@@ -59,8 +68,7 @@ itemStageControl::itemStageControl(QWidget *parent)
     connect(ui->edit_stepCount, &QLineEdit::returnPressed, this, &itemStageControl::commitStepCount);
     connect(ui->edit_stepCount, &QLineEdit::editingFinished, this, &itemStageControl::commitStepCount);
 
-    for (QTimer *timer : {m_singleTimer, m_cycleTimer, m_reverseTimer})
-        timer->setInterval(m_tickMs);
+    setTickInterval(m_tickMs);
     connect(m_singleTimer, &QTimer::timeout, this, &itemStageControl::excuteStep);
     connect(m_cycleTimer, &QTimer::timeout, this, &itemStageControl::cycleStep);
     connect(m_reverseTimer, &QTimer::timeout, this, &itemStageControl::reverseStep);
@@ -81,16 +89,17 @@ QString itemStageControl::deviceIdText() const
     return ui->edit_deviceId->text();
 }
 
+// Set-points travel with the address's low 8 bits: a typed 257 would reach controller 1, and 0
+// is no controller at all.
 int itemStageControl::deviceId() const
 {
-    return deviceIdText().toInt(nullptr, 10);
+    const int device = deviceIdText().toInt(nullptr, 10);
+    return device >= 1 && device <= 255 ? device : 0;
 }
 
 bool itemStageControl::hasUsableDevice() const
 {
-    bool converts = false;
-    deviceIdText().toInt(&converts, 10);
-    return converts;
+    return deviceId() != 0;
 }
 
 void itemStageControl::setTickInterval(int ms)
@@ -107,12 +116,7 @@ bool itemStageControl::isRunning() const
 
 int itemStageControl::validRowCount() const
 {
-    int count = 0;
-    for (int row = 0; row < ui->table_steps->rowCount(); ++row) {
-        if (hasText(ui->table_steps->item(row, 0)) && hasText(ui->table_steps->item(row, 1)))
-            ++count;
-    }
-    return count;
+    return programme().size();
 }
 
 StageProgramme itemStageControl::programme() const
@@ -137,23 +141,20 @@ void itemStageControl::setProgramme(const StageProgramme &steps)
     }
 }
 
-// The rows a run walks: those of the step count, or of the valid-row count a start would take.
-int itemStageControl::rowsReached() const
+// The count a start runs with: the one the field shows, unless the field was cleared by a stop
+// or the end of a run, or the count no longer fits the table; then every valid row.
+int itemStageControl::stepCountForStart() const
 {
-    return qMin(step_count > 0 ? step_count : validRowCount(), ui->table_steps->rowCount());
+    const int valid = validRowCount();
+    const bool shown = !ui->edit_stepCount->text().isEmpty();
+    return shown && step_count > 0 && step_count <= valid ? step_count : valid;
 }
 
 int itemStageControl::firstOutOfRangeRow() const
 {
-    for (int row = 0; row < rowsReached(); ++row) {
-        const QTableWidgetItem *flow = ui->table_steps->item(row, 0);
-        if (!hasText(flow))
-            continue;
-        // Read as a real number, so that a flow too large for an integer (which would run as 0)
-        // is caught as well.
-        bool converts = false;
-        const double value = flow->text().toDouble(&converts);
-        if (converts && (value < 0 || value > MaxFlow))
+    const int rows = stepCountForStart();
+    for (int row = 0; row < rows; ++row) {
+        if (flowOutOfRange(ui->table_steps->item(row, 0)))
             return row;
     }
     return -1;
@@ -178,55 +179,47 @@ void itemStageControl::startStep(int deviceId)
 {
     if (deviceId != this->deviceId())
         return;
-    // Without a step count the end of the programme would never be recognised: the run would
-    // walk into the empty rows and keep the last flow applied.
-    if (step_count <= 0) {
-        const int valid = validRowCount();
-        if (valid == 0) {
-            qDebug() << "设备" << deviceId << "的分阶表格没有有效的阶，不启动";
-            return;
-        }
-        step_count = valid;
-        ui->edit_stepCount->setText(QString::number(valid));
+    // A count that does not match the table would let the run walk into empty rows and keep the
+    // last flow applied.
+    const int count = stepCountForStart();
+    if (count == 0) {
+        qDebug() << "设备" << deviceId << "的分阶表格没有有效的阶，不启动";
+        return;
     }
     const int badRow = firstOutOfRangeRow();
     if (badRow >= 0) {
         qDebug() << "设备" << deviceId << "第" << badRow + 1 << "行的流量超出范围，不启动";
         return;
     }
+    step_count = count;
+    ui->edit_stepCount->setText(QString::number(count));
     // A start while running begins afresh: the first row's flow is sent and gets its full time.
     resetRunState();
+    // A rescan may write another address into the field during the run; the run, its pause and
+    // its stop stay with the controller it was started on.
+    m_runDevice = deviceId;
     m_mode = qBound(int(Single), ui->combox_mode->currentIndex(), int(BackAndForth));
     m_ticks = -1;
-    switch (Mode(m_mode)) {
-    case Single:
-        excuteStep();
-        break;
-    case Repeat:
-        cycleStep();
-        break;
-    case BackAndForth:
-        reverseStep();
-        break;
-    }
+    tick(Mode(m_mode));
 }
 
 void itemStageControl::slot_stepPause(int deviceId, int type)
 {
-    if (deviceId != this->deviceId())
+    // A finished or idle widget leaves its controller alone: a resume would send it a stale flow.
+    if (deviceId != this->deviceId() || !isRunning())
         return;
     if (type == 1) {
         m_paused = true;
-        emit sig_item_excStep(uchar(deviceId), 0);
+        emit sig_item_excStep(uchar(m_runDevice), 0);
     } else {
         m_paused = false;
-        emit sig_item_excStep(uchar(deviceId), float(m_lastFlow));
+        emit sig_item_excStep(uchar(m_runDevice), float(m_lastFlow));
     }
 }
 
 void itemStageControl::stopStep()
 {
-    const int device = deviceId();
+    const int device = isRunning() ? m_runDevice : deviceId();
     if (device != 0)
         emit sig_item_excStep(uchar(device), 0);
     clearRunFields();
@@ -278,7 +271,7 @@ void itemStageControl::tick(Mode mode)
     if (m_finished)
         return;
     ++m_ticks;
-    const int device = deviceId();
+    const int device = m_runDevice;
     m_currentIndex = m_next;
     if (m_paused) {
         qDebug() << "暂停中";
@@ -293,6 +286,11 @@ void itemStageControl::tick(Mode mode)
     }
     if (flowCell->text().isEmpty())
         return;
+    // The cells stay editable during a run; the check at start does not see what is typed later.
+    if (flowOutOfRange(flowCell)) {
+        stopOnFlowOutOfRange(m_currentIndex);
+        return;
+    }
     m_lastFlow = cellValue(flowCell);
     ui->edit_currentStep->setText(QString::number(m_currentIndex + 1));
     if (!m_stepSent)
@@ -310,6 +308,17 @@ void itemStageControl::tick(Mode mode)
         m_stepSent = false;
         advance(mode, device);
     }
+}
+
+void itemStageControl::stopOnFlowOutOfRange(int row)
+{
+    const int device = m_runDevice;
+    qDebug() << "设备" << device << "第" << row + 1 << "行的流量超出范围，停止运行";
+    stopStep();
+    emit sig_item_finish();
+    MessageBoxSeam::warning(
+        this, QStringLiteral("错误提示"),
+        QStringLiteral("设备%1第%2行的流量超出0到%3的范围，已停止").arg(device).arg(row + 1).arg(MaxFlow));
 }
 
 void itemStageControl::sendStep(Mode mode, int device)
@@ -339,13 +348,14 @@ void itemStageControl::advance(Mode mode, int device)
     case Single:
         m_next = m_currentIndex + 1;
         qDebug() << "m_currentIndex" << m_currentIndex << ",step_count" << step_count;
-        if (m_currentIndex + 1 == step_count)
+        // At or past the count: the count may have been lowered below the running row.
+        if (m_currentIndex + 1 >= step_count)
             finishSingleRun(device);
         break;
     case Repeat:
         m_next = m_currentIndex + 1;
         qDebug() << "m_next" << m_next << "222step_count" << step_count;
-        if (m_next == step_count) {
+        if (m_next >= step_count) {
             whitenRows(step_count);
             m_next = 0;
         }
@@ -354,9 +364,9 @@ void itemStageControl::advance(Mode mode, int device)
         if (m_forward) {
             m_next = m_currentIndex + 1;
             qDebug() << "11m_next" << m_next;
-            if (m_next == step_count) {
+            if (m_next >= step_count) {
                 m_forward = false;
-                m_next = step_count - 1;
+                m_next = qMax(0, step_count - 1);
             }
         } else {
             m_next = m_currentIndex - 1;

@@ -29,9 +29,9 @@ public:
     // The main window writes the found address here, in decimal.
     void setDeviceId(quint8 deviceId);
     QString deviceIdText() const;
-    // The widget's device: the field's base-10 integer, 0 when empty or not a number.
+    // The widget's device: the field's base-10 integer, 0 when empty, not a number or no bus
+    // address (1 to 255).
     int deviceId() const;
-    // True when the field is not empty and converts as a base-10 integer.
     bool hasUsableDevice() const;
 
     // Real time between two ticks (1000 ms unless changed). Every tick counts one second of
@@ -81,7 +81,8 @@ private:
     void finishSingleRun(int device);
     void resetRunState();
     QTimer *timerOf(Mode mode) const;
-    int rowsReached() const;
+    int stepCountForStart() const;
+    void stopOnFlowOutOfRange(int row);
     void commitStepCount();
     void clearRunFields();
 
@@ -107,5 +108,6 @@ private:
     bool m_forward = true;
     int m_lastFlow = 0;
     int m_mode = Single;
+    int m_runDevice = 0; // the device a run was started on
     int m_ticks = 0;
 };

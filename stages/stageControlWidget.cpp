@@ -10,8 +10,12 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace {
 
+// Four full blocks take some 7 KB; nothing near this size is a programme file.
+constexpr qint64 kMaxFileBytes = 1 << 20;
 const char *const kFileFilter = "Text Files (*.txt);;All Files (*)";
 const char *const kRunningStyle = "background-color: limegreen; border: 1px solid lightgray;";
 const char *const kIdleStyle = "background-color: white; border: 1px solid lightgray;";
@@ -72,6 +76,12 @@ bool stageControlWidget::firstItemHasDevice() const
     return !m_items.isEmpty() && !m_items.first()->deviceIdText().isEmpty();
 }
 
+bool stageControlWidget::anyItemRunning() const
+{
+    return std::any_of(m_items.cbegin(), m_items.cend(),
+                       [](const itemStageControl *item) { return item->isRunning(); });
+}
+
 QList<int> stageControlWidget::usableDevices() const
 {
     QList<int> devices;
@@ -92,12 +102,10 @@ void stageControlWidget::startStep()
         emit sig_stratStep(true);
         for (int device : usableDevices())
             emit devicestartStep(device);
-        ui->btn_start->setStyleSheet(QString::fromLatin1(kRunningStyle));
-        ui->btn_start->setText(QStringLiteral("停止"));
+        showStartButton(true);
     } else if (ui->btn_start->text() == QStringLiteral("停止")) {
         emit SetStop();
-        ui->btn_start->setStyleSheet(QString::fromLatin1(kIdleStyle));
-        ui->btn_start->setText(QStringLiteral("开始"));
+        showStartButton(false);
         ui->btn_pause->setStyleSheet(QString::fromLatin1(kIdleStyle));
         ui->btn_pause->setText(QStringLiteral("暂停"));
     }
@@ -148,8 +156,16 @@ void stageControlWidget::slot_excuStep(uchar id, float data)
 
 void stageControlWidget::slot_item_finish()
 {
-    ui->btn_start->setStyleSheet(QString::fromLatin1(kIdleStyle));
-    ui->btn_start->setText(QStringLiteral("开始"));
+    // Another widget's run goes on: the page stays stoppable.
+    if (anyItemRunning())
+        return;
+    showStartButton(false);
+}
+
+void stageControlWidget::showStartButton(bool running)
+{
+    ui->btn_start->setStyleSheet(QString::fromLatin1(running ? kRunningStyle : kIdleStyle));
+    ui->btn_start->setText(running ? QStringLiteral("停止") : QStringLiteral("开始"));
 }
 
 // ---- programme files --------------------------------------------------------------------------
@@ -192,6 +208,12 @@ void stageControlWidget::writeProgrammeFile(const QString &path, const StageProg
 
 void stageControlWidget::startLoad()
 {
+    // A loaded table would replace the programme under a running step.
+    if (anyItemRunning()) {
+        MessageBoxSeam::warning(this, QStringLiteral("错误提示"),
+                                QStringLiteral("分阶运行中，请先停止再调入配置"));
+        return;
+    }
     const QString path = FileDialogSeam::getOpenFileName(
         this, QStringLiteral("导入历史分阶记录"), defaultDataDirectory(), QString::fromLatin1(kFileFilter));
     if (path.isEmpty())
@@ -199,9 +221,12 @@ void stageControlWidget::startLoad()
     QFile file(path);
     StageProgrammeParse parsed;
     if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        const QByteArray bytes = file.readAll();
+        // Read no more than a programme can need, so that a large or endless file picked by
+        // mistake does not hold the page.
+        const QByteArray bytes = file.read(kMaxFileBytes + 1);
         // With its size given, a stray NUL byte does not cut the text short.
-        parsed = parseStageProgrammes(QString::fromUtf8(bytes.constData(), bytes.size()));
+        if (bytes.size() <= kMaxFileBytes)
+            parsed = parseStageProgrammes(QString::fromUtf8(bytes.constData(), bytes.size()));
     }
     if (!parsed.isUsable()) {
         MessageBoxSeam::information(this, notice(), QStringLiteral("文件解析错误"));

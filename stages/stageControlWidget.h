@@ -51,6 +51,8 @@ public slots:
 
 private:
     bool firstItemHasDevice() const;
+    bool anyItemRunning() const;
+    void showStartButton(bool running);
     QList<int> usableDevices() const;
     bool refuseFlowsOutOfRange();
     StageProgrammeSet collectProgrammes() const;

@@ -47,6 +47,12 @@ private slots:
     void orderAndTiming_data();
     void orderAndTiming();
     void restartBeginsAfresh();
+    void startIgnoresAStaleCount_data();
+    void startIgnoresAStaleCount();
+    void countLoweredMidRunStillEnds_data();
+    void countLoweredMidRunStillEnds();
+    void flowEditedOutOfRangeStopsTheRun();
+    void renumberedWidgetKeepsItsRunsController();
     void stepCountEntry_data();
     void stepCountEntry();
 };
@@ -114,6 +120,86 @@ void tst_itemStageControl::restartBeginsAfresh()
     run.item.startStep(5);
     run.tick(4);
     QCOMPARE(run.sent, (QStringList{"10@0", "10@0", "20@3"}));
+}
+
+void tst_itemStageControl::startIgnoresAStaleCount_data()
+{
+    QTest::addColumn<QString>("before"); // the table of the first run, stopped at once
+    QTest::addColumn<QString>("after");  // the table typed before the second start
+    QTest::addColumn<QStringList>("sent");
+    QTest::newRow("rows added") << "10,1"
+                                << "10,1;20,1" << QStringList{"10@0", "20@1", "0@2"};
+    QTest::newRow("rows cleared") << "10,1;20,1;30,1"
+                                  << "10,1;20,1;," << QStringList{"10@0", "20@1", "0@2"};
+}
+
+// Stop clears the count field; the next start counts the table as it is now.
+void tst_itemStageControl::startIgnoresAStaleCount()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    QFETCH(QStringList, sent);
+    Run run(before, 0);
+    run.item.startStep(5);
+    run.item.stopStep();
+    StageTables::type(run.item, after);
+    run.sent.clear();
+    run.item.startStep(5);
+    run.tick(6);
+    QCOMPARE(run.sent, sent);
+}
+
+void tst_itemStageControl::countLoweredMidRunStillEnds_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("next"); // what follows row 2 when the count drops to 2 there
+    QTest::newRow("single ends") << 0 << "0@4";
+    QTest::newRow("repeat wraps") << 1 << "10@5";
+    QTest::newRow("back and forth turns") << 2 << "20@5";
+}
+
+void tst_itemStageControl::countLoweredMidRunStillEnds()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, next);
+    Run run(QStringLiteral("10,1;20,1;30,1;40,1"), mode);
+    run.item.startStep(5);
+    run.tick(3);
+    run.field("edit_stepCount")->setText(QStringLiteral("2"));
+    run.item.refreshStepCount();
+    run.tick(2);
+    QCOMPARE(run.sent, (QStringList{"10@0", "20@1", "30@3", next}));
+}
+
+// A flow typed out of range during a run is never sent: the run stops with 0 and says why.
+void tst_itemStageControl::flowEditedOutOfRangeStopsTheRun()
+{
+    QStringList shown;
+    MessageBoxSeam::setHandler([&shown](QWidget *, const MessageBoxSeam::Box &box) {
+        shown << box.title + QLatin1Char('|') + box.text;
+        return QMessageBox::Ok;
+    });
+    Run run(QStringLiteral("10,1;20,1"), 1);
+    run.item.startStep(5);
+    StageTables::type(run.item, QStringLiteral("10,1;-20,1"));
+    run.tick(1);
+    MessageBoxSeam::reset();
+    QCOMPARE(run.sent, (QStringList{"10@0", "0@1"}));
+    QCOMPARE(shown, QStringList{"错误提示|设备5第2行的流量超出0到999999的范围，已停止"});
+    QVERIFY(!run.item.isRunning());
+}
+
+// A rescan fills the device fields anew; the running programme, its pause and its stop stay with
+// device 5 (Run fails on any other device).
+void tst_itemStageControl::renumberedWidgetKeepsItsRunsController()
+{
+    Run run(QStringLiteral("10,1;20,1"), 1);
+    run.item.startStep(5);
+    run.item.setDeviceId(7);
+    run.tick(1);
+    run.item.slot_stepPause(7, 1);
+    run.item.stopStep();
+    QCOMPARE(run.sent, (QStringList{"10@0", "20@1", "0@1", "0@1"}));
 }
 
 void tst_itemStageControl::stepCountEntry_data()

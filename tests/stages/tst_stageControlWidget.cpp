@@ -7,6 +7,7 @@
 #include "StageTables.h"
 #include "stageControlWidget.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -63,6 +64,10 @@ struct Page
         FileDialogSeam::reset();
     }
     itemStageControl &item(int k) { return *page.items().at(k); }
+    void mode(int k, int mode)
+    {
+        item(k).findChild<QComboBox *>(QStringLiteral("combox_mode"))->setCurrentIndex(mode);
+    }
     void press(const char *name)
     {
         QTest::mouseClick(page.findChild<QPushButton *>(QLatin1String(name)), Qt::LeftButton);
@@ -95,6 +100,10 @@ private slots:
     void buttonStates_data();
     void buttonStates();
     void startRefusesAFlowOutOfRange();
+    void pageStaysRunningWhileAWidgetRuns_data();
+    void pageStaysRunningWhileAWidgetRuns();
+    void pauseLeavesWidgetsThatDoNotRunAlone();
+    void loadIsRefusedWhileRunning();
     void saveWritesTheValidRowsOfEachTable();
     void loadFillsWidgetsByBlockOrder_data();
     void loadFillsWidgetsByBlockOrder();
@@ -114,24 +123,27 @@ void tst_stageControlWidget::buttonStates_data()
     const QStringList both{"3", "x", "7"};  // "x" is no device and gets no signal
     const QStringList started{"strat:1", "start:3", "start:7"};
     const QStringList paused = started + QStringList{"pause:3,1", "pause:7,1"};
-    const QStringList zeros{"3,0", "7,0"};
+    const QStringList zeros{"3,0", "7,0"}; // no widget holds a programme: only the stop sends
     QTest::newRow("start") << both << "S" << QStringList{"停止", kRunning, "暂停", ""} << started
                            << QStringList();
+    QTest::newRow("no bus address") << QStringList{"257", "0", "7"} << "S"
+                                    << QStringList{"停止", kRunning, "暂停", ""}
+                                    << QStringList{"strat:1", "start:7"} << QStringList();
     QTest::newRow("first widget without a device")
         << QStringList{"", "7"} << "SP" << QStringList{"开始", "", "暂停", ""} << QStringList()
         << QStringList();
     QTest::newRow("pause while idle")
         << both << "P" << QStringList{"开始", "", "暂停", ""} << QStringList() << QStringList();
     QTest::newRow("pause") << both << "SP" << QStringList{"停止", kRunning, "继续", kPaused} << paused
-                           << zeros;
+                           << QStringList();
     QTest::newRow("continue") << both << "SPP"
                               << QStringList{"停止", kRunning, "暂停",
                                              "background-color: white;border:1px solid lightgray;"}
-                              << paused + QStringList{"pause:3,2", "pause:7,2"} << zeros + zeros;
+                              << paused + QStringList{"pause:3,2", "pause:7,2"} << QStringList();
     QTest::newRow("pause then stop") << both << "SPS" << QStringList{"开始", kIdle, "暂停", kIdle}
-                                     << paused + QStringList{"stop"} << zeros + zeros;
+                                     << paused + QStringList{"stop"} << zeros;
     QTest::newRow("a single run ends")
-        << both << "SPF" << QStringList{"开始", kIdle, "继续", kPaused} << paused << zeros;
+        << both << "SPF" << QStringList{"开始", kIdle, "继续", kPaused} << paused << QStringList();
 }
 
 void tst_stageControlWidget::buttonStates()
@@ -162,6 +174,46 @@ void tst_stageControlWidget::startRefusesAFlowOutOfRange()
     QCOMPARE(p.boxes, QStringList{"错误提示|第2个分阶控件（设备7）第2行的流量超出0到999999的范围，未启动"});
     QCOMPARE(p.events + p.steps, QStringList());
     QCOMPARE(p.page.startButton()->text(), QStringLiteral("开始"));
+}
+
+void tst_stageControlWidget::pageStaysRunningWhileAWidgetRuns_data()
+{
+    QTest::addColumn<QStringList>("tables"); // the first widget runs once, the second repeats
+    QTest::addColumn<QString>("start");      // the start button after the single run ended
+    QTest::newRow("a repeat run goes on") << QStringList{"7,2", "20,5"} << "停止";
+    QTest::newRow("the last run ended") << QStringList{"7,2"} << "开始";
+}
+
+void tst_stageControlWidget::pageStaysRunningWhileAWidgetRuns()
+{
+    QFETCH(QStringList, tables);
+    QFETCH(QString, start);
+    Page p({"3", "7"}, tables);
+    p.mode(1, 1);
+    p.press("btn_start");
+    p.item(0).excuteStep();
+    QCOMPARE(p.page.startButton()->text(), start);
+}
+
+// A finished single run and a widget without a programme keep their controllers' flows.
+void tst_stageControlWidget::pauseLeavesWidgetsThatDoNotRunAlone()
+{
+    Page p({"3", "7", "9"}, {"7,1", "20,5"});
+    p.mode(1, 1);
+    p.press("btn_start");
+    p.press("btn_pause");
+    p.press("btn_pause");
+    QCOMPARE(p.steps, (QStringList{"3,7", "3,0", "7,20", "7,0", "7,20"}));
+}
+
+void tst_stageControlWidget::loadIsRefusedWhileRunning()
+{
+    Page p({"3"}, {"10,5"});
+    QVERIFY(writeFile(p.chosenPath, "[1]\n1,1\n"));
+    p.press("btn_start");
+    p.press("btn_load");
+    QCOMPARE(p.boxes, QStringList{"错误提示|分阶运行中，请先停止再调入配置"});
+    QCOMPARE(p.tables(), (QStringList{"10,5", "", "", ""}));
 }
 
 // After a stop every cell exists; still only the rows with both cells filled are written.
@@ -224,6 +276,8 @@ void tst_stageControlWidget::loadFailuresShowOnlyTheError_data()
     const QStringList error{"提示|文件解析错误"};
     QTest::newRow("no valid step") << QByteArray("[1]\n\n[2]\n5;5\n") << "p.txt" << error;
     QTest::newRow("no header first") << QByteArray("5,5\n[1]\n6,6\n") << "p.txt" << error;
+    QTest::newRow("far too large") << QByteArray("[1]\n1,1\n").leftJustified(2 << 20, '\n') << "p.txt"
+                                   << error;
     QTest::newRow("missing file") << QByteArray() << "p.txt" << error;
     QTest::newRow("a folder") << QByteArray() << "." << error;
     QTest::newRow("cancelled") << QByteArray() << "" << QStringList();
