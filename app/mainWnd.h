@@ -95,6 +95,9 @@ public slots:
 public:
     // Handlers connected by pointer (not slots).
     void feedDeviceChart(int type, int deviceId, QByteArray result);
+    // The adapter went away: every online row shows "掉线" and one notice says so; the rows return
+    // to their polled state when the port opens again.
+    void showLinkLost(QString reason);
     void requestSetpointWrite(uchar deviceId, int type, float value);
     void logFlowSet(int type, float result);
     void startChartSave(int deviceId, QDateTime startTime, int duartion, bool save_cur, bool save_cum,
@@ -109,6 +112,7 @@ private:
     void startWorker(int tickIntervalMs);
     void openWindow(QWidget *window, const QString &title);
     DeviceLine *rowOf(quint8 deviceId) const;
+    void restoreLinkDroppedRows();
 
     Ui::mainWnd *ui;
     deviceWindow *m_devicePage = nullptr;
@@ -122,4 +126,5 @@ private:
     QAction *actionDevelop = nullptr;
     QList<quint8> deviceIds;
     QSet<quint8> foundIds;
+    QList<quint8> linkDroppedIds; // rows marked dropped because the link went away
 };
