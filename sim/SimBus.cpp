@@ -35,7 +35,6 @@ struct Outgoing
 };
 
 constexpr int kMaxKeptFrames = 100000; // a bus left running for days must not eat the memory
-constexpr int kMaxServedPerRegister = 100000;
 constexpr double kMinSilenceMs = 1.75;
 // An endless stream runs at the wire rate; with no baud emulated, at about 1 MB/s, and never
 // more than this much at once, so that a stalled reader costs the loop nothing.
@@ -48,11 +47,11 @@ struct ServedLog
     std::deque<QByteArray> inOrder;
     QHash<QByteArray, int> counts;
 
-    void add(const QByteArray &dataBytes)
+    void add(const QByteArray &dataBytes, int kept)
     {
         inOrder.push_back(dataBytes);
         ++counts[dataBytes];
-        if (int(inOrder.size()) <= kMaxServedPerRegister)
+        if (int(inOrder.size()) <= kept)
             return;
         auto oldest = counts.find(inOrder.front());
         if (--oldest.value() == 0)
@@ -365,7 +364,8 @@ void SimBus::Impl::recordServed(quint8 address, const QByteArray &request, const
 {
     if (!isReadRequest(request) || reply.size() < 5 || quint8(reply[1]) != 0x03)
         return; // an exception reply serves no value
-    served[{address, bigEndian16(request, 2)}].add(reply.mid(3, quint8(reply[2])));
+    served[{address, bigEndian16(request, 2)}].add(reply.mid(3, quint8(reply[2])),
+                                                   std::max(1, options.servedValuesKept));
 }
 
 // What a real line costs: the request and the answer each take 10 bits per byte on the wire, and

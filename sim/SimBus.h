@@ -18,10 +18,11 @@ public:
     struct Options
     {
         QList<quint8> addresses{1, 2, 3};
-        int baud = 0;              // 0: answer as fast as possible; N: emulate the wire time at N baud
-        double turnaroundMs = 2.0; // the controller's answer delay after a request, with baud > 0
-        quint32 seed = 1;          // seeds every random fault and the readings' noise
-        QString linkPath;          // when set, a symbolic link to the terminal is kept here
+        int baud = 0;                  // 0: answer as fast as possible; N: emulate the wire time at N baud
+        double turnaroundMs = 2.0;     // the controller's answer delay after a request, with baud > 0
+        quint32 seed = 1;              // seeds every random fault and the readings' noise
+        QString linkPath;              // when set, a symbolic link to the terminal is kept here
+        int servedValuesKept = 100000; // read replies kept per register for servedValues()
     };
 
     explicit SimBus(const Options &options);
@@ -76,9 +77,9 @@ public:
     int lostFrameCount() const;
 
     // The data bytes of every read reply a controller put on the line for reads starting at `reg`
-    // (four bytes for the usual read of two registers), oldest first; the newest 100000 are kept per
-    // register. Decoys and streams are not among them; corrupted answers are. Checks that every
-    // reading an application shows is one the controller served.
+    // (four bytes for the usual read of two registers), oldest first; the newest
+    // Options::servedValuesKept are kept per register. Decoys and streams are not among them;
+    // corrupted answers are. Checks that every reading an application shows is one it was served.
     QList<QByteArray> servedValues(quint8 address, quint16 reg) const;
     bool hasServed(quint8 address, quint16 reg, const QByteArray &dataBytes) const;
     void clearServedValues();

@@ -381,7 +381,9 @@ void TestSimBus::endlessStreamEndsWithItsFault()
 
 void TestSimBus::servedValuesAreTheReadRepliesOnTheLine()
 {
-    QSerialPort &port = startBus();
+    SimBus::Options options;
+    options.servedValuesKept = 3;
+    QSerialPort &port = startBus(options);
     m_bus->setFloatRegister(2, SimRegister::Temperature, 30.0f); // drifts back: every reading differs
     QList<QByteArray> shown;
     for (int i = 0; i < 3; ++i)
@@ -395,7 +397,8 @@ void TestSimBus::servedValuesAreTheReadRepliesOnTheLine()
     QCOMPARE(answerBefore(port, readRequest(2, SimRegister::Temperature), 1), QByteArray(""));
     QCOMPARE(answerBefore(port, readRequest(3, 0x3006), 1).size(), 5); // an exception serves nothing
 
-    QCOMPARE(m_bus->servedValues(2, SimRegister::Temperature), shown);
+    QCOMPARE(m_bus->servedValues(2, SimRegister::Temperature), shown.mid(1)); // the newest three
+    QVERIFY(!m_bus->hasServed(2, SimRegister::Temperature, shown[0]));
     QVERIFY(m_bus->hasServed(2, SimRegister::Temperature, shown[1]));
     QVERIFY(!m_bus->hasServed(2, SimRegister::Temperature, float_to_bytes(SimFaults::kDecoyValue)));
     QVERIFY(!m_bus->hasServed(3, SimRegister::Temperature, shown[1]));
