@@ -23,9 +23,9 @@ constexpr int EchoWriteTimeoutMs = 30;
 constexpr int ScanFirstWaitMs = 30;
 constexpr int ScanSecondWaitMs = 4;
 
-QByteArray readRequest(quint8 address, quint16 reg)
+QByteArray readRequest(quint8 address, quint16 reg, quint16 count = 2)
 {
-    return SerialPort::appendCrc(SerialPort::buildReadFrame(address, reg, 2));
+    return SerialPort::appendCrc(SerialPort::buildReadFrame(address, reg, count));
 }
 
 } // namespace
@@ -238,13 +238,17 @@ BusLink::Outcome BusLink::exchange(const QByteArray &request, const ReplyRecogni
 
 // ---- exchanges ----------------------------------------------------------------------------------
 
+// The check reads the address register alone: its 7-byte answer has a shape no reading has, so a
+// late answer to a check is never taken for a reading, nor a late reading for a check. A controller
+// that refuses the single-register read answers with an exception, which is in step as well.
 bool BusLink::resync(quint8 address)
 {
     for (int attempt = 0; attempt < ResyncAttempts; ++attempt) {
         QByteArray frame;
-        const Outcome outcome = exchange(readRequest(address, RegisterMap::DeviceAddress),
-                                         ReplyRecognizer::forRead(address), frame);
-        if (outcome == Outcome::Answer && bytes_to_uint16(frame, 3) == address) {
+        const Outcome outcome = exchange(readRequest(address, RegisterMap::DeviceAddress, 1),
+                                         ReplyRecognizer::forRead(address, 1), frame);
+        const bool holdsAddress = outcome == Outcome::Answer && bytes_to_uint16(frame, 3) == address;
+        if (holdsAddress || outcome == Outcome::Exception) {
             m_outOfStep.remove(address);
             qDebug() << "设备" << int(address) << "线路已同步";
             return true;

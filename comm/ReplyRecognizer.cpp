@@ -14,26 +14,26 @@ bool soundAt(const QByteArray &bytes, int at, int size)
     return at >= 0 && at + size <= bytes.size() && SerialPort::hasValidCrc(bytes.mid(at, size));
 }
 
-bool readReplyAt(const QByteArray &bytes, int at, quint8 *address)
+} // namespace
+
+bool ReplyRecognizer::readReplyAt(const QByteArray &bytes, int at, int size, quint8 *address)
 {
-    if (at < 0 || at + ReadReplySize > bytes.size() || quint8(bytes[at + 1]) != ReadFunction ||
-        quint8(bytes[at + 2]) != 4 || !soundAt(bytes, at, ReadReplySize))
+    if (at < 0 || at + size > bytes.size() || quint8(bytes[at + 1]) != ReadFunction ||
+        quint8(bytes[at + 2]) != size - 5 || !soundAt(bytes, at, size))
         return false;
     if (address)
         *address = quint8(bytes[at]);
     return true;
 }
 
-} // namespace
-
 ReplyRecognizer::ReplyRecognizer(quint8 address, quint8 function, const QByteArray &echo, int answerSize)
     : m_address(address), m_function(function), m_echo(echo), m_answerSize(answerSize)
 {
 }
 
-ReplyRecognizer ReplyRecognizer::forRead(quint8 address)
+ReplyRecognizer ReplyRecognizer::forRead(quint8 address, int registers)
 {
-    return ReplyRecognizer(address, ReadFunction, QByteArray(), ReadReplySize);
+    return ReplyRecognizer(address, ReadFunction, QByteArray(), 5 + 2 * registers);
 }
 
 ReplyRecognizer ReplyRecognizer::forEcho(const QByteArray &request)
@@ -48,7 +48,7 @@ bool ReplyRecognizer::isAnswer(const QByteArray &bytes, int at) const
     if (!m_echo.isEmpty())
         return at >= 0 && bytes.mid(at, m_echo.size()) == m_echo;
     quint8 address = 0;
-    return readReplyAt(bytes, at, &address) && address == m_address;
+    return readReplyAt(bytes, at, m_answerSize, &address) && address == m_address;
 }
 
 bool ReplyRecognizer::isException(const QByteArray &bytes, int at) const
@@ -90,7 +90,7 @@ QList<quint8> ReplyRecognizer::readReplyAddresses(const QByteArray &bytes)
     QList<quint8> found;
     for (int at = 0; at + ReadReplySize <= bytes.size(); ++at) {
         quint8 address = 0;
-        if (readReplyAt(bytes, at, &address) && !found.contains(address))
+        if (readReplyAt(bytes, at, ReadReplySize, &address) && !found.contains(address))
             found.append(address);
     }
     return found;

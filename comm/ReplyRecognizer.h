@@ -28,8 +28,9 @@ public:
         int exceptionCode = -1; // with State::Exception
     };
 
-    // A read of two registers: 9 bytes, address, 0x03, byte count 4, CRC.
-    static ReplyRecognizer forRead(quint8 address);
+    // A read of `registers` registers: address, 0x03, byte count, the data, CRC (9 bytes for the
+    // usual two registers).
+    static ReplyRecognizer forRead(quint8 address, int registers = 2);
     // A write: its exact echo.
     static ReplyRecognizer forEcho(const QByteArray &request);
 
@@ -46,6 +47,7 @@ public:
 
 private:
     ReplyRecognizer(quint8 address, quint8 function, const QByteArray &echo, int answerSize);
+    static bool readReplyAt(const QByteArray &bytes, int at, int size, quint8 *address);
     bool isAnswer(const QByteArray &bytes, int at) const;
     bool isException(const QByteArray &bytes, int at) const;
 

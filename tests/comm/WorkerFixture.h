@@ -121,6 +121,8 @@ public:
                 &WorkerSignals::sendFreshDeviceInformation);
         connect(worker, &DeviceThread::sig_modifyAdminStatus, this, &WorkerSignals::sig_modifyAdminStatus);
         connect(worker, &DeviceThread::sig_modifyParamStatus, this, &WorkerSignals::sig_modifyParamStatus);
+        connect(worker, &DeviceThread::sig_openFailed, this, &WorkerSignals::sig_openFailed);
+        connect(worker, &DeviceThread::sig_linkLost, this, &WorkerSignals::sig_linkLost);
     }
 
 signals:
@@ -136,6 +138,8 @@ signals:
     void sendFreshDeviceInformation(int type, int deviceId, QByteArray result);
     void sig_modifyAdminStatus(bool sucess, int adress);
     void sig_modifyParamStatus(bool sucess, int adress);
+    void sig_openFailed(QString reason);
+    void sig_linkLost(QString reason);
 };
 
 struct Timings
