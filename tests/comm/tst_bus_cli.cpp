@@ -22,6 +22,8 @@ private slots:
     void writeReachesTheDevice_data();
     void writeReachesTheDevice();
     void pollPrintsOneCsvLinePerCycle();
+    void pollNeverShiftsColumns_data();
+    void pollNeverShiftsColumns();
 
 private:
     struct Outcome
@@ -195,6 +197,41 @@ void BusCliTest::pollPrintsOneCsvLinePerCycle()
     const double kpa = lines.first().section(',', 4).toDouble();
     QVERIFY2(kpa > 90 && kpa < 115, qPrintable(lines.first()));
     QCOMPARE(m_bus->receivedFrames().size(), 12);
+}
+
+Q_DECLARE_METATYPE(SimFaults)
+
+// Every printed value sits in its own column or the column is empty: a temperature near the room's,
+// a pressure near the atmosphere's, whatever arrives late or runs into an answer.
+void BusCliTest::pollNeverShiftsColumns_data()
+{
+    QTest::addColumn<SimFaults>("faults");
+    SimFaults lateFlow;
+    lateFlow.lateRegister = 0x1000;
+    lateFlow.lateMs = 80 + 15;
+    SimFaults lateAll;
+    lateAll.lateMs = 80 + 5;
+    SimFaults decoy;
+    decoy.soundFrameBeforeAnswer = true;
+    QTest::newRow("flow answered just after the timeout") << lateFlow;
+    QTest::newRow("every answer just after the timeout") << lateAll;
+    QTest::newRow("a sound frame run into every answer") << decoy;
+}
+
+void BusCliTest::pollNeverShiftsColumns()
+{
+    QFETCH(SimFaults, faults);
+    m_bus->setFaults(5, faults);
+    const Outcome outcome =
+        run({"--port", "PORT", "--timeout", "80", "poll", "5", "--count", "4", "--interval", "0"});
+    const QStringList lines = outcome.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);
+    for (const QString &line : lines) {
+        const QString temperature = line.section(',', 3, 3);
+        const QString pressure = line.section(',', 4, 4);
+        QVERIFY2(temperature.isEmpty() || qAbs(temperature.toDouble() - 23) < 10, qPrintable(line));
+        QVERIFY2(pressure.isEmpty() || qAbs(pressure.toDouble() - 101.3) < 10, qPrintable(line));
+    }
 }
 
 QTEST_GUILESS_MAIN(BusCliTest)
