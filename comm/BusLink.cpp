@@ -45,6 +45,7 @@ BusLink::~BusLink()
 
 bool BusLink::open(const QString &name, int baudRate)
 {
+    closeLostPort(); // the dead port may still wait for its queued close
     // A working port is left alone: a second open fails and must not change its settings.
     if (m_port->isOpen())
         return false;

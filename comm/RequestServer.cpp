@@ -18,6 +18,9 @@ RequestServer::RequestServer(BusLink &link, OnlineList &devices, std::function<b
 
 void RequestServer::serve()
 {
+    // While the adapter is away every request waits for it, its attempts uncounted.
+    if (m_link.isLost())
+        return;
     if (m_scanRequested)
         serveScan();
     if (!m_stopping())

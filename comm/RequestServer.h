@@ -13,7 +13,8 @@ class OnlineList;
 // scan, staged steps, ordinary read and write, administrator read and write, setpoint writes,
 // then the setpoint and mode read-backs. Setpoints and staged steps are tried once a tick until
 // they succeed or fail for the sixth time; read-backs until they are answered; scans, parameter
-// reads and parameter writes exactly once.
+// reads and parameter writes exactly once. While the adapter is away nothing is served: the
+// requests wait for it without spending their attempts.
 class RequestServer : public QObject
 {
     Q_OBJECT

@@ -5,6 +5,7 @@
 #include "SimFrameReader.h"
 #include "SimPty.h"
 
+#include <QFile>
 #include <QHash>
 #include <algorithm>
 #include <cerrno>
@@ -226,6 +227,10 @@ void SimBus::Impl::servePlugRequest()
         return;
     if (plugRequest == PlugRequest::Unplug) {
         closeTerminal();
+        // A pulled adapter takes its device link with it; left dangling, the link would lead to
+        // whatever terminal the system hands out next under the same number.
+        if (!options.linkPath.isEmpty())
+            ::unlink(QFile::encodeName(options.linkPath).constData());
         plugResult = true;
     } else {
         plugResult = openTerminal(&plugError);
