@@ -169,6 +169,9 @@ bool BusLink::send(const QByteArray &frame, int writeTimeoutMs)
         return false;
     const bool written = m_port->waitForBytesWritten(writeTimeoutMs);
     m_lastActivity.restart();
+    // A request still queued would go out during a later exchange and its answer be taken there.
+    if (!written && m_port->isOpen())
+        m_port->clear(QSerialPort::Output);
     return written && !m_lost;
 }
 

@@ -142,10 +142,11 @@ signals:
     void sig_linkLost(QString reason);
 };
 
+// A reply timeout that a loaded machine still meets: a missed reply costs a check of the line too.
 struct Timings
 {
     int pause = 1;
-    int replyTimeout = 60;
+    int replyTimeout = 250;
 };
 
 class WorkerFixture

@@ -145,7 +145,7 @@ void PollingTest::lossWindow()
 {
     QFETCH(int, lost);
     QFETCH(bool, dropped);
-    WorkerFixture f({1, 2}, {0, 40});
+    WorkerFixture f({1, 2}, {0, 200});
     QCOMPARE(f.openPort(), 1);
     f.poll({1, 2});
     QSignalSpy lostDevices(&f.relay, &WorkerSignals::deviceconnectStatus);
@@ -153,8 +153,12 @@ void PollingTest::lossWindow()
     f.bus->setFaults(1, silence());
     // The worker logs each failed read before it moves on; at the last planned loss device 1 wakes.
     int failures = 0;
+    // Only device 1's failures count: on a loaded machine device 2 may miss a reply too.
     LogCapture::setHook([&, bus = f.bus.get()](const QString &line) {
-        if (line.contains("没有收到数据") && ++failures == lost)
+        if (!line.contains("没有收到数据"))
+            return;
+        const QList<QByteArray> frames = bus->receivedFrames();
+        if (!frames.isEmpty() && quint8(frames.last().at(0)) == 1 && ++failures == lost)
             bus->clearFaults();
     });
 
@@ -471,7 +475,7 @@ void PollingTest::readingsNeverShift_data()
     QTest::newRow("flow answered just after the timeout") << lateFlow << 1;
     QTest::newRow("every answer just after the timeout") << lateAll << 0;
     QTest::newRow("a sound frame run into every answer") << decoy << 0;
-    QTest::newRow("stray bytes before every answer") << stray << 4 * 6;
+    QTest::newRow("stray bytes before every answer") << stray << 4 * 3;
 }
 
 void PollingTest::readingsNeverShift()
