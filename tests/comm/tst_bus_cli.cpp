@@ -4,10 +4,12 @@
 #include "SerialPort.h"
 #include "SimBus.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <thread>
 
 class BusCliTest : public QObject
 {
@@ -24,6 +26,7 @@ private slots:
     void pollPrintsOneCsvLinePerCycle();
     void pollNeverShiftsColumns_data();
     void pollNeverShiftsColumns();
+    void pollEndsWhenTheAdapterIsPulled();
 
 private:
     struct Outcome
@@ -232,6 +235,24 @@ void BusCliTest::pollNeverShiftsColumns()
         QVERIFY2(temperature.isEmpty() || qAbs(temperature.toDouble() - 23) < 10, qPrintable(line));
         QVERIFY2(pressure.isEmpty() || qAbs(pressure.toDouble() - 101.3) < 10, qPrintable(line));
     }
+}
+
+// Polling without end stops with one line on the error stream once the adapter is gone, instead
+// of spinning on a dead port.
+void BusCliTest::pollEndsWhenTheAdapterIsPulled()
+{
+    std::thread puller([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        m_bus->unplug();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    const Outcome outcome = run({"--port", "PORT", "poll", "2", "--count", "0", "--interval", "20"});
+    puller.join();
+    QCOMPARE(outcome.code, 1);
+    QVERIFY2(outcome.err.contains("lost"), qPrintable(outcome.err));
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(m_bus->replug());
 }
 
 QTEST_GUILESS_MAIN(BusCliTest)
