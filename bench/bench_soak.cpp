@@ -38,9 +38,9 @@ constexpr int kOwnReopenAfterMs = 5000;
 constexpr int kRetakeOnlineAfterMs = 3000;
 constexpr int kSetpointGiveUpMs = 30000;
 constexpr int kSetpointEveryMs = 2000;
-// Per register: some 30 s of readings, far more than a reading can lag behind, and few enough that
-// the simulator's record stops growing before the first memory figure.
-constexpr int kServedKept = 64;
+// Per register: some 8 s of readings, far more than a reading can lag behind its read, and few
+// enough that the simulator's record stops growing before the first memory figure.
+constexpr int kServedKept = 16;
 
 struct SoakOptions
 {
@@ -529,6 +529,7 @@ int main(int argc, char *argv[])
             nextSetpoint = now + kSetpointEveryMs;
         }
         setpoints.update(now, kSetpointGiveUpMs);
+        bus.clearReceivedFrames(); // nothing here needs them: memory is the worker's alone
         if (options.trace)
             std::fprintf(stderr, "%5.1f s: %d readings, %d wrong, %d ticks, %.0f lost, link %s, %d drops\n",
                          now / 1000.0, readings.checked(), readings.wrong(), cycles, double(workerLosses),
