@@ -570,15 +570,18 @@ void TestSimBus::publicMethodsAreSafeDuringTraffic()
             (void)m_bus->floatRegister(2, SimRegister::Flow);
             (void)m_bus->receivedFrames();
             (void)m_bus->answersSent();
-            (void)m_bus->servedValues(2, SimRegister::Flow);
+            (void)m_bus->servedValues(3, SimRegister::Temperature);
             (void)m_bus->hasServed(2, SimRegister::Flow, QByteArray(4, '\0'));
             (void)m_bus->takeReceivedFrames();
             (void)m_bus->addresses();
+            std::this_thread::yield(); // an unfair mutex would otherwise starve the bus thread
         }
     });
     int answered = 0;
-    for (int i = 0; i < 200; ++i)
-        answered += SerialPort::isSoundReadReply(exchange(port, readRequest(2, SimRegister::Flow), 9), 2);
+    for (int i = 0; i < 200; ++i) {
+        const QByteArray reply = exchange(port, readRequest(2, SimRegister::Flow), 9, 10000);
+        answered += SerialPort::isSoundReadReply(reply, 2);
+    }
     done = true;
     meddler.join();
     QCOMPARE(answered, 200);
