@@ -124,7 +124,8 @@ struct SimBus::Impl
     int answers = 0;
     int lostFrames = 0;
     std::map<std::pair<quint8, quint16>, ServedLog> served;
-    std::set<quint8> streaming; // controllers babbling since a request
+    std::set<quint8> streaming;                        // controllers babbling since a request
+    std::map<quint8, Clock::time_point> lastAnswerDue; // when each controller's last answer ends
     Clock::time_point lastStreamAt;
     double streamCredit = 0.0;
     quint8 streamPhase = 0;
@@ -151,7 +152,8 @@ struct SimBus::Impl
     void answer(const QByteArray &request, SimController &controller, Clock::time_point now);
     Clock::duration wireDelay(int requestBytes, int answerBytes) const;
     bool draw(double fraction);
-    void schedule(Clock::time_point due, const QByteArray &bytes, const SimFaults &faults, Outgoing last);
+    Clock::time_point schedule(Clock::time_point due, const QByteArray &bytes, const SimFaults &faults,
+                               Outgoing last, Clock::time_point notBefore);
 
     void sendDue(Clock::time_point now);
     void sendNoiseIfDue(Clock::time_point now);
@@ -259,6 +261,7 @@ void SimBus::Impl::closeTerminal()
     answerInProgress = false;
     reader.flushOnSilence();
     streaming.clear();
+    lastAnswerDue.clear();
 }
 
 // ---- receiving ----------------------------------------------------------------------------------
@@ -362,7 +365,7 @@ void SimBus::Impl::answer(const QByteArray &request, SimController &target, Cloc
         fault.lateRegister == 0 || (isReadRequest(request) && bigEndian16(request, 2) == fault.lateRegister);
     const Clock::time_point due = now + wireDelay(request.size(), bytes.size()) +
                                   std::chrono::milliseconds(lateHere ? fault.lateMs : 0);
-    schedule(due, bytes, fault, last);
+    lastAnswerDue[address] = schedule(due, bytes, fault, last, lastAnswerDue[address]);
 }
 
 void SimBus::Impl::recordServed(quint8 address, const QByteArray &request, const QByteArray &reply)
@@ -391,17 +394,22 @@ bool SimBus::Impl::draw(double fraction)
     return std::uniform_real_distribution<double>(0.0, 1.0)(random) < fraction;
 }
 
-void SimBus::Impl::schedule(Clock::time_point due, const QByteArray &bytes, const SimFaults &fault,
-                            Outgoing last)
+// A controller answers its requests in the order it heard them: an answer waits for the controller's
+// earlier (late or chunked) answer to be out, and goes out right behind it.
+Clock::time_point SimBus::Impl::schedule(Clock::time_point due, const QByteArray &bytes,
+                                         const SimFaults &fault, Outgoing last, Clock::time_point notBefore)
 {
+    due = std::max(due, notBefore);
     const int chunk = fault.chunkSize > 0 ? fault.chunkSize : bytes.size();
     for (int start = 0; start < bytes.size(); start += chunk) {
+        if (start > 0)
+            due += std::chrono::milliseconds(fault.chunkGapMs);
         const bool final = start + chunk >= bytes.size();
         Outgoing piece = final ? last : Outgoing{};
         piece.bytes = bytes.mid(start, chunk);
         outbox.emplace(due, piece);
-        due += std::chrono::milliseconds(fault.chunkGapMs);
     }
+    return due;
 }
 
 // ---- sending ------------------------------------------------------------------------------------

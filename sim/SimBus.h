@@ -11,7 +11,8 @@
 class SimController;
 
 // A bus of simulated controllers served on a pseudo-terminal, exactly as real controllers answer
-// on the wire. It runs on a thread of its own; every public method is thread-safe.
+// on the wire. A controller answers in the order it was asked: an answer never overtakes the same
+// controller's late one. It runs on a thread of its own; every public method is thread-safe.
 class SimBus
 {
 public:
@@ -45,7 +46,8 @@ public:
     void clearFaults();
     // Noise bytes written to the line between frames, every intervalMs (0 stops it).
     void setNoise(const QByteArray &bytes, int intervalMs);
-    // An unplugged adapter: the terminal is closed; replug() opens a fresh one (the link follows).
+    // An unplugged adapter: the terminal is closed and the link removed; replug() opens a fresh
+    // terminal and puts the link back.
     // An application holding the terminal open meets a hang-up at once, as with a pulled USB
     // adapter, even when it is not reading: the terminal reads as empty, so its QSerialPort reports
     // ReadError (ResourceError once it has tried to write) on every turn of its event loop for as
