@@ -514,9 +514,9 @@ void PollingTest::readingsNeverShift()
 namespace {
 
 // Posts one request written as "kind address [argument...]".
-void post(WorkerFixture &f, const QString &spec)
+void post(WorkerFixture &f, const QString &request)
 {
-    const QStringList p = spec.split(' ');
+    const QStringList p = request.split(' ');
     const quint8 id = quint8(p.value(1).toInt());
     const QString &kind = p.at(0);
     if (kind == "setpoint")
