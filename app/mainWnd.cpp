@@ -1,6 +1,7 @@
 #include "mainWnd.h"
 #include "ui_mainWnd.h"
 
+#include "BusCodes.h"
 #include "DataDirectory.h"
 #include "DataFileLoader.h"
 #include "DeviceLine.h"
@@ -213,6 +214,9 @@ void mainWnd::connectWiring()
     connect(lossWnd, &lossWidget::getCommSet, worker, &DeviceThread::slot_getCommara);      // 47
     connect(worker, &DeviceThread::sig_CommParam, lossWnd, &lossWidget::receiveCommSet);    // 48
     connect(saveWnd, &saveFileSetWidget::sig_savePlotFile, this, &mainWnd::startChartSave); // 49
+    connect(worker, &DeviceThread::sig_linkLost, this, &mainWnd::showLinkLost);
+    // Emitted just before status 3, so the failure box can name the system's reason.
+    connect(worker, &DeviceThread::sig_openFailed, serialWnd, &setSerialport::setOpenFailureReason);
 }
 
 void mainWnd::startWorker(int tickIntervalMs)
@@ -322,10 +326,39 @@ void mainWnd::action_checkDevice()
 
 void mainWnd::updateSerStatus(int type)
 {
-    if (type == 1)
+    using Bus::PortStatus;
+    if (type == Bus::code(PortStatus::Opened)) {
         menuComm->setTitle(QStringLiteral("通信设置(已连接)"));
-    else if (type == 2 || type == 3)
+        restoreLinkDroppedRows();
+    } else if (type == Bus::code(PortStatus::Closed) || type == Bus::code(PortStatus::OpenFailed)) {
         menuComm->setTitle(QStringLiteral("通信设置(未连接)"));
+    }
+}
+
+void mainWnd::showLinkLost(QString)
+{
+    for (int k = 0; k < m_devicePage->rowCount(); ++k) {
+        DeviceLine *row = m_devicePage->row(k);
+        if (!row || row->onlineCaption() != QStringLiteral("接连"))
+            continue;
+        const quint8 id = quint8(row->deviceIdText().toInt());
+        linkDroppedIds.append(id);
+        emit sig_refresdDevicedSta(id, false);
+    }
+    MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("串口连接中断"));
+}
+
+// The worker polls the controllers that were online as soon as the port is open again; their rows
+// take them online again as an operator would, which also reads their mode and setpoints back.
+void mainWnd::restoreLinkDroppedRows()
+{
+    const QList<quint8> dropped = linkDroppedIds;
+    linkDroppedIds.clear();
+    for (quint8 id : dropped) {
+        DeviceLine *row = rowOf(id);
+        if (row && row->onlineCaption() == QStringLiteral("掉线"))
+            row->on_btn_online_clicked();
+    }
 }
 
 void mainWnd::slot_CheckDevice(QByteArray datas)
@@ -339,6 +372,7 @@ void mainWnd::slot_CheckDevice(QByteArray datas)
     }
     for (int k = 0; k < m_devicePage->rowCount(); ++k)
         m_devicePage->row(k)->resetRow();
+    linkDroppedIds.clear();
     const QList<quint8> found = addressesInScanReply(datas);
     foundIds = QSet<quint8>(found.begin(), found.end());
     deviceIds = found;

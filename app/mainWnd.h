@@ -97,6 +97,9 @@ public slots:
 public:
     // Handlers connected by pointer (not slots).
     void feedDeviceChart(int type, int deviceId, QByteArray result);
+    // The adapter went away: every online row shows "掉线" and one notice says so; the rows return
+    // to their polled state when the port opens again.
+    void showLinkLost(QString reason);
     void requestSetpointWrite(uchar deviceId, int type, float value);
     void logFlowSet(int type, float result);
     void startChartSave(int deviceId, QDateTime startTime, int duartion, bool save_cur, bool save_cum,
@@ -112,6 +115,7 @@ private:
     void openWindow(QWidget *window, const QString &title);
     DeviceLine *rowOf(quint8 deviceId) const;
     void reportFileOpened(const QString &fileName);
+    void restoreLinkDroppedRows();
 
     Ui::mainWnd *ui;
     deviceWindow *m_devicePage = nullptr;
@@ -126,4 +130,5 @@ private:
     QList<quint8> deviceIds;
     QSet<quint8> foundIds;
     QPointer<DataFileLoader> m_fileLoader; // the saved file being drawn on the history page
+    QList<quint8> linkDroppedIds; // rows marked dropped because the link went away
 };

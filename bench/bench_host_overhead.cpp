@@ -1,16 +1,30 @@
 // The worker's own cost per query: the polling cycle at baud 0 and pause 0 against a plain
-// blocking QSerialPort request/reply loop on the same simulated bus, in the same run.
+// blocking QSerialPort request/reply loop on the same simulated bus, in the same run. A reply ends
+// only when the line then stays silent for 3.5 characters (at least 1.75 ms); the plain loop waits
+// for that same silence after each reply, as any correct reader must.
 
 #include "BenchTable.h"
 #include "SimExchange.h"
 #include "WorkerBench.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
-// Microseconds per two-register read with nothing but write, waitForBytesWritten and
-// waitForReadyRead.
+// The silence after a reply at the bench's 115200 baud, waited in whole milliseconds as the port
+// allows: until waitForReadyRead finds nothing more.
+void waitForSilence(QSerialPort &port, int silenceMs)
+{
+    while (port.waitForReadyRead(silenceMs))
+        port.readAll();
+}
+
+// Microseconds per two-register read with nothing but write, waitForBytesWritten, waitForReadyRead
+// and the silence after the reply.
 double plainLoopMicros(SimBus &bus, int devices, int rounds)
 {
+    const int silenceMs = int(std::ceil(std::max(1.75, 3.5 * 10 * 1000.0 / 115200)));
     auto port = SimExchange::openPort(bus.portPath());
     if (!port)
         return -1;
@@ -27,6 +41,7 @@ double plainLoopMicros(SimBus &bus, int devices, int rounds)
                     SimExchange::exchange(*port, SimExchange::readRequest(quint8(a), reg), 9);
                 if (!SerialPort::isSoundReadReply(reply, quint8(a)))
                     return -1;
+                waitForSilence(*port, silenceMs);
                 ++queries;
             }
         }
@@ -66,7 +81,8 @@ int main(int argc, char *argv[])
         }
         worker = wallMs * 1e3 / (double(times.size()) * devices * 4);
     }
-    const QString note = QStringLiteral("%1 devices x 4 quantities, baud 0, pause 0").arg(devices);
+    const QString note =
+        QStringLiteral("%1 devices x 4 quantities, baud 0, pause 0, silence after each reply").arg(devices);
     printBenchRow(QStringLiteral("plain QSerialPort read, per query"), plain, QStringLiteral("µs"), note);
     printBenchRow(QStringLiteral("worker polling read, per query"), worker, QStringLiteral("µs"), note);
     printRatioRow(QStringLiteral("worker / plain loop, per query"), worker / plain, 3,

@@ -1,12 +1,15 @@
 #include "BusCli.h"
 
-#include "DeviceThread.h"
+#include "BusCodes.h"
+#include "BusLink.h"
 #include "RegisterMap.h"
+#include "ScanReply.h"
 #include "SerialPort.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QTextStream>
+#include <QThread>
 #include <cmath>
 #include <iostream>
 
@@ -58,16 +61,6 @@ bool parseInRange(const QString &text, qlonglong low, qlonglong high, int &value
         return false;
     value = int(parsed);
     return true;
-}
-
-QList<quint8> answeredAddresses(const QByteArray &scan)
-{
-    QList<quint8> found;
-    for (int address = 1; address <= 15; ++address) {
-        if (scan.contains(SerialPort::buildEchoFrame(quint8(address))))
-            found.append(quint8(address));
-    }
-    return found;
 }
 
 const QStringList valueOptions{"--port", "--baud", "--timeout", "--as", "--count", "--interval"};
@@ -190,39 +183,29 @@ int BusCli::parse(const QStringList &args, Options &options)
 int BusCli::execute(const Options &options)
 {
     MutedStdout muted;
-    DeviceThread worker;
-    worker.start();
-    worker.setCommParam(3, options.timeout);
-    int status = 0;
-    worker.runOnWorker([&] {
-        const auto connection = QObject::connect(
-            &worker, &DeviceThread::signal_ser_status, &worker, [&status](int s) { status = s; },
-            Qt::DirectConnection);
-        worker.slot_openSer(1, options.port, options.baud);
-        QObject::disconnect(connection);
-    });
-    if (status != 1)
-        return fail(BadUsage, QStringLiteral("cannot open port %1").arg(options.port));
+    BusLink link;
+    link.setReplyTimeout(options.timeout);
+    if (!link.open(options.port, options.baud))
+        return fail(BadUsage,
+                    QStringLiteral("cannot open port %1: %2").arg(options.port, link.errorString()));
 
     int code = Success;
     if (options.command == QLatin1String("scan"))
-        code = scan(worker);
+        code = scan(link);
     else if (options.command == QLatin1String("read"))
-        code = read(worker, options);
+        code = read(link, options);
     else if (options.command == QLatin1String("write"))
-        code = write(worker, options);
+        code = write(link, options);
     else
-        code = poll(worker, options);
+        code = poll(link, options);
     m_out.flush();
-    worker.shutdown();
+    link.close();
     return code;
 }
 
-int BusCli::scan(DeviceThread &worker)
+int BusCli::scan(BusLink &link)
 {
-    QByteArray received;
-    worker.runOnWorker([&] { received = worker.scanBus(); });
-    const QList<quint8> found = answeredAddresses(received);
+    const QList<quint8> found = addressesInScanReply(link.scan([] { return false; }));
     for (quint8 address : found)
         m_out << int(address) << '\n';
     if (found.isEmpty())
@@ -230,16 +213,14 @@ int BusCli::scan(DeviceThread &worker)
     return Success;
 }
 
-int BusCli::read(DeviceThread &worker, const Options &options)
+int BusCli::read(BusLink &link, const Options &options)
 {
     qlonglong address = 0;
     qlonglong reg = 0;
     parseNumber(options.arguments[0], address);
     parseNumber(options.arguments[1], reg);
     QByteArray reply;
-    bool ok = false;
-    worker.runOnWorker([&] { ok = worker.readRegisters(quint8(address), quint16(reg), reply); });
-    if (!ok)
+    if (!link.readRegisters(quint8(address), quint16(reg), reply))
         return fail(NoAnswer, QStringLiteral("no sound answer from device %1").arg(address));
     if (options.as == QLatin1String("u16"))
         m_out << bytes_to_uint16(reply, 3) << '\n';
@@ -250,7 +231,7 @@ int BusCli::read(DeviceThread &worker, const Options &options)
     return Success;
 }
 
-int BusCli::write(DeviceThread &worker, const Options &options)
+int BusCli::write(BusLink &link, const Options &options)
 {
     qlonglong address = 0;
     qlonglong reg = 0;
@@ -258,21 +239,19 @@ int BusCli::write(DeviceThread &worker, const Options &options)
     parseNumber(options.arguments[1], reg);
     const QString &value = options.arguments[2];
     bool ok = false;
-    worker.runOnWorker([&] {
-        if (options.asFloat) {
-            ok = worker.writeFloatRegister(quint8(address), quint16(reg), value.toFloat());
-        } else {
-            qlonglong number = 0;
-            parseNumber(value, number);
-            ok = worker.writeRegister(quint8(address), quint16(reg), int(number));
-        }
-    });
+    if (options.asFloat) {
+        ok = link.writeFloatRegister(quint8(address), quint16(reg), value.toFloat());
+    } else {
+        qlonglong number = 0;
+        parseNumber(value, number);
+        ok = link.writeRegister(quint8(address), quint16(reg), int(number));
+    }
     if (!ok)
         return fail(NoAnswer, QStringLiteral("device %1 did not echo the write").arg(address));
     return Success;
 }
 
-int BusCli::poll(DeviceThread &worker, const Options &options)
+int BusCli::poll(BusLink &link, const Options &options)
 {
     qlonglong address = 0;
     parseNumber(options.arguments[0], address);
@@ -287,12 +266,11 @@ int BusCli::poll(DeviceThread &worker, const Options &options)
                 QThread::msleep(ulong(due - clock.elapsed()));
         }
         QStringList fields{QDateTime::currentDateTime().toString(Qt::ISODateWithMs)};
-        for (int type = 1; type <= 4; ++type) {
+        if (link.isLost())
+            return fail(NoAnswer, QStringLiteral("port connection lost: %1").arg(link.errorString()));
+        for (int type = Bus::FirstReadingType; type <= Bus::LastReadingType; ++type) {
             QByteArray reply;
-            bool ok = false;
-            worker.runOnWorker([&] {
-                ok = worker.readRegisters(quint8(address), RegisterMap::readingRegister(type), reply);
-            });
+            const bool ok = link.readRegisters(quint8(address), RegisterMap::readingRegister(type), reply);
             ++reads;
             if (!ok) {
                 ++unanswered;
@@ -301,8 +279,9 @@ int BusCli::poll(DeviceThread &worker, const Options &options)
             }
             const double value = bytes_to_float(reply, 3);
             // Pressure comes in units a thousand times smaller than KPa.
-            const int decimals = type <= 2 ? 3 : 1;
-            fields.append(QString::number(type == 4 ? value / 1000.0 : value, 'f', decimals));
+            const bool flow = type <= Bus::code(Bus::ReadingType::CumulativeFlow);
+            const bool pressure = type == Bus::code(Bus::ReadingType::Pressure);
+            fields.append(QString::number(pressure ? value / 1000.0 : value, 'f', flow ? 3 : 1));
         }
         m_out << fields.join(',') << '\n';
         m_out.flush();

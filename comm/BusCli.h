@@ -2,11 +2,11 @@
 
 #include <QStringList>
 
-class DeviceThread;
+class BusLink;
 class QTextStream;
 
 // The headless front end: scans, reads, writes and polls controllers from a command line, through
-// the worker's own exchanges on its thread.
+// the same link (and so the same frame and silence rules) as the worker.
 //
 //   --port PATH [--baud N] [--timeout MS] scan
 //   ... read ADDR REG [--as float|u16|i32]
@@ -36,10 +36,10 @@ private:
     struct Options;
     int parse(const QStringList &args, Options &options);
     int execute(const Options &options);
-    int scan(DeviceThread &worker);
-    int read(DeviceThread &worker, const Options &options);
-    int write(DeviceThread &worker, const Options &options);
-    int poll(DeviceThread &worker, const Options &options);
+    int scan(BusLink &link);
+    int read(BusLink &link, const Options &options);
+    int write(BusLink &link, const Options &options);
+    int poll(BusLink &link, const Options &options);
     int fail(int code, const QString &message);
 
     QTextStream &m_out;

@@ -1,25 +1,31 @@
 #pragma once
 
-#include "OnlineDevice.h"
+#include "OnlineList.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QList>
 #include <QSerialPortInfo>
 #include <QThread>
-#include <atomic>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 
-class QSerialPort;
+class BusLink;
+class LinkWatch;
+class Poller;
 class QTimer;
+class RequestServer;
 
-// The communication worker. The object moves itself to the thread it starts, so its port, its
+// The communication worker. The object moves itself to the thread it starts, so its link, its
 // main timer, every tick and every slot run there: a tick blocks only this thread while it waits
 // for a reply, ticks never overlap, and requests (queued slot calls) are served between ticks.
 // Windows talk to it through signal connections (queued across the threads) or through the
 // thread-safe request methods below; results leave it as signals only.
+//
+// The parts: BusLink (the port and every exchange), RequestServer with its RequestBook (the
+// one-off requests of a tick), Poller (the polling cycle), OnlineList (the known controllers) and
+// LinkWatch (waits for a lost adapter to come back). This class owns them and the thread.
 class DeviceThread : public QThread
 {
     Q_OBJECT
@@ -27,8 +33,9 @@ public:
     explicit DeviceThread(QObject *ignored = nullptr);
     ~DeviceThread() override;
 
-    // Thread-safe requests; each posts to the worker thread and is served by the next tick.
-    // A request posted while an earlier one of its kind is pending overwrites its arguments.
+    // Thread-safe requests; each posts to the worker thread and is served by the next tick. A
+    // request replaces a waiting one only for the same controller and kind (and parameter type,
+    // or setpoint kind); the others wait their turn, oldest first.
     void requestScan();
     void requestOrdinaryRead(quint8 deviceId);
     void requestOrdinaryWrite(quint8 deviceId, int type, int dataType, int data1, float data2);
@@ -67,6 +74,12 @@ signals:
     void sendFreshDeviceInformation(int type, int deviceId, QByteArray result);
     void sig_modifyAdminStatus(bool sucess, int adress);
     void sig_modifyParamStatus(bool sucess, int adress);
+    // Opening failed, with the port's own reason; emitted just before signal_ser_status(3).
+    void sig_openFailed(QString reason);
+    // The adapter went away under an open port: emitted once, just before signal_ser_status(2).
+    // Polling pauses; when the same port comes back the worker reopens it, emits
+    // signal_ser_status(1) and polls again the controllers that were online.
+    void sig_linkLost(QString reason);
 
 public slots:
     // Every slot may be called from any thread: called off the worker thread it re-posts itself.
@@ -92,8 +105,8 @@ private slots:
 
 public:
     // Runs a job on the worker thread and returns when it has finished; the way to call the
-    // primitives above from another thread (the command-line tool and tests do). If the thread is
-    // not running the job is not run and false is returned. Not to be called from the worker thread.
+    // primitives above from another thread (tests do). If the thread is not running the job is
+    // not run and false is returned. Not to be called from the worker thread.
     bool runOnWorker(const std::function<void()> &job);
 
 private:
@@ -101,78 +114,23 @@ private:
     // of our own under a standard mutex, so the hand-over is visible to ThreadSanitizer too.
     void post(std::function<void()> job);
     bool onWorkerThread() const;
-    bool linkBroken() const;
-    bool portOpen() const;
-    void onPortError(int error);
-    void discardInput();
-    bool sendFrame(const QByteArray &frame, int writeTimeoutMs);
-    bool writeEchoed(quint8 address, quint16 reg, const QByteArray &frame, bool verbose);
-    int replyTimeout() const;
-
-    // The steps of one tick, in the order they are served.
     bool stopping() const;
-    void serveScan();
-    void serveSteps();
-    void serveOrdinaryRead();
-    void serveOrdinaryWrite();
-    void serveAdminRead();
-    void serveAdminWrite();
-    void serveSetpoint();
-    void serveSetpointReadBacks();
-    void pollDevices();
-    bool pollDevice(int index);
-    void reportUsage();
-
-    void blockRead(quint8 address, const QList<quint16> &registers, bool admin);
-    bool removeDevice(quint8 address);
-    int indexOfDevice(quint8 address) const;
+    void createParts();
+    void connectParts();
+    void onLinkLost(const QString &reason);
+    bool reopenLostLink();
+    void postRequest(int kind, quint8 deviceId, int type = 0, int dataType = 0, int data1 = 0,
+                     float value = 0);
+    void readBackOnline(quint8 deviceId);
 
     std::mutex m_jobsMutex;
     std::deque<std::function<void()>> m_jobs;
 
-    QSerialPort *m_serial = nullptr;
-    // The adapter went away under an open port: the port is closed underneath (a dead descriptor
-    // would wake the event loop without end), yet to the windows it stays open until they close
-    // or reopen it.
-    bool m_linkLost = false;
-    QString m_linkError;
-    QTimer *m_mainTimer = nullptr;
-    int m_period = 1000;
-    int m_queryPause = 10;
-    int m_replyTimeout = 500;
-    int m_totalLosses = 0;
-    QList<OnlineDevice> online_devices;
-    QByteArray m_scanBuffer;
-    QByteArray m_scanResult;
-    QDateTime m_cycleStart;
-    QDateTime m_cycleEnd;
-
-    bool m_scanRequested = false;
-    bool m_stepRequested = false;
-    bool m_ordReadPending = false;
-    quint8 m_ordReadId = 0;
-    bool m_ordWritePending = false;
-    quint8 m_ordWriteId = 0;
-    int m_ordWriteType = 0;
-    int m_ordWriteDataType = 0;
-    int m_ordWriteData1 = 0;
-    float m_ordWriteData2 = 0;
-    bool m_adminReadPending = false;
-    bool m_adminWritePending = false;
-    quint8 m_adminId = 0;
-    int m_adminWriteType = 0;
-    int m_adminWriteDataType = 0;
-    int m_adminWriteData1 = 0;
-    float m_adminWriteData2 = 0;
-    bool m_setpointPending = false;
-    quint8 m_setpointId = 0;
-    int m_setpointKind = 0;
-    float m_setpointValue = 0;
-    int m_setpointRetries = 0; // shared by both setpoint kinds
-    bool m_showCurPending = false;
-    int m_showCurId = 0;
-    bool m_showCumPending = false;
-    int m_showCumId = 0;
-    bool m_showModePending = false;
-    quint8 m_showModeId = 0;
+    // Created and destroyed on the worker thread, in run().
+    std::unique_ptr<BusLink> m_link;
+    std::unique_ptr<RequestServer> m_requests;
+    std::unique_ptr<Poller> m_poller;
+    std::unique_ptr<LinkWatch> m_watch;
+    std::unique_ptr<QTimer> m_mainTimer;
+    OnlineList m_devices;
 };

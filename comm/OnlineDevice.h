@@ -15,9 +15,8 @@ struct OnlineDevice
     int queryCount = 0; // queries in the current loss window
     int totalLoss = 0;
     int totalQuery = 0;
-    double stepValue = 0; // staged setpoint waiting to be written
-    bool stepPending = false;
 
     bool polled() const { return cur || cum || temp || press; }
+    void setPolled(bool on) { cur = cum = temp = press = on; }
 };
 Q_DECLARE_METATYPE(OnlineDevice)

@@ -1,17 +1,22 @@
 #include "SimBus.h"
 
+#include "SerialPort.h"
 #include "SimController.h"
 #include "SimFrameReader.h"
 #include "SimPty.h"
 
+#include <QFile>
+#include <QHash>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <poll.h>
 #include <random>
+#include <set>
 #include <sys/eventfd.h>
 #include <thread>
 #include <unistd.h>
@@ -32,6 +37,53 @@ struct Outgoing
 
 constexpr int kMaxKeptFrames = 100000; // a bus left running for days must not eat the memory
 constexpr double kMinSilenceMs = 1.75;
+// An endless stream runs at the wire rate; with no baud emulated, at about 1 MB/s, and never
+// more than this much at once, so that a stalled reader costs the loop nothing.
+constexpr double kStreamBytesPerMsUnpaced = 1000.0;
+constexpr double kMaxStreamBurst = 4096.0;
+
+// The read replies one register of one controller served: in order, and counted for quick lookup.
+struct ServedLog
+{
+    std::deque<QByteArray> inOrder;
+    QHash<QByteArray, int> counts;
+
+    void add(const QByteArray &dataBytes, int kept)
+    {
+        inOrder.push_back(dataBytes);
+        ++counts[dataBytes];
+        if (int(inOrder.size()) <= kept)
+            return;
+        auto oldest = counts.find(inOrder.front());
+        if (--oldest.value() == 0)
+            counts.erase(oldest);
+        inOrder.pop_front();
+    }
+};
+
+quint16 bigEndian16(const QByteArray &frame, int i)
+{
+    return quint16(quint8(frame[i]) << 8 | quint8(frame[i + 1]));
+}
+
+bool isReadRequest(const QByteArray &frame)
+{
+    return frame.size() == 8 && quint8(frame[1]) == 0x03;
+}
+
+bool isWriteRequest(const QByteArray &frame)
+{
+    return frame.size() >= 8 && quint8(frame[1]) == 0x06;
+}
+
+QByteArray decoyReply(quint8 address)
+{
+    QByteArray reply;
+    reply.append(char(address));
+    reply.append(char(0x03));
+    reply.append(char(0x04));
+    return SerialPort::appendCrc(reply + float_to_bytes(SimFaults::kDecoyValue));
+}
 
 Clock::duration milliseconds(double ms)
 {
@@ -70,6 +122,13 @@ struct SimBus::Impl
     bool answerInProgress = false;
     QList<QByteArray> frames;
     int answers = 0;
+    int lostFrames = 0;
+    std::map<std::pair<quint8, quint16>, ServedLog> served;
+    std::set<quint8> streaming;                        // controllers babbling since a request
+    std::map<quint8, Clock::time_point> lastAnswerDue; // when each controller's last answer ends
+    Clock::time_point lastStreamAt;
+    double streamCredit = 0.0;
+    quint8 streamPhase = 0;
     std::thread thread;
     bool running = false;
     bool stopRequested = false;
@@ -93,10 +152,14 @@ struct SimBus::Impl
     void answer(const QByteArray &request, SimController &controller, Clock::time_point now);
     Clock::duration wireDelay(int requestBytes, int answerBytes) const;
     bool draw(double fraction);
-    void schedule(Clock::time_point due, const QByteArray &bytes, const SimFaults &faults, Outgoing last);
+    Clock::time_point schedule(Clock::time_point due, const QByteArray &bytes, const SimFaults &faults,
+                               Outgoing last, Clock::time_point notBefore);
 
     void sendDue(Clock::time_point now);
     void sendNoiseIfDue(Clock::time_point now);
+    void sendStream(Clock::time_point now);
+    bool loseWrite(const QByteArray &request);
+    void recordServed(quint8 address, const QByteArray &request, const QByteArray &reply);
     void writeToLine(const QByteArray &bytes) const;
     void moveController(int from, int to);
     SimController *controller(quint8 address) const;
@@ -120,6 +183,7 @@ void SimBus::Impl::loop()
         flushIfSilent(now);
         sendDue(now);
         sendNoiseIfDue(now);
+        sendStream(now);
         const Clock::time_point wakeAt = nextWake(now);
         const int masterFd = pty.masterFd();
         lock.unlock();
@@ -154,6 +218,8 @@ Clock::time_point SimBus::Impl::nextWake(Clock::time_point now) const
         wakeAt = std::min(wakeAt, lastByteAt + silenceGap());
     if (noiseIntervalMs > 0 && !answerInProgress && pty.isOpen())
         wakeAt = std::min(wakeAt, nextNoise);
+    if (!streaming.empty() && pty.isOpen())
+        wakeAt = std::min(wakeAt, now + std::chrono::milliseconds(1));
     return wakeAt;
 }
 
@@ -163,6 +229,10 @@ void SimBus::Impl::servePlugRequest()
         return;
     if (plugRequest == PlugRequest::Unplug) {
         closeTerminal();
+        // A pulled adapter takes its device link with it; left dangling, the link would lead to
+        // whatever terminal the system hands out next under the same number.
+        if (!options.linkPath.isEmpty())
+            ::unlink(QFile::encodeName(options.linkPath).constData());
         plugResult = true;
     } else {
         plugResult = openTerminal(&plugError);
@@ -190,6 +260,8 @@ void SimBus::Impl::closeTerminal()
     outbox.clear();
     answerInProgress = false;
     reader.flushOnSilence();
+    streaming.clear();
+    lastAnswerDue.clear();
 }
 
 // ---- receiving ----------------------------------------------------------------------------------
@@ -224,15 +296,40 @@ Clock::duration SimBus::Impl::silenceGap() const
 
 void SimBus::Impl::receive(const SimFrameReader::Frame &frame, Clock::time_point now)
 {
+    if (frame.sound && loseWrite(frame.bytes))
+        return;
     if (frames.size() >= kMaxKeptFrames)
         frames.removeFirst();
     frames.append(frame.bytes);
     if (!frame.sound)
         return; // a bad CRC or a torn frame: a real device keeps quiet
     SimController *target = controller(quint8(frame.bytes[0]));
-    if (!target || faults[target->address()].silent)
+    if (!target)
         return;
+    const SimFaults &fault = faults[target->address()];
+    if (fault.silent)
+        return;
+    if (fault.endlessStream) {
+        if (streaming.empty()) {
+            lastStreamAt = now;
+            streamCredit = 0.0;
+        }
+        streaming.insert(target->address());
+        return;
+    }
     answer(frame.bytes, *target, now);
+}
+
+bool SimBus::Impl::loseWrite(const QByteArray &request)
+{
+    if (!isWriteRequest(request) || !controller(quint8(request[0])))
+        return false;
+    SimFaults &fault = faults[quint8(request[0])];
+    if (fault.lostWrites <= 0)
+        return false;
+    --fault.lostWrites;
+    ++lostFrames;
+    return true;
 }
 
 void SimBus::Impl::answer(const QByteArray &request, SimController &target, Clock::time_point now)
@@ -254,15 +351,29 @@ void SimBus::Impl::answer(const QByteArray &request, SimController &target, Cloc
         moveController(last.moveFrom, last.moveTo);
         return;
     }
+    recordServed(address, request, reply.reply);
     QByteArray bytes = reply.reply;
     if (draw(fault.corruptFraction)) {
         bytes[bytes.size() - 2] = char(bytes[bytes.size() - 2] ^ 0xFF);
         bytes[bytes.size() - 1] = char(bytes[bytes.size() - 1] ^ 0xFF);
     }
+    if (fault.soundFrameBeforeAnswer)
+        bytes.prepend(decoyReply(address));
+    bytes.prepend(fault.strayBefore);
     bytes += fault.extraBytes;
-    const Clock::time_point due =
-        now + wireDelay(request.size(), bytes.size()) + std::chrono::milliseconds(fault.lateMs);
-    schedule(due, bytes, fault, last);
+    const bool lateHere =
+        fault.lateRegister == 0 || (isReadRequest(request) && bigEndian16(request, 2) == fault.lateRegister);
+    const Clock::time_point due = now + wireDelay(request.size(), bytes.size()) +
+                                  std::chrono::milliseconds(lateHere ? fault.lateMs : 0);
+    lastAnswerDue[address] = schedule(due, bytes, fault, last, lastAnswerDue[address]);
+}
+
+void SimBus::Impl::recordServed(quint8 address, const QByteArray &request, const QByteArray &reply)
+{
+    if (!isReadRequest(request) || reply.size() < 5 || quint8(reply[1]) != 0x03)
+        return; // an exception reply serves no value
+    served[{address, bigEndian16(request, 2)}].add(reply.mid(3, quint8(reply[2])),
+                                                   std::max(1, options.servedValuesKept));
 }
 
 // What a real line costs: the request and the answer each take 10 bits per byte on the wire, and
@@ -283,17 +394,22 @@ bool SimBus::Impl::draw(double fraction)
     return std::uniform_real_distribution<double>(0.0, 1.0)(random) < fraction;
 }
 
-void SimBus::Impl::schedule(Clock::time_point due, const QByteArray &bytes, const SimFaults &fault,
-                            Outgoing last)
+// A controller answers its requests in the order it heard them: an answer waits for the controller's
+// earlier (late or chunked) answer to be out, and goes out right behind it.
+Clock::time_point SimBus::Impl::schedule(Clock::time_point due, const QByteArray &bytes,
+                                         const SimFaults &fault, Outgoing last, Clock::time_point notBefore)
 {
+    due = std::max(due, notBefore);
     const int chunk = fault.chunkSize > 0 ? fault.chunkSize : bytes.size();
     for (int start = 0; start < bytes.size(); start += chunk) {
+        if (start > 0)
+            due += std::chrono::milliseconds(fault.chunkGapMs);
         const bool final = start + chunk >= bytes.size();
         Outgoing piece = final ? last : Outgoing{};
         piece.bytes = bytes.mid(start, chunk);
         outbox.emplace(due, piece);
-        due += std::chrono::milliseconds(fault.chunkGapMs);
     }
+    return due;
 }
 
 // ---- sending ------------------------------------------------------------------------------------
@@ -318,6 +434,27 @@ void SimBus::Impl::sendNoiseIfDue(Clock::time_point now)
         return;
     writeToLine(noiseBytes);
     nextNoise = now + std::chrono::milliseconds(noiseIntervalMs);
+}
+
+// A babbling controller: the line never falls silent. Paced by the wire rate and written without
+// blocking, so the loop goes on serving requests and a reader that stops reading only loses bytes.
+void SimBus::Impl::sendStream(Clock::time_point now)
+{
+    if (streaming.empty() || !pty.isOpen())
+        return;
+    const double elapsedMs = std::chrono::duration<double, std::milli>(now - lastStreamAt).count();
+    lastStreamAt = now;
+    const double bytesPerMs = options.baud > 0 ? options.baud / 10000.0 : kStreamBytesPerMsUnpaced;
+    streamCredit = std::min(kMaxStreamBurst, streamCredit + elapsedMs * bytesPerMs);
+    const int count = int(streamCredit);
+    if (count <= 0)
+        return;
+    streamCredit -= count;
+    // 0xFF and 0x00 by turns: no controller has either address, so no sound frame ever forms.
+    QByteArray bytes(count, '\0');
+    for (int i = 0; i < count; ++i, ++streamPhase)
+        bytes[i] = char(streamPhase % 2 ? 0x00 : 0xFF);
+    writeToLine(bytes);
 }
 
 void SimBus::Impl::writeToLine(const QByteArray &bytes) const
@@ -431,12 +568,22 @@ void SimBus::setFaults(quint8 address, const SimFaults &faults)
 {
     std::lock_guard<std::mutex> lock(d->mutex);
     d->faults[address] = faults;
+    if (!faults.endlessStream)
+        d->streaming.erase(address);
+}
+
+SimFaults SimBus::faults(quint8 address) const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    const auto found = d->faults.find(address);
+    return found == d->faults.end() ? SimFaults{} : found->second;
 }
 
 void SimBus::clearFaults()
 {
     std::lock_guard<std::mutex> lock(d->mutex);
     d->faults.clear();
+    d->streaming.clear();
     d->noiseBytes.clear();
     d->noiseIntervalMs = 0;
 }
@@ -551,6 +698,14 @@ QList<QByteArray> SimBus::receivedFrames() const
     return d->frames;
 }
 
+QList<QByteArray> SimBus::takeReceivedFrames()
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    QList<QByteArray> taken;
+    taken.swap(d->frames);
+    return taken;
+}
+
 void SimBus::clearReceivedFrames()
 {
     std::lock_guard<std::mutex> lock(d->mutex);
@@ -561,4 +716,36 @@ int SimBus::answersSent() const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
     return d->answers;
+}
+
+int SimBus::lostFrameCount() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->lostFrames;
+}
+
+QList<QByteArray> SimBus::servedValues(quint8 address, quint16 reg) const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    const auto found = d->served.find({address, reg});
+    if (found == d->served.end())
+        return {};
+    QList<QByteArray> values;
+    values.reserve(int(found->second.inOrder.size()));
+    for (const QByteArray &value : found->second.inOrder)
+        values.append(value);
+    return values;
+}
+
+bool SimBus::hasServed(quint8 address, quint16 reg, const QByteArray &dataBytes) const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    const auto found = d->served.find({address, reg});
+    return found != d->served.end() && found->second.counts.contains(dataBytes);
+}
+
+void SimBus::clearServedValues()
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->served.clear();
 }

@@ -11,17 +11,19 @@
 class SimController;
 
 // A bus of simulated controllers served on a pseudo-terminal, exactly as real controllers answer
-// on the wire. It runs on a thread of its own; every public method is thread-safe.
+// on the wire. A controller answers in the order it was asked: an answer never overtakes the same
+// controller's late one. It runs on a thread of its own; every public method is thread-safe.
 class SimBus
 {
 public:
     struct Options
     {
         QList<quint8> addresses{1, 2, 3};
-        int baud = 0;              // 0: answer as fast as possible; N: emulate the wire time at N baud
-        double turnaroundMs = 2.0; // the controller's answer delay after a request, with baud > 0
-        quint32 seed = 1;          // seeds every random fault and the readings' noise
-        QString linkPath;          // when set, a symbolic link to the terminal is kept here
+        int baud = 0;                  // 0: answer as fast as possible; N: emulate the wire time at N baud
+        double turnaroundMs = 2.0;     // the controller's answer delay after a request, with baud > 0
+        quint32 seed = 1;              // seeds every random fault and the readings' noise
+        QString linkPath;              // when set, a symbolic link to the terminal is kept here
+        int servedValuesKept = 100000; // read replies kept per register for servedValues()
     };
 
     explicit SimBus(const Options &options);
@@ -37,12 +39,19 @@ public:
     QString portPath() const;
     QString terminalPath() const;
 
-    // Faults, per address; a fault set replaces the previous one of that address.
+    // Faults, per address; a fault set replaces the previous one of that address (and ends an
+    // endless stream of it that the new set does not keep).
     void setFaults(quint8 address, const SimFaults &faults);
+    SimFaults faults(quint8 address) const; // as they stand now: lostWrites counts down
     void clearFaults();
     // Noise bytes written to the line between frames, every intervalMs (0 stops it).
     void setNoise(const QByteArray &bytes, int intervalMs);
-    // An unplugged adapter: the terminal is closed; replug() opens a fresh one (the link follows).
+    // An unplugged adapter: the terminal is closed and the link removed; replug() opens a fresh
+    // terminal and puts the link back.
+    // An application holding the terminal open meets a hang-up at once, as with a pulled USB
+    // adapter, even when it is not reading: the terminal reads as empty, so its QSerialPort reports
+    // ReadError (ResourceError once it has tried to write) on every turn of its event loop for as
+    // long as the port stays open, and waitForReadyRead fails at once. It must close the port.
     void unplug();
     bool replug(QString *error = nullptr);
 
@@ -58,10 +67,24 @@ public:
     void setFloatRegister(quint8 address, quint16 reg, float value);
     void setIntRegister(quint8 address, quint16 reg, int value);
 
-    // Every frame the bus received (whole frames with a correct CRC, and the rejected ones), in order.
+    // Every frame the controllers heard (whole frames with a correct CRC, and the rejected ones), in
+    // order; the newest 100000 are kept. Writes lost by the lostWrites fault never reached a
+    // controller and are not among them: lostFrameCount() counts them.
     QList<QByteArray> receivedFrames() const;
+    // The frames received since the last call (or clear), removed from the list in the same step, so
+    // that a long run can watch the traffic without missing a frame or keeping them all.
+    QList<QByteArray> takeReceivedFrames();
     void clearReceivedFrames();
     int answersSent() const;
+    int lostFrameCount() const;
+
+    // The data bytes of every read reply a controller put on the line for reads starting at `reg`
+    // (four bytes for the usual read of two registers), oldest first; the newest
+    // Options::servedValuesKept are kept per register. Decoys and streams are not among them;
+    // corrupted answers are. Checks that every reading an application shows is one it was served.
+    QList<QByteArray> servedValues(quint8 address, quint16 reg) const;
+    bool hasServed(quint8 address, quint16 reg, const QByteArray &dataBytes) const;
+    void clearServedValues();
 
 private:
     struct Impl;

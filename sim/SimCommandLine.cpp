@@ -21,6 +21,17 @@ bool parseInt(const QString &text, int minimum, int *value)
     return ok && *value >= minimum;
 }
 
+// A register number, decimal or with 0x in front.
+bool parseRegister(const QString &text, quint16 *reg)
+{
+    bool ok = false;
+    const uint value = text.trimmed().toUInt(&ok, 0);
+    if (!ok || value > 0xFFFF)
+        return false;
+    *reg = quint16(value);
+    return true;
+}
+
 bool parseFraction(const QString &text, double *value)
 {
     bool ok = false;
@@ -47,12 +58,24 @@ QString describe(quint8 address, const SimFaults &faults)
         parts << QStringLiteral("drop %1").arg(faults.dropFraction);
     if (faults.corruptFraction > 0)
         parts << QStringLiteral("corrupt %1").arg(faults.corruptFraction);
-    if (faults.lateMs > 0)
+    if (faults.lateMs > 0 && faults.lateRegister != 0)
+        parts << QStringLiteral("reads of 0x%1 late %2 ms")
+                     .arg(faults.lateRegister, 4, 16, QLatin1Char('0'))
+                     .arg(faults.lateMs);
+    else if (faults.lateMs > 0)
         parts << QStringLiteral("late %1 ms").arg(faults.lateMs);
     if (faults.chunkSize > 0)
         parts << QStringLiteral("chunks of %1 every %2 ms").arg(faults.chunkSize).arg(faults.chunkGapMs);
     if (!faults.extraBytes.isEmpty())
         parts << QStringLiteral("extra %1").arg(QString::fromLatin1(faults.extraBytes.toHex().toUpper()));
+    if (!faults.strayBefore.isEmpty())
+        parts << QStringLiteral("stray %1").arg(QString::fromLatin1(faults.strayBefore.toHex().toUpper()));
+    if (faults.soundFrameBeforeAnswer)
+        parts << QStringLiteral("sound frame before the answer");
+    if (faults.endlessStream)
+        parts << QStringLiteral("endless stream");
+    if (faults.lostWrites > 0)
+        parts << QStringLiteral("%1 writes lost").arg(faults.lostWrites);
     return QStringLiteral("%1: %2").arg(address).arg(parts.join(QStringLiteral(", ")));
 }
 
@@ -74,8 +97,13 @@ QString SimCommandLine::usage()
         "  --drop A:F              leave out the fraction F (0..1) of A's answers\n"
         "  --corrupt A:F           send the fraction F of A's answers with a wrong CRC\n"
         "  --late A:MS             A answers MS milliseconds late\n"
+        "  --late-register A:REG   only A's answers to reads of register REG (e.g. 0x1000) are late\n"
         "  --chunks A:SIZE:GAP     A's answers go out in SIZE-byte chunks, GAP ms apart\n"
         "  --extra A:HEX           append the bytes HEX to every answer of A\n"
+        "  --stray A:HEX           send the bytes HEX straight before every answer of A\n"
+        "  --sound-before A        a sound read reply of A holding -9999 runs straight into each answer\n"
+        "  --endless A             after a request, A sends bytes without end instead of answering\n"
+        "  --lose-writes A:N       the next N write requests to A vanish before A hears them\n"
         "  --noise HEX:MS          write the bytes HEX on the line every MS milliseconds\n"
         "  --log-frames            print every frame received, as \"rx\" and its bytes in hex\n"
         "  --help                  show this text\n"
@@ -160,6 +188,23 @@ bool SimCommandLine::parse(const QStringList &arguments, QString *error)
         } else if (option == QLatin1String("--extra")) {
             ok = addressed(value, 1,
                            [](SimFaults &f, const QStringList &p) { return parseHex(p[0], &f.extraBytes); });
+        } else if (option == QLatin1String("--late-register")) {
+            ok = addressed(value, 1, [](SimFaults &f, const QStringList &p) {
+                return parseRegister(p[0], &f.lateRegister) && f.lateRegister != 0;
+            });
+        } else if (option == QLatin1String("--stray")) {
+            ok = addressed(value, 1,
+                           [](SimFaults &f, const QStringList &p) { return parseHex(p[0], &f.strayBefore); });
+        } else if (option == QLatin1String("--sound-before")) {
+            ok = addressed(value, 0,
+                           [](SimFaults &f, const QStringList &) { return f.soundFrameBeforeAnswer = true; });
+        } else if (option == QLatin1String("--endless")) {
+            ok =
+                addressed(value, 0, [](SimFaults &f, const QStringList &) { return f.endlessStream = true; });
+        } else if (option == QLatin1String("--lose-writes")) {
+            ok = addressed(value, 1, [](SimFaults &f, const QStringList &p) {
+                return parseInt(p[0], 1, &f.lostWrites);
+            });
         } else if (option == QLatin1String("--noise")) {
             const QStringList parts = value.split(QLatin1Char(':'));
             ok = parts.size() == 2 && parseHex(parts[0], &noiseBytes) &&

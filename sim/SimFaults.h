@@ -6,11 +6,27 @@
 // so a failing run can be replayed with the same seed.
 struct SimFaults
 {
+    // The value of the sound read reply that soundFrameBeforeAnswer runs into the real answer: far
+    // outside every reading, so that a test sees at once when it is taken for one.
+    static constexpr float kDecoyValue = -9999.0f;
+
     bool silent = false;          // never answers
     double dropFraction = 0.0;    // share of answers left out
     double corruptFraction = 0.0; // share of answers sent with a wrong CRC
-    int lateMs = 0;               // extra delay before every answer
+    int lateMs = 0;               // extra delay before every answer...
+    quint16 lateRegister = 0;     // ...or, when set, only before answers to reads of this register
     int chunkSize = 0;            // > 0: the answer goes out in chunks of this many bytes...
     int chunkGapMs = 0;           // ...with this gap between them
     QByteArray extraBytes;        // appended to every answer
+    QByteArray strayBefore;       // sent straight before every answer, as noise at driver turnaround
+    // A whole, sound 9-byte read reply from this address holding kDecoyValue, sent with no gap
+    // straight before every answer (after strayBefore).
+    bool soundFrameBeforeAnswer = false;
+    // The first request to this controller after the fault is set starts a stream of bytes that
+    // never forms a sound frame, at the wire rate (about 1 MB/s with no baud emulated), in place of
+    // the answer. It runs until the fault is cleared or replaced, the bus stops, or it is unplugged.
+    bool endlessStream = false;
+    // The next N write requests (function 0x06) to this controller vanish on the line before it
+    // hears them: nothing is applied, nothing answered. Counts down as they are lost.
+    int lostWrites = 0;
 };

@@ -121,6 +121,8 @@ public:
                 &WorkerSignals::sendFreshDeviceInformation);
         connect(worker, &DeviceThread::sig_modifyAdminStatus, this, &WorkerSignals::sig_modifyAdminStatus);
         connect(worker, &DeviceThread::sig_modifyParamStatus, this, &WorkerSignals::sig_modifyParamStatus);
+        connect(worker, &DeviceThread::sig_openFailed, this, &WorkerSignals::sig_openFailed);
+        connect(worker, &DeviceThread::sig_linkLost, this, &WorkerSignals::sig_linkLost);
     }
 
 signals:
@@ -136,12 +138,15 @@ signals:
     void sendFreshDeviceInformation(int type, int deviceId, QByteArray result);
     void sig_modifyAdminStatus(bool sucess, int adress);
     void sig_modifyParamStatus(bool sucess, int adress);
+    void sig_openFailed(QString reason);
+    void sig_linkLost(QString reason);
 };
 
+// A reply timeout that a loaded machine still meets: a missed reply costs a check of the line too.
 struct Timings
 {
     int pause = 1;
-    int replyTimeout = 60;
+    int replyTimeout = 250;
 };
 
 class WorkerFixture

@@ -4,10 +4,12 @@
 #include "SerialPort.h"
 #include "SimBus.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <thread>
 
 class BusCliTest : public QObject
 {
@@ -22,6 +24,9 @@ private slots:
     void writeReachesTheDevice_data();
     void writeReachesTheDevice();
     void pollPrintsOneCsvLinePerCycle();
+    void pollNeverShiftsColumns_data();
+    void pollNeverShiftsColumns();
+    void pollEndsWhenTheAdapterIsPulled();
 
 private:
     struct Outcome
@@ -195,6 +200,59 @@ void BusCliTest::pollPrintsOneCsvLinePerCycle()
     const double kpa = lines.first().section(',', 4).toDouble();
     QVERIFY2(kpa > 90 && kpa < 115, qPrintable(lines.first()));
     QCOMPARE(m_bus->receivedFrames().size(), 12);
+}
+
+Q_DECLARE_METATYPE(SimFaults)
+
+// Every printed value sits in its own column or the column is empty: a temperature near the room's,
+// a pressure near the atmosphere's, whatever arrives late or runs into an answer.
+void BusCliTest::pollNeverShiftsColumns_data()
+{
+    QTest::addColumn<SimFaults>("faults");
+    SimFaults lateFlow;
+    lateFlow.lateRegister = 0x1000;
+    lateFlow.lateMs = 80 + 15;
+    SimFaults lateAll;
+    lateAll.lateMs = 80 + 5;
+    SimFaults decoy;
+    decoy.soundFrameBeforeAnswer = true;
+    QTest::newRow("flow answered just after the timeout") << lateFlow;
+    QTest::newRow("every answer just after the timeout") << lateAll;
+    QTest::newRow("a sound frame run into every answer") << decoy;
+}
+
+void BusCliTest::pollNeverShiftsColumns()
+{
+    QFETCH(SimFaults, faults);
+    m_bus->setFaults(5, faults);
+    const Outcome outcome =
+        run({"--port", "PORT", "--timeout", "80", "poll", "5", "--count", "4", "--interval", "0"});
+    const QStringList lines = outcome.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);
+    for (const QString &line : lines) {
+        const QString temperature = line.section(',', 3, 3);
+        const QString pressure = line.section(',', 4, 4);
+        QVERIFY2(temperature.isEmpty() || qAbs(temperature.toDouble() - 23) < 10, qPrintable(line));
+        QVERIFY2(pressure.isEmpty() || qAbs(pressure.toDouble() - 101.3) < 10, qPrintable(line));
+    }
+}
+
+// Polling without end stops with one line on the error stream once the adapter is gone, instead
+// of spinning on a dead port.
+void BusCliTest::pollEndsWhenTheAdapterIsPulled()
+{
+    std::thread puller([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        m_bus->unplug();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    const Outcome outcome = run({"--port", "PORT", "poll", "2", "--count", "0", "--interval", "20"});
+    puller.join();
+    QCOMPARE(outcome.code, 1);
+    QVERIFY2(outcome.err.contains("lost"), qPrintable(outcome.err));
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(m_bus->replug());
 }
 
 QTEST_GUILESS_MAIN(BusCliTest)

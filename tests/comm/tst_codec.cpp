@@ -1,3 +1,4 @@
+#include "ReplyRecognizer.h"
 #include "SerialPort.h"
 
 #include <QtTest>
@@ -20,6 +21,8 @@ private slots:
     void shortInputThrows();
     void soundReadReply_data();
     void soundReadReply();
+    void recognisedReplies_data();
+    void recognisedReplies();
 };
 
 void TestCodec::builtFrames_data()
@@ -169,6 +172,45 @@ void TestCodec::soundReadReply()
     QFETCH(int, address);
     QFETCH(bool, sound);
     QCOMPARE(SerialPort::isSoundReadReply(reply, quint8(address)), sound);
+}
+
+// What the bytes after a read request of device 1 (or a write's echo) amount to.
+void TestCodec::recognisedReplies_data()
+{
+    using State = ReplyRecognizer::State;
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<int>("state");
+    const QByteArray answer = SerialPort::appendCrc(QByteArray::fromHex("01030400002842"));
+    const QByteArray other = SerialPort::appendCrc(QByteArray::fromHex("02030400002842"));
+    const QByteArray echo = SerialPort::buildWriteInt16Frame(1, 0x3008, 30);
+    const QByteArray exception = SerialPort::appendCrc(QByteArray::fromHex("018302"));
+    QTest::newRow("whole answer") << false << answer << int(State::Answer);
+    QTest::newRow("part of it") << false << answer.left(6) << int(State::Incomplete);
+    QTest::newRow("stray bytes before it")
+        << false << QByteArray("\xFF\x00", 2) + answer << int(State::Answer);
+    QTest::newRow("another device's answer before it") << false << other + answer << int(State::Answer);
+    QTest::newRow("one of its shape before it") << false << answer + answer << int(State::Ambiguous);
+    QTest::newRow("a byte after it") << false << answer + QByteArray(1, '\0') << int(State::Incomplete);
+    QTest::newRow("exception reply") << false << exception << int(State::Exception);
+    QTest::newRow("a stream too long for stray bytes")
+        << false << QByteArray(ReplyRecognizer::kMaxStrayBytes + 1, '\x55') + answer << int(State::Unsound);
+    QTest::newRow("exact echo") << true << echo << int(State::Answer);
+    QTest::newRow("echo differing in a byte")
+        << true << SerialPort::buildWriteInt16Frame(1, 0x3008, 31) << int(State::Incomplete);
+}
+
+void TestCodec::recognisedReplies()
+{
+    QFETCH(bool, write);
+    QFETCH(QByteArray, received);
+    QFETCH(int, state);
+    const QByteArray echo = SerialPort::buildWriteInt16Frame(1, 0x3008, 30);
+    const ReplyRecognizer recognizer = write ? ReplyRecognizer::forEcho(echo) : ReplyRecognizer::forRead(1);
+    const ReplyRecognizer::Result result = recognizer.recognise(received);
+    QCOMPARE(int(result.state), state);
+    if (result.state == ReplyRecognizer::State::Exception)
+        QCOMPARE(result.exceptionCode, 2);
 }
 
 QTEST_GUILESS_MAIN(TestCodec)

@@ -5,6 +5,7 @@
 #include "WorkerFixture.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRegularExpression>
 
 Q_DECLARE_METATYPE(SimFaults)
@@ -38,6 +39,8 @@ private slots:
     void exchangeLogLines_data();
     void exchangeLogLines();
     void lateReplyDoesNotPoisonNextReading();
+    void exceptionReplyFailsAtOnce();
+    void endlessStreamIsCutShort();
 
     void shutdownWithPortOpenWhilePolling();
     void destroyingARunningWorkerShutsItDown();
@@ -47,10 +50,10 @@ private slots:
 void SerialLinkTest::portStatusCodes_data()
 {
     QTest::addColumn<QStringList>("steps");
-    QTest::addColumn<QList<int>>("statuses");
+    QTest::addColumn<QList<int>>("statuses"); // 0: the failure's reason, just before its status 3
     QTest::newRow("open a present port") << QStringList{"open"} << QList<int>{1};
-    QTest::newRow("open a missing port") << QStringList{"open-missing"} << QList<int>{3};
-    QTest::newRow("open an open port fails") << QStringList{"open", "open"} << QList<int>{1, 3};
+    QTest::newRow("open a missing port") << QStringList{"open-missing"} << QList<int>{0, 3};
+    QTest::newRow("open an open port fails") << QStringList{"open", "open"} << QList<int>{1, 0, 3};
     QTest::newRow("close an open port") << QStringList{"open", "close"} << QList<int>{1, 2};
     QTest::newRow("close a closed port says nothing") << QStringList{"close"} << QList<int>{};
     QTest::newRow("closing twice reports once") << QStringList{"open", "close", "close"} << QList<int>{1, 2};
@@ -62,7 +65,14 @@ void SerialLinkTest::portStatusCodes()
     QFETCH(QList<int>, statuses);
     WorkerFixture f;
     QVERIFY(f.started);
-    QSignalSpy spy(&f.relay, &WorkerSignals::signal_ser_status);
+    QList<int> reported;
+    QObject context;
+    connect(&f.relay, &WorkerSignals::signal_ser_status, &context,
+            [&](int status) { reported.append(status); });
+    connect(&f.relay, &WorkerSignals::sig_openFailed, &context, [&](const QString &reason) {
+        QVERIFY(!reason.isEmpty());
+        reported.append(0);
+    });
     for (const QString &step : steps) {
         if (step == "open")
             f.worker.slot_openSer(1, f.portPath(), 9600);
@@ -72,9 +82,6 @@ void SerialLinkTest::portStatusCodes()
             f.worker.slot_openSer(2, QString(), 0);
     }
     settle(f);
-    QList<int> reported;
-    for (const QList<QVariant> &args : spy)
-        reported.append(args.at(0).toInt());
     QCOMPARE(reported, statuses);
 }
 
@@ -124,11 +131,18 @@ void SerialLinkTest::readReplies_data()
     corrupted.corruptFraction = 1.0;
     SimFaults silent;
     silent.silent = true;
+    SimFaults stray;
+    stray.strayBefore = QByteArray("\xFF", 1);
+    SimFaults decoy;
+    decoy.soundFrameBeforeAnswer = true;
     QTest::newRow("whole reply") << none << true << false;
     QTest::newRow("chunks of 5 and 4 end the wait at the ninth byte") << chunked << true << false;
-    QTest::newRow("one byte too many is not a sound reply") << overlong << false << true;
+    QTest::newRow("one byte too many is not a sound reply") << overlong << false << false;
     QTest::newRow("corrupted CRC") << corrupted << false << false;
     QTest::newRow("silent device") << silent << false << true;
+    QTest::newRow("a stray byte before the answer is tolerated") << stray << true << false;
+    // Either frame could answer this request; neither is taken.
+    QTest::newRow("a sound frame run into the answer") << decoy << false << false;
 }
 
 void SerialLinkTest::readReplies()
@@ -291,6 +305,58 @@ void SerialLinkTest::lateReplyDoesNotPoisonNextReading()
         QVERIFY(f.onWorker([&] { return f.worker.readRegisters(1, 0x3042, second); }));
         QCOMPARE(bytes_to_float(second, 3), 22.5f);
     }
+}
+
+void SerialLinkTest::exceptionReplyFailsAtOnce()
+{
+    const int timeout = 400;
+    WorkerFixture f({1}, {0, timeout});
+    QCOMPARE(f.openPort(), 1);
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray reply;
+    // The controller holds no register 0x7000: it answers with exception 2, illegal data address.
+    QVERIFY(!f.onWorker([&] { return f.worker.readRegisters(1, 0x7000, reply); }));
+    QVERIFY2(clock.elapsed() < timeout / 2, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(LogCapture::all().filter(QRegularExpression("异常码 2$")).size(), 1);
+    // The exception answered this very request: the next read needs no check of the line.
+    f.bus->clearReceivedFrames();
+    QVERIFY(f.onWorker([&] { return f.worker.readRegisters(1, 0x303E, reply); }));
+    QCOMPARE(f.received().size(), 1);
+}
+
+namespace {
+qint64 residentKiB()
+{
+    QFile status("/proc/self/status");
+    status.open(QIODevice::ReadOnly);
+    const QString text = QString::fromLatin1(status.readAll());
+    return text.section("VmRSS:", 1).simplified().section(' ', 0, 0).toLongLong();
+}
+} // namespace
+
+// A peer that never stops sending: each exchange ends within about the reply timeout with nothing
+// kept, and the line serves again once the peer falls silent.
+void SerialLinkTest::endlessStreamIsCutShort()
+{
+    const int timeout = 300;
+    WorkerFixture f({1}, {0, timeout});
+    QCOMPARE(f.openPort(), 1);
+    SimFaults stream;
+    stream.endlessStream = true;
+    f.bus->setFaults(1, stream);
+    const qint64 before = residentKiB();
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        QByteArray reply;
+        QVERIFY(!f.onWorker([&] { return f.worker.readRegisters(1, 0x303E, reply); }));
+        QVERIFY2(clock.elapsed() < 3 * timeout, qPrintable(QString::number(clock.elapsed())));
+    }
+    QVERIFY2(residentKiB() - before < 20 * 1024, qPrintable(QString::number(residentKiB() - before)));
+    f.bus->clearFaults();
+    QByteArray reply;
+    QTRY_VERIFY(f.onWorker([&] { return f.worker.readRegisters(1, 0x303E, reply); }));
 }
 
 void SerialLinkTest::shutdownWithPortOpenWhilePolling()

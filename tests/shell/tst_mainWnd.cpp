@@ -1,5 +1,6 @@
 #include "MainWindowFixture.h"
 
+#include "CustomSpimbox.h"
 #include "DeviceLine.h"
 #include "MainWindowPlacement.h"
 #include "PlotWidget.h"
@@ -86,6 +87,7 @@ private slots:
     void scanReplyFillsRowsAndReports();
     void modeReportAsksForSetpointsInOrder();
     void droppedDeviceIsReportedThenMarked();
+    void pulledAdapterMarksRowsOnceAndRecovers();
     void readingsWithoutRowAreDropped();
     void setpointRequestReachesTheBus();
     void exitWithOpenPortIsOrderly();
@@ -239,7 +241,11 @@ void tst_mainWnd::serialDialogCyclesAgainstTheBus()
     QCOMPARE(button->styleSheet(), red);
 
     f.clickOpen(QStringLiteral("/dev/does-not-exist-quorix"));
-    QTRY_COMPARE(f.boxes.texts(), QStringList{kNotice + QStringLiteral("|串口打开失败")});
+    // The box names the system's reason on its second line.
+    QTRY_COMPARE(f.boxes.boxes.size(), 1);
+    const QStringList failure = f.boxes.texts().constFirst().split('\n');
+    QCOMPARE(failure.constFirst(), kNotice + QStringLiteral("|串口打开失败"));
+    QVERIFY2(failure.size() >= 2 && !failure.at(1).isEmpty(), qPrintable(f.boxes.texts().constFirst()));
     QCOMPARE(button->text(), QStringLiteral("打开"));
     QCOMPARE(button->styleSheet(), QString());
     QCOMPARE(f.window->commMenu()->title(), QStringLiteral("通信设置(未连接)"));
@@ -374,6 +380,42 @@ void tst_mainWnd::droppedDeviceIsReportedThenMarked()
     QCOMPARE(w.commMenu()->title(), QStringLiteral("通信设置(未连接)"));
     w.updateSerStatus(7);
     QCOMPARE(w.commMenu()->title(), QStringLiteral("通信设置(未连接)"));
+}
+
+// The adapter is pulled while two rows are online: both rows show "掉线" at once under one notice
+// (no box per controller), the menu shows the port closed; when the adapter is back the worker
+// reopens it, the rows return online by themselves and show the controller's own setpoint again.
+void tst_mainWnd::pulledAdapterMarksRowsOnceAndRecovers()
+{
+    MainWindowFixture f;
+    mainWnd &w = *f.window;
+    QVERIFY(f.openPort());
+    w.action_checkDevice();
+    QTRY_COMPARE(w.foundDeviceIds(), (QList<quint8>{1, 2, 3}));
+    DeviceLine *rows[] = {w.devicePage()->row(0), w.devicePage()->row(1)};
+    for (DeviceLine *row : rows)
+        QTest::mouseClick(f.child<QPushButton>(row, "btn_online"), Qt::LeftButton);
+    QTRY_VERIFY(!f.child<QPushButton>(rows[1], "btn_press")->text().isEmpty());
+    f.boxes.boxes.clear();
+
+    f.bus->unplug();
+    QTRY_COMPARE(f.boxes.texts(), QStringList{kNotice + QStringLiteral("|串口连接中断")});
+    for (DeviceLine *row : rows)
+        QCOMPARE(row->onlineCaption(), QStringLiteral("掉线"));
+    QCOMPARE(w.devicePage()->row(2)->onlineCaption(), QStringLiteral("上线"));
+    QCOMPARE(w.commMenu()->title(), QStringLiteral("通信设置(未连接)"));
+    QCOMPARE(f.openButton()->text(), QStringLiteral("已关闭"));
+    QTest::qWait(20 * 50); // far beyond a loss window of 50 ms ticks: no box per controller follows
+    QCOMPARE(f.boxes.boxes.size(), 1);
+
+    f.bus->setFloatRegister(1, 0x303E, 30.0f); // the controller's own setpoint meanwhile
+    QVERIFY(f.bus->replug());
+    QTRY_COMPARE(w.commMenu()->title(), QStringLiteral("通信设置(已连接)"));
+    QTRY_COMPARE(f.openButton()->text(), QStringLiteral("已打开"));
+    for (DeviceLine *row : rows)
+        QTRY_COMPARE(row->onlineCaption(), QStringLiteral("接连"));
+    QTRY_COMPARE(f.child<CustomSpimbox>(rows[0], "edit_cur")->valueText(), QStringLiteral("30"));
+    QCOMPARE(f.boxes.boxes.size(), 1);
 }
 
 void tst_mainWnd::readingsWithoutRowAreDropped()

@@ -26,7 +26,16 @@ private slots:
     void cumulativeGrowsWhileFlowing();
     void dropReplaysWithTheSeed();
     void corruptBreaksTheCrc();
+    void lateAnswer_data();
     void lateAnswer();
+    void answerWithNoiseAhead_data();
+    void answerWithNoiseAhead();
+    void lostWritesVanishBeforeTheController();
+    void endlessStreamEndsWithItsFault_data();
+    void endlessStreamEndsWithItsFault();
+    void servedValuesAreTheReadRepliesOnTheLine();
+    void unplugHangsUpTheApplicationsPort_data();
+    void unplugHangsUpTheApplicationsPort();
     void chunksArriveSeparately();
     void extraBytesFollowTheAnswer();
     void noiseNeverSplitsAnAnswer();
@@ -55,6 +64,32 @@ QByteArray withBadCrc(QByteArray frame)
 QByteArray flowAtRest(quint8 address)
 {
     return SerialPort::appendCrc(QByteArray{1, char(address)} + QByteArray::fromHex("030400000000"));
+}
+
+// The answer to a read of the backlight register at its default, 30 s.
+QByteArray backlightAtDefault(quint8 address)
+{
+    return SerialPort::appendCrc(QByteArray{1, char(address)} + QByteArray::fromHex("03041E000000"));
+}
+
+QByteArray decoy(quint8 address)
+{
+    return SerialPort::appendCrc(QByteArray{1, char(address)} + QByteArray::fromHex("0304") +
+                                 float_to_bytes(SimFaults::kDecoyValue));
+}
+
+// Reads until the line has been quiet for quietMs; false when it never fell quiet within limitMs.
+bool drainUntilQuiet(QSerialPort &port, int quietMs, int limitMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (port.waitForReadyRead(quietMs)) {
+        port.readAll();
+        if (clock.elapsed() > limitMs)
+            return false;
+    }
+    port.readAll();
+    return true;
 }
 
 } // namespace
@@ -215,16 +250,202 @@ void TestSimBus::corruptBreaksTheCrc()
     QCOMPARE(reply.left(7), flowAtRest(2).left(7));
 }
 
+void TestSimBus::lateAnswer_data()
+{
+    QTest::addColumn<int>("lateRegister");
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("every answer") << 0 << SerialPort::buildEchoFrame(2) << SerialPort::buildEchoFrame(2);
+    QTest::newRow("reads of the late register")
+        << int(SimRegister::Flow) << readRequest(2, SimRegister::Flow) << flowAtRest(2);
+    QTest::newRow("a prompt answer waits behind the late one")
+        << int(SimRegister::Flow)
+        << readRequest(2, SimRegister::Flow) + readRequest(2, SimRegister::Backlight)
+        << flowAtRest(2) + backlightAtDefault(2);
+}
+
 void TestSimBus::lateAnswer()
 {
+    QFETCH(int, lateRegister);
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, expected);
     QSerialPort &port = startBus();
     SimFaults faults;
     faults.lateMs = 300;
+    faults.lateRegister = quint16(lateRegister);
     m_bus->setFaults(2, faults);
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(exchange(port, SerialPort::buildEchoFrame(2), 8, 5000), SerialPort::buildEchoFrame(2));
+    QCOMPARE(exchange(port, request, expected.size(), 5000), expected);
     QVERIFY2(clock.elapsed() >= 300, qPrintable(QString::number(clock.elapsed())));
+}
+
+// What arrives before the answer of a healthy controller (the fence) sent right behind the request.
+void TestSimBus::answerWithNoiseAhead_data()
+{
+    QTest::addColumn<SimFaults>("faults");
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("expected");
+    SimFaults stray;
+    stray.strayBefore = QByteArray::fromHex("00FE");
+    SimFaults sound;
+    sound.soundFrameBeforeAnswer = true;
+    SimFaults both = stray;
+    both.soundFrameBeforeAnswer = true;
+    SimFaults flowLate;
+    flowLate.lateMs = 2000;
+    flowLate.lateRegister = SimRegister::Flow;
+    const QByteArray readBacklight = readRequest(2, SimRegister::Backlight);
+    const QByteArray write = SerialPort::buildWriteInt16Frame(2, SimRegister::Backlight, 40);
+    QTest::newRow("stray bytes") << stray << readBacklight
+                                 << QByteArray::fromHex("00FE") + backlightAtDefault(2);
+    QTest::newRow("sound frame run into the answer")
+        << sound << readBacklight << decoy(2) + backlightAtDefault(2);
+    QTest::newRow("sound frame run into an echo") << sound << write << decoy(2) + write;
+    QTest::newRow("stray bytes, then the sound frame")
+        << both << readBacklight << QByteArray::fromHex("00FE") + decoy(2) + backlightAtDefault(2);
+    QTest::newRow("another register's lateness") << flowLate << readBacklight << backlightAtDefault(2);
+    QTest::newRow("the late register: overtaken")
+        << flowLate << readRequest(2, SimRegister::Flow) << QByteArray("");
+}
+
+void TestSimBus::answerWithNoiseAhead()
+{
+    QFETCH(SimFaults, faults);
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, expected);
+    QSerialPort &port = startBus();
+    m_bus->setFaults(2, faults);
+    QCOMPARE(answerBefore(port, request, 1).toHex(' '), expected.toHex(' '));
+}
+
+void TestSimBus::lostWritesVanishBeforeTheController()
+{
+    QSerialPort &port = startBus();
+    SimFaults faults;
+    faults.lostWrites = 2;
+    m_bus->setFaults(2, faults);
+    const QByteArray read = readRequest(2, SimRegister::Backlight);
+    for (int value : {100, 200}) {
+        const QByteArray lost = SerialPort::buildWriteInt16Frame(2, SimRegister::Backlight, value);
+        QCOMPARE(answerBefore(port, lost, 1), QByteArray(""));
+        QCOMPARE(answerBefore(port, read, 1), backlightAtDefault(2)); // reads still get through
+    }
+    const QByteArray heard = SerialPort::buildWriteInt16Frame(2, SimRegister::Backlight, 300);
+    QCOMPARE(answerBefore(port, heard, 1), heard);
+    QCOMPARE(m_bus->intRegister(2, SimRegister::Backlight), 300);
+    QCOMPARE(m_bus->lostFrameCount(), 2);
+    QCOMPARE(m_bus->faults(2).lostWrites, 0);
+    const QByteArray fence = SerialPort::buildEchoFrame(1);
+    QCOMPARE(m_bus->receivedFrames(),
+             (QList<QByteArray>{fence, read, fence, fence, read, fence, heard, fence}));
+}
+
+void TestSimBus::endlessStreamEndsWithItsFault_data()
+{
+    QTest::addColumn<bool>("unplug");
+    QTest::newRow("fault cleared") << false;
+    QTest::newRow("adapter unplugged") << true;
+}
+
+void TestSimBus::endlessStreamEndsWithItsFault()
+{
+    QFETCH(bool, unplug);
+    QSerialPort &port = startBus();
+    SimFaults endless;
+    endless.endlessStream = true;
+    m_bus->setFaults(2, endless);
+    const QByteArray stream = exchange(port, readRequest(2, SimRegister::Backlight), 20000, 10000);
+    QVERIFY2(stream.size() >= 20000, qPrintable(QString::number(stream.size())));
+    QCOMPARE(QByteArray(stream).replace(char(0xFF), "").replace(char(0x00), ""), QByteArray());
+
+    // Nobody reads now: the line fills up, yet the bus goes on hearing requests.
+    port.setReadBufferSize(4096);
+    const QByteArray echo = SerialPort::buildEchoFrame(3);
+    port.write(echo);
+    QVERIFY(port.waitForBytesWritten(2000));
+    QTRY_VERIFY(m_bus->receivedFrames().contains(echo));
+
+    if (unplug) {
+        m_bus->unplug();
+        QVERIFY(m_bus->replug());
+        m_port = openPort(m_bus->portPath());
+        QVERIFY(m_port);
+    } else {
+        m_bus->setFaults(2, {});
+        port.setReadBufferSize(0);
+        QVERIFY(drainUntilQuiet(port, 100, 5000));
+    }
+    // The line is quiet again: another controller's answer comes clean. After a replug the fault
+    // still holds, and the next request to the babbler would start a new stream.
+    QCOMPARE(answerBefore(*m_port, readRequest(1, SimRegister::Backlight), 3), backlightAtDefault(1));
+    if (!unplug)
+        QCOMPARE(answerBefore(*m_port, readRequest(2, SimRegister::Backlight), 1), backlightAtDefault(2));
+}
+
+void TestSimBus::servedValuesAreTheReadRepliesOnTheLine()
+{
+    SimBus::Options options;
+    options.servedValuesKept = 3;
+    QSerialPort &port = startBus(options);
+    m_bus->setFloatRegister(2, SimRegister::Temperature, 30.0f); // drifts back: every reading differs
+    QList<QByteArray> shown;
+    for (int i = 0; i < 3; ++i)
+        shown << exchange(port, readRequest(2, SimRegister::Temperature), 9).mid(3, 4);
+    SimFaults decoyAndDrop;
+    decoyAndDrop.soundFrameBeforeAnswer = true;
+    m_bus->setFaults(2, decoyAndDrop);
+    shown << answerBefore(port, readRequest(2, SimRegister::Temperature), 1).mid(9 + 3, 4);
+    decoyAndDrop.dropFraction = 1.0;
+    m_bus->setFaults(2, decoyAndDrop);
+    QCOMPARE(answerBefore(port, readRequest(2, SimRegister::Temperature), 1), QByteArray(""));
+    QCOMPARE(answerBefore(port, readRequest(3, 0x3006), 1).size(), 5); // an exception serves nothing
+
+    QCOMPARE(m_bus->servedValues(2, SimRegister::Temperature), shown.mid(1)); // the newest three
+    QVERIFY(!m_bus->hasServed(2, SimRegister::Temperature, shown[0]));
+    QVERIFY(m_bus->hasServed(2, SimRegister::Temperature, shown[1]));
+    QVERIFY(!m_bus->hasServed(2, SimRegister::Temperature, float_to_bytes(SimFaults::kDecoyValue)));
+    QVERIFY(!m_bus->hasServed(3, SimRegister::Temperature, shown[1]));
+    QVERIFY(m_bus->servedValues(3, 0x3006).isEmpty());
+    m_bus->clearServedValues();
+    QVERIFY(m_bus->servedValues(2, SimRegister::Temperature).isEmpty());
+    QVERIFY(!m_bus->hasServed(2, SimRegister::Temperature, shown[1]));
+}
+
+// What an application holding the port meets when the adapter goes: the terminal hangs up, and a
+// read gives nothing, so the port reports an error at once, whether the application sits in its
+// event loop or waits for a reply. (The error is ReadError, repeated on every turn of the event
+// loop for as long as the port stays open; after a write it is ResourceError.) The application
+// must close the port on it.
+void TestSimBus::unplugHangsUpTheApplicationsPort_data()
+{
+    QTest::addColumn<bool>("waiting");
+    QTest::newRow("idle in its event loop") << false;
+    QTest::newRow("waiting for a reply") << true;
+}
+
+void TestSimBus::unplugHangsUpTheApplicationsPort()
+{
+    QFETCH(bool, waiting);
+    QSerialPort &port = startBus();
+    QList<int> errors;
+    connect(&port, &QSerialPort::errorOccurred, this, [&port, &errors](QSerialPort::SerialPortError error) {
+        if (error == QSerialPort::NoError || !port.isOpen())
+            return;
+        errors << int(error);
+        QMetaObject::invokeMethod(&port, &QSerialPort::close, Qt::QueuedConnection);
+    });
+    QCOMPARE(exchange(port, SerialPort::buildEchoFrame(1), 8), SerialPort::buildEchoFrame(1));
+    m_bus->unplug();
+    if (waiting) {
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!port.waitForReadyRead(10000));
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    }
+    QTRY_VERIFY(!port.isOpen());
+    QVERIFY2(errors.first() == QSerialPort::ReadError || errors.first() == QSerialPort::ResourceError,
+             qPrintable(QString::number(errors.first())));
 }
 
 void TestSimBus::chunksArriveSeparately()
@@ -290,6 +511,7 @@ void TestSimBus::unplugFailsThePortAndReplugServesTheLink()
     QCOMPARE(exchange(port, SerialPort::buildEchoFrame(1), 8), SerialPort::buildEchoFrame(1));
 
     m_bus->unplug();
+    QVERIFY(!QFileInfo(options.linkPath).isSymLink()); // a dangling link would reach the next terminal
     QVERIFY(!port.waitForReadyRead(2000));
     QTRY_VERIFY(port.error() != QSerialPort::NoError);
     port.close(); // as an application does before it opens the port again (the lock is per name)
@@ -353,12 +575,18 @@ void TestSimBus::publicMethodsAreSafeDuringTraffic()
             (void)m_bus->floatRegister(2, SimRegister::Flow);
             (void)m_bus->receivedFrames();
             (void)m_bus->answersSent();
+            (void)m_bus->servedValues(3, SimRegister::Temperature);
+            (void)m_bus->hasServed(2, SimRegister::Flow, QByteArray(4, '\0'));
+            (void)m_bus->takeReceivedFrames();
             (void)m_bus->addresses();
+            std::this_thread::yield(); // an unfair mutex would otherwise starve the bus thread
         }
     });
     int answered = 0;
-    for (int i = 0; i < 200; ++i)
-        answered += SerialPort::isSoundReadReply(exchange(port, readRequest(2, SimRegister::Flow), 9), 2);
+    for (int i = 0; i < 200; ++i) {
+        const QByteArray reply = exchange(port, readRequest(2, SimRegister::Flow), 9, 10000);
+        answered += SerialPort::isSoundReadReply(reply, 2);
+    }
     done = true;
     meddler.join();
     QCOMPARE(answered, 200);

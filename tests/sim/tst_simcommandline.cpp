@@ -23,12 +23,15 @@ void TestSimCommandLine::validOptions()
 {
     SimCommandLine line;
     QString error;
-    QVERIFY2(line.parse({"--devices", "1,3,12", "--baud",    "9600",   "--turnaround", "1.5",
-                         "--link",    "/tmp/x", "--seed",    "42",     "--silent",     "3",
-                         "--drop",    "3:0.2",  "--corrupt", "2:0.1",  "--late",       "2:300",
-                         "--chunks",  "2:3:5",  "--extra",   "2:AABB", "--noise",      "AABB:500"},
-                        &error),
-             qPrintable(error));
+    QVERIFY2(
+        line.parse({"--devices",       "1,3,12",   "--baud",        "9600",   "--turnaround",   "1.5",
+                    "--link",          "/tmp/x",   "--seed",        "42",     "--silent",       "3",
+                    "--drop",          "3:0.2",    "--corrupt",     "2:0.1",  "--late",         "2:300",
+                    "--chunks",        "2:3:5",    "--extra",       "2:AABB", "--noise",        "AABB:500",
+                    "--late-register", "2:0x1000", "--stray",       "1:00FE", "--sound-before", "1",
+                    "--endless",       "12",       "--lose-writes", "3:4"},
+                   &error),
+        qPrintable(error));
     const QList<quint8> chosen = QList<quint8>() << 1 << 3 << 12;
     QCOMPARE(line.bus.addresses, chosen);
     QCOMPARE(line.bus.baud, 9600);
@@ -44,7 +47,18 @@ void TestSimCommandLine::validOptions()
     QCOMPARE(line.faults[2].extraBytes, QByteArray::fromHex("AABB"));
     QCOMPARE(line.noiseBytes, QByteArray::fromHex("AABB"));
     QCOMPARE(line.noiseIntervalMs, 500);
-    QVERIFY(line.summary("/dev/pts/9").contains("devices 1,3,12 on /dev/pts/9"));
+    QCOMPARE(line.faults[2].lateRegister, quint16(0x1000));
+    QCOMPARE(line.faults[1].strayBefore, QByteArray::fromHex("00FE"));
+    QVERIFY(line.faults[1].soundFrameBeforeAnswer);
+    QVERIFY(line.faults[12].endlessStream);
+    QCOMPARE(line.faults[3].lostWrites, 4);
+    const QString summary = line.summary("/dev/pts/9");
+    QVERIFY(summary.contains("devices 1,3,12 on /dev/pts/9"));
+    for (const char *said : {"reads of 0x1000 late 300 ms", "stray 00FE", "sound frame before the answer",
+                             "endless stream", "4 writes lost"})
+        QVERIFY2(summary.contains(said), qPrintable(summary));
+    for (const char *option : {"--late-register", "--stray", "--sound-before", "--endless", "--lose-writes"})
+        QVERIFY2(SimCommandLine::usage().contains(option), option);
 
     SimCommandLine defaults;
     QVERIFY(defaults.parse({}, &error));
@@ -71,6 +85,10 @@ void TestSimCommandLine::invalidOptions_data()
                                     << "invalid value for --extra: \"2:ABC\"";
     QTest::newRow("noise without interval")
         << QStringList{"--noise", "AABB"} << "invalid value for --noise: \"AABB\"";
+    QTest::newRow("register beyond 16 bits")
+        << QStringList{"--late-register", "2:0x10000"} << "invalid value for --late-register: \"2:0x10000\"";
+    QTest::newRow("no write to lose")
+        << QStringList{"--lose-writes", "2:0"} << "invalid value for --lose-writes: \"2:0\"";
     QTest::newRow("value missing") << QStringList{"--baud"} << "--baud needs a value";
     QTest::newRow("unknown option") << QStringList{"--fast", "1"} << "unknown option --fast";
     QTest::newRow("stray argument") << QStringList{"9600"} << "unexpected argument \"9600\"";

@@ -1,0 +1,601 @@
+// A long run of the worker against a misbehaving bus: ten controllers at 115200 baud polled as fast
+// as the cycle allows, every fault of the simulator mixed in at a few percent, and the adapter
+// pulled and put back every two minutes. It checks every reading against the values the simulator
+// served, follows every setpoint to the controller, and watches memory and the CPU used while the
+// link is lost.
+//
+//   bench_soak [--minutes N] [--seed N] [--trace]
+//     --minutes: 20 by default; fractions allowed (0.5 for a quick try, which still pulls the adapter)
+//     --trace: one line of running figures a second on stderr
+
+#include "SerialPort.h"
+#include "SimController.h"
+#include "WorkerBench.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QHash>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <sys/resource.h>
+
+namespace {
+
+constexpr int kControllers = 10;
+constexpr int kBaud = 115200;
+// Shorter than any cycle of ten controllers, so each tick starts as soon as the last one ends, yet
+// an idle worker (nothing polled) does not spin.
+constexpr int kTickMs = 100;
+constexpr double kFaultChance = 0.03; // per controller and second
+constexpr int kUnplugEveryMs = 120000;
+constexpr int kUnplugForMs = 10000;
+constexpr int kOwnReopenAfterMs = 5000;
+constexpr int kRetakeOnlineAfterMs = 3000;
+constexpr int kSetpointGiveUpMs = 30000;
+constexpr int kSetpointEveryMs = 2000;
+// Per register: some 8 s of readings, far more than a reading can lag behind its read, and few
+// enough that the simulator's record stops growing before the first memory figure.
+constexpr int kServedKept = 16;
+
+struct SoakOptions
+{
+    double minutes = 20.0;
+    quint32 seed = 1;
+    bool trace = false;
+
+    bool parse(QStringList arguments)
+    {
+        trace = arguments.removeAll(QStringLiteral("--trace")) > 0;
+        for (int i = 0; i + 1 < arguments.size(); i += 2) {
+            bool ok = false;
+            if (arguments[i] == QLatin1String("--minutes"))
+                minutes = arguments[i + 1].toDouble(&ok);
+            else if (arguments[i] == QLatin1String("--seed"))
+                seed = arguments[i + 1].toUInt(&ok);
+            if (!ok || !(minutes > 0.0))
+                return false;
+        }
+        return arguments.size() % 2 == 0;
+    }
+};
+
+quint16 registerOfReading(int type)
+{
+    switch (type) {
+    case 1:
+        return SimRegister::Flow;
+    case 2:
+        return SimRegister::CumulativeFlow;
+    case 3:
+        return SimRegister::Temperature;
+    case 4:
+        return SimRegister::Pressure;
+    default:
+        return 0;
+    }
+}
+
+quint16 registerOfSetpoint(int kind)
+{
+    return kind == 1 ? SimRegister::FlowSetpoint : SimRegister::CumulativeSetpoint;
+}
+
+// Figures of this process: memory from /proc/self/status, CPU time from getrusage.
+qint64 statusKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field)) + 1).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Every reading the worker hands out, checked against what the simulator served for it.
+class ReadingChecker
+{
+public:
+    explicit ReadingChecker(const SimBus &bus) : m_bus(bus) {}
+
+    void check(quint16 reg, int deviceId, const QByteArray &reply, const char *what, int type)
+    {
+        ++m_checked;
+        if (reply.size() >= 7 && m_bus.hasServed(quint8(deviceId), reg, reply.mid(3, 4)))
+            return;
+        ++m_wrong;
+        if (m_examples.size() < 3)
+            m_examples << QStringLiteral("%1 %2 of %3 showed %4")
+                              .arg(what)
+                              .arg(type)
+                              .arg(deviceId)
+                              .arg(reply.size() >= 7 ? bytes_to_float(reply, 3) : -1.0f);
+    }
+
+    int checked() const { return m_checked; }
+    int wrong() const { return m_wrong; }
+    QString examples() const { return m_examples.join(QStringLiteral("; ")); }
+
+private:
+    const SimBus &m_bus;
+    int m_checked = 0;
+    int m_wrong = 0;
+    QStringList m_examples;
+};
+
+// Setpoints posted to the worker and followed to the controller's register. A new one goes to a
+// controller and kind only when the last one arrived, so that none is replaced on its way.
+class SetpointLedger
+{
+public:
+    SetpointLedger(SimBus &bus, DeviceThread &worker) : m_bus(bus), m_worker(worker) {}
+
+    bool post(quint8 deviceId, int kind, qint64 nowMs)
+    {
+        const int key = deviceId * 10 + kind;
+        if (m_pending.contains(key))
+            return false;
+        const float value = 50.0f + 0.01f * float(++m_posted);
+        m_pending.insert(key, {value, nowMs, false});
+        m_worker.requestSetpoint(deviceId, kind, value);
+        return true;
+    }
+
+    // Marks what arrived; what waited too long is lost (the worker gave it up).
+    void update(qint64 nowMs, qint64 giveUpMs)
+    {
+        for (auto it = m_pending.begin(); it != m_pending.end();) {
+            const quint8 deviceId = quint8(it.key() / 10);
+            const int kind = it.key() % 10;
+            if (m_bus.floatRegister(deviceId, registerOfSetpoint(kind)) == it->value) {
+                it = m_pending.erase(it);
+            } else if (nowMs - it->postedMs > giveUpMs) {
+                ++m_lost;
+                m_lostAcrossUnplug += it->crossedUnplug;
+                it = m_pending.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+    void linkLost()
+    {
+        for (Pending &pending : m_pending)
+            pending.crossedUnplug = true;
+    }
+
+    int posted() const { return m_posted; }
+    int lostAcrossUnplug() const { return m_lostAcrossUnplug; }
+    int lost() const { return m_lost; }
+    int pending() const { return m_pending.size(); }
+
+private:
+    struct Pending
+    {
+        float value;
+        qint64 postedMs;
+        bool crossedUnplug;
+    };
+    SimBus &m_bus;
+    DeviceThread &m_worker;
+    QHash<int, Pending> m_pending;
+    int m_posted = 0;
+    int m_lost = 0;
+    int m_lostAcrossUnplug = 0;
+};
+
+// Every fault of the simulator, one at a time per controller, for one to three seconds.
+class FaultMixer
+{
+public:
+    static constexpr int kModes = 12;
+
+    FaultMixer(SimBus &bus, quint32 seed) : m_bus(bus), m_random(seed) {}
+
+    // Called once a second; returns the controllers that just got lost writes (to write to them).
+    QList<quint8> step(qint64 nowMs)
+    {
+        QList<quint8> losingWrites;
+        for (quint8 address = 1; address <= kControllers; ++address) {
+            if (m_until.value(address) > nowMs)
+                continue;
+            m_bus.setFaults(address, {});
+            if (chance() >= kFaultChance)
+                continue;
+            const int mode = std::uniform_int_distribution<int>(0, kModes - 1)(m_random);
+            ++m_activations[mode];
+            m_until[address] = nowMs + std::uniform_int_distribution<int>(1000, 3000)(m_random);
+            if (mode == kModes - 1) {
+                m_bus.setNoise(QByteArray::fromHex("FF"), 150);
+                m_noiseUntil = m_until[address];
+                continue;
+            }
+            m_bus.setFaults(address, faultOf(mode));
+            if (mode == 10)
+                losingWrites << address;
+        }
+        if (m_noiseUntil > 0 && m_noiseUntil <= nowMs) {
+            m_bus.setNoise({}, 0);
+            m_noiseUntil = 0;
+        }
+        return losingWrites;
+    }
+
+    int activations() const
+    {
+        int total = 0;
+        for (int count : m_activations)
+            total += count;
+        return total;
+    }
+
+private:
+    double chance() { return std::uniform_real_distribution<double>(0.0, 1.0)(m_random); }
+
+    static SimFaults faultOf(int mode)
+    {
+        SimFaults faults;
+        switch (mode) {
+        case 0:
+            faults.silent = true;
+            break;
+        case 1:
+            faults.dropFraction = 0.5;
+            break;
+        case 2:
+            faults.corruptFraction = 0.5;
+            break;
+        case 3:
+            faults.lateMs = 515; // just after the default reply timeout
+            break;
+        case 4:
+            faults.lateMs = 515;
+            faults.lateRegister = SimRegister::Flow;
+            break;
+        case 5:
+            faults.chunkSize = 3;
+            faults.chunkGapMs = 1;
+            break;
+        case 6:
+            faults.extraBytes = QByteArray::fromHex("AA");
+            break;
+        case 7:
+            faults.strayBefore = QByteArray::fromHex("00");
+            break;
+        case 8:
+            faults.soundFrameBeforeAnswer = true;
+            break;
+        case 9:
+            faults.endlessStream = true;
+            break;
+        default:
+            faults.lostWrites = 2;
+            break;
+        }
+        return faults;
+    }
+
+    SimBus &m_bus;
+    std::mt19937 m_random;
+    QHash<quint8, qint64> m_until;
+    qint64 m_noiseUntil = 0;
+    int m_activations[kModes] = {};
+};
+
+// The adapter pulled and put back; CPU time while it is away; who opened the port again.
+class LinkCycler
+{
+public:
+    LinkCycler(SimBus &bus, DeviceThread &worker, const QString &path)
+        : m_bus(bus), m_worker(worker), m_path(path)
+    {
+    }
+
+    bool unplugged() const { return m_unpluggedAt >= 0; }
+    qint64 unpluggedFor(qint64 nowMs) const { return unplugged() ? nowMs - m_unpluggedAt : 0; }
+    qint64 upSince() const { return m_upSinceMs; }
+    bool linkUp() const { return m_portOpen && !unplugged(); }
+    void portStatus(int status, qint64 nowMs)
+    {
+        m_portOpen = status == 1;
+        if (status == 1 && m_replugAt >= 0) {
+            ++(m_ownOpenAt >= 0 ? m_openedByBench : m_openedByWorker);
+            m_replugAt = -1;
+            m_ownOpenAt = -1;
+        }
+        if (status == 1)
+            m_upSinceMs = nowMs;
+    }
+
+    void unplug(qint64 nowMs)
+    {
+        m_bus.unplug();
+        m_unpluggedAt = nowMs;
+        m_cpuAtUnplug = cpuSeconds();
+        ++m_unplugs;
+    }
+
+    void replug(qint64 nowMs)
+    {
+        m_cpuWhileLost += cpuSeconds() - m_cpuAtUnplug;
+        m_lostMs += nowMs - m_unpluggedAt;
+        m_unpluggedAt = -1;
+        QString error;
+        if (!m_bus.replug(&error))
+            std::fprintf(stderr, "bench_soak: replug failed: %s\n", qPrintable(error));
+        m_replugAt = nowMs;
+        m_portOpen = false;
+    }
+
+    // The worker is given a few seconds to find the adapter again; then the bench closes and opens
+    // the port as an operator would, and keeps trying while it fails.
+    void reopenIfNeeded(qint64 nowMs)
+    {
+        if (m_replugAt < 0 || m_portOpen || nowMs - m_replugAt < kOwnReopenAfterMs)
+            return;
+        if (m_ownOpenAt >= 0 && nowMs - m_ownOpenAt < 2000)
+            return;
+        m_ownOpenAt = nowMs;
+        m_worker.slot_openSer(2, m_path, kBaud);
+        m_worker.slot_openSer(1, m_path, kBaud);
+    }
+
+    int unplugs() const { return m_unplugs; }
+    double cpuPercentWhileLost() const
+    {
+        return m_lostMs > 0 ? 100.0 * m_cpuWhileLost / (m_lostMs / 1000.0) : 0.0;
+    }
+    qint64 lostMs() const { return m_lostMs; }
+    int openedByWorker() const { return m_openedByWorker; }
+    int openedByBench() const { return m_openedByBench; }
+
+private:
+    SimBus &m_bus;
+    DeviceThread &m_worker;
+    QString m_path;
+    bool m_portOpen = false;
+    qint64 m_unpluggedAt = -1;
+    qint64 m_replugAt = -1;
+    qint64 m_ownOpenAt = -1;
+    qint64 m_upSinceMs = 0;
+    double m_cpuAtUnplug = 0.0;
+    double m_cpuWhileLost = 0.0;
+    qint64 m_lostMs = 0;
+    int m_unplugs = 0;
+    int m_openedByWorker = 0;
+    int m_openedByBench = 0;
+};
+
+// Controllers the worker dropped: taken online again as an operator would, unless the worker
+// resumes them by itself once the link is back.
+class DropWatch
+{
+public:
+    void dropped(int deviceId, qint64 nowMs)
+    {
+        m_droppedAt.insert(deviceId, nowMs);
+        ++m_drops;
+    }
+    void readingFrom(int deviceId)
+    {
+        if (m_droppedAt.remove(deviceId))
+            ++m_resumedByWorker;
+    }
+    void retake(DeviceThread &worker, qint64 nowMs, qint64 linkUpSinceMs)
+    {
+        for (auto it = m_droppedAt.begin(); it != m_droppedAt.end();) {
+            if (nowMs - std::max(it.value(), linkUpSinceMs) < kRetakeOnlineAfterMs) {
+                ++it;
+                continue;
+            }
+            worker.slot_onlineDevice(2, it.key());
+            ++m_retakenByBench;
+            it = m_droppedAt.erase(it);
+        }
+    }
+    int drops() const { return m_drops; }
+    int resumedByWorker() const { return m_resumedByWorker; }
+    int retakenByBench() const { return m_retakenByBench; }
+
+private:
+    QHash<int, qint64> m_droppedAt;
+    int m_drops = 0;
+    int m_resumedByWorker = 0;
+    int m_retakenByBench = 0;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    SoakOptions options;
+    if (!options.parse(app.arguments().mid(1))) {
+        std::fprintf(stderr, "usage: bench_soak [--minutes N] [--seed N] [--trace]\n");
+        return 2;
+    }
+    muteDebugLog();
+    const qint64 runMs = qint64(options.minutes * 60000.0);
+    // A short try still pulls the adapter once.
+    const qint64 unplugEveryMs = std::min<qint64>(kUnplugEveryMs, runMs * 2 / 5);
+    const qint64 unplugForMs = std::min<qint64>(kUnplugForMs, runMs * 3 / 20);
+    const qint64 warmUpMs = std::min<qint64>(30000, runMs / 10);
+
+    QTemporaryDir dir;
+    SimBus::Options busOptions;
+    busOptions.addresses.clear();
+    for (int a = 1; a <= kControllers; ++a)
+        busOptions.addresses << quint8(a);
+    busOptions.baud = kBaud;
+    busOptions.seed = options.seed;
+    busOptions.linkPath = dir.filePath(QStringLiteral("ttySOAK"));
+    busOptions.servedValuesKept = kServedKept;
+    SimBus bus(busOptions);
+    QString error;
+    if (!bus.start(&error)) {
+        std::fprintf(stderr, "bench_soak: simulated bus: %s\n", qPrintable(error));
+        return 1;
+    }
+
+    DeviceThread worker;
+    worker.start();
+    QElapsedTimer clock;
+    clock.start();
+    ReadingChecker readings(bus);
+    SetpointLedger setpoints(bus, worker);
+    FaultMixer faults(bus, options.seed);
+    LinkCycler link(bus, worker, busOptions.linkPath);
+    DropWatch drops;
+    int cycles = 0;
+    float workerLosses = 0;
+
+    QObject hub; // lives on this thread, so the worker's signals arrive queued here
+    QObject::connect(&worker, &DeviceThread::sendFreshDeviceInformation, &hub,
+                     [&](int type, int deviceId, const QByteArray &reply) {
+                         readings.check(registerOfReading(type), deviceId, reply, "reading", type);
+                         drops.readingFrom(deviceId);
+                     });
+    QObject::connect(&worker, &DeviceThread::sig_showCurResult, &hub,
+                     [&](int type, int deviceId, const QByteArray &reply) {
+                         readings.check(registerOfSetpoint(type), deviceId, reply, "read-back", type);
+                     });
+    QObject::connect(&worker, &DeviceThread::deviceconnectStatus, &hub, [&](int deviceId, bool connected) {
+        if (!connected)
+            drops.dropped(deviceId, clock.elapsed());
+    });
+    QObject::connect(&worker, &DeviceThread::signal_ser_status, &hub,
+                     [&](int status) { link.portStatus(status, clock.elapsed()); });
+    QObject::connect(&worker, &DeviceThread::sig_count_loss, &hub, [&](int type, float value) {
+        if (type == 1)
+            ++cycles;
+        else
+            workerLosses = value;
+    });
+
+    QList<quint8> addresses = busOptions.addresses;
+    worker.slot_openSer(1, busOptions.linkPath, kBaud);
+    worker.slot_checkDevices(addresses);
+    for (quint8 a : addresses)
+        worker.slot_onlineDevice(3, a);
+    for (quint8 a : addresses)
+        setpoints.post(a, 1, 0); // every flow moves, so no two quantities read alike
+    worker.startMainTimer(kTickMs);
+
+    qint64 hwmStart = -1;
+    qint64 rssStart = -1;
+    qint64 nextUnplug = unplugEveryMs;
+    qint64 nextSetpoint = kSetpointEveryMs;
+    std::mt19937 choose(options.seed ^ 0x5eedu);
+    QEventLoop loop;
+    QTimer second;
+    QObject::connect(&second, &QTimer::timeout, &hub, [&] {
+        const qint64 now = clock.elapsed();
+        if (hwmStart < 0 && now >= warmUpMs) {
+            hwmStart = statusKb("VmHWM:");
+            rssStart = statusKb("VmRSS:");
+        }
+        const bool ending = now >= runMs - 15000; // no new setpoints: the last ones may arrive
+        if (!link.unplugged() && now >= nextUnplug && !ending) {
+            link.unplug(now);
+            nextUnplug += unplugEveryMs;
+            setpoints.linkLost();
+        } else if (link.unpluggedFor(now) >= unplugForMs) {
+            link.replug(now);
+        }
+        link.reopenIfNeeded(now);
+        if (link.linkUp())
+            drops.retake(worker, now, link.upSince());
+        for (quint8 a : faults.step(now)) {
+            if (link.linkUp() && !ending)
+                setpoints.post(a, 1 + int(choose() % 2), now);
+        }
+        if (link.linkUp() && !ending && now >= nextSetpoint) {
+            setpoints.post(quint8(1 + choose() % kControllers), 1 + int(choose() % 2), now);
+            nextSetpoint = now + kSetpointEveryMs;
+        }
+        setpoints.update(now, kSetpointGiveUpMs);
+        bus.clearReceivedFrames(); // nothing here needs them: memory is the worker's alone
+        if (options.trace)
+            std::fprintf(stderr, "%5.1f s: %d readings, %d wrong, %d ticks, %.0f lost, link %s, %d drops\n",
+                         now / 1000.0, readings.checked(), readings.wrong(), cycles, double(workerLosses),
+                         link.linkUp() ? "up" : "down", drops.drops());
+        if (now >= runMs)
+            loop.quit();
+    });
+    second.start(1000);
+    loop.exec();
+
+    if (link.unplugged())
+        link.replug(clock.elapsed());
+    const qint64 hwmEnd = statusKb("VmHWM:");
+    const qint64 rssEnd = statusKb("VmRSS:");
+    worker.shutdown();
+    bus.clearFaults();
+    setpoints.update(clock.elapsed(), 0);
+    const int setpointsLost = setpoints.lost();
+    bus.stop();
+
+    const QString setting = QStringLiteral("%1 controllers, %2 baud, %3 min, seed %4")
+                                .arg(kControllers)
+                                .arg(kBaud)
+                                .arg(options.minutes)
+                                .arg(options.seed);
+    printBenchRow(QStringLiteral("soak: readings checked against the simulator"), readings.checked(),
+                  QStringLiteral("readings"),
+                  QStringLiteral("%1; %2 ticks; %3 fault spells; %4 queries lost by the worker's count")
+                      .arg(setting)
+                      .arg(cycles)
+                      .arg(faults.activations())
+                      .arg(workerLosses),
+                  0);
+    printBenchRow(
+        QStringLiteral("soak: wrong readings"), readings.wrong(), QStringLiteral("readings"),
+        QStringLiteral("goal 0; %1").arg(readings.wrong() ? readings.examples() : QStringLiteral("none")), 0);
+    printBenchRow(QStringLiteral("soak: setpoints lost"), setpointsLost, QStringLiteral("setpoints"),
+                  QStringLiteral("of %1 posted while the link was up; not in the controller's register "
+                                 "within %2 s (%3 of them pending when the adapter was pulled); goal 0")
+                      .arg(setpoints.posted())
+                      .arg(kSetpointGiveUpMs / 1000)
+                      .arg(setpoints.lostAcrossUnplug()),
+                  0);
+    printBenchRow(QStringLiteral("soak: peak memory (VmHWM) at start"), double(hwmStart),
+                  QStringLiteral("kB"), QStringLiteral("after %1 s").arg(warmUpMs / 1000.0), 0);
+    printBenchRow(QStringLiteral("soak: peak memory (VmHWM) at end"), double(hwmEnd), QStringLiteral("kB"),
+                  QStringLiteral("growth %1 kB; goal no growth").arg(hwmEnd - hwmStart), 0);
+    printBenchRow(QStringLiteral("soak: resident memory (VmRSS) at start / end"), double(rssEnd),
+                  QStringLiteral("kB"),
+                  QStringLiteral("at start %1 kB; growth %2 kB").arg(rssStart).arg(rssEnd - rssStart), 0);
+    printBenchRow(QStringLiteral("soak: CPU while the link is lost"), link.cpuPercentWhileLost(),
+                  QStringLiteral("% of a core"),
+                  QStringLiteral("whole process over %1 unplug(s), %2 s in all; goal idle")
+                      .arg(link.unplugs())
+                      .arg(link.lostMs() / 1000.0),
+                  1);
+    printBenchRow(
+        QStringLiteral("soak: port reopened by the worker itself"), link.openedByWorker(),
+        QStringLiteral("replugs"),
+        QStringLiteral("%1 reopened by the bench after %2 s without status 1; %3 drops, %4 resumed by "
+                       "the worker, %5 taken online again by the bench")
+            .arg(link.openedByBench())
+            .arg(kOwnReopenAfterMs / 1000)
+            .arg(drops.drops())
+            .arg(drops.resumedByWorker())
+            .arg(drops.retakenByBench()),
+        0);
+    return 0;
+}

@@ -1,0 +1,100 @@
+#include "Poller.h"
+
+#include "BusCodes.h"
+#include "BusLink.h"
+#include "OnlineList.h"
+#include "RegisterMap.h"
+
+#include <QDebug>
+#include <QThread>
+
+namespace {
+
+// A window of loss accounting closes after this many queries; a device with more losses in it is lost.
+constexpr int WindowQueries = 20;
+constexpr int WindowLossLimit = 10;
+
+} // namespace
+
+Poller::Poller(BusLink &link, OnlineList &devices, std::function<bool()> stopping, QObject *parent)
+    : QObject(parent), m_link(link), m_devices(devices), m_stopping(std::move(stopping))
+{
+}
+
+void Poller::runCycle()
+{
+    m_cycleStart = QDateTime::currentDateTime();
+    // While the adapter is away nothing is read and nothing counts as lost: the windows already
+    // show every row dropped, and polling resumes as it was when the link comes back.
+    int index = 0;
+    while (!m_link.isLost() && index < m_devices.records().size() && !m_stopping()) {
+        if (pollDevice(index))
+            ++index;
+    }
+    m_cycleEnd = QDateTime::currentDateTime();
+    reportUsage();
+}
+
+// Polls one record; false when the record was dropped, so the next one now sits at the same index.
+bool Poller::pollDevice(int index)
+{
+    static const bool OnlineDevice::*const flags[] = {&OnlineDevice::cur, &OnlineDevice::cum,
+                                                      &OnlineDevice::temp, &OnlineDevice::press};
+    const quint8 id = m_devices.records()[index].id;
+    for (int type = Bus::FirstReadingType; type <= Bus::LastReadingType; ++type) {
+        if (m_stopping() || m_link.isLost())
+            return true;
+        OnlineDevice &record = m_devices.records()[index];
+        const bool polled = record.*flags[type - 1];
+        if (polled) {
+            ++record.queryCount;
+            ++record.totalQuery;
+            QByteArray reply;
+            if (m_link.readRegisters(id, RegisterMap::readingRegister(type), reply)) {
+                emit reading(type, id, reply);
+            } else if (m_link.isLost()) {
+                --record.queryCount; // the query never reached the line
+                --record.totalQuery;
+            } else {
+                ++record.lossCount;
+                ++record.totalLoss;
+                ++m_totalLosses;
+            }
+        }
+        // A zero pause must cost nothing: even a sleep of 0 ms waits out the kernel's timer slack.
+        if (m_pause > 0) {
+            if (polled)
+                m_link.restAfterExchange(m_pause);
+            else
+                QThread::msleep(ulong(m_pause));
+        }
+    }
+    return closeWindow(index);
+}
+
+bool Poller::closeWindow(int index)
+{
+    OnlineDevice &record = m_devices.records()[index];
+    if (record.queryCount <= WindowQueries)
+        return true;
+    const quint8 id = record.id;
+    qDebug() << "设备" << int(id) << "号当20次查询后的丢包次数是" << record.lossCount;
+    if (record.lossCount > WindowLossLimit) {
+        qDebug() << "设备掉线了";
+        emit deviceLost(id);
+        m_devices.remove(id);
+        return false;
+    }
+    record.queryCount = 0;
+    record.lossCount = 0;
+    return true;
+}
+
+void Poller::reportUsage()
+{
+    const qint64 elapsed = m_cycleStart.msecsTo(m_cycleEnd);
+    // A query period of 0 is allowed by the settings window; there is no share of it to report.
+    const float usage = m_period != 0 ? float(double(elapsed) * 100.0 / double(m_period)) : 0.0f;
+    emit lossReport(Bus::code(Bus::LossReport::BusUsage), usage);
+    emit lossReport(Bus::code(Bus::LossReport::LostQueries), float(m_totalLosses));
+}

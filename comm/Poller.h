@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <functional>
+
+class BusLink;
+class OnlineList;
+
+// The polling cycle: reads every switched-on quantity of every listed controller, counts lost
+// queries in windows of about 20 queries per controller, drops a controller that lost more than
+// 10 of a window, and reports the cycle's share of the query period and the losses.
+class Poller : public QObject
+{
+    Q_OBJECT
+public:
+    Poller(BusLink &link, OnlineList &devices, std::function<bool()> stopping, QObject *parent = nullptr);
+
+    void setPeriod(int ms) { m_period = ms; }
+    int period() const { return m_period; }
+    void setPause(int ms) { m_pause = ms; }
+    int pause() const { return m_pause; }
+    int totalLosses() const { return m_totalLosses; }
+    void clearLosses() { m_totalLosses = 0; }
+
+    // One cycle and its usage report.
+    void runCycle();
+
+signals:
+    void reading(int type, int deviceId, QByteArray reply);
+    void deviceLost(int deviceId);
+    void lossReport(int type, float value);
+
+private:
+    bool pollDevice(int index);
+    bool closeWindow(int index);
+    void reportUsage();
+
+    BusLink &m_link;
+    OnlineList &m_devices;
+    std::function<bool()> m_stopping;
+    int m_period = 1000;
+    int m_pause = 10;
+    int m_totalLosses = 0;
+    QDateTime m_cycleStart;
+    QDateTime m_cycleEnd;
+};

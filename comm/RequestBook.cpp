@@ -1,0 +1,63 @@
+#include "RequestBook.h"
+
+namespace {
+
+bool sameSlot(const PendingRequest &a, const PendingRequest &b)
+{
+    return a.kind == b.kind && a.address == b.address && a.type == b.type;
+}
+
+} // namespace
+
+int RequestBook::indexOf(const PendingRequest &request) const
+{
+    for (int i = 0; i < m_requests.size(); ++i) {
+        if (sameSlot(m_requests[i], request))
+            return i;
+    }
+    return -1;
+}
+
+void RequestBook::post(const PendingRequest &request)
+{
+    const int older = indexOf(request);
+    if (older >= 0)
+        m_requests.removeAt(older);
+    PendingRequest fresh = request;
+    fresh.attempts = 0;
+    m_requests.append(fresh);
+}
+
+QList<PendingRequest> RequestBook::pending(PendingRequest::Kind kind) const
+{
+    QList<PendingRequest> found;
+    for (const PendingRequest &request : m_requests) {
+        if (request.kind == kind)
+            found.append(request);
+    }
+    return found;
+}
+
+bool RequestBook::has(PendingRequest::Kind kind) const
+{
+    for (const PendingRequest &request : m_requests) {
+        if (request.kind == kind)
+            return true;
+    }
+    return false;
+}
+
+void RequestBook::finish(const PendingRequest &request)
+{
+    const int index = indexOf(request);
+    if (index >= 0)
+        m_requests.removeAt(index);
+}
+
+int RequestBook::countFailure(const PendingRequest &request)
+{
+    const int index = indexOf(request);
+    if (index < 0)
+        return 0;
+    return ++m_requests[index].attempts;
+}

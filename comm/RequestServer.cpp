@@ -1,0 +1,195 @@
+#include "RequestServer.h"
+
+#include "BusCodes.h"
+#include "BusLink.h"
+#include "OnlineList.h"
+#include "RegisterMap.h"
+#include "SerialPort.h"
+
+#include <QDebug>
+
+using RegisterMap::Encoding;
+
+RequestServer::RequestServer(BusLink &link, OnlineList &devices, std::function<bool()> stopping,
+                             QObject *parent)
+    : QObject(parent), m_link(link), m_devices(devices), m_stopping(std::move(stopping))
+{
+}
+
+void RequestServer::serve()
+{
+    // While the adapter is away every request waits for it, its attempts uncounted.
+    if (m_link.isLost())
+        return;
+    if (m_scanRequested)
+        serveScan();
+    if (!m_stopping())
+        serveSteps();
+    serveBlockRead(Kind::OrdinaryRead);
+    forEach(Kind::OrdinaryWrite, &RequestServer::serveOrdinaryWrite);
+    serveBlockRead(Kind::AdminRead);
+    forEach(Kind::AdminWrite, &RequestServer::serveAdminWrite);
+    forEach(Kind::Setpoint, &RequestServer::serveSetpoint);
+    forEach(Kind::InstantReadBack, &RequestServer::serveReadBack);
+    forEach(Kind::CumulativeReadBack, &RequestServer::serveReadBack);
+    forEach(Kind::ModeReadBack, &RequestServer::serveReadBack);
+}
+
+void RequestServer::forEach(Kind kind, void (RequestServer::*serveOne)(const PendingRequest &))
+{
+    for (const PendingRequest &request : m_book.pending(kind)) {
+        if (m_stopping())
+            return;
+        (this->*serveOne)(request);
+    }
+}
+
+// Counts a failed attempt; true when the request stays for another tick.
+bool RequestServer::retryOrGiveUp(const PendingRequest &request)
+{
+    if (m_book.countFailure(request) < MaxAttempts)
+        return true;
+    m_book.finish(request);
+    return false;
+}
+
+void RequestServer::serveScan()
+{
+    m_scanRequested = false;
+    if (!m_link.isOpen()) {
+        qDebug() << "串口未连接";
+        return;
+    }
+    qDebug() << "串口已经连接";
+    emit scanned(m_link.scan(m_stopping));
+}
+
+void RequestServer::serveSteps()
+{
+    for (const PendingRequest &step : m_book.pending(Kind::Step)) {
+        if (m_stopping())
+            return;
+        // A stop (a staged 0) goes out even after the programme ended: it shuts the gas off.
+        if (!m_stepsEnabled && step.value != 0.0f)
+            continue;
+        const bool ok = m_link.writeFloatRegister(step.address, RegisterMap::InstantSetpoint, step.value);
+        qDebug() << "设备" << int(step.address) << "的分阶指令" << step.value
+                 << (ok ? "执行成功" : "执行失败");
+        if (ok)
+            m_book.finish(step);
+        else if (!retryOrGiveUp(step))
+            qDebug() << "设备" << int(step.address) << "的分阶指令" << step.value << "重试" << MaxAttempts
+                     << "次后放弃";
+    }
+    // Served steps end the request; failed ones keep it for their next attempt.
+    if (!m_book.has(Kind::Step))
+        m_stepsEnabled = false;
+}
+
+void RequestServer::serveBlockRead(Kind kind)
+{
+    const bool admin = kind == Kind::AdminRead;
+    const QList<quint16> registers = admin ? RegisterMap::adminReads() : RegisterMap::ordinaryReads();
+    for (const PendingRequest &request : m_book.pending(kind)) {
+        for (int k = 0; k < registers.size() && !m_stopping(); ++k) {
+            QByteArray reply;
+            if (!m_link.readRegisters(request.address, registers[k], reply))
+                continue;
+            if (admin)
+                emit adminParameterRead(k + 1, request.address, reply);
+            else
+                emit parameterRead(k + 1, request.address, reply);
+        }
+        m_book.finish(request);
+        if (m_stopping())
+            return;
+    }
+}
+
+namespace {
+
+// Sends one parameter write as the register map says; an unknown type sends nothing and fails.
+bool sendParameter(BusLink &link, const PendingRequest &request, const RegisterMap::WriteTarget &target)
+{
+    switch (target.encoding) {
+    case Encoding::Int16:
+        return link.writeRegister(request.address, target.reg, request.data1);
+    case Encoding::Float:
+        return link.writeFloatRegister(request.address, target.reg, request.value);
+    case Encoding::Fixed:
+        return link.writeRegister(request.address, target.reg, target.fixedValue);
+    case Encoding::None:
+        break;
+    }
+    return false;
+}
+
+} // namespace
+
+void RequestServer::serveOrdinaryWrite(const PendingRequest &request)
+{
+    qDebug() << "修改普通参数type:" << request.type;
+    if (request.type == 11)
+        qDebug() << "写入的ID号是" << request.data1;
+    const bool ok = sendParameter(m_link, request, RegisterMap::ordinaryWrite(request.type));
+    m_book.finish(request);
+    emit parameterWritten(ok, request.type);
+    if (ok)
+        qDebug() << "修改设备参数成功";
+}
+
+void RequestServer::serveAdminWrite(const PendingRequest &request)
+{
+    qDebug() << "修改管理员参数的type:" << request.type;
+    // Every type, commands included, reports what the device actually confirmed.
+    const bool ok = sendParameter(m_link, request, RegisterMap::adminWrite(request.type));
+    m_book.finish(request);
+    emit adminParameterWritten(ok, request.type);
+    qDebug() << (ok ? "修改管理员参数成功" : "修改管理员参数失败");
+}
+
+void RequestServer::serveSetpoint(const PendingRequest &request)
+{
+    const bool instant = request.type == Bus::code(Bus::SetpointKind::Instant);
+    qDebug() << (instant ? "modify_flow_data" : "modify_flowcum_data") << request.value;
+    const quint16 reg = instant ? RegisterMap::InstantSetpoint : RegisterMap::CumulativeSetpoint;
+    const bool ok = m_link.writeFloatRegister(request.address, reg, request.value);
+    if (ok) {
+        qDebug() << (instant ? "修改瞬时量执行成功" : "修改累积量量执行成功");
+        m_book.finish(request);
+    }
+    if (instant)
+        qDebug() << " count_cur";
+    if (!ok && !retryOrGiveUp(request))
+        qDebug() << (instant ? "修改瞬时量错误" : "修改累积量错误");
+}
+
+void RequestServer::serveReadBack(const PendingRequest &request)
+{
+    QByteArray reply;
+    switch (request.kind) {
+    case Kind::InstantReadBack:
+        qDebug() << "2222我要显示瞬时设定流量";
+        if (m_link.readRegisters(request.address, RegisterMap::InstantSetpoint, reply)) {
+            m_book.finish(request);
+            emit setpointReadBack(Bus::code(Bus::SetpointKind::Instant), request.address, reply);
+        }
+        break;
+    case Kind::CumulativeReadBack:
+        qDebug() << "showSetCumId" << int(request.address);
+        if (m_link.readRegisters(request.address, RegisterMap::CumulativeSetpoint, reply)) {
+            m_book.finish(request);
+            emit setpointReadBack(Bus::code(Bus::SetpointKind::Cumulative), request.address, reply);
+        }
+        break;
+    case Kind::ModeReadBack:
+        qDebug() << "showModeId" << int(request.address);
+        if (m_link.readRegisters(request.address, RegisterMap::ControlMode, reply)) {
+            m_book.finish(request);
+            emit modeReadBack(request.address, bytes_to_uint16(reply, 3));
+        }
+        break;
+    default:
+        break;
+    }
+}

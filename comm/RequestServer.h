@@ -1,0 +1,62 @@
+#pragma once
+
+#include "RequestBook.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <functional>
+
+class BusLink;
+class OnlineList;
+
+// Serves the one-off requests of a tick through the link, in the tick's fixed order: discovery
+// scan, staged steps, ordinary read and write, administrator read and write, setpoint writes,
+// then the setpoint and mode read-backs. Setpoints and staged steps are tried once a tick until
+// they succeed or fail for the sixth time; read-backs until they are answered; scans, parameter
+// reads and parameter writes exactly once. While the adapter is away nothing is served: the
+// requests wait for it without spending their attempts.
+class RequestServer : public QObject
+{
+    Q_OBJECT
+public:
+    RequestServer(BusLink &link, OnlineList &devices, std::function<bool()> stopping,
+                  QObject *parent = nullptr);
+
+    RequestBook &book() { return m_book; }
+    void requestScan() { m_scanRequested = true; }
+    // Staged steps are written only while the stage programme says so; a staged 0 always is.
+    void setStepsEnabled(bool enabled) { m_stepsEnabled = enabled; }
+    bool stepsEnabled() const { return m_stepsEnabled; }
+
+    void serve();
+
+    static constexpr int MaxAttempts = 6;
+
+signals:
+    void scanned(QByteArray received);
+    void parameterRead(int type, int deviceId, QByteArray reply);
+    void adminParameterRead(int type, int deviceId, QByteArray reply);
+    void parameterWritten(bool success, int type);
+    void adminParameterWritten(bool success, int type);
+    void setpointReadBack(int kind, int deviceId, QByteArray reply);
+    void modeReadBack(int deviceId, int mode);
+
+private:
+    using Kind = PendingRequest::Kind;
+    void serveScan();
+    void serveSteps();
+    void serveBlockRead(Kind kind);
+    void serveOrdinaryWrite(const PendingRequest &request);
+    void serveAdminWrite(const PendingRequest &request);
+    void serveSetpoint(const PendingRequest &request);
+    void serveReadBack(const PendingRequest &request);
+    bool retryOrGiveUp(const PendingRequest &request);
+    void forEach(Kind kind, void (RequestServer::*serveOne)(const PendingRequest &));
+
+    BusLink &m_link;
+    OnlineList &m_devices;
+    std::function<bool()> m_stopping;
+    RequestBook m_book;
+    bool m_scanRequested = false;
+    bool m_stepsEnabled = false;
+};
