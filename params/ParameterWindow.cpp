@@ -4,6 +4,7 @@
 #include "myEdit.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QSignalBlocker>
 #include <algorithm>
 
@@ -47,11 +48,23 @@ void ParameterWindow::setUpCodes(QComboBox *deviceSelector, const QList<Field> &
         if (!box)
             qFatal("no selector %s", selector.combo);
         m_selectorBoxes.append(box);
+        // A scroll over a selector must neither choose an item nor take the focus from a field.
+        box->setFocusPolicy(Qt::StrongFocus);
+        box->installEventFilter(this);
         box->hide();
     }
     m_buttons = buttons;
     for (QWidget *button : buttons)
         button->hide();
+}
+
+bool ParameterWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // The mouse wheel passing over a closed selector would pick the neighbouring item and write it
+    // to the controller (a baud rate among them); only a click or the keyboard chooses.
+    if (event->type() == QEvent::Wheel && m_selectorBoxes.contains(qobject_cast<QComboBox *>(watched)))
+        return true;
+    return QWidget::eventFilter(watched, event);
 }
 
 void ParameterWindow::clearDevices()

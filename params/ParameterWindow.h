@@ -44,6 +44,8 @@ protected:
 
     ParameterWindow(QWidget *parent, const Look &look);
 
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
     // Called once the form is built.
     void setUpCodes(QComboBox *deviceSelector, const QList<ParameterCodes::Field> &fields,
                     const QList<ParameterCodes::Selector> &selectors, const QList<QWidget *> &buttons);

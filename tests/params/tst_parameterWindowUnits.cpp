@@ -115,6 +115,8 @@ private slots:
     void resultsFillInTurnAndOnlyForTheSelection();
     void placeholderHidesFieldByFieldUnlessCancelled();
     void cleaningCaptionFollowsLatestOutcome();
+    void scrollOverSelectorWritesNothing_data();
+    void scrollOverSelectorWritesNothing();
 };
 
 void tst_parameterWindowUnits::commitField_data()
@@ -414,6 +416,29 @@ void tst_parameterWindowUnits::cleaningCaptionFollowsLatestOutcome()
     QTRY_VERIFY(h.window->settled());
     QCOMPARE(cleaning->text(), QStringLiteral("清洗打开"));
     QCOMPARE(cleaning->styleSheet(), QStringLiteral("background-color: white; border: 1px solid lightgray;"));
+}
+
+void tst_parameterWindowUnits::scrollOverSelectorWritesNothing_data()
+{
+    QTest::addColumn<bool>("admin");
+    QTest::addColumn<QString>("selector");
+    QTest::newRow("power loss save") << false << "combox__poweroff";
+    QTest::newRow("alarm pin") << false << "combox_alarm_level";
+    QTest::newRow("baud rate") << true << "comboBox";
+    QTest::newRow("active output") << true << "comboBox_2";
+}
+
+void tst_parameterWindowUnits::scrollOverSelectorWritesNothing()
+{
+    QFETCH(bool, admin);
+    QFETCH(QString, selector);
+    Harness h(admin);
+    QComboBox *box = h.window->findChild<QComboBox *>(selector);
+    QWheelEvent scroll(QPointF(5, 5), box->mapToGlobal(QPoint(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                       Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(box, &scroll);
+    QCOMPARE(box->currentIndex(), -1);
+    QCOMPARE(h.sent(), QStringList{});
 }
 
 QTEST_MAIN(tst_parameterWindowUnits)
