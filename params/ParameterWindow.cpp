@@ -24,7 +24,13 @@ ParameterWindow::ParameterWindow(QWidget *parent, const Look &look) : QWidget(pa
     connect(&m_hideTimer, &QTimer::timeout, this, &ParameterWindow::hideNextField);
 }
 
-ParameterWindow::~ParameterWindow() = default;
+ParameterWindow::~ParameterWindow()
+{
+    // Destroying the active window takes the focus from its field, which reports finished editing;
+    // by then the window's own part is gone, so its fields must no longer reach it.
+    for (QWidget *child : findChildren<QWidget *>())
+        disconnect(child, nullptr, this, nullptr);
+}
 
 void ParameterWindow::setUpCodes(QComboBox *deviceSelector, const QList<Field> &fields,
                                  const QList<Selector> &selectors, const QList<QWidget *> &buttons)

@@ -115,6 +115,7 @@ private slots:
     void resultsFillInTurnAndOnlyForTheSelection();
     void placeholderHidesFieldByFieldUnlessCancelled();
     void cleaningCaptionFollowsLatestOutcome();
+    void destroyedWhileTyping();
     void scrollOverSelectorWritesNothing_data();
     void scrollOverSelectorWritesNothing();
 };
@@ -416,6 +417,19 @@ void tst_parameterWindowUnits::cleaningCaptionFollowsLatestOutcome()
     QTRY_VERIFY(h.window->settled());
     QCOMPARE(cleaning->text(), QStringLiteral("清洗打开"));
     QCOMPARE(cleaning->styleSheet(), QStringLiteral("background-color: white; border: 1px solid lightgray;"));
+}
+
+void tst_parameterWindowUnits::destroyedWhileTyping()
+{
+    for (bool admin : {false, true}) {
+        Harness h(admin);
+        QVERIFY(h.active);
+        myEdit *field = h.window->edits().first();
+        field->setFocus();
+        QTest::keyClicks(field, QStringLiteral("5"));
+        h.window.reset(); // the application quits with this window active: no commit, no crash
+        QCOMPARE(h.writes->size(), 0);
+    }
 }
 
 void tst_parameterWindowUnits::scrollOverSelectorWritesNothing_data()
