@@ -4,7 +4,8 @@
 #include "myEdit.h"
 
 #include <QComboBox>
-#include <QEvent>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QSignalBlocker>
 #include <algorithm>
 
@@ -46,6 +47,7 @@ void ParameterWindow::setUpCodes(QComboBox *deviceSelector, const QList<Field> &
             qFatal("no code-table row for field %s", qPrintable(edit->objectName()));
         m_fields.append(*row);
         m_shown.insert(edit, edit->text());
+        edit->installEventFilter(this);
         edit->hide();
     }
     m_selectors = selectors;
@@ -70,6 +72,15 @@ bool ParameterWindow::eventFilter(QObject *watched, QEvent *event)
     // to the controller (a baud rate among them); only a click or the keyboard chooses.
     if (event->type() == QEvent::Wheel && m_selectorBoxes.contains(qobject_cast<QComboBox *>(watched)))
         return true;
+    // The field commits Return itself (clamped, focus released); keypad Enter would instead report
+    // the commit twice while the field keeps the focus, and refused text would show two boxes.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Enter) {
+        if (auto *edit = qobject_cast<myEdit *>(watched)) {
+            QKeyEvent asReturn(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QCoreApplication::sendEvent(edit, &asReturn);
+            return true;
+        }
+    }
     return QWidget::eventFilter(watched, event);
 }
 

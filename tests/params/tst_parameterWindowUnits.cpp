@@ -115,6 +115,7 @@ private slots:
     void resultsFillInTurnAndOnlyForTheSelection();
     void placeholderHidesFieldByFieldUnlessCancelled();
     void cleaningCaptionFollowsLatestOutcome();
+    void keypadEnterCommitsOnce();
     void destroyedWhileTyping();
     void scrollOverSelectorWritesNothing_data();
     void scrollOverSelectorWritesNothing();
@@ -417,6 +418,18 @@ void tst_parameterWindowUnits::cleaningCaptionFollowsLatestOutcome()
     QTRY_VERIFY(h.window->settled());
     QCOMPARE(cleaning->text(), QStringLiteral("清洗打开"));
     QCOMPARE(cleaning->styleSheet(), QStringLiteral("background-color: white; border: 1px solid lightgray;"));
+}
+
+void tst_parameterWindowUnits::keypadEnterCommitsOnce()
+{
+    Harness h(false);
+    QVERIFY(h.active);
+    myEdit *field = h.edit("edit_open_delay");
+    field->setFocus();
+    field->setText(QStringLiteral("1e3"));
+    QTest::keyClick(field, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(h.boxes, QStringList{h.inputErrorBox()});
+    QVERIFY(!field->hasFocus()); // released as Return does
 }
 
 void tst_parameterWindowUnits::destroyedWhileTyping()
