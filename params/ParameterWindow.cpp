@@ -198,7 +198,9 @@ std::optional<Write> ParameterWindow::checkedWrite(myEdit *edit)
 
 void ParameterWindow::send(quint8 address, const Write &write, myEdit *from)
 {
-    m_writtenTo.insert(write.type, address);
+    QList<quint8> &awaiting = m_awaiting[write.type];
+    awaiting.removeAll(address);
+    awaiting.append(address);
     if (from)
         m_shown.insert(from, from->text());
     requestWrite(address, write);
@@ -221,21 +223,28 @@ void ParameterWindow::queueResult(int code, int deviceId, const QByteArray &repl
 
 void ParameterWindow::queueOutcome(bool success, int type, std::function<void()> onShown)
 {
-    m_results.push([this, success, type, onShown] {
-        markOutcome(success, type);
+    // Outcomes carry no address: which write this one reports is known only as it arrives.
+    const std::optional<quint8> writtenTo = takeWrittenTo(type);
+    m_results.push([this, success, type, writtenTo, onShown] {
+        markOutcome(success, type, writtenTo);
         if (onShown)
             onShown();
         return false;
     });
 }
 
-bool ParameterWindow::concernsSelection(int type) const
+std::optional<quint8> ParameterWindow::takeWrittenTo(int type)
+{
+    QList<quint8> &awaiting = m_awaiting[type];
+    if (awaiting.isEmpty())
+        return std::nullopt;
+    return awaiting.takeFirst();
+}
+
+bool ParameterWindow::isSelected(std::optional<quint8> writtenTo) const
 {
     quint8 address = 0;
-    if (!selectedAddress(&address))
-        return false;
-    const auto sent = m_writtenTo.constFind(type);
-    return sent == m_writtenTo.constEnd() || *sent == address;
+    return selectedAddress(&address) && (!writtenTo || *writtenTo == address);
 }
 
 const Field *ParameterWindow::fieldOf(const myEdit *edit) const
@@ -304,10 +313,10 @@ void ParameterWindow::showSelection(int k, const QByteArray &reply)
     box->setCurrentIndex(item);
 }
 
-void ParameterWindow::markOutcome(bool success, int type)
+void ParameterWindow::markOutcome(bool success, int type, std::optional<quint8> writtenTo)
 {
     myEdit *edit = editOfWrite(type);
-    if (!edit || !concernsSelection(type))
+    if (!edit || !isSelected(writtenTo))
         return;
     edit->setStyleSheet(success ? QString() : failedStyle);
     // The refused text stays in the field, not accepted: Return or focus loss sends it again.

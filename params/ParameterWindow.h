@@ -81,8 +81,6 @@ protected:
     // The last value read or chosen for a selector's code.
     int selectorValue(int readCode) const { return m_selectorValues.value(readCode, 0); }
     void rememberSelectorValue(int readCode, int value) { m_selectorValues[readCode] = value; }
-    // Whether the latest write of `type` went to the controller now selected.
-    bool concernsSelection(int type) const;
 
 private:
     const ParameterCodes::Field *fieldOf(const myEdit *edit) const;
@@ -90,7 +88,11 @@ private:
     myEdit *editOfWrite(int type) const;
     bool showResult(int code, int deviceId, const QByteArray &reply);
     void showSelection(int k, const QByteArray &reply);
-    void markOutcome(bool success, int type);
+    // The controller whose write of `type` the outcome arriving now reports; nothing when no write
+    // of that type waits for its outcome here.
+    std::optional<quint8> takeWrittenTo(int type);
+    bool isSelected(std::optional<quint8> writtenTo) const;
+    void markOutcome(bool success, int type, std::optional<quint8> writtenTo);
     void hideNextField();
     void setShownText(myEdit *edit, const QString &text, bool plainSetter);
     void setSelectorsBlank();
@@ -105,7 +107,9 @@ private:
     QList<QWidget *> m_buttons;
     QHash<const myEdit *, QString> m_shown; // a field missing here holds text not yet accepted
     QHash<int, int> m_selectorValues;
-    QHash<int, quint8> m_writtenTo; // write type -> address of its latest write
+    // Write type -> the controllers whose write of it awaits its outcome, in the order the worker
+    // serves them (one write per controller and type; a newer one replaces the older and goes last).
+    QHash<int, QList<quint8>> m_awaiting;
     myEdit *m_highlighted = nullptr;
     QTimer m_hideTimer;
     int m_hideNext = 0;

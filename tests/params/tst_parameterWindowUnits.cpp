@@ -115,6 +115,7 @@ private slots:
     void resultsFillInTurnAndOnlyForTheSelection();
     void placeholderHidesFieldByFieldUnlessCancelled();
     void cleaningCaptionFollowsLatestOutcome();
+    void outcomeMarksTheControllerItWasFor();
     void keypadEnterCommitsOnce();
     void destroyedWhileTyping();
     void scrollOverSelectorWritesNothing_data();
@@ -418,6 +419,24 @@ void tst_parameterWindowUnits::cleaningCaptionFollowsLatestOutcome()
     QTRY_VERIFY(h.window->settled());
     QCOMPARE(cleaning->text(), QStringLiteral("清洗打开"));
     QCOMPARE(cleaning->styleSheet(), QStringLiteral("background-color: white; border: 1px solid lightgray;"));
+}
+
+void tst_parameterWindowUnits::outcomeMarksTheControllerItWasFor()
+{
+    Harness h(false);
+    QVERIFY(h.active);
+    myEdit *backlight = h.edit("edit_backlight_time");
+    for (int address : {3, 5}) {
+        h.select(address);
+        backlight->setFocus();
+        backlight->setText(QStringLiteral("20"));
+        QTest::keyClick(backlight, Qt::Key_Return);
+    }
+    h.outcome(false, 3); // the write to 3, served first
+    QTRY_VERIFY(h.window->settled());
+    QCOMPARE(backlight->styleSheet(), QString());
+    h.outcome(false, 3); // the write to 5, now shown
+    QTRY_COMPARE(backlight->styleSheet(), yellow);
 }
 
 void tst_parameterWindowUnits::keypadEnterCommitsOnce()
