@@ -288,6 +288,12 @@ bool ParameterWindow::showResult(int code, int deviceId, const QByteArray &reply
     const QString text = shownText(field.decoding, reply);
     if (text.isNull())
         return false;
+    // A result the operator is typing over (the block read asked for on selection or refresh often
+    // arrives late) keeps the typed text: a commit sends it unless it equals the value read.
+    if (edit->hasFocus() && edit->text() != m_shown.value(edit)) {
+        m_shown.insert(edit, text);
+        return field.pausesAfter;
+    }
     setShownText(edit, text, !m_look.lockRespectingSetter);
     if (m_highlighted)
         m_highlighted->setStyleSheet(QString());

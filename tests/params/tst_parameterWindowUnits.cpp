@@ -116,6 +116,8 @@ private slots:
     void placeholderHidesFieldByFieldUnlessCancelled();
     void cleaningCaptionFollowsLatestOutcome();
     void outcomeMarksTheControllerItWasFor();
+    void lateResultKeepsTheTypedText_data();
+    void lateResultKeepsTheTypedText();
     void keypadEnterCommitsOnce();
     void destroyedWhileTyping();
     void scrollOverSelectorWritesNothing_data();
@@ -437,6 +439,33 @@ void tst_parameterWindowUnits::outcomeMarksTheControllerItWasFor()
     QCOMPARE(backlight->styleSheet(), QString());
     h.outcome(false, 3); // the write to 5, now shown
     QTRY_COMPARE(backlight->styleSheet(), yellow);
+}
+
+void tst_parameterWindowUnits::lateResultKeepsTheTypedText_data()
+{
+    QTest::addColumn<bool>("admin");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("ordinary, new value") << false << "7.5" << QStringList{"3:9,2,8,7.5"};
+    QTest::newRow("admin, new value") << true << "7.5" << QStringList{"3:5,1,8,7.5"};
+    QTest::newRow("admin, the value read") << true << "0.8" << QStringList{};
+}
+
+void tst_parameterWindowUnits::lateResultKeepsTheTypedText()
+{
+    QFETCH(bool, admin);
+    QFETCH(QString, typed);
+    QFETCH(QStringList, expected);
+    Harness h(admin);
+    QVERIFY(h.active);
+    myEdit *field = h.edit(admin ? "edit_adjust_P" : "edit_alarm_1");
+    field->setFocus();
+    QTest::keyClicks(field, typed);
+    h.result(admin ? 5 : 9, 3, true, 0.8); // the block read asked for on selection, arriving now
+    QTRY_VERIFY(h.window->settled());
+    QCOMPARE(field->text(), typed);
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(h.sent(), expected);
 }
 
 void tst_parameterWindowUnits::keypadEnterCommitsOnce()
