@@ -158,9 +158,16 @@ void ParameterWindow::showSelectedDevice()
         box->show();
     for (QWidget *button : qAsConst(m_buttons))
         button->show();
+    readSelected();
+}
+
+void ParameterWindow::readSelected()
+{
     quint8 address = 0;
-    if (selectedAddress(&address))
-        requestRead(address);
+    if (!selectedAddress(&address))
+        return;
+    m_writtenSinceRead.clear();
+    requestRead(address);
 }
 
 void ParameterWindow::setSelectorsBlank()
@@ -201,6 +208,7 @@ void ParameterWindow::send(quint8 address, const Write &write, myEdit *from)
     QList<quint8> &awaiting = m_awaiting[write.type];
     awaiting.removeAll(address);
     awaiting.append(address);
+    m_writtenSinceRead.insert(write.type);
     if (from)
         m_shown.insert(from, from->text());
     requestWrite(address, write);
@@ -262,6 +270,19 @@ myEdit *ParameterWindow::editOfRead(int code) const
     return nullptr;
 }
 
+int ParameterWindow::writeTypeOfRead(int code) const
+{
+    for (const Field &field : m_fields) {
+        if (field.readCode == code)
+            return field.writeType;
+    }
+    for (const Selector &selector : m_selectors) {
+        if (selector.readCode == code)
+            return selector.writeType;
+    }
+    return 0;
+}
+
 myEdit *ParameterWindow::editOfWrite(int type) const
 {
     for (int k = 0; k < m_fields.size(); ++k) {
@@ -276,6 +297,9 @@ bool ParameterWindow::showResult(int code, int deviceId, const QByteArray &reply
     // A result still on its way for the previously selected controller is not this one's value.
     quint8 address = 0;
     if (!selectedAddress(&address) || deviceId != address)
+        return false;
+    const int writeType = writeTypeOfRead(code);
+    if (writeType != 0 && m_writtenSinceRead.contains(writeType))
         return false;
     for (int k = 0; k < m_selectors.size(); ++k) {
         if (m_selectors.at(k).readCode == code)

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -65,6 +66,8 @@ protected:
     void startHiding();
     // Shows everything for the selected controller, emptied, and asks for its values.
     void showSelectedDevice();
+    // Asks for all values of the selected controller.
+    void readSelected();
 
     // A field commit: the field when its text differs from what was last shown or sent there.
     myEdit *changedSender(QObject *sender) const;
@@ -86,6 +89,7 @@ private:
     const ParameterCodes::Field *fieldOf(const myEdit *edit) const;
     myEdit *editOfRead(int code) const;
     myEdit *editOfWrite(int type) const;
+    int writeTypeOfRead(int code) const;
     bool showResult(int code, int deviceId, const QByteArray &reply);
     void showSelection(int k, const QByteArray &reply);
     // The controller whose write of `type` the outcome arriving now reports; nothing when no write
@@ -110,6 +114,9 @@ private:
     // Write type -> the controllers whose write of it awaits its outcome, in the order the worker
     // serves them (one write per controller and type; a newer one replaces the older and goes last).
     QHash<int, QList<quint8>> m_awaiting;
+    // The write types sent since the last read was asked for: that read's results for them are
+    // older than what the operator sent (the worker reads before it writes).
+    QSet<int> m_writtenSinceRead;
     myEdit *m_highlighted = nullptr;
     QTimer m_hideTimer;
     int m_hideNext = 0;

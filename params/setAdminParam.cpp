@@ -98,9 +98,8 @@ void setAdminParam::on_combox_deviceId_currentIndexChanged(int)
 
 void setAdminParam::on_pushButton_3_clicked()
 {
-    quint8 address = 0;
-    if (comboReady && selectedAddress(&address))
-        emit sigshowAdminParam(address);
+    if (comboReady)
+        readSelected();
 }
 
 void setAdminParam::onReturnPressed()

@@ -92,9 +92,8 @@ void setDeviceParamWin::on_comboBox_currentIndexChanged(int index)
 void setDeviceParamWin::on_pushButton_3_clicked()
 {
     qDebug() << "点击了刷新按钮";
-    quint8 address = 0;
-    if (comboReady && selectedAddress(&address))
-        emit sigshowDeviceParam(address);
+    if (comboReady)
+        readSelected();
 }
 
 void setDeviceParamWin::onReturnPressed()

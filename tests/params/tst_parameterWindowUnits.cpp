@@ -116,6 +116,7 @@ private slots:
     void placeholderHidesFieldByFieldUnlessCancelled();
     void cleaningCaptionFollowsLatestOutcome();
     void outcomeMarksTheControllerItWasFor();
+    void resultOfAnEarlierReadKeepsTheCommittedValue();
     void lateResultKeepsTheTypedText_data();
     void lateResultKeepsTheTypedText();
     void keypadEnterCommitsOnce();
@@ -439,6 +440,27 @@ void tst_parameterWindowUnits::outcomeMarksTheControllerItWasFor()
     QCOMPARE(backlight->styleSheet(), QString());
     h.outcome(false, 3); // the write to 5, now shown
     QTRY_COMPARE(backlight->styleSheet(), yellow);
+}
+
+void tst_parameterWindowUnits::resultOfAnEarlierReadKeepsTheCommittedValue()
+{
+    Harness h(false);
+    QVERIFY(h.active);
+    myEdit *backlight = h.edit("edit_backlight_time");
+    QComboBox *powerOff = h.combo("combox__poweroff");
+    backlight->setFocus();
+    backlight->setText(QStringLiteral("25"));
+    QTest::keyClick(backlight, Qt::Key_Return);
+    powerOff->setCurrentIndex(1);
+    // The block read asked for on selection was served before those writes.
+    h.result(3, 3, false, 40);
+    h.result(4, 3, false, 1);
+    QTRY_VERIFY(h.window->settled());
+    QCOMPARE(backlight->text(), QStringLiteral("25"));
+    QCOMPARE(powerOff->currentIndex(), 1);
+    QTest::mouseClick(h.button("pushButton_3"), Qt::LeftButton); // a new read shows what it finds
+    h.result(3, 3, false, 40);
+    QTRY_COMPARE(backlight->text(), QStringLiteral("40"));
 }
 
 void tst_parameterWindowUnits::lateResultKeepsTheTypedText_data()
