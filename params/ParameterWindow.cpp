@@ -199,8 +199,13 @@ std::optional<Write> ParameterWindow::checkedWrite(myEdit *edit)
     edit->clampToRange(edit->text());
     const auto write = writeFor(*field, edit->text());
     if (!write)
-        MessageBoxSeam::critical(this, m_look.errorTitle, m_look.errorText);
+        showInputError();
     return write;
+}
+
+void ParameterWindow::showInputError()
+{
+    MessageBoxSeam::critical(this, m_look.errorTitle, m_look.errorText);
 }
 
 void ParameterWindow::send(quint8 address, const Write &write, myEdit *from)

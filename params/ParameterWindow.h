@@ -73,6 +73,7 @@ protected:
     myEdit *changedSender(QObject *sender) const;
     // Clamps the field and checks its text; shows the input-error box when it is refused.
     std::optional<ParameterCodes::Write> checkedWrite(myEdit *edit);
+    void showInputError();
     void send(quint8 address, const ParameterCodes::Write &write, myEdit *from = nullptr);
     // The write for item `index` of a selector, sent to the selected controller.
     void sendChoice(QComboBox *combo, int index);

@@ -110,6 +110,12 @@ void setDeviceParamWin::onReturnPressed()
     const auto write = checkedWrite(edit);
     if (!write)
         return;
+    // Two controllers at one address answer together and garble each other's replies: neither
+    // could be reached again from here.
+    if (edit == ui->edit_id && write->data1 != address && listedDevices().contains(quint8(write->data1))) {
+        showInputError();
+        return;
+    }
     if (edit == ui->edit_cun_flow_number)
         qDebug() << "自定义气体叙述是" << write->data2;
     send(address, *write, edit);

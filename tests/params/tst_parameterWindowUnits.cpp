@@ -149,7 +149,8 @@ void tst_parameterWindowUnits::commitField_data()
     row("alarm 1 sends the real value", false, "edit_alarm_1", "2.5", true, "3:9,2,2,2.5");
     row("alarm 2 sends the real value", false, "edit_alarm_2", "7.25", false, "3:10,2,7,7.25");
     row("alarm mode 9 clamped", false, "edit_method_alarm", "9", true, "3:7,1,6,0");
-    row("new address 5", false, "edit_id", "5", true, "3:11,1,5,0");
+    row("new address 7", false, "edit_id", "7", true, "3:11,1,7,0");
+    row("new address 5 taken by controller 5", false, "edit_id", "5", true, "box");
     row("new address 16 unreachable", false, "edit_id", "16", true, "box");
     row("new address 0 unreachable", false, "edit_id", "0", false, "box");
     row("empty field left as shown", false, "edit_open_delay", "", false, "");
