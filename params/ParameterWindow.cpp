@@ -66,11 +66,37 @@ void ParameterWindow::setUpCodes(QComboBox *deviceSelector, const QList<Field> &
         button->hide();
 }
 
+namespace {
+
+bool changesClosedSelector(const QKeyEvent *key)
+{
+    if (key->modifiers() & Qt::AltModifier)
+        return false;
+    switch (key->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        return true;
+    default:
+        return !key->text().trimmed().isEmpty(); // a letter searches the items
+    }
+}
+
+} // namespace
+
 bool ParameterWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    // The mouse wheel passing over a closed selector would pick the neighbouring item and write it
-    // to the controller (a baud rate among them); only a click or the keyboard chooses.
-    if (event->type() == QEvent::Wheel && m_selectorBoxes.contains(qobject_cast<QComboBox *>(watched)))
+    // A closed selector would pick another item, and write it to the controller (a baud rate among
+    // them), at a wheel passing over it or at an arrow or a letter meant for a field; only a choice
+    // in its opened list counts (click, or Space, F4, Alt+Down).
+    if (m_selectorBoxes.contains(qobject_cast<QComboBox *>(watched)) &&
+        (event->type() == QEvent::Wheel ||
+         (event->type() == QEvent::KeyPress && changesClosedSelector(static_cast<QKeyEvent *>(event)))))
         return true;
     // The field commits Return itself (clamped, focus released); keypad Enter would instead report
     // the commit twice while the field keeps the focus, and refused text would show two boxes.

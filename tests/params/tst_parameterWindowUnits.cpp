@@ -121,8 +121,8 @@ private slots:
     void lateResultKeepsTheTypedText();
     void keypadEnterCommitsOnce();
     void destroyedWhileTyping();
-    void scrollOverSelectorWritesNothing_data();
-    void scrollOverSelectorWritesNothing();
+    void strayInputOverSelectorWritesNothing_data();
+    void strayInputOverSelectorWritesNothing();
 };
 
 void tst_parameterWindowUnits::commitField_data()
@@ -516,7 +516,7 @@ void tst_parameterWindowUnits::destroyedWhileTyping()
     }
 }
 
-void tst_parameterWindowUnits::scrollOverSelectorWritesNothing_data()
+void tst_parameterWindowUnits::strayInputOverSelectorWritesNothing_data()
 {
     QTest::addColumn<bool>("admin");
     QTest::addColumn<QString>("selector");
@@ -526,7 +526,7 @@ void tst_parameterWindowUnits::scrollOverSelectorWritesNothing_data()
     QTest::newRow("active output") << true << "comboBox_2";
 }
 
-void tst_parameterWindowUnits::scrollOverSelectorWritesNothing()
+void tst_parameterWindowUnits::strayInputOverSelectorWritesNothing()
 {
     QFETCH(bool, admin);
     QFETCH(QString, selector);
@@ -535,6 +535,9 @@ void tst_parameterWindowUnits::scrollOverSelectorWritesNothing()
     QWheelEvent scroll(QPointF(5, 5), box->mapToGlobal(QPoint(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
                        Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(box, &scroll);
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Down); // keys meant for a field
+    QTest::keyClicks(box, QStringLiteral("1"));
     QCOMPARE(box->currentIndex(), -1);
     QCOMPARE(h.sent(), QStringList{});
 }
