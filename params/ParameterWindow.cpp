@@ -47,6 +47,8 @@ void ParameterWindow::setUpCodes(QComboBox *deviceSelector, const QList<Field> &
             qFatal("no code-table row for field %s", qPrintable(edit->objectName()));
         m_fields.append(*row);
         m_shown.insert(edit, edit->text());
+        connect(edit, &QLineEdit::returnPressed, this, &ParameterWindow::onReturnPressed);
+        connect(edit, &QLineEdit::editingFinished, this, &ParameterWindow::onReturnPressed);
         edit->installEventFilter(this);
         edit->hide();
     }
@@ -110,14 +112,14 @@ bool ParameterWindow::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void ParameterWindow::clearDevices()
+void ParameterWindow::clearCombox()
 {
     comboReady = false;
     m_devices.clear();
     comboReady = true;
 }
 
-void ParameterWindow::addDevice(quint8 deviceId)
+void ParameterWindow::slot_isBeenFindDevice(uchar deviceId)
 {
     comboReady = false;
     m_devices.add(deviceId);
@@ -347,15 +349,15 @@ bool ParameterWindow::showResult(int code, int deviceId, const QByteArray &reply
     // arrives late) keeps the typed text: a commit sends it unless it equals the value read.
     if (edit->hasFocus() && edit->text() != m_shown.value(edit)) {
         m_shown.insert(edit, text);
-        return field.pausesAfter;
+        return field.inTurn;
     }
     setShownText(edit, text, !m_look.lockRespectingSetter);
     if (m_highlighted)
         m_highlighted->setStyleSheet(QString());
-    m_highlighted = field.highlighted ? edit : nullptr;
+    m_highlighted = field.inTurn ? edit : nullptr;
     if (m_highlighted)
         edit->setStyleSheet(readStyle);
-    return field.pausesAfter;
+    return field.inTurn;
 }
 
 void ParameterWindow::showSelection(int k, const QByteArray &reply)

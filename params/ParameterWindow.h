@@ -35,6 +35,16 @@ public:
     // Nothing waits to be shown and no field is being hidden.
     bool settled() const { return m_results.idle() && !m_hideTimer.isActive(); }
 
+public slots:
+    // A scan found this address; an address already listed is not added again.
+    void slot_isBeenFindDevice(uchar deviceId);
+    // A new scan starts: only the placeholder "选择设备" is left.
+    void clearCombox();
+
+protected slots:
+    // A field committed by Return or by losing the focus; every field is connected here.
+    virtual void onReturnPressed() = 0;
+
 protected:
     struct Look
     {
@@ -54,10 +64,8 @@ protected:
     virtual void requestRead(int address) = 0;
     virtual void requestWrite(quint8 address, const ParameterCodes::Write &write) = 0;
 
-    // Device list; comboReady is false while the window refills the selector itself.
+    // False while the window refills the device selector itself.
     bool comboReady = true;
-    void clearDevices();
-    void addDevice(quint8 deviceId);
 
     // The selector's address; false while the placeholder is shown.
     bool selectedAddress(quint8 *address) const;
