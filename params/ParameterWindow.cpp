@@ -37,6 +37,8 @@ void ParameterWindow::setUpCodes(QComboBox *deviceSelector, const QList<Field> &
                                  const QList<Selector> &selectors, const QList<QWidget *> &buttons)
 {
     m_deviceSelector = deviceSelector;
+    m_deviceSelector->setFocusPolicy(Qt::StrongFocus);
+    m_deviceSelector->installEventFilter(this);
     m_devices = DeviceComboList(deviceSelector);
     m_edits = findChildren<myEdit *>(QString(), Qt::FindDirectChildrenOnly);
     for (myEdit *edit : qAsConst(m_edits)) {
@@ -99,6 +101,9 @@ bool ParameterWindow::eventFilter(QObject *watched, QEvent *event)
     if (m_selectorBoxes.contains(qobject_cast<QComboBox *>(watched)) &&
         (event->type() == QEvent::Wheel ||
          (event->type() == QEvent::KeyPress && changesClosedSelector(static_cast<QKeyEvent *>(event)))))
+        return true;
+    // Nor may a wheel switch the controller that the next commits go to.
+    if (watched == m_deviceSelector && event->type() == QEvent::Wheel)
         return true;
     // The field commits Return itself (clamped, focus released); keypad Enter would instead report
     // the commit twice while the field keeps the focus, and refused text would show two boxes.

@@ -506,6 +506,8 @@ void tst_parameterWindowUnits::strayInputOverSelectorWritesNothing()
     QTest::keyClicks(baud, QStringLiteral("1"));
     QCOMPARE(baud->currentIndex(), -1);
     QCOMPARE(h.sent(), QStringList{});
+    QApplication::sendEvent(h.deviceSelector(), &scroll); // nor switch the controller written to
+    QCOMPARE(h.deviceSelector()->currentText(), QStringLiteral("3"));
 }
 
 QTEST_MAIN(tst_parameterWindowUnits)
