@@ -52,7 +52,7 @@ std::optional<Write> writeFor(const Field &field, const QString &text)
     if (value != std::floor(value))
         return std::nullopt;
     write.data1 = int(value);
-    write.data2 = field.integerAsReal ? float(write.data1) : 0.0f;
+    write.data2 = field.sent == Sent::IntegerTwice ? float(write.data1) : 0.0f;
     return write;
 }
 

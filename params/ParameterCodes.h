@@ -18,10 +18,12 @@ enum class Decoding
     Float
 };
 
-// How committed text travels: Integer sends it in data1; Real sends it in data2, rounded in data1.
+// How committed text travels: an integer in data1 (data2 0, or the same integer repeated), or a
+// real number in data2 with its rounded value in data1.
 enum class Sent
 {
     Integer,
+    IntegerTwice,
     Real
 };
 
@@ -33,20 +35,21 @@ enum class Range
     BusAddress, // a new address must stay where the scan looks: 1..15
 };
 
+// One row of a window's code table; the tables list the members in this order.
 struct Field
 {
     const char *edit;
     int readCode; // 0: no read result is shown here
     Decoding decoding;
-    bool highlighted; // takes the moving green highlight when a result is shown
-    bool pausesAfter; // the next result waits a moment, so the filling can be followed
-    int writeType;    // 0: display only
+    bool inTurn;   // a shown result takes the moving green highlight and holds the next one back a
+                   // moment, so the filling can be followed
+    int writeType; // 0: display only
     int dataType;
     Sent sent;
-    bool integerAsReal; // an Integer write repeats data1 in data2 (otherwise data2 is 0)
     Range range;
 };
 
+// One row of a window's selector table, members in this order.
 struct Selector
 {
     const char *combo;

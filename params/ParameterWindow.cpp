@@ -4,6 +4,8 @@
 #include "myEdit.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QSignalBlocker>
 #include <algorithm>
 
@@ -23,12 +25,20 @@ ParameterWindow::ParameterWindow(QWidget *parent, const Look &look) : QWidget(pa
     connect(&m_hideTimer, &QTimer::timeout, this, &ParameterWindow::hideNextField);
 }
 
-ParameterWindow::~ParameterWindow() = default;
+ParameterWindow::~ParameterWindow()
+{
+    // Destroying the active window takes the focus from its field, which reports finished editing;
+    // by then the window's own part is gone, so its fields must no longer reach it.
+    for (QWidget *child : findChildren<QWidget *>())
+        disconnect(child, nullptr, this, nullptr);
+}
 
 void ParameterWindow::setUpCodes(QComboBox *deviceSelector, const QList<Field> &fields,
                                  const QList<Selector> &selectors, const QList<QWidget *> &buttons)
 {
     m_deviceSelector = deviceSelector;
+    m_deviceSelector->setFocusPolicy(Qt::StrongFocus);
+    m_deviceSelector->installEventFilter(this);
     m_devices = DeviceComboList(deviceSelector);
     m_edits = findChildren<myEdit *>(QString(), Qt::FindDirectChildrenOnly);
     for (myEdit *edit : qAsConst(m_edits)) {
@@ -39,6 +49,9 @@ void ParameterWindow::setUpCodes(QComboBox *deviceSelector, const QList<Field> &
             qFatal("no code-table row for field %s", qPrintable(edit->objectName()));
         m_fields.append(*row);
         m_shown.insert(edit, edit->text());
+        connect(edit, &QLineEdit::returnPressed, this, &ParameterWindow::onReturnPressed);
+        connect(edit, &QLineEdit::editingFinished, this, &ParameterWindow::onReturnPressed);
+        edit->installEventFilter(this);
         edit->hide();
     }
     m_selectors = selectors;
@@ -47,6 +60,9 @@ void ParameterWindow::setUpCodes(QComboBox *deviceSelector, const QList<Field> &
         if (!box)
             qFatal("no selector %s", selector.combo);
         m_selectorBoxes.append(box);
+        // A scroll over a selector must neither choose an item nor take the focus from a field.
+        box->setFocusPolicy(Qt::StrongFocus);
+        box->installEventFilter(this);
         box->hide();
     }
     m_buttons = buttons;
@@ -54,14 +70,61 @@ void ParameterWindow::setUpCodes(QComboBox *deviceSelector, const QList<Field> &
         button->hide();
 }
 
-void ParameterWindow::clearDevices()
+namespace {
+
+bool changesClosedSelector(const QKeyEvent *key)
+{
+    if (key->modifiers() & Qt::AltModifier)
+        return false;
+    switch (key->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        return true;
+    default:
+        return !key->text().trimmed().isEmpty(); // a letter searches the items
+    }
+}
+
+} // namespace
+
+bool ParameterWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // A closed selector would pick another item, and write it to the controller (a baud rate among
+    // them), at a wheel passing over it or at an arrow or a letter meant for a field; only a choice
+    // in its opened list counts (click, or Space, F4, Alt+Down).
+    if (m_selectorBoxes.contains(qobject_cast<QComboBox *>(watched)) &&
+        (event->type() == QEvent::Wheel ||
+         (event->type() == QEvent::KeyPress && changesClosedSelector(static_cast<QKeyEvent *>(event)))))
+        return true;
+    // Nor may a wheel switch the controller that the next commits go to.
+    if (watched == m_deviceSelector && event->type() == QEvent::Wheel)
+        return true;
+    // The field commits Return itself (clamped, focus released); keypad Enter would instead report
+    // the commit twice while the field keeps the focus, and refused text would show two boxes.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Enter) {
+        if (auto *edit = qobject_cast<myEdit *>(watched)) {
+            QKeyEvent asReturn(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QCoreApplication::sendEvent(edit, &asReturn);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ParameterWindow::clearCombox()
 {
     comboReady = false;
     m_devices.clear();
     comboReady = true;
 }
 
-void ParameterWindow::addDevice(quint8 deviceId)
+void ParameterWindow::slot_isBeenFindDevice(uchar deviceId)
 {
     comboReady = false;
     m_devices.add(deviceId);
@@ -128,9 +191,16 @@ void ParameterWindow::showSelectedDevice()
         box->show();
     for (QWidget *button : qAsConst(m_buttons))
         button->show();
+    readSelected();
+}
+
+void ParameterWindow::readSelected()
+{
     quint8 address = 0;
-    if (selectedAddress(&address))
-        requestRead(address);
+    if (!selectedAddress(&address))
+        return;
+    m_writtenSinceRead.clear();
+    requestRead(address);
 }
 
 void ParameterWindow::setSelectorsBlank()
@@ -162,13 +232,21 @@ std::optional<Write> ParameterWindow::checkedWrite(myEdit *edit)
     edit->clampToRange(edit->text());
     const auto write = writeFor(*field, edit->text());
     if (!write)
-        MessageBoxSeam::critical(this, m_look.errorTitle, m_look.errorText);
+        showInputError();
     return write;
+}
+
+void ParameterWindow::showInputError()
+{
+    MessageBoxSeam::critical(this, m_look.errorTitle, m_look.errorText);
 }
 
 void ParameterWindow::send(quint8 address, const Write &write, myEdit *from)
 {
-    m_writtenTo.insert(write.type, address);
+    QList<quint8> &awaiting = m_awaiting[write.type];
+    awaiting.removeAll(address);
+    awaiting.append(address);
+    m_writtenSinceRead.insert(write.type);
     if (from)
         m_shown.insert(from, from->text());
     requestWrite(address, write);
@@ -191,21 +269,28 @@ void ParameterWindow::queueResult(int code, int deviceId, const QByteArray &repl
 
 void ParameterWindow::queueOutcome(bool success, int type, std::function<void()> onShown)
 {
-    m_results.push([this, success, type, onShown] {
-        markOutcome(success, type);
+    // Outcomes carry no address: which write this one reports is known only as it arrives.
+    const std::optional<quint8> writtenTo = takeWrittenTo(type);
+    m_results.push([this, success, type, writtenTo, onShown] {
+        markOutcome(success, type, writtenTo);
         if (onShown)
             onShown();
         return false;
     });
 }
 
-bool ParameterWindow::concernsSelection(int type) const
+std::optional<quint8> ParameterWindow::takeWrittenTo(int type)
+{
+    QList<quint8> &awaiting = m_awaiting[type];
+    if (awaiting.isEmpty())
+        return std::nullopt;
+    return awaiting.takeFirst();
+}
+
+bool ParameterWindow::isSelected(std::optional<quint8> writtenTo) const
 {
     quint8 address = 0;
-    if (!selectedAddress(&address))
-        return false;
-    const auto sent = m_writtenTo.constFind(type);
-    return sent == m_writtenTo.constEnd() || *sent == address;
+    return selectedAddress(&address) && (!writtenTo || *writtenTo == address);
 }
 
 const Field *ParameterWindow::fieldOf(const myEdit *edit) const
@@ -223,6 +308,19 @@ myEdit *ParameterWindow::editOfRead(int code) const
     return nullptr;
 }
 
+int ParameterWindow::writeTypeOfRead(int code) const
+{
+    for (const Field &field : m_fields) {
+        if (field.readCode == code)
+            return field.writeType;
+    }
+    for (const Selector &selector : m_selectors) {
+        if (selector.readCode == code)
+            return selector.writeType;
+    }
+    return 0;
+}
+
 myEdit *ParameterWindow::editOfWrite(int type) const
 {
     for (int k = 0; k < m_fields.size(); ++k) {
@@ -238,6 +336,9 @@ bool ParameterWindow::showResult(int code, int deviceId, const QByteArray &reply
     quint8 address = 0;
     if (!selectedAddress(&address) || deviceId != address)
         return false;
+    const int writeType = writeTypeOfRead(code);
+    if (writeType != 0 && m_writtenSinceRead.contains(writeType))
+        return false;
     for (int k = 0; k < m_selectors.size(); ++k) {
         if (m_selectors.at(k).readCode == code)
             showSelection(k, reply);
@@ -249,13 +350,19 @@ bool ParameterWindow::showResult(int code, int deviceId, const QByteArray &reply
     const QString text = shownText(field.decoding, reply);
     if (text.isNull())
         return false;
+    // A result the operator is typing over (the block read asked for on selection or refresh often
+    // arrives late) keeps the typed text: a commit sends it unless it equals the value read.
+    if (edit->hasFocus() && edit->text() != m_shown.value(edit)) {
+        m_shown.insert(edit, text);
+        return field.inTurn;
+    }
     setShownText(edit, text, !m_look.lockRespectingSetter);
     if (m_highlighted)
         m_highlighted->setStyleSheet(QString());
-    m_highlighted = field.highlighted ? edit : nullptr;
+    m_highlighted = field.inTurn ? edit : nullptr;
     if (m_highlighted)
         edit->setStyleSheet(readStyle);
-    return field.pausesAfter;
+    return field.inTurn;
 }
 
 void ParameterWindow::showSelection(int k, const QByteArray &reply)
@@ -274,10 +381,10 @@ void ParameterWindow::showSelection(int k, const QByteArray &reply)
     box->setCurrentIndex(item);
 }
 
-void ParameterWindow::markOutcome(bool success, int type)
+void ParameterWindow::markOutcome(bool success, int type, std::optional<quint8> writtenTo)
 {
     myEdit *edit = editOfWrite(type);
-    if (!edit || !concernsSelection(type))
+    if (!edit || !isSelected(writtenTo))
         return;
     edit->setStyleSheet(success ? QString() : failedStyle);
     // The refused text stays in the field, not accepted: Return or focus loss sends it again.

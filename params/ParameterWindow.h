@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -34,6 +35,16 @@ public:
     // Nothing waits to be shown and no field is being hidden.
     bool settled() const { return m_results.idle() && !m_hideTimer.isActive(); }
 
+public slots:
+    // A scan found this address; an address already listed is not added again.
+    void slot_isBeenFindDevice(uchar deviceId);
+    // A new scan starts: only the placeholder "选择设备" is left.
+    void clearCombox();
+
+protected slots:
+    // A field committed by Return or by losing the focus; every field is connected here.
+    virtual void onReturnPressed() = 0;
+
 protected:
     struct Look
     {
@@ -44,6 +55,8 @@ protected:
 
     ParameterWindow(QWidget *parent, const Look &look);
 
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
     // Called once the form is built.
     void setUpCodes(QComboBox *deviceSelector, const QList<ParameterCodes::Field> &fields,
                     const QList<ParameterCodes::Selector> &selectors, const QList<QWidget *> &buttons);
@@ -51,10 +64,8 @@ protected:
     virtual void requestRead(int address) = 0;
     virtual void requestWrite(quint8 address, const ParameterCodes::Write &write) = 0;
 
-    // Device list; comboReady is false while the window refills the selector itself.
+    // False while the window refills the device selector itself.
     bool comboReady = true;
-    void clearDevices();
-    void addDevice(quint8 deviceId);
 
     // The selector's address; false while the placeholder is shown.
     bool selectedAddress(quint8 *address) const;
@@ -63,11 +74,14 @@ protected:
     void startHiding();
     // Shows everything for the selected controller, emptied, and asks for its values.
     void showSelectedDevice();
+    // Asks for all values of the selected controller.
+    void readSelected();
 
     // A field commit: the field when its text differs from what was last shown or sent there.
     myEdit *changedSender(QObject *sender) const;
     // Clamps the field and checks its text; shows the input-error box when it is refused.
     std::optional<ParameterCodes::Write> checkedWrite(myEdit *edit);
+    void showInputError();
     void send(quint8 address, const ParameterCodes::Write &write, myEdit *from = nullptr);
     // The write for item `index` of a selector, sent to the selected controller.
     void sendChoice(QComboBox *combo, int index);
@@ -79,16 +93,19 @@ protected:
     // The last value read or chosen for a selector's code.
     int selectorValue(int readCode) const { return m_selectorValues.value(readCode, 0); }
     void rememberSelectorValue(int readCode, int value) { m_selectorValues[readCode] = value; }
-    // Whether the latest write of `type` went to the controller now selected.
-    bool concernsSelection(int type) const;
 
 private:
     const ParameterCodes::Field *fieldOf(const myEdit *edit) const;
     myEdit *editOfRead(int code) const;
     myEdit *editOfWrite(int type) const;
+    int writeTypeOfRead(int code) const;
     bool showResult(int code, int deviceId, const QByteArray &reply);
     void showSelection(int k, const QByteArray &reply);
-    void markOutcome(bool success, int type);
+    // The controller whose write of `type` the outcome arriving now reports; nothing when no write
+    // of that type waits for its outcome here.
+    std::optional<quint8> takeWrittenTo(int type);
+    bool isSelected(std::optional<quint8> writtenTo) const;
+    void markOutcome(bool success, int type, std::optional<quint8> writtenTo);
     void hideNextField();
     void setShownText(myEdit *edit, const QString &text, bool plainSetter);
     void setSelectorsBlank();
@@ -103,7 +120,12 @@ private:
     QList<QWidget *> m_buttons;
     QHash<const myEdit *, QString> m_shown; // a field missing here holds text not yet accepted
     QHash<int, int> m_selectorValues;
-    QHash<int, quint8> m_writtenTo; // write type -> address of its latest write
+    // Write type -> the controllers whose write of it awaits its outcome, in the order the worker
+    // serves them (one write per controller and type; a newer one replaces the older and goes last).
+    QHash<int, QList<quint8>> m_awaiting;
+    // The write types sent since the last read was asked for: that read's results for them are
+    // older than what the operator sent (the worker reads before it writes).
+    QSet<int> m_writtenSinceRead;
     myEdit *m_highlighted = nullptr;
     QTimer m_hideTimer;
     int m_hideNext = 0;

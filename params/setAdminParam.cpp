@@ -10,21 +10,19 @@ using namespace ParameterCodes;
 
 namespace {
 
-// Field, read code, decoding, highlighted, pauses after, write type, data_type, sent as, data2
-// repeats an integer, range. The menu passwords are read as 32 bits but written as 16.
+// The menu passwords are read as 32 bits but written as 16.
 const QList<Field> fields{
-    {"edit_active_out_fre", 2, Decoding::Int16, true, true, 2, 1, Sent::Integer, true, Range::Word16},
-    {"edit_adjust_dead_area", 4, Decoding::Float, true, true, 4, 1, Sent::Real, false, Range::Any},
-    {"edit_adjust_P", 5, Decoding::Float, true, true, 5, 1, Sent::Real, false, Range::Any},
-    {"edit_adjust_i", 6, Decoding::Float, true, true, 6, 1, Sent::Real, false, Range::Any},
-    {"edit_adjust_d", 7, Decoding::Float, true, true, 7, 2, Sent::Real, false, Range::Any},
-    {"edit_analog_input_fre", 8, Decoding::Int16, true, true, 8, 1, Sent::Integer, false, Range::Word16},
-    {"edit_password_seior", 10, Decoding::Int32, true, true, 10, 2, Sent::Integer, true, Range::Word16},
-    {"edit_password_ori", 9, Decoding::Int32, true, true, 9, 2, Sent::Integer, true, Range::Word16},
-    {"lineEdit", 11, Decoding::Int16, false, false, 0, 0, Sent::Integer, false, Range::Any},
+    {"edit_active_out_fre", 2, Decoding::Int16, true, 2, 1, Sent::IntegerTwice, Range::Word16},
+    {"edit_adjust_dead_area", 4, Decoding::Float, true, 4, 1, Sent::Real, Range::Any},
+    {"edit_adjust_P", 5, Decoding::Float, true, 5, 1, Sent::Real, Range::Any},
+    {"edit_adjust_i", 6, Decoding::Float, true, 6, 1, Sent::Real, Range::Any},
+    {"edit_adjust_d", 7, Decoding::Float, true, 7, 2, Sent::Real, Range::Any},
+    {"edit_analog_input_fre", 8, Decoding::Int16, true, 8, 1, Sent::Integer, Range::Word16},
+    {"edit_password_seior", 10, Decoding::Int32, true, 10, 2, Sent::IntegerTwice, Range::Word16},
+    {"edit_password_ori", 9, Decoding::Int32, true, 9, 2, Sent::IntegerTwice, Range::Word16},
+    {"lineEdit", 11, Decoding::Int16, false, 0, 0, Sent::Integer, Range::Any},
 };
 
-// Selector, read code, write type, value of each item, data2 repeats the value.
 const QList<Selector> selectors{
     {"comboBox", 1, 1, {0, 1, 2, 3, 4, 5, 6}, true},
     {"comboBox_2", 3, 3, {1, 0}, true},
@@ -51,10 +49,6 @@ setAdminParam::setAdminParam(QWidget *parent)
     setUpCodes(ui->combox_deviceId, fields, selectors,
                {ui->pushButton, ui->pushButton_2, ui->pushButton_3, ui->pushButton_4, ui->pushButton_5,
                 ui->pushButton_6});
-    for (myEdit *edit : edits()) {
-        connect(edit, &QLineEdit::returnPressed, this, &setAdminParam::onReturnPressed);
-        connect(edit, &QLineEdit::editingFinished, this, &setAdminParam::onReturnPressed);
-    }
     setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     ui->edit_analog_input_fre->setMaxValue(100);
     // The address read from the device is shown, not written from here.
@@ -76,16 +70,6 @@ void setAdminParam::requestWrite(quint8 address, const Write &write)
     emit sig_modifyAdminParam(address, write.type, write.dataType, write.data1, write.data2);
 }
 
-void setAdminParam::clearCombox()
-{
-    clearDevices();
-}
-
-void setAdminParam::slot_isBeenFindDevice(uchar deviceId)
-{
-    addDevice(deviceId);
-}
-
 void setAdminParam::on_combox_deviceId_currentIndexChanged(int)
 {
     if (placeholderShown()) {
@@ -98,9 +82,8 @@ void setAdminParam::on_combox_deviceId_currentIndexChanged(int)
 
 void setAdminParam::on_pushButton_3_clicked()
 {
-    quint8 address = 0;
-    if (comboReady && selectedAddress(&address))
-        emit sigshowAdminParam(address);
+    if (comboReady)
+        readSelected();
 }
 
 void setAdminParam::onReturnPressed()

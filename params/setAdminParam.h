@@ -28,12 +28,8 @@ signals:
     void sigshowAdminParam(int deviceId);
 
 public slots:
-    void onReturnPressed();
-    // A scan found this address; an address already listed is not added again.
-    void slot_isBeenFindDevice(uchar deviceId);
+    void onReturnPressed() override;
     void slot_param_result(int type, int deviceId, QByteArray result);
-    // A new scan starts: only the placeholder "选择设备" is left.
-    void clearCombox();
     // `adress` is the code.
     void slot_modifyStatus(bool sucess, int adress);
 

@@ -10,21 +10,20 @@ using namespace ParameterCodes;
 
 namespace {
 
-// Field, read code, decoding, highlighted, pauses after, write type, data_type, sent as, data2
-// repeats an integer, range. Alarm values are float registers: they travel as real numbers.
+// Alarm values are float registers: they travel as real
+// numbers.
 const QList<Field> fields{
-    {"edit_flow_number", 1, Decoding::Int16, true, true, 2, 1, Sent::Integer, true, Range::Word16},
-    {"edit_cun_flow_number", 2, Decoding::Float, true, true, 1, 2, Sent::Real, false, Range::Any},
-    {"edit_backlight_time", 3, Decoding::Int16, true, true, 3, 1, Sent::Integer, false, Range::Word16},
-    {"edit_open_delay", 5, Decoding::Int16, true, true, 5, 1, Sent::Integer, false, Range::Word16},
-    {"edit_acc_interval", 6, Decoding::Int16, true, true, 6, 1, Sent::Integer, false, Range::Word16},
-    {"edit_method_alarm", 7, Decoding::Int16, true, true, 7, 1, Sent::Integer, false, Range::Word16},
-    {"edit_alarm_1", 9, Decoding::Float, true, true, 9, 2, Sent::Real, false, Range::Any},
-    {"edit_alarm_2", 10, Decoding::Float, true, true, 10, 2, Sent::Real, false, Range::Any},
-    {"edit_id", 12, Decoding::Int16, false, false, 11, 1, Sent::Integer, false, Range::BusAddress},
+    {"edit_flow_number", 1, Decoding::Int16, true, 2, 1, Sent::IntegerTwice, Range::Word16},
+    {"edit_cun_flow_number", 2, Decoding::Float, true, 1, 2, Sent::Real, Range::Any},
+    {"edit_backlight_time", 3, Decoding::Int16, true, 3, 1, Sent::Integer, Range::Word16},
+    {"edit_open_delay", 5, Decoding::Int16, true, 5, 1, Sent::Integer, Range::Word16},
+    {"edit_acc_interval", 6, Decoding::Int16, true, 6, 1, Sent::Integer, Range::Word16},
+    {"edit_method_alarm", 7, Decoding::Int16, true, 7, 1, Sent::Integer, Range::Word16},
+    {"edit_alarm_1", 9, Decoding::Float, true, 9, 2, Sent::Real, Range::Any},
+    {"edit_alarm_2", 10, Decoding::Float, true, 10, 2, Sent::Real, Range::Any},
+    {"edit_id", 12, Decoding::Int16, false, 11, 1, Sent::Integer, Range::BusAddress},
 };
 
-// Selector, read code, write type, value of each item, data2 repeats the value.
 const QList<Selector> selectors{
     {"combox__poweroff", 4, 4, {1, 0}, false},
     {"combox_alarm_level", 8, 8, {0, 1}, false},
@@ -41,10 +40,6 @@ setDeviceParamWin::setDeviceParamWin(QWidget *parent)
 {
     ui->setupUi(this);
     setUpCodes(ui->comboBox, fields, selectors, {ui->pushButton, ui->pushButton_3});
-    for (myEdit *edit : edits()) {
-        connect(edit, &QLineEdit::returnPressed, this, &setDeviceParamWin::onReturnPressed);
-        connect(edit, &QLineEdit::editingFinished, this, &setDeviceParamWin::onReturnPressed);
-    }
     ui->edit_flow_number->setMaxValue(255);
     ui->edit_cun_flow_number->setMaxValue(99999);
     ui->edit_backlight_time->setMaxValue(65);
@@ -67,16 +62,6 @@ void setDeviceParamWin::requestWrite(quint8 address, const Write &write)
     emit sig_modifyDeviceParam(address, write.type, write.dataType, write.data1, write.data2);
 }
 
-void setDeviceParamWin::clearCombox()
-{
-    clearDevices();
-}
-
-void setDeviceParamWin::slot_isBeenFindDevice(uchar deviceId)
-{
-    addDevice(deviceId);
-}
-
 void setDeviceParamWin::on_comboBox_currentIndexChanged(int index)
 {
     if (placeholderShown()) {
@@ -92,9 +77,8 @@ void setDeviceParamWin::on_comboBox_currentIndexChanged(int index)
 void setDeviceParamWin::on_pushButton_3_clicked()
 {
     qDebug() << "点击了刷新按钮";
-    quint8 address = 0;
-    if (comboReady && selectedAddress(&address))
-        emit sigshowDeviceParam(address);
+    if (comboReady)
+        readSelected();
 }
 
 void setDeviceParamWin::onReturnPressed()
@@ -111,6 +95,12 @@ void setDeviceParamWin::onReturnPressed()
     const auto write = checkedWrite(edit);
     if (!write)
         return;
+    // Two controllers at one address answer together and garble each other's replies: neither
+    // could be reached again from here.
+    if (edit == ui->edit_id && write->data1 != address && listedDevices().contains(quint8(write->data1))) {
+        showInputError();
+        return;
+    }
     if (edit == ui->edit_cun_flow_number)
         qDebug() << "自定义气体叙述是" << write->data2;
     send(address, *write, edit);

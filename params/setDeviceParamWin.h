@@ -29,15 +29,11 @@ signals:
 
 public slots:
     void slot_param_result(int type, int deviceId, QByteArray result);
-    // A scan found this address; an address already listed is not added again.
-    void slot_isBeenFindDevice(uchar deviceId);
-    // A new scan starts: only the placeholder "选择设备" is left.
-    void clearCombox();
     // `adress` is the write type.
     void slot_modifyStatus(bool sucess, int adress);
 
 private slots:
-    void onReturnPressed();
+    void onReturnPressed() override;
     void on_comboBox_currentIndexChanged(int index);
     void on_pushButton_clicked();
     void on_pushButton_3_clicked();

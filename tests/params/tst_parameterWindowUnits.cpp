@@ -61,6 +61,15 @@ public:
         deviceSelector()->setCurrentIndex(deviceSelector()->findText(QString::number(address)));
     }
     myEdit *edit(const QString &name) const { return window->findChild<myEdit *>(name); }
+    // Types the text into the field and commits it with the key.
+    myEdit *commit(const QString &name, const QString &text, Qt::Key key = Qt::Key_Return)
+    {
+        myEdit *field = edit(name);
+        field->setFocus();
+        field->setText(text);
+        QTest::keyClick(field, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        return field;
+    }
     QComboBox *combo(const char *name) const { return window->findChild<QComboBox *>(QLatin1String(name)); }
     QPushButton *button(const QString &name) const { return window->findChild<QPushButton *>(name); }
     void result(int code, int deviceId, bool isFloat, double value)
@@ -115,6 +124,12 @@ private slots:
     void resultsFillInTurnAndOnlyForTheSelection();
     void placeholderHidesFieldByFieldUnlessCancelled();
     void cleaningCaptionFollowsLatestOutcome();
+    void outcomeMarksTheControllerItWasFor();
+    void resultOfAnEarlierReadKeepsTheCommittedValue();
+    void lateResultKeepsTheTypedText();
+    void keypadEnterCommitsOnce();
+    void destroyedWhileTyping();
+    void strayInputOverSelectorWritesNothing();
 };
 
 void tst_parameterWindowUnits::commitField_data()
@@ -141,7 +156,8 @@ void tst_parameterWindowUnits::commitField_data()
     row("alarm 1 sends the real value", false, "edit_alarm_1", "2.5", true, "3:9,2,2,2.5");
     row("alarm 2 sends the real value", false, "edit_alarm_2", "7.25", false, "3:10,2,7,7.25");
     row("alarm mode 9 clamped", false, "edit_method_alarm", "9", true, "3:7,1,6,0");
-    row("new address 5", false, "edit_id", "5", true, "3:11,1,5,0");
+    row("new address 7", false, "edit_id", "7", true, "3:11,1,7,0");
+    row("new address 5 taken by controller 5", false, "edit_id", "5", true, "box");
     row("new address 16 unreachable", false, "edit_id", "16", true, "box");
     row("new address 0 unreachable", false, "edit_id", "0", false, "box");
     row("empty field left as shown", false, "edit_open_delay", "", false, "");
@@ -414,6 +430,84 @@ void tst_parameterWindowUnits::cleaningCaptionFollowsLatestOutcome()
     QTRY_VERIFY(h.window->settled());
     QCOMPARE(cleaning->text(), QStringLiteral("清洗打开"));
     QCOMPARE(cleaning->styleSheet(), QStringLiteral("background-color: white; border: 1px solid lightgray;"));
+}
+
+void tst_parameterWindowUnits::outcomeMarksTheControllerItWasFor()
+{
+    Harness h(false);
+    QVERIFY(h.active);
+    for (int address : {3, 5}) {
+        h.select(address);
+        h.commit("edit_backlight_time", "20");
+    }
+    h.outcome(false, 3); // the write to 3, served first
+    QTRY_VERIFY(h.window->settled());
+    QCOMPARE(h.edit("edit_backlight_time")->styleSheet(), QString());
+    h.outcome(false, 3); // the write to 5, now shown
+    QTRY_COMPARE(h.edit("edit_backlight_time")->styleSheet(), yellow);
+}
+
+void tst_parameterWindowUnits::resultOfAnEarlierReadKeepsTheCommittedValue()
+{
+    Harness h(false);
+    QVERIFY(h.active);
+    myEdit *backlight = h.commit("edit_backlight_time", "25");
+    h.combo("combox__poweroff")->setCurrentIndex(1);
+    h.result(3, 3, false, 40); // read on selection, before those writes
+    h.result(4, 3, false, 1);
+    QTRY_VERIFY(h.window->settled());
+    QCOMPARE(backlight->text(), QStringLiteral("25"));
+    QCOMPARE(h.combo("combox__poweroff")->currentIndex(), 1);
+    QTest::mouseClick(h.button("pushButton_3"), Qt::LeftButton); // a new read shows what it finds
+    h.result(3, 3, false, 40);
+    QTRY_COMPARE(backlight->text(), QStringLiteral("40"));
+}
+
+void tst_parameterWindowUnits::lateResultKeepsTheTypedText()
+{
+    Harness h(true);
+    QVERIFY(h.active);
+    myEdit *field = h.edit("edit_adjust_P");
+    field->setFocus();
+    QTest::keyClicks(field, QStringLiteral("7.5"));
+    h.result(5, 3, true, 0.8); // read on selection, arriving while the operator types
+    QTRY_VERIFY(h.window->settled());
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(h.sent(), QStringList{"3:5,1,8,7.5"});
+}
+
+void tst_parameterWindowUnits::keypadEnterCommitsOnce()
+{
+    Harness h(false);
+    QVERIFY(h.active);
+    QVERIFY(!h.commit("edit_open_delay", "1e3", Qt::Key_Enter)->hasFocus()); // released as Return does
+    QCOMPARE(h.boxes, QStringList{h.inputErrorBox()});
+}
+
+void tst_parameterWindowUnits::destroyedWhileTyping()
+{
+    Harness h(false);
+    QVERIFY(h.active);
+    h.edit("edit_open_delay")->setFocus();
+    QTest::keyClicks(h.edit("edit_open_delay"), QStringLiteral("5"));
+    h.window.reset(); // the application quits with this window active: no commit, no crash
+    QCOMPARE(h.writes->size(), 0);
+}
+
+void tst_parameterWindowUnits::strayInputOverSelectorWritesNothing()
+{
+    Harness h(true);
+    QComboBox *baud = h.combo("comboBox");
+    QWheelEvent scroll(QPointF(5, 5), baud->mapToGlobal(QPoint(5, 5)), QPoint(), QPoint(0, -120),
+                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(baud, &scroll);
+    baud->setFocus();
+    QTest::keyClick(baud, Qt::Key_Down); // keys meant for a field
+    QTest::keyClicks(baud, QStringLiteral("1"));
+    QCOMPARE(baud->currentIndex(), -1);
+    QCOMPARE(h.sent(), QStringList{});
+    QApplication::sendEvent(h.deviceSelector(), &scroll); // nor switch the controller written to
+    QCOMPARE(h.deviceSelector()->currentText(), QStringLiteral("3"));
 }
 
 QTEST_MAIN(tst_parameterWindowUnits)
