@@ -108,18 +108,23 @@ void Plot::setClock(Clock clock)
 void Plot::appendValue(float value)
 {
     const QDateTime now = m_clock();
-    const qint64 elapsedMs = m_lastSampleTime.isValid() ? m_lastSampleTime.msecsTo(now) : 0;
+    // A wall clock set back counts as no time passing: positions going backwards would leave the
+    // range standing still for as long as the clock went back and put the recording out of order.
+    const qint64 elapsedMs = m_lastSampleTime.isValid() ? qMax<qint64>(0, m_lastSampleTime.msecsTo(now)) : 0;
     m_lastSampleTime = now;
     const double y = toTwoDecimals(value);
 
-    if (!m_points.isEmpty() && m_timePos < m_points.last().x())
-        m_inTimeOrder = false; // the wall clock was set back
     m_points.append(QPointF(m_timePos, y));
     addToYBounds(y);
     if (m_recording)
         m_records.append({m_timePos, double(value)});
-    if (m_timePos > m_xRange.second)
+    if (m_timePos > m_xRange.second) {
         m_xRange = {m_xRange.first + AxisMargin, m_timePos + AxisMargin};
+        // Each slide widens the range a little; after a day or two it would reach past the points
+        // kept and show an empty stretch on its left as if the controller had only just started.
+        if (m_points.size() >= MaxLivePoints)
+            m_xRange.first = qMax(m_xRange.first, m_points[m_points.size() - MaxLivePoints].x());
+    }
     // Each sample is drawn at the time of the one before it: the position advances afterwards.
     m_timePos += elapsedMs / 1000.0;
 

@@ -24,9 +24,9 @@ class QMenu;
 // while the chart can be seen: a hidden page costs a few additions per sample, and showing it
 // draws the newest state in one go. A spline series computes its whole curve again for every point
 // added, and a chart paints all its points: so a live chart keeps the newest MaxLivePoints points
-// (four hours at 1 Hz: the X range widens by a second every few samples, and the operator may zoom
-// out), and its series holds only those the X range can show, thinned to MaxDrawnLivePoints when the
-// range is wide. A chart filled in batches is thinned to MaxDrawnPoints.
+// (four hours at 1 Hz: the X range widens by a second every eleven samples until it spans them, and
+// the operator may zoom out), and its series holds only those the X range can show, thinned to
+// MaxDrawnLivePoints when the range is wide. A chart filled in batches is thinned to MaxDrawnPoints.
 class Plot : public QWidget
 {
     Q_OBJECT

@@ -59,6 +59,8 @@ void tst_plot::timePositions_data()
     QTest::newRow("drawn at the time before") << QList<int>{0, 1010, 2500} << QList<qreal>{0, 0, 1.01};
     QTest::newRow("after a clear the gap counts")
         << QList<int>{0, 1000, -1, 5000, 1000} << QList<qreal>{0, 5};
+    QTest::newRow("clock set back an hour")
+        << QList<int>{0, 1000, -3600000, 1000} << QList<qreal>{0, 0, 1, 1};
 }
 
 void tst_plot::timePositions()
@@ -67,7 +69,7 @@ void tst_plot::timePositions()
     QFETCH(QList<qreal>, xs);
     Feeder f;
     for (int gap : gapsMs)
-        gap < 0 ? f.plot.clearChart() : f.sampleAfter(gap, 1.0f);
+        gap == -1 ? f.plot.clearChart() : f.sampleAfter(gap, 1.0f);
     QCOMPARE(xsOf(f.plot.points()), xs);
 }
 
@@ -80,6 +82,10 @@ void tst_plot::xRangeSlidesRight()
     QCOMPARE(f.plot.xRange(), Range(0, 40)); // last point at x = 40
     f.sampleAfter(1000, 1);
     QCOMPARE(f.plot.xRange(), Range(10, 51));
+    // Two days on, the range stays within the points kept (one a second) rather than widening on.
+    for (int k = 0; k < 12 * Plot::MaxLivePoints; ++k)
+        f.sampleAfter(1000, 1);
+    QVERIFY(f.plot.xRange().second - f.plot.xRange().first <= Plot::MaxLivePoints + 20);
     f.plot.clearChart();
     QCOMPARE(f.plot.xRange(), Range(0, 40));
 }
