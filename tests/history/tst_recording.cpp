@@ -133,6 +133,10 @@ void tst_recording::confirmButtonChecks_data()
                                     << false;
     QTest::newRow("beyond 64 bits") << 1 << "99999999999999999999999" << 0 << none
                                     << "错误提示|保存时长不能超过596小时31分钟" << false;
+    QTest::newRow("not a whole number")
+        << 1 << "1.5" << 0 << none << "错误提示|保存时长的小时和分钟须为整数" << false;
+    QTest::newRow("full-width digit")
+        << 1 << "２" << 0 << none << "错误提示|保存时长的小时和分钟须为整数" << false;
     QTest::newRow("start too far ahead")
         << 1 << "1" << 25 << none << "错误提示|开始时间距现在不能超过24.8天" << false;
     QTest::newRow("pending on the device")
