@@ -5,6 +5,7 @@
 
 #include "DataDirectory.h"
 #include "DataFile.h"
+#include "DataFileLoader.h"
 #include "DeviceLine.h"
 #include "FileDialogSeam.h"
 #include "PlotWidget.h"
@@ -69,6 +70,7 @@ class tst_historyRecording : public QObject
     Q_OBJECT
 private slots:
     void recordAndDrawAgain();
+    void unreadableFileIsReported_data();
     void unreadableFileIsReported();
 };
 
@@ -165,18 +167,29 @@ void tst_historyRecording::recordAndDrawAgain()
     QFile::remove(fallbackPath);
 }
 
+void tst_historyRecording::unreadableFileIsReported_data()
+{
+    QTest::addColumn<qint64>("size"); // -1: no such file
+    QTest::newRow("missing") << qint64(-1);
+    QTest::newRow("larger than any recording") << DataFileLoader::MaxFileBytes + 1;
+}
+
 void tst_historyRecording::unreadableFileIsReported()
 {
+    QFETCH(qint64, size);
     MainWindowFixture f;
     Answers answers;
     QTemporaryDir dir;
-    answers.file = dir.filePath(QStringLiteral("missing.csv"));
+    answers.file = dir.filePath(QStringLiteral("unreadable.csv"));
+    QFile file(answers.file);
+    if (size >= 0)
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size)); // sparse: no disk used
     f.window->historyPage()->plot(2)->appendPoint(1, 2);
     menuEntry(*f.window, QStringLiteral("打开文件"))->trigger();
     QCOMPARE(answers.dialogs, QStringList{QStringLiteral("选择CSV文件")});
     QCOMPARE(f.boxes.boxes.size(), 1);
     QCOMPARE(f.boxes.boxes.first().title, QStringLiteral("提示"));
-    QVERIFY(f.boxes.lastText().contains(answers.file));
+    QVERIFY(f.boxes.lastText().startsWith(QStringLiteral("无法打开文件") + answers.file));
     QVERIFY(f.window->historyPage()->plot(2)->points().isEmpty()); // cleared before the dialog
 }
 
