@@ -385,6 +385,9 @@ void Plot::redraw(bool force)
 
 void Plot::setAxisRanges()
 {
-    m_axisX->setRange(m_xRange.first, m_xRange.second);
+    // A file whose points share one time past 40 s (a recording of a second) leaves no width: an
+    // axis of no width draws nothing, so it is drawn around that time.
+    const double widen = m_xRange.first == m_xRange.second ? AxisMargin : 0;
+    m_axisX->setRange(m_xRange.first - widen, m_xRange.second + widen);
     m_axisY->setRange(m_yRange.first, m_yRange.second);
 }

@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QRandomGenerator>
 #include <QSplineSeries>
+#include <QValueAxis>
 #include <QtTest>
 
 using Points = QVector<QPointF>;
@@ -140,6 +141,7 @@ void tst_plot::appendPointRanges_data()
     QTest::newRow("0 50 100") << QList<qreal>{0, 50, 100} << Range(0, 100);
     QTest::newRow("5 20") << QList<qreal>{5, 20} << Range(5, 40);
     QTest::newRow("negative first") << QList<qreal>{-3, 2} << Range(-3, 40);
+    QTest::newRow("one point past 40") << QList<qreal>{100} << Range(100, 100);
 }
 
 void tst_plot::appendPointRanges()
@@ -151,6 +153,8 @@ void tst_plot::appendPointRanges()
         plot.appendPoint(x, 1);
     QCOMPARE(plot.xRange(), xRange);
     QCOMPARE(plot.minX(), xs.first());
+    const auto *axis = static_cast<QtCharts::QValueAxis *>(plot.chart()->axes(Qt::Horizontal).first());
+    QVERIFY(axis->min() < axis->max()); // a range of no width draws nothing
 }
 
 void tst_plot::batchEndsLikePointByPoint()
