@@ -7,8 +7,10 @@
 #include <QDebug>
 #include <QSplitter>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -143,11 +145,23 @@ void PlotWidget::onDurationEnd()
 DataFile::Recording PlotWidget::collectRecords()
 {
     DataFile::Recording records;
+    // A day's recording prints hundreds of thousands of lines: one write, not one per line.
+    QByteArray lines;
+    char line[64];
     for (int k = 0; k < TypeCount; ++k) {
         records[k] = m_plots[k]->takeRecords();
-        for (const DataFile::Record &record : qAsConst(records[k]))
-            printLine(QLatin1String(RecordPrefixes[k]) + QString::number(record.value));
+        const size_t prefixSize = std::strlen(RecordPrefixes[k]);
+        std::memcpy(line, RecordPrefixes[k], prefixSize);
+        for (const DataFile::Record &record : qAsConst(records[k])) {
+            // %g: six significant digits
+            char *end = std::to_chars(line + prefixSize, line + sizeof line - 1, record.value,
+                                      std::chars_format::general, 6)
+                            .ptr;
+            *end++ = '\n';
+            lines.append(line, int(end - line));
+        }
     }
+    std::fwrite(lines.constData(), 1, size_t(lines.size()), stdout);
     return records;
 }
 
