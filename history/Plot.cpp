@@ -164,11 +164,9 @@ void Plot::appendPoints(const QVector<QPointF> &points)
 
 void Plot::clearChart()
 {
-    m_points.clear();
-    m_inTimeOrder = true;
     m_timePos = 0;
     m_xRange = {0, 40};
-    redraw();
+    clearPoints();
 }
 
 void Plot::clearPoints()
@@ -325,15 +323,8 @@ void Plot::appendBucket(QVector<QPointF> &drawn, int from, int to) const
 
 void Plot::drawAppended()
 {
-    if (!drawsNow()) {
-        m_viewStale = true;
+    if (!drawRanges())
         return;
-    }
-    if (!seriesCoversRange()) {
-        redraw();
-        return;
-    }
-    setAxisRanges();
     // The series ends with the newest point, which stands for its bucket until the bucket is complete.
     const int newest = m_points.size() - 1;
     if (m_bucketSize == 1 || newest == m_seriesFrom || bucketOf(newest) != bucketOf(newest - 1))
@@ -342,17 +333,18 @@ void Plot::drawAppended()
         m_series->replace(m_series->count() - 1, m_points.last());
 }
 
-void Plot::drawRanges()
+bool Plot::drawRanges()
 {
     if (!drawsNow()) {
         m_viewStale = true;
-        return;
+        return false;
     }
     if (!seriesCoversRange()) {
         redraw();
-        return;
+        return false;
     }
     setAxisRanges();
+    return true;
 }
 
 void Plot::redraw(bool force)

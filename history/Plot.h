@@ -91,7 +91,9 @@ private:
     int bucketOf(int index) const;
     void appendBucket(QVector<QPointF> &drawn, int from, int to) const;
     void drawAppended();
-    void drawRanges();
+    // Brings the axes up to date; false when the series was drawn afresh instead (or will be, once
+    // the chart is shown), so that it needs no further change.
+    bool drawRanges();
     // force: also when hidden, for callers that look at the chart objects themselves.
     void redraw(bool force = false);
     void setAxisRanges();
