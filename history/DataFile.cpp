@@ -105,6 +105,10 @@ QString formatValue(double reading)
 QByteArray write(const Recording &records, const std::array<bool, TypeCount> &selected)
 {
     QByteArray text;
+    int recordCount = 0;
+    for (const QVector<Record> &section : records)
+        recordCount += section.size();
+    text.reserve(recordCount * 24); // a typical line, "86399.999,1013.25"
     char line[2 * NumberChars + 2];
     for (int type = 1; type <= TypeCount; ++type) {
         if (!selected[type - 1])

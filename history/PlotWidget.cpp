@@ -6,12 +6,14 @@
 
 #include <QDebug>
 #include <QSplitter>
+#include <QThread>
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 namespace {
 constexpr int PressureType = 4;
@@ -24,6 +26,25 @@ void printLine(const QString &line)
 {
     std::fputs(line.toLocal8Bit().constData(), stdout);
     std::fputc('\n', stdout);
+}
+// What a finished recording prints: each record's value (%g, six significant digits) after its
+// type's prefix. A day's recording prints hundreds of thousands of lines: formatted into one block.
+QByteArray recordLines(const DataFile::Recording &records)
+{
+    QByteArray lines;
+    char line[64];
+    for (int k = 0; k < PlotWidget::TypeCount; ++k) {
+        const size_t prefixSize = std::strlen(RecordPrefixes[k]);
+        std::memcpy(line, RecordPrefixes[k], prefixSize);
+        for (const DataFile::Record &record : records[k]) {
+            char *end = std::to_chars(line + prefixSize, line + sizeof line - 1, record.value,
+                                      std::chars_format::general, 6)
+                            .ptr;
+            *end++ = '\n';
+            lines.append(line, int(end - line));
+        }
+    }
+    return lines;
 }
 } // namespace
 
@@ -41,6 +62,10 @@ PlotWidget::PlotWidget(QWidget *parent, int pageOptions)
 
 PlotWidget::~PlotWidget()
 {
+    if (m_writer) { // the recording is saved before the page goes
+        m_writer->wait();
+        delete m_writer;
+    }
     delete ui;
 }
 
@@ -136,56 +161,49 @@ void PlotWidget::onDurationEnd()
     for (Plot *plot : m_plots)
         plot->setRecording(false);
     printLine(QStringLiteral("持续时间结束，执行目标函数"));
-    const DataFile::Recording records = collectRecords();
-    const QByteArray text = DataFile::write(records, {m_saveCur, m_saveCum, m_saveTemp, m_savePress});
-    m_state = ExportState::Idle;
-    writeRecording(text);
-}
-
-DataFile::Recording PlotWidget::collectRecords()
-{
     DataFile::Recording records;
-    // A day's recording prints hundreds of thousands of lines: one write, not one per line.
-    QByteArray lines;
-    char line[64];
-    for (int k = 0; k < TypeCount; ++k) {
+    for (int k = 0; k < TypeCount; ++k)
         records[k] = m_plots[k]->takeRecords();
-        const size_t prefixSize = std::strlen(RecordPrefixes[k]);
-        std::memcpy(line, RecordPrefixes[k], prefixSize);
-        for (const DataFile::Record &record : qAsConst(records[k])) {
-            // %g: six significant digits
-            char *end = std::to_chars(line + prefixSize, line + sizeof line - 1, record.value,
-                                      std::chars_format::general, 6)
-                            .ptr;
-            *end++ = '\n';
-            lines.append(line, int(end - line));
-        }
-    }
-    std::fwrite(lines.constData(), 1, size_t(lines.size()), stdout);
-    return records;
+    const std::array<bool, TypeCount> selected{m_saveCur, m_saveCum, m_saveTemp, m_savePress};
+    const QString fallback = RecordingFile::fallbackPath(m_fileName, m_clock());
+    auto outcome = std::make_shared<RecordingFile::Outcome>();
+    // A recording of days takes a while to print, format and save: not on the GUI thread. The page
+    // takes no other recording until the file is written.
+    m_state = ExportState::Writing;
+    m_writer =
+        QThread::create([records = std::move(records), selected, target = m_fileName, fallback, outcome] {
+            const QByteArray lines = recordLines(records);
+            std::fwrite(lines.constData(), 1, size_t(lines.size()), stdout);
+            std::fflush(stdout);
+            *outcome = RecordingFile::saveOrFallBack(target, fallback, DataFile::write(records, selected));
+        });
+    connect(m_writer, &QThread::finished, this, [this, outcome] {
+        m_writer->deleteLater();
+        m_writer = nullptr;
+        m_state = ExportState::Idle;
+        reportWrite(*outcome);
+    });
+    m_writer->start();
 }
 
-// The data is the operator's: when the chosen file cannot be written it goes to a file of its own in
-// the data directory, and the box says where.
-void PlotWidget::writeRecording(const QByteArray &text)
+// The data is the operator's: when the chosen file could not be written it went to a file of its own
+// in the data directory, and the box says where.
+void PlotWidget::reportWrite(const RecordingFile::Outcome &outcome)
 {
-    QString error;
-    if (RecordingFile::save(m_fileName, text, &error)) {
+    if (outcome.error.isEmpty()) {
         MessageBoxSeam::information(this, QStringLiteral("提示"), m_fileName + QStringLiteral("保存成功"));
         return;
     }
-    qWarning() << "Failed to open file for writing" << m_fileName << error;
-    const QString fallback = RecordingFile::fallbackPath(m_fileName, m_clock());
-    QString fallbackError;
-    if (RecordingFile::save(fallback, text, &fallbackError)) {
+    qWarning() << "Failed to open file for writing" << m_fileName << outcome.error;
+    if (outcome.fallbackError.isEmpty()) {
         MessageBoxSeam::warning(this, QStringLiteral("提示"),
-                                m_fileName + QStringLiteral("保存失败（") + error +
-                                    QStringLiteral("），数据已改存到") + fallback);
+                                m_fileName + QStringLiteral("保存失败（") + outcome.error +
+                                    QStringLiteral("），数据已改存到") + outcome.fallback);
         return;
     }
-    qWarning() << "Failed to open file for writing" << fallback << fallbackError;
+    qWarning() << "Failed to open file for writing" << outcome.fallback << outcome.fallbackError;
     MessageBoxSeam::warning(this, QStringLiteral("提示"),
-                            m_fileName + QStringLiteral("保存失败（") + error + QStringLiteral("），改存到") +
-                                fallback + QStringLiteral("也失败（") + fallbackError +
-                                QStringLiteral("），本次数据已丢失"));
+                            m_fileName + QStringLiteral("保存失败（") + outcome.error +
+                                QStringLiteral("），改存到") + outcome.fallback + QStringLiteral("也失败（") +
+                                outcome.fallbackError + QStringLiteral("），本次数据已丢失"));
 }
