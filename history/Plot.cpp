@@ -145,9 +145,13 @@ void Plot::appendPoints(const QVector<QPointF> &points)
     if (points.isEmpty())
         return;
     m_inTimeOrder = false;
+    if (m_points.isEmpty())
+        m_lowY = m_highY = points.first().y();
+    // A chart cleared for a file shares the reader's points rather than copying them.
+    m_points += points;
     for (const QPointF &point : points) {
-        m_points.append(point);
-        addToYBounds(point.y());
+        m_lowY = qMin(m_lowY, point.y());
+        m_highY = qMax(m_highY, point.y());
         if (point.x() < m_minX) {
             m_minX = point.x();
             m_xRange.first = m_minX;
