@@ -82,6 +82,7 @@ bool DataFileLoader::readSome()
     const QByteArray bytes = m_file.read(ReadChunkBytes);
     m_pending += m_decoder->toUnicode(bytes);
     readPendingLines(bytes.isEmpty());
+    cutAtBound();
     if (bytes.isEmpty())
         m_file.close();
     return true;
@@ -103,6 +104,16 @@ void DataFileLoader::readPendingLines(bool atEnd)
         m_pending.clear();
         m_inLongLine = true;
         ++m_content.skippedLines;
+    }
+}
+
+void DataFileLoader::cutAtBound()
+{
+    for (QVector<QPointF> &section : m_content.sections) {
+        if (section.size() > MaxPointsPerType) {
+            section.resize(MaxPointsPerType);
+            m_cut = true;
+        }
     }
 }
 

@@ -28,6 +28,9 @@ public:
     static constexpr qint64 MaxFileBytes = qint64(256) << 20;
     // A longer piece without a line end is not a data line: it is dropped rather than collected.
     static constexpr int MaxLineChars = 4096;
+    // Points drawn of one type at most: more than a recording of the longest duration at one reading
+    // a second holds. More would take hundreds of megabytes and hold up the GUI while drawn.
+    static constexpr int MaxPointsPerType = 1 << 22;
 
     DataFileLoader(const QString &fileName, PlotWidget *target, QWidget *boxParent);
     ~DataFileLoader() override;
@@ -35,6 +38,8 @@ public:
     // False, with the reason, when the file cannot be read or is larger than any recording.
     bool open(QString *error);
     void start();
+    // Some type held more than MaxPointsPerType points: only its first ones are drawn.
+    bool wasCut() const { return m_cut; }
 
 signals:
     void finished(QString fileName);
@@ -43,12 +48,14 @@ private:
     void runSlice();
     bool readSome();
     void readPendingLines(bool atEnd);
+    void cutAtBound();
     bool handOverSome();
 
     QFile m_file;
     std::unique_ptr<QTextDecoder> m_decoder;
     QString m_pending;         // text read after the last complete line
     bool m_inLongLine = false; // the rest of an over-long line is being dropped
+    bool m_cut = false;
     DataFile::Content m_content;
     int m_type = 1;        // the type being handed over
     int m_loggedLines = 0; // of the current type

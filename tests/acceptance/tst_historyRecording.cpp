@@ -72,6 +72,7 @@ private slots:
     void recordAndDrawAgain();
     void unreadableFileIsReported_data();
     void unreadableFileIsReported();
+    void fileBeyondThePointBoundIsCut();
 };
 
 void tst_historyRecording::recordAndDrawAgain()
@@ -191,6 +192,24 @@ void tst_historyRecording::unreadableFileIsReported()
     QCOMPARE(f.boxes.boxes.first().title, QStringLiteral("提示"));
     QVERIFY(f.boxes.lastText().startsWith(QStringLiteral("无法打开文件") + answers.file));
     QVERIFY(f.window->historyPage()->plot(2)->points().isEmpty()); // cleared before the dialog
+}
+
+void tst_historyRecording::fileBeyondThePointBoundIsCut()
+{
+    MainWindowFixture f;
+    Answers answers;
+    QTemporaryDir dir;
+    answers.file = dir.filePath(QStringLiteral("many.csv"));
+    QFile file(answers.file);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("type1\n" + QByteArray("0,0\n").repeated(DataFileLoader::MaxPointsPerType + 1) +
+               "type2\n1,2\n");
+    file.close();
+    menuEntry(*f.window, QStringLiteral("打开文件"))->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!f.boxes.boxes.isEmpty(), 60000);
+    QVERIFY(f.boxes.lastText().startsWith(QStringLiteral("只打开了") + answers.file));
+    QCOMPARE(f.window->historyPage()->plot(1)->points().size(), DataFileLoader::MaxPointsPerType);
+    QCOMPARE(f.window->historyPage()->plot(2)->points().size(), 1); // read on past the bound
 }
 
 QTEST_MAIN(tst_historyRecording)
