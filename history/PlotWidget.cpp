@@ -14,6 +14,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <mutex>
 
 namespace {
 constexpr int PressureType = 4;
@@ -27,6 +28,13 @@ void printLine(const QString &line)
     std::fputs(line.toLocal8Bit().constData(), stdout);
     std::fputc('\n', stdout);
 }
+// The writing thread's result, read on the GUI thread once it is done.
+struct LockedOutcome
+{
+    std::mutex lock;
+    RecordingFile::Outcome value;
+};
+
 // What a finished recording prints: each record's value (%g, six significant digits) after its
 // type's prefix. A day's recording prints hundreds of thousands of lines: formatted into one block.
 QByteArray recordLines(const DataFile::Recording &records)
@@ -166,7 +174,7 @@ void PlotWidget::onDurationEnd()
         records[k] = m_plots[k]->takeRecords();
     const std::array<bool, TypeCount> selected{m_saveCur, m_saveCum, m_saveTemp, m_savePress};
     const QString fallback = RecordingFile::fallbackPath(m_fileName, m_clock());
-    auto outcome = std::make_shared<RecordingFile::Outcome>();
+    auto outcome = std::make_shared<LockedOutcome>();
     // A recording of days takes a while to print, format and save: not on the GUI thread. The page
     // takes no other recording until the file is written.
     m_state = ExportState::Writing;
@@ -175,13 +183,22 @@ void PlotWidget::onDurationEnd()
             const QByteArray lines = recordLines(records);
             std::fwrite(lines.constData(), 1, size_t(lines.size()), stdout);
             std::fflush(stdout);
-            *outcome = RecordingFile::saveOrFallBack(target, fallback, DataFile::write(records, selected));
+            RecordingFile::Outcome saved =
+                RecordingFile::saveOrFallBack(target, fallback, DataFile::write(records, selected));
+            const std::lock_guard<std::mutex> hold(outcome->lock);
+            outcome->value = std::move(saved);
         });
     connect(m_writer, &QThread::finished, this, [this, outcome] {
+        m_writer->wait(); // finished is sent just before the thread ends
         m_writer->deleteLater();
         m_writer = nullptr;
         m_state = ExportState::Idle;
-        reportWrite(*outcome);
+        RecordingFile::Outcome saved;
+        {
+            const std::lock_guard<std::mutex> hold(outcome->lock);
+            saved = outcome->value;
+        }
+        reportWrite(saved);
     });
     m_writer->start();
 }
