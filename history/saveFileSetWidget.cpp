@@ -8,6 +8,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <cstdio>
@@ -16,6 +17,8 @@ namespace {
 
 const QString NoticeTitle = QStringLiteral("提示");
 const QString RejectTitle = QStringLiteral("错误提示");
+// The bus addresses that have a chart page and so may record.
+constexpr int HighestAddress = 15;
 
 // Empty text counts as 0. Other text that is not a whole number ("1.5", a full-width digit) would
 // record for no time at all and write an empty file: no value. A whole number too long for 64 bits
@@ -97,7 +100,7 @@ void saveFileSetWidget::on_pushButton_clicked()
     const QString fileName =
         FileDialogSeam::getSaveFileName(this, QStringLiteral("选择保存路径"), defaultDataDirectory(),
                                         QStringLiteral("CSV Files (*.csv);;All Files (*)"));
-    if (fileName.isEmpty() || !createsEmptyFile(fileName))
+    if (fileName.isEmpty() || refusesFileInUse(fileName) || !createsEmptyFile(fileName))
         return;
     emit sig_savePlotFile(deviceId, startTime, int(*duration), cur, ui->checkbox_cumflow->isChecked(),
                           ui->checkBox_temp->isChecked(), ui->checkBox_press->isChecked(), fileName);
@@ -115,6 +118,22 @@ bool saveFileSetWidget::refusesPendingExport(int deviceId)
                                     QStringLiteral("正在保存数据到") + pending +
                                     QStringLiteral("，请等待本次保存结束后再保存"));
     return true;
+}
+
+// Two recordings into one file: the later end would overwrite what the earlier one saved.
+bool saveFileSetWidget::refusesFileInUse(const QString &fileName)
+{
+    const QString chosen = QFileInfo(fileName).absoluteFilePath();
+    for (int device = 1; m_pendingExport && device <= HighestAddress; ++device) {
+        const QString pending = m_pendingExport(device);
+        if (pending.isEmpty() || QFileInfo(pending).absoluteFilePath() != chosen)
+            continue;
+        MessageBoxSeam::information(this, NoticeTitle,
+                                    pending + QStringLiteral("正在保存设备") + QString::number(device) +
+                                        QStringLiteral("的数据，请选择其他文件"));
+        return true;
+    }
+    return false;
 }
 
 // A timer asked for a negative time or more than it holds never fires: the page would record for

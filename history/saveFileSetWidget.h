@@ -42,6 +42,7 @@ private slots:
 
 private:
     bool refusesPendingExport(int deviceId);
+    bool refusesFileInUse(const QString &fileName);
     bool refusesTimers(const QDateTime &startTime, std::optional<qint64> durationSeconds);
     bool createsEmptyFile(const QString &fileName);
 

@@ -122,7 +122,7 @@ void tst_recording::confirmButtonChecks_data()
     QTest::addColumn<int>("device");
     QTest::addColumn<QString>("hours");
     QTest::addColumn<int>("daysAhead");
-    QTest::addColumn<QString>("pending");
+    QTest::addColumn<QString>("pending"); // of device 3, or of device 7 when it is the chosen file
     QTest::addColumn<QString>("box");
     QTest::addColumn<bool>("requested");
     const QString none;
@@ -142,6 +142,9 @@ void tst_recording::confirmButtonChecks_data()
     QTest::newRow("pending on the device")
         << 1 << "1" << 0 << "/r/a.csv"
         << "提示|设备3正在保存数据到/r/a.csv，请等待本次保存结束后再保存" << false;
+    const QString chosen = m_dir.filePath(QStringLiteral("chosen.csv"));
+    QTest::newRow("file of another recording")
+        << 1 << "1" << 0 << chosen << "提示|" + chosen + "正在保存设备7的数据，请选择其他文件" << false;
 }
 
 void tst_recording::confirmButtonChecks()
@@ -157,7 +160,8 @@ void tst_recording::confirmButtonChecks()
     QFile::remove(seams.chosenFile);
     saveFileSetWidget window;
     window.updateDeviceList({3});
-    window.setPendingExportLookup([pending](int) { return pending; });
+    const int pendingDevice = pending == seams.chosenFile ? 7 : 3;
+    window.setPendingExportLookup([=](int device) { return device == pendingDevice ? pending : QString(); });
     window.findChild<QComboBox *>(QStringLiteral("comboBox"))->setCurrentIndex(device);
     window.findChild<QLineEdit *>(QStringLiteral("lineEdit_3"))->setText(hours);
     window.findChild<QLineEdit *>(QStringLiteral("lineEdit_4"))->setText(QStringLiteral("1"));
@@ -167,7 +171,8 @@ void tst_recording::confirmButtonChecks()
     QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("pushButton")), Qt::LeftButton);
 
     QCOMPARE(seams.boxes, box.isEmpty() ? QStringList() : QStringList{box});
-    QCOMPARE(seams.dialogs.size(), int(requested)); // refused before the file dialog
+    QCOMPARE(seams.dialogs.size(),
+             int(requested || pending == seams.chosenFile)); // refused before the dialog
     QCOMPARE(QFile::exists(seams.chosenFile), requested);
     QCOMPARE(requests.size(), int(requested));
     if (requested)
