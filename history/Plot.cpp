@@ -114,6 +114,8 @@ void Plot::appendValue(float value)
     m_lastSampleTime = now;
     const double y = toTwoDecimals(value);
 
+    if (!m_points.isEmpty() && m_timePos < m_points.last().x())
+        m_inTimeOrder = false; // after a file's points
     m_points.append(QPointF(m_timePos, y));
     addToYBounds(y);
     if (m_recording)
@@ -144,9 +146,13 @@ void Plot::appendPoints(const QVector<QPointF> &points)
 {
     if (points.isEmpty())
         return;
-    m_inTimeOrder = false;
+    m_live = false;
     if (m_points.isEmpty())
         m_lowY = m_highY = points.first().y();
+    else
+        m_inTimeOrder = m_inTimeOrder && points.first().x() >= m_points.last().x();
+    m_inTimeOrder = m_inTimeOrder && std::is_sorted(points.begin(), points.end(),
+                                                    [](QPointF a, QPointF b) { return a.x() < b.x(); });
     // A chart cleared for a file shares the reader's points rather than copying them.
     m_points += points;
     for (const QPointF &point : points) {
@@ -177,6 +183,7 @@ void Plot::clearPoints()
 {
     m_points.clear();
     m_inTimeOrder = true;
+    m_live = true;
     redraw();
 }
 
@@ -273,18 +280,28 @@ void Plot::trimLivePoints()
     const int removed = m_points.size() - MaxLivePoints;
     m_points.remove(0, removed);
     m_seriesFrom -= removed;
+    m_seriesTo -= removed;
     findYBounds();
 }
 
-// In time order, the series needs the points from the last one left of the X range on (so that the
-// curve runs in from the edge); points further left cannot be seen.
-int Plot::firstDrawnIndex() const
+// In time order, the series needs the points of the X range and one on either side (so that the
+// curve runs in from the edges); points further out cannot be seen.
+Plot::Span Plot::visibleSpan() const
 {
     if (!m_inTimeOrder)
-        return 0;
-    const auto firstInRange = std::lower_bound(m_points.begin(), m_points.end(), m_xRange.first,
-                                               [](const QPointF &point, double x) { return point.x() < x; });
-    return qMax(0, int(firstInRange - m_points.begin()) - 1);
+        return {0, m_points.size()};
+    const auto byX = [](const QPointF &point, double x) { return point.x() < x; };
+    const auto first = std::lower_bound(m_points.begin(), m_points.end(), m_xRange.first, byX);
+    const auto last = std::upper_bound(m_points.begin(), m_points.end(), m_xRange.second,
+                                       [](double x, const QPointF &point) { return x < point.x(); });
+    return {qMax(0, int(first - m_points.begin()) - 1),
+            qMin(m_points.size(), int(last - m_points.begin()) + 1)};
+}
+
+int Plot::bucketBudget() const
+{
+    // A live chart is drawn again every few dozen samples and gets the smaller budget.
+    return m_live ? MaxDrawnLivePoints : MaxDrawnPoints / 2;
 }
 
 bool Plot::drawsNow() const
@@ -292,11 +309,15 @@ bool Plot::drawsNow() const
     return isVisible() && !m_viewStale;
 }
 
+// The series may stay while it reaches both ends of the range, starts not far left of it, keeps
+// within its budget and is not too coarse for a range zoomed in on.
 bool Plot::seriesCoversRange() const
 {
-    const int needed = firstDrawnIndex();
-    return m_seriesFrom >= 0 && needed >= m_seriesFrom && needed - m_seriesFrom <= DrawSlack * m_bucketSize &&
-           m_series->count() <= (m_inTimeOrder ? MaxDrawnLivePoints : MaxDrawnPoints) + DrawSlack;
+    const Span needed = visibleSpan();
+    return m_seriesFrom >= 0 && needed.from >= m_seriesFrom &&
+           needed.from - m_seriesFrom <= DrawSlack * m_bucketSize && needed.to <= m_seriesTo &&
+           m_series->count() <= (m_live ? MaxDrawnLivePoints : MaxDrawnPoints) + DrawSlack &&
+           (m_bucketSize == 1 || needed.to - needed.from >= m_bucketSize * bucketBudget() / 2);
 }
 
 int Plot::bucketOf(int index) const
@@ -309,7 +330,7 @@ int Plot::bucketOf(int index) const
 // of each bucket: its zigzag would cost a spline series dearly on every sample.
 void Plot::appendBucket(QVector<QPointF> &drawn, int from, int to) const
 {
-    if (m_inTimeOrder) {
+    if (m_live) {
         drawn.append(m_points[to - 1]);
         return;
     }
@@ -327,10 +348,15 @@ void Plot::appendBucket(QVector<QPointF> &drawn, int from, int to) const
 
 void Plot::drawAppended()
 {
-    if (!drawRanges())
+    // A series that ended with the point before takes the new one; one that ends at the right edge
+    // of a range zoomed in on the past does not.
+    const int newest = m_points.size() - 1;
+    const bool extends = m_seriesTo == newest;
+    if (extends)
+        ++m_seriesTo;
+    if (!drawRanges() || !extends)
         return;
     // The series ends with the newest point, which stands for its bucket until the bucket is complete.
-    const int newest = m_points.size() - 1;
     if (m_bucketSize == 1 || newest == m_seriesFrom || bucketOf(newest) != bucketOf(newest - 1))
         m_series->append(m_points.last());
     else
@@ -358,24 +384,25 @@ void Plot::redraw(bool force)
         return;
     }
     m_viewStale = false;
-    m_seriesFrom = firstDrawnIndex();
-    const int count = m_points.size() - m_seriesFrom;
-    // A live chart is drawn again every few dozen samples and gets the smaller budget.
-    const int buckets = m_inTimeOrder ? MaxDrawnLivePoints : MaxDrawnPoints / 2;
+    const Span span = visibleSpan();
+    m_seriesFrom = span.from;
+    m_seriesTo = span.to;
+    const int count = span.to - span.from;
+    const int buckets = bucketBudget();
     m_bucketSize = qMax(1, (count + buckets - 1) / buckets);
-    if (m_bucketSize == 2 && !m_inTimeOrder)
+    if (m_bucketSize == 2 && !m_live)
         m_bucketSize = 1; // a pair per bucket of two is no thinning at all
     QVector<QPointF> drawn;
     drawn.reserve(qMin(count, 2 * buckets) + 1);
-    const int newest = m_points.size() - 1;
-    const int newestBucketStart = m_seriesFrom + bucketOf(newest) * m_bucketSize;
-    for (int k = m_seriesFrom; k < newestBucketStart; k += m_bucketSize)
+    const int last = span.to - 1;
+    const int lastBucketStart = m_seriesFrom + bucketOf(last) * m_bucketSize;
+    for (int k = m_seriesFrom; k < lastBucketStart; k += m_bucketSize)
         appendBucket(drawn, k, k + m_bucketSize);
     if (count > 0)
-        drawn.append(m_points.last());
+        drawn.append(m_points[last]);
     // Ranges first: points far outside the old ranges make the series' outline costly to compute.
     setAxisRanges();
-    m_series->setPointsVisible(m_inTimeOrder || drawn.size() <= MaxMarkedPoints);
+    m_series->setPointsVisible(m_live || drawn.size() <= MaxMarkedPoints);
     m_series->replace(drawn);
 }
 

@@ -85,7 +85,13 @@ private:
     void addToYBounds(double y);
     void findYBounds();
     void trimLivePoints();
-    int firstDrawnIndex() const;
+    struct Span
+    {
+        int from; // index of the first point
+        int to;   // index after the last
+    };
+    Span visibleSpan() const;
+    int bucketBudget() const;
     bool drawsNow() const;
     bool seriesCoversRange() const;
     int bucketOf(int index) const;
@@ -116,8 +122,10 @@ private:
     double m_minX;
     bool m_recording = false;
     QVector<DataFile::Record> m_records;
-    bool m_inTimeOrder = true; // x never decreases: only live samples since the last clear
+    bool m_inTimeOrder = true; // x never decreases
+    bool m_live = true;        // only live samples since the last clear
     int m_seriesFrom = 0;      // index in m_points of the series' first point
+    int m_seriesTo = 0;        // index after the point the series ends with
     int m_bucketSize = 1;      // the series holds the lowest and highest point of each bucket from
                                // there, then the newest
     bool m_viewStale = false;  // the chart objects lag behind the state above

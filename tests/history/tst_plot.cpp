@@ -27,6 +27,22 @@ struct Feeder
     }
 };
 
+// One notch of the mouse wheel over the chart: positive zooms in.
+void turnWheel(Plot &plot, int delta)
+{
+    QWidget *viewport = plot.findChild<QtCharts::QChartView *>()->viewport();
+    const QPoint centre = viewport->rect().center();
+    QWheelEvent wheel(centre, viewport->mapToGlobal(centre), {}, {0, delta}, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewport, &wheel);
+}
+
+int countInRange(const Points &points, Range range)
+{
+    return int(std::count_if(points.begin(), points.end(),
+                             [range](QPointF p) { return p.x() >= range.first && p.x() <= range.second; }));
+}
+
 QList<qreal> xsOf(const Points &points)
 {
     QList<qreal> xs;
@@ -49,6 +65,7 @@ private slots:
     void appendPointRanges_data();
     void appendPointRanges();
     void batchEndsLikePointByPoint();
+    void zoomedInDrawsEveryPointInRange();
     void wheelZoomsAndMenuClears();
 };
 
@@ -176,6 +193,29 @@ void tst_plot::batchEndsLikePointByPoint()
     QVERIFY(!batch.series()->pointsVisible());
 }
 
+// Zoomed in on a day's file, or on a live chart's past, the chart draws every point of the range
+// rather than the few that stood for the whole of it.
+void tst_plot::zoomedInDrawsEveryPointInRange()
+{
+    Feeder f;
+    Plot file(3);
+    Points day;
+    for (int k = 0; k < 86400; ++k)
+        day << QPointF(k, k % 3);
+    file.appendPoints(day);
+    for (int k = 0; k < 2 * Plot::MaxLivePoints; ++k)
+        f.sampleAfter(1000, float(k % 3));
+    for (Plot *plot : {&file, &f.plot}) {
+        plot->resize(400, 300);
+        plot->show();
+        while (plot->xRange().second - plot->xRange().first > 100)
+            turnWheel(*plot, 120);
+        const int inRange = countInRange(plot->points(), plot->xRange());
+        QVERIFY(inRange > 10 && inRange < 500);
+        QCOMPARE(countInRange(plot->series()->pointsVector(), plot->xRange()), inRange);
+    }
+}
+
 void tst_plot::wheelZoomsAndMenuClears()
 {
     Feeder f;
@@ -185,14 +225,9 @@ void tst_plot::wheelZoomsAndMenuClears()
     f.sampleAfter(0, 5);
     QWidget *viewport = f.plot.findChild<QtCharts::QChartView *>()->viewport();
     const QPoint centre = viewport->rect().center();
-    const auto turn = [&](int delta) {
-        QWheelEvent wheel(centre, viewport->mapToGlobal(centre), {}, {0, delta}, Qt::NoButton, Qt::NoModifier,
-                          Qt::NoScrollPhase, false);
-        QApplication::sendEvent(viewport, &wheel);
-    };
-    turn(120);
+    turnWheel(f.plot, 120);
     QCOMPARE(f.plot.xRange(), Range(4, 36));
-    turn(-120);
+    turnWheel(f.plot, -120);
     QVERIFY(qFuzzyCompare(f.plot.xRange().first, 0.8) && qFuzzyCompare(f.plot.xRange().second, 39.2));
 
     QTest::mouseClick(viewport, Qt::LeftButton, {}, centre);
