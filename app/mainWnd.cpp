@@ -308,10 +308,10 @@ void mainWnd::reportFileOpened(const QString &fileName)
 {
     m_fileLoader->deleteLater();
     if (m_fileLoader->wasCut()) {
-        MessageBoxSeam::warning(this, QString::fromUtf8(kNotice),
-                                QStringLiteral("只打开了") + fileName +
-                                    QStringLiteral("的一部分：每种数据最多显示%1个点")
-                                        .arg(DataFileLoader::MaxPointsPerType));
+        MessageBoxSeam::warning(
+            this, QString::fromUtf8(kNotice),
+            QStringLiteral("只打开了") + fileName +
+                QStringLiteral("的一部分：每种数据最多显示%1个点").arg(DataFileLoader::MaxPointsPerType));
         return;
     }
     MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("成功打开") + fileName);
