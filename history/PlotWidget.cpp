@@ -70,6 +70,14 @@ PlotWidget::PlotWidget(QWidget *parent, int pageOptions)
 
 PlotWidget::~PlotWidget()
 {
+    // The application closing during a recording keeps what was recorded so far.
+    if (m_state == ExportState::Recording) {
+        const RecordingFile::Outcome outcome =
+            RecordingFile::saveOrFallBack(m_fileName, RecordingFile::fallbackPath(m_fileName, m_clock()),
+                                          DataFile::write(takeRecords(), selectedTypes()));
+        if (!outcome.error.isEmpty())
+            qWarning() << "Failed to open file for writing" << m_fileName << outcome.error;
+    }
     if (m_writer) { // the recording is saved before the page goes
         m_writer->wait();
         delete m_writer;
@@ -166,13 +174,9 @@ void PlotWidget::onStart()
 
 void PlotWidget::onDurationEnd()
 {
-    for (Plot *plot : m_plots)
-        plot->setRecording(false);
+    DataFile::Recording records = takeRecords();
     printLine(QStringLiteral("持续时间结束，执行目标函数"));
-    DataFile::Recording records;
-    for (int k = 0; k < TypeCount; ++k)
-        records[k] = m_plots[k]->takeRecords();
-    const std::array<bool, TypeCount> selected{m_saveCur, m_saveCum, m_saveTemp, m_savePress};
+    const std::array<bool, TypeCount> selected = selectedTypes();
     const QString fallback = RecordingFile::fallbackPath(m_fileName, m_clock());
     auto outcome = std::make_shared<LockedOutcome>();
     // A recording of days takes a while to print, format and save: not on the GUI thread. The page
@@ -201,6 +205,21 @@ void PlotWidget::onDurationEnd()
         reportWrite(saved);
     });
     m_writer->start();
+}
+
+DataFile::Recording PlotWidget::takeRecords()
+{
+    DataFile::Recording records;
+    for (int k = 0; k < TypeCount; ++k) {
+        m_plots[k]->setRecording(false);
+        records[k] = m_plots[k]->takeRecords();
+    }
+    return records;
+}
+
+std::array<bool, PlotWidget::TypeCount> PlotWidget::selectedTypes() const
+{
+    return {m_saveCur, m_saveCum, m_saveTemp, m_savePress};
 }
 
 // The data is the operator's: when the chosen file could not be written it went to a file of its own

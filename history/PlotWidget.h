@@ -67,6 +67,9 @@ private:
     };
     static bool isKnownType(int type) { return type >= 1 && type <= TypeCount; }
     void createCharts();
+    // Ends the recording of all four charts and takes their records.
+    DataFile::Recording takeRecords();
+    std::array<bool, TypeCount> selectedTypes() const;
     void reportWrite(const RecordingFile::Outcome &outcome);
 
     Ui::PlotWidget *ui;

@@ -60,6 +60,7 @@ class tst_recording : public QObject
     Q_OBJECT
 private slots:
     void writesSelectedTypesAndEmptiesAll();
+    void closingWhileRecordingKeepsTheData();
     void unwritableTargetKeepsDataInFallback_data();
     void unwritableTargetKeepsDataInFallback();
     void confirmButtonChecks_data();
@@ -81,6 +82,18 @@ void tst_recording::writesSelectedTypesAndEmptiesAll()
     for (int type = 1; type <= 4; ++type)
         QVERIFY(page.plot(type)->records().isEmpty() && !page.plot(type)->isRecording());
     QVERIFY(page.pendingExportFile().isEmpty());
+}
+
+void tst_recording::closingWhileRecordingKeepsTheData()
+{
+    Seams seams;
+    const QString target = m_dir.filePath(QStringLiteral("closed.csv"));
+    {
+        PlotWidget page;
+        QVERIFY(page.scheduleSave(QDateTime::currentDateTime(), 3600, true, false, false, false, target));
+        page.addSample(1, 1, 5);
+    }
+    QCOMPARE(contentsOf(target), QByteArray("type1\n0,5\n"));
 }
 
 void tst_recording::unwritableTargetKeepsDataInFallback_data()
