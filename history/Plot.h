@@ -26,7 +26,8 @@ class QMenu;
 // added, and a chart paints all its points: so a live chart keeps the newest MaxLivePoints points
 // (four hours at 1 Hz: the X range widens by a second every eleven samples until it spans them, and
 // the operator may zoom out), and its series holds only those the X range can show, thinned to
-// MaxDrawnLivePoints when the range is wide. A chart filled in batches is thinned to MaxDrawnPoints.
+// MaxDrawnLivePoints when the range is wide. A chart filled in batches is thinned to MaxDrawnPoints,
+// over the X range alone when its points are in time order, so that zooming in shows every point.
 class Plot : public QWidget
 {
     Q_OBJECT
