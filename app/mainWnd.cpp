@@ -307,6 +307,12 @@ void mainWnd::openPlotFile()
 void mainWnd::reportFileOpened(const QString &fileName)
 {
     m_fileLoader->deleteLater();
+    if (!m_fileLoader->readError().isEmpty()) {
+        MessageBoxSeam::warning(this, QString::fromUtf8(kNotice),
+                                QStringLiteral("无法打开文件") + fileName + QStringLiteral("（") +
+                                    m_fileLoader->readError() + QStringLiteral("）"));
+        return;
+    }
     if (m_fileLoader->wasCut()) {
         MessageBoxSeam::warning(
             this, QString::fromUtf8(kNotice),

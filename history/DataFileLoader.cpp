@@ -80,6 +80,8 @@ bool DataFileLoader::readSome()
     if (!m_file.isOpen())
         return false;
     const QByteArray bytes = m_file.read(ReadChunkBytes);
+    if (bytes.isEmpty() && m_file.error() != QFileDevice::NoError)
+        m_readError = m_file.errorString(); // not the end: a disk or share that went away
     m_pending += m_decoder->toUnicode(bytes);
     readPendingLines(bytes.isEmpty());
     cutAtBound();

@@ -40,6 +40,8 @@ public:
     void start();
     // Some type held more than MaxPointsPerType points: only its first ones are drawn.
     bool wasCut() const { return m_cut; }
+    // Why the file could not be read to its end; empty when it could.
+    QString readError() const { return m_readError; }
 
 signals:
     void finished(QString fileName);
@@ -56,6 +58,7 @@ private:
     QString m_pending;         // text read after the last complete line
     bool m_inLongLine = false; // the rest of an over-long line is being dropped
     bool m_cut = false;
+    QString m_readError;
     DataFile::Content m_content;
     int m_type = 1;        // the type being handed over
     int m_loggedLines = 0; // of the current type

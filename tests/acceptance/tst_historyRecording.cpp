@@ -173,6 +173,7 @@ void tst_historyRecording::unreadableFileIsReported_data()
     QTest::addColumn<qint64>("size"); // -1: no such file
     QTest::newRow("missing") << qint64(-1);
     QTest::newRow("larger than any recording") << DataFileLoader::MaxFileBytes + 1;
+    QTest::newRow("read fails") << qint64(-2); // a file that opens but cannot be read
 }
 
 void tst_historyRecording::unreadableFileIsReported()
@@ -181,14 +182,15 @@ void tst_historyRecording::unreadableFileIsReported()
     MainWindowFixture f;
     Answers answers;
     QTemporaryDir dir;
-    answers.file = dir.filePath(QStringLiteral("unreadable.csv"));
+    answers.file =
+        size == -2 ? QStringLiteral("/proc/self/mem") : dir.filePath(QStringLiteral("unreadable.csv"));
     QFile file(answers.file);
     if (size >= 0)
         QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size)); // sparse: no disk used
     f.window->historyPage()->plot(2)->appendPoint(1, 2);
     menuEntry(*f.window, QStringLiteral("打开文件"))->trigger();
     QCOMPARE(answers.dialogs, QStringList{QStringLiteral("选择CSV文件")});
-    QCOMPARE(f.boxes.boxes.size(), 1);
+    QTRY_COMPARE(f.boxes.boxes.size(), 1);
     QCOMPARE(f.boxes.boxes.first().title, QStringLiteral("提示"));
     QVERIFY(f.boxes.lastText().startsWith(QStringLiteral("无法打开文件") + answers.file));
     QVERIFY(f.window->historyPage()->plot(2)->points().isEmpty()); // cleared before the dialog
