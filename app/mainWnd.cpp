@@ -293,16 +293,17 @@ void mainWnd::openPlotFile()
         this, QStringLiteral("选择CSV文件"), defaultDataDirectory(), QStringLiteral("CSV Files (*.csv)"));
     if (fileName.isEmpty())
         return;
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    m_fileLoader = new DataFileLoader(fileName, m_historyPage, this);
+    QString error;
+    if (!m_fileLoader->open(&error)) {
+        delete m_fileLoader;
         qDebug() << "Unable to open file"
                  << "\n";
         MessageBoxSeam::warning(this, QString::fromUtf8(kNotice),
-                                QStringLiteral("无法打开文件") + fileName + QStringLiteral("（") +
-                                    file.errorString() + QStringLiteral("）"));
+                                QStringLiteral("无法打开文件") + fileName + QStringLiteral("（") + error +
+                                    QStringLiteral("）"));
         return;
     }
-    m_fileLoader = new DataFileLoader(fileName, QString::fromUtf8(file.readAll()), m_historyPage, this);
     connect(m_fileLoader, &DataFileLoader::finished, this, &mainWnd::reportFileOpened);
     m_fileLoader->start();
 }
@@ -310,6 +311,19 @@ void mainWnd::openPlotFile()
 void mainWnd::reportFileOpened(const QString &fileName)
 {
     m_fileLoader->deleteLater();
+    if (!m_fileLoader->readError().isEmpty()) {
+        MessageBoxSeam::warning(this, QString::fromUtf8(kNotice),
+                                QStringLiteral("无法打开文件") + fileName + QStringLiteral("（") +
+                                    m_fileLoader->readError() + QStringLiteral("）"));
+        return;
+    }
+    if (m_fileLoader->wasCut()) {
+        MessageBoxSeam::warning(
+            this, QString::fromUtf8(kNotice),
+            QStringLiteral("只打开了") + fileName +
+                QStringLiteral("的一部分：每种数据最多显示%1个点").arg(DataFileLoader::MaxPointsPerType));
+        return;
+    }
     MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("成功打开") + fileName);
 }
 

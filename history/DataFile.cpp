@@ -13,12 +13,40 @@ bool sameFloat(float a, float b)
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-// The reader's own path: decimal text to double, then narrowed to the reading's float.
+// The reader's own path: decimal text to double (correctly rounded, as QString::toDouble), then
+// narrowed to the reading's float.
 bool readsBackAs(const char *first, const char *last, float reading)
 {
-    bool ok = false;
-    const double parsed = QString::fromLatin1(first, int(last - first)).toDouble(&ok);
-    return ok && sameFloat(float(parsed), reading);
+    double parsed = 0;
+    const auto result = std::from_chars(first, last, parsed);
+    return result.ec == std::errc() && result.ptr == last && sameFloat(float(parsed), reading);
+}
+
+// A record is formatted into a buffer of this size: a fixed time of a 64-bit second count and a
+// float's nine significant digits with sign and exponent fit easily.
+constexpr int NumberChars = 400;
+
+char *putTime(char *first, char *last, double seconds)
+{
+    char *end = std::to_chars(first, last, seconds, std::chars_format::fixed, 3).ptr;
+    while (end[-1] == '0')
+        --end;
+    if (end[-1] == '.')
+        --end;
+    if (end - first == 2 && first[0] == '-' && first[1] == '0')
+        *first = '0', end = first + 1;
+    return end;
+}
+
+char *putValue(char *first, char *last, double reading)
+{
+    const float value = float(reading);
+    // Shortest text for a direct decimal-to-float read; a few of those land on the other side of a
+    // float's rounding boundary once read as a double first, so digits are added until it holds.
+    char *end = std::to_chars(first, last, value).ptr;
+    for (int digits = 6; !readsBackAs(first, end, value) && digits <= 9; ++digits)
+        end = std::to_chars(first, last, value, std::chars_format::general, digits).ptr;
+    return end;
 }
 
 int typeOfSectionLine(QStringView line)
@@ -64,35 +92,35 @@ void readLine(QStringView line, Content &content)
 
 QString formatTime(double seconds)
 {
-    QString text = QString::number(seconds, 'f', 3);
-    while (text.endsWith(QLatin1Char('0')))
-        text.chop(1);
-    if (text.endsWith(QLatin1Char('.')))
-        text.chop(1);
-    return text == QLatin1String("-0") ? QStringLiteral("0") : text;
+    char buffer[NumberChars];
+    return QString::fromLatin1(buffer, int(putTime(buffer, buffer + sizeof buffer, seconds) - buffer));
 }
 
 QString formatValue(double reading)
 {
-    const float value = float(reading);
-    char buffer[64];
-    // Shortest text for a direct decimal-to-float read; a few of those land on the other side of a
-    // float's rounding boundary once read as a double first, so digits are added until it holds.
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    for (int digits = 6; !readsBackAs(buffer, result.ptr, value) && digits <= 9; ++digits)
-        result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits);
-    return QString::fromLatin1(buffer, int(result.ptr - buffer));
+    char buffer[NumberChars];
+    return QString::fromLatin1(buffer, int(putValue(buffer, buffer + sizeof buffer, reading) - buffer));
 }
 
 QByteArray write(const Recording &records, const std::array<bool, TypeCount> &selected)
 {
     QByteArray text;
+    int recordCount = 0;
+    for (const QVector<Record> &section : records)
+        recordCount += section.size();
+    text.reserve(recordCount * 24); // a typical line, "86399.999,1013.25"
+    char line[2 * NumberChars + 2];
     for (int type = 1; type <= TypeCount; ++type) {
         if (!selected[type - 1])
             continue;
         text += "type" + QByteArray::number(type) + '\n';
-        for (const Record &record : records[type - 1])
-            text += formatTime(record.time).toLatin1() + ',' + formatValue(record.value).toLatin1() + '\n';
+        for (const Record &record : records[type - 1]) {
+            char *end = putTime(line, line + NumberChars, record.time);
+            *end++ = ',';
+            end = putValue(end, end + NumberChars, record.value);
+            *end++ = '\n';
+            text.append(line, int(end - line));
+        }
     }
     return text;
 }

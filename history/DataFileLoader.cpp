@@ -5,22 +5,18 @@
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QTextCodec>
 #include <QTimer>
 
 namespace {
 // Work between two looks at the clock: about a millisecond's worth.
-constexpr int ReadChunkChars = 32 * 1024;
+constexpr int ReadChunkBytes = 32 * 1024;
 constexpr int LogChunkLines = 500;
 } // namespace
 
-DataFileLoader::DataFileLoader(const QString &fileName, QString text, PlotWidget *target, QWidget *boxParent)
-    : QObject(boxParent), m_fileName(fileName), m_text(std::move(text)), m_target(target)
+DataFileLoader::DataFileLoader(const QString &fileName, PlotWidget *target, QWidget *boxParent)
+    : QObject(boxParent), m_file(fileName), m_target(target), m_boxParent(boxParent)
 {
-    m_waitBox = new QMessageBox(QMessageBox::Information, QStringLiteral("提示"),
-                                QStringLiteral("正在打开文件") + fileName + QStringLiteral("请稍后"),
-                                QMessageBox::Ok, boxParent);
-    m_waitBox->setWindowModality(Qt::NonModal);
-    m_waitBox->setAttribute(Qt::WA_DeleteOnClose);
 }
 
 DataFileLoader::~DataFileLoader()
@@ -29,8 +25,29 @@ DataFileLoader::~DataFileLoader()
         m_waitBox->close();
 }
 
+bool DataFileLoader::open(QString *error)
+{
+    // Read as bytes: each line is trimmed, which takes a CR before the LF with it.
+    if (!m_file.open(QIODevice::ReadOnly)) {
+        *error = m_file.errorString();
+        return false;
+    }
+    if (m_file.size() > MaxFileBytes) {
+        *error = QStringLiteral("文件大于%1 MB，不是本软件保存的数据文件").arg(MaxFileBytes >> 20);
+        m_file.close();
+        return false;
+    }
+    m_decoder.reset(QTextCodec::codecForName("UTF-8")->makeDecoder());
+    return true;
+}
+
 void DataFileLoader::start()
 {
+    m_waitBox = new QMessageBox(QMessageBox::Information, QStringLiteral("提示"),
+                                QStringLiteral("正在打开文件") + m_file.fileName() + QStringLiteral("请稍后"),
+                                QMessageBox::Ok, m_boxParent);
+    m_waitBox->setWindowModality(Qt::NonModal);
+    m_waitBox->setAttribute(Qt::WA_DeleteOnClose);
     m_waitBox->show();
     QTimer::singleShot(0, this, &DataFileLoader::runSlice);
 }
@@ -46,7 +63,7 @@ void DataFileLoader::runSlice()
         if (!m_target || !handOverSome()) {
             if (m_waitBox)
                 m_waitBox->close();
-            emit finished(m_fileName);
+            emit finished(m_file.fileName());
             return;
         }
         // The message log shows each batch of lines in one go when the event loop comes round:
@@ -57,18 +74,49 @@ void DataFileLoader::runSlice()
     QTimer::singleShot(0, this, &DataFileLoader::runSlice);
 }
 
-// Reads the next piece of the text, cut at a line end; false once all is read.
+// Reads the next piece of the file; false once all is read.
 bool DataFileLoader::readSome()
 {
-    if (m_readPos >= m_text.size())
+    if (!m_file.isOpen())
         return false;
-    int end = m_text.indexOf(QLatin1Char('\n'), qMin(m_readPos + ReadChunkChars, m_text.size() - 1));
-    end = end < 0 ? m_text.size() : end + 1;
-    DataFile::readLines(QStringView(m_text).mid(m_readPos, end - m_readPos), m_content);
-    m_readPos = end;
-    if (m_readPos >= m_text.size())
-        m_text.clear();
+    const QByteArray bytes = m_file.read(ReadChunkBytes);
+    if (bytes.isEmpty() && m_file.error() != QFileDevice::NoError)
+        m_readError = m_file.errorString(); // not the end: a disk or share that went away
+    m_pending += m_decoder->toUnicode(bytes);
+    readPendingLines(bytes.isEmpty());
+    cutAtBound();
+    if (bytes.isEmpty())
+        m_file.close();
     return true;
+}
+
+// Reads the complete lines collected so far, and at the end the last line without its line end.
+void DataFileLoader::readPendingLines(bool atEnd)
+{
+    if (m_inLongLine) {
+        const int lineEnd = m_pending.indexOf(QLatin1Char('\n'));
+        m_pending.remove(0, lineEnd < 0 ? m_pending.size() : lineEnd + 1);
+        m_inLongLine = lineEnd < 0;
+    }
+    const int end = atEnd ? m_pending.size() : m_pending.lastIndexOf(QLatin1Char('\n')) + 1;
+    DataFile::readLines(QStringView(m_pending).left(end), m_content);
+    m_pending.remove(0, end);
+    // Binary junk without line ends would otherwise pile up here.
+    if (m_pending.size() > MaxLineChars) {
+        m_pending.clear();
+        m_inLongLine = true;
+        ++m_content.skippedLines;
+    }
+}
+
+void DataFileLoader::cutAtBound()
+{
+    for (QVector<QPointF> &section : m_content.sections) {
+        if (section.size() > MaxPointsPerType) {
+            section.resize(MaxPointsPerType);
+            m_cut = true;
+        }
+    }
 }
 
 // The points of types 2 to 4 are logged before they are drawn; false once type 4 is drawn.
@@ -76,7 +124,7 @@ bool DataFileLoader::handOverSome()
 {
     if (m_type > DataFile::TypeCount)
         return false;
-    const QVector<QPointF> &points = m_content.sections[m_type - 1];
+    QVector<QPointF> &points = m_content.sections[m_type - 1];
     if (m_type > 1 && m_loggedLines < points.size()) {
         const int end = qMin(m_loggedLines + LogChunkLines, points.size());
         for (; m_loggedLines < end; ++m_loggedLines)
@@ -84,6 +132,7 @@ bool DataFileLoader::handOverSome()
         return true;
     }
     m_target->plot(m_type)->appendPoints(points);
+    points = {}; // the chart holds them now
     ++m_type;
     m_loggedLines = 0;
     return true;

@@ -108,18 +108,25 @@ void Plot::setClock(Clock clock)
 void Plot::appendValue(float value)
 {
     const QDateTime now = m_clock();
-    const qint64 elapsedMs = m_lastSampleTime.isValid() ? m_lastSampleTime.msecsTo(now) : 0;
+    // A wall clock set back counts as no time passing: positions going backwards would leave the
+    // range standing still for as long as the clock went back and put the recording out of order.
+    const qint64 elapsedMs = m_lastSampleTime.isValid() ? qMax<qint64>(0, m_lastSampleTime.msecsTo(now)) : 0;
     m_lastSampleTime = now;
     const double y = toTwoDecimals(value);
 
     if (!m_points.isEmpty() && m_timePos < m_points.last().x())
-        m_inTimeOrder = false; // the wall clock was set back
+        m_inTimeOrder = false; // after a file's points
     m_points.append(QPointF(m_timePos, y));
     addToYBounds(y);
     if (m_recording)
         m_records.append({m_timePos, double(value)});
-    if (m_timePos > m_xRange.second)
+    if (m_timePos > m_xRange.second) {
         m_xRange = {m_xRange.first + AxisMargin, m_timePos + AxisMargin};
+        // Each slide widens the range a little; after a day or two it would reach past the points
+        // kept and show an empty stretch on its left as if the controller had only just started.
+        if (m_points.size() >= MaxLivePoints)
+            m_xRange.first = qMax(m_xRange.first, m_points[m_points.size() - MaxLivePoints].x());
+    }
     // Each sample is drawn at the time of the one before it: the position advances afterwards.
     m_timePos += elapsedMs / 1000.0;
 
@@ -139,10 +146,18 @@ void Plot::appendPoints(const QVector<QPointF> &points)
 {
     if (points.isEmpty())
         return;
-    m_inTimeOrder = false;
+    m_live = false;
+    if (m_points.isEmpty())
+        m_lowY = m_highY = points.first().y();
+    else
+        m_inTimeOrder = m_inTimeOrder && points.first().x() >= m_points.last().x();
+    m_inTimeOrder = m_inTimeOrder && std::is_sorted(points.begin(), points.end(),
+                                                    [](QPointF a, QPointF b) { return a.x() < b.x(); });
+    // A chart cleared for a file shares the reader's points rather than copying them.
+    m_points += points;
     for (const QPointF &point : points) {
-        m_points.append(point);
-        addToYBounds(point.y());
+        m_lowY = qMin(m_lowY, point.y());
+        m_highY = qMax(m_highY, point.y());
         if (point.x() < m_minX) {
             m_minX = point.x();
             m_xRange.first = m_minX;
@@ -159,17 +174,16 @@ void Plot::appendPoints(const QVector<QPointF> &points)
 
 void Plot::clearChart()
 {
-    m_points.clear();
-    m_inTimeOrder = true;
     m_timePos = 0;
     m_xRange = {0, 40};
-    redraw();
+    clearPoints();
 }
 
 void Plot::clearPoints()
 {
     m_points.clear();
     m_inTimeOrder = true;
+    m_live = true;
     redraw();
 }
 
@@ -266,18 +280,28 @@ void Plot::trimLivePoints()
     const int removed = m_points.size() - MaxLivePoints;
     m_points.remove(0, removed);
     m_seriesFrom -= removed;
+    m_seriesTo -= removed;
     findYBounds();
 }
 
-// In time order, the series needs the points from the last one left of the X range on (so that the
-// curve runs in from the edge); points further left cannot be seen.
-int Plot::firstDrawnIndex() const
+// In time order, the series needs the points of the X range and one on either side (so that the
+// curve runs in from the edges); points further out cannot be seen.
+Plot::Span Plot::visibleSpan() const
 {
     if (!m_inTimeOrder)
-        return 0;
-    const auto firstInRange = std::lower_bound(m_points.begin(), m_points.end(), m_xRange.first,
-                                               [](const QPointF &point, double x) { return point.x() < x; });
-    return qMax(0, int(firstInRange - m_points.begin()) - 1);
+        return {0, m_points.size()};
+    const auto byX = [](const QPointF &point, double x) { return point.x() < x; };
+    const auto first = std::lower_bound(m_points.begin(), m_points.end(), m_xRange.first, byX);
+    const auto last = std::upper_bound(m_points.begin(), m_points.end(), m_xRange.second,
+                                       [](double x, const QPointF &point) { return x < point.x(); });
+    return {qMax(0, int(first - m_points.begin()) - 1),
+            qMin(m_points.size(), int(last - m_points.begin()) + 1)};
+}
+
+int Plot::bucketBudget() const
+{
+    // A live chart is drawn again every few dozen samples and gets the smaller budget.
+    return m_live ? MaxDrawnLivePoints : MaxDrawnPoints / 2;
 }
 
 bool Plot::drawsNow() const
@@ -285,11 +309,15 @@ bool Plot::drawsNow() const
     return isVisible() && !m_viewStale;
 }
 
+// The series may stay while it reaches both ends of the range, starts not far left of it, keeps
+// within its budget and is not too coarse for a range zoomed in on.
 bool Plot::seriesCoversRange() const
 {
-    const int needed = firstDrawnIndex();
-    return m_seriesFrom >= 0 && needed >= m_seriesFrom && needed - m_seriesFrom <= DrawSlack * m_bucketSize &&
-           m_series->count() <= (m_inTimeOrder ? MaxDrawnLivePoints : MaxDrawnPoints) + DrawSlack;
+    const Span needed = visibleSpan();
+    return m_seriesFrom >= 0 && needed.from >= m_seriesFrom &&
+           needed.from - m_seriesFrom <= DrawSlack * m_bucketSize && needed.to <= m_seriesTo &&
+           m_series->count() <= (m_live ? MaxDrawnLivePoints : MaxDrawnPoints) + DrawSlack &&
+           (m_bucketSize == 1 || needed.to - needed.from >= m_bucketSize * bucketBudget() / 2);
 }
 
 int Plot::bucketOf(int index) const
@@ -302,7 +330,7 @@ int Plot::bucketOf(int index) const
 // of each bucket: its zigzag would cost a spline series dearly on every sample.
 void Plot::appendBucket(QVector<QPointF> &drawn, int from, int to) const
 {
-    if (m_inTimeOrder) {
+    if (m_live) {
         drawn.append(m_points[to - 1]);
         return;
     }
@@ -320,34 +348,33 @@ void Plot::appendBucket(QVector<QPointF> &drawn, int from, int to) const
 
 void Plot::drawAppended()
 {
-    if (!drawsNow()) {
-        m_viewStale = true;
-        return;
-    }
-    if (!seriesCoversRange()) {
-        redraw();
-        return;
-    }
-    setAxisRanges();
-    // The series ends with the newest point, which stands for its bucket until the bucket is complete.
+    // A series that ended with the point before takes the new one; one that ends at the right edge
+    // of a range zoomed in on the past does not.
     const int newest = m_points.size() - 1;
+    const bool extends = m_seriesTo == newest;
+    if (extends)
+        ++m_seriesTo;
+    if (!drawRanges() || !extends)
+        return;
+    // The series ends with the newest point, which stands for its bucket until the bucket is complete.
     if (m_bucketSize == 1 || newest == m_seriesFrom || bucketOf(newest) != bucketOf(newest - 1))
         m_series->append(m_points.last());
     else
         m_series->replace(m_series->count() - 1, m_points.last());
 }
 
-void Plot::drawRanges()
+bool Plot::drawRanges()
 {
     if (!drawsNow()) {
         m_viewStale = true;
-        return;
+        return false;
     }
     if (!seriesCoversRange()) {
         redraw();
-        return;
+        return false;
     }
     setAxisRanges();
+    return true;
 }
 
 void Plot::redraw(bool force)
@@ -357,29 +384,33 @@ void Plot::redraw(bool force)
         return;
     }
     m_viewStale = false;
-    m_seriesFrom = firstDrawnIndex();
-    const int count = m_points.size() - m_seriesFrom;
-    // A live chart is drawn again every few dozen samples and gets the smaller budget.
-    const int buckets = m_inTimeOrder ? MaxDrawnLivePoints : MaxDrawnPoints / 2;
+    const Span span = visibleSpan();
+    m_seriesFrom = span.from;
+    m_seriesTo = span.to;
+    const int count = span.to - span.from;
+    const int buckets = bucketBudget();
     m_bucketSize = qMax(1, (count + buckets - 1) / buckets);
-    if (m_bucketSize == 2 && !m_inTimeOrder)
+    if (m_bucketSize == 2 && !m_live)
         m_bucketSize = 1; // a pair per bucket of two is no thinning at all
     QVector<QPointF> drawn;
     drawn.reserve(qMin(count, 2 * buckets) + 1);
-    const int newest = m_points.size() - 1;
-    const int newestBucketStart = m_seriesFrom + bucketOf(newest) * m_bucketSize;
-    for (int k = m_seriesFrom; k < newestBucketStart; k += m_bucketSize)
+    const int last = span.to - 1;
+    const int lastBucketStart = m_seriesFrom + bucketOf(last) * m_bucketSize;
+    for (int k = m_seriesFrom; k < lastBucketStart; k += m_bucketSize)
         appendBucket(drawn, k, k + m_bucketSize);
     if (count > 0)
-        drawn.append(m_points.last());
+        drawn.append(m_points[last]);
     // Ranges first: points far outside the old ranges make the series' outline costly to compute.
     setAxisRanges();
-    m_series->setPointsVisible(m_inTimeOrder || drawn.size() <= MaxMarkedPoints);
+    m_series->setPointsVisible(m_live || drawn.size() <= MaxMarkedPoints);
     m_series->replace(drawn);
 }
 
 void Plot::setAxisRanges()
 {
-    m_axisX->setRange(m_xRange.first, m_xRange.second);
+    // A file whose points share one time past 40 s (a recording of a second) leaves no width: an
+    // axis of no width draws nothing, so it is drawn around that time.
+    const double widen = m_xRange.first == m_xRange.second ? AxisMargin : 0;
+    m_axisX->setRange(m_xRange.first - widen, m_xRange.second + widen);
     m_axisY->setRange(m_yRange.first, m_yRange.second);
 }

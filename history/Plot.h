@@ -24,9 +24,10 @@ class QMenu;
 // while the chart can be seen: a hidden page costs a few additions per sample, and showing it
 // draws the newest state in one go. A spline series computes its whole curve again for every point
 // added, and a chart paints all its points: so a live chart keeps the newest MaxLivePoints points
-// (four hours at 1 Hz: the X range widens by a second every few samples, and the operator may zoom
-// out), and its series holds only those the X range can show, thinned to MaxDrawnLivePoints when the
-// range is wide. A chart filled in batches is thinned to MaxDrawnPoints.
+// (four hours at 1 Hz: the X range widens by a second every eleven samples until it spans them, and
+// the operator may zoom out), and its series holds only those the X range can show, thinned to
+// MaxDrawnLivePoints when the range is wide. A chart filled in batches is thinned to MaxDrawnPoints,
+// over the X range alone when its points are in time order, so that zooming in shows every point.
 class Plot : public QWidget
 {
     Q_OBJECT
@@ -85,13 +86,21 @@ private:
     void addToYBounds(double y);
     void findYBounds();
     void trimLivePoints();
-    int firstDrawnIndex() const;
+    struct Span
+    {
+        int from; // index of the first point
+        int to;   // index after the last
+    };
+    Span visibleSpan() const;
+    int bucketBudget() const;
     bool drawsNow() const;
     bool seriesCoversRange() const;
     int bucketOf(int index) const;
     void appendBucket(QVector<QPointF> &drawn, int from, int to) const;
     void drawAppended();
-    void drawRanges();
+    // Brings the axes up to date; false when the series was drawn afresh instead (or will be, once
+    // the chart is shown), so that it needs no further change.
+    bool drawRanges();
     // force: also when hidden, for callers that look at the chart objects themselves.
     void redraw(bool force = false);
     void setAxisRanges();
@@ -114,8 +123,10 @@ private:
     double m_minX;
     bool m_recording = false;
     QVector<DataFile::Record> m_records;
-    bool m_inTimeOrder = true; // x never decreases: only live samples since the last clear
+    bool m_inTimeOrder = true; // x never decreases
+    bool m_live = true;        // only live samples since the last clear
     int m_seriesFrom = 0;      // index in m_points of the series' first point
+    int m_seriesTo = 0;        // index after the point the series ends with
     int m_bucketSize = 1;      // the series holds the lowest and highest point of each bucket from
                                // there, then the newest
     bool m_viewStale = false;  // the chart objects lag behind the state above

@@ -6,10 +6,15 @@
 
 #include <QDebug>
 #include <QSplitter>
+#include <QThread>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
+#include <memory>
+#include <mutex>
 
 namespace {
 constexpr int PressureType = 4;
@@ -22,6 +27,32 @@ void printLine(const QString &line)
 {
     std::fputs(line.toLocal8Bit().constData(), stdout);
     std::fputc('\n', stdout);
+}
+// The writing thread's result, read on the GUI thread once it is done.
+struct LockedOutcome
+{
+    std::mutex lock;
+    RecordingFile::Outcome value;
+};
+
+// What a finished recording prints: each record's value (%g, six significant digits) after its
+// type's prefix. A day's recording prints hundreds of thousands of lines: formatted into one block.
+QByteArray recordLines(const DataFile::Recording &records)
+{
+    QByteArray lines;
+    char line[64];
+    for (int k = 0; k < PlotWidget::TypeCount; ++k) {
+        const size_t prefixSize = std::strlen(RecordPrefixes[k]);
+        std::memcpy(line, RecordPrefixes[k], prefixSize);
+        for (const DataFile::Record &record : records[k]) {
+            char *end = std::to_chars(line + prefixSize, line + sizeof line - 1, record.value,
+                                      std::chars_format::general, 6)
+                            .ptr;
+            *end++ = '\n';
+            lines.append(line, int(end - line));
+        }
+    }
+    return lines;
 }
 } // namespace
 
@@ -39,6 +70,18 @@ PlotWidget::PlotWidget(QWidget *parent, int pageOptions)
 
 PlotWidget::~PlotWidget()
 {
+    // The application closing during a recording keeps what was recorded so far.
+    if (m_state == ExportState::Recording) {
+        const RecordingFile::Outcome outcome =
+            RecordingFile::saveOrFallBack(m_fileName, RecordingFile::fallbackPath(m_fileName, m_clock()),
+                                          DataFile::write(takeRecords(), selectedTypes()));
+        if (!outcome.error.isEmpty())
+            qWarning() << "Failed to open file for writing" << m_fileName << outcome.error;
+    }
+    if (m_writer) { // the recording is saved before the page goes
+        m_writer->wait();
+        delete m_writer;
+    }
     delete ui;
 }
 
@@ -131,47 +174,72 @@ void PlotWidget::onStart()
 
 void PlotWidget::onDurationEnd()
 {
-    for (Plot *plot : m_plots)
-        plot->setRecording(false);
+    DataFile::Recording records = takeRecords();
     printLine(QStringLiteral("持续时间结束，执行目标函数"));
-    const DataFile::Recording records = collectRecords();
-    const QByteArray text = DataFile::write(records, {m_saveCur, m_saveCum, m_saveTemp, m_savePress});
-    m_state = ExportState::Idle;
-    writeRecording(text);
+    const std::array<bool, TypeCount> selected = selectedTypes();
+    const QString fallback = RecordingFile::fallbackPath(m_fileName, m_clock());
+    auto outcome = std::make_shared<LockedOutcome>();
+    // A recording of days takes a while to print, format and save: not on the GUI thread. The page
+    // takes no other recording until the file is written.
+    m_state = ExportState::Writing;
+    m_writer =
+        QThread::create([records = std::move(records), selected, target = m_fileName, fallback, outcome] {
+            const QByteArray lines = recordLines(records);
+            std::fwrite(lines.constData(), 1, size_t(lines.size()), stdout);
+            std::fflush(stdout);
+            RecordingFile::Outcome saved =
+                RecordingFile::saveOrFallBack(target, fallback, DataFile::write(records, selected));
+            const std::lock_guard<std::mutex> hold(outcome->lock);
+            outcome->value = std::move(saved);
+        });
+    connect(m_writer, &QThread::finished, this, [this, outcome] {
+        m_writer->wait(); // finished is sent just before the thread ends
+        m_writer->deleteLater();
+        m_writer = nullptr;
+        m_state = ExportState::Idle;
+        RecordingFile::Outcome saved;
+        {
+            const std::lock_guard<std::mutex> hold(outcome->lock);
+            saved = outcome->value;
+        }
+        reportWrite(saved);
+    });
+    m_writer->start();
 }
 
-DataFile::Recording PlotWidget::collectRecords()
+DataFile::Recording PlotWidget::takeRecords()
 {
     DataFile::Recording records;
     for (int k = 0; k < TypeCount; ++k) {
+        m_plots[k]->setRecording(false);
         records[k] = m_plots[k]->takeRecords();
-        for (const DataFile::Record &record : qAsConst(records[k]))
-            printLine(QLatin1String(RecordPrefixes[k]) + QString::number(record.value));
     }
     return records;
 }
 
-// The data is the operator's: when the chosen file cannot be written it goes to a file of its own in
-// the data directory, and the box says where.
-void PlotWidget::writeRecording(const QByteArray &text)
+std::array<bool, PlotWidget::TypeCount> PlotWidget::selectedTypes() const
 {
-    QString error;
-    if (RecordingFile::save(m_fileName, text, &error)) {
+    return {m_saveCur, m_saveCum, m_saveTemp, m_savePress};
+}
+
+// The data is the operator's: when the chosen file could not be written it went to a file of its own
+// in the data directory, and the box says where.
+void PlotWidget::reportWrite(const RecordingFile::Outcome &outcome)
+{
+    if (outcome.error.isEmpty()) {
         MessageBoxSeam::information(this, QStringLiteral("提示"), m_fileName + QStringLiteral("保存成功"));
         return;
     }
-    qWarning() << "Failed to open file for writing" << m_fileName << error;
-    const QString fallback = RecordingFile::fallbackPath(m_fileName, m_clock());
-    QString fallbackError;
-    if (RecordingFile::save(fallback, text, &fallbackError)) {
+    qWarning() << "Failed to open file for writing" << m_fileName << outcome.error;
+    if (outcome.fallbackError.isEmpty()) {
         MessageBoxSeam::warning(this, QStringLiteral("提示"),
-                                m_fileName + QStringLiteral("保存失败（") + error +
-                                    QStringLiteral("），数据已改存到") + fallback);
+                                m_fileName + QStringLiteral("保存失败（") + outcome.error +
+                                    QStringLiteral("），数据已改存到") + outcome.fallback);
         return;
     }
-    qWarning() << "Failed to open file for writing" << fallback << fallbackError;
+    qWarning() << "Failed to open file for writing" << outcome.fallback << outcome.fallbackError;
     MessageBoxSeam::warning(this, QStringLiteral("提示"),
-                            m_fileName + QStringLiteral("保存失败（") + error + QStringLiteral("），改存到") +
-                                fallback + QStringLiteral("也失败（") + fallbackError +
-                                QStringLiteral("），本次数据已丢失"));
+                            m_fileName + QStringLiteral("保存失败（") + outcome.error +
+                                QStringLiteral("），改存到") + outcome.fallback + QStringLiteral("也失败（") +
+                                outcome.fallbackError + QStringLiteral("），本次数据已丢失"));
 }

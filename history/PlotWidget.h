@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Plot.h"
+#include "RecordingFile.h"
 
 #include <QDateTime>
 #include <QString>
@@ -8,6 +9,8 @@
 #include <QWidget>
 
 #include <array>
+
+class QThread;
 
 namespace Ui {
 class PlotWidget;
@@ -41,10 +44,10 @@ public:
 
     // Arms a recording of the flagged types into fileName, from startTime (at once when it has
     // passed) for duration seconds. Refused (false, with a warning line) while another recording
-    // of this page waits or runs, and for a duration or delay no timer can hold.
+    // of this page waits, runs or is being written, and for a duration or delay no timer can hold.
     bool scheduleSave(QDateTime startTime, int duration, bool cur, bool cum, bool temp, bool press,
                       QString fileName);
-    // The file of the recording that waits or runs; empty when none does.
+    // The file of the recording that waits, runs or is being written; empty when none is.
     QString pendingExportFile() const { return m_state == ExportState::Idle ? QString() : m_fileName; }
 
     // The longest delay or duration a timer holds, in milliseconds (about 24.8 days).
@@ -59,12 +62,15 @@ private:
     {
         Idle,
         Waiting,
-        Recording
+        Recording,
+        Writing
     };
     static bool isKnownType(int type) { return type >= 1 && type <= TypeCount; }
     void createCharts();
-    DataFile::Recording collectRecords();
-    void writeRecording(const QByteArray &text);
+    // Ends the recording of all four charts and takes their records.
+    DataFile::Recording takeRecords();
+    std::array<bool, TypeCount> selectedTypes() const;
+    void reportWrite(const RecordingFile::Outcome &outcome);
 
     Ui::PlotWidget *ui;
     int m_pageOptions;
@@ -79,4 +85,5 @@ private:
     ExportState m_state = ExportState::Idle;
     QTimer m_startTimer;
     QTimer m_durationTimer;
+    QThread *m_writer = nullptr; // prints, formats and saves a finished recording
 };

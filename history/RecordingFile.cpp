@@ -29,6 +29,16 @@ bool save(const QString &path, const QByteArray &text, QString *error)
     return true;
 }
 
+Outcome saveOrFallBack(const QString &path, const QString &fallback, const QByteArray &text)
+{
+    Outcome outcome;
+    if (!save(path, text, &outcome.error)) {
+        outcome.fallback = fallback;
+        save(fallback, text, &outcome.fallbackError);
+    }
+    return outcome;
+}
+
 QString fallbackPath(const QString &chosenPath, const QDateTime &when)
 {
     QString name = QFileInfo(chosenPath).completeBaseName();

@@ -8,6 +8,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <cstdio>
@@ -16,29 +17,34 @@ namespace {
 
 const QString NoticeTitle = QStringLiteral("提示");
 const QString RejectTitle = QStringLiteral("错误提示");
+// The bus addresses that have a chart page and so may record.
+constexpr int HighestAddress = 15;
 
-// Empty or non-numeric text counts as 0. A whole number too long for 64 bits is not 0 but too large:
-// false, so that the request is refused rather than taken as no time at all.
-bool readWholeNumber(const QString &text, qint64 *number)
-{
-    bool ok = false;
-    *number = text.trimmed().toLongLong(&ok);
-    if (ok)
-        return true;
-    *number = 0;
-    static const QRegularExpression digits(QStringLiteral("^[+-]?\\d+$"));
-    return !digits.match(text.trimmed()).hasMatch();
-}
-
-// Seconds of hours and minutes; an amount beyond 64 bits comes back as more than any timer holds.
-qint64 durationSeconds(const QString &hoursText, const QString &minutesText)
+// Empty text counts as 0. Other text that is not a whole number ("1.5", a full-width digit) would
+// record for no time at all and write an empty file: no value. A whole number too long for 64 bits
+// is too large rather than none.
+std::optional<qint64> readWholeNumber(const QString &text)
 {
     constexpr qint64 Unreasonable = qint64(1) << 40;
-    qint64 hours = 0, minutes = 0;
-    if (!readWholeNumber(hoursText, &hours) || !readWholeNumber(minutesText, &minutes) ||
-        qAbs(hours) > Unreasonable || qAbs(minutes) > Unreasonable)
-        return PlotWidget::MaxTimerMs;
-    return hours * 3600 + minutes * 60;
+    const QString trimmed = text.trimmed();
+    bool ok = true;
+    const qint64 number = trimmed.isEmpty() ? 0 : trimmed.toLongLong(&ok);
+    if (ok)
+        return qBound(-Unreasonable, number, Unreasonable);
+    static const QRegularExpression digits(QStringLiteral("^[+-]?[0-9]+$"));
+    if (digits.match(trimmed).hasMatch())
+        return Unreasonable;
+    return std::nullopt;
+}
+
+// Seconds of hours and minutes; none when either is not a whole number.
+std::optional<qint64> durationSeconds(const QString &hoursText, const QString &minutesText)
+{
+    const std::optional<qint64> hours = readWholeNumber(hoursText);
+    const std::optional<qint64> minutes = readWholeNumber(minutesText);
+    if (!hours || !minutes)
+        return std::nullopt;
+    return *hours * 3600 + *minutes * 60;
 }
 
 void printLine(const QString &line)
@@ -80,8 +86,8 @@ void saveFileSetWidget::on_pushButton_clicked()
 {
     const int deviceId = ui->comboBox->currentText().toInt();
     const QDateTime startTime = ui->dateTimeEdit->dateTime();
-    const qint64 duration = durationSeconds(ui->lineEdit_3->text(), ui->lineEdit_4->text());
-    printLine(QStringLiteral("持续时间是 ") + QString::number(duration));
+    const std::optional<qint64> duration = durationSeconds(ui->lineEdit_3->text(), ui->lineEdit_4->text());
+    printLine(QStringLiteral("持续时间是 ") + QString::number(duration.value_or(0)));
     const bool cur = ui->checkbox_current->isChecked();
     printLine(cur ? QStringLiteral("被选中") : QStringLiteral("没被选中"));
 
@@ -94,9 +100,9 @@ void saveFileSetWidget::on_pushButton_clicked()
     const QString fileName =
         FileDialogSeam::getSaveFileName(this, QStringLiteral("选择保存路径"), defaultDataDirectory(),
                                         QStringLiteral("CSV Files (*.csv);;All Files (*)"));
-    if (fileName.isEmpty() || !createsEmptyFile(fileName))
+    if (fileName.isEmpty() || refusesFileInUse(fileName) || !createsEmptyFile(fileName))
         return;
-    emit sig_savePlotFile(deviceId, startTime, int(duration), cur, ui->checkbox_cumflow->isChecked(),
+    emit sig_savePlotFile(deviceId, startTime, int(*duration), cur, ui->checkbox_cumflow->isChecked(),
                           ui->checkBox_temp->isChecked(), ui->checkBox_press->isChecked(), fileName);
 }
 
@@ -114,14 +120,32 @@ bool saveFileSetWidget::refusesPendingExport(int deviceId)
     return true;
 }
 
+// Two recordings into one file: the later end would overwrite what the earlier one saved.
+bool saveFileSetWidget::refusesFileInUse(const QString &fileName)
+{
+    const QString chosen = QFileInfo(fileName).absoluteFilePath();
+    for (int device = 1; m_pendingExport && device <= HighestAddress; ++device) {
+        const QString pending = m_pendingExport(device);
+        if (pending.isEmpty() || QFileInfo(pending).absoluteFilePath() != chosen)
+            continue;
+        MessageBoxSeam::information(this, NoticeTitle,
+                                    pending + QStringLiteral("正在保存设备") + QString::number(device) +
+                                        QStringLiteral("的数据，请选择其他文件"));
+        return true;
+    }
+    return false;
+}
+
 // A timer asked for a negative time or more than it holds never fires: the page would record for
 // ever and write nothing.
-bool saveFileSetWidget::refusesTimers(const QDateTime &startTime, qint64 durationSeconds)
+bool saveFileSetWidget::refusesTimers(const QDateTime &startTime, std::optional<qint64> durationSeconds)
 {
     QString reason;
-    if (durationSeconds < 0)
+    if (!durationSeconds)
+        reason = QStringLiteral("保存时长的小时和分钟须为整数");
+    else if (*durationSeconds < 0)
         reason = QStringLiteral("保存时长不能为负数");
-    else if (durationSeconds * 1000 > PlotWidget::MaxTimerMs)
+    else if (*durationSeconds * 1000 > PlotWidget::MaxTimerMs)
         reason = QStringLiteral("保存时长不能超过596小时31分钟");
     else if (QDateTime::currentDateTime().msecsTo(startTime) > PlotWidget::MaxTimerMs)
         reason = QStringLiteral("开始时间距现在不能超过24.8天");

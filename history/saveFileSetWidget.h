@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 namespace Ui {
 class saveFileSetWidget;
@@ -41,7 +42,8 @@ private slots:
 
 private:
     bool refusesPendingExport(int deviceId);
-    bool refusesTimers(const QDateTime &startTime, qint64 durationSeconds);
+    bool refusesFileInUse(const QString &fileName);
+    bool refusesTimers(const QDateTime &startTime, std::optional<qint64> durationSeconds);
     bool createsEmptyFile(const QString &fileName);
 
     Ui::saveFileSetWidget *ui;

@@ -5,6 +5,7 @@
 
 #include "DataDirectory.h"
 #include "DataFile.h"
+#include "DataFileLoader.h"
 #include "DeviceLine.h"
 #include "FileDialogSeam.h"
 #include "PlotWidget.h"
@@ -69,7 +70,9 @@ class tst_historyRecording : public QObject
     Q_OBJECT
 private slots:
     void recordAndDrawAgain();
+    void unreadableFileIsReported_data();
     void unreadableFileIsReported();
+    void fileBeyondThePointBoundIsCut();
 };
 
 void tst_historyRecording::recordAndDrawAgain()
@@ -165,19 +168,50 @@ void tst_historyRecording::recordAndDrawAgain()
     QFile::remove(fallbackPath);
 }
 
+void tst_historyRecording::unreadableFileIsReported_data()
+{
+    QTest::addColumn<qint64>("size"); // -1: no such file
+    QTest::newRow("missing") << qint64(-1);
+    QTest::newRow("larger than any recording") << DataFileLoader::MaxFileBytes + 1;
+    QTest::newRow("read fails") << qint64(-2); // a file that opens but cannot be read
+}
+
 void tst_historyRecording::unreadableFileIsReported()
+{
+    QFETCH(qint64, size);
+    MainWindowFixture f;
+    Answers answers;
+    QTemporaryDir dir;
+    answers.file =
+        size == -2 ? QStringLiteral("/proc/self/mem") : dir.filePath(QStringLiteral("unreadable.csv"));
+    QFile file(answers.file);
+    if (size >= 0)
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size)); // sparse: no disk used
+    f.window->historyPage()->plot(2)->appendPoint(1, 2);
+    menuEntry(*f.window, QStringLiteral("打开文件"))->trigger();
+    QCOMPARE(answers.dialogs, QStringList{QStringLiteral("选择CSV文件")});
+    QTRY_COMPARE(f.boxes.boxes.size(), 1);
+    QCOMPARE(f.boxes.boxes.first().title, QStringLiteral("提示"));
+    QVERIFY(f.boxes.lastText().startsWith(QStringLiteral("无法打开文件") + answers.file));
+    QVERIFY(f.window->historyPage()->plot(2)->points().isEmpty()); // cleared before the dialog
+}
+
+void tst_historyRecording::fileBeyondThePointBoundIsCut()
 {
     MainWindowFixture f;
     Answers answers;
     QTemporaryDir dir;
-    answers.file = dir.filePath(QStringLiteral("missing.csv"));
-    f.window->historyPage()->plot(2)->appendPoint(1, 2);
+    answers.file = dir.filePath(QStringLiteral("many.csv"));
+    QFile file(answers.file);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("type1\n" + QByteArray("0,0\n").repeated(DataFileLoader::MaxPointsPerType + 1) +
+               "type2\n1,2\n");
+    file.close();
     menuEntry(*f.window, QStringLiteral("打开文件"))->trigger();
-    QCOMPARE(answers.dialogs, QStringList{QStringLiteral("选择CSV文件")});
-    QCOMPARE(f.boxes.boxes.size(), 1);
-    QCOMPARE(f.boxes.boxes.first().title, QStringLiteral("提示"));
-    QVERIFY(f.boxes.lastText().contains(answers.file));
-    QVERIFY(f.window->historyPage()->plot(2)->points().isEmpty()); // cleared before the dialog
+    QTRY_VERIFY_WITH_TIMEOUT(!f.boxes.boxes.isEmpty(), 60000);
+    QVERIFY(f.boxes.lastText().startsWith(QStringLiteral("只打开了") + answers.file));
+    QCOMPARE(f.window->historyPage()->plot(1)->points().size(), DataFileLoader::MaxPointsPerType);
+    QCOMPARE(f.window->historyPage()->plot(2)->points().size(), 1); // read on past the bound
 }
 
 QTEST_MAIN(tst_historyRecording)

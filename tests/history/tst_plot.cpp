@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QRandomGenerator>
 #include <QSplineSeries>
+#include <QValueAxis>
 #include <QtTest>
 
 using Points = QVector<QPointF>;
@@ -25,6 +26,22 @@ struct Feeder
         plot.appendValue(value);
     }
 };
+
+// One notch of the mouse wheel over the chart: positive zooms in.
+void turnWheel(Plot &plot, int delta)
+{
+    QWidget *viewport = plot.findChild<QtCharts::QChartView *>()->viewport();
+    const QPoint centre = viewport->rect().center();
+    QWheelEvent wheel(centre, viewport->mapToGlobal(centre), {}, {0, delta}, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewport, &wheel);
+}
+
+int countInRange(const Points &points, Range range)
+{
+    return int(std::count_if(points.begin(), points.end(),
+                             [range](QPointF p) { return p.x() >= range.first && p.x() <= range.second; }));
+}
 
 QList<qreal> xsOf(const Points &points)
 {
@@ -48,6 +65,7 @@ private slots:
     void appendPointRanges_data();
     void appendPointRanges();
     void batchEndsLikePointByPoint();
+    void zoomedInDrawsEveryPointInRange();
     void wheelZoomsAndMenuClears();
 };
 
@@ -59,6 +77,8 @@ void tst_plot::timePositions_data()
     QTest::newRow("drawn at the time before") << QList<int>{0, 1010, 2500} << QList<qreal>{0, 0, 1.01};
     QTest::newRow("after a clear the gap counts")
         << QList<int>{0, 1000, -1, 5000, 1000} << QList<qreal>{0, 5};
+    QTest::newRow("clock set back an hour")
+        << QList<int>{0, 1000, -3600000, 1000} << QList<qreal>{0, 0, 1, 1};
 }
 
 void tst_plot::timePositions()
@@ -67,7 +87,7 @@ void tst_plot::timePositions()
     QFETCH(QList<qreal>, xs);
     Feeder f;
     for (int gap : gapsMs)
-        gap < 0 ? f.plot.clearChart() : f.sampleAfter(gap, 1.0f);
+        gap == -1 ? f.plot.clearChart() : f.sampleAfter(gap, 1.0f);
     QCOMPARE(xsOf(f.plot.points()), xs);
 }
 
@@ -80,6 +100,10 @@ void tst_plot::xRangeSlidesRight()
     QCOMPARE(f.plot.xRange(), Range(0, 40)); // last point at x = 40
     f.sampleAfter(1000, 1);
     QCOMPARE(f.plot.xRange(), Range(10, 51));
+    // Two days on, the range stays within the points kept (one a second) rather than widening on.
+    for (int k = 0; k < 12 * Plot::MaxLivePoints; ++k)
+        f.sampleAfter(1000, 1);
+    QVERIFY(f.plot.xRange().second - f.plot.xRange().first <= Plot::MaxLivePoints + 20);
     f.plot.clearChart();
     QCOMPARE(f.plot.xRange(), Range(0, 40));
 }
@@ -134,6 +158,7 @@ void tst_plot::appendPointRanges_data()
     QTest::newRow("0 50 100") << QList<qreal>{0, 50, 100} << Range(0, 100);
     QTest::newRow("5 20") << QList<qreal>{5, 20} << Range(5, 40);
     QTest::newRow("negative first") << QList<qreal>{-3, 2} << Range(-3, 40);
+    QTest::newRow("one point past 40") << QList<qreal>{100} << Range(100, 100);
 }
 
 void tst_plot::appendPointRanges()
@@ -145,6 +170,8 @@ void tst_plot::appendPointRanges()
         plot.appendPoint(x, 1);
     QCOMPARE(plot.xRange(), xRange);
     QCOMPARE(plot.minX(), xs.first());
+    const auto *axis = static_cast<QtCharts::QValueAxis *>(plot.chart()->axes(Qt::Horizontal).first());
+    QVERIFY(axis->min() < axis->max()); // a range of no width draws nothing
 }
 
 void tst_plot::batchEndsLikePointByPoint()
@@ -166,6 +193,29 @@ void tst_plot::batchEndsLikePointByPoint()
     QVERIFY(!batch.series()->pointsVisible());
 }
 
+// Zoomed in on a day's file, or on a live chart's past, the chart draws every point of the range
+// rather than the few that stood for the whole of it.
+void tst_plot::zoomedInDrawsEveryPointInRange()
+{
+    Feeder f;
+    Plot file(3);
+    Points day;
+    for (int k = 0; k < 86400; ++k)
+        day << QPointF(k, k % 3);
+    file.appendPoints(day);
+    for (int k = 0; k < 2 * Plot::MaxLivePoints; ++k)
+        f.sampleAfter(1000, float(k % 3));
+    for (Plot *plot : {&file, &f.plot}) {
+        plot->resize(400, 300);
+        plot->show();
+        while (plot->xRange().second - plot->xRange().first > 100)
+            turnWheel(*plot, 120);
+        const int inRange = countInRange(plot->points(), plot->xRange());
+        QVERIFY(inRange > 10 && inRange < 500);
+        QCOMPARE(countInRange(plot->series()->pointsVector(), plot->xRange()), inRange);
+    }
+}
+
 void tst_plot::wheelZoomsAndMenuClears()
 {
     Feeder f;
@@ -175,14 +225,9 @@ void tst_plot::wheelZoomsAndMenuClears()
     f.sampleAfter(0, 5);
     QWidget *viewport = f.plot.findChild<QtCharts::QChartView *>()->viewport();
     const QPoint centre = viewport->rect().center();
-    const auto turn = [&](int delta) {
-        QWheelEvent wheel(centre, viewport->mapToGlobal(centre), {}, {0, delta}, Qt::NoButton, Qt::NoModifier,
-                          Qt::NoScrollPhase, false);
-        QApplication::sendEvent(viewport, &wheel);
-    };
-    turn(120);
+    turnWheel(f.plot, 120);
     QCOMPARE(f.plot.xRange(), Range(4, 36));
-    turn(-120);
+    turnWheel(f.plot, -120);
     QVERIFY(qFuzzyCompare(f.plot.xRange().first, 0.8) && qFuzzyCompare(f.plot.xRange().second, 39.2));
 
     QTest::mouseClick(viewport, Qt::LeftButton, {}, centre);

@@ -60,6 +60,7 @@ class tst_recording : public QObject
     Q_OBJECT
 private slots:
     void writesSelectedTypesAndEmptiesAll();
+    void closingWhileRecordingKeepsTheData();
     void unwritableTargetKeepsDataInFallback_data();
     void unwritableTargetKeepsDataInFallback();
     void confirmButtonChecks_data();
@@ -81,6 +82,18 @@ void tst_recording::writesSelectedTypesAndEmptiesAll()
     for (int type = 1; type <= 4; ++type)
         QVERIFY(page.plot(type)->records().isEmpty() && !page.plot(type)->isRecording());
     QVERIFY(page.pendingExportFile().isEmpty());
+}
+
+void tst_recording::closingWhileRecordingKeepsTheData()
+{
+    Seams seams;
+    const QString target = m_dir.filePath(QStringLiteral("closed.csv"));
+    {
+        PlotWidget page;
+        QVERIFY(page.scheduleSave(QDateTime::currentDateTime(), 3600, true, false, false, false, target));
+        page.addSample(1, 1, 5);
+    }
+    QCOMPARE(contentsOf(target), QByteArray("type1\n0,5\n"));
 }
 
 void tst_recording::unwritableTargetKeepsDataInFallback_data()
@@ -122,7 +135,7 @@ void tst_recording::confirmButtonChecks_data()
     QTest::addColumn<int>("device");
     QTest::addColumn<QString>("hours");
     QTest::addColumn<int>("daysAhead");
-    QTest::addColumn<QString>("pending");
+    QTest::addColumn<QString>("pending"); // of device 3, or of device 7 when it is the chosen file
     QTest::addColumn<QString>("box");
     QTest::addColumn<bool>("requested");
     const QString none;
@@ -133,11 +146,18 @@ void tst_recording::confirmButtonChecks_data()
                                     << false;
     QTest::newRow("beyond 64 bits") << 1 << "99999999999999999999999" << 0 << none
                                     << "错误提示|保存时长不能超过596小时31分钟" << false;
+    QTest::newRow("not a whole number")
+        << 1 << "1.5" << 0 << none << "错误提示|保存时长的小时和分钟须为整数" << false;
+    QTest::newRow("full-width digit")
+        << 1 << "２" << 0 << none << "错误提示|保存时长的小时和分钟须为整数" << false;
     QTest::newRow("start too far ahead")
         << 1 << "1" << 25 << none << "错误提示|开始时间距现在不能超过24.8天" << false;
     QTest::newRow("pending on the device")
         << 1 << "1" << 0 << "/r/a.csv"
         << "提示|设备3正在保存数据到/r/a.csv，请等待本次保存结束后再保存" << false;
+    const QString chosen = m_dir.filePath(QStringLiteral("chosen.csv"));
+    QTest::newRow("file of another recording")
+        << 1 << "1" << 0 << chosen << "提示|" + chosen + "正在保存设备7的数据，请选择其他文件" << false;
 }
 
 void tst_recording::confirmButtonChecks()
@@ -153,7 +173,8 @@ void tst_recording::confirmButtonChecks()
     QFile::remove(seams.chosenFile);
     saveFileSetWidget window;
     window.updateDeviceList({3});
-    window.setPendingExportLookup([pending](int) { return pending; });
+    const int pendingDevice = pending == seams.chosenFile ? 7 : 3;
+    window.setPendingExportLookup([=](int device) { return device == pendingDevice ? pending : QString(); });
     window.findChild<QComboBox *>(QStringLiteral("comboBox"))->setCurrentIndex(device);
     window.findChild<QLineEdit *>(QStringLiteral("lineEdit_3"))->setText(hours);
     window.findChild<QLineEdit *>(QStringLiteral("lineEdit_4"))->setText(QStringLiteral("1"));
@@ -163,7 +184,8 @@ void tst_recording::confirmButtonChecks()
     QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("pushButton")), Qt::LeftButton);
 
     QCOMPARE(seams.boxes, box.isEmpty() ? QStringList() : QStringList{box});
-    QCOMPARE(seams.dialogs.size(), int(requested)); // refused before the file dialog
+    QCOMPARE(seams.dialogs.size(),
+             int(requested || pending == seams.chosenFile)); // refused before the dialog
     QCOMPARE(QFile::exists(seams.chosenFile), requested);
     QCOMPARE(requests.size(), int(requested));
     if (requested)
