@@ -24,16 +24,6 @@
 
 namespace {
 
-QAction *menuEntry(const mainWnd &window, const QString &caption)
-{
-    for (QAction *menu : window.menuBar()->actions())
-        for (QAction *entry : menu->menu()->actions())
-            if (entry->text() == caption)
-                return entry;
-    qFatal("no menu entry %s", qPrintable(caption));
-    return nullptr;
-}
-
 // Every reading the worker handed to the windows, per type, in the unit the charts use.
 struct ServedValues
 {

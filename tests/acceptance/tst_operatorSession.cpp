@@ -17,16 +17,6 @@
 
 namespace {
 
-QAction *menuEntry(const mainWnd &window, const QString &caption)
-{
-    for (QAction *menu : window.menuBar()->actions())
-        for (QAction *entry : menu->menu()->actions())
-            if (entry->text() == caption)
-                return entry;
-    qFatal("no menu entry %s", qPrintable(caption));
-    return nullptr;
-}
-
 // The cells of one device row, found by their object names.
 struct Row
 {

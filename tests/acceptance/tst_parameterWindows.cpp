@@ -19,16 +19,6 @@
 
 namespace {
 
-QAction *menuEntry(const mainWnd &window, const QString &caption)
-{
-    for (QAction *menu : window.menuBar()->actions())
-        for (QAction *entry : menu->menu()->actions())
-            if (entry->text() == caption)
-                return entry;
-    qFatal("no menu entry %s", qPrintable(caption));
-    return nullptr;
-}
-
 // Where a control shows a register: as an integer, a real, or as the selector item of its value
 // (Flipped: item 0 stands for 1 and item 1 for 0).
 enum class As

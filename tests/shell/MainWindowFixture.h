@@ -9,8 +9,11 @@
 #include "mainWnd.h"
 #include "setSerialport.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -116,3 +119,14 @@ private:
     Setup m_setup;
     QTemporaryDir m_dir;
 };
+
+// The entry of the main window's menus with this caption, as the operator picks it.
+inline QAction *menuEntry(const mainWnd &window, const QString &caption)
+{
+    for (QAction *menu : window.menuBar()->actions())
+        for (QAction *entry : menu->menu()->actions())
+            if (entry->text() == caption)
+                return entry;
+    qFatal("no menu entry %s", qPrintable(caption));
+    return nullptr;
+}

@@ -13,16 +13,6 @@
 #include <QtTest>
 
 namespace {
-QAction *menuEntry(const mainWnd &window, const QString &caption)
-{
-    for (QAction *menu : window.menuBar()->actions())
-        for (QAction *entry : menu->menu()->actions())
-            if (entry->text() == caption)
-                return entry;
-    qFatal("no menu entry %s", qPrintable(caption));
-    return nullptr;
-}
-
 QStringList listedPorts(MainWindowFixture &f)
 {
     auto *ports = f.child<QComboBox>(f.window->serialWnd, "combox_port");
