@@ -35,6 +35,8 @@ constexpr double kFaultChance = 0.03; // per controller and second
 constexpr int kUnplugEveryMs = 120000;
 constexpr int kUnplugForMs = 10000;
 constexpr int kOwnReopenAfterMs = 5000;
+constexpr int kPauseBeforePullMs = 3000;
+constexpr int kQuietEndMs = 15000; // the end of a run: no pull, no new setpoint
 constexpr int kRetakeOnlineAfterMs = 3000;
 constexpr int kSetpointGiveUpMs = 30000;
 constexpr int kSetpointEveryMs = 2000;
@@ -118,13 +120,18 @@ public:
         if (reply.size() >= 7 && m_bus.hasServed(quint8(deviceId), reg, reply.mid(3, 4)))
             return;
         ++m_wrong;
+        const QString example = QStringLiteral("%1 %2 of %3 showed %4")
+                                    .arg(what)
+                                    .arg(type)
+                                    .arg(deviceId)
+                                    .arg(reply.size() >= 7 ? bytes_to_float(reply, 3) : -1.0f);
         if (m_examples.size() < 3)
-            m_examples << QStringLiteral("%1 %2 of %3 showed %4")
-                              .arg(what)
-                              .arg(type)
-                              .arg(deviceId)
-                              .arg(reply.size() >= 7 ? bytes_to_float(reply, 3) : -1.0f);
+            m_examples << example;
+        if (trace)
+            std::fprintf(stderr, "wrong: %s (%s)\n", qPrintable(example), reply.toHex(' ').constData());
     }
+
+    bool trace = false;
 
     int checked() const { return m_checked; }
     int wrong() const { return m_wrong; }
@@ -226,6 +233,9 @@ public:
                 continue;
             }
             m_bus.setFaults(address, faultOf(mode));
+            if (trace)
+                std::fprintf(stderr, "%5.1f s: controller %d: fault mode %d until %.1f s\n", nowMs / 1000.0,
+                             address, mode, m_until[address] / 1000.0);
             if (mode == 10)
                 losingWrites << address;
         }
@@ -235,6 +245,8 @@ public:
         }
         return losingWrites;
     }
+
+    bool trace = false;
 
     int activations() const
     {
@@ -297,7 +309,8 @@ private:
     int m_activations[kModes] = {};
 };
 
-// The adapter pulled and put back; CPU time while it is away; who opened the port again.
+// The adapter pulled and put back; CPU time while it is away, apart for pulls while the worker polls
+// and pulls while it only holds the port open; who opened the port again.
 class LinkCycler
 {
 public:
@@ -322,22 +335,34 @@ public:
             m_upSinceMs = nowMs;
     }
 
-    void unplug(qint64 nowMs)
+    enum Activity
     {
+        Polling,
+        Idle
+    };
+
+    void unplug(qint64 nowMs, Activity activity)
+    {
+        if (trace)
+            std::fprintf(stderr, "%5.1f s: unplugged (%s)\n", nowMs / 1000.0,
+                         activity == Polling ? "polling" : "nothing polled");
         m_bus.unplug();
         m_unpluggedAt = nowMs;
+        m_activity = activity;
         m_cpuAtUnplug = cpuSeconds();
-        ++m_unplugs;
+        ++m_away[activity].unplugs;
     }
 
     void replug(qint64 nowMs)
     {
-        m_cpuWhileLost += cpuSeconds() - m_cpuAtUnplug;
-        m_lostMs += nowMs - m_unpluggedAt;
+        m_away[m_activity].cpuSeconds += cpuSeconds() - m_cpuAtUnplug;
+        m_away[m_activity].ms += nowMs - m_unpluggedAt;
         m_unpluggedAt = -1;
         QString error;
         if (!m_bus.replug(&error))
             std::fprintf(stderr, "bench_soak: replug failed: %s\n", qPrintable(error));
+        if (trace)
+            std::fprintf(stderr, "%5.1f s: plugged in again\n", nowMs / 1000.0);
         m_replugAt = nowMs;
         m_portOpen = false;
     }
@@ -351,16 +376,21 @@ public:
         if (m_ownOpenAt >= 0 && nowMs - m_ownOpenAt < 2000)
             return;
         m_ownOpenAt = nowMs;
+        if (trace)
+            std::fprintf(stderr, "%5.1f s: the bench opens the port again\n", nowMs / 1000.0);
         m_worker.slot_openSer(2, m_path, kBaud);
         m_worker.slot_openSer(1, m_path, kBaud);
     }
 
-    int unplugs() const { return m_unplugs; }
-    double cpuPercentWhileLost() const
+    bool trace = false;
+
+    int unplugs(Activity activity) const { return m_away[activity].unplugs; }
+    double cpuPercentWhileLost(Activity activity) const
     {
-        return m_lostMs > 0 ? 100.0 * m_cpuWhileLost / (m_lostMs / 1000.0) : 0.0;
+        const Away &away = m_away[activity];
+        return away.ms > 0 ? 100.0 * away.cpuSeconds / (away.ms / 1000.0) : 0.0;
     }
-    qint64 lostMs() const { return m_lostMs; }
+    qint64 lostMs(Activity activity) const { return m_away[activity].ms; }
     int openedByWorker() const { return m_openedByWorker; }
     int openedByBench() const { return m_openedByBench; }
 
@@ -373,10 +403,15 @@ private:
     qint64 m_replugAt = -1;
     qint64 m_ownOpenAt = -1;
     qint64 m_upSinceMs = 0;
+    struct Away
+    {
+        int unplugs = 0;
+        qint64 ms = 0;
+        double cpuSeconds = 0.0;
+    };
+    Activity m_activity = Polling;
     double m_cpuAtUnplug = 0.0;
-    double m_cpuWhileLost = 0.0;
-    qint64 m_lostMs = 0;
-    int m_unplugs = 0;
+    Away m_away[2];
     int m_openedByWorker = 0;
     int m_openedByBench = 0;
 };
@@ -408,6 +443,7 @@ public:
             it = m_droppedAt.erase(it);
         }
     }
+    void forget() { m_droppedAt.clear(); } // the device list was emptied
     int drops() const { return m_drops; }
     int resumedByWorker() const { return m_resumedByWorker; }
     int retakenByBench() const { return m_retakenByBench; }
@@ -430,6 +466,13 @@ int main(int argc, char *argv[])
         return 2;
     }
     muteDebugLog();
+    if (options.trace) {
+        // The worker's lines about its port, to see when it notices a pull and when it reopens.
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &text) {
+            if (text.contains(QStringLiteral("串口")))
+                std::fprintf(stderr, "worker: %s\n", qPrintable(text));
+        });
+    }
     const qint64 runMs = qint64(options.minutes * 60000.0);
     // A short try still pulls the adapter once.
     const qint64 unplugEveryMs = std::min<qint64>(kUnplugEveryMs, runMs * 2 / 5);
@@ -461,6 +504,9 @@ int main(int argc, char *argv[])
     FaultMixer faults(bus, options.seed);
     LinkCycler link(bus, worker, busOptions.linkPath);
     DropWatch drops;
+    readings.trace = options.trace;
+    faults.trace = options.trace;
+    link.trace = options.trace;
     int cycles = 0;
     float workerLosses = 0;
 
@@ -478,8 +524,11 @@ int main(int argc, char *argv[])
         if (!connected)
             drops.dropped(deviceId, clock.elapsed());
     });
-    QObject::connect(&worker, &DeviceThread::signal_ser_status, &hub,
-                     [&](int status) { link.portStatus(status, clock.elapsed()); });
+    QObject::connect(&worker, &DeviceThread::signal_ser_status, &hub, [&](int status) {
+        if (options.trace)
+            std::fprintf(stderr, "%5.1f s: port status %d\n", clock.elapsed() / 1000.0, status);
+        link.portStatus(status, clock.elapsed());
+    });
     QObject::connect(&worker, &DeviceThread::sig_count_loss, &hub, [&](int type, float value) {
         if (type == 1)
             ++cycles;
@@ -500,6 +549,8 @@ int main(int argc, char *argv[])
     qint64 rssStart = -1;
     qint64 nextUnplug = unplugEveryMs;
     qint64 nextSetpoint = kSetpointEveryMs;
+    bool pausedForPull = false;
+    int idlePullsDone = 0;
     std::mt19937 choose(options.seed ^ 0x5eedu);
     QEventLoop loop;
     QTimer second;
@@ -509,22 +560,42 @@ int main(int argc, char *argv[])
             hwmStart = statusKb("VmHWM:");
             rssStart = statusKb("VmRSS:");
         }
-        const bool ending = now >= runMs - 15000; // no new setpoints: the last ones may arrive
-        if (!link.unplugged() && now >= nextUnplug && !ending) {
-            link.unplug(now);
+        const bool ending = now >= runMs - kQuietEndMs; // no new setpoints: the last ones may arrive
+        // Every second pull finds the worker with the port open and nothing to poll, as before the
+        // first scan: the device list is emptied a little before, and filled and taken online again
+        // once the port is open again.
+        const bool idlePull = link.unplugs(LinkCycler::Polling) > link.unplugs(LinkCycler::Idle);
+        const bool pullComing = nextUnplug < runMs - kQuietEndMs;
+        if (!link.unplugged() && idlePull && !pausedForPull && now >= nextUnplug - kPauseBeforePullMs &&
+            pullComing) {
+            worker.slot_checkDevices({});
+            drops.forget();
+            pausedForPull = true;
+        }
+        if (!link.unplugged() && now >= nextUnplug && pullComing) {
+            link.unplug(now, idlePull ? LinkCycler::Idle : LinkCycler::Polling);
             nextUnplug += unplugEveryMs;
             setpoints.linkLost();
         } else if (link.unpluggedFor(now) >= unplugForMs) {
             link.replug(now);
         }
         link.reopenIfNeeded(now);
-        if (link.linkUp())
+        if (link.linkUp() && pausedForPull && link.unplugs(LinkCycler::Idle) == idlePullsDone + 1) {
+            ++idlePullsDone;
+            worker.slot_checkDevices(addresses);
+            for (quint8 a : addresses)
+                worker.slot_onlineDevice(3, a);
+            pausedForPull = false;
+        }
+        if (link.linkUp() && !pausedForPull)
             drops.retake(worker, now, link.upSince());
+        // No setpoint either before a pull with nothing polled: a write would reveal the lost link.
+        const bool posting = link.linkUp() && !ending && !pausedForPull;
         for (quint8 a : faults.step(now)) {
-            if (link.linkUp() && !ending)
+            if (posting)
                 setpoints.post(a, 1 + int(choose() % 2), now);
         }
-        if (link.linkUp() && !ending && now >= nextSetpoint) {
+        if (posting && now >= nextSetpoint) {
             setpoints.post(quint8(1 + choose() % kControllers), 1 + int(choose() % 2), now);
             nextSetpoint = now + kSetpointEveryMs;
         }
@@ -580,12 +651,17 @@ int main(int argc, char *argv[])
     printBenchRow(QStringLiteral("soak: resident memory (VmRSS) at start / end"), double(rssEnd),
                   QStringLiteral("kB"),
                   QStringLiteral("at start %1 kB; growth %2 kB").arg(rssStart).arg(rssEnd - rssStart), 0);
-    printBenchRow(QStringLiteral("soak: CPU while the link is lost"), link.cpuPercentWhileLost(),
-                  QStringLiteral("% of a core"),
-                  QStringLiteral("whole process over %1 unplug(s), %2 s in all; goal idle")
-                      .arg(link.unplugs())
-                      .arg(link.lostMs() / 1000.0),
-                  1);
+    for (LinkCycler::Activity activity : {LinkCycler::Polling, LinkCycler::Idle}) {
+        printBenchRow(QStringLiteral("soak: CPU while the link is lost, %1")
+                          .arg(activity == LinkCycler::Polling
+                                   ? QStringLiteral("pulled while polling")
+                                   : QStringLiteral("pulled with nothing polled")),
+                      link.cpuPercentWhileLost(activity), QStringLiteral("% of a core"),
+                      QStringLiteral("whole process over %1 unplug(s), %2 s in all; goal idle")
+                          .arg(link.unplugs(activity))
+                          .arg(link.lostMs(activity) / 1000.0),
+                      1);
+    }
     printBenchRow(
         QStringLiteral("soak: port reopened by the worker itself"), link.openedByWorker(),
         QStringLiteral("replugs"),
