@@ -4,9 +4,13 @@
 // served, follows every setpoint to the controller, and watches memory and the CPU used while the
 // link is lost.
 //
-//   bench_soak [--minutes N] [--seed N] [--trace]
+//   bench_soak [--minutes N] [--seed N] [--only-fault MODE] [--trace]
 //     --minutes: 20 by default; fractions allowed (0.5 for a quick try, which still pulls the adapter)
-//     --trace: one line of running figures a second on stderr
+//     --only-fault: mix in only this fault, to hunt down what a wrong reading came from: 0 silent,
+//       1 half the answers dropped, 2 half corrupted, 3 every answer 515 ms late, 4 only the flow
+//       read 515 ms late, 5 answers in 3-byte chunks, 6 a byte after the answer, 7 a stray byte
+//       before it, 8 a sound frame run into it, 9 an endless stream, 10 two writes lost, 11 noise
+//     --trace: one line of running figures a second on stderr, and every fault, pull and port status
 
 #include "SerialPort.h"
 #include "SimController.h"
@@ -48,6 +52,7 @@ struct SoakOptions
 {
     double minutes = 20.0;
     quint32 seed = 1;
+    int onlyFault = -1;
     bool trace = false;
 
     bool parse(QStringList arguments)
@@ -59,7 +64,9 @@ struct SoakOptions
                 minutes = arguments[i + 1].toDouble(&ok);
             else if (arguments[i] == QLatin1String("--seed"))
                 seed = arguments[i + 1].toUInt(&ok);
-            if (!ok || !(minutes > 0.0))
+            else if (arguments[i] == QLatin1String("--only-fault"))
+                onlyFault = arguments[i + 1].toInt(&ok);
+            if (!ok || !(minutes > 0.0) || onlyFault >= 12)
                 return false;
         }
         return arguments.size() % 2 == 0;
@@ -127,11 +134,12 @@ public:
                                     .arg(reply.size() >= 7 ? bytes_to_float(reply, 3) : -1.0f);
         if (m_examples.size() < 3)
             m_examples << example;
-        if (trace)
-            std::fprintf(stderr, "wrong: %s (%s)\n", qPrintable(example), reply.toHex(' ').constData());
+        if (traceClock)
+            std::fprintf(stderr, "%5.1f s: wrong: %s (%s)\n", traceClock->elapsed() / 1000.0,
+                         qPrintable(example), reply.toHex(' ').constData());
     }
 
-    bool trace = false;
+    const QElapsedTimer *traceClock = nullptr;
 
     int checked() const { return m_checked; }
     int wrong() const { return m_wrong; }
@@ -224,7 +232,9 @@ public:
             m_bus.setFaults(address, {});
             if (chance() >= kFaultChance)
                 continue;
-            const int mode = std::uniform_int_distribution<int>(0, kModes - 1)(m_random);
+            int mode = std::uniform_int_distribution<int>(0, kModes - 1)(m_random);
+            if (onlyMode >= 0)
+                mode = onlyMode;
             ++m_activations[mode];
             m_until[address] = nowMs + std::uniform_int_distribution<int>(1000, 3000)(m_random);
             if (mode == kModes - 1) {
@@ -247,6 +257,7 @@ public:
     }
 
     bool trace = false;
+    int onlyMode = -1;
 
     int activations() const
     {
@@ -462,7 +473,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     SoakOptions options;
     if (!options.parse(app.arguments().mid(1))) {
-        std::fprintf(stderr, "usage: bench_soak [--minutes N] [--seed N] [--trace]\n");
+        std::fprintf(stderr, "usage: bench_soak [--minutes N] [--seed N] [--only-fault MODE] [--trace]\n");
         return 2;
     }
     muteDebugLog();
@@ -504,8 +515,9 @@ int main(int argc, char *argv[])
     FaultMixer faults(bus, options.seed);
     LinkCycler link(bus, worker, busOptions.linkPath);
     DropWatch drops;
-    readings.trace = options.trace;
+    readings.traceClock = options.trace ? &clock : nullptr;
     faults.trace = options.trace;
+    faults.onlyMode = options.onlyFault;
     link.trace = options.trace;
     int cycles = 0;
     float workerLosses = 0;
