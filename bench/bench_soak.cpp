@@ -466,6 +466,265 @@ private:
     int m_retakenByBench = 0;
 };
 
+// One soak: the bus, the worker and the parts above, driven once a second.
+class Soak
+{
+public:
+    explicit Soak(const SoakOptions &options)
+        : m_options(options), m_runMs(qint64(options.minutes * 60000.0)),
+          // A short try still pulls the adapter twice, once of each kind.
+          m_unplugEveryMs(std::min<qint64>(kUnplugEveryMs, m_runMs / 3)),
+          m_unplugForMs(std::min<qint64>(kUnplugForMs, m_runMs / 8)),
+          m_quietEndMs(std::min<qint64>(kQuietEndMs, m_runMs / 5)),
+          m_warmUpMs(std::min<qint64>(30000, m_runMs / 10)), m_nextUnplug(m_unplugEveryMs),
+          m_bus(busOptions(options.seed, m_dir.filePath(QStringLiteral("ttySOAK")))), m_readings(m_bus),
+          m_setpoints(m_bus, m_worker), m_faults(m_bus, options.seed),
+          m_link(m_bus, m_worker, m_dir.filePath(QStringLiteral("ttySOAK"))), m_choose(options.seed ^ 0x5eedu)
+    {
+        m_readings.traceClock = options.trace ? &m_clock : nullptr;
+        m_faults.trace = options.trace;
+        m_faults.onlyMode = options.onlyFault;
+        m_link.trace = options.trace;
+    }
+
+    bool run()
+    {
+        QString error;
+        if (!m_bus.start(&error)) {
+            std::fprintf(stderr, "bench_soak: simulated bus: %s\n", qPrintable(error));
+            return false;
+        }
+        m_worker.start();
+        m_clock.start();
+        connectWorker();
+        m_worker.slot_openSer(1, m_bus.portPath(), kBaud);
+        m_worker.slot_checkDevices(m_bus.addresses());
+        for (quint8 a : m_bus.addresses())
+            m_worker.slot_onlineDevice(3, a);
+        for (quint8 a : m_bus.addresses())
+            m_setpoints.post(a, 1, 0); // every flow moves, so no two quantities read alike
+        m_worker.startMainTimer(kTickMs);
+
+        QTimer second;
+        QObject::connect(&second, &QTimer::timeout, &m_hub, [this] { everySecond(m_clock.elapsed()); });
+        second.start(1000);
+        m_loop.exec();
+        finish();
+        return true;
+    }
+
+    void printFigures() const;
+
+private:
+    static SimBus::Options busOptions(quint32 seed, const QString &linkPath)
+    {
+        SimBus::Options options;
+        options.addresses = firstAddresses(kControllers);
+        options.baud = kBaud;
+        options.seed = seed;
+        options.linkPath = linkPath;
+        options.servedValuesKept = kServedKept;
+        return options;
+    }
+
+    void connectWorker()
+    {
+        // m_hub lives on this thread, so the worker's signals arrive queued here.
+        QObject::connect(&m_worker, &DeviceThread::sendFreshDeviceInformation, &m_hub,
+                         [this](int type, int deviceId, const QByteArray &reply) {
+                             m_readings.check(registerOfReading(type), deviceId, reply, "reading", type);
+                             m_drops.readingFrom(deviceId);
+                         });
+        QObject::connect(&m_worker, &DeviceThread::sig_showCurResult, &m_hub,
+                         [this](int type, int deviceId, const QByteArray &reply) {
+                             m_readings.check(registerOfSetpoint(type), deviceId, reply, "read-back", type);
+                         });
+        QObject::connect(&m_worker, &DeviceThread::deviceconnectStatus, &m_hub,
+                         [this](int deviceId, bool connected) {
+                             if (!connected)
+                                 m_drops.dropped(deviceId, m_clock.elapsed());
+                         });
+        QObject::connect(&m_worker, &DeviceThread::signal_ser_status, &m_hub, [this](int status) {
+            if (m_options.trace)
+                std::fprintf(stderr, "%5.1f s: port status %d\n", m_clock.elapsed() / 1000.0, status);
+            m_link.portStatus(status, m_clock.elapsed());
+        });
+        QObject::connect(&m_worker, &DeviceThread::sig_count_loss, &m_hub, [this](int type, float value) {
+            if (type == 1)
+                ++m_ticks;
+            else
+                m_workerLosses = value;
+        });
+    }
+
+    void everySecond(qint64 now)
+    {
+        if (m_hwmStart < 0 && now >= m_warmUpMs) {
+            m_hwmStart = statusKb("VmHWM:");
+            m_rssStart = statusKb("VmRSS:");
+        }
+        pullAndPlug(now);
+        if (m_link.linkUp() && !m_pausedForPull)
+            m_drops.retake(m_worker, now, m_link.upSince());
+        postSetpoints(now);
+        m_setpoints.update(now, kSetpointGiveUpMs);
+        m_bus.clearReceivedFrames(); // nothing here needs them: memory is the worker's alone
+        if (m_options.trace)
+            std::fprintf(stderr, "%5.1f s: %d readings, %d wrong, %d ticks, %.0f lost, link %s, %d drops\n",
+                         now / 1000.0, m_readings.checked(), m_readings.wrong(), m_ticks,
+                         double(m_workerLosses), m_link.linkUp() ? "up" : "down", m_drops.drops());
+        if (now >= m_runMs)
+            m_loop.quit();
+    }
+
+    // Every second pull finds the worker with the port open and nothing to poll, as before the
+    // first scan: the device list is emptied a little before, and filled and taken online again once
+    // the port is open again.
+    void pullAndPlug(qint64 now)
+    {
+        const bool idlePull = m_link.unplugs(LinkCycler::Polling) > m_link.unplugs(LinkCycler::Idle);
+        // A pull waits for the port to be open again after the last one.
+        const bool pullComing = m_nextUnplug < m_runMs - m_quietEndMs && m_link.linkUp();
+        if (!m_link.unplugged() && idlePull && !m_pausedForPull && now >= m_nextUnplug - kPauseBeforePullMs &&
+            pullComing) {
+            m_worker.slot_checkDevices({});
+            m_drops.forget();
+            m_pausedForPull = true;
+            m_pausedAt = now;
+        }
+        const bool readyToPull = !idlePull || (m_pausedForPull && now - m_pausedAt >= kPauseBeforePullMs);
+        if (!m_link.unplugged() && now >= m_nextUnplug && pullComing && readyToPull) {
+            m_link.unplug(now, idlePull ? LinkCycler::Idle : LinkCycler::Polling);
+            m_nextUnplug = now + m_unplugEveryMs;
+            m_setpoints.linkLost();
+        } else if (m_link.unpluggedFor(now) >= m_unplugForMs) {
+            m_link.replug(now);
+        }
+        m_link.reopenIfNeeded(now);
+        if (m_link.linkUp() && m_pausedForPull && m_link.unplugs(LinkCycler::Idle) == m_idlePullsDone + 1) {
+            ++m_idlePullsDone;
+            m_worker.slot_checkDevices(m_bus.addresses());
+            for (quint8 a : m_bus.addresses())
+                m_worker.slot_onlineDevice(3, a);
+            m_pausedForPull = false;
+        }
+    }
+
+    // Not near the end (the last ones may still arrive), and not before a pull with nothing polled:
+    // a write would reveal the lost link.
+    void postSetpoints(qint64 now)
+    {
+        const bool posting = m_link.linkUp() && now < m_runMs - m_quietEndMs && !m_pausedForPull;
+        for (quint8 a : m_faults.step(now)) {
+            if (posting)
+                m_setpoints.post(a, 1 + int(m_choose() % 2), now);
+        }
+        if (posting && now >= m_nextSetpoint) {
+            m_setpoints.post(quint8(1 + m_choose() % kControllers), 1 + int(m_choose() % 2), now);
+            m_nextSetpoint = now + kSetpointEveryMs;
+        }
+    }
+
+    void finish()
+    {
+        if (m_link.unplugged())
+            m_link.replug(m_clock.elapsed());
+        m_hwmEnd = statusKb("VmHWM:");
+        m_rssEnd = statusKb("VmRSS:");
+        m_worker.shutdown();
+        m_bus.clearFaults();
+        m_setpoints.update(m_clock.elapsed(), 0);
+        m_bus.stop();
+    }
+
+    SoakOptions m_options;
+    qint64 m_runMs;
+    qint64 m_unplugEveryMs;
+    qint64 m_unplugForMs;
+    qint64 m_quietEndMs;
+    qint64 m_warmUpMs;
+    qint64 m_nextUnplug;
+    qint64 m_nextSetpoint = kSetpointEveryMs;
+    bool m_pausedForPull = false;
+    qint64 m_pausedAt = 0;
+    int m_idlePullsDone = 0;
+    QTemporaryDir m_dir;
+    SimBus m_bus;
+    DeviceThread m_worker;
+    QElapsedTimer m_clock;
+    QObject m_hub;
+    QEventLoop m_loop;
+    ReadingChecker m_readings;
+    SetpointLedger m_setpoints;
+    FaultMixer m_faults;
+    LinkCycler m_link;
+    DropWatch m_drops;
+    std::mt19937 m_choose;
+    int m_ticks = 0;
+    float m_workerLosses = 0;
+    qint64 m_hwmStart = -1;
+    qint64 m_rssStart = -1;
+    qint64 m_hwmEnd = -1;
+    qint64 m_rssEnd = -1;
+};
+
+void Soak::printFigures() const
+{
+    const QString setting = QStringLiteral("%1 controllers, %2 baud, %3 min, seed %4")
+                                .arg(kControllers)
+                                .arg(kBaud)
+                                .arg(m_options.minutes)
+                                .arg(m_options.seed);
+    printBenchRow(QStringLiteral("soak: readings checked against the simulator"), m_readings.checked(),
+                  QStringLiteral("readings"),
+                  QStringLiteral("%1; %2 ticks; %3 fault spells; %4 queries lost by the worker's count")
+                      .arg(setting)
+                      .arg(m_ticks)
+                      .arg(m_faults.activations())
+                      .arg(m_workerLosses),
+                  0);
+    printBenchRow(
+        QStringLiteral("soak: wrong readings"), m_readings.wrong(), QStringLiteral("readings"),
+        QStringLiteral("goal 0; %1").arg(m_readings.wrong() ? m_readings.examples() : QStringLiteral("none")),
+        0);
+    printBenchRow(QStringLiteral("soak: setpoints lost"), m_setpoints.lost(), QStringLiteral("setpoints"),
+                  QStringLiteral("of %1 posted while the link was up; not in the controller's register "
+                                 "within %2 s (%3 of them pending when the adapter was pulled); goal 0")
+                      .arg(m_setpoints.posted())
+                      .arg(kSetpointGiveUpMs / 1000)
+                      .arg(m_setpoints.lostAcrossUnplug()),
+                  0);
+    printBenchRow(QStringLiteral("soak: peak memory (VmHWM) at start"), double(m_hwmStart),
+                  QStringLiteral("kB"), QStringLiteral("after %1 s").arg(m_warmUpMs / 1000.0), 0);
+    printBenchRow(QStringLiteral("soak: peak memory (VmHWM) at end"), double(m_hwmEnd), QStringLiteral("kB"),
+                  QStringLiteral("growth %1 kB; goal no growth").arg(m_hwmEnd - m_hwmStart), 0);
+    printBenchRow(QStringLiteral("soak: resident memory (VmRSS) at start / end"), double(m_rssEnd),
+                  QStringLiteral("kB"),
+                  QStringLiteral("at start %1 kB; growth %2 kB").arg(m_rssStart).arg(m_rssEnd - m_rssStart),
+                  0);
+    for (LinkCycler::Activity activity : {LinkCycler::Polling, LinkCycler::Idle}) {
+        printBenchRow(QStringLiteral("soak: CPU while the link is lost, %1")
+                          .arg(activity == LinkCycler::Polling
+                                   ? QStringLiteral("pulled while polling")
+                                   : QStringLiteral("pulled with nothing polled")),
+                      m_link.cpuPercentWhileLost(activity), QStringLiteral("% of a core"),
+                      QStringLiteral("whole process over %1 unplug(s), %2 s in all; goal idle")
+                          .arg(m_link.unplugs(activity))
+                          .arg(m_link.lostMs(activity) / 1000.0),
+                      1);
+    }
+    printBenchRow(QStringLiteral("soak: port reopened by the worker itself"), m_link.openedByWorker(),
+                  QStringLiteral("replugs"),
+                  QStringLiteral("%1 reopened by the bench after %2 s without status 1; %3 drops, %4 resumed "
+                                 "by the worker, %5 taken online again by the bench")
+                      .arg(m_link.openedByBench())
+                      .arg(kOwnReopenAfterMs / 1000)
+                      .arg(m_drops.drops())
+                      .arg(m_drops.resumedByWorker())
+                      .arg(m_drops.retakenByBench()),
+                  0);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -484,206 +743,9 @@ int main(int argc, char *argv[])
                 std::fprintf(stderr, "worker: %s\n", qPrintable(text));
         });
     }
-    const qint64 runMs = qint64(options.minutes * 60000.0);
-    // A short try still pulls the adapter once.
-    const qint64 unplugEveryMs = std::min<qint64>(kUnplugEveryMs, runMs * 2 / 5);
-    const qint64 unplugForMs = std::min<qint64>(kUnplugForMs, runMs * 3 / 20);
-    const qint64 warmUpMs = std::min<qint64>(30000, runMs / 10);
-
-    QTemporaryDir dir;
-    SimBus::Options busOptions;
-    busOptions.addresses.clear();
-    for (int a = 1; a <= kControllers; ++a)
-        busOptions.addresses << quint8(a);
-    busOptions.baud = kBaud;
-    busOptions.seed = options.seed;
-    busOptions.linkPath = dir.filePath(QStringLiteral("ttySOAK"));
-    busOptions.servedValuesKept = kServedKept;
-    SimBus bus(busOptions);
-    QString error;
-    if (!bus.start(&error)) {
-        std::fprintf(stderr, "bench_soak: simulated bus: %s\n", qPrintable(error));
+    Soak soak(options);
+    if (!soak.run())
         return 1;
-    }
-
-    DeviceThread worker;
-    worker.start();
-    QElapsedTimer clock;
-    clock.start();
-    ReadingChecker readings(bus);
-    SetpointLedger setpoints(bus, worker);
-    FaultMixer faults(bus, options.seed);
-    LinkCycler link(bus, worker, busOptions.linkPath);
-    DropWatch drops;
-    readings.traceClock = options.trace ? &clock : nullptr;
-    faults.trace = options.trace;
-    faults.onlyMode = options.onlyFault;
-    link.trace = options.trace;
-    int cycles = 0;
-    float workerLosses = 0;
-
-    QObject hub; // lives on this thread, so the worker's signals arrive queued here
-    QObject::connect(&worker, &DeviceThread::sendFreshDeviceInformation, &hub,
-                     [&](int type, int deviceId, const QByteArray &reply) {
-                         readings.check(registerOfReading(type), deviceId, reply, "reading", type);
-                         drops.readingFrom(deviceId);
-                     });
-    QObject::connect(&worker, &DeviceThread::sig_showCurResult, &hub,
-                     [&](int type, int deviceId, const QByteArray &reply) {
-                         readings.check(registerOfSetpoint(type), deviceId, reply, "read-back", type);
-                     });
-    QObject::connect(&worker, &DeviceThread::deviceconnectStatus, &hub, [&](int deviceId, bool connected) {
-        if (!connected)
-            drops.dropped(deviceId, clock.elapsed());
-    });
-    QObject::connect(&worker, &DeviceThread::signal_ser_status, &hub, [&](int status) {
-        if (options.trace)
-            std::fprintf(stderr, "%5.1f s: port status %d\n", clock.elapsed() / 1000.0, status);
-        link.portStatus(status, clock.elapsed());
-    });
-    QObject::connect(&worker, &DeviceThread::sig_count_loss, &hub, [&](int type, float value) {
-        if (type == 1)
-            ++cycles;
-        else
-            workerLosses = value;
-    });
-
-    QList<quint8> addresses = busOptions.addresses;
-    worker.slot_openSer(1, busOptions.linkPath, kBaud);
-    worker.slot_checkDevices(addresses);
-    for (quint8 a : addresses)
-        worker.slot_onlineDevice(3, a);
-    for (quint8 a : addresses)
-        setpoints.post(a, 1, 0); // every flow moves, so no two quantities read alike
-    worker.startMainTimer(kTickMs);
-
-    qint64 hwmStart = -1;
-    qint64 rssStart = -1;
-    qint64 nextUnplug = unplugEveryMs;
-    qint64 nextSetpoint = kSetpointEveryMs;
-    bool pausedForPull = false;
-    int idlePullsDone = 0;
-    std::mt19937 choose(options.seed ^ 0x5eedu);
-    QEventLoop loop;
-    QTimer second;
-    QObject::connect(&second, &QTimer::timeout, &hub, [&] {
-        const qint64 now = clock.elapsed();
-        if (hwmStart < 0 && now >= warmUpMs) {
-            hwmStart = statusKb("VmHWM:");
-            rssStart = statusKb("VmRSS:");
-        }
-        const bool ending = now >= runMs - kQuietEndMs; // no new setpoints: the last ones may arrive
-        // Every second pull finds the worker with the port open and nothing to poll, as before the
-        // first scan: the device list is emptied a little before, and filled and taken online again
-        // once the port is open again.
-        const bool idlePull = link.unplugs(LinkCycler::Polling) > link.unplugs(LinkCycler::Idle);
-        const bool pullComing = nextUnplug < runMs - kQuietEndMs;
-        if (!link.unplugged() && idlePull && !pausedForPull && now >= nextUnplug - kPauseBeforePullMs &&
-            pullComing) {
-            worker.slot_checkDevices({});
-            drops.forget();
-            pausedForPull = true;
-        }
-        if (!link.unplugged() && now >= nextUnplug && pullComing) {
-            link.unplug(now, idlePull ? LinkCycler::Idle : LinkCycler::Polling);
-            nextUnplug += unplugEveryMs;
-            setpoints.linkLost();
-        } else if (link.unpluggedFor(now) >= unplugForMs) {
-            link.replug(now);
-        }
-        link.reopenIfNeeded(now);
-        if (link.linkUp() && pausedForPull && link.unplugs(LinkCycler::Idle) == idlePullsDone + 1) {
-            ++idlePullsDone;
-            worker.slot_checkDevices(addresses);
-            for (quint8 a : addresses)
-                worker.slot_onlineDevice(3, a);
-            pausedForPull = false;
-        }
-        if (link.linkUp() && !pausedForPull)
-            drops.retake(worker, now, link.upSince());
-        // No setpoint either before a pull with nothing polled: a write would reveal the lost link.
-        const bool posting = link.linkUp() && !ending && !pausedForPull;
-        for (quint8 a : faults.step(now)) {
-            if (posting)
-                setpoints.post(a, 1 + int(choose() % 2), now);
-        }
-        if (posting && now >= nextSetpoint) {
-            setpoints.post(quint8(1 + choose() % kControllers), 1 + int(choose() % 2), now);
-            nextSetpoint = now + kSetpointEveryMs;
-        }
-        setpoints.update(now, kSetpointGiveUpMs);
-        bus.clearReceivedFrames(); // nothing here needs them: memory is the worker's alone
-        if (options.trace)
-            std::fprintf(stderr, "%5.1f s: %d readings, %d wrong, %d ticks, %.0f lost, link %s, %d drops\n",
-                         now / 1000.0, readings.checked(), readings.wrong(), cycles, double(workerLosses),
-                         link.linkUp() ? "up" : "down", drops.drops());
-        if (now >= runMs)
-            loop.quit();
-    });
-    second.start(1000);
-    loop.exec();
-
-    if (link.unplugged())
-        link.replug(clock.elapsed());
-    const qint64 hwmEnd = statusKb("VmHWM:");
-    const qint64 rssEnd = statusKb("VmRSS:");
-    worker.shutdown();
-    bus.clearFaults();
-    setpoints.update(clock.elapsed(), 0);
-    const int setpointsLost = setpoints.lost();
-    bus.stop();
-
-    const QString setting = QStringLiteral("%1 controllers, %2 baud, %3 min, seed %4")
-                                .arg(kControllers)
-                                .arg(kBaud)
-                                .arg(options.minutes)
-                                .arg(options.seed);
-    printBenchRow(QStringLiteral("soak: readings checked against the simulator"), readings.checked(),
-                  QStringLiteral("readings"),
-                  QStringLiteral("%1; %2 ticks; %3 fault spells; %4 queries lost by the worker's count")
-                      .arg(setting)
-                      .arg(cycles)
-                      .arg(faults.activations())
-                      .arg(workerLosses),
-                  0);
-    printBenchRow(
-        QStringLiteral("soak: wrong readings"), readings.wrong(), QStringLiteral("readings"),
-        QStringLiteral("goal 0; %1").arg(readings.wrong() ? readings.examples() : QStringLiteral("none")), 0);
-    printBenchRow(QStringLiteral("soak: setpoints lost"), setpointsLost, QStringLiteral("setpoints"),
-                  QStringLiteral("of %1 posted while the link was up; not in the controller's register "
-                                 "within %2 s (%3 of them pending when the adapter was pulled); goal 0")
-                      .arg(setpoints.posted())
-                      .arg(kSetpointGiveUpMs / 1000)
-                      .arg(setpoints.lostAcrossUnplug()),
-                  0);
-    printBenchRow(QStringLiteral("soak: peak memory (VmHWM) at start"), double(hwmStart),
-                  QStringLiteral("kB"), QStringLiteral("after %1 s").arg(warmUpMs / 1000.0), 0);
-    printBenchRow(QStringLiteral("soak: peak memory (VmHWM) at end"), double(hwmEnd), QStringLiteral("kB"),
-                  QStringLiteral("growth %1 kB; goal no growth").arg(hwmEnd - hwmStart), 0);
-    printBenchRow(QStringLiteral("soak: resident memory (VmRSS) at start / end"), double(rssEnd),
-                  QStringLiteral("kB"),
-                  QStringLiteral("at start %1 kB; growth %2 kB").arg(rssStart).arg(rssEnd - rssStart), 0);
-    for (LinkCycler::Activity activity : {LinkCycler::Polling, LinkCycler::Idle}) {
-        printBenchRow(QStringLiteral("soak: CPU while the link is lost, %1")
-                          .arg(activity == LinkCycler::Polling
-                                   ? QStringLiteral("pulled while polling")
-                                   : QStringLiteral("pulled with nothing polled")),
-                      link.cpuPercentWhileLost(activity), QStringLiteral("% of a core"),
-                      QStringLiteral("whole process over %1 unplug(s), %2 s in all; goal idle")
-                          .arg(link.unplugs(activity))
-                          .arg(link.lostMs(activity) / 1000.0),
-                      1);
-    }
-    printBenchRow(
-        QStringLiteral("soak: port reopened by the worker itself"), link.openedByWorker(),
-        QStringLiteral("replugs"),
-        QStringLiteral("%1 reopened by the bench after %2 s without status 1; %3 drops, %4 resumed by "
-                       "the worker, %5 taken online again by the bench")
-            .arg(link.openedByBench())
-            .arg(kOwnReopenAfterMs / 1000)
-            .arg(drops.drops())
-            .arg(drops.resumedByWorker())
-            .arg(drops.retakenByBench()),
-        0);
+    soak.printFigures();
     return 0;
 }
