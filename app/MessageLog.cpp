@@ -50,22 +50,8 @@ LogSink &LogSink::instance()
     return *sink;
 }
 
-void LogSink::post(const QString &line)
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_pending.append(line);
-    // Without a view (or with a stalled GUI thread) the queue must not grow without end either.
-    if (m_pending.size() > maxLines)
-        m_pending.erase(m_pending.begin(), m_pending.begin() + (m_pending.size() - maxLines));
-    if (!m_drainScheduled) {
-        m_drainScheduled = true;
-        lock.unlock();
-        scheduleDrain();
-    }
-}
-
 namespace {
-// Receives the queued drain on the GUI thread.
+// Receives the queued drain; created on the GUI thread when the view is attached.
 class LogDrainTarget : public QObject
 {
     Q_OBJECT
@@ -74,19 +60,23 @@ public:
 };
 } // namespace
 
-void LogSink::scheduleDrain()
+void LogSink::post(const QString &line)
 {
-    QCoreApplication *app = QCoreApplication::instance();
-    if (!app)
-        return;
+    QObject *target = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_pending.append(line);
+        // Without a view (or with a stalled GUI thread) the queue must not grow without end either.
+        if (m_pending.size() > maxLines)
+            m_pending.erase(m_pending.begin(), m_pending.begin() + (m_pending.size() - maxLines));
+        if (m_drainScheduled || !m_drainTarget)
+            return; // without a view the lines wait for attach()
+        m_drainScheduled = true;
+        target = m_drainTarget;
+    }
     // Invoked by name, the queued call is allocated and freed inside Qt, behind the event queue's
     // lock. A queued functor would be allocated here on the logging thread and freed on the GUI
     // thread, a hand-over that ThreadSanitizer cannot see and reports as a race.
-    static LogDrainTarget *const target = [app] {
-        auto *created = new LogDrainTarget;
-        created->moveToThread(app->thread());
-        return created;
-    }();
     QMetaObject::invokeMethod(target, "drain", Qt::QueuedConnection);
 }
 
@@ -94,6 +84,11 @@ void LogSink::attach(QPlainTextEdit *view)
 {
     view->document()->setUndoRedoEnabled(false);
     view->setMaximumBlockCount(maxLines);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_drainTarget)
+            m_drainTarget = new LogDrainTarget; // never destroyed, like the sink
+    }
     m_view = view;
     drain();
 }

@@ -41,11 +41,11 @@ public:
 
 private:
     LogSink() = default;
-    void scheduleDrain();
     static void appendLines(QPlainTextEdit *view, const QStringList &lines);
 
     std::mutex m_mutex; // a standard mutex, so that ThreadSanitizer sees the hand-over
     QStringList m_pending;
     bool m_drainScheduled = false;
+    QObject *m_drainTarget = nullptr; // lives on the GUI thread; set under the lock
     QPointer<QPlainTextEdit> m_view; // touched on the GUI thread only
 };
