@@ -258,7 +258,7 @@ void DeviceThread::slot_openSer(int type, QString name, int baudRate)
     QUORIX_ON_WORKER(slot_openSer(type, name, baudRate));
     // The operator's own open or close ends the wait for a lost adapter.
     m_watch->stop();
-    if (type != 1) {
+    if (type != Bus::code(Bus::PortRequest::Open)) {
         if (m_link->isOpen()) {
             m_link->close();
             emit signal_ser_status(Bus::code(PortStatus::Closed));
