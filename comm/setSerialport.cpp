@@ -36,6 +36,11 @@ void setSerialport::on_btn_open_clicked()
     const QString name = ui->combox_port->currentText();
     const int baudRate = ui->combox_baud->currentText().toInt(nullptr, 10);
     if (ui->btn_open->text() == captionOpen) {
+        // A second open queued behind the first would fail on the open port and turn the button
+        // back to "打开", leaving the operator no way to close it.
+        if (m_openPending)
+            return;
+        m_openPending = true;
         emit sig_openSer(Bus::code(Bus::PortRequest::Open), name, baudRate);
     } else {
         emit sig_openSer(Bus::code(Bus::PortRequest::Close), name, baudRate);
@@ -102,6 +107,7 @@ void setSerialport::showFailure()
 
 void setSerialport::slot_ser_status(int status)
 {
+    m_openPending = false;
     switch (Bus::PortStatus(status)) {
     case Bus::PortStatus::Opened:
         showButton(captionOpened, styleGreen);

@@ -48,4 +48,5 @@ private:
     QString m_lastPort;
     QStringList m_openedPorts;
     QString m_openFailureReason;
+    bool m_openPending = false; // an open request has not been answered yet
 };
