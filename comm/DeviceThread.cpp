@@ -138,7 +138,10 @@ void DeviceThread::connectParts()
     Poller *poller = m_poller.get();
     connect(poller, &Poller::reading, this, &DeviceThread::sendFreshDeviceInformation);
     connect(poller, &Poller::lossReport, this, &DeviceThread::sig_count_loss);
-    connect(poller, &Poller::deviceLost, this, [this](int id) { emit deviceconnectStatus(id, false); });
+    connect(poller, &Poller::deviceLost, this, [this](int id) {
+        m_requests->book().dropReadBacks(quint8(id));
+        emit deviceconnectStatus(id, false);
+    });
 }
 
 bool DeviceThread::onWorkerThread() const
