@@ -87,9 +87,9 @@ double BusLink::silenceMs() const
     return qMax(MinSilenceMs, characters);
 }
 
-int BusLink::silenceLeftMs() const
+int BusLink::silenceLeftMs(double silenceMs) const
 {
-    const double left = silenceMs() - double(m_lastActivity.nsecsElapsed()) / 1e6;
+    const double left = silenceMs - double(m_lastActivity.nsecsElapsed()) / 1e6;
     return left <= 0 ? 0 : int(std::ceil(left));
 }
 
@@ -137,17 +137,17 @@ bool BusLink::waitForBytes(int ms, QByteArray &into)
 // Bytes still in the line belong to no request of ours (a reply that came after its wait ended,
 // noise): they go, and the request waits for the silence that follows them. A controller whose
 // whole read reply is among them is out of step.
-bool BusLink::quietLine()
+bool BusLink::quietLine(double silenceMs)
 {
     QByteArray stale = m_port->readAll();
     if (!stale.isEmpty())
         m_lastActivity.restart();
     QElapsedTimer budget;
     budget.start();
-    while (waitForBytes(silenceLeftMs(), stale)) {
+    while (waitForBytes(silenceLeftMs(silenceMs), stale)) {
         if (stale.size() > 2 * ReadBufferBytes)
             stale = stale.right(ReadBufferBytes);
-        if (budget.elapsed() > m_replyTimeout) {
+        if (budget.elapsed() > m_replyTimeout + silenceMs) {
             qDebug() << "线路不静默，未发送";
             return false;
         }
@@ -245,9 +245,15 @@ BusLink::Outcome BusLink::exchange(const QByteArray &request, const ReplyRecogni
 // The check reads the address register alone: its 7-byte answer has a shape no reading has, so a
 // late answer to a check is never taken for a reading, nor a late reading for a check. A controller
 // that refuses the single-register read answers with an exception, which is in step as well.
+// Every check answer looks alike, so a check is sent only once the line has been silent for a
+// whole reply timeout: an answer just past its timeout (a reading's, or an earlier check's) has
+// come and gone by then, instead of passing this check and leaving the reading after it to take
+// the check's own late answer and then another register's.
 bool BusLink::resync(quint8 address)
 {
     for (int attempt = 0; attempt < ResyncAttempts; ++attempt) {
+        if (!quietLine(qMax(silenceMs(), double(m_replyTimeout))))
+            return false;
         QByteArray frame;
         const Outcome outcome = exchange(readRequest(address, RegisterMap::DeviceAddress, 1),
                                          ReplyRecognizer::forRead(address, 1), frame);

@@ -69,12 +69,14 @@ private:
     };
 
     Outcome exchange(const QByteArray &request, const ReplyRecognizer &expected, QByteArray &frame);
-    bool quietLine();
+    bool quietLine(double silenceMs);
+    bool quietLine() { return quietLine(silenceMs()); }
     bool send(const QByteArray &frame, int writeTimeoutMs);
     Outcome collect(const ReplyRecognizer &expected, QByteArray &frame);
     void discardUntilSilent(qint64 budgetMs);
     bool waitForBytes(int ms, QByteArray &into);
-    int silenceLeftMs() const;
+    int silenceLeftMs(double silenceMs) const;
+    int silenceLeftMs() const { return silenceLeftMs(silenceMs()); }
     bool resync(quint8 address);
     bool writeEchoed(quint16 reg, const QByteArray &frame, bool verbose);
     void onPortError(QSerialPort::SerialPortError error);
