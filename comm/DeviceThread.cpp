@@ -7,6 +7,7 @@
 #include "RequestServer.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
 #include <QTimer>
 #include <future>
