@@ -153,9 +153,8 @@ bool BusLink::quietLine(int settleMs)
                 continue;
             break;
         }
-        if (stale.size() > 2 * ReadBufferBytes)
-            stale = stale.right(ReadBufferBytes);
-        if (budget.elapsed() > m_replyTimeout + settleMs) {
+        // More than any answer and noise between requests: a peer that does not stop sending.
+        if (stale.size() > ReadBufferBytes || budget.elapsed() > m_replyTimeout + settleMs) {
             qDebug() << "线路不静默，未发送";
             return false;
         }
