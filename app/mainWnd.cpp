@@ -434,9 +434,11 @@ void mainWnd::slot_refreshDeviceMode(uchar deviceId, int mode)
         return;
     if (DeviceLine *row = rowOf(deviceId))
         row->showDeviceMode(mode);
-    const int first = mode == 0 ? 1 : 2;
-    emit showsCurCumset(first, deviceId);
-    emit showsCurCumset(3 - first, deviceId);
+    // The setpoint of the mode in force is read back first.
+    using Bus::SetpointKind;
+    const bool cumulative = mode == 1;
+    emit showsCurCumset(Bus::code(cumulative ? SetpointKind::Cumulative : SetpointKind::Instant), deviceId);
+    emit showsCurCumset(Bus::code(cumulative ? SetpointKind::Instant : SetpointKind::Cumulative), deviceId);
 }
 
 void mainWnd::slot_deviceISconnectd(uchar deviceId, bool isconnect)
@@ -503,9 +505,9 @@ void mainWnd::slot_modifyAdminParam(uchar deviceId, int type, int data_type, int
 
 void mainWnd::logFlowSet(int type, float)
 {
-    if (type == 1)
+    if (type == Bus::code(Bus::SetpointKind::Instant))
         qDebug() << "设置瞬时流量";
-    else if (type == 2)
+    else if (type == Bus::code(Bus::SetpointKind::Cumulative))
         qDebug() << "设置累计流量";
 }
 

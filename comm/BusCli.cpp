@@ -261,9 +261,11 @@ int BusCli::poll(BusLink &link, const Options &options)
     clock.start();
     for (int cycle = 0; options.count == 0 || cycle < options.count; ++cycle) {
         if (cycle > 0) {
-            const qint64 due = qint64(cycle) * options.interval;
-            if (due > clock.elapsed())
-                QThread::msleep(ulong(due - clock.elapsed()));
+            // Read once: a millisecond passing between a check and the sleep must not turn the
+            // wait negative, which as an unsigned sleep never ends.
+            const qint64 wait = qint64(cycle) * options.interval - clock.elapsed();
+            if (wait > 0)
+                QThread::msleep(ulong(wait));
         }
         QStringList fields{QDateTime::currentDateTime().toString(Qt::ISODateWithMs)};
         if (link.isLost())

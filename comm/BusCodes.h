@@ -15,6 +15,13 @@ enum class ReadingType : int
 constexpr int FirstReadingType = 1;
 constexpr int LastReadingType = 4;
 
+// slot_openSer
+enum class PortRequest : int
+{
+    Open = 1,
+    Close = 2
+};
+
 // signal_ser_status
 enum class PortStatus : int
 {

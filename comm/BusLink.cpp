@@ -135,19 +135,26 @@ bool BusLink::waitForBytes(int ms, QByteArray &into)
 }
 
 // Bytes still in the line belong to no request of ours (a reply that came after its wait ended,
-// noise): they go, and the request waits for the silence that follows them. A controller whose
-// whole read reply is among them is out of step.
-bool BusLink::quietLine()
+// noise): they go, for `settleMs` and then until the silence that follows them. A controller
+// whose whole read reply is among them is out of step.
+bool BusLink::quietLine(int settleMs)
 {
     QByteArray stale = m_port->readAll();
     if (!stale.isEmpty())
         m_lastActivity.restart();
+    const QDeadlineTimer settled(qMax(0, settleMs));
     QElapsedTimer budget;
     budget.start();
-    while (waitForBytes(silenceLeftMs(), stale)) {
-        if (stale.size() > 2 * ReadBufferBytes)
-            stale = stale.right(ReadBufferBytes);
-        if (budget.elapsed() > m_replyTimeout) {
+    for (;;) {
+        const bool settling = !settled.hasExpired();
+        const int waitMs = settling ? int(qMax<qint64>(1, settled.remainingTime())) : silenceLeftMs();
+        if (!waitForBytes(waitMs, stale)) {
+            if (settling && isOpen())
+                continue;
+            break;
+        }
+        // More than any answer and noise between requests: a peer that does not stop sending.
+        if (stale.size() > ReadBufferBytes || budget.elapsed() > m_replyTimeout + settleMs) {
             qDebug() << "线路不静默，未发送";
             return false;
         }
@@ -237,7 +244,12 @@ BusLink::Outcome BusLink::exchange(const QByteArray &request, const ReplyRecogni
 {
     if (!isOpen() || !quietLine() || !send(request, ReadWriteTimeoutMs))
         return Outcome::NotSent;
-    return collect(expected, frame);
+    QElapsedTimer sent;
+    sent.start();
+    const Outcome outcome = collect(expected, frame);
+    if (outcome == Outcome::NoAnswer || outcome == Outcome::Unsound)
+        m_lastUnanswered = sent;
+    return outcome;
 }
 
 // ---- exchanges ----------------------------------------------------------------------------------
@@ -245,9 +257,18 @@ BusLink::Outcome BusLink::exchange(const QByteArray &request, const ReplyRecogni
 // The check reads the address register alone: its 7-byte answer has a shape no reading has, so a
 // late answer to a check is never taken for a reading, nor a late reading for a check. A controller
 // that refuses the single-register read answers with an exception, which is in step as well.
+//
+// Every check answer looks alike, so a check goes out only once an answer just past its timeout
+// (up to a whole timeout late) to the last unanswered request has had its time to come and go:
+// else it could pass this check, and the reading after it take that check's own late answer, and
+// then another register's. Noise meanwhile does not delay the check.
 bool BusLink::resync(quint8 address)
 {
     for (int attempt = 0; attempt < ResyncAttempts; ++attempt) {
+        const qint64 settleMs =
+            m_lastUnanswered.isValid() ? 2 * qint64(m_replyTimeout) - m_lastUnanswered.elapsed() : 0;
+        if (settleMs > 0 && !quietLine(int(settleMs)))
+            return false;
         QByteArray frame;
         const Outcome outcome = exchange(readRequest(address, RegisterMap::DeviceAddress, 1),
                                          ReplyRecognizer::forRead(address, 1), frame);

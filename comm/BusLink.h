@@ -69,7 +69,7 @@ private:
     };
 
     Outcome exchange(const QByteArray &request, const ReplyRecognizer &expected, QByteArray &frame);
-    bool quietLine();
+    bool quietLine(int settleMs = 0);
     bool send(const QByteArray &frame, int writeTimeoutMs);
     Outcome collect(const ReplyRecognizer &expected, QByteArray &frame);
     void discardUntilSilent(qint64 budgetMs);
@@ -87,6 +87,7 @@ private:
     bool m_lost = false;
     QString m_lostReason;
     QSet<quint8> m_outOfStep;
-    QElapsedTimer m_lastActivity;  // since the line last carried a byte
-    bool m_endedOnSilence = false; // the last exchange ended by the silence after its answer
+    QElapsedTimer m_lastActivity;   // since the line last carried a byte
+    bool m_endedOnSilence = false;  // the last exchange ended by the silence after its answer
+    QElapsedTimer m_lastUnanswered; // since the last request whose answer did not come in its wait
 };

@@ -7,6 +7,7 @@
 #include "RequestServer.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
 #include <QTimer>
 #include <future>
@@ -138,7 +139,10 @@ void DeviceThread::connectParts()
     Poller *poller = m_poller.get();
     connect(poller, &Poller::reading, this, &DeviceThread::sendFreshDeviceInformation);
     connect(poller, &Poller::lossReport, this, &DeviceThread::sig_count_loss);
-    connect(poller, &Poller::deviceLost, this, [this](int id) { emit deviceconnectStatus(id, false); });
+    connect(poller, &Poller::deviceLost, this, [this](int id) {
+        m_requests->book().dropReadBacks(quint8(id));
+        emit deviceconnectStatus(id, false);
+    });
 }
 
 bool DeviceThread::onWorkerThread() const
@@ -258,7 +262,7 @@ void DeviceThread::slot_openSer(int type, QString name, int baudRate)
     QUORIX_ON_WORKER(slot_openSer(type, name, baudRate));
     // The operator's own open or close ends the wait for a lost adapter.
     m_watch->stop();
-    if (type != 1) {
+    if (type != Bus::code(Bus::PortRequest::Open)) {
         if (m_link->isOpen()) {
             m_link->close();
             emit signal_ser_status(Bus::code(PortStatus::Closed));

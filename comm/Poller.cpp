@@ -23,7 +23,10 @@ Poller::Poller(BusLink &link, OnlineList &devices, std::function<bool()> stoppin
 
 void Poller::runCycle()
 {
-    m_cycleStart = QDateTime::currentDateTime();
+    // A monotonic clock: a wall clock set back or forward during a cycle would report a usage
+    // that never was, and reading it costs a time zone lookup every tick.
+    QElapsedTimer cycle;
+    cycle.start();
     // While the adapter is away nothing is read and nothing counts as lost: the windows already
     // show every row dropped, and polling resumes as it was when the link comes back.
     int index = 0;
@@ -31,8 +34,7 @@ void Poller::runCycle()
         if (pollDevice(index))
             ++index;
     }
-    m_cycleEnd = QDateTime::currentDateTime();
-    reportUsage();
+    reportUsage(cycle.elapsed());
 }
 
 // Polls one record; false when the record was dropped, so the next one now sits at the same index.
@@ -90,9 +92,8 @@ bool Poller::closeWindow(int index)
     return true;
 }
 
-void Poller::reportUsage()
+void Poller::reportUsage(qint64 elapsed)
 {
-    const qint64 elapsed = m_cycleStart.msecsTo(m_cycleEnd);
     // A query period of 0 is allowed by the settings window; there is no share of it to report.
     const float usage = m_period != 0 ? float(double(elapsed) * 100.0 / double(m_period)) : 0.0f;
     emit lossReport(Bus::code(Bus::LossReport::BusUsage), usage);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QByteArray>
-#include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <functional>
 
@@ -35,7 +35,7 @@ signals:
 private:
     bool pollDevice(int index);
     bool closeWindow(int index);
-    void reportUsage();
+    void reportUsage(qint64 cycleMs);
 
     BusLink &m_link;
     OnlineList &m_devices;
@@ -43,6 +43,4 @@ private:
     int m_period = 1000;
     int m_pause = 10;
     int m_totalLosses = 0;
-    QDateTime m_cycleStart;
-    QDateTime m_cycleEnd;
 };

@@ -1,5 +1,7 @@
 #include "RequestBook.h"
 
+#include <algorithm>
+
 namespace {
 
 bool sameSlot(const PendingRequest &a, const PendingRequest &b)
@@ -60,4 +62,14 @@ int RequestBook::countFailure(const PendingRequest &request)
     if (index < 0)
         return 0;
     return ++m_requests[index].attempts;
+}
+
+void RequestBook::dropReadBacks(quint8 address)
+{
+    const auto isReadBack = [address](const PendingRequest &request) {
+        return request.address == address && (request.kind == PendingRequest::InstantReadBack ||
+                                              request.kind == PendingRequest::CumulativeReadBack ||
+                                              request.kind == PendingRequest::ModeReadBack);
+    };
+    m_requests.erase(std::remove_if(m_requests.begin(), m_requests.end(), isReadBack), m_requests.end());
 }

@@ -61,7 +61,12 @@ void RequestServer::serveScan()
         return;
     }
     qDebug() << "串口已经连接";
-    emit scanned(m_link.scan(m_stopping));
+    const QByteArray received = m_link.scan(m_stopping);
+    // A scan cut short by a pulled adapter lists only the controllers probed before: the windows
+    // would take it for the bus and reset every other row. The lost link is reported instead.
+    if (m_link.isLost())
+        return;
+    emit scanned(received);
 }
 
 void RequestServer::serveSteps()
@@ -166,30 +171,24 @@ void RequestServer::serveSetpoint(const PendingRequest &request)
 
 void RequestServer::serveReadBack(const PendingRequest &request)
 {
-    QByteArray reply;
-    switch (request.kind) {
-    case Kind::InstantReadBack:
-        qDebug() << "2222我要显示瞬时设定流量";
-        if (m_link.readRegisters(request.address, RegisterMap::InstantSetpoint, reply)) {
-            m_book.finish(request);
-            emit setpointReadBack(Bus::code(Bus::SetpointKind::Instant), request.address, reply);
-        }
-        break;
-    case Kind::CumulativeReadBack:
-        qDebug() << "showSetCumId" << int(request.address);
-        if (m_link.readRegisters(request.address, RegisterMap::CumulativeSetpoint, reply)) {
-            m_book.finish(request);
-            emit setpointReadBack(Bus::code(Bus::SetpointKind::Cumulative), request.address, reply);
-        }
-        break;
-    case Kind::ModeReadBack:
+    const bool mode = request.kind == Kind::ModeReadBack;
+    const bool instant = request.kind == Kind::InstantReadBack;
+    if (mode)
         qDebug() << "showModeId" << int(request.address);
-        if (m_link.readRegisters(request.address, RegisterMap::ControlMode, reply)) {
-            m_book.finish(request);
-            emit modeReadBack(request.address, bytes_to_uint16(reply, 3));
-        }
-        break;
-    default:
-        break;
-    }
+    else if (instant)
+        qDebug() << "2222我要显示瞬时设定流量";
+    else
+        qDebug() << "showSetCumId" << int(request.address);
+    const quint16 reg = mode      ? RegisterMap::ControlMode
+                        : instant ? RegisterMap::InstantSetpoint
+                                  : RegisterMap::CumulativeSetpoint;
+    QByteArray reply;
+    if (!m_link.readRegisters(request.address, reg, reply))
+        return;
+    m_book.finish(request);
+    if (mode)
+        emit modeReadBack(request.address, bytes_to_uint16(reply, 3));
+    else
+        emit setpointReadBack(Bus::code(instant ? Bus::SetpointKind::Instant : Bus::SetpointKind::Cumulative),
+                              request.address, reply);
 }

@@ -8,6 +8,8 @@
 #include <QMap>
 #include <QPair>
 
+using Bus::CommSetting;
+
 lossWidget::lossWidget(QWidget *parent) : QWidget(parent), ui(new Ui::lossWidget)
 {
     ui->setupUi(this);
@@ -27,24 +29,24 @@ void lossWidget::stampStartTime()
 
 void lossWidget::receiveLoss(int type, float result)
 {
-    if (type == BusUsage)
+    if (type == Bus::code(Bus::LossReport::BusUsage))
         ui->edit_bus_rate->setText(QString::number(result, 'f', 3) + QStringLiteral("%"));
-    else if (type == LostTotal)
+    else if (type == Bus::code(Bus::LossReport::LostQueries))
         ui->edit_loss_Statistics->setText(QString::number(result, 'g', 6));
 }
 
 void lossWidget::receiveCommSet(int type, int receive)
 {
     QString text;
-    switch (type) {
-    case QueryPeriod:
+    switch (CommSetting(type)) {
+    case CommSetting::QueryPeriod:
         text = QStringLiteral("当前查询周期为%1毫秒").arg(receive);
         break;
-    case QueryPause:
+    case CommSetting::QueryPause:
         // The interval is reported as the pause plus a fixed 5 ms margin, the figure operators know.
         text = QStringLiteral("当前查询间隔%1毫秒").arg(receive + 5);
         break;
-    case ReplyTimeout:
+    case CommSetting::ReplyTimeout:
         text = QStringLiteral("当前查询等待时间%1毫秒").arg(receive);
         break;
     default:
@@ -55,31 +57,31 @@ void lossWidget::receiveCommSet(int type, int receive)
 
 void lossWidget::on_pushButton_5_clicked()
 {
-    emit getCommSet(QueryPeriod);
+    emit getCommSet(Bus::code(CommSetting::QueryPeriod));
 }
 
 void lossWidget::on_pushButton_6_clicked()
 {
-    emit getCommSet(QueryPause);
+    emit getCommSet(Bus::code(CommSetting::QueryPause));
 }
 
 void lossWidget::on_pushButton_7_clicked()
 {
-    emit getCommSet(ReplyTimeout);
+    emit getCommSet(Bus::code(CommSetting::ReplyTimeout));
 }
 
-bool lossWidget::acceptedSetting(const QString &text, Setting setting, int *value)
+bool lossWidget::acceptedSetting(const QString &text, CommSetting setting, int *value)
 {
-    static const QMap<Setting, QPair<QString, Range>> settings = {
-        {QueryPeriod, {QStringLiteral("查询周期"), periodRange}},
-        {QueryPause, {QStringLiteral("查询间隔"), pauseRange}},
-        {ReplyTimeout, {QStringLiteral("查询等待时间"), timeoutRange}},
+    static const QMap<CommSetting, QPair<QString, Range>> settings = {
+        {CommSetting::QueryPeriod, {QStringLiteral("查询周期"), periodRange}},
+        {CommSetting::QueryPause, {QStringLiteral("查询间隔"), pauseRange}},
+        {CommSetting::ReplyTimeout, {QStringLiteral("查询等待时间"), timeoutRange}},
     };
     const QString name = settings.value(setting).first;
     const Range range = settings.value(setting).second;
     bool whole = false;
     *value = text.trimmed().toInt(&whole, 10);
-    if (whole && setting == QueryPause && *value < minimumPause)
+    if (whole && setting == CommSetting::QueryPause && *value < minimumPause)
         *value = minimumPause;
     if (whole && *value >= range.lowest && *value <= range.highest)
         return true;
@@ -95,22 +97,22 @@ void lossWidget::on_lineEdit_returnPressed()
 {
     qDebug() << "点击率查询周期";
     int value = 0;
-    if (acceptedSetting(ui->lineEdit->text(), QueryPeriod, &value))
-        emit commSet(QueryPeriod, value);
+    if (acceptedSetting(ui->lineEdit->text(), CommSetting::QueryPeriod, &value))
+        emit commSet(Bus::code(CommSetting::QueryPeriod), value);
 }
 
 void lossWidget::on_lineEdit_2_returnPressed()
 {
     int value = 0;
-    if (acceptedSetting(ui->lineEdit_2->text(), QueryPause, &value))
-        emit commSet(QueryPause, value);
+    if (acceptedSetting(ui->lineEdit_2->text(), CommSetting::QueryPause, &value))
+        emit commSet(Bus::code(CommSetting::QueryPause), value);
 }
 
 void lossWidget::on_lineEdit_3_returnPressed()
 {
     int value = 0;
-    if (acceptedSetting(ui->lineEdit_3->text(), ReplyTimeout, &value))
-        emit commSet(ReplyTimeout, value);
+    if (acceptedSetting(ui->lineEdit_3->text(), CommSetting::ReplyTimeout, &value))
+        emit commSet(Bus::code(CommSetting::ReplyTimeout), value);
 }
 
 void lossWidget::on_pushButton_8_clicked()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BusCodes.h"
+
 #include <QWidget>
 
 namespace Ui {
@@ -12,19 +14,6 @@ class lossWidget : public QWidget
 {
     Q_OBJECT
 public:
-    // Setting codes shared with the worker.
-    enum Setting
-    {
-        QueryPeriod = 1,
-        QueryPause = 2,
-        ReplyTimeout = 3
-    };
-    // Loss report codes.
-    enum Report
-    {
-        BusUsage = 1,
-        LostTotal = 2
-    };
     // Shorter pauses between queries leave a controller no time to turn the line around.
     static constexpr int minimumPause = 5;
 
@@ -68,7 +57,7 @@ private:
     void stampStartTime();
     // The field's whole number within the range (a pause at or below the floor is raised to it);
     // anything else gets an error box naming the range, and false.
-    bool acceptedSetting(const QString &text, Setting setting, int *value);
+    bool acceptedSetting(const QString &text, Bus::CommSetting setting, int *value);
 
     Ui::lossWidget *ui;
 };

@@ -1,5 +1,6 @@
 #include "setSerialport.h"
 
+#include "BusCodes.h"
 #include "MessageBoxSeam.h"
 #include "ui_setSerialport.h"
 
@@ -35,9 +36,14 @@ void setSerialport::on_btn_open_clicked()
     const QString name = ui->combox_port->currentText();
     const int baudRate = ui->combox_baud->currentText().toInt(nullptr, 10);
     if (ui->btn_open->text() == captionOpen) {
-        emit sig_openSer(OpenPort, name, baudRate);
+        // A second open queued behind the first would fail on the open port and turn the button
+        // back to "打开", leaving the operator no way to close it.
+        if (m_openPending)
+            return;
+        m_openPending = true;
+        emit sig_openSer(Bus::code(Bus::PortRequest::Open), name, baudRate);
     } else {
-        emit sig_openSer(ClosePort, name, baudRate);
+        emit sig_openSer(Bus::code(Bus::PortRequest::Close), name, baudRate);
         showButton(captionOpen, styleRed);
     }
     m_lastPort = name;
@@ -101,16 +107,17 @@ void setSerialport::showFailure()
 
 void setSerialport::slot_ser_status(int status)
 {
-    switch (status) {
-    case Opened:
+    m_openPending = false;
+    switch (Bus::PortStatus(status)) {
+    case Bus::PortStatus::Opened:
         showButton(captionOpened, styleGreen);
         if (!m_lastPort.isEmpty() && !m_openedPorts.contains(m_lastPort))
             m_openedPorts.append(m_lastPort);
         break;
-    case Closed:
+    case Bus::PortStatus::Closed:
         showButton(captionClosed, styleGreen);
         break;
-    case OpenFailed:
+    case Bus::PortStatus::OpenFailed:
         showFailure();
         showButton(captionOpen, QString());
         break;

@@ -17,18 +17,6 @@ class setSerialport : public QWidget
 {
     Q_OBJECT
 public:
-    enum Request
-    {
-        OpenPort = 1,
-        ClosePort = 2
-    };
-    enum Status
-    {
-        Opened = 1,
-        Closed = 2,
-        OpenFailed = 3
-    };
-
     explicit setSerialport(QWidget *parent = nullptr);
     ~setSerialport() override;
 
@@ -60,4 +48,5 @@ private:
     QString m_lastPort;
     QStringList m_openedPorts;
     QString m_openFailureReason;
+    bool m_openPending = false; // an open request has not been answered yet
 };

@@ -1,4 +1,5 @@
 #include "DeviceLine.h"
+#include "BusCodes.h"
 #include "Console.h"
 #include "CustomSpimbox.h"
 #include "MessageBoxSeam.h"
@@ -33,17 +34,9 @@ const QString kDropped = QStringLiteral("掉线");
 const QString kInstantMode = QStringLiteral("瞬时量控制");
 const QString kCumulativeMode = QStringLiteral("累积量控制");
 
-enum OnlineRequest
-{
-    TakeOffline = 1,
-    TakeOnlineAgain = 2,
-    TakeOnline = 3
-};
-enum Bookkeeping
-{
-    BecameOnline = 1,
-    WentOffline = 2
-};
+using Bus::OnlineRequest;
+using Bus::ReadingType;
+using Bus::SetpointKind;
 
 template <class Button> Button *makeCell(QWidget *parent, const QString &name, const QString &caption)
 {
@@ -141,16 +134,16 @@ void DeviceLine::on_btn_online_clicked()
     const int id = deviceAddress();
     const QString state = btn_online->text();
     if (state == kGoOnline) {
-        emit signla_onlineDevice(TakeOnline, id);
+        emit signla_onlineDevice(Bus::code(OnlineRequest::TakeOnline), id);
         goOnline(kGreenFirst, true);
     } else if (state == kConnected) {
-        emit signla_onlineDevice(TakeOffline, id);
+        emit signla_onlineDevice(Bus::code(OnlineRequest::TakeOffline), id);
         goOffline(id);
     } else if (state == kDisconnected) {
-        emit signla_onlineDevice(TakeOnline, id);
+        emit signla_onlineDevice(Bus::code(OnlineRequest::TakeOnline), id);
         goOnline(kGreen, false);
     } else if (state == kDropped) {
-        emit signla_onlineDevice(TakeOnlineAgain, id);
+        emit signla_onlineDevice(Bus::code(OnlineRequest::TakeOnlineAgain), id);
         reconnectDropped(id);
     }
 }
@@ -188,50 +181,50 @@ void DeviceLine::reconnectDropped(int id)
 
 void DeviceLine::on_btn_currentFlow_clicked()
 {
-    toggleReading(btn_currentFlow, 1);
+    toggleReading(btn_currentFlow, ReadingType::InstantFlow);
 }
 
 void DeviceLine::on_btn_cumFlow_clicked()
 {
-    toggleReading(btn_cumFlow, 2);
+    toggleReading(btn_cumFlow, ReadingType::CumulativeFlow);
 }
 
 void DeviceLine::on_btn_temp_clicked()
 {
-    toggleReading(btn_temp, 3);
+    toggleReading(btn_temp, ReadingType::Temperature);
 }
 
 void DeviceLine::on_btn_press_clicked()
 {
-    toggleReading(btn_press, 4);
+    toggleReading(btn_press, ReadingType::Pressure);
 }
 
-void DeviceLine::toggleReading(myButton *button, int type)
+void DeviceLine::toggleReading(myButton *button, ReadingType type)
 {
     const uchar id = static_cast<uchar>(deviceAddress());
     if (button->styleSheet().contains(kHiddenMark)) {
-        emit noShowFlow(id, type, true);
+        emit noShowFlow(id, Bus::code(type), true);
         button->setStyleSheet(kShownAgain);
         button->setLocked(false);
     } else {
-        emit noShowFlow(id, type, false);
+        emit noShowFlow(id, Bus::code(type), false);
         hideValueButton(button);
     }
-    if (type == 1 || type == 2)
+    if (type == ReadingType::InstantFlow || type == ReadingType::CumulativeFlow)
         edit_cur->clearEntryFocus();
 }
 
 void DeviceLine::slot_setcurFlow(float input)
 {
-    commitSetpoint(1, input);
+    commitSetpoint(SetpointKind::Instant, input);
 }
 
 void DeviceLine::slot_setcumFlow(float input)
 {
-    commitSetpoint(2, input);
+    commitSetpoint(SetpointKind::Cumulative, input);
 }
 
-void DeviceLine::commitSetpoint(int type, float input)
+void DeviceLine::commitSetpoint(SetpointKind kind, float input)
 {
     // A controller takes any float and runs away with it; its own setpoint range ends at 999999.
     if (!(input >= lowestSetpoint && input <= highestSetpoint)) {
@@ -242,7 +235,7 @@ void DeviceLine::commitSetpoint(int type, float input)
         return;
     }
     if (isConnected() && !btn_id->text().isEmpty())
-        emit setBseParam(static_cast<uchar>(deviceAddress()), type, input);
+        emit setBseParam(static_cast<uchar>(deviceAddress()), Bus::code(kind), input);
 }
 
 void DeviceLine::on_btn_mode_clicked()
@@ -262,10 +255,12 @@ void DeviceLine::switchMode(int id, int newMode)
     emit changeMode(static_cast<uchar>(id), newMode);
     const bool cumulative = newMode == 1;
     btn_mode->setText(cumulative ? kCumulativeMode : kInstantMode);
-    setModeView(id, cumulative ? 2 : 1);
+    const int inForce = Bus::code(cumulative ? SetpointKind::Cumulative : SetpointKind::Instant);
+    const int other = Bus::code(cumulative ? SetpointKind::Instant : SetpointKind::Cumulative);
+    setModeView(id, inForce);
     // The setpoint of the mode now in force is read back first.
-    emit showFlowSetValue(cumulative ? 2 : 1, id);
-    emit showFlowSetValue(cumulative ? 1 : 2, id);
+    emit showFlowSetValue(inForce, id);
+    emit showFlowSetValue(other, id);
     edit_cum->setReadOnlyState(!cumulative);
     edit_cur->setReadOnlyState(cumulative);
 }
@@ -278,10 +273,12 @@ void DeviceLine::setActiveEntry(CustomSpimbox *active, CustomSpimbox *grey)
 
 void DeviceLine::setModeView(int deviceId, int type)
 {
-    if (btn_id->text().isEmpty() || deviceId != deviceAddress() || (type != 1 && type != 2))
+    const bool instant = type == Bus::code(SetpointKind::Instant);
+    if (btn_id->text().isEmpty() || deviceId != deviceAddress() ||
+        (!instant && type != Bus::code(SetpointKind::Cumulative)))
         return;
-    CustomSpimbox *active = type == 1 ? edit_cur : edit_cum;
-    CustomSpimbox *grey = type == 1 ? edit_cum : edit_cur;
+    CustomSpimbox *active = instant ? edit_cur : edit_cum;
+    CustomSpimbox *grey = instant ? edit_cum : edit_cur;
     setActiveEntry(active, grey);
     if (isConnected()) {
         active->setReadOnlyState(false);
@@ -348,20 +345,18 @@ void DeviceLine::resetRow()
 void DeviceLine::showReading(int type, float value)
 {
     const double reading = value;
-    switch (type) {
-    case 1:
+    switch (ReadingType(type)) {
+    case ReadingType::InstantFlow:
         btn_currentFlow->lockedSetText(NumericText::fixed(reading, 3));
         break;
-    case 2:
+    case ReadingType::CumulativeFlow:
         btn_cumFlow->lockedSetText(NumericText::fixed(reading, 3));
         break;
-    case 3:
+    case ReadingType::Temperature:
         btn_temp->lockedSetText(NumericText::fixed(reading, 1));
         break;
-    case 4: // the controller reports pressure in Pa, the row shows KPa
+    case ReadingType::Pressure: // the controller reports pressure in Pa, the row shows KPa
         btn_press->lockedSetText(NumericText::fixed(reading / 1000.0, 1));
-        break;
-    default:
         break;
     }
 }
@@ -369,9 +364,9 @@ void DeviceLine::showReading(int type, float value)
 void DeviceLine::showSetpoint(int type, float value)
 {
     const QString text = QString::number(double(value), 'g', 6);
-    if (type == 1)
+    if (type == Bus::code(SetpointKind::Instant))
         edit_cur->showReadBack(text);
-    else if (type == 2)
+    else if (type == Bus::code(SetpointKind::Cumulative))
         edit_cum->showReadBack(text);
 }
 

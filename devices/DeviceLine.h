@@ -4,6 +4,10 @@
 #include <memory>
 
 class QPushButton;
+namespace Bus {
+enum class ReadingType : int;
+enum class SetpointKind : int;
+} // namespace Bus
 class CustomSpimbox;
 class myButton;
 
@@ -22,6 +26,12 @@ public:
     // The setpoints a controller accepts, in sccm (instantaneous) or L (cumulative).
     static constexpr float lowestSetpoint = 0.0f;
     static constexpr float highestSetpoint = 999999.0f;
+    // refreshOnlineDevice: the row's controller is now polled, or no longer.
+    enum OnlineChange
+    {
+        BecameOnline = 1,
+        WentOffline = 2
+    };
 
     explicit DeviceLine(QWidget *parent = nullptr);
     ~DeviceLine() override;
@@ -68,8 +78,8 @@ private:
     void goOnline(const QString &onlineStyle, bool askMode);
     void goOffline(int id);
     void reconnectDropped(int id);
-    void toggleReading(myButton *button, int type);
-    void commitSetpoint(int type, float input);
+    void toggleReading(myButton *button, Bus::ReadingType type);
+    void commitSetpoint(Bus::SetpointKind kind, float input);
     void switchMode(int id, int newMode);
     void setActiveEntry(CustomSpimbox *active, CustomSpimbox *grey);
 

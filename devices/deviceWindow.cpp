@@ -123,8 +123,8 @@ void deviceWindow::slot_showMode(int deviceId)
 
 void deviceWindow::trackOnlineDevice(int id, int type)
 {
-    if (type == 1)
+    if (type == DeviceLine::BecameOnline)
         onlineIds.append(id);
-    else if (type == 2)
+    else if (type == DeviceLine::WentOffline)
         onlineIds.removeOne(id);
 }

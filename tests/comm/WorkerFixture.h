@@ -3,6 +3,7 @@
 // A simulated bus served on a pseudo-terminal and a running worker that talks to it through a
 // real serial port, with the worker's signals relayed to the test thread and its log captured.
 
+#include "BusCodes.h"
 #include "DeviceThread.h"
 #include "SerialPort.h"
 #include "SimBus.h"
@@ -176,15 +177,15 @@ public:
 
     void setTimings(Timings timings)
     {
-        worker.setCommParam(2, timings.pause);
-        worker.setCommParam(3, timings.replyTimeout);
+        worker.setCommParam(Bus::code(Bus::CommSetting::QueryPause), timings.pause);
+        worker.setCommParam(Bus::code(Bus::CommSetting::ReplyTimeout), timings.replyTimeout);
     }
 
     // Opens the port and returns the status the worker reported (0: none within the wait).
     int openPort(const QString &path = QString())
     {
         QSignalSpy status(&relay, &WorkerSignals::signal_ser_status);
-        worker.slot_openSer(1, path.isEmpty() ? portPath() : path, 9600);
+        worker.slot_openSer(Bus::code(Bus::PortRequest::Open), path.isEmpty() ? portPath() : path, 9600);
         if (!status.wait(5000))
             return 0;
         return status.takeFirst().at(0).toInt();
@@ -195,7 +196,7 @@ public:
     {
         worker.slot_checkDevices(ids);
         for (quint8 id : ids)
-            worker.slot_onlineDevice(3, id);
+            worker.slot_onlineDevice(Bus::code(Bus::OnlineRequest::TakeOnline), id);
     }
 
     // One tick, run on the worker thread; returns when it has finished.

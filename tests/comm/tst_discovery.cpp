@@ -36,6 +36,7 @@ private slots:
     void scan();
     void scanProbesAddressesOneToFifteen();
     void scanWithPortClosedEmitsNothing();
+    void scanCutShortByAPulledAdapterEmitsNothing();
     void noisyLineKeepsEveryEcho();
 
     void onlineTransitions_data();
@@ -111,6 +112,24 @@ void DiscoveryTest::scanWithPortClosedEmitsNothing()
     QCoreApplication::processEvents();
     QCOMPARE(spy.count(), 0);
     QCOMPARE(f.received().size(), 0);
+}
+
+// Listing only the controllers probed before the adapter went would reset every other row.
+void DiscoveryTest::scanCutShortByAPulledAdapterEmitsNothing()
+{
+    WorkerFixture f({1, 9});
+    QCOMPARE(f.openPort(), 1);
+    QSignalSpy spy(&f.relay, &WorkerSignals::sig_CheckDevice);
+    QSignalSpy lostLink(&f.relay, &WorkerSignals::sig_linkLost);
+    LogCapture::setHook([bus = f.bus.get()](const QString &line) {
+        if (line.contains("单次查询接受的报文是") && line.contains(QByteArray::fromHex("01080000").toHex()))
+            bus->unplug();
+    });
+    f.worker.requestScan();
+    f.tick();
+    LogCapture::setHook(nullptr);
+    QTRY_COMPARE(lostLink.count(), 1);
+    QCOMPARE(spy.count(), 0);
 }
 
 void DiscoveryTest::noisyLineKeepsEveryEcho()

@@ -48,6 +48,7 @@ class PollingTest : public QObject
 private slots:
     void tickServesRequestsInOrder();
     void readBacksRetryUntilAnswered();
+    void droppedControllerIsNoLongerReadBack();
 
     void lossWindow_data();
     void lossWindow();
@@ -127,6 +128,22 @@ void PollingTest::readBacksRetryUntilAnswered()
     QCOMPARE(bytes_to_float(setpoints.at(0).at(2).toByteArray(), 3), 8.25f);
     f.tick();
     QCOMPARE(f.received(0x03).size(), 9);
+}
+
+// A controller taken online but silent is dropped; its mode read-back must not cost every later
+// tick a reply timeout.
+void PollingTest::droppedControllerIsNoLongerReadBack()
+{
+    WorkerFixture f({1, 2}, {0, 50});
+    QCOMPARE(f.openPort(), 1);
+    f.bus->setFaults(1, silence());
+    f.poll({1});
+    QSignalSpy lostDevices(&f.relay, &WorkerSignals::deviceconnectStatus);
+    f.ticks(6);
+    QTRY_COMPARE(lostDevices.count(), 1);
+    f.bus->clearReceivedFrames();
+    f.tick();
+    QCOMPARE(f.received(), QStringList());
 }
 
 // A polled device's window holds 24 queries (six cycles of four). Losses are placed exactly: the

@@ -39,6 +39,7 @@ private slots:
     void exchangeLogLines_data();
     void exchangeLogLines();
     void lateReplyDoesNotPoisonNextReading();
+    void lateCheckAnswerDoesNotPassTheNextCheck();
     void exceptionReplyFailsAtOnce();
     void endlessStreamIsCutShort();
 
@@ -305,6 +306,43 @@ void SerialLinkTest::lateReplyDoesNotPoisonNextReading()
         QVERIFY(f.onWorker([&] { return f.worker.readRegisters(1, 0x3042, second); }));
         QCOMPARE(bytes_to_float(second, 3), 22.5f);
     }
+}
+
+// Every check of the line is answered alike, and a controller answers in the order it was asked.
+// Played out with a reply timeout of 100 ms: a check answered late passes the next check, so that
+// check's own late answer passes the check after a failed reading, and the reading after that takes
+// the failed reading's late answer. The lateness of each request is set as it goes out.
+void SerialLinkTest::lateCheckAnswerDoesNotPassTheNextCheck()
+{
+    WorkerFixture f({1}, {0, 100});
+    QCOMPARE(f.openPort(), 1);
+    f.bus->setFloatRegister(1, 0x303E, 11.5f);
+    f.bus->setFloatRegister(1, 0x3042, 22.5f);
+    const auto lateBy = [bus = f.bus.get()](int ms) {
+        SimFaults late;
+        late.lateMs = ms;
+        late.silent = ms < 0;
+        bus->setFaults(1, late);
+    };
+    const auto read = [&f](quint16 reg, QByteArray &out) {
+        return f.onWorker([&] { return f.worker.readRegisters(1, reg, out); });
+    };
+    QByteArray reply;
+    lateBy(-1);
+    QVERIFY(!read(0x303E, reply)); // out of step
+    lateBy(150);
+    QVERIFY(!read(0x303E, reply)); // its check is answered after the wait
+    lateBy(200);                   // for the check that takes that answer
+    LogCapture::setHook([&](const QString &line) {
+        if (line.contains("线路已同步"))
+            lateBy(180); // for the reading after a passed check
+    });
+    read(0x303E, reply);
+    lateBy(300);
+    const bool answered = read(0x3042, reply);
+    LogCapture::setHook(nullptr);
+    if (answered)
+        QCOMPARE(bytes_to_float(reply, 3), 22.5f);
 }
 
 void SerialLinkTest::exceptionReplyFailsAtOnce()

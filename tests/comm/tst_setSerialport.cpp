@@ -46,6 +46,7 @@ private slots:
     void cleanup();
     void windowLayout();
     void buttonFollowsWorkerReports();
+    void hurriedSecondOpenIsNotSent();
     void emptyPortListSendsEmptyName();
     void refreshKeepsLastPortFirst_data();
     void refreshKeepsLastPortFirst();
@@ -167,6 +168,24 @@ void tst_setSerialport::buttonFollowsWorkerReports()
     m_dialog->slot_ser_status(4);
     expectButton(QStringLiteral("打开"), QString());
     QCOMPARE(m_boxes.size(), 1);
+}
+
+// The worker serves an open between two ticks, which may take seconds: a second click meanwhile
+// would queue an open that fails on the port the first one opened.
+void tst_setSerialport::hurriedSecondOpenIsNotSent()
+{
+    clickOpen();
+    clickOpen();
+    expectRequest(1, m_port->currentText(), m_baud->currentText().toInt());
+    m_dialog->slot_ser_status(1);
+    clickOpen();
+    expectRequest(2, m_port->currentText(), m_baud->currentText().toInt());
+    // Once answered, even by a failure, the next click opens again.
+    clickOpen();
+    m_dialog->slot_ser_status(3);
+    m_requests->clear();
+    clickOpen();
+    QCOMPARE(m_requests->count(), 1);
 }
 
 void tst_setSerialport::emptyPortListSendsEmptyName()
