@@ -16,8 +16,6 @@ constexpr double BitsPerCharacter = 10.0;
 constexpr double MinSilenceMs = 1.75;
 // A peer that never stops sending must not fill the memory between two exchanges.
 constexpr qint64 ReadBufferBytes = 4096;
-// A line out of step is checked at most this many times before the reading is given up.
-constexpr int ResyncAttempts = 3;
 constexpr int ReadWriteTimeoutMs = 2;
 constexpr int EchoWriteTimeoutMs = 30;
 constexpr int ScanFirstWaitMs = 30;
@@ -152,12 +150,17 @@ bool BusLink::quietLine()
             return false;
         }
     }
+    dropStale(stale);
+    return !m_lost;
+}
+
+void BusLink::dropStale(const QByteArray &stale)
+{
     if (stale.isEmpty())
-        return !m_lost;
+        return;
     qDebug() << "丢弃线路上的多余字节" << stale.left(64).toHex();
     for (quint8 address : ReplyRecognizer::readReplyAddresses(stale))
         m_outOfStep.insert(address);
-    return !m_lost;
 }
 
 bool BusLink::send(const QByteArray &frame, int writeTimeoutMs)
@@ -235,32 +238,64 @@ BusLink::Outcome BusLink::collect(const ReplyRecognizer &expected, QByteArray &f
 BusLink::Outcome BusLink::exchange(const QByteArray &request, const ReplyRecognizer &expected,
                                    QByteArray &frame)
 {
-    if (!isOpen() || !quietLine() || !send(request, ReadWriteTimeoutMs))
+    if (!isOpen() || !quietLine())
         return Outcome::NotSent;
-    return collect(expected, frame);
+    const QDeadlineTimer lateAnswerDue(lateAnswerBoundMs(), Qt::PreciseTimer);
+    if (!send(request, ReadWriteTimeoutMs)) {
+        noteUnanswered(quint8(request[0]), lateAnswerDue); // part of it may have reached the controller
+        return Outcome::NotSent;
+    }
+    const Outcome outcome = collect(expected, frame);
+    if (outcome != Outcome::Answer && outcome != Outcome::Exception)
+        noteUnanswered(quint8(request[0]), lateAnswerDue);
+    return outcome;
+}
+
+void BusLink::noteUnanswered(quint8 address, const QDeadlineTimer &lateAnswerDue)
+{
+    QDeadlineTimer &due = m_lateAnswerDue[address];
+    due = qMax(due, lateAnswerDue);
+}
+
+// Everything the line carries until no answer of this controller can come any more is stale.
+void BusLink::waitOutLateAnswers(quint8 address)
+{
+    const auto due = m_lateAnswerDue.constFind(address);
+    if (due == m_lateAnswerDue.constEnd())
+        return;
+    const QDeadlineTimer until = *due;
+    m_lateAnswerDue.erase(due);
+    QByteArray stale;
+    while (!until.hasExpired() && waitForBytes(int(qMax<qint64>(1, until.remainingTime())), stale)) {
+        if (stale.size() > 2 * ReadBufferBytes)
+            stale = stale.right(ReadBufferBytes);
+    }
+    dropStale(stale);
 }
 
 // ---- exchanges ----------------------------------------------------------------------------------
 
 // The check reads the address register alone: its 7-byte answer has a shape no reading has, so a
-// late answer to a check is never taken for a reading, nor a late reading for a check. A controller
-// that refuses the single-register read answers with an exception, which is in step as well.
+// late answer to a check is never taken for a reading, nor a late reading for a check. It goes out
+// only when no earlier request of that controller can still be answered, so whatever answer it
+// gets is its own; a check that fails is itself such a request, and the next one waits again.
+// A controller that refuses the single-register read answers with an exception, which is in step
+// as well.
 bool BusLink::resync(quint8 address)
 {
-    for (int attempt = 0; attempt < ResyncAttempts; ++attempt) {
-        QByteArray frame;
-        const Outcome outcome = exchange(readRequest(address, RegisterMap::DeviceAddress, 1),
-                                         ReplyRecognizer::forRead(address, 1), frame);
-        const bool holdsAddress = outcome == Outcome::Answer && bytes_to_uint16(frame, 3) == address;
-        if (holdsAddress || outcome == Outcome::Exception) {
-            m_outOfStep.remove(address);
-            qDebug() << "设备" << int(address) << "线路已同步";
-            return true;
-        }
-        if (outcome == Outcome::NoAnswer || outcome == Outcome::NotSent)
-            return false;
-        qDebug() << "设备" << int(address) << "的回复与请求不同步，重新校验";
+    waitOutLateAnswers(address);
+    QByteArray frame;
+    const Outcome outcome = exchange(readRequest(address, RegisterMap::DeviceAddress, 1),
+                                     ReplyRecognizer::forRead(address, 1), frame);
+    const bool holdsAddress = outcome == Outcome::Answer && bytes_to_uint16(frame, 3) == address;
+    if (holdsAddress || outcome == Outcome::Exception) {
+        m_outOfStep.remove(address);
+        qDebug() << "设备" << int(address) << "线路已同步";
+        return true;
     }
+    if (outcome == Outcome::Answer) // not the address asked for: the check's own answer may still come
+        noteUnanswered(address, QDeadlineTimer(lateAnswerBoundMs(), Qt::PreciseTimer));
+    qDebug() << "设备" << int(address) << "的回复与请求不同步，下次读取前重新校验";
     return false;
 }
 
@@ -297,7 +332,13 @@ bool BusLink::writeEchoed(quint16 reg, const QByteArray &frame, bool verbose)
         qDebug() << "串口是非打开状态";
         return false;
     }
-    if (!isOpen() || !quietLine() || !send(frame, EchoWriteTimeoutMs)) {
+    if (!isOpen() || !quietLine()) {
+        qDebug() << "报文发送失败" << errorString();
+        return false;
+    }
+    const QDeadlineTimer lateEchoDue(lateAnswerBoundMs(), Qt::PreciseTimer);
+    if (!send(frame, EchoWriteTimeoutMs)) {
+        noteUnanswered(quint8(frame[0]), lateEchoDue);
         qDebug() << "报文发送失败" << errorString();
         return false;
     }
@@ -305,8 +346,10 @@ bool BusLink::writeEchoed(quint16 reg, const QByteArray &frame, bool verbose)
         qDebug() << "修改指令已经发送的报文是"
                  << "\033[31m" << frame.toHex() << "\033[0m";
     QByteArray echo;
-    if (collect(ReplyRecognizer::forEcho(frame), echo) != Outcome::Answer)
+    if (collect(ReplyRecognizer::forEcho(frame), echo) != Outcome::Answer) {
+        noteUnanswered(quint8(frame[0]), lateEchoDue); // a late echo must not meet a later check
         return false;
+    }
     if (verbose)
         qDebug() << "写入int收到的的数据是" << echo.toHex();
     return true;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QSerialPort>
 #include <QSet>
@@ -14,7 +16,10 @@ class ReplyRecognizer;
 // sound and the line then stays silent for 3.5 character times (at least 1.75 ms), as an RTU frame
 // ends. After a read of a controller failed, a late answer may still be on its way; the link then
 // proves the line is in step with that controller (its address register holds its address) before
-// it takes another reading from it. A hang-up or a read error of the port is a lost link: the
+// it takes another reading from it. The answer to a request that went unanswered may still come
+// until the controller's processing bound has passed since it was sent; the check waits that out,
+// discarding what the line carries, so that its answer cannot be the late answer of an earlier
+// check (which looks exactly like it). A hang-up or a read error of the port is a lost link: the
 // port is closed at once and every exchange fails until the link is opened again.
 //
 // Blocking: every exchange waits on the port itself, so the link belongs to a thread that may
@@ -40,6 +45,9 @@ public:
     // The silence that ends a frame at the link's baud rate, in ms.
     double silenceMs() const;
     bool inStep(quint8 address) const { return !m_outOfStep.contains(address); }
+    // How long after a request its answer may still come: a controller that takes longer than one
+    // and a half reply timeouts is taken as one that never answers.
+    int lateAnswerBoundMs() const { return m_replyTimeout + m_replyTimeout / 2; }
 
     // Reads two registers; `out` receives the whole 9-byte reply and is left alone on failure.
     bool readRegisters(quint8 address, quint16 reg, QByteArray &out);
@@ -76,6 +84,9 @@ private:
     bool waitForBytes(int ms, QByteArray &into);
     int silenceLeftMs() const;
     bool resync(quint8 address);
+    void noteUnanswered(quint8 address, const QDeadlineTimer &lateAnswerDue);
+    void waitOutLateAnswers(quint8 address);
+    void dropStale(const QByteArray &stale);
     bool writeEchoed(quint16 reg, const QByteArray &frame, bool verbose);
     void onPortError(QSerialPort::SerialPortError error);
     void closeLostPort();
@@ -87,6 +98,7 @@ private:
     bool m_lost = false;
     QString m_lostReason;
     QSet<quint8> m_outOfStep;
-    QElapsedTimer m_lastActivity;  // since the line last carried a byte
-    bool m_endedOnSilence = false; // the last exchange ended by the silence after its answer
+    QHash<quint8, QDeadlineTimer> m_lateAnswerDue; // per controller: until a late answer can no longer come
+    QElapsedTimer m_lastActivity;                  // since the line last carried a byte
+    bool m_endedOnSilence = false;                 // the last exchange ended by the silence after its answer
 };

@@ -462,27 +462,36 @@ void PollingTest::readingsNeverShift_data()
 {
     QTest::addColumn<SimFaults>("faults");
     QTest::addColumn<int>("minReadingsOf1");
+    QTest::addColumn<int>("ticks");
+    QTest::addColumn<int>("pause");
     const int timeout = 60;
     SimFaults lateFlow;
     lateFlow.lateRegister = 0x1000;
     lateFlow.lateMs = timeout + 15;
     SimFaults lateAll;
     lateAll.lateMs = timeout + 5;
+    SimFaults lateAllLonger;
+    lateAllLonger.lateMs = timeout + 15;
     SimFaults decoy;
     decoy.soundFrameBeforeAnswer = true;
     SimFaults stray;
     stray.strayBefore = QByteArray("\x00\xFF", 2);
-    QTest::newRow("flow answered just after the timeout") << lateFlow << 1;
-    QTest::newRow("every answer just after the timeout") << lateAll << 0;
-    QTest::newRow("a sound frame run into every answer") << decoy << 0;
-    QTest::newRow("stray bytes before every answer") << stray << 4 * 3;
+    QTest::newRow("flow answered just after the timeout") << lateFlow << 1 << 6 << 1;
+    QTest::newRow("every answer just after the timeout") << lateAll << 0 << 6 << 1;
+    // A failed check's answer comes after the next check went out and would pass it; with a pause
+    // between queries this happens within a few cycles.
+    QTest::newRow("every answer late by timeout+15 ms, several cycles") << lateAllLonger << 0 << 20 << 5;
+    QTest::newRow("a sound frame run into every answer") << decoy << 0 << 6 << 1;
+    QTest::newRow("stray bytes before every answer") << stray << 4 * 3 << 6 << 1;
 }
 
 void PollingTest::readingsNeverShift()
 {
     QFETCH(SimFaults, faults);
     QFETCH(int, minReadingsOf1);
-    WorkerFixture f({1, 2}, {1, 60});
+    QFETCH(int, ticks);
+    QFETCH(int, pause);
+    WorkerFixture f({1, 2}, {pause, 60});
     QCOMPARE(f.openPort(), 1);
     f.poll({1, 2});
     f.tick(); // the mode read-backs of both
@@ -493,7 +502,16 @@ void PollingTest::readingsNeverShift()
             [&](int type, int id, const QByteArray &reply) {
                 readings.append({type, id, reply});
             });
-    f.ticks(6);
+    // A dropped controller is taken online again, as an operator would, so that the fault meets
+    // every tick.
+    connect(&f.relay, &WorkerSignals::deviceconnectStatus, &context, [&](int id, bool connected) {
+        if (!connected)
+            f.worker.slot_onlineDevice(2, quint8(id));
+    });
+    for (int i = 0; i < ticks; ++i) {
+        f.tick();
+        QCoreApplication::processEvents();
+    }
     f.worker.runOnWorker([] {});
     QCoreApplication::processEvents();
     int readingsOf1 = 0;
