@@ -22,6 +22,18 @@ QList<float> floats(std::initializer_list<float> values)
 
 } // namespace
 
+namespace {
+// Controllers 1 and 3, with a worker tick well under the stage tick.
+MainWindowFixture::Setup busOfOneAndThree()
+{
+    MainWindowFixture::Setup setup;
+    setup.addresses = {1, 3};
+    setup.tickMs = 20;
+    setup.replyTimeoutMs = 60;
+    return setup;
+}
+} // namespace
+
 class tst_stagedProgramme : public QObject
 {
     Q_OBJECT
@@ -32,11 +44,7 @@ private slots:
 
 void tst_stagedProgramme::runPauseResumeStopAndKeepInAFile()
 {
-    MainWindowFixture::Setup setup;
-    setup.addresses = {1, 3};
-    setup.tickMs = 20;
-    setup.replyTimeoutMs = 60;
-    MainWindowFixture f(setup);
+    MainWindowFixture f(busOfOneAndThree());
     mainWnd &w = *f.window;
     w.show();
     QVERIFY(f.openPort());
@@ -124,11 +132,7 @@ void tst_stagedProgramme::runPauseResumeStopAndKeepInAFile()
 // the worker sends the staged step again.
 void tst_stagedProgramme::lostStopRequestStillStopsTheGas()
 {
-    MainWindowFixture::Setup setup;
-    setup.addresses = {1, 3};
-    setup.tickMs = 20;
-    setup.replyTimeoutMs = 60;
-    MainWindowFixture f(setup);
+    MainWindowFixture f(busOfOneAndThree());
     mainWnd &w = *f.window;
     w.show();
     QVERIFY(f.openPort());
