@@ -5,8 +5,14 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-$top/build}
 shift || true
+launcher=()
+if command -v ccache >/dev/null; then
+  # Rebuilds in other checkouts of the tree reuse objects: paths below the tree are hashed relative.
+  export CCACHE_BASEDIR="$top" CCACHE_NOHASHDIR=1
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 if [ ! -f "$dir/CMakeCache.txt" ]; then
-  cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
 fi
 targets=()
 for t in ${QUORIX_TARGETS:-}; do targets+=(--target "$t"); done
