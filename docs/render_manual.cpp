@@ -56,19 +56,20 @@ void fitImagesToPage(QTextDocument *document, const QDir &base)
         }
     }
 }
+
 // The characters of the document that the font of their fragment, with its fallbacks, cannot draw.
-QString uncoveredCharacters(const QTextDocument &document)
+QVector<uint> uncoveredCharacters(const QTextDocument &document)
 {
-    QString missing;
+    QVector<uint> missing;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             if (fragment.charFormat().isImageFormat())
                 continue;
             const QFont font = fragment.charFormat().font().resolve(document.defaultFont());
-            for (const QChar character : FontCoverage::uncoveredCharacters(fragment.text(), font))
+            for (const uint character : FontCoverage::uncoveredCharacters(fragment.text(), font).toUcs4())
                 if (!missing.contains(character))
-                    missing += character;
+                    missing.append(character);
         }
     }
     return missing;
@@ -76,7 +77,7 @@ QString uncoveredCharacters(const QTextDocument &document)
 
 bool reportUncoveredCharacters(const QTextDocument &document)
 {
-    const QVector<uint> missing = uncoveredCharacters(document).toUcs4();
+    const QVector<uint> missing = uncoveredCharacters(document);
     if (missing.isEmpty())
         return false;
     const QString sample = QString::fromUcs4(missing.constData(), qMin(missing.size(), reportedCharacters));

@@ -145,14 +145,15 @@ void tst_manualPdf::renderingNeedsAFontForEveryCharacter_data()
     QFile manual(QStringLiteral(QUORIX_MANUAL_SOURCE));
     QVERIFY(manual.open(QIODevice::ReadOnly));
     const QString manualText = QString::fromUtf8(manual.readAll());
-    const uint outsideEveryFont = 0xF0000; // private use: no font assigns it a glyph
+    // Private use, beyond 16 bits: no font assigns them glyphs, and each is a pair of QChars.
+    const uint outsideEveryFont[] = {0xF0000, 0xF0001};
+    const QString unknownCharacters = QString::fromUcs4(outsideEveryFont, 2);
     QTest::newRow("the manual without a Chinese font") << manualText << true << QStringLiteral("操作说明书");
     QTest::newRow("the manual with the installed fonts") << manualText << false << QString();
     QTest::newRow("Latin text without a Chinese font")
         << QStringLiteral("# Manual\n\nFlow 20 sccm at 25 °C, `quorix-sim`.\n") << true << QString();
-    QTest::newRow("a character no installed font has")
-        << QStringLiteral("# 说明书\n\n温度 ") + QString::fromUcs4(&outsideEveryFont, 1) << false
-        << QString::fromUcs4(&outsideEveryFont, 1);
+    QTest::newRow("characters no installed font has")
+        << QStringLiteral("# 说明书\n\n温度 ") + unknownCharacters << false << unknownCharacters;
 }
 
 void tst_manualPdf::renderingNeedsAFontForEveryCharacter()
