@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QComboBox>
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -86,21 +85,6 @@ QList<Caption> captionsOf(QWidget *widget)
         for (const QAction *action : widget->actions())
             captions.append({action->text(), font});
     return captions;
-}
-
-QString uncoveredCharacters(const QString &text, const QFont &font)
-{
-    const QFontMetrics metrics(font);
-    QString missing;
-    for (const uint ucs4 : text.toUcs4()) {
-        const QChar::Category category = QChar::category(ucs4);
-        if (QChar::isSpace(ucs4) || category == QChar::Other_Control || category == QChar::Other_Format)
-            continue;
-        const QString character = QString::fromUcs4(&ucs4, 1);
-        if (!metrics.inFontUcs4(ucs4) && !missing.contains(character))
-            missing += character;
-    }
-    return missing;
 }
 
 } // namespace FontCoverage

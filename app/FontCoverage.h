@@ -22,7 +22,7 @@ struct Caption
 QList<Caption> captionsOf(QWidget *widget);
 
 // The characters of text that font cannot draw, each once, in order; blanks and control
-// characters draw nothing and are left out.
+// characters draw nothing and are left out. Needs only Qt Gui (UncoveredCharacters.cpp).
 QString uncoveredCharacters(const QString &text, const QFont &font);
 
 } // namespace FontCoverage

@@ -277,7 +277,11 @@ void mainWnd::openinstructionsFile()
     const QString manual =
         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("QUORIXV1.0.pdf"));
     if (QFileInfo::exists(manual)) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(manual));
+        // Without a PDF viewer the desktop cannot open it; the operator can still open the file.
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(manual)))
+            MessageBoxSeam::information(this, QStringLiteral("提示"),
+                                        QStringLiteral("无法打开说明书，请用PDF阅读器打开文件：\n") +
+                                            QDir::toNativeSeparators(manual));
         return;
     }
     MessageBoxSeam::warning(this, QStringLiteral("错误提示"),

@@ -16,6 +16,7 @@
 #include "stageControlWidget.h"
 
 #include <QAction>
+#include <QDesktopServices>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -62,6 +63,18 @@ QStringList actionCaptions(const mainWnd &window)
     return captions;
 }
 
+// Stands in for the desktop's PDF viewer: takes every file URL the application hands over.
+class ViewerStandIn : public QObject
+{
+    Q_OBJECT
+public:
+    ViewerStandIn() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
+    ~ViewerStandIn() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
+
 QByteArray echoes(const QList<quint8> &addresses)
 {
     QByteArray reply;
@@ -81,6 +94,8 @@ private slots:
     void windowOpeningSlots();
     void commMenuListsPortsOncePerOpening();
     void versionAndMissingManualBoxes();
+    void manualFromHelpMenu_data();
+    void manualFromHelpMenu();
     void serialDialogCyclesAgainstTheBus();
     void loginResultsOpenGuardedWindows();
     void scanReplyFillsRowsAndReports_data();
@@ -216,6 +231,38 @@ void tst_mainWnd::versionAndMissingManualBoxes()
     QCOMPARE(f.boxes.texts(), (QStringList{kNotice + QStringLiteral("|当前版本号为V2.0.0"),
                                            QStringLiteral("错误提示|说明书文件不存在，请检查文件路径")}));
     QCOMPARE(f.boxes.boxes.last().kind, MessageBoxSeam::Kind::Warning);
+}
+
+void tst_mainWnd::manualFromHelpMenu_data()
+{
+    QTest::addColumn<bool>("viewerInstalled");
+    QTest::newRow("a viewer opens it") << true;
+    QTest::newRow("no viewer can open it") << false;
+}
+
+void tst_mainWnd::manualFromHelpMenu()
+{
+    QFETCH(bool, viewerInstalled);
+    // The offscreen platform offers no viewer at all: QDesktopServices::openUrl answers false there.
+    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("offscreen"));
+    const QString manual = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("QUORIXV1.0.pdf"));
+    QFile file(manual);
+    QVERIFY2(file.open(QIODevice::NewOnly), qPrintable(manual + QStringLiteral(" is in the way")));
+    const auto removeManual = qScopeGuard([&file] { file.remove(); });
+    file.write("%PDF-1.4\n");
+    file.close();
+    std::unique_ptr<ViewerStandIn> viewer(viewerInstalled ? new ViewerStandIn : nullptr);
+    MainWindowFixture f;
+
+    menuEntry(*f.window, QStringLiteral("软件说明书"))->trigger();
+    if (viewerInstalled) {
+        QCOMPARE(viewer->opened, QList<QUrl>{QUrl::fromLocalFile(manual)});
+        QCOMPARE(f.boxes.texts(), QStringList());
+        return;
+    }
+    QCOMPARE(f.boxes.texts(), QStringList{kNotice + QStringLiteral("|无法打开说明书，请用PDF阅读器打开文件：\n") +
+                                          QDir::toNativeSeparators(manual)});
+    QCOMPARE(f.boxes.boxes.last().kind, MessageBoxSeam::Kind::Information);
 }
 
 void tst_mainWnd::serialDialogCyclesAgainstTheBus()
