@@ -81,7 +81,8 @@ QString BusCli::usage()
         "(KPa);\n"
         "                                            a field is empty when unanswered or not a number\n"
         "REG in decimal or 0x hex; --count 0 polls until stopped; defaults: --baud 9600 --timeout 500\n"
-        "--count 1 --interval 1000. Exit codes: 0 success, 1 no or unsound answer, 2 bad usage or port.\n");
+        "--count 1 --interval 1000. Exit codes: 0 success, 1 no or unsound answer or no number, 2 bad usage\n"
+        "or port.\n");
 }
 
 int BusCli::fail(int code, const QString &message)
