@@ -435,6 +435,8 @@ void SimBus::Impl::sendDue(Clock::time_point now)
     while (!outbox.empty() && outbox.begin()->first <= now) {
         const Outgoing piece = outbox.begin()->second;
         outbox.erase(outbox.begin());
+        // Taken before the write: the reader may have the bytes before the write call returns.
+        const Clock::time_point sentAt = Clock::now();
         writeToLine(piece.bytes);
         answerInProgress = !piece.endsAnswer;
         if (piece.endsAnswer) {
@@ -442,7 +444,7 @@ void SimBus::Impl::sendDue(Clock::time_point now)
             moveController(piece.moveFrom, piece.moveTo);
         }
         if (piece.servesValue)
-            recordServed(piece, Clock::now());
+            recordServed(piece, sentAt);
     }
 }
 

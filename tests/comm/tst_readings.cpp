@@ -106,7 +106,9 @@ void ReadingsTest::decodedOnceWithItsReadTime()
         previousNs = reading.readTime.monotonicNs;
         QVERIFY(reading.readTime.wallMs >= wallBefore && reading.readTime.wallMs <= wallAfter);
     }
-    QVERIFY(qAbs(handed.readings[3].value - 250.0) < 1.0); // pressure in KPa
+    // Pressure in KPa, on its way back from 250 KPa towards the air's 101.3 KPa.
+    QVERIFY2(handed.readings[3].value > 150 && handed.readings[3].value <= 250,
+             qPrintable(QString::number(handed.readings[3].value)));
 }
 
 void ReadingsTest::unusableValueIsAFailedReadNotALoss_data()
