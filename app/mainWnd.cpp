@@ -10,6 +10,7 @@
 #include "MessageBoxSeam.h"
 #include "MessageLog.h"
 #include "PlotWidget.h"
+#include "Reading.h"
 #include "ScanReply.h"
 #include "SerialPort.h"
 #include "deviceWindow.h"
@@ -194,8 +195,8 @@ void mainWnd::connectWiring()
     connect(worker, &DeviceThread::sig_modifyParamStatus, ordParamWnd, &setDeviceParamWin::slot_modifyStatus);
     connect(debugWnd, &qDebugWidget::sig_closeDebug, this, &mainWnd::slot_closeDebug);        // 29
     connect(this, &mainWnd::sig_refresdDevicedSta, page, &deviceWindow::refreshDeviceStatus); // 30
-    connect(worker, &DeviceThread::sendFreshDeviceInformation, this, &mainWnd::refreshDeiceInforMation);
-    connect(worker, &DeviceThread::sendFreshDeviceInformation, this, &mainWnd::feedDeviceChart); // 32
+    connect(worker, &DeviceThread::sig_reading, this, &mainWnd::showReadingInRow); // 31
+    connect(worker, &DeviceThread::sig_reading, this, &mainWnd::plotReading);      // 32
     connect(page, &deviceWindow::sig_sendBaseParam, this, &mainWnd::requestSetpointWrite);       // 33
     connect(ordParamWnd, &setDeviceParamWin::sigshowDeviceParam, this, &mainWnd::slots_showDeviceParam);
     connect(worker, &DeviceThread::sig_param_result, ordParamWnd, &setDeviceParamWin::slot_param_result);
@@ -466,16 +467,27 @@ void mainWnd::showDeviceCum(int type, uchar deviceId, QByteArray result)
 
 void mainWnd::refreshDeiceInforMation(int type, uchar deviceId, QByteArray result)
 {
-    const float value = bytes_to_float(result, 3);
-    if (DeviceLine *row = rowOf(deviceId))
-        row->showReading(type, value);
+    showReadingInRow(Reading::fromReply(type, deviceId, result, ReadTime::now()));
 }
 
 void mainWnd::feedDeviceChart(int type, int deviceId, QByteArray result)
 {
     if (deviceId < 1 || deviceId > kChartPages)
         return;
-    devicePlots[deviceId - 1]->addSample(type, deviceId, bytes_to_float(result, 3));
+    plotReading(Reading::fromReply(type, quint8(deviceId), result, ReadTime::now()));
+}
+
+void mainWnd::showReadingInRow(const Reading &reading)
+{
+    if (DeviceLine *row = rowOf(reading.deviceId))
+        row->showReading(reading);
+}
+
+void mainWnd::plotReading(const Reading &reading)
+{
+    if (reading.deviceId < 1 || reading.deviceId > kChartPages)
+        return;
+    devicePlots[reading.deviceId - 1]->addReading(reading);
 }
 
 void mainWnd::requestSetpointWrite(uchar deviceId, int type, float value)

@@ -14,6 +14,7 @@ class DeviceThread;
 class PlotWidget;
 class QAction;
 class QMenu;
+struct Reading;
 class SerialPort;
 class deviceWindow;
 class loginWnd;
@@ -96,6 +97,10 @@ public slots:
 
 public:
     // Handlers connected by pointer (not slots).
+    // A polled reading, into its controller's row and onto its chart page.
+    void showReadingInRow(const Reading &reading);
+    void plotReading(const Reading &reading);
+    // The same for a raw reply that arrives without its reading: decoded here, taken as read now.
     void feedDeviceChart(int type, int deviceId, QByteArray result);
     // The adapter went away: every online row shows "掉线" and one notice says so; the rows return
     // to their polled state when the port opens again.

@@ -1,8 +1,8 @@
 // The chart pages under a long run: one live sample on a chart after a day at 1 Hz against one on a
 // young chart; the GUI time of one tick with 15 controllers and all 60 live charts fed; opening a
 // day's data file of all four types on the history page (and the first switch to it when it was
-// opened from another tab); the end of a day's recording; memory after a simulated day. A clock that
-// the bench advances stands in for the wall clock, so a day passes in seconds.
+// opened from another tab); the end of a day's recording; memory after a simulated day. Readings carry
+// read times of a clock that the bench advances, so a day passes in seconds.
 
 #include "BenchTable.h"
 #include "DataFile.h"
@@ -12,7 +12,7 @@
 #include "MessageLog.h"
 #include "Plot.h"
 #include "PlotWidget.h"
-#include "SerialPort.h"
+#include "Reading.h"
 #include "TimerLatencyProbe.h"
 #include "mainWnd.h"
 #include <QSplineSeries>
@@ -41,10 +41,17 @@ constexpr int DaySeconds = 24 * 3600;
 struct FakeClock
 {
     QDateTime now = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
-    Plot::Clock source()
+    qint64 readMs = 1000;
+    void advance()
+    {
+        now = now.addSecs(1);
+        readMs += 1000;
+    }
+    PlotWidget::Clock source()
     {
         return [this] { return now; };
     }
+    ReadTime readTime() const { return {readMs * 1000000, now.toMSecsSinceEpoch()}; }
 };
 
 long memoryKb(const char *field)
@@ -74,10 +81,10 @@ Figures liveSampleMs(Plot &plot, FakeClock &clock, long &second, int samples)
 {
     std::vector<double> times;
     for (int i = 0; i < samples; ++i) {
-        clock.now = clock.now.addSecs(1);
+        clock.advance();
         QElapsedTimer timer;
         timer.start();
-        plot.appendValue(reading(1, ++second));
+        plot.appendValue(reading(1, ++second), clock.readMs);
         plot.repaint();
         QCoreApplication::processEvents();
         times.push_back(timer.nsecsElapsed() / 1e6);
@@ -93,15 +100,14 @@ void benchLiveSample()
 {
     FakeClock clock;
     Plot plot(1);
-    plot.setClock(clock.source());
     plot.resize(800, 500);
     plot.show();
     long second = 0;
     liveSampleMs(plot, clock, second, 100);
     const Figures young = liveSampleMs(plot, clock, second, 50);
     plot.hide(); // a hidden chart keeps its state without drawing: the day passes quickly
-    for (; second < DaySeconds; clock.now = clock.now.addSecs(1))
-        plot.appendValue(reading(1, ++second));
+    for (; second < DaySeconds; clock.advance())
+        plot.appendValue(reading(1, ++second), clock.readMs);
     plot.show();
     const Figures day = liveSampleMs(plot, clock, second, 600);
     printBenchRow(QStringLiteral("live sample on a shown chart after 100 samples"), young.median,
@@ -120,20 +126,16 @@ void benchLiveSample()
                   QStringLiteral("medians; means %1x; goal <= 2").arg(day.mean / young.mean, 0, 'f', 2), 2);
 }
 
-QByteArray replyOf(float value)
-{
-    return SerialPort::appendCrc(QByteArray::fromHex("010304") + float_to_bytes(value));
-}
-
 // One tick's readings of 15 controllers into the 60 live charts, then the paint they cause.
 double tickMs(mainWnd &window, FakeClock &clock, long second, bool paint = true)
 {
-    clock.now = clock.now.addSecs(1);
+    clock.advance();
     QElapsedTimer timer;
     timer.start();
     for (int device = 1; device <= 15; ++device)
         for (int type = 1; type <= 4; ++type)
-            window.feedDeviceChart(type, device, replyOf(reading(type, second)));
+            window.plotReading(
+                Reading::fromDeviceValue(type, quint8(device), reading(type, second), clock.readTime()));
     if (paint)
         QCoreApplication::processEvents();
     return timer.nsecsElapsed() / 1e6;
@@ -151,8 +153,6 @@ double medianTickMs(mainWnd &window, FakeClock &clock, long &second, int ticks)
 void benchDay(mainWnd &window, QTabWidget *tabs, long startKb)
 {
     FakeClock clock;
-    for (PlotWidget *page : window.chartPages())
-        page->setClock(clock.source());
     tabs->setCurrentIndex(3); // the operator watches controller 1
     long second = 0;
     const double young = medianTickMs(window, clock, second, 100);
@@ -250,9 +250,9 @@ void benchRecordingEnd(mainWnd &window, const QString &path)
     page->setClock(clock.source());
     page->scheduleSave(clock.now, DaySeconds + 60, true, true, true, true, path);
     for (long second = 0; second < DaySeconds; ++second) {
-        clock.now = clock.now.addSecs(1);
+        clock.advance();
         for (int type = 1; type <= 4; ++type)
-            page->addSample(type, 1, reading(type, second));
+            page->addReading(Reading::fromDeviceValue(type, 1, reading(type, second), clock.readTime()));
     }
     QElapsedTimer timer;
     double savedMs = -1;

@@ -2,6 +2,7 @@
 
 #include "BusCodes.h"
 #include "BusLink.h"
+#include "Reading.h"
 #include "RegisterMap.h"
 #include "ScanReply.h"
 #include "SerialPort.h"
@@ -77,9 +78,11 @@ QString BusCli::usage()
         "  read ADDR REG [--as float|u16|i32]        value of a two-register read\n"
         "  write ADDR REG VALUE [--float]            16-bit (or float) write, checked by its echo\n"
         "  poll ADDR [--count N] [--interval MS]     CSV: time, flow, cumulative, temperature, pressure "
-        "(KPa)\n"
+        "(KPa);\n"
+        "                                            a field is empty when unanswered or not a number\n"
         "REG in decimal or 0x hex; --count 0 polls until stopped; defaults: --baud 9600 --timeout 500\n"
-        "--count 1 --interval 1000. Exit codes: 0 success, 1 no or unsound answer, 2 bad usage or port.\n");
+        "--count 1 --interval 1000. Exit codes: 0 success, 1 no or unsound answer or no number, 2 bad usage\n"
+        "or port.\n");
 }
 
 int BusCli::fail(int code, const QString &message)
@@ -256,6 +259,7 @@ int BusCli::poll(BusLink &link, const Options &options)
     qlonglong address = 0;
     parseNumber(options.arguments[0], address);
     int unanswered = 0;
+    int unusable = 0;
     int reads = 0;
     QElapsedTimer clock;
     clock.start();
@@ -279,15 +283,25 @@ int BusCli::poll(BusLink &link, const Options &options)
                 fields.append(QString());
                 continue;
             }
-            const double value = bytes_to_float(reply, 3);
-            // Pressure comes in units a thousand times smaller than KPa.
+            const Reading reading = Reading::fromReply(type, quint8(address), reply, link.lastByteTime());
+            if (!reading.usable) {
+                ++unusable;
+                fields.append(QString());
+                continue;
+            }
             const bool flow = type <= Bus::code(Bus::ReadingType::CumulativeFlow);
-            const bool pressure = type == Bus::code(Bus::ReadingType::Pressure);
-            fields.append(QString::number(pressure ? value / 1000.0 : value, 'f', flow ? 3 : 1));
+            fields.append(QString::number(reading.value, 'f', flow ? 3 : 1));
         }
         m_out << fields.join(',') << '\n';
         m_out.flush();
     }
+    if (unusable > 0)
+        return fail(NoAnswer, QStringLiteral("%1 of %2 reads of device %3 failed: %4 unanswered, %5 not a number")
+                                  .arg(unanswered + unusable)
+                                  .arg(reads)
+                                  .arg(address)
+                                  .arg(unanswered)
+                                  .arg(unusable));
     if (unanswered > 0)
         return fail(
             NoAnswer,

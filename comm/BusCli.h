@@ -13,8 +13,8 @@ class QTextStream;
 //   ... write ADDR REG VALUE [--float]
 //   ... poll ADDR [--count N] [--interval MS]
 //
-// Exit codes: 0 success, 1 no or unsound answer, 2 bad usage or a port that cannot be opened;
-// every failure leaves one line on the error stream.
+// Exit codes: 0 success, 1 no or unsound answer (or a reading that is no number), 2 bad usage or
+// a port that cannot be opened; every failure leaves one line on the error stream.
 class BusCli
 {
 public:

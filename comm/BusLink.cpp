@@ -130,8 +130,14 @@ bool BusLink::waitForBytes(int ms, QByteArray &into)
         return false;
     }
     into.append(m_port->readAll());
-    m_lastActivity.restart();
+    heardBytes();
     return true;
+}
+
+void BusLink::heardBytes()
+{
+    m_lastActivity.restart();
+    m_lastByteTime = ReadTime::now();
 }
 
 // Bytes still in the line belong to no request of ours (a reply that came after its wait ended,
@@ -198,7 +204,7 @@ BusLink::Outcome BusLink::collect(const ReplyRecognizer &expected, QByteArray &f
     m_endedOnSilence = false;
     QByteArray received = m_port->readAll();
     if (!received.isEmpty())
-        m_lastActivity.restart();
+        heardBytes();
     for (;;) {
         const ReplyRecognizer::Result result = expected.recognise(received);
         if (result.state == State::Unsound) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Reading.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
@@ -43,6 +45,8 @@ public:
 
     // Reads two registers; `out` receives the whole 9-byte reply and is left alone on failure.
     bool readRegisters(quint8 address, quint16 reg, QByteArray &out);
+    // When the last byte received so far arrived: after a read that succeeded, its answer's last.
+    ReadTime lastByteTime() const { return m_lastByteTime; }
     // Writes and checks the echo.
     bool writeRegister(quint8 address, quint16 reg, int value);
     bool writeFloatRegister(quint8 address, quint16 reg, float value);
@@ -74,6 +78,7 @@ private:
     Outcome collect(const ReplyRecognizer &expected, QByteArray &frame);
     void discardUntilSilent(qint64 budgetMs);
     bool waitForBytes(int ms, QByteArray &into);
+    void heardBytes();
     int silenceLeftMs() const;
     bool resync(quint8 address);
     bool writeEchoed(quint16 reg, const QByteArray &frame, bool verbose);
@@ -88,6 +93,7 @@ private:
     QString m_lostReason;
     QSet<quint8> m_outOfStep;
     QElapsedTimer m_lastActivity;   // since the line last carried a byte
+    ReadTime m_lastByteTime;        // when the last byte was received
     bool m_endedOnSilence = false;  // the last exchange ended by the silence after its answer
     QElapsedTimer m_lastUnanswered; // since the last request whose answer did not come in its wait
 };

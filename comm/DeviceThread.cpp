@@ -24,6 +24,7 @@ void registerMetaTypes()
         qRegisterMetaType<QList<quint8>>("QList<quint8>");
         qRegisterMetaType<QList<QSerialPortInfo>>("QList<QSerialPortInfo>");
         qRegisterMetaType<OnlineDevice>("OnlineDevice");
+        qRegisterMetaType<Reading>("Reading");
         return true;
     }();
     Q_UNUSED(once);
@@ -137,7 +138,8 @@ void DeviceThread::connectParts()
     connect(requests, &RequestServer::modeReadBack, this, &DeviceThread::refreshDeviceMode);
 
     Poller *poller = m_poller.get();
-    connect(poller, &Poller::reading, this, &DeviceThread::sendFreshDeviceInformation);
+    connect(poller, &Poller::replied, this, &DeviceThread::sendFreshDeviceInformation);
+    connect(poller, &Poller::reading, this, &DeviceThread::sig_reading);
     connect(poller, &Poller::lossReport, this, &DeviceThread::sig_count_loss);
     connect(poller, &Poller::deviceLost, this, [this](int id) {
         m_requests->book().dropReadBacks(quint8(id));

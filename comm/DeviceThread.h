@@ -1,6 +1,7 @@
 #pragma once
 
 #include "OnlineList.h"
+#include "Reading.h"
 
 #include <QByteArray>
 #include <QList>
@@ -71,7 +72,10 @@ signals:
     void sig_refreshSerCombox(QList<QSerialPortInfo> ports);
     void signal_ser_status(int status);
     void sig_showCurResult(int type, int deviceId, QByteArray result);
+    // The raw reply of a polled quantity, for receivers that want the bytes as they came.
     void sendFreshDeviceInformation(int type, int deviceId, QByteArray result);
+    // The same answer decoded, with the time its last byte arrived; emitted right after it.
+    void sig_reading(Reading reading);
     void sig_modifyAdminStatus(bool sucess, int adress);
     void sig_modifyParamStatus(bool sucess, int adress);
     // Opening failed, with the port's own reason; emitted just before signal_ser_status(3).

@@ -15,6 +15,9 @@ struct OnlineDevice
     int queryCount = 0; // queries in the current loss window
     int totalLoss = 0;
     int totalQuery = 0;
+    // Answers whose value was no usable number (NaN, infinity): failed reads for the diagnostics,
+    // which cost the controller nothing in its loss window.
+    int unusableReads = 0;
 
     bool polled() const { return cur || cum || temp || press; }
     void setPolled(bool on) { cur = cum = temp = press = on; }

@@ -53,7 +53,7 @@ bool Poller::pollDevice(int index)
             ++record.totalQuery;
             QByteArray reply;
             if (m_link.readRegisters(id, RegisterMap::readingRegister(type), reply)) {
-                emit reading(type, id, reply);
+                passOn(record, type, reply);
             } else if (m_link.isLost()) {
                 --record.queryCount; // the query never reached the line
                 --record.totalQuery;
@@ -72,6 +72,17 @@ bool Poller::pollDevice(int index)
         }
     }
     return closeWindow(index);
+}
+
+void Poller::passOn(OnlineDevice &record, int type, const QByteArray &reply)
+{
+    const Reading decoded = Reading::fromReply(type, record.id, reply, m_link.lastByteTime());
+    if (!decoded.usable) {
+        ++record.unusableReads;
+        qDebug() << "设备" << int(record.id) << "的读数无效" << type << reply.toHex();
+    }
+    emit replied(type, decoded.deviceId, reply);
+    emit reading(decoded);
 }
 
 bool Poller::closeWindow(int index)

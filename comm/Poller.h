@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Reading.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
@@ -7,6 +9,7 @@
 
 class BusLink;
 class OnlineList;
+struct OnlineDevice;
 
 // The polling cycle: reads every switched-on quantity of every listed controller, counts lost
 // queries in windows of about 20 queries per controller, drops a controller that lost more than
@@ -28,13 +31,16 @@ public:
     void runCycle();
 
 signals:
-    void reading(int type, int deviceId, QByteArray reply);
+    // Each answered query twice: the reply as it came, and its reading, decoded here once.
+    void replied(int type, int deviceId, QByteArray reply);
+    void reading(Reading reading);
     void deviceLost(int deviceId);
     void lossReport(int type, float value);
 
 private:
     bool pollDevice(int index);
     bool closeWindow(int index);
+    void passOn(OnlineDevice &record, int type, const QByteArray &reply);
     void reportUsage(qint64 cycleMs);
 
     BusLink &m_link;

@@ -4,6 +4,7 @@
 #include "CustomSpimbox.h"
 #include "MessageBoxSeam.h"
 #include "NumericText.h"
+#include "Reading.h"
 #include "myButton.h"
 #include "ui_DeviceLine.h"
 
@@ -344,19 +345,26 @@ void DeviceLine::resetRow()
 
 void DeviceLine::showReading(int type, float value)
 {
-    const double reading = value;
-    switch (ReadingType(type)) {
+    // The row looks at neither the controller nor the read time.
+    showReading(Reading::fromDeviceValue(type, 0, value, ReadTime{}));
+}
+
+void DeviceLine::showReading(const Reading &reading)
+{
+    if (!reading.usable)
+        return;
+    switch (ReadingType(reading.type)) {
     case ReadingType::InstantFlow:
-        btn_currentFlow->lockedSetText(NumericText::fixed(reading, 3));
+        btn_currentFlow->lockedSetText(NumericText::fixed(reading.value, 3));
         break;
     case ReadingType::CumulativeFlow:
-        btn_cumFlow->lockedSetText(NumericText::fixed(reading, 3));
+        btn_cumFlow->lockedSetText(NumericText::fixed(reading.value, 3));
         break;
     case ReadingType::Temperature:
-        btn_temp->lockedSetText(NumericText::fixed(reading, 1));
+        btn_temp->lockedSetText(NumericText::fixed(reading.value, 1));
         break;
-    case ReadingType::Pressure: // the controller reports pressure in Pa, the row shows KPa
-        btn_press->lockedSetText(NumericText::fixed(reading / 1000.0, 1));
+    case ReadingType::Pressure:
+        btn_press->lockedSetText(NumericText::fixed(reading.value, 1));
         break;
     }
 }

@@ -10,6 +10,7 @@ enum class SetpointKind : int;
 } // namespace Bus
 class CustomSpimbox;
 class myButton;
+struct Reading;
 
 namespace Ui {
 class DeviceLine;
@@ -42,6 +43,9 @@ public:
     void hideValueButton(myButton *button);
     void setDeviceId(const QString &text);
     void resetRow();
+    // A polled reading; one that is no usable number leaves the text as it was.
+    void showReading(const Reading &reading);
+    // The same for a value in the controller's own unit (pressure in Pa).
     void showReading(int type, float value);
     void showSetpoint(int type, float value);
     void showDeviceMode(int mode);

@@ -54,8 +54,7 @@ double toTwoDecimals(float value)
 } // namespace
 
 Plot::Plot(int type, QWidget *parent)
-    : QWidget(parent), m_type(type), m_clock([] { return QDateTime::currentDateTimeUtc(); }),
-      m_minX(std::numeric_limits<double>::max())
+    : QWidget(parent), m_type(type), m_minX(std::numeric_limits<double>::max())
 {
     setupChart();
     m_menu = new QMenu(tr("Context menu"), this);
@@ -100,18 +99,15 @@ void Plot::setupChart()
     box->addWidget(m_view);
 }
 
-void Plot::setClock(Clock clock)
+void Plot::appendValue(float value, qint64 readMs)
 {
-    m_clock = std::move(clock);
-}
-
-void Plot::appendValue(float value)
-{
-    const QDateTime now = m_clock();
-    // A wall clock set back counts as no time passing: positions going backwards would leave the
-    // range standing still for as long as the clock went back and put the recording out of order.
-    const qint64 elapsedMs = m_lastSampleTime.isValid() ? qMax<qint64>(0, m_lastSampleTime.msecsTo(now)) : 0;
-    m_lastSampleTime = now;
+    // A sample read before the one drawn last counts as read at the same time: positions going
+    // backwards would put the chart and the recording out of order.
+    const qint64 elapsedMs = m_sampled ? qMax<qint64>(0, readMs - m_lastSampleMs) : 0;
+    m_lastSampleMs = readMs;
+    m_sampled = true;
+    // Whole milliseconds, as the time was read: a recording's times keep three decimals at most.
+    m_timePos += elapsedMs / 1000.0;
     const double y = toTwoDecimals(value);
 
     if (!m_points.isEmpty() && m_timePos < m_points.last().x())
@@ -127,8 +123,6 @@ void Plot::appendValue(float value)
         if (m_points.size() >= MaxLivePoints)
             m_xRange.first = qMax(m_xRange.first, m_points[m_points.size() - MaxLivePoints].x());
     }
-    // Each sample is drawn at the time of the one before it: the position advances afterwards.
-    m_timePos += elapsedMs / 1000.0;
 
     if (m_points.size() > MaxLivePoints + TrimBatch)
         trimLivePoints();

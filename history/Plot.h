@@ -2,13 +2,10 @@
 
 #include "DataFile.h"
 
-#include <QDateTime>
 #include <QPair>
 #include <QPointF>
 #include <QVector>
 #include <QWidget>
-
-#include <functional>
 
 namespace QtCharts {
 class QChart;
@@ -33,7 +30,6 @@ class Plot : public QWidget
     Q_OBJECT
 
 public:
-    using Clock = std::function<QDateTime()>;
     using Range = QPair<double, double>;
 
     static constexpr int MaxLivePoints = 14400;
@@ -48,10 +44,10 @@ public:
     ~Plot() override;
 
     int type() const { return m_type; }
-    // Where the wall-clock time of live samples comes from; tests and benchmarks run days in seconds.
-    void setClock(Clock clock);
 
-    void appendValue(float value);
+    // One live sample and the time it was read, in milliseconds of a monotonic clock: it is drawn
+    // (and recorded) at the seconds passed since the chart's first sample was read.
+    void appendValue(float value, qint64 readMs);
     void appendPoint(double x, double y);
     // The same end state as appendPoint for each point in turn, drawn at once.
     void appendPoints(const QVector<QPointF> &points);
@@ -112,14 +108,14 @@ private:
     QtCharts::QValueAxis *m_axisX = nullptr;
     QtCharts::QValueAxis *m_axisY = nullptr;
     QMenu *m_menu = nullptr;
-    Clock m_clock;
 
     QVector<QPointF> m_points;
     Range m_xRange{0, 40};
     Range m_yRange{0, 100};
     double m_lowY = 0, m_highY = 0; // over m_points, when not empty
     double m_timePos = 0;
-    QDateTime m_lastSampleTime;
+    qint64 m_lastSampleMs = 0; // read time of the newest live sample...
+    bool m_sampled = false;    // ...once there was one
     double m_minX;
     bool m_recording = false;
     QVector<DataFile::Record> m_records;

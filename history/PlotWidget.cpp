@@ -9,16 +9,12 @@
 #include <QThread>
 
 #include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <mutex>
 
 namespace {
-constexpr int PressureType = 4;
-constexpr float PascalPerKilopascal = 1000.0f;
 const char *const RecordPrefixes[PlotWidget::TypeCount] = {
     "111Point:", "222Point:", "333Point:", "444Point:"};
 
@@ -100,28 +96,29 @@ void PlotWidget::createCharts()
     ui->verticalLayout->addWidget(rows);
 }
 
-void PlotWidget::setClock(Plot::Clock clock)
+void PlotWidget::setClock(Clock clock)
 {
-    m_clock = clock;
-    for (Plot *plot : m_plots)
-        plot->setClock(clock);
+    m_clock = std::move(clock);
 }
 
-void PlotWidget::addSample(int type, int deviceId, float value)
+void PlotWidget::addReading(const Reading &reading)
 {
-    Q_UNUSED(deviceId)
-    if (std::isnan(value) || std::fabs(value) > std::numeric_limits<float>::max()) {
+    if (!reading.usable) {
         qDebug() << "刷新图像的reslut无效"
                  << "\n";
         return;
     }
-    if (!isKnownType(type))
+    if (!isKnownType(reading.type))
         return;
-    if (type == PressureType)
-        value /= PascalPerKilopascal;
-    ++m_sampleCounts[type - 1];
-    m_lastSamples[type - 1] = value;
-    m_plots[type - 1]->appendValue(value);
+    const float value = float(reading.value);
+    ++m_sampleCounts[reading.type - 1];
+    m_lastSamples[reading.type - 1] = value;
+    m_plots[reading.type - 1]->appendValue(value, reading.readTime.monotonicMs());
+}
+
+void PlotWidget::addSample(int type, int deviceId, float value)
+{
+    addReading(Reading::fromDeviceValue(type, quint8(deviceId), value, ReadTime::now()));
 }
 
 int PlotWidget::sampleCount(int type) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Plot.h"
+#include "Reading.h"
 #include "RecordingFile.h"
 
 #include <QDateTime>
@@ -9,6 +10,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 class QThread;
 
@@ -25,6 +27,7 @@ class PlotWidget : public QWidget
 public:
     // Reading types 1..4: instantaneous flow, cumulative flow, temperature, pressure.
     static constexpr int TypeCount = 4;
+    using Clock = std::function<QDateTime()>;
 
     // Every page is created with 0 as pageOptions; the value is kept as given.
     explicit PlotWidget(QWidget *parent = nullptr, int pageOptions = 0);
@@ -32,11 +35,14 @@ public:
 
     int pageOptions() const { return m_pageOptions; }
     Plot *plot(int type) const { return isKnownType(type) ? m_plots[type - 1] : nullptr; }
-    // Wall-clock source of the charts and of the recording's start time.
-    void setClock(Plot::Clock clock);
+    // Wall-clock source of the recording's start time and of the name of a file kept elsewhere.
+    void setClock(Clock clock);
 
-    // One polled reading. NaN and infinite values are dropped; pressure arrives in Pa and is
-    // drawn and recorded in KPa. deviceId is not used: the page already belongs to one controller.
+    // One polled reading, drawn and recorded at the time it was read. One that is no usable number
+    // is dropped. Its controller is not looked at: the page already belongs to one.
+    void addReading(const Reading &reading);
+    // A value in the controller's own unit (pressure in Pa) that carries no read time: taken as
+    // read now.
     void addSample(int type, int deviceId, float value);
     // Number of readings accepted for a type, and the latest one (0 before the first).
     int sampleCount(int type) const;
@@ -75,7 +81,7 @@ private:
     Ui::PlotWidget *ui;
     int m_pageOptions;
     std::array<Plot *, TypeCount> m_plots{};
-    Plot::Clock m_clock;
+    Clock m_clock;
     std::array<int, TypeCount> m_sampleCounts{};
     std::array<float, TypeCount> m_lastSamples{};
 

@@ -33,6 +33,11 @@ struct Outgoing
     bool isNoise = false;
     int moveFrom = -1; // a controller that changes its bus address once this answer is out
     int moveTo = -1;
+    // A read reply is logged as served once its last byte is out.
+    bool servesValue = false;
+    quint8 servedAddress = 0;
+    quint16 servedRegister = 0;
+    QByteArray servedData;
 };
 
 constexpr int kMaxKeptFrames = 100000; // a bus left running for days must not eat the memory
@@ -45,16 +50,16 @@ constexpr double kMaxStreamBurst = 4096.0;
 // The read replies one register of one controller served: in order, and counted for quick lookup.
 struct ServedLog
 {
-    std::deque<QByteArray> inOrder;
+    std::deque<SimBus::Served> inOrder;
     QHash<QByteArray, int> counts;
 
-    void add(const QByteArray &dataBytes, int kept)
+    void add(const SimBus::Served &served, int kept)
     {
-        inOrder.push_back(dataBytes);
-        ++counts[dataBytes];
+        inOrder.push_back(served);
+        ++counts[served.dataBytes];
         if (int(inOrder.size()) <= kept)
             return;
-        auto oldest = counts.find(inOrder.front());
+        auto oldest = counts.find(inOrder.front().dataBytes);
         if (--oldest.value() == 0)
             counts.erase(oldest);
         inOrder.pop_front();
@@ -159,7 +164,8 @@ struct SimBus::Impl
     void sendNoiseIfDue(Clock::time_point now);
     void sendStream(Clock::time_point now);
     bool loseWrite(const QByteArray &request);
-    void recordServed(quint8 address, const QByteArray &request, const QByteArray &reply);
+    static void markServed(Outgoing &last, quint8 address, const QByteArray &request, const QByteArray &reply);
+    void recordServed(const Outgoing &piece, Clock::time_point now);
     void writeToLine(const QByteArray &bytes) const;
     void moveController(int from, int to);
     SimController *controller(quint8 address) const;
@@ -351,7 +357,7 @@ void SimBus::Impl::answer(const QByteArray &request, SimController &target, Cloc
         moveController(last.moveFrom, last.moveTo);
         return;
     }
-    recordServed(address, request, reply.reply);
+    markServed(last, address, request, reply.reply);
     QByteArray bytes = reply.reply;
     if (draw(fault.corruptFraction)) {
         bytes[bytes.size() - 2] = char(bytes[bytes.size() - 2] ^ 0xFF);
@@ -368,12 +374,22 @@ void SimBus::Impl::answer(const QByteArray &request, SimController &target, Cloc
     lastAnswerDue[address] = schedule(due, bytes, fault, last, lastAnswerDue[address]);
 }
 
-void SimBus::Impl::recordServed(quint8 address, const QByteArray &request, const QByteArray &reply)
+void SimBus::Impl::markServed(Outgoing &last, quint8 address, const QByteArray &request,
+                              const QByteArray &reply)
 {
     if (!isReadRequest(request) || reply.size() < 5 || quint8(reply[1]) != 0x03)
         return; // an exception reply serves no value
-    served[{address, bigEndian16(request, 2)}].add(reply.mid(3, quint8(reply[2])),
-                                                   std::max(1, options.servedValuesKept));
+    last.servesValue = true;
+    last.servedAddress = address;
+    last.servedRegister = bigEndian16(request, 2);
+    last.servedData = reply.mid(3, quint8(reply[2]));
+}
+
+void SimBus::Impl::recordServed(const Outgoing &piece, Clock::time_point now)
+{
+    const qint64 servedNs = std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count();
+    served[{piece.servedAddress, piece.servedRegister}].add({piece.servedData, servedNs},
+                                                           std::max(1, options.servedValuesKept));
 }
 
 // What a real line costs: the request and the answer each take 10 bits per byte on the wire, and
@@ -419,12 +435,16 @@ void SimBus::Impl::sendDue(Clock::time_point now)
     while (!outbox.empty() && outbox.begin()->first <= now) {
         const Outgoing piece = outbox.begin()->second;
         outbox.erase(outbox.begin());
+        // Taken before the write: the reader may have the bytes before the write call returns.
+        const Clock::time_point sentAt = Clock::now();
         writeToLine(piece.bytes);
         answerInProgress = !piece.endsAnswer;
         if (piece.endsAnswer) {
             ++answers;
             moveController(piece.moveFrom, piece.moveTo);
         }
+        if (piece.servesValue)
+            recordServed(piece, sentAt);
     }
 }
 
@@ -732,9 +752,18 @@ QList<QByteArray> SimBus::servedValues(quint8 address, quint16 reg) const
         return {};
     QList<QByteArray> values;
     values.reserve(int(found->second.inOrder.size()));
-    for (const QByteArray &value : found->second.inOrder)
-        values.append(value);
+    for (const Served &value : found->second.inOrder)
+        values.append(value.dataBytes);
     return values;
+}
+
+QList<SimBus::Served> SimBus::servedWithTimes(quint8 address, quint16 reg) const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    const auto found = d->served.find({address, reg});
+    if (found == d->served.end())
+        return {};
+    return QList<Served>(found->second.inOrder.begin(), found->second.inOrder.end());
 }
 
 bool SimBus::hasServed(quint8 address, quint16 reg, const QByteArray &dataBytes) const

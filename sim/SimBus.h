@@ -83,6 +83,14 @@ public:
     // Options::servedValuesKept are kept per register. Decoys and streams are not among them;
     // corrupted answers are. Checks that every reading an application shows is one it was served.
     QList<QByteArray> servedValues(quint8 address, quint16 reg) const;
+    // The same with the time each reply's last byte went on the line, in nanoseconds of
+    // std::chrono::steady_clock: the clock on which the application stamps its readings.
+    struct Served
+    {
+        QByteArray dataBytes;
+        qint64 servedNs = 0;
+    };
+    QList<Served> servedWithTimes(quint8 address, quint16 reg) const;
     bool hasServed(quint8 address, quint16 reg, const QByteArray &dataBytes) const;
     void clearServedValues();
 

@@ -9,6 +9,7 @@
 #include "DeviceLine.h"
 #include "FileDialogSeam.h"
 #include "PlotWidget.h"
+#include "Reading.h"
 #include "RegisterMap.h"
 #include "SerialPort.h"
 #include "deviceWindow.h"
@@ -20,6 +21,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <QThread>
 #include <QtTest>
 
 namespace {
@@ -31,11 +34,9 @@ struct ServedValues
     std::array<QSet<float>, 4> values;
     explicit ServedValues(DeviceThread *worker)
     {
-        QObject::connect(worker, &DeviceThread::sendFreshDeviceInformation, &receiver,
-                         [this](int type, int, QByteArray reply) {
-                             const float value = bytes_to_float(reply, 3);
-                             values[type - 1].insert(type == 4 ? value / 1000.0f : value);
-                         });
+        QObject::connect(worker, &DeviceThread::sig_reading, &receiver, [this](const Reading &reading) {
+            values[reading.type - 1].insert(float(reading.value));
+        });
     }
 };
 
@@ -60,6 +61,7 @@ class tst_historyRecording : public QObject
     Q_OBJECT
 private slots:
     void recordAndDrawAgain();
+    void recordedTimesAreReadTimesThroughAStall();
     void unreadableFileIsReported_data();
     void unreadableFileIsReported();
     void fileBeyondThePointBoundIsCut();
@@ -156,6 +158,71 @@ void tst_historyRecording::recordAndDrawAgain()
     }()));
     QVERIFY(kept.sections[0].size() >= 3);
     QFile::remove(fallbackPath);
+}
+
+// The GUI thread is held up for 3 s in the middle of a recording while the worker goes on polling:
+// each sample of the file still carries the time it was read, as the controller served it, rather
+// than the time it reached the chart. The temperature drifts, so every value names its answer.
+void tst_historyRecording::recordedTimesAreReadTimesThroughAStall()
+{
+    MainWindowFixture::Setup setup;
+    setup.addresses = {1};
+    setup.tickMs = 100;
+    setup.replyTimeoutMs = 250;
+    MainWindowFixture f(setup);
+    mainWnd &w = *f.window;
+    QTemporaryDir dir;
+    QVERIFY(f.openPort());
+    menuEntry(w, QStringLiteral("查询设备"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(w.foundDeviceIds(), QList<quint8>{1}, 20000);
+    QTest::mouseClick(w.devicePage()->row(0)->findChild<QPushButton *>(QStringLiteral("btn_online")),
+                      Qt::LeftButton);
+    PlotWidget *page = w.chartPages().at(0);
+    QTRY_VERIFY_WITH_TIMEOUT(page->sampleCount(3) >= 2, 20000);
+
+    const QString target = dir.filePath(QStringLiteral("stalled.csv"));
+    emit w.saveWnd->sig_savePlotFile(1, QDateTime::currentDateTime(), 6, false, false, true, false, target);
+    QTRY_VERIFY_WITH_TIMEOUT(page->plot(3)->records().size() >= 3, 20000);
+    const qint64 stallStartNs = ReadTime::monotonicNowNs();
+    QThread::msleep(3000); // the stall itself: the GUI thread does nothing meanwhile
+    const qint64 stallEndNs = ReadTime::monotonicNowNs();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        f.boxes.texts().contains(QStringLiteral("提示|") + target + QStringLiteral("保存成功")), 20000);
+
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromLatin1(file.readAll());
+    const QRegularExpression timeColumn(QStringLiteral("^\\d+(\\.\\d{1,3})?,"));
+    const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(1);
+    for (const QString &line : lines)
+        QVERIFY2(timeColumn.match(line).hasMatch(), qPrintable(line));
+    const QVector<QPointF> section = DataFile::read(text).sections[2];
+    QVERIFY2(section.size() >= 20, qPrintable(QString::number(section.size())));
+    const QList<SimBus::Served> served = f.bus->servedWithTimes(1, RegisterMap::Temperature);
+    const auto servedNs = [&](double value) {
+        qint64 at = -1;
+        for (const SimBus::Served &answer : served) {
+            if (answer.dataBytes != float_to_bytes(float(value)))
+                continue;
+            if (at >= 0)
+                return qint64(-2); // two answers with one value: the value names neither
+            at = answer.servedNs;
+        }
+        return at;
+    };
+    const qint64 firstNs = servedNs(section.first().y());
+    QVERIFY(firstNs >= 0);
+    int readInStall = 0;
+    for (const QPointF &sample : section) {
+        const qint64 sampleNs = servedNs(sample.y());
+        QVERIFY2(sampleNs >= 0, qPrintable(QString::number(sample.y())));
+        const double servedS = (sampleNs - firstNs) / 1e9;
+        const double recordedS = sample.x() - section.first().x();
+        QVERIFY2(qAbs(recordedS - servedS) <= 0.050,
+                 qPrintable(QString("recorded at %1 s, served at %2 s").arg(recordedS).arg(servedS)));
+        readInStall += sampleNs > stallStartNs && sampleNs < stallEndNs ? 1 : 0;
+    }
+    QVERIFY2(readInStall >= 10, qPrintable(QString::number(readInStall)));
 }
 
 void tst_historyRecording::unreadableFileIsReported_data()

@@ -120,6 +120,7 @@ public:
         connect(worker, &DeviceThread::sig_showCurResult, this, &WorkerSignals::sig_showCurResult);
         connect(worker, &DeviceThread::sendFreshDeviceInformation, this,
                 &WorkerSignals::sendFreshDeviceInformation);
+        connect(worker, &DeviceThread::sig_reading, this, &WorkerSignals::sig_reading);
         connect(worker, &DeviceThread::sig_modifyAdminStatus, this, &WorkerSignals::sig_modifyAdminStatus);
         connect(worker, &DeviceThread::sig_modifyParamStatus, this, &WorkerSignals::sig_modifyParamStatus);
         connect(worker, &DeviceThread::sig_openFailed, this, &WorkerSignals::sig_openFailed);
@@ -137,6 +138,7 @@ signals:
     void signal_ser_status(int status);
     void sig_showCurResult(int type, int deviceId, QByteArray result);
     void sendFreshDeviceInformation(int type, int deviceId, QByteArray result);
+    void sig_reading(Reading reading);
     void sig_modifyAdminStatus(bool sucess, int adress);
     void sig_modifyParamStatus(bool sucess, int adress);
     void sig_openFailed(QString reason);

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <limits>
 #include <thread>
 
 class BusCliTest : public QObject
@@ -27,6 +28,8 @@ private slots:
     void pollNeverShiftsColumns_data();
     void pollNeverShiftsColumns();
     void pollEndsWhenTheAdapterIsPulled();
+    void pollLeavesNoNumberOut_data();
+    void pollLeavesNoNumberOut();
 
 private:
     struct Outcome
@@ -253,6 +256,30 @@ void BusCliTest::pollEndsWhenTheAdapterIsPulled()
     QVERIFY2(outcome.err.contains("lost"), qPrintable(outcome.err));
     QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(m_bus->replug());
+}
+
+void BusCliTest::pollLeavesNoNumberOut_data()
+{
+    QTest::addColumn<float>("temperature");
+    QTest::newRow("NaN") << std::numeric_limits<float>::quiet_NaN();
+    QTest::newRow("infinity") << std::numeric_limits<float>::infinity();
+}
+
+// A temperature that is no number leaves its column empty, as an unanswered read does, and the
+// exit code and the error line say so; the other columns are printed.
+void BusCliTest::pollLeavesNoNumberOut()
+{
+    QFETCH(float, temperature);
+    m_bus->setFloatRegister(5, 0x1004, temperature);
+    const Outcome outcome = run({"--port", "PORT", "poll", "5", "--count", "2", "--interval", "0"});
+    m_bus->setFloatRegister(5, 0x1004, 23.0f);
+    QCOMPARE(outcome.code, 1);
+    const QRegularExpression csv(R"(^[-0-9T:.]+,-?\d+\.\d{3},-?\d+\.\d{3},,-?\d+\.\d$)");
+    const QStringList lines = outcome.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    for (const QString &line : lines)
+        QVERIFY2(csv.match(line).hasMatch(), qPrintable(line));
+    QCOMPARE(outcome.err, QString("quorix-cli: 2 of 8 reads of device 5 failed: 0 unanswered, 2 not a number\n"));
 }
 
 QTEST_GUILESS_MAIN(BusCliTest)

@@ -2,11 +2,13 @@
 #include "DeviceLine.h"
 #include "DevicesTestSupport.h"
 #include "MessageBoxSeam.h"
+#include "Reading.h"
 #include "myButton.h"
 
 #include <QHBoxLayout>
 #include <QSignalSpy>
 #include <QtTest>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -91,6 +93,8 @@ private slots:
     void setpointOutsideRangeIsRefused();
     void readingFormats_data();
     void readingFormats();
+    void unusableReadingKeepsText_data();
+    void unusableReadingKeepsText();
     void readingButtonTogglesVisibility_data();
     void readingButtonTogglesVisibility();
     void modeButtonSwitchesAndAsksSetpoints();
@@ -302,6 +306,38 @@ void tst_DeviceLine::readingFormats()
     Row row;
     row.line.showReading(type, value);
     QCOMPARE(row.reading(button.toLatin1())->text(), expected);
+    Row decoded; // the worker's reading of the same value
+    decoded.line.showReading(Reading::fromDeviceValue(type, 7, value, ReadTime::now()));
+    QCOMPARE(decoded.reading(button.toLatin1())->text(), expected);
+}
+
+void tst_DeviceLine::unusableReadingKeepsText_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<float>("value");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("shown"); // what the reading of 5 before it shows
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float infinity = std::numeric_limits<float>::infinity();
+    QTest::newRow("NaN flow") << 1 << nan << "btn_currentFlow" << "5.000";
+    QTest::newRow("NaN cumulative flow") << 2 << nan << "btn_cumFlow" << "5.000";
+    QTest::newRow("infinite temperature") << 3 << infinity << "btn_temp" << "5.0";
+    QTest::newRow("negative infinite pressure") << 4 << -infinity << "btn_press" << "0.0";
+}
+
+void tst_DeviceLine::unusableReadingKeepsText()
+{
+    QFETCH(int, type);
+    QFETCH(float, value);
+    QFETCH(QString, button);
+    QFETCH(QString, shown);
+    Row row;
+    row.line.showReading(type, 5);
+    QCOMPARE(row.reading(button.toLatin1())->text(), shown);
+    row.line.showReading(Reading::fromDeviceValue(type, 7, value, ReadTime::now()));
+    QCOMPARE(row.reading(button.toLatin1())->text(), shown);
+    row.line.showReading(type, value);
+    QCOMPARE(row.reading(button.toLatin1())->text(), shown);
 }
 
 void tst_DeviceLine::readingButtonTogglesVisibility_data()

@@ -11,19 +11,15 @@ using Points = QVector<QPointF>;
 using Range = Plot::Range;
 
 namespace {
-// A chart whose clock the test moves: samples land at the given wall-clock milliseconds.
+// A chart fed samples read the given milliseconds apart.
 struct Feeder
 {
     Plot plot{1};
-    QDateTime now = QDateTime(QDate(2026, 1, 1), QTime(8, 0), Qt::UTC);
-    Feeder()
-    {
-        plot.setClock([this] { return now; });
-    }
+    qint64 readMs = 86400000;
     void sampleAfter(qint64 ms, float value)
     {
-        now = now.addMSecs(ms);
-        plot.appendValue(value);
+        readMs += ms;
+        plot.appendValue(value, readMs);
     }
 };
 
@@ -73,12 +69,12 @@ void tst_plot::timePositions_data()
 {
     QTest::addColumn<QList<int>>("gapsMs"); // -1 clears the chart
     QTest::addColumn<QList<qreal>>("xs");
-    QTest::newRow("first two at 0") << QList<int>{0, 1000, 1000, 1000} << QList<qreal>{0, 0, 1, 2};
-    QTest::newRow("drawn at the time before") << QList<int>{0, 1010, 2500} << QList<qreal>{0, 0, 1.01};
+    QTest::newRow("one second apart") << QList<int>{0, 1000, 1000, 1000} << QList<qreal>{0, 1, 2, 3};
+    QTest::newRow("each at its own read time") << QList<int>{0, 1010, 2500} << QList<qreal>{0, 1.01, 3.51};
     QTest::newRow("after a clear the gap counts")
-        << QList<int>{0, 1000, -1, 5000, 1000} << QList<qreal>{0, 5};
-    QTest::newRow("clock set back an hour")
-        << QList<int>{0, 1000, -3600000, 1000} << QList<qreal>{0, 0, 1, 1};
+        << QList<int>{0, 1000, -1, 5000, 1000} << QList<qreal>{5, 6};
+    QTest::newRow("read before the sample drawn last")
+        << QList<int>{0, 1000, -3600000, 1000} << QList<qreal>{0, 1, 1, 2};
 }
 
 void tst_plot::timePositions()
@@ -95,7 +91,7 @@ void tst_plot::xRangeSlidesRight()
 {
     Feeder f;
     f.sampleAfter(0, 1);
-    for (int k = 0; k < 41; ++k)
+    for (int k = 0; k < 40; ++k)
         f.sampleAfter(1000, 1);
     QCOMPARE(f.plot.xRange(), Range(0, 40)); // last point at x = 40
     f.sampleAfter(1000, 1);

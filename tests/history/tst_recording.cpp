@@ -12,6 +12,9 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <cmath>
+#include <limits>
+
 namespace {
 // Answers every box and file dialog of the code under test, and keeps what they showed.
 struct Seams
@@ -43,15 +46,21 @@ QByteArray contentsOf(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+Reading readingAt(int type, float value, qint64 readMs)
+{
+    return Reading::fromDeviceValue(type, 1, value, ReadTime{readMs * 1000000, 0});
+}
+
 // Records types 2 and 3 at once for no time: what arrives before the event loop turns is written.
-void recordTwoSamples(PlotWidget &page, const QString &target, float first,
+// The two samples of each type were read 1.25 s apart and arrive together.
+void recordTwoSamples(PlotWidget &page, const QString &target, float first, qint64 readMs = 1000000,
                       const QDateTime &start = QDateTime::currentDateTime().addSecs(-1))
 {
     QVERIFY(page.scheduleSave(start, 0, false, true, true, false, target));
     for (int type = 1; type <= 4; ++type)
-        page.addSample(type, 1, first);
+        page.addReading(readingAt(type, first, readMs));
     for (int type = 1; type <= 4; ++type)
-        page.addSample(type, 1, first + 1);
+        page.addReading(readingAt(type, first + 1, readMs + 1250));
 }
 } // namespace
 
@@ -61,6 +70,7 @@ class tst_recording : public QObject
 private slots:
     void writesSelectedTypesAndEmptiesAll();
     void closingWhileRecordingKeepsTheData();
+    void unusableReadingsAreNeitherDrawnNorRecorded();
     void unwritableTargetKeepsDataInFallback_data();
     void unwritableTargetKeepsDataInFallback();
     void confirmButtonChecks_data();
@@ -78,7 +88,7 @@ void tst_recording::writesSelectedTypesAndEmptiesAll()
     recordTwoSamples(page, target, 7);
     QVERIFY(page.plot(1)->isRecording());
     QTRY_COMPARE(seams.boxes, QStringList{QStringLiteral("提示|") + target + QStringLiteral("保存成功")});
-    QCOMPARE(contentsOf(target), QByteArray("type2\n0,7\n0,8\ntype3\n0,7\n0,8\n"));
+    QCOMPARE(contentsOf(target), QByteArray("type2\n0,7\n1.25,8\ntype3\n0,7\n1.25,8\n"));
     for (int type = 1; type <= 4; ++type)
         QVERIFY(page.plot(type)->records().isEmpty() && !page.plot(type)->isRecording());
     QVERIFY(page.pendingExportFile().isEmpty());
@@ -94,6 +104,28 @@ void tst_recording::closingWhileRecordingKeepsTheData()
         page.addSample(1, 1, 5);
     }
     QCOMPARE(contentsOf(target), QByteArray("type1\n0,5\n"));
+}
+
+// NaN and infinity, from the controller or in between: the chart and the file skip them, and the
+// time of the next sample is still its own.
+void tst_recording::unusableReadingsAreNeitherDrawnNorRecorded()
+{
+    Seams seams;
+    PlotWidget page;
+    const QString target = m_dir.filePath(QStringLiteral("unusable.csv"));
+    QVERIFY(page.scheduleSave(QDateTime::currentDateTime().addSecs(-1), 0, false, false, false, true, target));
+    const float infinity = std::numeric_limits<float>::infinity();
+    const float values[] = {250000, std::numeric_limits<float>::quiet_NaN(), infinity, -infinity, 101325};
+    qint64 readMs = 5000;
+    for (float value : values) {
+        if (!std::isfinite(value))
+            QTest::ignoreMessage(QtDebugMsg, "刷新图像的reslut无效 \n");
+        page.addReading(readingAt(4, value, readMs += 500));
+    }
+    QCOMPARE(page.sampleCount(4), 2);
+    QCOMPARE(page.plot(4)->points(), (QVector<QPointF>{{0, 250}, {2, 101.32}}));
+    QTRY_COMPARE(seams.boxes.size(), 1);
+    QCOMPARE(contentsOf(target), QByteArray("type4\n0,250\n2,101.325\n"));
 }
 
 void tst_recording::unwritableTargetKeepsDataInFallback_data()
@@ -113,21 +145,21 @@ void tst_recording::unwritableTargetKeepsDataInFallback()
     PlotWidget page;
     const QDateTime clock(QDate(2026, 3, 4), QTime(5, 6, 7));
     page.setClock([clock] { return clock; });
-    recordTwoSamples(page, target, 7, clock);
+    recordTwoSamples(page, target, 7, 1000000, clock);
     QTRY_COMPARE(seams.boxes.size(), 1);
     const QString fallback = QFileInfo(target).completeBaseName() + QStringLiteral("-20260304-050607.csv");
     const QString fallbackPath = QDir(defaultDataDirectory()).filePath(fallback);
     QVERIFY2(seams.boxes.first().startsWith(QStringLiteral("提示|") + target),
              qPrintable(seams.boxes.first()));
     QVERIFY(seams.boxes.first().endsWith(fallbackPath));
-    QCOMPARE(contentsOf(fallbackPath), QByteArray("type2\n0,7\n0,8\ntype3\n0,7\n0,8\n"));
+    QCOMPARE(contentsOf(fallbackPath), QByteArray("type2\n0,7\n1.25,8\ntype3\n0,7\n1.25,8\n"));
     QFile::remove(fallbackPath);
 
     // The next recording of the page holds its own samples only.
     const QString good = m_dir.filePath(QStringLiteral("after-failure.csv"));
-    recordTwoSamples(page, good, 20, clock);
+    recordTwoSamples(page, good, 20, 1010000, clock);
     QTRY_COMPARE(seams.boxes.size(), 2);
-    QCOMPARE(contentsOf(good), QByteArray("type2\n0,20\n0,21\ntype3\n0,20\n0,21\n"));
+    QCOMPARE(contentsOf(good), QByteArray("type2\n10,20\n11.25,21\ntype3\n10,20\n11.25,21\n"));
 }
 
 void tst_recording::confirmButtonChecks_data()

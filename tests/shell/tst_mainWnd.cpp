@@ -4,6 +4,7 @@
 #include "DeviceLine.h"
 #include "MainWindowPlacement.h"
 #include "PlotWidget.h"
+#include "RegisterMap.h"
 #include "SerialPort.h"
 #include "deviceWindow.h"
 #include "itemStageControl.h"
@@ -22,6 +23,7 @@
 #include <QMenuBar>
 #include <QTabWidget>
 #include <QtTest>
+#include <limits>
 #include <mutex>
 
 Q_DECLARE_METATYPE(QList<quint8>)
@@ -104,6 +106,8 @@ private slots:
     void droppedDeviceIsReportedThenMarked();
     void pulledAdapterMarksRowsOnceAndRecovers();
     void readingsWithoutRowAreDropped();
+    void unusableReadingKeepsRowText_data();
+    void unusableReadingKeepsRowText();
     void setpointRequestReachesTheBus();
     void exitWithOpenPortIsOrderly();
 };
@@ -480,6 +484,62 @@ void tst_mainWnd::readingsWithoutRowAreDropped()
 
     w.feedDeviceChart(1, 2, reply);
     QCOMPARE(w.chartPages().at(1)->sampleCount(1), 1);
+}
+
+void tst_mainWnd::unusableReadingKeepsRowText_data()
+{
+    QTest::addColumn<float>("temperature");
+    QTest::newRow("NaN") << std::numeric_limits<float>::quiet_NaN();
+    QTest::newRow("infinity") << std::numeric_limits<float>::infinity();
+}
+
+// A controller that reports no number for its temperature: the row keeps the temperature it showed
+// last, the chart draws no more of it, the worker counts failed reads but no lost query, and the
+// other readings go on.
+void tst_mainWnd::unusableReadingKeepsRowText()
+{
+    QFETCH(float, temperature);
+    MainWindowFixture::Setup setup;
+    setup.addresses = {1};
+    setup.replyTimeoutMs = 250;
+    MainWindowFixture f(setup);
+    mainWnd &w = *f.window;
+    PlotWidget *page = w.chartPages().at(0);
+    QVERIFY(f.openPort());
+    w.action_checkDevice();
+    QTRY_COMPARE(w.foundDeviceIds(), QList<quint8>{1});
+    // The temperatures the window was handed, in order; received right after the window's own handlers.
+    Reading lastShown;
+    int usable = 0, unusable = 0, usableAfterUnusable = 0;
+    QObject receiver;
+    connect(w.worker(), &DeviceThread::sig_reading, &receiver, [&](const Reading &reading) {
+        if (reading.type != 3)
+            return;
+        if (!reading.usable) {
+            ++unusable;
+            return;
+        }
+        usableAfterUnusable += unusable > 0 ? 1 : 0;
+        lastShown = reading;
+        ++usable;
+    });
+    DeviceLine *row = w.devicePage()->row(0);
+    QTest::mouseClick(f.child<QPushButton>(row, "btn_online"), Qt::LeftButton);
+    QTRY_VERIFY(usable >= 2);
+    QCOMPARE(f.child<QPushButton>(row, "btn_temp")->text(), QString::number(lastShown.value, 'f', 1));
+
+    f.bus->setFloatRegister(1, RegisterMap::Temperature, temperature);
+    QTRY_VERIFY(unusable >= 3);
+    const int pressuresBefore = page->sampleCount(4);
+    QCOMPARE(usableAfterUnusable, 0);
+    QCOMPARE(f.child<QPushButton>(row, "btn_temp")->text(), QString::number(lastShown.value, 'f', 1));
+    QCOMPARE(page->sampleCount(3), usable);
+    QTRY_VERIFY(page->sampleCount(4) > pressuresBefore);
+    QCOMPARE(f.child<QPushButton>(row, "btn_temp")->text(), QString::number(lastShown.value, 'f', 1));
+    const QList<OnlineDevice> records = w.worker()->devicesSnapshot();
+    QCOMPARE(records.size(), 1);
+    QVERIFY(records.first().unusableReads >= 3);
+    QCOMPARE(records.first().totalLoss, 0);
 }
 
 void tst_mainWnd::setpointRequestReachesTheBus()

@@ -34,6 +34,8 @@ private slots:
     void endlessStreamEndsWithItsFault_data();
     void endlessStreamEndsWithItsFault();
     void servedValuesAreTheReadRepliesOnTheLine();
+    void servedTimeIsWhenTheAnswerWentOut_data();
+    void servedTimeIsWhenTheAnswerWentOut();
     void unplugHangsUpTheApplicationsPort_data();
     void unplugHangsUpTheApplicationsPort();
     void chunksArriveSeparately();
@@ -410,6 +412,41 @@ void TestSimBus::servedValuesAreTheReadRepliesOnTheLine()
     m_bus->clearServedValues();
     QVERIFY(m_bus->servedValues(2, SimRegister::Temperature).isEmpty());
     QVERIFY(!m_bus->hasServed(2, SimRegister::Temperature, shown[1]));
+}
+
+void TestSimBus::servedTimeIsWhenTheAnswerWentOut_data()
+{
+    QTest::addColumn<int>("lateMs");
+    QTest::newRow("at once") << 0;
+    QTest::newRow("late by 300 ms") << 300;
+}
+
+// On the steady clock that an application reads too: after the request went out and its delay
+// passed, and before the answer was in.
+void TestSimBus::servedTimeIsWhenTheAnswerWentOut()
+{
+    QFETCH(int, lateMs);
+    QSerialPort &port = startBus();
+    SimFaults late;
+    late.lateMs = lateMs;
+    m_bus->setFaults(1, late);
+    const auto nowNs = [] {
+        return qint64(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count());
+    };
+    const qint64 askedNs = nowNs();
+    const QByteArray reply = exchange(port, readRequest(1, SimRegister::Temperature), 9);
+    const qint64 answeredNs = nowNs();
+    QCOMPARE(reply.size(), 9);
+    const QList<SimBus::Served> served = m_bus->servedWithTimes(1, SimRegister::Temperature);
+    QCOMPARE(served.size(), 1);
+    QCOMPARE(served.first().dataBytes, reply.mid(3, 4));
+    QVERIFY2(served.first().servedNs >= askedNs + lateMs * qint64(1000000) && served.first().servedNs <= answeredNs,
+             qPrintable(QString("%1 ms after the request, %2 ms before the answer was read")
+                            .arg((served.first().servedNs - askedNs) / 1e6)
+                            .arg((answeredNs - served.first().servedNs) / 1e6)));
+    QCOMPARE(m_bus->servedValues(1, SimRegister::Temperature), QList<QByteArray>{reply.mid(3, 4)});
 }
 
 // What an application holding the port meets when the adapter goes: the terminal hangs up, and a
