@@ -283,7 +283,8 @@ bool ParameterWindow::confirmedEntry(quint8 address, myEdit *edit, const QString
                                      const QString &value)
 {
     const QString typed = edit->text();
-    if (!confirmed(address, QStringLiteral("确定将设备%1的%2改为%3吗？").arg(int(address)).arg(setting, value))) {
+    if (!confirmed(address,
+                   QStringLiteral("确定将设备%1的%2改为%3吗？").arg(int(address)).arg(setting, value))) {
         showLastValue(edit);
         return false;
     }

@@ -331,13 +331,18 @@ void tst_parameterWindows::refusedEntryShowsWhatTheControllerHas_data()
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("box");
-    QTest::newRow("ordinary: not a number") << false << "edit_open_delay" << "1e3" << "输入错误|请输入有效数值.";
-    QTest::newRow("ordinary: an address already taken")
-        << false << "edit_id" << "1" << "输入错误|请输入有效数值.";
-    QTest::newRow("administrator: not a number")
-        << true << "edit_adjust_i" << "x1" << "Input Error|Please enter a valid number.";
-    QTest::newRow("administrator: beyond 16 bits")
-        << true << "edit_password_seior" << "70000" << "Input Error|Please enter a valid number.";
+    QTest::newRow("ordinary: not a number") << false << "edit_open_delay"
+                                            << "1e3"
+                                            << "输入错误|请输入有效数值.";
+    QTest::newRow("ordinary: an address already taken") << false << "edit_id"
+                                                        << "1"
+                                                        << "输入错误|请输入有效数值.";
+    QTest::newRow("administrator: not a number") << true << "edit_adjust_i"
+                                                 << "x1"
+                                                 << "Input Error|Please enter a valid number.";
+    QTest::newRow("administrator: beyond 16 bits") << true << "edit_password_seior"
+                                                   << "70000"
+                                                   << "Input Error|Please enter a valid number.";
 }
 
 void tst_parameterWindows::refusedEntryShowsWhatTheControllerHas()
@@ -375,7 +380,8 @@ void tst_parameterWindows::weightyCommandAskedFirst_data()
                             << QStringLiteral("提示|") + QString::fromUtf8(question)
                             << SerialPort::buildWriteInt16Frame(3, reg, value);
     };
-    row("reset cumulative", false, "pushButton", "", "确定对设备3执行“累积量清零”吗？", RegisterMap::Command, 1);
+    row("reset cumulative", false, "pushButton", "", "确定对设备3执行“累积量清零”吗？", RegisterMap::Command,
+        1);
     row("new address", false, "edit_id", "7", "确定将设备3的ID号改为7吗？", RegisterMap::DeviceAddress, 7);
     row("factory initialisation", true, "pushButton", "", "确定对设备3执行“出厂初始化”吗？",
         RegisterMap::FactoryInit, RegisterMap::FactoryInitCode);

@@ -549,21 +549,25 @@ void tst_parameterWindowUnits::refusedEntryShowsTheLastValueAgain_data()
     QTest::addColumn<bool>("byReturn");
     QTest::addColumn<QString>("shownAfter");
     QTest::newRow("open delay 1e3 after 15 was read")
-        << false << "edit_open_delay" << 5 << false << 15.0 << "" << "1e3" << true << "15";
+        << false << "edit_open_delay" << 5 << false << 15.0 << ""
+        << "1e3" << true << "15";
     QTest::newRow("gas number 12.5 left by focus after 4 was read")
-        << false << "edit_flow_number" << 1 << false << 4.0 << "" << "12.5" << false << "4";
-    QTest::newRow("address taken by controller 5")
-        << false << "edit_id" << 12 << false << 3.0 << "" << "5" << true << "3";
-    QTest::newRow("address 16 unreachable") << false << "edit_id" << 12 << false << 3.0 << "" << "16" << false
-                                            << "3";
+        << false << "edit_flow_number" << 1 << false << 4.0 << ""
+        << "12.5" << false << "4";
+    QTest::newRow("address taken by controller 5") << false << "edit_id" << 12 << false << 3.0 << ""
+                                                   << "5" << true << "3";
+    QTest::newRow("address 16 unreachable") << false << "edit_id" << 12 << false << 3.0 << ""
+                                            << "16" << false << "3";
     QTest::newRow("backlight x after 12 was sent")
-        << false << "edit_backlight_time" << 3 << false << 30.0 << "12" << "x" << true << "12";
-    QTest::newRow("refused before anything was read")
-        << false << "edit_open_delay" << 0 << false << 0.0 << "" << "1e3" << true << "";
-    QTest::newRow("P not a number after 0.8 was read")
-        << true << "edit_adjust_P" << 5 << true << 0.8 << "" << "x1" << true << "0.8";
+        << false << "edit_backlight_time" << 3 << false << 30.0 << "12"
+        << "x" << true << "12";
+    QTest::newRow("refused before anything was read") << false << "edit_open_delay" << 0 << false << 0.0 << ""
+                                                      << "1e3" << true << "";
+    QTest::newRow("P not a number after 0.8 was read") << true << "edit_adjust_P" << 5 << true << 0.8 << ""
+                                                       << "x1" << true << "0.8";
     QTest::newRow("password beyond 16 bits after 1234 was read")
-        << true << "edit_password_ori" << 9 << false << 1234.0 << "" << "70000" << false << "1234";
+        << true << "edit_password_ori" << 9 << false << 1234.0 << ""
+        << "70000" << false << "1234";
 }
 
 void tst_parameterWindowUnits::refusedEntryShowsTheLastValueAgain()
@@ -607,7 +611,7 @@ void tst_parameterWindowUnits::weightyCommandsAskFirst_data()
     QTest::addColumn<QString>("input"); // a field's text, a selector's index, "" for a button
     QTest::addColumn<bool>("yes");
     QTest::addColumn<QString>("question");
-    QTest::addColumn<QString>("expected"); // the write on Yes
+    QTest::addColumn<QString>("expected");   // the write on Yes
     QTest::addColumn<QString>("shownAfter"); // a field's text or a selector's index, "" for a button
     struct Command
     {
@@ -622,9 +626,10 @@ void tst_parameterWindowUnits::weightyCommandsAskFirst_data()
     };
     // Before each, the window shows address 3 (ordinary) or baud index 2 (administrator) as read.
     const Command commands[] = {
-        {"reset cumulative", false, "pushButton", "", "确定对设备3执行“累积量清零”吗？", "3:12,1,1,0", "", ""},
-        {"factory initialisation", true, "pushButton", "", "确定对设备3执行“出厂初始化”吗？", "3:11,1,0,0", "",
+        {"reset cumulative", false, "pushButton", "", "确定对设备3执行“累积量清零”吗？", "3:12,1,1,0", "",
          ""},
+        {"factory initialisation", true, "pushButton", "", "确定对设备3执行“出厂初始化”吗？", "3:11,1,0,0",
+         "", ""},
         {"zero the flow", true, "pushButton_2", "", "确定对设备3执行“流量清零”吗？", "3:12,1,0,0", "", ""},
         {"analog zero", true, "pushButton_5", "", "确定对设备3执行“模拟量输入零点设置”吗？", "3:15,1,0,0", "",
          ""},
