@@ -10,6 +10,7 @@
 #include "MessageBoxSeam.h"
 #include "MessageLog.h"
 #include "PlotWidget.h"
+#include "RecordingStatusLabel.h"
 #include "ScanReply.h"
 #include "SerialPort.h"
 #include "deviceWindow.h"
@@ -31,6 +32,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QUrl>
 
 namespace {
@@ -53,6 +55,7 @@ mainWnd::mainWnd(QWidget *parent, int tickIntervalMs) : QMainWindow(parent), ui(
     createChartPages();
     connectWiring();
     startWorker(tickIntervalMs);
+    createRecordingStatus();
     ui->tabWidget->setCurrentIndex(0);
     qInstallMessageHandler(messageHandler);
 }
@@ -226,6 +229,14 @@ void mainWnd::startWorker(int tickIntervalMs)
     serialPort->moveToThread(deviceThread);
     deviceThread->start(QThread::InheritPriority);
     deviceThread->startMainTimer(tickIntervalMs);
+}
+
+void mainWnd::createRecordingStatus()
+{
+    m_recordingStatus = new RecordingStatusLabel(this);
+    statusBar()->addPermanentWidget(m_recordingStatus);
+    for (int k = 0; k < devicePlots.size(); ++k)
+        m_recordingStatus->follow(k + 1, devicePlots[k]);
 }
 
 void mainWnd::openWindow(QWidget *window, const QString &title)

@@ -10,6 +10,7 @@
 
 class DataFileLoader;
 class DeviceLine;
+class RecordingStatusLabel;
 class DeviceThread;
 class PlotWidget;
 class QAction;
@@ -116,6 +117,7 @@ private:
     DeviceLine *rowOf(quint8 deviceId) const;
     void reportFileOpened(const QString &fileName);
     void restoreLinkDroppedRows();
+    void createRecordingStatus();
 
     Ui::mainWnd *ui;
     deviceWindow *m_devicePage = nullptr;
@@ -131,4 +133,5 @@ private:
     QSet<quint8> foundIds;
     QPointer<DataFileLoader> m_fileLoader; // the saved file being drawn on the history page
     QList<quint8> linkDroppedIds; // rows marked dropped because the link went away
+    RecordingStatusLabel *m_recordingStatus = nullptr;
 };
