@@ -6,6 +6,7 @@
 #include "DataFileLoader.h"
 #include "DeviceLine.h"
 #include "DeviceThread.h"
+#include "ExitSequence.h"
 #include "FileDialogSeam.h"
 #include "MessageBoxSeam.h"
 #include "MessageLog.h"
@@ -24,6 +25,7 @@
 #include "setSerialport.h"
 #include "stageControlWidget.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDesktopServices>
@@ -55,6 +57,7 @@ mainWnd::mainWnd(QWidget *parent, int tickIntervalMs) : QMainWindow(parent), ui(
     createChartPages();
     connectWiring();
     startWorker(tickIntervalMs);
+    createExitSequence();
     createRecordingStatus();
     ui->tabWidget->setCurrentIndex(0);
     qInstallMessageHandler(messageHandler);
@@ -229,6 +232,25 @@ void mainWnd::startWorker(int tickIntervalMs)
     serialPort->moveToThread(deviceThread);
     deviceThread->start(QThread::InheritPriority);
     deviceThread->startMainTimer(tickIntervalMs);
+}
+
+void mainWnd::createExitSequence()
+{
+    m_exit = new ExitSequence(this, m_stagePage, deviceThread, devicePlots);
+    connect(m_exit, &ExitSequence::readyToClose, this, &QWidget::close);
+}
+
+void mainWnd::closeEvent(QCloseEvent *event)
+{
+    if (!m_exit->allowsClose()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // The debug window has no parent and would keep the event loop, and with it the polling,
+    // going behind a program the operator has closed.
+    deviceThread->requestStop();
+    QCoreApplication::quit();
 }
 
 void mainWnd::createRecordingStatus()
