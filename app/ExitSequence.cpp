@@ -76,7 +76,8 @@ bool ExitSequence::confirmStop(const QStringList &waiting) const
 void ExitSequence::noticeDroppedRecordings(const QStringList &waiting) const
 {
     MessageBoxSeam::information(m_window, QString::fromUtf8(kNotice),
-                                QStringLiteral("尚未开始的记录已取消：") + waiting.join(QStringLiteral("；")));
+                                QStringLiteral("尚未开始的记录已取消：") +
+                                    waiting.join(QStringLiteral("；")));
 }
 
 // The programmes stop first, so that no later step undoes the 0; the window takes no input

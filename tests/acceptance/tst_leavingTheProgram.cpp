@@ -194,8 +194,9 @@ void tst_leavingTheProgram::waitingRecordingIsNamedAndDropped()
     QVERIFY(w.chartPages().at(2)->recordingWaits());
 
     QCOMPARE(closeInEventLoop(w), 0);
-    QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("提示|尚未开始的记录已取消：设备3 → night.csv（") +
-                                          later.toString(QStringLiteral("hh:mm")) + QStringLiteral(" 开始）")});
+    QCOMPARE(f.boxes.texts(),
+             QStringList{QStringLiteral("提示|尚未开始的记录已取消：设备3 → night.csv（") +
+                         later.toString(QStringLiteral("hh:mm")) + QStringLiteral(" 开始）")});
     QVERIFY(!w.chartPages().at(2)->recordingWaits());
     QVERIFY(w.chartPages().at(2)->pendingExportFile().isEmpty());
     QTRY_VERIFY(w.worker()->isFinished());

@@ -54,9 +54,8 @@ void tst_recordingStatus::labelFollowsTheRecordings()
     f.child<QCheckBox>(w.saveWnd, "checkbox_current")->setChecked(true);
     QTest::mouseClick(f.child<QPushButton>(w.saveWnd, "pushButton"), Qt::LeftButton);
     FileDialogSeam::reset();
-    const QString waitingLater =
-        QStringLiteral("等待记录：设备3 → later.csv（") + inAnHour.toString(QStringLiteral("hh:mm")) +
-        QStringLiteral(" 开始）");
+    const QString waitingLater = QStringLiteral("等待记录：设备3 → later.csv（") +
+                                 inAnHour.toString(QStringLiteral("hh:mm")) + QStringLiteral(" 开始）");
     QCOMPARE(label->text(), waitingLater);
     QVERIFY(!label->isHidden());
 
@@ -64,8 +63,9 @@ void tst_recordingStatus::labelFollowsTheRecordings()
     const QString soon = dir.filePath(QStringLiteral("soon.csv"));
     const QDateTime start = QDateTime::currentDateTime().addMSecs(1500);
     emit w.saveWnd->sig_savePlotFile(1, start, 3, true, false, false, false, soon);
-    QCOMPARE(label->text(), QStringLiteral("等待记录：设备1 → soon.csv（") + start.toString(QStringLiteral("hh:mm")) +
-                                QStringLiteral(" 开始）；") + waitingLater);
+    QCOMPARE(label->text(), QStringLiteral("等待记录：设备1 → soon.csv（") +
+                                start.toString(QStringLiteral("hh:mm")) + QStringLiteral(" 开始）；") +
+                                waitingLater);
 
     const QRegularExpression recording(QStringLiteral("^记录中：设备1 → soon.csv（剩余 00:00:0([0-3])）；") +
                                        QRegularExpression::escape(waitingLater) + QLatin1Char('$'));
@@ -76,8 +76,8 @@ void tst_recordingStatus::labelFollowsTheRecordings()
                              10000); // counts down
 
     // Written: its part goes; the one armed for later stays.
-    QTRY_VERIFY_WITH_TIMEOUT(f.boxes.texts().contains(QStringLiteral("提示|") + soon + QStringLiteral("保存成功")),
-                             15000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        f.boxes.texts().contains(QStringLiteral("提示|") + soon + QStringLiteral("保存成功")), 15000);
     QCOMPARE(label->text(), waitingLater);
 
     // The last one dropped (as the close does): the label goes.

@@ -166,7 +166,7 @@ void tst_exitSequence::programmeIsStoppedOnlyWhenChosen()
     QVERIFY(!parts.exit->allowsClose());
     QCOMPARE(parts.stages.startButton()->text(), QStringLiteral("开始"));
     QVERIFY(parts.stages.drivenDevices().isEmpty());
-    QVERIFY(!parts.window.isEnabled()); // nothing is started again meanwhile
+    QVERIFY(!parts.window.isEnabled());  // nothing is started again meanwhile
     QVERIFY(!parts.exit->allowsClose()); // a second close while it waits asks nothing
     QCOMPARE(answers.boxes.size(), 2);
     QVERIFY(ready.wait(ExitSequence::StopBudgetMs + ExitSequence::GraceMs + 10000));
@@ -210,9 +210,8 @@ void tst_exitSequence::captionedQuestionAsShown()
         if (press == QLatin1String("Escape"))
             QTest::keyClick(box, Qt::Key_Escape);
     });
-    const auto chosen =
-        MessageBoxSeam::question(&parent, QStringLiteral("提示"), kQuestion, QStringLiteral("停止并退出"),
-                                 QStringLiteral("取消"));
+    const auto chosen = MessageBoxSeam::question(&parent, QStringLiteral("提示"), kQuestion,
+                                                 QStringLiteral("停止并退出"), QStringLiteral("取消"));
     QCOMPARE(int(chosen), answer);
     QCOMPARE(title, QStringLiteral("提示"));
     QCOMPARE(text, kQuestion);

@@ -42,15 +42,20 @@ void tst_recordingStatusLabel::texts_data()
     QTest::addColumn<QString>("script"); // entries "w|r|o device file secondsFromNow", by ";"
     QTest::addColumn<QString>("text");
     QTest::newRow("nothing") << QString() << QString();
-    QTest::newRow("waiting") << "w 3 /data/run.csv 0" << "等待记录：设备3 → run.csv（16:05 开始）";
-    QTest::newRow("recording for 30 hours")
-        << "r 1 /tmp/a.csv 108000" << "记录中：设备1 → a.csv（剩余 30:00:00）";
+    QTest::newRow("waiting") << "w 3 /data/run.csv 0"
+                             << "等待记录：设备3 → run.csv（16:05 开始）";
+    QTest::newRow("recording for 30 hours") << "r 1 /tmp/a.csv 108000"
+                                            << "记录中：设备1 → a.csv（剩余 30:00:00）";
     QTest::newRow("several, by address")
-        << "r 7 b.csv 61;w 2 a.csv 0" << "等待记录：设备2 → a.csv（16:05 开始）；记录中：设备7 → b.csv（剩余 00:01:01）";
-    QTest::newRow("waiting, then started") << "w 2 a.csv 0;r 2 a.csv 5" << "记录中：设备2 → a.csv（剩余 00:00:05）";
-    QTest::newRow("written") << "r 2 a.csv 5;w 4 c.csv 0;o 2" << "等待记录：设备4 → c.csv（16:05 开始）";
+        << "r 7 b.csv 61;w 2 a.csv 0"
+        << "等待记录：设备2 → a.csv（16:05 开始）；记录中：设备7 → b.csv（剩余 00:01:01）";
+    QTest::newRow("waiting, then started") << "w 2 a.csv 0;r 2 a.csv 5"
+                                           << "记录中：设备2 → a.csv（剩余 00:00:05）";
+    QTest::newRow("written") << "r 2 a.csv 5;w 4 c.csv 0;o 2"
+                             << "等待记录：设备4 → c.csv（16:05 开始）";
     QTest::newRow("all over") << "w 4 c.csv 0;o 4" << QString();
-    QTest::newRow("end passed") << "r 1 a.csv -3" << "记录中：设备1 → a.csv（剩余 00:00:00）";
+    QTest::newRow("end passed") << "r 1 a.csv -3"
+                                << "记录中：设备1 → a.csv（剩余 00:00:00）";
 }
 
 void tst_recordingStatusLabel::texts()
@@ -94,10 +99,10 @@ void tst_recordingStatusLabel::followsAChartPage()
     label.follow(5, &page);
     const QDateTime start = QDateTime::currentDateTime().addMSecs(1500);
     QVERIFY(page.scheduleSave(start, 1, true, false, false, false, file));
-    QCOMPARE(label.text(), QStringLiteral("等待记录：设备5 → page.csv（") + start.toString(QStringLiteral("hh:mm")) +
-                               QStringLiteral(" 开始）"));
-    QTRY_VERIFY_WITH_TIMEOUT(label.text().startsWith(QStringLiteral("记录中：设备5 → page.csv（剩余 00:00:0")),
-                             10000);
+    QCOMPARE(label.text(), QStringLiteral("等待记录：设备5 → page.csv（") +
+                               start.toString(QStringLiteral("hh:mm")) + QStringLiteral(" 开始）"));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        label.text().startsWith(QStringLiteral("记录中：设备5 → page.csv（剩余 00:00:0")), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(label.isHidden(), 10000);
     QTRY_COMPARE(boxes.texts, QStringList{file + QStringLiteral("保存成功")});
     QVERIFY(page.pendingExportFile().isEmpty());

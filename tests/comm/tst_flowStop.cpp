@@ -46,8 +46,7 @@ void tst_flowStop::zeroBeforeTheDeadline_data()
     SimFaults silent;
     silent.silent = true;
     QTest::newRow("every controller answers") << true << SimFaults() << 2000 << QList<quint8>() << 0;
-    QTest::newRow("three writes lost on the line")
-        << true << lost << 5000 << QList<quint8>() << 3;
+    QTest::newRow("three writes lost on the line") << true << lost << 5000 << QList<quint8>() << 3;
     QTest::newRow("a silent controller until the deadline")
         << true << silent << 1500 << QList<quint8>{3} << 0;
     QTest::newRow("port closed: given up at once")
