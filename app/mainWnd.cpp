@@ -6,11 +6,13 @@
 #include "DataFileLoader.h"
 #include "DeviceLine.h"
 #include "DeviceThread.h"
+#include "ExitSequence.h"
 #include "FileDialogSeam.h"
 #include "MessageBoxSeam.h"
 #include "MessageLog.h"
 #include "PlotWidget.h"
 #include "Reading.h"
+#include "RecordingStatusLabel.h"
 #include "ScanReply.h"
 #include "SerialPort.h"
 #include "deviceWindow.h"
@@ -24,6 +26,7 @@
 #include "setSerialport.h"
 #include "stageControlWidget.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDesktopServices>
@@ -32,6 +35,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QUrl>
 
 namespace {
@@ -54,6 +58,8 @@ mainWnd::mainWnd(QWidget *parent, int tickIntervalMs) : QMainWindow(parent), ui(
     createChartPages();
     connectWiring();
     startWorker(tickIntervalMs);
+    createExitSequence();
+    createRecordingStatus();
     ui->tabWidget->setCurrentIndex(0);
     qInstallMessageHandler(messageHandler);
 }
@@ -227,6 +233,33 @@ void mainWnd::startWorker(int tickIntervalMs)
     serialPort->moveToThread(deviceThread);
     deviceThread->start(QThread::InheritPriority);
     deviceThread->startMainTimer(tickIntervalMs);
+}
+
+void mainWnd::createExitSequence()
+{
+    m_exit = new ExitSequence(this, m_stagePage, deviceThread, devicePlots);
+    connect(m_exit, &ExitSequence::readyToClose, this, &QWidget::close);
+}
+
+void mainWnd::closeEvent(QCloseEvent *event)
+{
+    if (!m_exit->allowsClose()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // The debug window has no parent and would keep the event loop, and with it the polling,
+    // going behind a program the operator has closed.
+    deviceThread->requestStop();
+    QCoreApplication::quit();
+}
+
+void mainWnd::createRecordingStatus()
+{
+    m_recordingStatus = new RecordingStatusLabel(this);
+    statusBar()->addPermanentWidget(m_recordingStatus);
+    for (int k = 0; k < devicePlots.size(); ++k)
+        m_recordingStatus->follow(k + 1, devicePlots[k]);
 }
 
 void mainWnd::openWindow(QWidget *window, const QString &title)

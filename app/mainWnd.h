@@ -11,10 +11,12 @@
 class DataFileLoader;
 class DeviceLine;
 class DeviceThread;
+class ExitSequence;
 class PlotWidget;
 class QAction;
 class QMenu;
 struct Reading;
+class RecordingStatusLabel;
 class SerialPort;
 class deviceWindow;
 class loginWnd;
@@ -110,6 +112,11 @@ public:
     void startChartSave(int deviceId, QDateTime startTime, int duartion, bool save_cur, bool save_cum,
                         bool save_temp, bool save_press, QString fileName);
 
+protected:
+    // The program ends with its main window, whatever other windows are open: the worker falls
+    // silent and the event loop ends. A running staged programme is stopped first (ExitSequence).
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void createPages();
     void createWindows();
@@ -121,6 +128,8 @@ private:
     DeviceLine *rowOf(quint8 deviceId) const;
     void reportFileOpened(const QString &fileName);
     void restoreLinkDroppedRows();
+    void createExitSequence();
+    void createRecordingStatus();
 
     Ui::mainWnd *ui;
     deviceWindow *m_devicePage = nullptr;
@@ -136,4 +145,6 @@ private:
     QSet<quint8> foundIds;
     QPointer<DataFileLoader> m_fileLoader; // the saved file being drawn on the history page
     QList<quint8> linkDroppedIds; // rows marked dropped because the link went away
+    ExitSequence *m_exit = nullptr;
+    RecordingStatusLabel *m_recordingStatus = nullptr;
 };

@@ -168,6 +168,12 @@ void DeviceThread::shutdown()
     std::lock_guard<std::mutex> joined(m_jobsMutex);
 }
 
+void DeviceThread::requestStop()
+{
+    requestInterruption();
+    quit();
+}
+
 bool DeviceThread::runOnWorker(const std::function<void()> &job)
 {
     Q_ASSERT(!onWorkerThread());
@@ -249,6 +255,11 @@ void DeviceThread::requestSetpoint(quint8 deviceId, int kind, float value)
         return;
     }
     postRequest(Kind::Setpoint, deviceId, kind, 0, 0, value);
+}
+
+void DeviceThread::requestFlowStop(QList<quint8> deviceIds, QDeadlineTimer deadline)
+{
+    post([this, deviceIds, deadline] { emit sig_flowsStopped(m_requests->stopFlows(deviceIds, deadline)); });
 }
 
 // A controller that comes online shows its own mode and setpoints, not what its row showed before.

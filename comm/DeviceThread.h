@@ -4,6 +4,7 @@
 #include "Reading.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QList>
 #include <QSerialPortInfo>
 #include <QThread>
@@ -44,9 +45,17 @@ public:
     void requestAdminWrite(quint8 deviceId, int type, int dataType, int data1, float data2);
     void requestSetpoint(quint8 deviceId, int kind, float value);
 
+    // Sets the instantaneous setpoint of each controller to 0 as soon as the worker is between
+    // ticks, retrying back to back until the deadline (RequestServer::stopFlows), then emits
+    // sig_flowsStopped with the controllers that did not confirm it.
+    void requestFlowStop(QList<quint8> deviceIds, QDeadlineTimer deadline);
+
     // Ends the thread in order: the running tick stops after its current exchange, the port is
     // closed on the worker thread, and the call returns when the thread has finished.
     void shutdown();
+    // Asks for the same end without waiting for it: the bus falls silent after the current
+    // exchange; shutdown() or the destructor still waits for the thread.
+    void requestStop();
 
     // A copy of the device list, taken on the worker thread (blocks the caller until the worker
     // is between ticks). Not to be called from the worker thread itself.
@@ -84,6 +93,8 @@ signals:
     // Polling pauses; when the same port comes back the worker reopens it, emits
     // signal_ser_status(1) and polls again the controllers that were online.
     void sig_linkLost(QString reason);
+    // The answer to requestFlowStop: the controllers whose 0 was not confirmed (empty: all were).
+    void sig_flowsStopped(QList<quint8> unconfirmed);
 
 public slots:
     // Every slot may be called from any thread: called off the worker thread it re-posts itself.

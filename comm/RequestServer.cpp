@@ -91,6 +91,38 @@ void RequestServer::serveSteps()
         m_stepsEnabled = false;
 }
 
+QList<quint8> RequestServer::stopFlows(const QList<quint8> &addresses, const QDeadlineTimer &deadline)
+{
+    QList<quint8> unconfirmed = addresses;
+    // Every controller gets its first write before any is tried again.
+    do {
+        unconfirmed = zeroEach(unconfirmed);
+    } while (!unconfirmed.isEmpty() && !deadline.hasExpired() && !m_stopping() && m_link.isOpen());
+    return unconfirmed;
+}
+
+QList<quint8> RequestServer::zeroEach(const QList<quint8> &addresses)
+{
+    QList<quint8> unconfirmed;
+    for (quint8 address : addresses) {
+        if (m_stopping() || !m_link.isOpen()) {
+            unconfirmed.append(address);
+            continue;
+        }
+        if (!m_link.writeFloatRegister(address, RegisterMap::InstantSetpoint, 0.0f)) {
+            qDebug() << "设备" << int(address) << "的流量设为0失败";
+            unconfirmed.append(address);
+            continue;
+        }
+        qDebug() << "设备" << int(address) << "的流量已设为0";
+        PendingRequest step;
+        step.kind = Kind::Step;
+        step.address = address;
+        m_book.finish(step);
+    }
+    return unconfirmed;
+}
+
 void RequestServer::serveBlockRead(Kind kind)
 {
     const bool admin = kind == Kind::AdminRead;

@@ -45,6 +45,8 @@ public:
     // Ticks since the run was started; the tick of the start itself is 0.
     int programmeTicks() const { return m_ticks; }
     bool isRunning() const;
+    // The controller a running (or paused) programme drives; 0 while none runs.
+    int runDevice() const { return isRunning() ? m_runDevice : 0; }
 
     // The valid rows in table order: what a programme file keeps of this table.
     StageProgramme programme() const;

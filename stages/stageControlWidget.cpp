@@ -104,11 +104,27 @@ void stageControlWidget::startStep()
             emit devicestartStep(device);
         showStartButton(true);
     } else if (ui->btn_start->text() == QStringLiteral("停止")) {
-        emit SetStop();
-        showStartButton(false);
-        ui->btn_pause->setStyleSheet(QString::fromLatin1(kIdleStyle));
-        ui->btn_pause->setText(QStringLiteral("暂停"));
+        stopAll();
     }
+}
+
+void stageControlWidget::stopAll()
+{
+    emit SetStop();
+    showStartButton(false);
+    ui->btn_pause->setStyleSheet(QString::fromLatin1(kIdleStyle));
+    ui->btn_pause->setText(QStringLiteral("暂停"));
+}
+
+QList<quint8> stageControlWidget::drivenDevices() const
+{
+    QList<quint8> devices;
+    for (const itemStageControl *item : m_items) {
+        const int device = item->runDevice();
+        if (device != 0 && !devices.contains(quint8(device)))
+            devices.append(quint8(device));
+    }
+    return devices;
 }
 
 // A flow no controller accepts stops the whole start before anything is sent.

@@ -33,6 +33,11 @@ public:
     QPushButton *startButton() const;
     QPushButton *pauseButton() const;
 
+    // The controllers that running or paused programmes drive, leftmost widget first.
+    QList<quint8> drivenDevices() const;
+    // Stops every programme as the stop button does; each widget sends 0 to its controller.
+    void stopAll();
+
 signals:
     void sig_stratStep(bool isStep);
     void sig_excuteStep(uchar deviceId, float data);

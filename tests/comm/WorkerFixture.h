@@ -125,6 +125,7 @@ public:
         connect(worker, &DeviceThread::sig_modifyParamStatus, this, &WorkerSignals::sig_modifyParamStatus);
         connect(worker, &DeviceThread::sig_openFailed, this, &WorkerSignals::sig_openFailed);
         connect(worker, &DeviceThread::sig_linkLost, this, &WorkerSignals::sig_linkLost);
+        connect(worker, &DeviceThread::sig_flowsStopped, this, &WorkerSignals::sig_flowsStopped);
     }
 
 signals:
@@ -143,6 +144,7 @@ signals:
     void sig_modifyParamStatus(bool sucess, int adress);
     void sig_openFailed(QString reason);
     void sig_linkLost(QString reason);
+    void sig_flowsStopped(QList<quint8> unconfirmed);
 };
 
 // A reply timeout that a loaded machine still meets: a missed reply costs a check of the line too.
