@@ -181,6 +181,7 @@ void tst_historyRecording::recordingOfNothingIsRefused()
     QFETCH(QString, box);
     MainWindowFixture::Setup setup;
     setup.addresses = {1};
+    setup.replyTimeoutMs = 250;
     MainWindowFixture f(setup);
     mainWnd &w = *f.window;
     w.show();

@@ -25,13 +25,19 @@ QList<float> floats(std::initializer_list<float> values)
 
 namespace {
 // Controllers 1 and 3, with a worker tick well under the stage tick.
-MainWindowFixture::Setup busOfOneAndThree()
+MainWindowFixture::Setup busOfOneAndThree(int replyTimeoutMs = 60)
 {
     MainWindowFixture::Setup setup;
     setup.addresses = {1, 3};
     setup.tickMs = 20;
-    setup.replyTimeoutMs = 60;
+    setup.replyTimeoutMs = replyTimeoutMs;
     return setup;
+}
+
+// The same bus for tests that wait on what it carried rather than on a lost frame.
+MainWindowFixture::Setup patientBusOfOneAndThree()
+{
+    return busOfOneAndThree(250);
 }
 } // namespace
 
@@ -167,7 +173,7 @@ void tst_stagedProgramme::lostStopRequestStillStopsTheGas()
 // gives the widget its ticks itself, each once the bus has carried what the last one sent.
 void tst_stagedProgramme::oneStepRunAndAKeptStepCount()
 {
-    MainWindowFixture f(busOfOneAndThree());
+    MainWindowFixture f(patientBusOfOneAndThree());
     mainWnd &w = *f.window;
     w.show();
     QVERIFY(f.openPort());
@@ -228,7 +234,7 @@ void tst_stagedProgramme::oneStepRunAndAKeptStepCount()
 // invalid lines leaves its widget's table as it was and the notice says so.
 void tst_stagedProgramme::unusableStepsAndBlocksAreRefused()
 {
-    MainWindowFixture f(busOfOneAndThree());
+    MainWindowFixture f(patientBusOfOneAndThree());
     mainWnd &w = *f.window;
     w.show();
     QVERIFY(f.openPort());
