@@ -95,7 +95,10 @@ void saveFileSetWidget::on_pushButton_clicked()
         MessageBoxSeam::information(this, NoticeTitle, QStringLiteral("请选择要保存的设备编号"));
         return;
     }
-    if (refusesPendingExport(deviceId) || refusesTimers(startTime, duration))
+    const bool anyType = cur || ui->checkbox_cumflow->isChecked() || ui->checkBox_temp->isChecked() ||
+                         ui->checkBox_press->isChecked();
+    if (refusesPendingExport(deviceId) || refusesTimers(startTime, duration) ||
+        refusesEmptyRecording(anyType))
         return;
     const QString fileName =
         FileDialogSeam::getSaveFileName(this, QStringLiteral("选择保存路径"), defaultDataDirectory(),
@@ -145,6 +148,8 @@ bool saveFileSetWidget::refusesTimers(const QDateTime &startTime, std::optional<
         reason = QStringLiteral("保存时长的小时和分钟须为整数");
     else if (*durationSeconds < 0)
         reason = QStringLiteral("保存时长不能为负数");
+    else if (*durationSeconds == 0)
+        reason = QStringLiteral("保存时长不能为0"); // it would record nothing and call that a success
     else if (*durationSeconds * 1000 > PlotWidget::MaxTimerMs)
         reason = QStringLiteral("保存时长不能超过596小时31分钟");
     else if (QDateTime::currentDateTime().msecsTo(startTime) > PlotWidget::MaxTimerMs)
@@ -152,6 +157,15 @@ bool saveFileSetWidget::refusesTimers(const QDateTime &startTime, std::optional<
     if (reason.isEmpty())
         return false;
     MessageBoxSeam::warning(this, RejectTitle, reason);
+    return true;
+}
+
+// With no type selected the file would hold nothing, yet the end of the recording reports success.
+bool saveFileSetWidget::refusesEmptyRecording(bool anyType)
+{
+    if (anyType)
+        return false;
+    MessageBoxSeam::warning(this, RejectTitle, QStringLiteral("请至少选择一种保存数据"));
     return true;
 }
 

@@ -38,6 +38,11 @@ int StageProgrammeParse::stepCount() const
     return count;
 }
 
+bool StageProgrammeParse::isUnusableBlock(int block) const
+{
+    return blocks.value(block).isEmpty() && invalidLines.value(block) > 0;
+}
+
 StageProgrammeParse parseStageProgrammes(const QString &text)
 {
     StageProgrammeParse result;
@@ -49,15 +54,19 @@ StageProgrammeParse parseStageProgrammes(const QString &text)
         if (isHeader(line)) {
             result.beginsWithHeader = true;
             result.blocks.append(StageProgramme());
+            result.headers.append(line);
+            result.invalidLines.append(0);
             continue;
         }
         if (!result.beginsWithHeader)
             return StageProgrammeParse();
         StageStep step;
-        if (readStep(line, step))
+        if (readStep(line, step)) {
             result.blocks.last().append(step);
-        else
+        } else {
             ++result.skippedLines;
+            ++result.invalidLines.last();
+        }
     }
     return result;
 }

@@ -2,6 +2,7 @@
 
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 // One step of a staged programme: the flow set-point in sccm and how many seconds it holds.
@@ -16,10 +17,15 @@ using StageProgrammeSet = QVector<StageProgramme>;
 struct StageProgrammeParse
 {
     StageProgrammeSet blocks;
+    QStringList headers;           // each block's header line as written, e.g. "[2]"
+    QVector<int> invalidLines;     // per block, its lines that were not a valid step
     int skippedLines = 0;          // non-empty lines that were neither a header nor a valid step
     bool beginsWithHeader = false; // a file that does not start with "[n]" is not a programme file
 
     int stepCount() const;
+    // A block that held lines, none of them a valid step: not a programme, so no table's
+    // replacement either.
+    bool isUnusableBlock(int block) const;
     // A file worth loading: it starts with a header and holds at least one valid step.
     bool isUsable() const { return beginsWithHeader && stepCount() > 0; }
 };

@@ -97,12 +97,16 @@ QList<int> stageControlWidget::usableDevices() const
 void stageControlWidget::startStep()
 {
     if (ui->btn_start->text() == QStringLiteral("开始") && firstItemHasDevice()) {
-        if (refuseFlowsOutOfRange())
+        if (refuseUnusableSteps())
             return;
         emit sig_stratStep(true);
+        // A run may end inside its own start; its end is weighed once every widget has started.
+        m_starting = true;
+        m_runEndedInStart = false;
         for (int device : usableDevices())
             emit devicestartStep(device);
-        showStartButton(true);
+        m_starting = false;
+        showStartButton(!m_runEndedInStart || anyItemRunning());
     } else if (ui->btn_start->text() == QStringLiteral("停止")) {
         stopAll();
     }
@@ -127,20 +131,27 @@ QList<quint8> stageControlWidget::drivenDevices() const
     return devices;
 }
 
-// A flow no controller accepts stops the whole start before anything is sent.
-bool stageControlWidget::refuseFlowsOutOfRange()
+// A flow no controller accepts, or a step of no time, stops the whole start before anything is
+// sent.
+bool stageControlWidget::refuseUnusableSteps()
 {
     for (int k = 0; k < m_items.size(); ++k) {
         const itemStageControl *item = m_items[k];
-        const int row = item->hasUsableDevice() ? item->firstOutOfRangeRow() : -1;
-        if (row < 0)
+        if (!item->hasUsableDevice())
+            continue;
+        const QString where = QStringLiteral("第%1个分阶控件（设备%2）").arg(k + 1).arg(item->deviceId());
+        const int flowRow = item->firstOutOfRangeRow();
+        const int timeRow = item->firstTimelessRow();
+        QString reason;
+        if (flowRow >= 0)
+            reason =
+                QStringLiteral("第%1行的流量超出0到%2的范围").arg(flowRow + 1).arg(itemStageControl::MaxFlow);
+        else if (timeRow >= 0)
+            reason = QStringLiteral("第%1行的时间须为大于0的整数秒").arg(timeRow + 1);
+        else
             continue;
         MessageBoxSeam::warning(this, QStringLiteral("错误提示"),
-                                QStringLiteral("第%1个分阶控件（设备%2）第%3行的流量超出0到%4的范围，未启动")
-                                    .arg(k + 1)
-                                    .arg(item->deviceId())
-                                    .arg(row + 1)
-                                    .arg(itemStageControl::MaxFlow));
+                                where + reason + QStringLiteral("，未启动"));
         return true;
     }
     return false;
@@ -172,6 +183,10 @@ void stageControlWidget::slot_excuStep(uchar id, float data)
 
 void stageControlWidget::slot_item_finish()
 {
+    if (m_starting) {
+        m_runEndedInStart = true;
+        return;
+    }
     // Another widget's run goes on: the page stays stoppable.
     if (anyItemRunning())
         return;
@@ -250,18 +265,39 @@ void stageControlWidget::startLoad()
     }
     if (parsed.skippedLines > 0)
         qDebug() << "分阶配置文件中跳过的行数:" << parsed.skippedLines;
-    MessageBoxSeam::information(this, notice(), QStringLiteral("文件") + path + QStringLiteral("导入成功"));
-    fillTables(parsed.blocks);
+    MessageBoxSeam::information(this, notice(),
+                                QStringLiteral("文件") + path + QStringLiteral("导入成功") +
+                                    unusableBlocksNote(parsed));
+    fillTables(parsed);
     emit loadStep();
 }
 
-// Block k belongs to widget k and replaces its whole table; widgets after the file's last block
-// keep theirs.
-void stageControlWidget::fillTables(const StageProgrammeSet &programmes)
+// Names each block whose lines were all invalid and whose widget therefore keeps its table.
+QString stageControlWidget::unusableBlocksNote(const StageProgrammeParse &parsed) const
 {
-    const int blocks = qMin(programmes.size(), m_items.size());
+    constexpr int kHeaderShown = 24; // a header is "[n]"; a longer one is cut in the notice
+    QString note;
+    const int blocks = qMin(parsed.blocks.size(), m_items.size());
     for (int k = 0; k < blocks; ++k) {
-        const StageProgramme steps = programmes[k].mid(0, itemStageControl::RowCount);
+        if (!parsed.isUnusableBlock(k))
+            continue;
+        QString header = parsed.headers.value(k);
+        if (header.size() > kHeaderShown)
+            header = header.left(kHeaderShown) + QStringLiteral("…");
+        note += QStringLiteral("；第%1块%2没有有效的阶，第%1个分阶控件未改动").arg(k + 1).arg(header);
+    }
+    return note;
+}
+
+// Block k belongs to widget k and replaces its whole table; widgets after the file's last block,
+// and those whose block held no valid line, keep theirs.
+void stageControlWidget::fillTables(const StageProgrammeParse &parsed)
+{
+    const int blocks = qMin(parsed.blocks.size(), m_items.size());
+    for (int k = 0; k < blocks; ++k) {
+        if (parsed.isUnusableBlock(k))
+            continue;
+        const StageProgramme steps = parsed.blocks[k].mid(0, itemStageControl::RowCount);
         for (const StageStep &step : steps)
             qDebug() << "Pair:" << step.first << "," << step.second;
         m_items[k]->setProgramme(steps);

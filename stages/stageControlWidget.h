@@ -59,11 +59,14 @@ private:
     bool anyItemRunning() const;
     void showStartButton(bool running);
     QList<int> usableDevices() const;
-    bool refuseFlowsOutOfRange();
+    bool refuseUnusableSteps();
     StageProgrammeSet collectProgrammes() const;
     void writeProgrammeFile(const QString &path, const StageProgrammeSet &programmes);
-    void fillTables(const StageProgrammeSet &programmes);
+    QString unusableBlocksNote(const StageProgrammeParse &parsed) const;
+    void fillTables(const StageProgrammeParse &parsed);
 
     Ui::stageControlWidget *ui;
     QList<itemStageControl *> m_items;
+    bool m_starting = false;        // the widgets are being started
+    bool m_runEndedInStart = false; // and one of them reported the end of its run meanwhile
 };

@@ -16,6 +16,7 @@
 #include "saveFileSetWidget.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
@@ -62,6 +63,8 @@ class tst_historyRecording : public QObject
 private slots:
     void recordAndDrawAgain();
     void recordedTimesAreReadTimesThroughAStall();
+    void recordingOfNothingIsRefused_data();
+    void recordingOfNothingIsRefused();
     void unreadableFileIsReported_data();
     void unreadableFileIsReported();
     void fileBeyondThePointBoundIsCut();
@@ -223,6 +226,55 @@ void tst_historyRecording::recordedTimesAreReadTimesThroughAStall()
         readInStall += sampleNs > stallStartNs && sampleNs < stallEndNs ? 1 : 0;
     }
     QVERIFY2(readInStall >= 10, qPrintable(QString::number(readInStall)));
+}
+
+void tst_historyRecording::recordingOfNothingIsRefused_data()
+{
+    QTest::addColumn<QString>("duration");  // hours and minutes, as typed, separated by ","
+    QTest::addColumn<QStringList>("types"); // the check boxes ticked
+    QTest::addColumn<QString>("box");
+    const QStringList all{"checkbox_current", "checkbox_cumflow", "checkBox_temp", "checkBox_press"};
+    const QString noTime = QStringLiteral("错误提示|保存时长不能为0");
+    QTest::newRow("no duration") << "," << all << noTime;
+    QTest::newRow("zero duration") << "0,0" << all << noTime;
+    QTest::newRow("no type") << "0,1" << QStringList() << QStringLiteral("错误提示|请至少选择一种保存数据");
+}
+
+// The export window refuses before its file dialog, and the chart page records nothing.
+void tst_historyRecording::recordingOfNothingIsRefused()
+{
+    QFETCH(QString, duration);
+    QFETCH(QStringList, types);
+    QFETCH(QString, box);
+    MainWindowFixture::Setup setup;
+    setup.addresses = {1};
+    setup.replyTimeoutMs = 250;
+    MainWindowFixture f(setup);
+    mainWnd &w = *f.window;
+    w.show();
+    Answers answers;
+    QTemporaryDir dir;
+    answers.file = dir.filePath(QStringLiteral("nothing.csv"));
+    QVERIFY(f.openPort());
+    menuEntry(w, QStringLiteral("查询设备"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(w.foundDeviceIds(), QList<quint8>{1}, 20000);
+    QTest::mouseClick(w.devicePage()->row(0)->findChild<QPushButton *>(QStringLiteral("btn_online")),
+                      Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.chartPages().at(0)->plot(1)->points().isEmpty(), 20000);
+
+    w.savePlotFile();
+    w.saveWnd->findChild<QComboBox *>(QStringLiteral("comboBox"))->setCurrentIndex(1);
+    w.saveWnd->findChild<QLineEdit *>(QStringLiteral("lineEdit_3"))->setText(duration.section(',', 0, 0));
+    w.saveWnd->findChild<QLineEdit *>(QStringLiteral("lineEdit_4"))->setText(duration.section(',', 1, 1));
+    for (const QString &type : types)
+        w.saveWnd->findChild<QCheckBox *>(type)->setChecked(true);
+    const int boxesBefore = f.boxes.boxes.size();
+    QTest::mouseClick(w.saveWnd->findChild<QPushButton *>(QStringLiteral("pushButton")), Qt::LeftButton);
+    QCOMPARE(f.boxes.texts().mid(boxesBefore), QStringList{box});
+    QVERIFY(answers.dialogs.isEmpty());
+    QVERIFY(!QFile::exists(answers.file));
+    QVERIFY(w.chartPages().at(0)->pendingExportFile().isEmpty());
+    QVERIFY(!w.chartPages().at(0)->plot(1)->isRecording());
 }
 
 void tst_historyRecording::unreadableFileIsReported_data()
