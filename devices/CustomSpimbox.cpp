@@ -42,7 +42,7 @@ void CustomSpimbox::showReadBack(const QString &text)
 
 void CustomSpimbox::confirmWrite(const QString &text)
 {
-    settledText = text;
+    showReadBack(text);
     clearWriteFailedMark();
 }
 

@@ -24,8 +24,9 @@ public:
     // (focused, text changed by hand), so a read-back never replaces what is about to be committed.
     // A refused entry returns to it.
     void showReadBack(const QString &text);
-    // The controller echoed a write of this value: a refused entry returns to it from now on, and
-    // the mark of an earlier failed write goes. The shown text is left as it is.
+    // The controller echoed a write of this value: shown as a read-back is (an older read-back that
+    // arrived meanwhile gives way to it), a refused entry returns to it, and the mark of an earlier
+    // failed write goes.
     void confirmWrite(const QString &text);
     // A write of the field never reached the controller: the field turns yellow and empties (unless
     // the operator is typing into it), until a later write is confirmed.

@@ -86,6 +86,16 @@ QString shown(const Row &row)
         .join(QLatin1Char('|'));
 }
 
+// Returns when the worker has finished this many more ticks (each reports the bus usage once).
+bool waitTicks(mainWnd &w, int count)
+{
+    int ticks = 0;
+    QObject counter;
+    QObject::connect(w.worker(), &DeviceThread::sig_count_loss, &counter,
+                     [&ticks](int type) { ticks += type == 1 ? 1 : 0; });
+    return QTest::qWaitFor([&] { return ticks >= count; }, 20000);
+}
+
 // Opens the port, scans and returns when the scan report was shown.
 bool openAndScan(MainWindowFixture &f, const QStringList &texts)
 {
@@ -141,8 +151,12 @@ void tst_deviceRowFeedback::setpointShowsWhatTheControllerHas()
     Row row{w.devicePage()->row(0)};
     row.clickOnline();
     QTRY_COMPARE(row.field(kind)->text(), QStringLiteral("12.5"));
+    QTRY_VERIFY(!row.field(3 - kind)->text().isEmpty());
     QCOMPARE(row.entry(kind)->styleSheet(), kActiveEntry);
     QCOMPARE(row.entry(3 - kind)->styleSheet(), kGreyEntry);
+    // Going online asks for the mode twice (the row and the worker each); a read-back of the
+    // second round must not still be waiting when the read is made late below.
+    QVERIFY(waitTicks(w, 5));
 
     SimFaults faults;
     faults.lostWrites = 6;
@@ -238,10 +252,7 @@ void tst_deviceRowFeedback::closedPortLeavesNoRowLookingLive()
     // notice, nothing changed, the port stays closed.
     if (adapterPulledFirst)
         QVERIFY(f.bus->replug());
-    int ticks = 0;
-    QObject counter;
-    connect(w.worker(), &DeviceThread::sig_count_loss, &counter, [&ticks](int type) { ticks += type == 1; });
-    QTRY_VERIFY_WITH_TIMEOUT(ticks >= 20, 20000);
+    QVERIFY(waitTicks(w, 20));
     QVERIFY(f.flushWorker());
     QCOMPARE(boxes.texts, QStringList());
     QCOMPARE(w.commMenu()->title(), QStringLiteral("通信设置(未连接)"));

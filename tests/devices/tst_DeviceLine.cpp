@@ -306,8 +306,8 @@ void tst_DeviceLine::refusedEntryReturnsToConfirmedValue()
 }
 
 // A given-up write empties its field and marks the line edit yellow; the controller's value read
-// back fills it, and only a confirmed write of the same field takes the mark away. The entry's own
-// style, which shows the control mode, stays as it was.
+// back fills it, and only a confirmed write of the same field takes the mark away and shows the
+// written value. The entry's own style, which shows the control mode, stays as it was.
 void tst_DeviceLine::givenUpSetpointMarksItsField_data()
 {
     QTest::addColumn<int>("kind");
@@ -346,8 +346,11 @@ void tst_DeviceLine::givenUpSetpointMarksItsField()
     QCOMPARE(edit->styleSheet(), QString("background-color: yellow;"));
     row.line.confirmSetpoint(3 - kind, 7.0f);
     QCOMPARE(edit->styleSheet(), QString("background-color: yellow;"));
+    QCOMPARE(child<QLineEdit>(other, "lineEdit")->text(), QString("7"));
+    row.line.showSetpoint(kind, 5.0f); // read before the next write went out
     row.line.confirmSetpoint(kind, 8.0f);
     QCOMPARE(edit->styleSheet(), QString());
+    QCOMPARE(edit->text(), QString("8"));
     QCOMPARE(entry->styleSheet(), entryStyle);
     QCOMPARE(row.line.findChildren<QLineEdit *>().size(), 2);
 }
