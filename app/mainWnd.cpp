@@ -224,6 +224,9 @@ void mainWnd::connectWiring()
     connect(worker, &DeviceThread::sig_linkLost, this, &mainWnd::showLinkLost);
     // Emitted just before status 3, so the failure box can name the system's reason.
     connect(worker, &DeviceThread::sig_openFailed, serialWnd, &setSerialport::setOpenFailureReason);
+    connect(worker, &DeviceThread::sig_setpointWritten, this, &mainWnd::showSetpointWritten);
+    connect(worker, &DeviceThread::sig_setpointGivenUp, this, &mainWnd::showSetpointGivenUp);
+    connect(worker, &DeviceThread::sig_portClosed, this, &mainWnd::showPortClosed);
 }
 
 void mainWnd::startWorker(int tickIntervalMs)
@@ -528,6 +531,30 @@ void mainWnd::requestSetpointWrite(uchar deviceId, int type, float value)
     qDebug() << "开始修改瞬时流量"
              << "\n";
     deviceThread->requestSetpoint(deviceId, type, value);
+}
+
+void mainWnd::showSetpointWritten(int kind, int deviceId, float value)
+{
+    if (DeviceLine *row = rowOf(quint8(deviceId)))
+        row->confirmSetpoint(kind, value);
+}
+
+void mainWnd::showSetpointGivenUp(int kind, int deviceId)
+{
+    qDebug() << "设备" << deviceId << "的设定值写入失败，已放弃";
+    if (DeviceLine *row = rowOf(quint8(deviceId)))
+        row->markSetpointFailed(kind);
+}
+
+// Nothing is polled on a closed port: no row may look live, nor wait to be declared lost.
+void mainWnd::showPortClosed()
+{
+    linkDroppedIds.clear();
+    for (int k = 0; k < m_devicePage->rowCount(); ++k) {
+        DeviceLine *row = m_devicePage->row(k);
+        if (!row->deviceIdText().isEmpty())
+            row->resetKeepingAddress();
+    }
 }
 
 void mainWnd::slots_showDeviceParam(uchar deviceId)

@@ -108,6 +108,12 @@ public:
     // to their polled state when the port opens again.
     void showLinkLost(QString reason);
     void requestSetpointWrite(uchar deviceId, int type, float value);
+    // The outcome of a setpoint write into the row of its controller: confirmed, or given up (the
+    // field turns yellow and waits for the controller's own value to be read back).
+    void showSetpointWritten(int kind, int deviceId, float value);
+    void showSetpointGivenUp(int kind, int deviceId);
+    // The operator closed the port: every row goes back to what the scan left, not online.
+    void showPortClosed();
     void logFlowSet(int type, float result);
     void startChartSave(int deviceId, QDateTime startTime, int duartion, bool save_cur, bool save_cum,
                         bool save_temp, bool save_press, QString fileName);

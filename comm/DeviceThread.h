@@ -95,6 +95,16 @@ signals:
     void sig_linkLost(QString reason);
     // The answer to requestFlowStop: the controllers whose 0 was not confirmed (empty: all were).
     void sig_flowsStopped(QList<quint8> unconfirmed);
+    // A setpoint write (kind 1 instantaneous, 2 cumulative) was echoed by the controller.
+    void sig_setpointWritten(int kind, int deviceId, float value);
+    // A setpoint write was given up after its last attempt: the controller does not have the value.
+    // One read of the controller's own setpoint follows; when it is answered it arrives as
+    // sig_showCurResult, after this signal.
+    void sig_setpointGivenUp(int kind, int deviceId);
+    // The operator closed the port (also one whose adapter had gone away): every controller's
+    // polling is switched off, as if taken offline, and its waiting read-backs are dropped, so no
+    // controller is declared lost for the closed port. Emitted before signal_ser_status(2).
+    void sig_portClosed();
 
 public slots:
     // Every slot may be called from any thread: called off the worker thread it re-posts itself.
@@ -133,6 +143,7 @@ private:
     void createParts();
     void connectParts();
     void onLinkLost(const QString &reason);
+    void closeByOperator();
     bool reopenLostLink();
     void postRequest(int kind, quint8 deviceId, int type = 0, int dataType = 0, int data1 = 0,
                      float value = 0);

@@ -46,6 +46,11 @@ signals:
     void parameterWritten(bool success, int type);
     void adminParameterWritten(bool success, int type);
     void setpointReadBack(int kind, int deviceId, QByteArray reply);
+    // A setpoint write ended: echoed by the controller, or given up after its last attempt. A
+    // given-up write is followed, in the same tick, by one read of the controller's own setpoint
+    // (setpointReadBack when it is answered).
+    void setpointWritten(int kind, int deviceId, float value);
+    void setpointGivenUp(int kind, int deviceId);
     void modeReadBack(int deviceId, int mode);
 
 private:
@@ -57,6 +62,7 @@ private:
     void serveAdminWrite(const PendingRequest &request);
     void serveSetpoint(const PendingRequest &request);
     void serveReadBack(const PendingRequest &request);
+    void readBackGivenUpSetpoint(const PendingRequest &request);
     bool retryOrGiveUp(const PendingRequest &request);
     QList<quint8> zeroEach(const QList<quint8> &addresses);
     void forEach(Kind kind, void (RequestServer::*serveOne)(const PendingRequest &));
