@@ -1,0 +1,142 @@
+#include "PointLog.h"
+
+#include <QDebug>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace PointLog {
+
+namespace {
+
+constexpr int Digits = 6;
+
+// The debug stream's own text, for the few numbers the quick way cannot settle.
+char *putThroughStream(char *out, double value)
+{
+    const QString text = QString::number(value, 'g', Digits);
+    for (const QChar c : text)
+        *out++ = char(c.unicode());
+    return out;
+}
+
+int readExponent(const char *first, const char *last)
+{
+    const bool negative = *first == '-';
+    int exponent = 0;
+    std::from_chars(first + 1, last, exponent);
+    return negative ? -exponent : exponent;
+}
+
+// Carries a rounding up through the digits; true when it ran past the first one (9.99999 to 10).
+bool roundUp(char *digits)
+{
+    for (int i = Digits - 1; i >= 0; --i) {
+        if (digits[i] != '9') {
+            ++digits[i];
+            return false;
+        }
+        digits[i] = '0';
+    }
+    digits[0] = '1';
+    return true;
+}
+
+char *putExponentForm(char *out, const char *digits, int length, int exponent)
+{
+    *out++ = digits[0];
+    if (length > 1) {
+        *out++ = '.';
+        out = std::copy(digits + 1, digits + length, out);
+    }
+    *out++ = 'e';
+    *out++ = exponent < 0 ? '-' : '+';
+    const int magnitude = std::abs(exponent);
+    if (magnitude < 10)
+        *out++ = '0';
+    return std::to_chars(out, out + 4, magnitude).ptr;
+}
+
+char *putDecimalForm(char *out, const char *digits, int length, int exponent)
+{
+    if (exponent < 0) {
+        *out++ = '0';
+        *out++ = '.';
+        out = std::fill_n(out, -exponent - 1, '0');
+        return std::copy(digits, digits + length, out);
+    }
+    const int whole = exponent + 1;
+    for (int i = 0; i < whole; ++i)
+        *out++ = i < length ? digits[i] : '0';
+    if (length > whole) {
+        *out++ = '.';
+        out = std::copy(digits + whole, digits + length, out);
+    }
+    return out;
+}
+
+} // namespace
+
+char *putNumber(char *out, double value)
+{
+    if (value == 0) {
+        *out++ = '0';
+        return out;
+    }
+    if (!std::isfinite(value))
+        return putThroughStream(out, value);
+    // Seven correctly rounded digits, "d.dddddde+xx": the seventh decides the rounding to six,
+    // except a 5, which may stand for an exact half (the stream rounds it up, this library to
+    // even) or for a value just below one.
+    char scientific[NumberChars];
+    const char *end =
+        std::to_chars(scientific, scientific + sizeof scientific, value, std::chars_format::scientific, Digits).ptr;
+    const char *mantissa = scientific[0] == '-' ? scientific + 1 : scientific;
+    char digits[Digits + 1] = {mantissa[0]};
+    std::memcpy(digits + 1, mantissa + 2, Digits);
+    if (digits[Digits] == '5')
+        return putThroughStream(out, value);
+    int exponent = readExponent(mantissa + Digits + 3, end);
+    if (digits[Digits] > '5' && roundUp(digits))
+        ++exponent;
+    int length = Digits;
+    while (length > 1 && digits[length - 1] == '0')
+        --length;
+    if (value < 0)
+        *out++ = '-';
+    if (exponent < -4 || exponent >= Digits)
+        return putExponentForm(out, digits, length, exponent);
+    return putDecimalForm(out, digits, length, exponent);
+}
+
+namespace {
+// "( x , y )" and a terminating zero.
+char *putLine(char *out, QPointF point)
+{
+    *out++ = '(';
+    *out++ = ' ';
+    out = putNumber(out, point.x());
+    out = std::copy_n(" , ", 3, out);
+    out = putNumber(out, point.y());
+    *out++ = ' ';
+    *out++ = ')';
+    *out = '\0';
+    return out;
+}
+} // namespace
+
+QString text(QPointF point)
+{
+    char line[2 * NumberChars + 8];
+    return QString::fromLatin1(line, int(putLine(line, point) - line));
+}
+
+void write(QPointF point)
+{
+    char line[2 * NumberChars + 8];
+    putLine(line, point);
+    QMessageLogger(QT_MESSAGELOG_FILE, QT_MESSAGELOG_LINE, QT_MESSAGELOG_FUNC).debug("%s", line);
+}
+
+} // namespace PointLog
