@@ -76,6 +76,43 @@ char *putDecimalForm(char *out, const char *digits, int length, int exponent)
     return out;
 }
 
+// Readings and times mostly lie between 1e-4 and 1e6, written without an exponent: there the six
+// digits are the value scaled to an integer below a million and rounded, a product within 2e-10 of
+// the exact one. Near a half, and where the rounding reaches a million, the general way decides.
+bool putCommonNumber(char *&out, double value)
+{
+    static constexpr double powers[] = {1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5};
+    static constexpr double scales[] = {1e9, 1e8, 1e7, 1e6, 1e5, 1e4, 1e3, 1e2, 1e1, 1e0};
+    const double magnitude = std::abs(value);
+    if (!(magnitude >= powers[0] && magnitude < 1e6))
+        return false;
+    int index = 9; // of the leading digit's power of ten
+    while (index > 0 && magnitude < powers[index])
+        --index;
+    const double scaled = magnitude * scales[index];
+    const double whole = std::floor(scaled);
+    const double rest = scaled - whole;
+    if (std::abs(rest - 0.5) < 1e-6)
+        return false;
+    int six = int(whole) + (rest > 0.5 ? 1 : 0);
+    if (six == 1000000) {
+        six = 100000;
+        ++index;
+    }
+    if (six < 100000 || six > 999999 || index > 9)
+        return false;
+    char digits[Digits];
+    for (int i = Digits - 1; i >= 0; --i, six /= 10)
+        digits[i] = char('0' + six % 10);
+    int length = Digits;
+    while (length > 1 && digits[length - 1] == '0')
+        --length;
+    if (value < 0)
+        *out++ = '-';
+    out = putDecimalForm(out, digits, length, index - 4);
+    return true;
+}
+
 } // namespace
 
 char *putNumber(char *out, double value)
@@ -84,6 +121,8 @@ char *putNumber(char *out, double value)
         *out++ = '0';
         return out;
     }
+    if (putCommonNumber(out, value))
+        return out;
     if (!std::isfinite(value))
         return putThroughStream(out, value);
     // Seven correctly rounded digits, "d.dddddde+xx": the seventh decides the rounding to six,

@@ -70,6 +70,10 @@ void tst_pointLog::numberAsTheStreamWritesIt_data()
     QTest::newRow("large exponent") << 1e100 << "1e+100";
     QTest::newRow("smallest double") << std::numeric_limits<double>::denorm_min() << "4.94066e-324";
     QTest::newRow("largest double") << std::numeric_limits<double>::max() << "1.79769e+308";
+    QTest::newRow("just below a ten-thousandth") << std::nextafter(1e-4, 0.0) << "0.0001";
+    QTest::newRow("just below a thousandth") << std::nextafter(1e-3, 0.0) << "0.001";
+    QTest::newRow("a fraction of six digits") << 0.000123456 << "0.000123456";
+    QTest::newRow("a fraction of seven digits") << 0.1234564 << "0.123456";
 }
 
 void tst_pointLog::numberAsTheStreamWritesIt()
@@ -89,6 +93,7 @@ void tst_pointLog::linesAsTheStreamWritesThem_data()
     QTest::newRow("times of a long recording") << 1;
     QTest::newRow("readings written as floats") << 2;
     QTest::newRow("binary fractions, many exact halves") << 3;
+    QTest::newRow("next to powers of ten") << 4;
 }
 
 void tst_pointLog::linesAsTheStreamWritesThem()
@@ -109,8 +114,15 @@ void tst_pointLog::linesAsTheStreamWritesThem()
             return random.bounded(2100000000) / 1000.0;
         case 2:
             return double(float(std::ldexp(random.bounded(100000000), random.bounded(60) - 40)));
-        default:
+        case 3:
             return (random.bounded(20000000) - 10000000) / double(1 << random.bounded(20));
+        default: {
+            double value = std::pow(10.0, random.bounded(14) - 6);
+            for (int step = random.bounded(7) - 3; step != 0; step += step < 0 ? 1 : -1)
+                value = std::nextafter(value, step < 0 ? 0.0 : 1e300);
+            const double nearby[] = {1, 0.9999995, 0.99999949999, 0.9999994, 1.0000005, 1.000005};
+            return value * nearby[random.bounded(6)] * (random.bounded(2) ? 1 : -1);
+        }
         }
     };
     int differing = 0;
