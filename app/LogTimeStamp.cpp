@@ -3,6 +3,10 @@
 #include <QDateTime>
 
 #include <algorithm>
+#include <type_traits>
+
+static_assert(std::is_trivially_destructible<LogTimeStamp>::value,
+              "a thread's time text must stay usable while its thread_locals are destroyed");
 
 QStringView LogTimeStamp::text(qint64 msecsSinceEpoch)
 {
