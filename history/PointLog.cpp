@@ -2,6 +2,7 @@
 
 #include <QDebug>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -12,7 +13,7 @@ namespace {
 
 constexpr int Digits = 6;
 
-// The debug stream's own text, for the few numbers the quick way cannot settle.
+// The formatting the debug stream uses for a double, for the few numbers the quick ways cannot settle.
 char *putThroughStream(char *out, double value)
 {
     const QString text = QString::number(value, 'g', Digits);
