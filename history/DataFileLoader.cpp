@@ -1,6 +1,7 @@
 #include "DataFileLoader.h"
 
 #include "PlotWidget.h"
+#include "PointLog.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -128,7 +129,7 @@ bool DataFileLoader::handOverSome()
     if (m_type > 1 && m_loggedLines < points.size()) {
         const int end = qMin(m_loggedLines + LogChunkLines, points.size());
         for (; m_loggedLines < end; ++m_loggedLines)
-            qDebug() << "(" << points[m_loggedLines].x() << "," << points[m_loggedLines].y() << ")";
+            PointLog::write(points[m_loggedLines]);
         return true;
     }
     m_target->plot(m_type)->appendPoints(points);

@@ -13,6 +13,7 @@
 #include "RegisterMap.h"
 #include "SerialPort.h"
 #include "deviceWindow.h"
+#include "qDebugWidget.h"
 #include "saveFileSetWidget.h"
 
 #include <QAction>
@@ -22,6 +23,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QThread>
 #include <QtTest>
@@ -68,6 +70,7 @@ private slots:
     void unreadableFileIsReported_data();
     void unreadableFileIsReported();
     void fileBeyondThePointBoundIsCut();
+    void openedFileLogsThePointsItDraws();
 };
 
 void tst_historyRecording::recordAndDrawAgain()
@@ -321,6 +324,43 @@ void tst_historyRecording::fileBeyondThePointBoundIsCut()
     QVERIFY(f.boxes.lastText().startsWith(QStringLiteral("只打开了") + answers.file));
     QCOMPARE(f.window->historyPage()->plot(1)->points().size(), DataFileLoader::MaxPointsPerType);
     QCOMPARE(f.window->historyPage()->plot(2)->points().size(), 1); // read on past the bound
+}
+
+// Each point of types 2 to 4 gets a debug line, in type order and before the point is drawn; the
+// instantaneous flow gets none. The lines read as the debug stream writes a point.
+void tst_historyRecording::openedFileLogsThePointsItDraws()
+{
+    MainWindowFixture f;
+    Answers answers;
+    QTemporaryDir dir;
+    answers.file = dir.filePath(QStringLiteral("logged.csv"));
+    QFile file(answers.file);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("type4\n86399.006,101.325\ntype1\n0,1.5\n1,2.5\ntype3\n0,20.1\n1234565,-0.0001\n"
+               "type2\n3 , 4\n1.015625,1e6\n");
+    file.close();
+    f.window->debugWnd->show(); // shows the lines earlier tests left waiting, then only new ones
+    auto *text = f.window->debugWnd->findChild<QPlainTextEdit *>(QStringLiteral("textEdit"));
+    QVERIFY(text);
+    QCoreApplication::processEvents();
+    text->clear();
+    menuEntry(*f.window, QStringLiteral("打开文件"))->trigger();
+    QTRY_COMPARE(f.boxes.lastText(), QStringLiteral("成功打开") + answers.file);
+    const QRegularExpression pointLine(QStringLiteral("^\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d DBG \\(default\\): (\\(.*)$"));
+    const auto loggedPoints = [&] {
+        QStringList points;
+        for (const QString &line : text->toPlainText().split(QLatin1Char('\n'))) {
+            const QRegularExpressionMatch match = pointLine.match(line);
+            if (match.hasMatch())
+                points << match.captured(1);
+        }
+        return points;
+    };
+    const QStringList expected{"( 3 , 4 )",         "( 1.01563 , 1e+06 )", "( 0 , 20.1 )",
+                               "( 1.23457e+06 , -0.0001 )", "( 86399 , 101.325 )"};
+    QTRY_COMPARE(loggedPoints(), expected);
+    QCOMPARE(f.window->historyPage()->plot(1)->points().size(), 2);
+    f.window->debugWnd->hide();
 }
 
 QTEST_MAIN(tst_historyRecording)
