@@ -49,6 +49,9 @@ char *putValue(char *first, char *last, double reading)
     return end;
 }
 
+// Half a unit in the last place above the largest float: every smaller value rounds to a float.
+constexpr double LeastBeyondFloat = 0x1.ffffffp127;
+
 int typeOfSectionLine(QStringView line)
 {
     if (line.size() != 5 || !line.startsWith(QLatin1String("type")))
@@ -65,7 +68,8 @@ bool readPoint(QStringView line, QPointF *point)
     bool xOk = false, yOk = false;
     const double x = line.left(comma).toString().toDouble(&xOk);
     const double y = line.mid(comma + 1).toString().toDouble(&yOk);
-    if (!xOk || !yOk || !std::isfinite(x) || !std::isfinite(y))
+    // Readings are floats: a value no float holds (1e39) would be drawn at infinity.
+    if (!xOk || !yOk || !std::isfinite(x) || !(std::fabs(y) < LeastBeyondFloat))
         return false;
     *point = QPointF(x, y);
     return true;

@@ -61,6 +61,10 @@ void tst_dataFile::readerLines_data()
                                       << Points{{0, 1}, {1, 2}} << Points{{0, 5}} << 0;
     QTest::newRow("trimmed section line") << "  type3 \t\n5,6\n" << Points{} << Points{{5, 6}} << 0;
     QTest::newRow("not a number") << "type1\nnan,1\n1,inf\nx,2\n" << Points{} << Points{} << 3;
+    // The largest float, as the writer puts it, still reads; beyond it no float holds the value.
+    QTest::newRow("beyond a float's range")
+        << "type1\n0,1e39\n1,-1e39\n2,3.4028235e+38\n3,-3.4028235e+38\n1e39,5\n"
+        << Points{{2, 3.4028235e+38}, {3, -3.4028235e+38}, {1e39, 5}} << Points{} << 2;
 }
 
 void tst_dataFile::readerLines()
