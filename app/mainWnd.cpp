@@ -365,6 +365,15 @@ void mainWnd::reportFileOpened(const QString &fileName)
                 QStringLiteral("的一部分：每种数据最多显示%1个点").arg(DataFileLoader::MaxPointsPerType));
         return;
     }
+    // UTF-16 text or random bytes hold no line to draw: saying the file opened would hide that.
+    bool drawn = false;
+    for (int type = 1; type <= PlotWidget::TypeCount; ++type)
+        drawn = drawn || !m_historyPage->plot(type)->points().isEmpty();
+    if (!drawn) {
+        MessageBoxSeam::warning(this, QString::fromUtf8(kNotice),
+                                QStringLiteral("文件") + fileName + QStringLiteral("中没有找到数据"));
+        return;
+    }
     MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("成功打开") + fileName);
 }
 

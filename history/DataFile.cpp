@@ -49,6 +49,9 @@ char *putValue(char *first, char *last, double reading)
     return end;
 }
 
+// Half a unit in the last place above the largest float: every smaller value rounds to a float.
+constexpr double LeastBeyondFloat = 0x1.ffffffp127;
+
 int typeOfSectionLine(QStringView line)
 {
     if (line.size() != 5 || !line.startsWith(QLatin1String("type")))
@@ -102,6 +105,9 @@ bool readPoint(QStringView line, QPointF *point)
         return false;
     double x = 0, y = 0;
     if (!readNumber(line.left(comma), &x) || !readNumber(line.mid(comma + 1), &y))
+        return false;
+    // Readings are floats: a value no float holds (1e39) would be drawn at infinity.
+    if (!std::isfinite(x) || !(std::fabs(y) < LeastBeyondFloat))
         return false;
     *point = QPointF(x, y);
     return true;

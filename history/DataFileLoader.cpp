@@ -2,6 +2,7 @@
 
 #include "PlotWidget.h"
 #include "PointLog.h"
+#include "RegularFile.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -28,6 +29,10 @@ DataFileLoader::~DataFileLoader()
 
 bool DataFileLoader::open(QString *error)
 {
+    // A pipe would hold up the GUI thread in the opening, and a device be read without end.
+    *error = regularFileProblem(m_file.fileName());
+    if (!error->isEmpty())
+        return false;
     // Read as bytes: each line is trimmed, which takes a CR before the LF with it.
     if (!m_file.open(QIODevice::ReadOnly)) {
         *error = m_file.errorString();

@@ -4,6 +4,7 @@
 #include "FileDialogSeam.h"
 #include "MessageBoxSeam.h"
 #include "PlotWidget.h"
+#include "RegularFile.h"
 #include "ui_saveFileSetWidget.h"
 
 #include <QDebug>
@@ -171,12 +172,16 @@ bool saveFileSetWidget::refusesEmptyRecording(bool anyType)
 
 bool saveFileSetWidget::createsEmptyFile(const QString &fileName)
 {
-    QFile file(fileName);
-    if (file.open(QIODevice::WriteOnly))
-        return true;
+    // Opening a pipe for writing waits for a reader, and a device would swallow the recording.
+    QString problem = regularFileProblem(fileName);
+    if (problem.isEmpty()) {
+        QFile file(fileName);
+        if (file.open(QIODevice::WriteOnly))
+            return true;
+        problem = file.errorString();
+    }
     qWarning() << "Failed to open file for writing";
     MessageBoxSeam::warning(this, NoticeTitle,
-                            fileName + QStringLiteral("无法写入（") + file.errorString() +
-                                QStringLiteral("）"));
+                            fileName + QStringLiteral("无法写入（") + problem + QStringLiteral("）"));
     return false;
 }

@@ -33,6 +33,15 @@ struct StageProgrammeParse
 // Reads the text of a programme file. Lines are trimmed, so LF and CR LF files read alike.
 StageProgrammeParse parseStageProgrammes(const QString &text);
 
+// Four full blocks take some 7 KB; nothing near this size is a programme file.
+constexpr qint64 MaxStageProgrammeFileBytes = 1 << 20;
+
+// Reads and parses the programme file at `path`. When it is no programme file at all (no regular
+// file, unreadable, too large, not UTF-8 text, or not starting with a block header), `problem`
+// receives why, in words that follow the file's name ("不是普通文件，而是命名管道"), and the result
+// is empty. A programme file without a valid step leaves `problem` empty.
+StageProgrammeParse readStageProgrammeFile(const QString &path, QString *problem);
+
 // The text of a programme file: a "[k]" header per block (1-based), one "flow,seconds" line per
 // step, and an empty line after each block. Line ends are "\n"; a text-mode file makes them the
 // platform's own.

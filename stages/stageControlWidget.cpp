@@ -3,19 +3,17 @@
 #include "DataDirectory.h"
 #include "FileDialogSeam.h"
 #include "MessageBoxSeam.h"
+#include "RegularFile.h"
 #include "itemStageControl.h"
 #include "ui_stageControlWidget.h"
 
 #include <QDebug>
-#include <QFile>
 #include <QSaveFile>
 
 #include <algorithm>
 
 namespace {
 
-// Four full blocks take some 7 KB; nothing near this size is a programme file.
-constexpr qint64 kMaxFileBytes = 1 << 20;
 const char *const kFileFilter = "Text Files (*.txt);;All Files (*)";
 const char *const kRunningStyle = "background-color: limegreen; border: 1px solid lightgray;";
 const char *const kIdleStyle = "background-color: white; border: 1px solid lightgray;";
@@ -207,6 +205,13 @@ void stageControlWidget::startSave()
         this, QStringLiteral("选择保存路径"), defaultDataDirectory(), QString::fromLatin1(kFileFilter));
     if (path.isEmpty())
         return;
+    // A pipe would hold the page until someone reads it, and a device swallows the programmes.
+    const QString problem = regularFileProblem(path);
+    if (!problem.isEmpty()) {
+        MessageBoxSeam::warning(this, notice(),
+                                path + QStringLiteral("无法写入（") + problem + QStringLiteral("）"));
+        return;
+    }
     qDebug() << "size:" << m_items.size();
     writeProgrammeFile(path, collectProgrammes());
 }
@@ -249,15 +254,12 @@ void stageControlWidget::startLoad()
         this, QStringLiteral("导入历史分阶记录"), defaultDataDirectory(), QString::fromLatin1(kFileFilter));
     if (path.isEmpty())
         return;
-    QFile file(path);
-    StageProgrammeParse parsed;
-    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        // Read no more than a programme can need, so that a large or endless file picked by
-        // mistake does not hold the page.
-        const QByteArray bytes = file.read(kMaxFileBytes + 1);
-        // With its size given, a stray NUL byte does not cut the text short.
-        if (bytes.size() <= kMaxFileBytes)
-            parsed = parseStageProgrammes(QString::fromUtf8(bytes.constData(), bytes.size()));
+    QString problem;
+    const StageProgrammeParse parsed = readStageProgrammeFile(path, &problem);
+    if (!problem.isEmpty()) {
+        MessageBoxSeam::warning(this, QStringLiteral("文件解析错误"),
+                                QStringLiteral("文件") + path + problem);
+        return;
     }
     if (!parsed.isUsable()) {
         MessageBoxSeam::information(this, notice(), QStringLiteral("文件解析错误"));

@@ -8,6 +8,7 @@
 #include "DataFileLoader.h"
 #include "DeviceLine.h"
 #include "FileDialogSeam.h"
+#include "PipeTrap.h"
 #include "PlotWidget.h"
 #include "Reading.h"
 #include "RegisterMap.h"
@@ -24,6 +25,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QThread>
 #include <QtTest>
@@ -69,6 +71,8 @@ private slots:
     void recordingOfNothingIsRefused();
     void unreadableFileIsReported_data();
     void unreadableFileIsReported();
+    void fileWithoutDataSaysSo_data();
+    void fileWithoutDataSaysSo();
     void fileBeyondThePointBoundIsCut();
     void openedFileLogsThePointsItDraws();
 };
@@ -282,30 +286,87 @@ void tst_historyRecording::recordingOfNothingIsRefused()
 
 void tst_historyRecording::unreadableFileIsReported_data()
 {
-    QTest::addColumn<qint64>("size"); // -1: no such file
-    QTest::newRow("missing") << qint64(-1);
-    QTest::newRow("larger than any recording") << DataFileLoader::MaxFileBytes + 1;
-    QTest::newRow("read fails") << qint64(-2); // a file that opens but cannot be read
+    QTest::addColumn<QString>("made"); // what is at the chosen path
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << "nothing" << QString();
+    QTest::newRow("larger than any recording") << "large" << QString();
+    QTest::newRow("read fails") << "mem" << QString(); // a file that opens but cannot be read
+    QTest::newRow("a named pipe") << "fifo" << QStringLiteral("不是普通文件，而是命名管道");
+    QTest::newRow("a link to /dev/zero") << "zero" << QStringLiteral("不是普通文件，而是字符设备");
+    QTest::newRow("a folder") << "folder" << QStringLiteral("不是普通文件，而是文件夹");
 }
 
+// One box, and no waiting box left up; a pipe or a device is refused with the reason before it is
+// opened, so that the window is not held up.
 void tst_historyRecording::unreadableFileIsReported()
 {
-    QFETCH(qint64, size);
+    QFETCH(QString, made);
+    QFETCH(QString, reason);
     MainWindowFixture f;
     Answers answers;
     QTemporaryDir dir;
-    answers.file =
-        size == -2 ? QStringLiteral("/proc/self/mem") : dir.filePath(QStringLiteral("unreadable.csv"));
+    answers.file = made == QLatin1String("mem") ? QStringLiteral("/proc/self/mem")
+                                                : dir.filePath(QStringLiteral("unreadable.csv"));
+    std::unique_ptr<PipeTrap> pipe;
     QFile file(answers.file);
-    if (size >= 0)
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size)); // sparse: no disk used
+    if (made == QLatin1String("large"))
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(DataFileLoader::MaxFileBytes + 1)); // sparse
+    else if (made == QLatin1String("fifo"))
+        QVERIFY((pipe = std::make_unique<PipeTrap>(answers.file))->made());
+    else if (made == QLatin1String("zero"))
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), answers.file));
+    else if (made == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(answers.file));
     f.window->historyPage()->plot(2)->appendPoint(1, 2);
+    QElapsedTimer clock;
+    clock.start();
     menuEntry(*f.window, QStringLiteral("打开文件"))->trigger();
+    QVERIFY2(clock.elapsed() < 2000, "the window was held up");
     QCOMPARE(answers.dialogs, QStringList{QStringLiteral("选择CSV文件")});
     QTRY_COMPARE(f.boxes.boxes.size(), 1);
     QCOMPARE(f.boxes.boxes.first().title, QStringLiteral("提示"));
     QVERIFY(f.boxes.lastText().startsWith(QStringLiteral("无法打开文件") + answers.file));
+    if (!reason.isEmpty())
+        QCOMPARE(f.boxes.lastText(), QStringLiteral("无法打开文件") + answers.file + "（" + reason + "）");
     QVERIFY(f.window->historyPage()->plot(2)->points().isEmpty()); // cleared before the dialog
+    for (auto *box : f.window->findChildren<QMessageBox *>())
+        QVERIFY(!box->isVisible());
+}
+
+void tst_historyRecording::fileWithoutDataSaysSo_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    const QString text = QStringLiteral("type1\n0,1.5\ntype3\n0,20.1\n");
+    QTest::newRow("UTF-16 text") << QByteArray("\xFF\xFE") +
+                                        QByteArray(reinterpret_cast<const char *>(text.utf16()),
+                                                   text.size() * int(sizeof(char16_t)));
+    QByteArray noise(4096, Qt::Uninitialized);
+    QRandomGenerator random(5);
+    for (char &byte : noise)
+        byte = char(random.bounded(256));
+    QTest::newRow("random bytes") << noise;
+    QTest::newRow("sections without data") << QByteArray("type1\ntype2\n");
+    QTest::newRow("values no float holds") << QByteArray("type1\n0,1e39\n1,-1e39\n2,nan\n");
+    QTest::newRow("empty") << QByteArray("");
+}
+
+// Nothing to draw: the operator is told so rather than that the file opened.
+void tst_historyRecording::fileWithoutDataSaysSo()
+{
+    QFETCH(QByteArray, contents);
+    MainWindowFixture f;
+    Answers answers;
+    QTemporaryDir dir;
+    answers.file = dir.filePath(QStringLiteral("nodata.csv"));
+    QFile file(answers.file);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+    file.close();
+    menuEntry(*f.window, QStringLiteral("打开文件"))->trigger();
+    QTRY_COMPARE(f.boxes.boxes.size(), 1);
+    QCOMPARE(f.boxes.texts(),
+             QStringList{QStringLiteral("提示|文件") + answers.file + QStringLiteral("中没有找到数据")});
+    for (int type = 1; type <= 4; ++type)
+        QVERIFY(f.window->historyPage()->plot(type)->points().isEmpty());
 }
 
 void tst_historyRecording::fileBeyondThePointBoundIsCut()

@@ -65,6 +65,10 @@ void tst_dataFile::readerLines_data()
     QTest::newRow("other forms of numbers")
         << "type1\n+1,.5\n2.,-0.25\n007,1E2\n" << Points{{1, 0.5}, {2, -0.25}, {7, 100}} << Points{} << 0;
     QTest::newRow("malformed numbers") << "type1\n1.2.3,1\n--1,2\n1-,2\n-,2\n.,1\n" << Points{} << Points{} << 5;
+    // The largest float, as the writer puts it, still reads; beyond it no float holds the value.
+    QTest::newRow("beyond a float's range")
+        << "type1\n0,1e39\n1,-1e39\n2,3.4028235e+38\n3,-3.4028235e+38\n1e39,5\n"
+        << Points{{2, 3.4028235e+38}, {3, -3.4028235e+38}, {1e39, 5}} << Points{} << 2;
 }
 
 void tst_dataFile::readerLines()

@@ -1,6 +1,7 @@
 #include "DataDirectory.h"
 #include "FileDialogSeam.h"
 #include "MessageBoxSeam.h"
+#include "PipeTrap.h"
 #include "PlotWidget.h"
 #include "saveFileSetWidget.h"
 
@@ -75,6 +76,8 @@ private slots:
     void unwritableTargetKeepsDataInFallback();
     void confirmButtonChecks_data();
     void confirmButtonChecks();
+    void chosenFileThatIsNoFileIsRefused_data();
+    void chosenFileThatIsNoFileIsRefused();
 
 private:
     QTemporaryDir m_dir;
@@ -113,7 +116,8 @@ void tst_recording::unusableReadingsAreNeitherDrawnNorRecorded()
     Seams seams;
     PlotWidget page;
     const QString target = m_dir.filePath(QStringLiteral("unusable.csv"));
-    QVERIFY(page.scheduleSave(QDateTime::currentDateTime().addSecs(-1), 0, false, false, false, true, target));
+    QVERIFY(
+        page.scheduleSave(QDateTime::currentDateTime().addSecs(-1), 0, false, false, false, true, target));
     const float infinity = std::numeric_limits<float>::infinity();
     const float values[] = {250000, std::numeric_limits<float>::quiet_NaN(), infinity, -infinity, 101325};
     qint64 readMs = 5000;
@@ -231,6 +235,42 @@ void tst_recording::confirmButtonChecks()
     if (requested)
         QCOMPARE(requests.first(), (QList<QVariant>{3, requests.first().at(1), 3660, false, false, false,
                                                     true, seams.chosenFile}));
+}
+
+void tst_recording::chosenFileThatIsNoFileIsRefused_data()
+{
+    QTest::addColumn<QString>("made");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a named pipe") << "fifo" << QStringLiteral("不是普通文件，而是命名管道");
+    QTest::newRow("a folder") << "folder" << QStringLiteral("不是普通文件，而是文件夹");
+}
+
+// Refused with the reason before the window opens it (a pipe would hold the window until someone
+// reads it): no recording is asked for. No link to a device here: a recording that wrongly went
+// ahead would, for a test run as root, put its file in the device's place.
+void tst_recording::chosenFileThatIsNoFileIsRefused()
+{
+    QFETCH(QString, made);
+    QFETCH(QString, reason);
+    Seams seams;
+    QTemporaryDir dir;
+    seams.chosenFile = dir.filePath(QStringLiteral("chosen.csv"));
+    std::unique_ptr<PipeTrap> pipe;
+    if (made == QLatin1String("fifo"))
+        QVERIFY((pipe = std::make_unique<PipeTrap>(seams.chosenFile))->made());
+    else
+        QVERIFY(QDir().mkpath(seams.chosenFile));
+    saveFileSetWidget window;
+    window.updateDeviceList({3});
+    window.findChild<QComboBox *>(QStringLiteral("comboBox"))->setCurrentIndex(1);
+    window.findChild<QLineEdit *>(QStringLiteral("lineEdit_4"))->setText(QStringLiteral("1"));
+    QSignalSpy requests(&window, &saveFileSetWidget::sig_savePlotFile);
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("pushButton")), Qt::LeftButton);
+    QVERIFY2(clock.elapsed() < 2000, "the window was held up");
+    QCOMPARE(seams.boxes, QStringList{"提示|" + seams.chosenFile + "无法写入（" + reason + "）"});
+    QCOMPARE(requests.size(), 0);
 }
 
 QTEST_MAIN(tst_recording)

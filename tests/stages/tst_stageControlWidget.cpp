@@ -4,6 +4,8 @@
 #include "DataDirectory.h"
 #include "FileDialogSeam.h"
 #include "MessageBoxSeam.h"
+#include "PipeTrap.h"
+#include "RegularFile.h"
 #include "StageTables.h"
 #include "stageControlWidget.h"
 
@@ -12,6 +14,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
@@ -85,6 +88,13 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
+// The text as UTF-16, little-endian with its byte order mark, as some editors save it.
+QByteArray utf16(const QString &text)
+{
+    return QByteArray("\xFF\xFE") +
+           QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * int(sizeof(char16_t)));
+}
+
 bool writeFile(const QString &path, const QByteArray &text)
 {
     QFile file(path);
@@ -115,6 +125,8 @@ private slots:
     void loadFailuresShowOnlyTheError();
     void failedWriteIsReported_data();
     void failedWriteIsReported();
+    void saveRefusesWhatIsNoRegularFile_data();
+    void saveRefusesWhatIsNoRegularFile();
 };
 
 void tst_stageControlWidget::buttonStates_data()
@@ -348,29 +360,61 @@ void tst_stageControlWidget::loadFillsWidgetsByBlockOrder()
 
 void tst_stageControlWidget::loadFailuresShowOnlyTheError_data()
 {
-    QTest::addColumn<QByteArray>("file"); // null: nothing at the chosen path
-    QTest::addColumn<QString>("name");    // empty: the dialog is cancelled
-    QTest::addColumn<QStringList>("boxes");
-    const QStringList error{"提示|文件解析错误"};
-    QTest::newRow("no valid step") << QByteArray("[1]\n\n[2]\n5;5\n") << "p.txt" << error;
-    QTest::newRow("no header first") << QByteArray("5,5\n[1]\n6,6\n") << "p.txt" << error;
-    QTest::newRow("far too large") << QByteArray("[1]\n1,1\n").leftJustified(2 << 20, '\n') << "p.txt"
-                                   << error;
-    QTest::newRow("missing file") << QByteArray() << "p.txt" << error;
-    QTest::newRow("a folder") << QByteArray() << "." << error;
-    QTest::newRow("cancelled") << QByteArray() << "" << QStringList();
+    // What is at the chosen path: "text", "fifo", "zero" (a link to /dev/zero), "folder" or nothing.
+    QTest::addColumn<QString>("made");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("name"); // empty: the dialog is cancelled
+    QTest::addColumn<QString>("box");  // "title|text", %1 standing for the chosen path; empty: no box
+    const QString error = QStringLiteral("提示|文件解析错误");
+    const QString refused = QStringLiteral("文件解析错误|文件%1");
+    QTest::newRow("no valid step") << "text" << QByteArray("[1]\n\n[2]\n5;5\n") << "p.txt" << error;
+    QTest::newRow("no header first") << "text" << QByteArray("5,5\n[1]\n6,6\n") << "p.txt"
+                                     << refused + "没有以分阶块标题（如[1]）开头";
+    QTest::newRow("empty") << "text" << QByteArray("") << "p.txt"
+                           << refused + "没有以分阶块标题（如[1]）开头";
+    QTest::newRow("far too large") << "text" << QByteArray("[1]\n1,1\n").leftJustified(2 << 20, '\n')
+                                   << "p.txt" << refused + "大于1 MB，不是分阶配置文件";
+    QTest::newRow("NUL bytes") << "text" << QByteArray("[1]\n1,1\n\0\n", 11) << "p.txt"
+                               << refused + "含有NUL字节，不是文本文件";
+    QTest::newRow("UTF-16") << "text" << utf16(QStringLiteral("[1]\n1,1\n")) << "p.txt"
+                            << refused + "含有NUL字节，不是文本文件";
+    QTest::newRow("not UTF-8") << "text" << QByteArray("[1]\n1,1\n\xC0\xAF\n") << "p.txt"
+                               << refused + "不是有效的UTF-8文本";
+    QTest::newRow("missing file") << "" << QByteArray() << "p.txt"
+                                  << refused + "无法打开（" + qt_error_string(ENOENT) + "）";
+    QTest::newRow("a folder") << "folder" << QByteArray() << "p.txt" << refused + "不是普通文件，而是文件夹";
+    QTest::newRow("a named pipe") << "fifo" << QByteArray() << "p.txt"
+                                  << refused + "不是普通文件，而是命名管道";
+    QTest::newRow("a link to /dev/zero")
+        << "zero" << QByteArray() << "p.txt" << refused + "不是普通文件，而是字符设备";
+    QTest::newRow("cancelled") << "" << QByteArray() << ""
+                               << "";
 }
 
+// The page refuses the file with the reason, before it opens one that is no regular file, and keeps
+// its tables.
 void tst_stageControlWidget::loadFailuresShowOnlyTheError()
 {
+    QFETCH(QString, made);
     QFETCH(QByteArray, file);
     QFETCH(QString, name);
-    QFETCH(QStringList, boxes);
+    QFETCH(QString, box);
     Page p({}, {"1,1", "2,2"});
     p.chosenPath = name.isEmpty() ? QString() : p.dir.filePath(name);
-    QVERIFY(file.isNull() || writeFile(p.chosenPath, file));
+    std::unique_ptr<PipeTrap> pipe;
+    if (made == QLatin1String("text"))
+        QVERIFY(writeFile(p.chosenPath, file));
+    else if (made == QLatin1String("fifo"))
+        QVERIFY((pipe = std::make_unique<PipeTrap>(p.chosenPath))->made());
+    else if (made == QLatin1String("zero"))
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), p.chosenPath));
+    else if (made == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(p.chosenPath));
+    QElapsedTimer clock;
+    clock.start();
     p.press("btn_load");
-    QCOMPARE(p.boxes, boxes);
+    QVERIFY2(clock.elapsed() < 2000, "the page was held up");
+    QCOMPARE(p.boxes, box.isEmpty() ? QStringList() : QStringList{QString(box).replace("%1", p.chosenPath)});
     QCOMPARE(p.tables(), (QStringList{"1,1", "2,2", "", ""}));
 }
 
@@ -378,7 +422,6 @@ void tst_stageControlWidget::failedWriteIsReported_data()
 {
     QTest::addColumn<QString>("target");
     QTest::addColumn<bool>("diskFull"); // the disk takes only the first 8 bytes
-    QTest::newRow("a folder as target") << "." << false;
     QTest::newRow("under a regular file") << "old.txt/programme.txt" << false;
 #ifdef Q_OS_UNIX
     QTest::newRow("the data never reaches the disk") << "old.txt" << true;
@@ -410,6 +453,34 @@ void tst_stageControlWidget::failedWriteIsReported()
 #endif
     QCOMPARE(p.boxes, QStringList{"提示|加载失败"});
     QCOMPARE(readFile(old), QByteArray("[1]\n1,1\n"));
+}
+
+void tst_stageControlWidget::saveRefusesWhatIsNoRegularFile_data()
+{
+    QTest::addColumn<QString>("made");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a folder") << "folder" << QStringLiteral("不是普通文件，而是文件夹");
+    QTest::newRow("a named pipe") << "fifo" << QStringLiteral("不是普通文件，而是命名管道");
+}
+
+// Nothing is written, and the path stays what it was. No link to a device here: a save that wrongly
+// went ahead would, for a test run as root, put a file in the device's place.
+void tst_stageControlWidget::saveRefusesWhatIsNoRegularFile()
+{
+    QFETCH(QString, made);
+    QFETCH(QString, reason);
+    Page p({"3"}, {"100,30"});
+    std::unique_ptr<PipeTrap> pipe;
+    if (made == QLatin1String("fifo"))
+        QVERIFY((pipe = std::make_unique<PipeTrap>(p.chosenPath))->made());
+    else
+        QVERIFY(QDir().mkpath(p.chosenPath));
+    QElapsedTimer clock;
+    clock.start();
+    p.press("btn_save");
+    QVERIFY2(clock.elapsed() < 2000, "the page was held up");
+    QCOMPARE(p.boxes, QStringList{"提示|" + p.chosenPath + "无法写入（" + reason + "）"});
+    QCOMPARE(regularFileProblem(p.chosenPath), reason);
 }
 
 QTEST_MAIN(tst_stageControlWidget)
