@@ -1,15 +1,12 @@
 #pragma once
 
 #include "OnlineList.h"
+#include "WorkerThread.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QSerialPortInfo>
-#include <QThread>
-#include <deque>
-#include <functional>
 #include <memory>
-#include <mutex>
 
 class BusLink;
 class LinkWatch;
@@ -17,16 +14,18 @@ class Poller;
 class QTimer;
 class RequestServer;
 
-// The communication worker. The object moves itself to the thread it starts, so its link, its
-// main timer, every tick and every slot run there: a tick blocks only this thread while it waits
-// for a reply, ticks never overlap, and requests (queued slot calls) are served between ticks.
-// Windows talk to it through signal connections (queued across the threads) or through the
-// thread-safe request methods below; results leave it as signals only.
+// The communication worker. The object lives on the thread it starts (WorkerThread), so its
+// link, its main timer, every tick and every slot run there: a tick blocks only this thread while
+// it waits for a reply, and ticks never overlap. Requests come in one way: through the thread's
+// event queue, as calls of the public slots and request methods below, which any thread may make
+// (directly or through a signal connection); they are served between ticks, in the order made.
+// Results leave it as signals only. shutdown() stops the running tick after its current exchange
+// and closes the port on the worker thread.
 //
 // The parts: BusLink (the port and every exchange), RequestServer with its RequestBook (the
 // one-off requests of a tick), Poller (the polling cycle), OnlineList (the known controllers) and
 // LinkWatch (waits for a lost adapter to come back). This class owns them and the thread.
-class DeviceThread : public QThread
+class DeviceThread : public WorkerThread
 {
     Q_OBJECT
 public:
@@ -43,10 +42,6 @@ public:
     void requestAdminWrite(quint8 deviceId, int type, int dataType, int data1, float data2);
     void requestSetpoint(quint8 deviceId, int kind, float value);
 
-    // Ends the thread in order: the running tick stops after its current exchange, the port is
-    // closed on the worker thread, and the call returns when the thread has finished.
-    void shutdown();
-
     // A copy of the device list, taken on the worker thread (blocks the caller until the worker
     // is between ticks). Not to be called from the worker thread itself.
     QList<OnlineDevice> devicesSnapshot();
@@ -56,9 +51,6 @@ public:
     bool readRegisters(quint8 address, quint16 reg, QByteArray &out);
     bool writeRegister(quint8 address, quint16 reg, int value);
     bool writeFloatRegister(quint8 address, quint16 reg, float value);
-    // Probes addresses 1 to 15 with the diagnostic echo and returns every byte received; the
-    // port must be open. The scan request of a tick is served with it.
-    QByteArray scanBus();
 
 signals:
     void refreshDeviceMode(int deviceId, int mode);
@@ -98,23 +90,11 @@ public slots:
 
 protected:
     void run() override;
-    bool event(QEvent *event) override;
 
 private slots:
     void onMainTimer();
 
-public:
-    // Runs a job on the worker thread and returns when it has finished; the way to call the
-    // primitives above from another thread (tests do). If the thread is not running the job is
-    // not run and false is returned. Not to be called from the worker thread.
-    bool runOnWorker(const std::function<void()> &job);
-
 private:
-    // Hands a job to the worker thread, served in the order posted. The jobs pass through a queue
-    // of our own under a standard mutex, so the hand-over is visible to ThreadSanitizer too.
-    void post(std::function<void()> job);
-    bool onWorkerThread() const;
-    bool stopping() const;
     void createParts();
     void connectParts();
     void onLinkLost(const QString &reason);
@@ -122,9 +102,6 @@ private:
     void postRequest(int kind, quint8 deviceId, int type = 0, int dataType = 0, int data1 = 0,
                      float value = 0);
     void readBackOnline(quint8 deviceId);
-
-    std::mutex m_jobsMutex;
-    std::deque<std::function<void()>> m_jobs;
 
     // Created and destroyed on the worker thread, in run().
     std::unique_ptr<BusLink> m_link;

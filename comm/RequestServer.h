@@ -26,7 +26,6 @@ public:
     void requestScan() { m_scanRequested = true; }
     // Staged steps are written only while the stage programme says so; a staged 0 always is.
     void setStepsEnabled(bool enabled) { m_stepsEnabled = enabled; }
-    bool stepsEnabled() const { return m_stepsEnabled; }
 
     void serve();
 
