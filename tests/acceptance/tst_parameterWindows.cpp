@@ -78,7 +78,6 @@ public:
         MainWindowFixture::Setup s;
         s.addresses = {1, 3};
         s.tickMs = 40;
-        s.replyTimeoutMs = 60;
         return s;
     }
     bool scan(const QString &found)
