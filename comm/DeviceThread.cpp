@@ -6,11 +6,9 @@
 #include "Poller.h"
 #include "RequestServer.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDebug>
 #include <QTimer>
-#include <future>
 
 using Bus::CommSetting;
 using Bus::PortStatus;
@@ -30,72 +28,27 @@ void registerMetaTypes()
     Q_UNUSED(once);
 }
 
-const QEvent::Type JobEvent = QEvent::Type(QEvent::registerEventType());
-
 } // namespace
 
-// Called off the worker thread, a slot posts itself to the worker's queue and returns.
-#define QUORIX_ON_WORKER(call)                                                                               \
-    do {                                                                                                     \
-        if (!onWorkerThread()) {                                                                             \
-            post([=] { call; });                                                                             \
-            return;                                                                                          \
-        }                                                                                                    \
-    } while (false)
-
-DeviceThread::DeviceThread(QObject *ignored) : QThread(nullptr)
+DeviceThread::DeviceThread(QObject *ignored)
 {
     Q_UNUSED(ignored);
     registerMetaTypes();
-    moveToThread(this);
-    // Publishes the members to the thread about to start (run() takes the same lock first).
-    std::lock_guard<std::mutex> published(m_jobsMutex);
+    handOver(); // the members, to the thread about to start
 }
 
 DeviceThread::~DeviceThread()
 {
     if (isRunning())
         shutdown();
-    // Everything the finished thread wrote is ours from here (run() released this lock last).
-    std::lock_guard<std::mutex> joined(m_jobsMutex);
+    handOver(); // everything the finished thread wrote is ours from here
 }
 
 // ---- the thread ---------------------------------------------------------------------------------
 
-void DeviceThread::post(std::function<void()> job)
-{
-    // One wake-up per job keeps the jobs in order with the queued signal calls around them.
-    auto *wakeUp = new QEvent(JobEvent);
-    {
-        std::lock_guard<std::mutex> lock(m_jobsMutex);
-        m_jobs.push_back(std::move(job));
-    }
-    QCoreApplication::postEvent(this, wakeUp);
-}
-
-bool DeviceThread::event(QEvent *event)
-{
-    std::function<void()> job;
-    {
-        // Taken before the event is looked at: the wake-up was allocated by the posting thread.
-        std::lock_guard<std::mutex> lock(m_jobsMutex);
-        if (event->type() == JobEvent && !m_jobs.empty()) {
-            job = std::move(m_jobs.front());
-            m_jobs.pop_front();
-        }
-    }
-    if (event->type() != JobEvent)
-        return QThread::event(event);
-    if (job)
-        job();
-    return true;
-}
-
 void DeviceThread::run()
 {
-    {
-        std::lock_guard<std::mutex> published(m_jobsMutex);
-    }
+    handOver();
     createParts();
     connectParts();
     exec();
@@ -110,7 +63,7 @@ void DeviceThread::run()
     m_poller.reset();
     m_requests.reset();
     m_link.reset();
-    std::lock_guard<std::mutex> finished(m_jobsMutex);
+    handOver();
 }
 
 void DeviceThread::createParts()
@@ -149,50 +102,10 @@ void DeviceThread::connectParts()
     });
 }
 
-bool DeviceThread::onWorkerThread() const
-{
-    return QThread::currentThread() == this;
-}
-
-bool DeviceThread::stopping() const
-{
-    return isInterruptionRequested();
-}
-
-void DeviceThread::shutdown()
-{
-    Q_ASSERT(!onWorkerThread());
-    if (!isRunning())
-        return;
-    requestInterruption();
-    quit();
-    wait();
-    std::lock_guard<std::mutex> joined(m_jobsMutex);
-}
-
 void DeviceThread::requestStop()
 {
     requestInterruption();
     quit();
-}
-
-bool DeviceThread::runOnWorker(const std::function<void()> &job)
-{
-    Q_ASSERT(!onWorkerThread());
-    if (!isRunning() || isInterruptionRequested())
-        return false;
-    std::promise<void> done;
-    std::future<void> finished = done.get_future();
-    post([&job, &done] {
-        job();
-        done.set_value();
-    });
-    // A thread that ends before it reaches the job never runs it.
-    while (finished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-        if (isFinished())
-            return false;
-    }
-    return true;
 }
 
 QList<OnlineDevice> DeviceThread::devicesSnapshot()
@@ -227,7 +140,8 @@ void DeviceThread::postRequest(int kind, quint8 deviceId, int type, int dataType
 
 void DeviceThread::requestScan()
 {
-    post([this] { m_requests->requestScan(); });
+    QUORIX_ON_WORKER(requestScan());
+    m_requests->requestScan();
 }
 
 void DeviceThread::requestOrdinaryRead(quint8 deviceId)
@@ -456,12 +370,6 @@ bool DeviceThread::writeFloatRegister(quint8 address, quint16 reg, float value)
 {
     Q_ASSERT(onWorkerThread());
     return m_link->writeFloatRegister(address, reg, value);
-}
-
-QByteArray DeviceThread::scanBus()
-{
-    Q_ASSERT(onWorkerThread());
-    return m_link->scan([this] { return stopping(); });
 }
 
 // ---- the tick -----------------------------------------------------------------------------------

@@ -2,16 +2,13 @@
 
 #include "OnlineList.h"
 #include "Reading.h"
+#include "WorkerThread.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QList>
 #include <QSerialPortInfo>
-#include <QThread>
-#include <deque>
-#include <functional>
 #include <memory>
-#include <mutex>
 
 class BusLink;
 class LinkWatch;
@@ -19,16 +16,18 @@ class Poller;
 class QTimer;
 class RequestServer;
 
-// The communication worker. The object moves itself to the thread it starts, so its link, its
-// main timer, every tick and every slot run there: a tick blocks only this thread while it waits
-// for a reply, ticks never overlap, and requests (queued slot calls) are served between ticks.
-// Windows talk to it through signal connections (queued across the threads) or through the
-// thread-safe request methods below; results leave it as signals only.
+// The communication worker. The object lives on the thread it starts (WorkerThread), so its
+// link, its main timer, every tick and every slot run there: a tick blocks only this thread while
+// it waits for a reply, and ticks never overlap. Requests come in one way: through the thread's
+// event queue, as calls of the public slots and request methods below, which any thread may make
+// (directly or through a signal connection); they are served between ticks, in the order made.
+// Results leave it as signals only. shutdown() stops the running tick after its current exchange
+// and closes the port on the worker thread.
 //
 // The parts: BusLink (the port and every exchange), RequestServer with its RequestBook (the
 // one-off requests of a tick), Poller (the polling cycle), OnlineList (the known controllers) and
 // LinkWatch (waits for a lost adapter to come back). This class owns them and the thread.
-class DeviceThread : public QThread
+class DeviceThread : public WorkerThread
 {
     Q_OBJECT
 public:
@@ -50,9 +49,6 @@ public:
     // sig_flowsStopped with the controllers that did not confirm it.
     void requestFlowStop(QList<quint8> deviceIds, QDeadlineTimer deadline);
 
-    // Ends the thread in order: the running tick stops after its current exchange, the port is
-    // closed on the worker thread, and the call returns when the thread has finished.
-    void shutdown();
     // Asks for the same end without waiting for it: the bus falls silent after the current
     // exchange; shutdown() or the destructor still waits for the thread.
     void requestStop();
@@ -66,9 +62,6 @@ public:
     bool readRegisters(quint8 address, quint16 reg, QByteArray &out);
     bool writeRegister(quint8 address, quint16 reg, int value);
     bool writeFloatRegister(quint8 address, quint16 reg, float value);
-    // Probes addresses 1 to 15 with the diagnostic echo and returns every byte received; the
-    // port must be open. The scan request of a tick is served with it.
-    QByteArray scanBus();
 
 signals:
     void refreshDeviceMode(int deviceId, int mode);
@@ -123,23 +116,11 @@ public slots:
 
 protected:
     void run() override;
-    bool event(QEvent *event) override;
 
 private slots:
     void onMainTimer();
 
-public:
-    // Runs a job on the worker thread and returns when it has finished; the way to call the
-    // primitives above from another thread (tests do). If the thread is not running the job is
-    // not run and false is returned. Not to be called from the worker thread.
-    bool runOnWorker(const std::function<void()> &job);
-
 private:
-    // Hands a job to the worker thread, served in the order posted. The jobs pass through a queue
-    // of our own under a standard mutex, so the hand-over is visible to ThreadSanitizer too.
-    void post(std::function<void()> job);
-    bool onWorkerThread() const;
-    bool stopping() const;
     void createParts();
     void connectParts();
     void onLinkLost(const QString &reason);
@@ -148,9 +129,6 @@ private:
     void postRequest(int kind, quint8 deviceId, int type = 0, int dataType = 0, int data1 = 0,
                      float value = 0);
     void readBackOnline(quint8 deviceId);
-
-    std::mutex m_jobsMutex;
-    std::deque<std::function<void()>> m_jobs;
 
     // Created and destroyed on the worker thread, in run().
     std::unique_ptr<BusLink> m_link;

@@ -24,7 +24,6 @@ public:
     int period() const { return m_period; }
     void setPause(int ms) { m_pause = ms; }
     int pause() const { return m_pause; }
-    int totalLosses() const { return m_totalLosses; }
     void clearLosses() { m_totalLosses = 0; }
 
     // One cycle and its usage report.

@@ -38,7 +38,8 @@ public:
     static constexpr int kMaxStrayBytes = 32;
 
     Result recognise(const QByteArray &received) const;
-    int answerSize() const { return m_answerSize; }
+    // A read, rather than a write that expects its echo.
+    bool isRead() const { return m_echo.isEmpty(); }
     // Whether a line that fell silent after `received` has no more answer to give.
     bool finishedOnSilence(const QByteArray &received) const { return received.size() >= m_answerSize; }
 

@@ -43,7 +43,6 @@ public:
     void finish(const PendingRequest &request);
     // Another attempt failed: counts it and returns the number of attempts so far.
     int countFailure(const PendingRequest &request);
-    void clear() { m_requests.clear(); }
     // A dropped controller's read-backs would wait for an answer that may never come, each tick
     // paying a reply timeout; it is read back again when it comes online.
     void dropReadBacks(quint8 address);

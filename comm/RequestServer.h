@@ -28,7 +28,6 @@ public:
     void requestScan() { m_scanRequested = true; }
     // Staged steps are written only while the stage programme says so; a staged 0 always is.
     void setStepsEnabled(bool enabled) { m_stepsEnabled = enabled; }
-    bool stepsEnabled() const { return m_stepsEnabled; }
 
     void serve();
     // Sets the instantaneous setpoint of each controller to 0 at once: one write to each in turn,

@@ -81,6 +81,14 @@ bool isWriteRequest(const QByteArray &frame)
     return frame.size() >= 8 && quint8(frame[1]) == 0x06;
 }
 
+// The exception reply of a controller that refuses the request.
+SimController::Answer refusal(const QByteArray &request, quint8 code)
+{
+    QByteArray body;
+    body.append(request[0]).append(char(quint8(request[1]) | 0x80)).append(char(code));
+    return {SerialPort::appendCrc(body)};
+}
+
 QByteArray decoyReply(quint8 address)
 {
     QByteArray reply;
@@ -312,9 +320,13 @@ void SimBus::Impl::receive(const SimFrameReader::Frame &frame, Clock::time_point
     SimController *target = controller(quint8(frame.bytes[0]));
     if (!target)
         return;
-    const SimFaults &fault = faults[target->address()];
+    SimFaults &fault = faults[target->address()];
     if (fault.silent)
         return;
+    if (fault.unansweredRequests > 0) {
+        --fault.unansweredRequests;
+        return;
+    }
     if (fault.endlessStream) {
         if (streaming.empty()) {
             lastStreamAt = now;
@@ -341,11 +353,12 @@ bool SimBus::Impl::loseWrite(const QByteArray &request)
 void SimBus::Impl::answer(const QByteArray &request, SimController &target, Clock::time_point now)
 {
     const quint8 address = target.address();
+    const SimFaults &fault = faults[address];
     const auto taken = [this](quint8 other) { return controllers.count(other) > 0; };
-    const SimController::Answer reply = target.handle(request, now, taken);
+    const SimController::Answer reply = fault.exceptionCode > 0 ? refusal(request, quint8(fault.exceptionCode))
+                                                                : target.handle(request, now, taken);
     if (reply.reply.isEmpty())
         return;
-    const SimFaults &fault = faults[address];
     Outgoing last;
     last.endsAnswer = true;
     if (reply.newAddress >= 0) {
@@ -618,6 +631,13 @@ void SimBus::setNoise(const QByteArray &bytes, int intervalMs)
     d->noiseIntervalMs = std::max(0, intervalMs);
     d->nextNoise = Clock::now() + std::chrono::milliseconds(d->noiseIntervalMs);
     d->wake();
+}
+
+void SimBus::putOnLine(const QByteArray &bytes)
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->writeToLine(bytes);
+    d->pty.waitUntilReadable(1000);
 }
 
 void SimBus::unplug()

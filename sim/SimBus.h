@@ -42,10 +42,14 @@ public:
     // Faults, per address; a fault set replaces the previous one of that address (and ends an
     // endless stream of it that the new set does not keep).
     void setFaults(quint8 address, const SimFaults &faults);
-    SimFaults faults(quint8 address) const; // as they stand now: lostWrites counts down
+    SimFaults faults(quint8 address) const; // as they stand now: lostWrites and unansweredRequests count down
     void clearFaults();
     // Noise bytes written to the line between frames, every intervalMs (0 stops it).
     void setNoise(const QByteArray &bytes, int intervalMs);
+    // Writes these bytes to the line at once, as a controller's late answer would arrive, and
+    // returns once the application's port can read them (or after a second). For a moment when
+    // the application does not read, such as a hook on its log; the bus waits meanwhile.
+    void putOnLine(const QByteArray &bytes);
     // An unplugged adapter: the terminal is closed and the link removed; replug() opens a fresh
     // terminal and puts the link back.
     // An application holding the terminal open meets a hang-up at once, as with a pulled USB

@@ -30,4 +30,10 @@ struct SimFaults
     // The next N write requests (function 0x06) to this controller vanish on the line before it
     // hears them: nothing is applied, nothing answered. Counts down as they are lost.
     int lostWrites = 0;
+    // The next N requests to this controller go unanswered: it hears them and keeps quiet, as a
+    // silent controller does. Counts down as they pass.
+    int unansweredRequests = 0;
+    // > 0: every request is refused with this exception code, at once, as by a controller in a
+    // fault state; nothing it is asked is done.
+    int exceptionCode = 0;
 };

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -112,4 +113,16 @@ void SimPty::removeLink(const QString &linkPath)
     const QByteArray link = QFile::encodeName(linkPath);
     if (!linkPath.isEmpty() && isSymlink(link))
         ::unlink(link.constData());
+}
+
+bool SimPty::waitUntilReadable(int timeoutMs) const
+{
+    if (m_keptSlave < 0)
+        return false;
+    pollfd readable{m_keptSlave, POLLIN, 0};
+    int ready = -1;
+    do {
+        ready = ::poll(&readable, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0 && (readable.revents & POLLIN);
 }

@@ -19,6 +19,8 @@ public:
     bool isOpen() const { return m_master >= 0; }
     int masterFd() const { return m_master; }
     QString slavePath() const { return m_slavePath; }
+    // Waits until bytes written to the master can be read at the slave; false after `timeoutMs`.
+    bool waitUntilReadable(int timeoutMs) const;
 
     // Points linkPath at the slave, replacing an older link in one step.
     bool updateLink(const QString &linkPath, QString *error) const;

@@ -55,7 +55,6 @@ void tst_operatorSession::dailyJobOnTheDeviceTab()
     setup.addresses = {1, 3, 12};
     setup.tickMs = 40;
     setup.pauseMs = 1;
-    setup.replyTimeoutMs = 60;
     MainWindowFixture f(setup);
     mainWnd &w = *f.window;
     w.show();
@@ -128,7 +127,7 @@ void tst_operatorSession::dailyJobOnTheDeviceTab()
     SimFaults silent;
     silent.silent = true;
     f.bus->setFaults(3, silent);
-    QTRY_VERIFY_WITH_TIMEOUT(!f.boxes.boxes.isEmpty(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.boxes.boxes.isEmpty(), 60000);
     QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("提示|设备:3掉线")});
     QCOMPARE(second.online(), QStringLiteral("掉线"));
     QVERIFY(second.cell("btn_online")->styleSheet().contains(QStringLiteral("background-color: red")));

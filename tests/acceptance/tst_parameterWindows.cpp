@@ -68,7 +68,7 @@ bool isWrite(const QByteArray &frame)
 class Session
 {
 public:
-    explicit Session(int replyTimeoutMs = 60) : f(setup(replyTimeoutMs)), w(*f.window)
+    explicit Session(int replyTimeoutMs = 250) : f(setup(replyTimeoutMs)), w(*f.window)
     {
         w.show();
         opened = f.openPort();

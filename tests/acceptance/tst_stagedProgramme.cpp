@@ -21,11 +21,22 @@ QList<float> floats(std::initializer_list<float> values)
     return QList<float>(values);
 }
 
+// The setpoints a controller heard, each once: an echo slower than the reply timeout makes the
+// worker write the same value again.
+QList<float> heardOnce(const QList<float> &values)
+{
+    QList<float> distinct;
+    for (float value : values)
+        if (distinct.isEmpty() || distinct.last() != value)
+            distinct << value;
+    return distinct;
+}
+
 } // namespace
 
 namespace {
 // Controllers 1 and 3, with a worker tick well under the stage tick.
-MainWindowFixture::Setup busOfOneAndThree(int replyTimeoutMs = 60)
+MainWindowFixture::Setup busOfOneAndThree(int replyTimeoutMs = 250)
 {
     MainWindowFixture::Setup setup;
     setup.addresses = {1, 3};
@@ -85,9 +96,9 @@ void tst_stagedProgramme::runPauseResumeStopAndKeepInAFile()
     QCOMPARE(page.startButton()->text(), QStringLiteral("停止")); // the repeat run goes on
     QTRY_VERIFY(sent[3].size() >= 5);
     QCOMPARE(sent[3].mid(0, 5), (QStringList{"40@0", "50@1", "40@4", "50@6", "40@9"}));
-    QTRY_COMPARE(setpointsReceived(*f.bus, 1), floats({10, 20, 30, 0}));
-    QTRY_VERIFY(setpointsReceived(*f.bus, 3).size() >= 5);
-    QCOMPARE(setpointsReceived(*f.bus, 3).mid(0, 5), floats({40, 50, 40, 50, 40}));
+    QTRY_COMPARE(heardOnce(setpointsReceived(*f.bus, 1)), floats({10, 20, 30, 0}));
+    QTRY_VERIFY(heardOnce(setpointsReceived(*f.bus, 3)).size() >= 5);
+    QCOMPARE(heardOnce(setpointsReceived(*f.bus, 3)).mid(0, 5), floats({40, 50, 40, 50, 40}));
 
     // Stop and start again, pause: 0 at both and the step's time stands; continue: the step's
     // flow again.

@@ -55,7 +55,7 @@ public:
         QList<quint8> addresses{1, 2, 3};
         int tickMs = 50;
         int pauseMs = 1;
-        int replyTimeoutMs = 80;
+        int replyTimeoutMs = 250;
     };
 
     explicit MainWindowFixture(const Setup &setup) : m_setup(setup)

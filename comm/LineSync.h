@@ -1,0 +1,126 @@
+#pragma once
+
+#include "ReplyRecognizer.h"
+
+#include <QByteArray>
+#include <QSet>
+#include <functional>
+#include <optional>
+
+// Decides whether the line is in step with the controllers: which bytes answer the request just
+// sent, when an answer counts, which controller must be checked before it is read again, and when
+// a late answer can no longer come. It moves no byte and never waits: the link reports what the
+// line did (bytes received, a wait that passed in silence, a request sent) and asks how long to
+// wait next. Every time it reads comes from the clock it is given, so that its rules can be played
+// from a script of bytes and times.
+//
+// A reply counts only when it is whole and sound and the line then stays silent for 3.5 character
+// times (at least 1.75 ms), as an RTU frame ends. After a read of a controller failed, its answer
+// may still be on its way; the controller is then out of step until a check proves otherwise.
+class LineSync
+{
+public:
+    // Nanoseconds on a monotonic clock.
+    using Clock = std::function<qint64()>;
+    static Clock steadyClock();
+
+    enum class Verdict
+    {
+        Pending,   // the phase goes on: wait waitMs() for bytes
+        Silent,    // the line fell silent; the bytes before the silence are gone
+        Busy,      // the line did not fall silent: a peer that does not stop sending
+        Answer,    // the expected answer, whole, sound and followed by silence
+        Exception, // the controller's exception reply to this request
+        NoAnswer,  // nothing came within the reply timeout
+        Unsound,   // bytes came, but not one sound answer
+        NotSent    // the port failed, or the line was not free: nothing was asked
+    };
+    // What a check of the line proved.
+    enum class Check
+    {
+        InStep, // the controller answered the check itself
+        Again,  // an answer came that may belong to an earlier request: check once more
+        GiveUp  // no answer: the controller stays out of step
+    };
+
+    // More than any answer and the noise between requests: a peer that does not stop sending.
+    static constexpr int kReadBufferBytes = 4096;
+
+    explicit LineSync(Clock clock = steadyClock());
+
+    void setBaudRate(int baud) { m_baud = baud; }
+    void setReplyTimeout(int ms) { m_replyTimeout = qMax(0, ms); }
+    int replyTimeout() const { return m_replyTimeout; }
+    // The silence that ends a frame at the baud rate, in ms.
+    double silenceMs() const;
+    // What is left of that silence since the line last carried a byte, in whole ms.
+    int silenceLeftMs() const;
+
+    // What the link reports.
+    void opened(); // the line carried nothing yet: its silence starts now
+    void sent();
+    void received(const QByteArray &bytes);
+    void quiet(); // a wait of waitMs() passed without a byte
+    void portFailed();
+
+    // Stale bytes go: for `settleMs`, and then until the silence that follows them. A controller
+    // whose read reply is among them is out of step.
+    void beginQuiet(int settleMs = 0);
+    // The answer to the request just sent, within the reply timeout.
+    void beginAnswer(const ReplyRecognizer &expected);
+    // How long to wait for bytes next; -1 once the phase has its verdict.
+    int waitMs() const;
+    Verdict verdict() const { return m_verdict; }
+    // The answer or the exception reply.
+    QByteArray frame() const { return m_frame; }
+
+    bool inStep(quint8 address) const { return !m_outOfStep.contains(address); }
+    // A read that got no answer of its own leaves the controller out of step.
+    void readDone(quint8 address, Verdict verdict);
+    // How long a check of the line must still wait: every check answer looks alike, so a check goes
+    // out only once an answer just past its timeout (up to a whole timeout late) to the last
+    // unanswered read has had its time to come and go. Else it could pass this check, and the
+    // reading after it take the check's own late answer.
+    int checkSettleMs() const;
+    // The check reads the address register alone: a controller that holds its own address there,
+    // or refuses the read with an exception, answered this very check.
+    Check checkDone(quint8 address, Verdict verdict, const QByteArray &frame);
+
+    // What is left of a pause of `pauseMs` after the last exchange, in µs: the silence that ended
+    // its answer counts as part of the pause.
+    qint64 restLeftUs(int pauseMs);
+
+private:
+    enum class Phase
+    {
+        Idle,
+        Quiet,
+        Answer,
+        Discard
+    };
+
+    qint64 now() const { return m_clock(); }
+    void judgeAnswer();
+    void answerOnSilence();
+    void endAnswer(Verdict verdict);
+    void endQuiet(Verdict verdict);
+
+    Clock m_clock;
+    int m_baud = 9600;
+    int m_replyTimeout = 500;
+    qint64 m_lastActivity = 0;    // when the line last carried a byte
+    qint64 m_sentAt = -1;         // when the last request went out
+    qint64 m_lastUnanswered = -1; // when the last read that got no answer went out
+    bool m_endedOnSilence = false;
+    QSet<quint8> m_outOfStep;
+
+    Phase m_phase = Phase::Idle;
+    Verdict m_verdict = Verdict::Pending;
+    qint64 m_phaseStart = 0;
+    qint64 m_deadline = 0; // the answer's timeout, or the end of the settling
+    int m_settleMs = 0;
+    QByteArray m_bytes;
+    QByteArray m_frame;
+    std::optional<ReplyRecognizer> m_expected;
+    ReplyRecognizer::Result m_result;
+};
