@@ -15,6 +15,7 @@ public:
     explicit LinkWatch(std::function<bool()> tryReopen, QObject *parent = nullptr);
     void start() { m_timer.start(); }
     void stop() { m_timer.stop(); }
+    bool isWatching() const { return m_timer.isActive(); }
 
 private:
     QTimer m_timer;
