@@ -29,6 +29,7 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <QtTest>
+#include <algorithm>
 
 namespace {
 
@@ -220,14 +221,25 @@ void tst_historyRecording::recordedTimesAreReadTimesThroughAStall()
         }
         return at;
     };
-    const qint64 firstNs = servedNs(section.first().y());
-    QVERIFY(firstNs >= 0);
+    // A value the drift happened to serve twice names neither answer; such samples are passed over,
+    // and every other one must stand at its own serving time.
+    const int ambiguous = int(std::count_if(section.begin(), section.end(),
+                                            [&](const QPointF &sample) { return servedNs(sample.y()) == -2; }));
+    QVERIFY2(ambiguous <= section.size() / 4, qPrintable(QString::number(ambiguous)));
+    qint64 firstNs = -1;
+    double firstX = 0;
     int readInStall = 0;
     for (const QPointF &sample : section) {
         const qint64 sampleNs = servedNs(sample.y());
+        if (sampleNs == -2)
+            continue;
         QVERIFY2(sampleNs >= 0, qPrintable(QString::number(sample.y())));
+        if (firstNs < 0) {
+            firstNs = sampleNs;
+            firstX = sample.x();
+        }
         const double servedS = (sampleNs - firstNs) / 1e9;
-        const double recordedS = sample.x() - section.first().x();
+        const double recordedS = sample.x() - firstX;
         QVERIFY2(qAbs(recordedS - servedS) <= 0.050,
                  qPrintable(QString("recorded at %1 s, served at %2 s").arg(recordedS).arg(servedS)));
         readInStall += sampleNs > stallStartNs && sampleNs < stallEndNs ? 1 : 0;

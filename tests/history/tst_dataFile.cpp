@@ -2,6 +2,7 @@
 
 #include <QRandomGenerator>
 #include <QtTest>
+#include <cmath>
 
 #include <cstring>
 
@@ -141,7 +142,8 @@ void tst_dataFile::numbersReadAsQStringReadsThem()
     for (int round = 0; round < 20000; ++round) {
         const QByteArray x = numberText(), y = numberText();
         double wantX = 0, wantY = 0;
-        const bool wanted = expected(x, &wantX) && expected(y, &wantY);
+        // A value no float holds is skipped whatever reads it.
+        const bool wanted = expected(x, &wantX) && expected(y, &wantY) && std::fabs(wantY) < 0x1.ffffffp127;
         const DataFile::Content content = DataFile::read(QString::fromLatin1("type1\n" + x + ',' + y + '\n'));
         const QByteArray line = x + ',' + y;
         QCOMPARE(content.sections[0].size(), wanted ? 1 : 0);

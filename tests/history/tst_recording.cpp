@@ -264,6 +264,7 @@ void tst_recording::chosenFileThatIsNoFileIsRefused()
     window.updateDeviceList({3});
     window.findChild<QComboBox *>(QStringLiteral("comboBox"))->setCurrentIndex(1);
     window.findChild<QLineEdit *>(QStringLiteral("lineEdit_4"))->setText(QStringLiteral("1"));
+    window.findChild<QCheckBox *>(QStringLiteral("checkbox_current"))->setChecked(true);
     QSignalSpy requests(&window, &saveFileSetWidget::sig_savePlotFile);
     QElapsedTimer clock;
     clock.start();
