@@ -9,6 +9,8 @@ launcher=()
 if command -v ccache >/dev/null; then
   # Rebuilds in other checkouts of the tree reuse objects: paths below the tree are hashed relative.
   export CCACHE_BASEDIR="$top" CCACHE_NOHASHDIR=1
+  # Precompiled headers (QUORIX_PCH) are cached only when ccache may trust them.
+  export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:+$CCACHE_SLOPPINESS,}pch_defines,time_macros"
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 if [ ! -f "$dir/CMakeCache.txt" ]; then
