@@ -182,7 +182,7 @@ void tst_historyRecording::recordedTimesAreReadTimesThroughAStall()
 
     const QString target = dir.filePath(QStringLiteral("stalled.csv"));
     emit w.saveWnd->sig_savePlotFile(1, QDateTime::currentDateTime(), 6, false, false, true, false, target);
-    QTRY_VERIFY_WITH_TIMEOUT(page->plot(3)->records().size() >= 3, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(page->recordedSamples(3) >= 3, 20000);
     const qint64 stallStartNs = ReadTime::monotonicNowNs();
     QThread::msleep(3000); // the stall itself: the GUI thread does nothing meanwhile
     const qint64 stallEndNs = ReadTime::monotonicNowNs();
