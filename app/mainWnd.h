@@ -15,6 +15,7 @@ class PlotWidget;
 class QAction;
 class QMenu;
 struct Reading;
+class RecordingRecovery;
 class SerialPort;
 class deviceWindow;
 class loginWnd;
@@ -110,7 +111,14 @@ public:
     void startChartSave(int deviceId, QDateTime startTime, int duartion, bool save_cur, bool save_cum,
                         bool save_temp, bool save_press, QString fileName);
 
+protected:
+    // The first showing offers to turn the journals of recordings that never finished into their
+    // data files.
+    void showEvent(QShowEvent *event) override;
+
 private:
+    void offerRecordingRecovery();
+    void followRecordingWrites(PlotWidget *page);
     void createPages();
     void createWindows();
     void createMenus();
@@ -136,4 +144,5 @@ private:
     QSet<quint8> foundIds;
     QPointer<DataFileLoader> m_fileLoader; // the saved file being drawn on the history page
     QList<quint8> linkDroppedIds; // rows marked dropped because the link went away
+    RecordingRecovery *m_recordingRecovery = nullptr; // made at the first showing
 };

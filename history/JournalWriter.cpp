@@ -64,6 +64,7 @@ JournalWriter::JournalWriter(const QString &folder, const JournalHeader &header,
     : m_folder(folder), m_header(header), m_events(std::move(events)),
       m_makeFile(fileFactory() ? fileFactory() : FileFactory(plainFile)), m_backlog(header.toText())
 {
+    m_backlogBytes = m_backlog.size();
     m_thread = std::thread([this] { run(); });
 }
 
@@ -146,6 +147,7 @@ void JournalWriter::run()
             stopping = m_stopping;
             m_backlog += m_pending;
             m_pending.clear();
+            m_backlogBytes = m_backlog.size(); // what the recording's thread sees never falls short
         }
         serve();
         {
@@ -230,7 +232,12 @@ bool JournalWriter::recreate()
 {
     const QString path = m_file->fileName();
     QDir().mkpath(QFileInfo(path).absolutePath());
-    m_fileLock.reset();
+    // The lock file went with the folder; the old lock, let go, removes a stand-in rather than
+    // warning that its file is gone.
+    if (m_fileLock) {
+        QFile(JournalFiles::lockPath(path)).open(QIODevice::WriteOnly);
+        m_fileLock.reset();
+    }
     takeLock(path);
     std::unique_ptr<QFile> file = m_makeFile(path);
     if (!file->open(WriteMode | QIODevice::NewOnly))
