@@ -13,7 +13,7 @@
 namespace JournalConversion {
 
 namespace {
-constexpr int OutputChunk = 1024 * 1024;
+constexpr int OutputChunk = 256 * 1024;
 const char *const PointPrefixes[] = {"111Point:", "222Point:", "333Point:", "444Point:"};
 
 // Collects output and hands it on in large pieces.
@@ -51,67 +51,65 @@ double valueOf(const char *record, int size)
 }
 } // namespace
 
-bool writeDataFile(JournalSamples &samples, const Selected &selected, QFileDevice &file, QString *error)
+// One point line: the value after its type's prefix, six significant digits.
+void appendPoint(Output &points, int type, const char *record, int size)
+{
+    char line[64];
+    const size_t prefixSize = std::strlen(PointPrefixes[type - 1]);
+    std::memcpy(line, PointPrefixes[type - 1], prefixSize);
+    char *end = std::to_chars(line + prefixSize, line + sizeof line - 1, valueOf(record, size),
+                              std::chars_format::general, 6)
+                    .ptr;
+    *end++ = '\n';
+    points.append(line, int(end - line));
+}
+
+bool writeDataFile(JournalSamples &samples, const Selected &selected, QFileDevice &file, QString *error,
+                   std::FILE *points)
 {
     Output output([&](const QByteArray &text) {
         return RecordingFile::writeAll(file, text.constData(), text.size(), error);
     });
+    Output printed([points](const QByteArray &text) {
+        return std::fwrite(text.constData(), 1, size_t(text.size()), points) == size_t(text.size());
+    });
     for (int type = 1; type <= 4 && output.ok(); ++type) {
-        if (!selected[type - 1])
+        if (!selected[type - 1] && !points)
             continue;
-        const char section[] = {'t', 'y', 'p', 'e', char('0' + type), '\n'};
-        output.append(section, sizeof section);
+        if (selected[type - 1]) {
+            const char section[] = {'t', 'y', 'p', 'e', char('0' + type), '\n'};
+            output.append(section, sizeof section);
+        }
         const bool read = samples.forEach(
-            [&](int sampleType, const char *record, int size) {
-                if (sampleType != type)
-                    return;
-                output.append(record, size);
-                output.append("\n", 1);
+            [&](int, const char *record, int size) {
+                if (points)
+                    appendPoint(printed, type, record, size);
+                if (selected[type - 1]) {
+                    output.append(record, size);
+                    output.append("\n", 1);
+                }
             },
-            error);
+            error, type);
         if (!read)
             return false;
+    }
+    if (points) {
+        printed.flush();
+        std::fflush(points);
     }
     return output.flush();
-}
-
-bool printPoints(JournalSamples &samples, std::FILE *out, QString *error)
-{
-    Output output([out](const QByteArray &text) {
-        return std::fwrite(text.constData(), 1, size_t(text.size()), out) == size_t(text.size());
-    });
-    char line[64];
-    for (int type = 1; type <= 4; ++type) {
-        const size_t prefixSize = std::strlen(PointPrefixes[type - 1]);
-        std::memcpy(line, PointPrefixes[type - 1], prefixSize);
-        const bool read = samples.forEach(
-            [&](int sampleType, const char *record, int size) {
-                if (sampleType != type)
-                    return;
-                char *end = std::to_chars(line + prefixSize, line + sizeof line - 1, valueOf(record, size),
-                                          std::chars_format::general, 6)
-                                .ptr;
-                *end++ = '\n';
-                output.append(line, int(end - line));
-            },
-            error);
-        if (!read)
-            return false;
-    }
-    output.flush();
-    std::fflush(out);
-    return true;
 }
 
 RecordingFile::Outcome saveFinished(JournalWriter &journal, const Selected &selected, const QString &target,
                                     const QString &fallback)
 {
     JournalSamples samples(journal.file(), journal.unwritten());
-    QString readError;
-    printPoints(samples, stdout, &readError);
+    bool printed = false; // by the first file written, not again by the fallback
     RecordingFile::Outcome outcome =
         RecordingFile::saveOrFallBack(target, fallback, [&](QFileDevice &file, QString *error) {
-            return writeDataFile(samples, selected, file, error);
+            const bool written = writeDataFile(samples, selected, file, error, printed ? nullptr : stdout);
+            printed = true;
+            return written;
         });
     if (outcome.error.isEmpty() || outcome.fallbackError.isEmpty())
         journal.remove();

@@ -20,11 +20,11 @@ namespace JournalConversion {
 
 using Selected = std::array<bool, 4>;
 
-bool writeDataFile(JournalSamples &samples, const Selected &selected, QFileDevice &file, QString *error);
-
-// Each sample's value after its type's prefix ("111Point:" .. "444Point:"), six significant
-// digits, all four types in type order.
-bool printPoints(JournalSamples &samples, std::FILE *out, QString *error);
+// When `points` is given, each sample's value is printed there after its type's prefix
+// ("111Point:" .. "444Point:"), six significant digits, all four types in type order, selected or
+// not, read in the same pass.
+bool writeDataFile(JournalSamples &samples, const Selected &selected, QFileDevice &file, QString *error,
+                   std::FILE *points = nullptr);
 
 // The end of a recording whose journal has finished: its point lines printed, its data file saved to
 // `target` or else to `fallback`, and the journal removed once the file is saved. When neither file

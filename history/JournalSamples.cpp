@@ -7,7 +7,7 @@
 #include <cstring>
 
 namespace {
-constexpr qint64 ReadChunk = 1024 * 1024;
+constexpr qint64 ReadChunk = 256 * 1024;
 
 bool readsFinite(const char *&first, const char *last)
 {
@@ -36,7 +36,7 @@ bool JournalSamples::isSample(const char *line, int size)
     return readsFinite(at, end) && at == end;
 }
 
-bool JournalSamples::forEach(const Visit &visit, QString *error)
+bool JournalSamples::forEach(const Visit &visit, QString *error, int type)
 {
     m_skipped = 0;
     bool inData = false;
@@ -53,16 +53,16 @@ bool JournalSamples::forEach(const Visit &visit, QString *error)
                 return false;
             }
             text.append(chunk.constData(), int(n));
-            readLines(text, inData, visit);
+            readLines(text, inData, type, visit);
         }
     }
     text += m_unwritten;
-    readLines(text, inData, visit);
+    readLines(text, inData, type, visit);
     return true;
 }
 
 // Takes the whole lines off the front of `text`, leaving a cut last line.
-void JournalSamples::readLines(QByteArray &text, bool &inData, const Visit &visit)
+void JournalSamples::readLines(QByteArray &text, bool &inData, int type, const Visit &visit)
 {
     const char *const begin = text.constData();
     const char *line = begin;
@@ -74,8 +74,11 @@ void JournalSamples::readLines(QByteArray &text, bool &inData, const Visit &visi
             inData = size == 4 && std::memcmp(line, "data", 4) == 0;
             continue;
         }
+        const int lineType = size > 0 && line[0] >= '1' && line[0] <= '4' ? line[0] - '0' : 0;
+        if (type != 0 && lineType != 0 && lineType != type)
+            continue; // another type's, looked at in its own pass
         if (isSample(line, size))
-            visit(line[0] - '0', line + 2, size - 2);
+            visit(lineType, line + 2, size - 2);
         else
             ++m_skipped;
     }

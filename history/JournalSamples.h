@@ -19,16 +19,16 @@ public:
     // `file` may be null: nothing reached a file.
     JournalSamples(QIODevice *file, QByteArray unwritten);
 
-    // Visits every whole sample, from the start each time. False, with the reason, when the file
-    // could not be read.
-    bool forEach(const Visit &visit, QString *error);
+    // Visits every whole sample, from the start each time, or those of one type (1..4; 0 for all).
+    // False, with the reason, when the file could not be read.
+    bool forEach(const Visit &visit, QString *error, int type = 0);
     int skippedLines() const { return m_skipped; }
 
     // A sample line: a type 1..4, a comma, then two finite numbers separated by a comma.
     static bool isSample(const char *line, int size);
 
 private:
-    void readLines(QByteArray &text, bool &inData, const Visit &visit);
+    void readLines(QByteArray &text, bool &inData, int type, const Visit &visit);
 
     QIODevice *m_file;
     QByteArray m_unwritten;

@@ -20,7 +20,7 @@
 namespace {
 // The recording's thread wakes the writer early when this much waits, so that a fast producer
 // (a day replayed in a benchmark) does not pile up a second's worth.
-constexpr int WakeBytes = 256 * 1024;
+constexpr int WakeBytes = 64 * 1024;
 constexpr int CopyChunk = 1024 * 1024;
 constexpr int MaxNameTries = 100;
 constexpr QIODevice::OpenMode WriteMode = QIODevice::ReadWrite | QIODevice::Unbuffered;
@@ -145,7 +145,10 @@ void JournalWriter::run()
             m_wake.wait_for(hold, std::chrono::milliseconds(FlushIntervalMs),
                             [this] { return m_stopping || m_pending.size() >= WakeBytes; });
             stopping = m_stopping;
-            m_backlog += m_pending;
+            if (m_backlog.isEmpty())
+                m_backlog.swap(m_pending);
+            else
+                m_backlog += m_pending;
             m_pending.clear();
             m_backlogBytes = m_backlog.size(); // what the recording's thread sees never falls short
         }

@@ -35,6 +35,10 @@ RecordingFile::Outcome saveRecording(JournalWriter *journal, const JournalConver
     if (!journal)
         return RecordingFile::saveOrFallBack(target, fallback, DataFile::write({}, selected));
     journal->finish();
+    // Recordings ending together (fifteen controllers of one day) are read back one at a time:
+    // as fast on a machine of few cores, with one set of buffers, and a core left to the windows.
+    static std::mutex oneAtATime;
+    const std::lock_guard<std::mutex> hold(oneAtATime);
     return JournalConversion::saveFinished(*journal, selected, target, fallback);
 }
 } // namespace
@@ -45,6 +49,7 @@ PlotWidget::PlotWidget(QWidget *parent, int pageOptions)
 {
     ui->setupUi(this);
     createCharts();
+    m_journalLine.reserve(64);
     m_startTimer.setSingleShot(true);
     m_durationTimer.setSingleShot(true);
     connect(&m_startTimer, &QTimer::timeout, this, &PlotWidget::onStart);
@@ -109,7 +114,7 @@ void PlotWidget::addReading(const Reading &reading)
 // Every type goes to the journal, selected or not: the end prints the values of all four.
 void PlotWidget::journalSample(int type, float value)
 {
-    m_journalLine.clear();
+    m_journalLine.resize(0); // keeps its room
     m_journalLine += char('0' + type);
     m_journalLine += ',';
     DataFile::appendRecord(m_journalLine, m_plots[type - 1]->timePos(), double(value));

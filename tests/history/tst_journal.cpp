@@ -18,7 +18,11 @@
 #include <QLockFile>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cstdio>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -192,6 +196,7 @@ private slots:
     void init();
     void cleanup();
     void linesReachTheFileWithinAFlush();
+    void endPrintsEveryValueOfAllFourTypes();
     void diskFullIsReportedOnceAndNothingIsLost();
     void folderRemovedIsReportedAndWrittenAgain();
     void memoryWhileRefusedIsBounded();
@@ -239,6 +244,35 @@ void tst_journal::linesReachTheFileWithinAFlush()
     // Ended without its data file: the journal stays, unlocked, for the next start.
     QCOMPARE(contentsOf(path), headerFor(target("a.csv")).toText() + sample);
     QVERIFY(!QFile::exists(JournalFiles::lockPath(path)));
+}
+
+// The end prints each recorded value after its type's prefix, the unselected types' too, and the
+// file holds the selected types only.
+void tst_journal::endPrintsEveryValueOfAllFourTypes()
+{
+    Boxes boxes;
+    PlotWidget page;
+    const QString csv = target("printed.csv");
+    const QString printedPath = target("stdout.txt");
+    QVERIFY(page.scheduleSave(QDateTime::currentDateTime(), 3600, false, true, false, false, csv));
+    Feed feed;
+    feed.into(page, 2);
+    std::fflush(stdout);
+    const int savedStdout = dup(STDOUT_FILENO);
+    const int printed = open(QFile::encodeName(printedPath).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(printed, STDOUT_FILENO);
+    page.onDurationEnd();
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.size(), 1, 10000);
+    std::fflush(stdout);
+    dup2(savedStdout, STDOUT_FILENO);
+    close(printed);
+    close(savedStdout);
+    QCOMPARE(contentsOf(printedPath), QByteArray("持续时间结束，执行目标函数\n"
+                                                 "111Point:10\n111Point:10.125\n"
+                                                 "222Point:20\n222Point:20.125\n"
+                                                 "333Point:30\n333Point:30.125\n"
+                                                 "444Point:40\n444Point:40.125\n"));
+    QCOMPARE(contentsOf(csv), QByteArray("type2\n0,20\n0.25,20.125\n"));
 }
 
 void tst_journal::diskFullIsReportedOnceAndNothingIsLost()
