@@ -177,10 +177,17 @@ void PlotWidget::onStart()
     header.targetFile = m_fileName;
     header.selected = selectedTypes();
     header.started = m_clock();
-    // The writer reports from its own thread; the page waits for it to end before it goes.
-    m_journal = std::make_shared<JournalWriter>(JournalFiles::folder(), header, [this](const JournalWriter::Event &event) {
-        QMetaObject::invokeMethod(this, [this, event] { onJournalEvent(event); }, Qt::QueuedConnection);
-    });
+    // The writer reports from its own thread; the page waits for it to end before it goes. Invoked
+    // by name, the queued call is made and freed inside Qt, behind its event queue's lock, and the
+    // events themselves cross under this page's own lock.
+    m_journal = std::make_shared<JournalWriter>(
+        JournalFiles::folder(), header, [this](const JournalWriter::Event &event) {
+            {
+                const std::lock_guard<std::mutex> hold(m_journalEventsLock);
+                m_journalEvents.append(event);
+            }
+            QMetaObject::invokeMethod(this, "takeJournalEvents", Qt::QueuedConnection);
+        });
     m_durationTimer.start(m_duration * 1000);
 }
 
@@ -212,6 +219,17 @@ void PlotWidget::onDurationEnd()
         reportWrite(saved);
     });
     m_writer->start();
+}
+
+void PlotWidget::takeJournalEvents()
+{
+    QVector<JournalWriter::Event> events;
+    {
+        const std::lock_guard<std::mutex> hold(m_journalEventsLock);
+        events.swap(m_journalEvents);
+    }
+    for (const JournalWriter::Event &event : events)
+        onJournalEvent(event);
 }
 
 // A failing journal is the operator's to know about at once: the disk may be filling up, and the

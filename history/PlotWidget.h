@@ -13,6 +13,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class QThread;
 
@@ -78,6 +79,9 @@ public slots:
     void onStart();
     void onDurationEnd();
 
+private slots:
+    void takeJournalEvents();
+
 private:
     enum class ExportState
     {
@@ -111,5 +115,8 @@ private:
     std::shared_ptr<JournalWriter> m_journal;
     std::array<int, TypeCount> m_recorded{};
     QByteArray m_journalLine;
+    std::mutex m_journalEventsLock;
+    QVector<JournalWriter::Event> m_journalEvents; // from the writer's thread, not yet taken
+
     QThread *m_writer = nullptr; // prints, formats and saves a finished recording
 };
