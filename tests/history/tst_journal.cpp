@@ -152,6 +152,7 @@ private slots:
     void endPrintsEveryValueOfAllFourTypes();
     void diskFullIsReportedOnceAndNothingIsLost();
     void folderRemovedIsReportedAndWrittenAgain();
+    void samplesReachTheFileWhenNoJournalCanBeMade();
     void memoryWhileRefusedIsBounded();
     void shortWriteNamesTheSystemsReason();
     void cutJournalIsReadToItsLastWholeSample_data();
@@ -298,6 +299,28 @@ void tst_journal::folderRemovedIsReportedAndWrittenAgain()
     QCOMPARE(contentsOf(csv), DataFile::write(feed.expected, {false, true, false, false}));
 }
 
+// No journal can be made at all: reported, and the samples kept in memory still reach the file.
+void tst_journal::samplesReachTheFileWhenNoJournalCanBeMade()
+{
+    Boxes boxes;
+    QFile plain(target("plain"));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    JournalFiles::setFolder(target("plain") + QStringLiteral("/journals"));
+    PlotWidget page;
+    const QString csv = target("unjournaled.csv");
+    QVERIFY(page.scheduleSave(QDateTime::currentDateTime(), 3600, true, false, false, false, csv));
+    Feed feed;
+    feed.into(page, 3);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.size(), 1, 5000);
+    QVERIFY2(boxes.texts.first().contains(QStringLiteral("失败（Not a directory）")), qPrintable(boxes.texts.first()));
+    feed.into(page, 2);
+    page.onDurationEnd();
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts.size(), 2, 10000);
+    QCOMPARE(boxes.texts.last(), QStringLiteral("提示|") + csv + QStringLiteral("保存成功"));
+    QCOMPARE(contentsOf(csv), DataFile::write(feed.expected, {true, false, false, false}));
+}
+
 void tst_journal::memoryWhileRefusedIsBounded()
 {
     DiskJournals journals;
@@ -397,20 +420,24 @@ void tst_journal::cutJournalIsReadToItsLastWholeSample()
 
 void tst_journal::recoveredFileGoesWhereNothingIsLost_data()
 {
+    QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("chosenHolds"); // "<missing>", "<folder>" or the file's text
     QTest::addColumn<bool>("toChosen");
-    QTest::newRow("chosen file missing") << QByteArray("<missing>") << true;
-    QTest::newRow("chosen file empty, as confirming leaves it") << QByteArray() << true;
-    QTest::newRow("chosen file holds another recording") << QByteArray("type1\n0,1\n") << false;
-    QTest::newRow("chosen path is a folder") << QByteArray("<folder>") << false;
+    QTest::newRow("chosen file missing") << "chosen.csv" << QByteArray("<missing>") << true;
+    QTest::newRow("name of any characters") << "记录 1,%\n2.csv" << QByteArray("<missing>") << true;
+    QTest::newRow("chosen file empty, as confirming leaves it") << "chosen.csv" << QByteArray() << true;
+    QTest::newRow("chosen file holds another recording")
+        << "chosen.csv" << QByteArray("type1\n0,1\n") << false;
+    QTest::newRow("chosen path is a folder") << "chosen.csv" << QByteArray("<folder>") << false;
 }
 
 void tst_journal::recoveredFileGoesWhereNothingIsLost()
 {
+    QFETCH(QString, name);
     QFETCH(QByteArray, chosenHolds);
     QFETCH(bool, toChosen);
     Boxes boxes;
-    const QString csv = target("chosen.csv");
+    const QString csv = m_dir->filePath(name);
     if (chosenHolds == "<folder>") {
         QVERIFY(QDir().mkpath(csv));
     } else if (chosenHolds != "<missing>") {
@@ -433,7 +460,8 @@ void tst_journal::recoveredFileGoesWhereNothingIsLost()
     if (toChosen) {
         QCOMPARE(saved, csv);
     } else {
-        QVERIFY2(saved.startsWith(QDir(defaultDataDirectory()).filePath(QStringLiteral("chosen-"))), qPrintable(saved));
+        QVERIFY2(saved.startsWith(QDir(defaultDataDirectory()).filePath(QStringLiteral("chosen-"))),
+                 qPrintable(saved));
         QVERIFY(QFileInfo(saved).lastModified() >= before.addSecs(-1));
         if (chosenHolds != "<folder>")
             QCOMPARE(contentsOf(csv), chosenHolds); // left as it was
