@@ -5,38 +5,78 @@
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QThread>
+#include <atomic>
 #include <cstdio>
+#include <cstring>
 
 namespace {
-QString levelTag(QtMsgType type)
+QLatin1String levelTag(QtMsgType type)
 {
     switch (type) {
     case QtDebugMsg:
-        return QStringLiteral(" DBG");
+        return QLatin1String(" DBG");
     case QtWarningMsg:
-        return QStringLiteral(" WRN");
+        return QLatin1String(" WRN");
     case QtCriticalMsg:
-        return QStringLiteral(" CRT");
+        return QLatin1String(" CRT");
     case QtFatalMsg:
-        return QStringLiteral(" FTL");
+        return QLatin1String(" FTL");
     case QtInfoMsg:
-        return QStringLiteral(" INF");
+        return QLatin1String(" INF");
     }
-    return QString();
+    return QLatin1String();
 }
+
+bool isAscii(const char *text, size_t length)
+{
+    for (size_t i = 0; i < length; ++i) {
+        if (uchar(text[i]) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+std::atomic<LogTimeStamp::Clock> logClock{nullptr};
 } // namespace
 
 QString formatLogLine(QtMsgType type, const QMessageLogContext &context, const QString &text,
                       const QDateTime &when)
 {
-    const QString category = context.category ? QString::fromUtf8(context.category) : QString();
-    return when.toString(QStringLiteral("MM-dd HH:mm:ss")) + levelTag(type) + QStringLiteral(" (") +
-           category + QStringLiteral("): ") + text;
+    return formatLogLine(type, context, text, when.toString(QStringLiteral("MM-dd HH:mm:ss")));
+}
+
+QString formatLogLine(QtMsgType type, const QMessageLogContext &context, const QString &text,
+                      QStringView timeStamp)
+{
+    // One allocation per line: the handler runs for every message of the process.
+    const char *category = context.category ? context.category : "";
+    const size_t categoryLength = std::strlen(category);
+    const QLatin1String tag = levelTag(type);
+    QString line;
+    line.reserve(timeStamp.size() + tag.size() + 2 + int(categoryLength) + 3 + text.size());
+    line.append(timeStamp.data(), timeStamp.size());
+    line.append(tag);
+    line.append(QLatin1String(" ("));
+    if (isAscii(category, categoryLength))
+        line.append(QLatin1String(category, int(categoryLength)));
+    else
+        line.append(QString::fromUtf8(category, int(categoryLength)));
+    line.append(QLatin1String("): "));
+    line.append(text);
+    return line;
+}
+
+void setLogClock(LogTimeStamp::Clock clock)
+{
+    logClock.store(clock);
 }
 
 void messageHandler(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
-    const QString line = formatLogLine(type, context, text, QDateTime::currentDateTime());
+    thread_local LogTimeStamp timeStamp;
+    const LogTimeStamp::Clock clock = logClock.load();
+    const qint64 now = clock ? clock() : QDateTime::currentMSecsSinceEpoch();
+    const QString line = formatLogLine(type, context, text, timeStamp.text(now));
     // Qt aborts right after a fatal message, before the queued line could be shown.
     if (type == QtFatalMsg)
         std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());

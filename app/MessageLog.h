@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LogTimeStamp.h"
+
 #include <QDateTime>
 #include <QPointer>
 #include <QStringList>
@@ -15,6 +17,13 @@ void messageHandler(QtMsgType type, const QMessageLogContext &context, const QSt
 // "MM-dd HH:mm:ss", the level tag, " (", the category, "): " and the text, unchanged.
 QString formatLogLine(QtMsgType type, const QMessageLogContext &context, const QString &text,
                       const QDateTime &when);
+// The same with the time already written as "MM-dd HH:mm:ss".
+QString formatLogLine(QtMsgType type, const QMessageLogContext &context, const QString &text,
+                      QStringView timeStamp);
+
+// Where the handler reads the time (UTC milliseconds); null restores the wall clock. Tests set a
+// clock of their own before they log.
+void setLogClock(LogTimeStamp::Clock clock);
 
 // Carries log lines from any thread to the one text area, on the GUI thread and in the order they
 // were logged. Lines are queued under a lock and appended in batches from the event loop, so a

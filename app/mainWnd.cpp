@@ -6,6 +6,7 @@
 #include "DataFileLoader.h"
 #include "DeviceLine.h"
 #include "DeviceThread.h"
+#include "ExitSequence.h"
 #include "FileDialogSeam.h"
 #include "JournalFiles.h"
 #include "MessageBoxSeam.h"
@@ -13,6 +14,7 @@
 #include "PlotWidget.h"
 #include "Reading.h"
 #include "RecordingRecovery.h"
+#include "RecordingStatusLabel.h"
 #include "ScanReply.h"
 #include "SerialPort.h"
 #include "deviceWindow.h"
@@ -26,6 +28,7 @@
 #include "setSerialport.h"
 #include "stageControlWidget.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDesktopServices>
@@ -58,6 +61,8 @@ mainWnd::mainWnd(QWidget *parent, int tickIntervalMs) : QMainWindow(parent), ui(
     createChartPages();
     connectWiring();
     startWorker(tickIntervalMs);
+    createExitSequence();
+    createRecordingStatus();
     ui->tabWidget->setCurrentIndex(0);
     qInstallMessageHandler(messageHandler);
 }
@@ -249,6 +254,9 @@ void mainWnd::connectWiring()
     connect(worker, &DeviceThread::sig_linkLost, this, &mainWnd::showLinkLost);
     // Emitted just before status 3, so the failure box can name the system's reason.
     connect(worker, &DeviceThread::sig_openFailed, serialWnd, &setSerialport::setOpenFailureReason);
+    connect(worker, &DeviceThread::sig_setpointWritten, this, &mainWnd::showSetpointWritten);
+    connect(worker, &DeviceThread::sig_setpointGivenUp, this, &mainWnd::showSetpointGivenUp);
+    connect(worker, &DeviceThread::sig_portClosed, this, &mainWnd::showPortClosed);
 }
 
 void mainWnd::startWorker(int tickIntervalMs)
@@ -258,6 +266,33 @@ void mainWnd::startWorker(int tickIntervalMs)
     serialPort->moveToThread(deviceThread);
     deviceThread->start(QThread::InheritPriority);
     deviceThread->startMainTimer(tickIntervalMs);
+}
+
+void mainWnd::createExitSequence()
+{
+    m_exit = new ExitSequence(this, m_stagePage, deviceThread, devicePlots);
+    connect(m_exit, &ExitSequence::readyToClose, this, &QWidget::close);
+}
+
+void mainWnd::closeEvent(QCloseEvent *event)
+{
+    if (!m_exit->allowsClose()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // The debug window has no parent and would keep the event loop, and with it the polling,
+    // going behind a program the operator has closed.
+    deviceThread->requestStop();
+    QCoreApplication::quit();
+}
+
+void mainWnd::createRecordingStatus()
+{
+    m_recordingStatus = new RecordingStatusLabel(this);
+    statusBar()->addPermanentWidget(m_recordingStatus);
+    for (int k = 0; k < devicePlots.size(); ++k)
+        m_recordingStatus->follow(k + 1, devicePlots[k]);
 }
 
 void mainWnd::openWindow(QWidget *window, const QString &title)
@@ -358,6 +393,15 @@ void mainWnd::reportFileOpened(const QString &fileName)
             this, QString::fromUtf8(kNotice),
             QStringLiteral("只打开了") + fileName +
                 QStringLiteral("的一部分：每种数据最多显示%1个点").arg(DataFileLoader::MaxPointsPerType));
+        return;
+    }
+    // UTF-16 text or random bytes hold no line to draw: saying the file opened would hide that.
+    bool drawn = false;
+    for (int type = 1; type <= PlotWidget::TypeCount; ++type)
+        drawn = drawn || !m_historyPage->plot(type)->points().isEmpty();
+    if (!drawn) {
+        MessageBoxSeam::warning(this, QString::fromUtf8(kNotice),
+                                QStringLiteral("文件") + fileName + QStringLiteral("中没有找到数据"));
         return;
     }
     MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("成功打开") + fileName);
@@ -526,6 +570,30 @@ void mainWnd::requestSetpointWrite(uchar deviceId, int type, float value)
     qDebug() << "开始修改瞬时流量"
              << "\n";
     deviceThread->requestSetpoint(deviceId, type, value);
+}
+
+void mainWnd::showSetpointWritten(int kind, int deviceId, float value)
+{
+    if (DeviceLine *row = rowOf(quint8(deviceId)))
+        row->confirmSetpoint(kind, value);
+}
+
+void mainWnd::showSetpointGivenUp(int kind, int deviceId)
+{
+    qDebug() << "设备" << deviceId << "的设定值写入失败，已放弃";
+    if (DeviceLine *row = rowOf(quint8(deviceId)))
+        row->markSetpointFailed(kind);
+}
+
+// Nothing is polled on a closed port: no row may look live, nor wait to be declared lost.
+void mainWnd::showPortClosed()
+{
+    linkDroppedIds.clear();
+    for (int k = 0; k < m_devicePage->rowCount(); ++k) {
+        DeviceLine *row = m_devicePage->row(k);
+        if (!row->deviceIdText().isEmpty())
+            row->resetKeepingAddress();
+    }
 }
 
 void mainWnd::slots_showDeviceParam(uchar deviceId)

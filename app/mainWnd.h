@@ -11,11 +11,13 @@
 class DataFileLoader;
 class DeviceLine;
 class DeviceThread;
+class ExitSequence;
 class PlotWidget;
 class QAction;
 class QMenu;
 struct Reading;
 class RecordingRecovery;
+class RecordingStatusLabel;
 class SerialPort;
 class deviceWindow;
 class loginWnd;
@@ -107,6 +109,12 @@ public:
     // to their polled state when the port opens again.
     void showLinkLost(QString reason);
     void requestSetpointWrite(uchar deviceId, int type, float value);
+    // The outcome of a setpoint write into the row of its controller: confirmed, or given up (the
+    // field turns yellow and waits for the controller's own value to be read back).
+    void showSetpointWritten(int kind, int deviceId, float value);
+    void showSetpointGivenUp(int kind, int deviceId);
+    // The operator closed the port: every row goes back to what the scan left, not online.
+    void showPortClosed();
     void logFlowSet(int type, float result);
     void startChartSave(int deviceId, QDateTime startTime, int duartion, bool save_cur, bool save_cum,
                         bool save_temp, bool save_press, QString fileName);
@@ -115,6 +123,9 @@ protected:
     // The first showing offers to turn the journals of recordings that never finished into their
     // data files.
     void showEvent(QShowEvent *event) override;
+    // The program ends with its main window, whatever other windows are open: the worker falls
+    // silent and the event loop ends. A running staged programme is stopped first (ExitSequence).
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void offerRecordingRecovery();
@@ -129,6 +140,8 @@ private:
     DeviceLine *rowOf(quint8 deviceId) const;
     void reportFileOpened(const QString &fileName);
     void restoreLinkDroppedRows();
+    void createExitSequence();
+    void createRecordingStatus();
 
     Ui::mainWnd *ui;
     deviceWindow *m_devicePage = nullptr;
@@ -144,5 +157,7 @@ private:
     QSet<quint8> foundIds;
     QPointer<DataFileLoader> m_fileLoader; // the saved file being drawn on the history page
     QList<quint8> linkDroppedIds; // rows marked dropped because the link went away
+    ExitSequence *m_exit = nullptr;
+    RecordingStatusLabel *m_recordingStatus = nullptr;
     RecordingRecovery *m_recordingRecovery = nullptr; // made at the first showing
 };

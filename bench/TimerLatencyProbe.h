@@ -4,8 +4,12 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <ctime>
+
 // A 1 ms precise timer on the calling thread that records how late it fired at worst, and quits
 // the event loop after the given run time. Start it, run app.exec(), then read the figures.
+// On a loaded machine the lateness also counts the time the thread waited for a processor; the
+// thread's own processor time between two firings tells the work that held it up.
 class TimerLatencyProbe
 {
 public:
@@ -23,6 +27,9 @@ public:
     }
 
     double worstLateMs() const { return m_worstLateMs; }
+    // The most processor time the calling thread spent between two firings.
+    double worstBusyMs() const { return m_worstBusyNs / 1e6; }
+    double worstBusyAtSeconds() const { return m_worstBusyAtNs / 1e9; }
     double worstAtSeconds() const { return m_worstAtNs / 1e9; }
     long ticks() const { return m_ticks; }
 
@@ -36,9 +43,22 @@ private:
             m_worstAtNs = now;
         }
         m_lastNs = now;
+        const qint64 busy = threadCpuNs();
+        if (m_lastBusyNs >= 0 && busy - m_lastBusyNs > m_worstBusyNs) {
+            m_worstBusyNs = busy - m_lastBusyNs;
+            m_worstBusyAtNs = now;
+        }
+        m_lastBusyNs = busy;
         ++m_ticks;
         if (now >= m_endNs)
             QCoreApplication::quit();
+    }
+
+    static qint64 threadCpuNs()
+    {
+        timespec spent{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &spent);
+        return qint64(spent.tv_sec) * 1000000000 + spent.tv_nsec;
     }
 
     QTimer m_timer;
@@ -47,5 +67,8 @@ private:
     qint64 m_lastNs = -1;
     qint64 m_worstAtNs = 0;
     double m_worstLateMs = 0;
+    qint64 m_lastBusyNs = -1;
+    qint64 m_worstBusyNs = 0;
+    qint64 m_worstBusyAtNs = 0;
     long m_ticks = 0;
 };

@@ -136,6 +136,8 @@ void DeviceThread::connectParts()
     connect(requests, &RequestServer::adminParameterWritten, this, &DeviceThread::sig_modifyAdminStatus);
     connect(requests, &RequestServer::setpointReadBack, this, &DeviceThread::sig_showCurResult);
     connect(requests, &RequestServer::modeReadBack, this, &DeviceThread::refreshDeviceMode);
+    connect(requests, &RequestServer::setpointWritten, this, &DeviceThread::sig_setpointWritten);
+    connect(requests, &RequestServer::setpointGivenUp, this, &DeviceThread::sig_setpointGivenUp);
 
     Poller *poller = m_poller.get();
     connect(poller, &Poller::replied, this, &DeviceThread::sendFreshDeviceInformation);
@@ -166,6 +168,12 @@ void DeviceThread::shutdown()
     quit();
     wait();
     std::lock_guard<std::mutex> joined(m_jobsMutex);
+}
+
+void DeviceThread::requestStop()
+{
+    requestInterruption();
+    quit();
 }
 
 bool DeviceThread::runOnWorker(const std::function<void()> &job)
@@ -251,6 +259,11 @@ void DeviceThread::requestSetpoint(quint8 deviceId, int kind, float value)
     postRequest(Kind::Setpoint, deviceId, kind, 0, 0, value);
 }
 
+void DeviceThread::requestFlowStop(QList<quint8> deviceIds, QDeadlineTimer deadline)
+{
+    post([this, deviceIds, deadline] { emit sig_flowsStopped(m_requests->stopFlows(deviceIds, deadline)); });
+}
+
 // A controller that comes online shows its own mode and setpoints, not what its row showed before.
 void DeviceThread::readBackOnline(quint8 deviceId)
 {
@@ -263,12 +276,11 @@ void DeviceThread::slot_openSer(int type, QString name, int baudRate)
 {
     QUORIX_ON_WORKER(slot_openSer(type, name, baudRate));
     // The operator's own open or close ends the wait for a lost adapter.
+    const bool waitingForAdapter = m_watch->isWatching();
     m_watch->stop();
     if (type != Bus::code(Bus::PortRequest::Open)) {
-        if (m_link->isOpen()) {
-            m_link->close();
-            emit signal_ser_status(Bus::code(PortStatus::Closed));
-        }
+        if (m_link->isOpen() || waitingForAdapter)
+            closeByOperator();
         return;
     }
     if (m_link->open(name, baudRate)) {
@@ -279,6 +291,20 @@ void DeviceThread::slot_openSer(int type, QString name, int baudRate)
     qDebug() << "打开失败";
     emit sig_openFailed(m_link->isOpen() ? QStringLiteral("串口已经打开") : m_link->errorString());
     emit signal_ser_status(Bus::code(PortStatus::OpenFailed));
+}
+
+// Polling a closed port would only count losses until every controller is declared lost.
+void DeviceThread::closeByOperator()
+{
+    const bool wasOpen = m_link->isOpen();
+    m_link->close();
+    for (OnlineDevice &record : m_devices.records()) {
+        record.setPolled(false);
+        m_requests->book().dropReadBacks(record.id);
+    }
+    emit sig_portClosed();
+    if (wasOpen)
+        emit signal_ser_status(Bus::code(PortStatus::Closed));
 }
 
 void DeviceThread::onLinkLost(const QString &reason)

@@ -4,6 +4,7 @@
 #include "Reading.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QList>
 #include <QSerialPortInfo>
 #include <QThread>
@@ -44,9 +45,17 @@ public:
     void requestAdminWrite(quint8 deviceId, int type, int dataType, int data1, float data2);
     void requestSetpoint(quint8 deviceId, int kind, float value);
 
+    // Sets the instantaneous setpoint of each controller to 0 as soon as the worker is between
+    // ticks, retrying back to back until the deadline (RequestServer::stopFlows), then emits
+    // sig_flowsStopped with the controllers that did not confirm it.
+    void requestFlowStop(QList<quint8> deviceIds, QDeadlineTimer deadline);
+
     // Ends the thread in order: the running tick stops after its current exchange, the port is
     // closed on the worker thread, and the call returns when the thread has finished.
     void shutdown();
+    // Asks for the same end without waiting for it: the bus falls silent after the current
+    // exchange; shutdown() or the destructor still waits for the thread.
+    void requestStop();
 
     // A copy of the device list, taken on the worker thread (blocks the caller until the worker
     // is between ticks). Not to be called from the worker thread itself.
@@ -84,6 +93,18 @@ signals:
     // Polling pauses; when the same port comes back the worker reopens it, emits
     // signal_ser_status(1) and polls again the controllers that were online.
     void sig_linkLost(QString reason);
+    // The answer to requestFlowStop: the controllers whose 0 was not confirmed (empty: all were).
+    void sig_flowsStopped(QList<quint8> unconfirmed);
+    // A setpoint write (kind 1 instantaneous, 2 cumulative) was echoed by the controller.
+    void sig_setpointWritten(int kind, int deviceId, float value);
+    // A setpoint write was given up after its last attempt: the controller does not have the value.
+    // One read of the controller's own setpoint follows; when it is answered it arrives as
+    // sig_showCurResult, after this signal.
+    void sig_setpointGivenUp(int kind, int deviceId);
+    // The operator closed the port (also one whose adapter had gone away): every controller's
+    // polling is switched off, as if taken offline, and its waiting read-backs are dropped, so no
+    // controller is declared lost for the closed port. Emitted before signal_ser_status(2).
+    void sig_portClosed();
 
 public slots:
     // Every slot may be called from any thread: called off the worker thread it re-posts itself.
@@ -122,6 +143,7 @@ private:
     void createParts();
     void connectParts();
     void onLinkLost(const QString &reason);
+    void closeByOperator();
     bool reopenLostLink();
     void postRequest(int kind, quint8 deviceId, int type = 0, int dataType = 0, int data1 = 0,
                      float value = 0);

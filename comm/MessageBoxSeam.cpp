@@ -1,6 +1,7 @@
 #include "MessageBoxSeam.h"
 
 #include <QMutex>
+#include <QPushButton>
 
 namespace {
 QMutex handlerMutex;
@@ -14,25 +15,44 @@ MessageBoxSeam::Handler &installedHandler()
 QMessageBox::StandardButton MessageBoxSeam::information(QWidget *parent, const QString &title,
                                                         const QString &text)
 {
-    return show(parent, {Kind::Information, title, text});
+    return show(parent, {Kind::Information, title, text, {}});
 }
 
 QMessageBox::StandardButton MessageBoxSeam::warning(QWidget *parent, const QString &title,
                                                     const QString &text)
 {
-    return show(parent, {Kind::Warning, title, text});
+    return show(parent, {Kind::Warning, title, text, {}});
 }
 
 QMessageBox::StandardButton MessageBoxSeam::critical(QWidget *parent, const QString &title,
                                                      const QString &text)
 {
-    return show(parent, {Kind::Critical, title, text});
+    return show(parent, {Kind::Critical, title, text, {}});
 }
 
 QMessageBox::StandardButton MessageBoxSeam::question(QWidget *parent, const QString &title,
                                                      const QString &text)
 {
-    return show(parent, {Kind::Question, title, text});
+    return show(parent, {Kind::Question, title, text, {}});
+}
+
+QMessageBox::StandardButton MessageBoxSeam::question(QWidget *parent, const QString &title,
+                                                     const QString &text, const QString &yesCaption,
+                                                     const QString &noCaption)
+{
+    return show(parent, {Kind::Question, title, text, {yesCaption, noCaption}});
+}
+
+// The box with the two captions; Escape and the title bar's close answer as the second button.
+QMessageBox::StandardButton MessageBoxSeam::askWithCaptions(QWidget *parent, const Box &box)
+{
+    QMessageBox question(QMessageBox::Question, box.title, box.text, QMessageBox::NoButton, parent);
+    QPushButton *yes = question.addButton(box.buttons.at(0), QMessageBox::AcceptRole);
+    QPushButton *no = question.addButton(box.buttons.at(1), QMessageBox::RejectRole);
+    question.setDefaultButton(no);
+    question.setEscapeButton(no);
+    question.exec();
+    return question.clickedButton() == yes ? QMessageBox::Yes : QMessageBox::No;
 }
 
 void MessageBoxSeam::setHandler(Handler handler)
@@ -63,6 +83,8 @@ QMessageBox::StandardButton MessageBoxSeam::show(QWidget *parent, const Box &box
     case Kind::Critical:
         return QMessageBox::critical(parent, box.title, box.text, QMessageBox::Ok);
     case Kind::Question:
+        if (box.buttons.size() == 2)
+            return askWithCaptions(parent, box);
         return QMessageBox::question(parent, box.title, box.text, QMessageBox::Yes | QMessageBox::No);
     }
     return QMessageBox::NoButton;

@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QWidget;
@@ -23,6 +24,7 @@ public:
         Kind kind;
         QString title;
         QString text;
+        QStringList buttons; // the captions of a question that names its own buttons, else empty
     };
     using Handler = std::function<QMessageBox::StandardButton(QWidget *parent, const Box &box)>;
 
@@ -32,10 +34,15 @@ public:
     static QMessageBox::StandardButton critical(QWidget *parent, const QString &title, const QString &text);
     // Yes/No question; answers Yes or No.
     static QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text);
+    // A question whose two buttons carry their own captions: answers Yes for yesCaption, No for
+    // noCaption or when the box is closed otherwise. A handler sees both captions in Box::buttons.
+    static QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,
+                                                const QString &yesCaption, const QString &noCaption);
 
     static void setHandler(Handler handler);
     static void reset();
 
 private:
     static QMessageBox::StandardButton show(QWidget *parent, const Box &box);
+    static QMessageBox::StandardButton askWithCaptions(QWidget *parent, const Box &box);
 };

@@ -91,6 +91,38 @@ void RequestServer::serveSteps()
         m_stepsEnabled = false;
 }
 
+QList<quint8> RequestServer::stopFlows(const QList<quint8> &addresses, const QDeadlineTimer &deadline)
+{
+    QList<quint8> unconfirmed = addresses;
+    // Every controller gets its first write before any is tried again.
+    do {
+        unconfirmed = zeroEach(unconfirmed);
+    } while (!unconfirmed.isEmpty() && !deadline.hasExpired() && !m_stopping() && m_link.isOpen());
+    return unconfirmed;
+}
+
+QList<quint8> RequestServer::zeroEach(const QList<quint8> &addresses)
+{
+    QList<quint8> unconfirmed;
+    for (quint8 address : addresses) {
+        if (m_stopping() || !m_link.isOpen()) {
+            unconfirmed.append(address);
+            continue;
+        }
+        if (!m_link.writeFloatRegister(address, RegisterMap::InstantSetpoint, 0.0f)) {
+            qDebug() << "设备" << int(address) << "的流量设为0失败";
+            unconfirmed.append(address);
+            continue;
+        }
+        qDebug() << "设备" << int(address) << "的流量已设为0";
+        PendingRequest step;
+        step.kind = Kind::Step;
+        step.address = address;
+        m_book.finish(step);
+    }
+    return unconfirmed;
+}
+
 void RequestServer::serveBlockRead(Kind kind)
 {
     const bool admin = kind == Kind::AdminRead;
@@ -162,11 +194,28 @@ void RequestServer::serveSetpoint(const PendingRequest &request)
     if (ok) {
         qDebug() << (instant ? "修改瞬时量执行成功" : "修改累积量量执行成功");
         m_book.finish(request);
+        emit setpointWritten(request.type, request.address, request.value);
     }
     if (instant)
         qDebug() << " count_cur";
-    if (!ok && !retryOrGiveUp(request))
+    if (!ok && !retryOrGiveUp(request)) {
         qDebug() << (instant ? "修改瞬时量错误" : "修改累积量错误");
+        emit setpointGivenUp(request.type, request.address);
+        readBackGivenUpSetpoint(request);
+    }
+}
+
+// The row showed the value that never arrived; it gets the controller's own one if it answers.
+// One read only: a controller that took none of six writes is not waited for tick after tick.
+void RequestServer::readBackGivenUpSetpoint(const PendingRequest &request)
+{
+    if (m_stopping() || m_link.isLost())
+        return;
+    const bool instant = request.type == Bus::code(Bus::SetpointKind::Instant);
+    QByteArray reply;
+    if (m_link.readRegisters(request.address,
+                             instant ? RegisterMap::InstantSetpoint : RegisterMap::CumulativeSetpoint, reply))
+        emit setpointReadBack(request.type, request.address, reply);
 }
 
 void RequestServer::serveReadBack(const PendingRequest &request)

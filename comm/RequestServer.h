@@ -3,6 +3,8 @@
 #include "RequestBook.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
+#include <QList>
 #include <QObject>
 #include <functional>
 
@@ -29,6 +31,11 @@ public:
     bool stepsEnabled() const { return m_stepsEnabled; }
 
     void serve();
+    // Sets the instantaneous setpoint of each controller to 0 at once: one write to each in turn,
+    // then again back to back to those that did not confirm it, until the deadline has passed (no
+    // write starts after it), the link is closed or the worker stops. A confirmed 0 also ends the
+    // controller's waiting staged step. Returns the controllers that did not confirm, in order.
+    QList<quint8> stopFlows(const QList<quint8> &addresses, const QDeadlineTimer &deadline);
 
     static constexpr int MaxAttempts = 6;
 
@@ -39,6 +46,11 @@ signals:
     void parameterWritten(bool success, int type);
     void adminParameterWritten(bool success, int type);
     void setpointReadBack(int kind, int deviceId, QByteArray reply);
+    // A setpoint write ended: echoed by the controller, or given up after its last attempt. A
+    // given-up write is followed, in the same tick, by one read of the controller's own setpoint
+    // (setpointReadBack when it is answered).
+    void setpointWritten(int kind, int deviceId, float value);
+    void setpointGivenUp(int kind, int deviceId);
     void modeReadBack(int deviceId, int mode);
 
 private:
@@ -50,7 +62,9 @@ private:
     void serveAdminWrite(const PendingRequest &request);
     void serveSetpoint(const PendingRequest &request);
     void serveReadBack(const PendingRequest &request);
+    void readBackGivenUpSetpoint(const PendingRequest &request);
     bool retryOrGiveUp(const PendingRequest &request);
+    QList<quint8> zeroEach(const QList<quint8> &addresses);
     void forEach(Kind kind, void (RequestServer::*serveOne)(const PendingRequest &));
 
     BusLink &m_link;

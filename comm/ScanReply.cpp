@@ -1,17 +1,26 @@
 #include "ScanReply.h"
 
-#include <QSet>
-#include <algorithm>
+#include "SerialPort.h"
 
-QList<quint8> addressesInScanReply(const QByteArray &reply)
+namespace {
+
+int countOf(const QByteArray &frame, const QByteArray &reply)
 {
-    static const QByteArray echoBody = QByteArray::fromHex("0800005566");
-    QSet<quint8> found;
-    for (int at = reply.indexOf(echoBody); at >= 0; at = reply.indexOf(echoBody, at + echoBody.size())) {
-        if (at > 0)
-            found.insert(quint8(reply[at - 1]));
+    int count = 0;
+    for (int at = reply.indexOf(frame); at >= 0; at = reply.indexOf(frame, at + frame.size()))
+        ++count;
+    return count;
+}
+
+} // namespace
+
+QList<quint8> addressesInScanReply(const QByteArray &reply, bool adapterEchoes)
+{
+    const int echoesNeeded = adapterEchoes ? 2 : 1;
+    QList<quint8> found;
+    for (int address = FirstProbedAddress; address <= LastProbedAddress; ++address) {
+        if (countOf(SerialPort::buildEchoFrame(quint8(address)), reply) >= echoesNeeded)
+            found.append(quint8(address));
     }
-    QList<quint8> sorted = found.values();
-    std::sort(sorted.begin(), sorted.end());
-    return sorted;
+    return found;
 }

@@ -3,7 +3,12 @@
 #include "ui_CustomSpimbox.h"
 
 #include <QKeyEvent>
+#include <QScopedValueRollback>
 #include <cmath>
+
+namespace {
+const QString kWriteFailedMark = QStringLiteral("background-color: yellow;");
+} // namespace
 
 CustomSpimbox::CustomSpimbox(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::CustomSpimbox>())
 {
@@ -18,14 +23,50 @@ CustomSpimbox::~CustomSpimbox() = default;
 
 void CustomSpimbox::setValueText(const QString &text)
 {
+    settledText = text;
     ui->lineEdit->setText(text);
+}
+
+bool CustomSpimbox::operatorIsTyping() const
+{
+    return ui->lineEdit->hasFocus() && ui->lineEdit->isModified();
 }
 
 void CustomSpimbox::showReadBack(const QString &text)
 {
-    if (ui->lineEdit->hasFocus() && ui->lineEdit->isModified())
+    settledText = text;
+    if (operatorIsTyping())
         return;
     ui->lineEdit->setText(text);
+}
+
+void CustomSpimbox::confirmWrite(const QString &text)
+{
+    showReadBack(text);
+    clearWriteFailedMark();
+}
+
+// The mark sits on the line edit itself: the widget's own style sheet carries the control mode.
+void CustomSpimbox::markWriteFailed()
+{
+    ui->lineEdit->setStyleSheet(kWriteFailedMark);
+    if (!operatorIsTyping())
+        ui->lineEdit->clear();
+}
+
+void CustomSpimbox::clearWriteFailedMark()
+{
+    ui->lineEdit->setStyleSheet(QString());
+}
+
+bool CustomSpimbox::hasWriteFailedMark() const
+{
+    return ui->lineEdit->styleSheet() == kWriteFailedMark;
+}
+
+void CustomSpimbox::restoreSettledText()
+{
+    ui->lineEdit->setText(settledText);
 }
 
 QString CustomSpimbox::valueText() const
@@ -108,7 +149,7 @@ bool CustomSpimbox::commitOnLeave()
     float value = 0;
     if (committedValue(&value)) {
         ui->lineEdit->clearFocus();
-        emit setFlowValue(value);
+        commit(value);
     }
     return false;
 }
@@ -119,8 +160,16 @@ bool CustomSpimbox::commitOnKey(int key)
         return false;
     float value = 0;
     if (committedValue(&value)) {
-        emit setFlowValue(value);
+        commit(value);
         ui->lineEdit->clearFocus();
     }
     return true;
+}
+
+void CustomSpimbox::commit(float value)
+{
+    if (committing)
+        return;
+    QScopedValueRollback<bool> handingOver(committing, true);
+    emit setFlowValue(value);
 }

@@ -51,6 +51,12 @@ template <class Button> Button *makeCell(QWidget *parent, const QString &name, c
     return button;
 }
 
+// A setpoint as the controller has it, in six significant digits.
+QString setpointText(float value)
+{
+    return QString::number(double(value), 'g', 6);
+}
+
 CustomSpimbox *makeEntry(QWidget *parent, const QString &name)
 {
     auto *entry = new CustomSpimbox(parent);
@@ -233,6 +239,8 @@ void DeviceLine::commitSetpoint(SetpointKind kind, float input)
                                 QStringLiteral("设定值超出范围，请输入%1到%2之间的数值")
                                     .arg(double(lowestSetpoint))
                                     .arg(double(highestSetpoint), 0, 'f', 0));
+        // The refused text must not stand in the field as if the controller had it.
+        setpointEntry(Bus::code(kind))->restoreSettledText();
         return;
     }
     if (isConnected() && !btn_id->text().isEmpty())
@@ -338,9 +346,19 @@ void DeviceLine::resetRow()
     btn_online->setText(kGoOnline);
     setDeviceId(QString());
     edit_cur->setStyleSheet(kActiveEntry);
-    // A rescan may put another device into this row; its setpoints are read back once it is online.
-    edit_cur->setValueText(QString());
-    edit_cum->setValueText(QString());
+    // A rescan may put another device into this row; its setpoints are read back once it is online,
+    // and a failed write of the previous one is no longer shown on it.
+    for (CustomSpimbox *entry : {edit_cur, edit_cum}) {
+        entry->setValueText(QString());
+        entry->clearWriteFailedMark();
+    }
+}
+
+void DeviceLine::resetKeepingAddress()
+{
+    const QString address = btn_id->text();
+    resetRow();
+    setDeviceId(address);
 }
 
 void DeviceLine::showReading(int type, float value)
@@ -369,13 +387,31 @@ void DeviceLine::showReading(const Reading &reading)
     }
 }
 
+CustomSpimbox *DeviceLine::setpointEntry(int kind) const
+{
+    if (kind == Bus::code(SetpointKind::Instant))
+        return edit_cur;
+    if (kind == Bus::code(SetpointKind::Cumulative))
+        return edit_cum;
+    return nullptr;
+}
+
 void DeviceLine::showSetpoint(int type, float value)
 {
-    const QString text = QString::number(double(value), 'g', 6);
-    if (type == Bus::code(SetpointKind::Instant))
-        edit_cur->showReadBack(text);
-    else if (type == Bus::code(SetpointKind::Cumulative))
-        edit_cum->showReadBack(text);
+    if (CustomSpimbox *entry = setpointEntry(type))
+        entry->showReadBack(setpointText(value));
+}
+
+void DeviceLine::confirmSetpoint(int kind, float value)
+{
+    if (CustomSpimbox *entry = setpointEntry(kind))
+        entry->confirmWrite(setpointText(value));
+}
+
+void DeviceLine::markSetpointFailed(int kind)
+{
+    if (CustomSpimbox *entry = setpointEntry(kind))
+        entry->markWriteFailed();
 }
 
 void DeviceLine::markDropped()

@@ -50,6 +50,15 @@ public:
     void showSetpoint(int type, float value);
     void showDeviceMode(int mode);
     void markDropped();
+    // The controller echoed a setpoint write (kind 1 or 2) of this value: the field's mark of a
+    // failed write goes, and a refused entry returns to this value.
+    void confirmSetpoint(int kind, float value);
+    // A setpoint write was given up: the field turns yellow and empties until the controller's own
+    // value is read back into it; the mark stays until a later write of the field is confirmed.
+    void markSetpointFailed(int kind);
+    // The port was closed: the row goes back to what a scan leaves, its address kept and the
+    // controller not online, so that nothing on it looks polled.
+    void resetKeepingAddress();
 
     QString deviceIdText() const;
     QString onlineCaption() const;
@@ -86,6 +95,7 @@ private:
     void commitSetpoint(Bus::SetpointKind kind, float input);
     void switchMode(int id, int newMode);
     void setActiveEntry(CustomSpimbox *active, CustomSpimbox *grey);
+    CustomSpimbox *setpointEntry(int kind) const;
 
     std::unique_ptr<Ui::DeviceLine> ui;
     QPushButton *btn_online = nullptr;

@@ -58,6 +58,9 @@ char *putRecord(char *line, double time, double value)
     return putValue(end, end + NumberChars, value);
 }
 
+// Half a unit in the last place above the largest float: every smaller value rounds to a float.
+constexpr double LeastBeyondFloat = 0x1.ffffffp127;
+
 int typeOfSectionLine(QStringView line)
 {
     if (line.size() != 5 || !line.startsWith(QLatin1String("type")))
@@ -66,15 +69,54 @@ int typeOfSectionLine(QStringView line)
     return digit >= QLatin1Char('1') && digit <= QLatin1Char('4') ? digit.unicode() - '0' : 0;
 }
 
+// Longest number read the quick way: too short to overflow or to underflow to zero.
+constexpr int PlainNumberChars = 24;
+
+// A number as the recorder writes it: an optional minus, digits and an optional fraction. Both
+// readers round correctly, so such a text gives the same double either way.
+bool readPlainNumber(QStringView text, double *number)
+{
+    const int length = int(text.size());
+    if (length == 0 || length > PlainNumberChars)
+        return false;
+    char ascii[PlainNumberChars];
+    int digits = 0, point = -1;
+    for (int i = 0; i < length; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= '0' && c <= '9')
+            ++digits;
+        else if (c == '.' && point < 0 && digits > 0)
+            point = i;
+        else if (c != '-' || i != 0)
+            return false;
+        ascii[i] = char(c);
+    }
+    if (digits == 0 || point == length - 1)
+        return false;
+    const auto result = std::from_chars(ascii, ascii + length, *number);
+    return result.ec == std::errc() && result.ptr == ascii + length;
+}
+
+// Blanks around the numbers, exponents and other forms go the long way.
+bool readNumber(QStringView text, double *number)
+{
+    if (readPlainNumber(text, number))
+        return true;
+    bool ok = false;
+    *number = text.toString().toDouble(&ok);
+    return ok && std::isfinite(*number);
+}
+
 bool readPoint(QStringView line, QPointF *point)
 {
-    const int comma = line.indexOf(QLatin1Char(','));
+    const int comma = int(line.indexOf(QLatin1Char(',')));
     if (comma < 0 || line.indexOf(QLatin1Char(','), comma + 1) >= 0)
         return false;
-    bool xOk = false, yOk = false;
-    const double x = line.left(comma).toString().toDouble(&xOk);
-    const double y = line.mid(comma + 1).toString().toDouble(&yOk);
-    if (!xOk || !yOk || !std::isfinite(x) || !std::isfinite(y))
+    double x = 0, y = 0;
+    if (!readNumber(line.left(comma), &x) || !readNumber(line.mid(comma + 1), &y))
+        return false;
+    // Readings are floats: a value no float holds (1e39) would be drawn at infinity.
+    if (!std::isfinite(x) || !(std::fabs(y) < LeastBeyondFloat))
         return false;
     *point = QPointF(x, y);
     return true;

@@ -45,7 +45,8 @@ struct Content
 // Reads whole lines of a data file into `content`, continuing its current section, so that a large
 // file can be read in pieces cut at line ends. Section lines are "type1" .. "type4" after trimming,
 // in any order and repeatable; a data line is two finite decimal numbers separated by one comma,
-// blanks around them allowed. Lines before the first section line and malformed lines are skipped.
+// blanks around them allowed, the second within a float's range. Lines before the first section
+// line and malformed lines are skipped.
 void readLines(QStringView text, Content &content);
 Content read(const QString &text);
 

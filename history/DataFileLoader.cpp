@@ -1,6 +1,8 @@
 #include "DataFileLoader.h"
 
 #include "PlotWidget.h"
+#include "PointLog.h"
+#include "RegularFile.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -27,6 +29,10 @@ DataFileLoader::~DataFileLoader()
 
 bool DataFileLoader::open(QString *error)
 {
+    // A pipe would hold up the GUI thread in the opening, and a device be read without end.
+    *error = regularFileProblem(m_file.fileName());
+    if (!error->isEmpty())
+        return false;
     // Read as bytes: each line is trimmed, which takes a CR before the LF with it.
     if (!m_file.open(QIODevice::ReadOnly)) {
         *error = m_file.errorString();
@@ -128,7 +134,7 @@ bool DataFileLoader::handOverSome()
     if (m_type > 1 && m_loggedLines < points.size()) {
         const int end = qMin(m_loggedLines + LogChunkLines, points.size());
         for (; m_loggedLines < end; ++m_loggedLines)
-            qDebug() << "(" << points[m_loggedLines].x() << "," << points[m_loggedLines].y() << ")";
+            PointLog::write(points[m_loggedLines]);
         return true;
     }
     m_target->plot(m_type)->appendPoints(points);

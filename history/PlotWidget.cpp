@@ -157,10 +157,12 @@ bool PlotWidget::scheduleSave(QDateTime startTime, int duration, bool cur, bool 
     m_saveTemp = temp;
     m_savePress = press;
     m_duration = duration;
+    m_startTime = startTime;
     if (delayMs > 0) {
         qDebug() << "计时器将在" << delayMs / 1000 << "秒后开始";
         m_state = ExportState::Waiting;
         m_startTimer.start(int(delayMs));
+        emit recordingScheduled(m_fileName, startTime);
     } else {
         qDebug() << "111开始时间已经过了，立即执行";
         onStart();
@@ -189,6 +191,17 @@ void PlotWidget::onStart()
             QMetaObject::invokeMethod(this, "takeJournalEvents", Qt::QueuedConnection);
         });
     m_durationTimer.start(m_duration * 1000);
+    emit recordingStarted(m_fileName, m_clock().addSecs(m_duration));
+}
+
+void PlotWidget::dropScheduledSave()
+{
+    if (m_state != ExportState::Waiting)
+        return;
+    m_startTimer.stop();
+    m_state = ExportState::Idle;
+    qDebug() << "取消尚未开始的记录" << m_fileName;
+    emit recordingOver(m_fileName);
 }
 
 void PlotWidget::onDurationEnd()
@@ -211,6 +224,7 @@ void PlotWidget::onDurationEnd()
         m_writer->deleteLater();
         m_writer = nullptr;
         m_state = ExportState::Idle;
+        emit recordingOver(m_fileName);
         RecordingFile::Outcome saved;
         {
             const std::lock_guard<std::mutex> hold(outcome->lock);

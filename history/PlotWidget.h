@@ -60,6 +60,11 @@ public:
                       QString fileName);
     // The file of the recording that waits, runs or is being written; empty when none is.
     QString pendingExportFile() const { return m_state == ExportState::Idle ? QString() : m_fileName; }
+    // A recording is armed and has not started yet; scheduledStart() says when it would.
+    bool recordingWaits() const { return m_state == ExportState::Waiting; }
+    QDateTime scheduledStart() const { return m_startTime; }
+    // Drops a recording that has not started: it never starts, and its file stays as it is.
+    void dropScheduledSave();
     bool isRecording() const { return m_state == ExportState::Recording; }
     // Samples of a type handed to the journal since the running (or last) recording started.
     int recordedSamples(int type) const { return isKnownType(type) ? m_recorded[type - 1] : 0; }
@@ -70,6 +75,11 @@ public:
     static constexpr qint64 MaxTimerMs = 2147483647;
 
 signals:
+    // The course of a recording, for whoever shows it: armed to start at startTime, recording
+    // until endTime, and over (its file written, or dropped before it started).
+    void recordingScheduled(QString fileName, QDateTime startTime);
+    void recordingStarted(QString fileName, QDateTime endTime);
+    void recordingOver(QString fileName);
     // Writing the running recording's journal failed, with the system's reason, and later went on
     // again; once per run of failures. The text is the one the box and the log show.
     void recordingWriteFailed(QString message);
@@ -107,6 +117,7 @@ private:
     QString m_fileName;
     bool m_saveCur = false, m_saveCum = false, m_saveTemp = false, m_savePress = false;
     int m_duration = 0;
+    QDateTime m_startTime;
     ExportState m_state = ExportState::Idle;
     QTimer m_startTimer;
     QTimer m_durationTimer;

@@ -4,6 +4,7 @@
 #include "FileDialogSeam.h"
 #include "MessageBoxSeam.h"
 #include "PlotWidget.h"
+#include "RegularFile.h"
 #include "ui_saveFileSetWidget.h"
 
 #include <QDebug>
@@ -95,7 +96,10 @@ void saveFileSetWidget::on_pushButton_clicked()
         MessageBoxSeam::information(this, NoticeTitle, QStringLiteral("请选择要保存的设备编号"));
         return;
     }
-    if (refusesPendingExport(deviceId) || refusesTimers(startTime, duration))
+    const bool anyType = cur || ui->checkbox_cumflow->isChecked() || ui->checkBox_temp->isChecked() ||
+                         ui->checkBox_press->isChecked();
+    if (refusesPendingExport(deviceId) || refusesTimers(startTime, duration) ||
+        refusesEmptyRecording(anyType))
         return;
     const QString fileName =
         FileDialogSeam::getSaveFileName(this, QStringLiteral("选择保存路径"), defaultDataDirectory(),
@@ -145,6 +149,8 @@ bool saveFileSetWidget::refusesTimers(const QDateTime &startTime, std::optional<
         reason = QStringLiteral("保存时长的小时和分钟须为整数");
     else if (*durationSeconds < 0)
         reason = QStringLiteral("保存时长不能为负数");
+    else if (*durationSeconds == 0)
+        reason = QStringLiteral("保存时长不能为0"); // it would record nothing and call that a success
     else if (*durationSeconds * 1000 > PlotWidget::MaxTimerMs)
         reason = QStringLiteral("保存时长不能超过596小时31分钟");
     else if (QDateTime::currentDateTime().msecsTo(startTime) > PlotWidget::MaxTimerMs)
@@ -155,14 +161,27 @@ bool saveFileSetWidget::refusesTimers(const QDateTime &startTime, std::optional<
     return true;
 }
 
+// With no type selected the file would hold nothing, yet the end of the recording reports success.
+bool saveFileSetWidget::refusesEmptyRecording(bool anyType)
+{
+    if (anyType)
+        return false;
+    MessageBoxSeam::warning(this, RejectTitle, QStringLiteral("请至少选择一种保存数据"));
+    return true;
+}
+
 bool saveFileSetWidget::createsEmptyFile(const QString &fileName)
 {
-    QFile file(fileName);
-    if (file.open(QIODevice::WriteOnly))
-        return true;
+    // Opening a pipe for writing waits for a reader, and a device would swallow the recording.
+    QString problem = regularFileProblem(fileName);
+    if (problem.isEmpty()) {
+        QFile file(fileName);
+        if (file.open(QIODevice::WriteOnly))
+            return true;
+        problem = file.errorString();
+    }
     qWarning() << "Failed to open file for writing";
     MessageBoxSeam::warning(this, NoticeTitle,
-                            fileName + QStringLiteral("无法写入（") + file.errorString() +
-                                QStringLiteral("）"));
+                            fileName + QStringLiteral("无法写入（") + problem + QStringLiteral("）"));
     return false;
 }

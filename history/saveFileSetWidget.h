@@ -44,6 +44,7 @@ private:
     bool refusesPendingExport(int deviceId);
     bool refusesFileInUse(const QString &fileName);
     bool refusesTimers(const QDateTime &startTime, std::optional<qint64> durationSeconds);
+    bool refusesEmptyRecording(bool anyType);
     bool createsEmptyFile(const QString &fileName);
 
     Ui::saveFileSetWidget *ui;

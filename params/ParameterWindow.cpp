@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QShowEvent>
 #include <QSignalBlocker>
 #include <algorithm>
 
@@ -60,6 +61,7 @@ void ParameterWindow::setUpCodes(QComboBox *deviceSelector, const QList<Field> &
         if (!box)
             qFatal("no selector %s", selector.combo);
         m_selectorBoxes.append(box);
+        m_shownItems.append(box->currentIndex());
         // A scroll over a selector must neither choose an item nor take the focus from a field.
         box->setFocusPolicy(Qt::StrongFocus);
         box->installEventFilter(this);
@@ -115,6 +117,16 @@ bool ParameterWindow::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void ParameterWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Another controller may have been fitted at the selected address while the window was closed:
+    // what it showed then must not pass for this one's values. A minimised window restored (a
+    // spontaneous show) is not opened again.
+    if (!event->spontaneous() && m_deviceSelector && comboReady && !placeholderShown())
+        showSelectedDevice();
 }
 
 void ParameterWindow::clearCombox()
@@ -205,10 +217,16 @@ void ParameterWindow::readSelected()
 
 void ParameterWindow::setSelectorsBlank()
 {
-    for (QComboBox *box : qAsConst(m_selectorBoxes)) {
-        const QSignalBlocker quiet(box);
-        box->setCurrentIndex(-1);
-    }
+    for (int k = 0; k < m_selectorBoxes.size(); ++k)
+        showChoice(k, -1);
+}
+
+void ParameterWindow::showChoice(int k, int item)
+{
+    m_shownItems[k] = item;
+    QComboBox *box = m_selectorBoxes.at(k);
+    const QSignalBlocker quiet(box);
+    box->setCurrentIndex(item);
 }
 
 myEdit *ParameterWindow::changedSender(QObject *sender) const
@@ -218,7 +236,7 @@ myEdit *ParameterWindow::changedSender(QObject *sender) const
         return nullptr;
     // Qt reports every focus loss as finished editing; only the operator's own text is sent.
     const auto shown = m_shown.constFind(edit);
-    if (shown != m_shown.constEnd() && *shown == edit->text())
+    if (!m_writeFailed.contains(edit) && shown != m_shown.constEnd() && *shown == edit->text())
         return nullptr;
     return edit;
 }
@@ -232,8 +250,59 @@ std::optional<Write> ParameterWindow::checkedWrite(myEdit *edit)
     edit->clampToRange(edit->text());
     const auto write = writeFor(*field, edit->text());
     if (!write)
-        showInputError();
+        refuse(edit);
     return write;
+}
+
+void ParameterWindow::refuse(myEdit *edit)
+{
+    showInputError();
+    showLastValue(edit);
+}
+
+void ParameterWindow::showLastValue(myEdit *edit)
+{
+    edit->setText(m_shown.value(edit));
+}
+
+bool ParameterWindow::confirmed(quint8 address, const QString &question)
+{
+    if (MessageBoxSeam::question(this, QStringLiteral("提示"), question) != QMessageBox::Yes)
+        return false;
+    // A scan may have refilled the selector while the question was open.
+    quint8 selected = 0;
+    return selectedAddress(&selected) && selected == address;
+}
+
+bool ParameterWindow::confirmedCommand(quint8 address, const QString &command)
+{
+    return confirmed(address, QStringLiteral("确定对设备%1执行“%2”吗？").arg(int(address)).arg(command));
+}
+
+bool ParameterWindow::confirmedEntry(quint8 address, myEdit *edit, const QString &setting,
+                                     const QString &value)
+{
+    const QString typed = edit->text();
+    if (!confirmed(address,
+                   QStringLiteral("确定将设备%1的%2改为%3吗？").arg(int(address)).arg(setting, value))) {
+        showLastValue(edit);
+        return false;
+    }
+    // A read result shown while the question was open must not stand for the value now written.
+    edit->setText(typed);
+    return true;
+}
+
+bool ParameterWindow::confirmedChoice(quint8 address, QComboBox *combo, int index, const QString &setting)
+{
+    const int k = m_selectorBoxes.indexOf(combo);
+    if (k < 0)
+        return false;
+    const QString question =
+        QStringLiteral("确定将设备%1的%2改为%3吗？").arg(int(address)).arg(setting, combo->itemText(index));
+    const bool yes = confirmed(address, question);
+    showChoice(k, yes ? index : m_shownItems.at(k));
+    return yes;
 }
 
 void ParameterWindow::showInputError()
@@ -247,8 +316,10 @@ void ParameterWindow::send(quint8 address, const Write &write, myEdit *from)
     awaiting.removeAll(address);
     awaiting.append(address);
     m_writtenSinceRead.insert(write.type);
-    if (from)
+    if (from) {
         m_shown.insert(from, from->text());
+        m_writeFailed.remove(from);
+    }
     requestWrite(address, write);
 }
 
@@ -258,8 +329,10 @@ void ParameterWindow::sendChoice(QComboBox *combo, int index)
     quint8 address = 0;
     if (k < 0 || !selectedAddress(&address))
         return;
-    if (const auto write = writeFor(m_selectors.at(k), index))
+    if (const auto write = writeFor(m_selectors.at(k), index)) {
+        m_shownItems[k] = index;
         send(address, *write);
+    }
 }
 
 void ParameterWindow::queueResult(int code, int deviceId, const QByteArray &reply)
@@ -354,6 +427,7 @@ bool ParameterWindow::showResult(int code, int deviceId, const QByteArray &reply
     // arrives late) keeps the typed text: a commit sends it unless it equals the value read.
     if (edit->hasFocus() && edit->text() != m_shown.value(edit)) {
         m_shown.insert(edit, text);
+        m_writeFailed.remove(edit);
         return field.inTurn;
     }
     setShownText(edit, text, !m_look.lockRespectingSetter);
@@ -376,9 +450,7 @@ void ParameterWindow::showSelection(int k, const QByteArray &reply)
     if (item < 0)
         return;
     // Showing what the controller holds is no choice of the operator's: nothing is written.
-    QComboBox *box = m_selectorBoxes.at(k);
-    const QSignalBlocker quiet(box);
-    box->setCurrentIndex(item);
+    showChoice(k, item);
 }
 
 void ParameterWindow::markOutcome(bool success, int type, std::optional<quint8> writtenTo)
@@ -389,7 +461,7 @@ void ParameterWindow::markOutcome(bool success, int type, std::optional<quint8> 
     edit->setStyleSheet(success ? QString() : failedStyle);
     // The refused text stays in the field, not accepted: Return or focus loss sends it again.
     if (!success)
-        m_shown.remove(edit);
+        m_writeFailed.insert(edit);
 }
 
 void ParameterWindow::setShownText(myEdit *edit, const QString &text, bool plainSetter)
@@ -399,4 +471,5 @@ void ParameterWindow::setShownText(myEdit *edit, const QString &text, bool plain
     else
         edit->lockedSetText(text);
     m_shown.insert(edit, edit->text());
+    m_writeFailed.remove(edit);
 }

@@ -56,6 +56,7 @@ protected:
     ParameterWindow(QWidget *parent, const Look &look);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
     // Called once the form is built.
     void setUpCodes(QComboBox *deviceSelector, const QList<ParameterCodes::Field> &fields,
@@ -79,9 +80,16 @@ protected:
 
     // A field commit: the field when its text differs from what was last shown or sent there.
     myEdit *changedSender(QObject *sender) const;
-    // Clamps the field and checks its text; shows the input-error box when it is refused.
+    // Clamps the field and checks its text; refuses it when it cannot be written.
     std::optional<ParameterCodes::Write> checkedWrite(myEdit *edit);
-    void showInputError();
+    // Shows the input-error box and then the field's last value again.
+    void refuse(myEdit *edit);
+    // The yes/no question before a command the controller cannot take back; Yes counts only while
+    // the controller it names is still the selected one.
+    bool confirmedCommand(quint8 address, const QString &command);
+    // The same for a change of a setting by a field or a selector; No shows the last value again.
+    bool confirmedEntry(quint8 address, myEdit *edit, const QString &setting, const QString &value);
+    bool confirmedChoice(quint8 address, QComboBox *combo, int index, const QString &setting);
     void send(quint8 address, const ParameterCodes::Write &write, myEdit *from = nullptr);
     // The write for item `index` of a selector, sent to the selected controller.
     void sendChoice(QComboBox *combo, int index);
@@ -108,7 +116,11 @@ private:
     void markOutcome(bool success, int type, std::optional<quint8> writtenTo);
     void hideNextField();
     void setShownText(myEdit *edit, const QString &text, bool plainSetter);
+    void showInputError();
+    void showLastValue(myEdit *edit);
+    void showChoice(int k, int item);
     void setSelectorsBlank();
+    bool confirmed(quint8 address, const QString &question);
 
     Look m_look;
     QComboBox *m_deviceSelector = nullptr;
@@ -117,8 +129,10 @@ private:
     QList<ParameterCodes::Field> m_fields; // in the order of m_edits
     QList<ParameterCodes::Selector> m_selectors;
     QList<QComboBox *> m_selectorBoxes; // in the order of m_selectors
+    QList<int> m_shownItems;            // the item last shown or sent in each selector
     QList<QWidget *> m_buttons;
-    QHash<const myEdit *, QString> m_shown; // a field missing here holds text not yet accepted
+    QHash<const myEdit *, QString> m_shown; // the text last shown or sent in each field
+    QSet<const myEdit *> m_writeFailed;     // its text was refused by the controller: send it again
     QHash<int, int> m_selectorValues;
     // Write type -> the controllers whose write of it awaits its outcome, in the order the worker
     // serves them (one write per controller and type; a newer one replaces the older and goes last).

@@ -106,8 +106,14 @@ void setAdminParam::onReturnPressed()
 
 void setAdminParam::on_comboBox_currentIndexChanged(int index)
 {
-    rememberSelectorValue(BaudCode, ui->comboBox->currentIndex());
     qDebug() << "要改成的波特率是" << index;
+    quint8 address = 0;
+    if (index < 0 || !selectedAddress(&address))
+        return;
+    // At another baud rate the controller no longer hears this port.
+    if (!confirmedChoice(address, ui->comboBox, index, QStringLiteral("波特率")))
+        return;
+    rememberSelectorValue(BaudCode, index);
     sendChoice(ui->comboBox, index);
 }
 
@@ -126,24 +132,31 @@ bool setAdminParam::sendCommand(int code)
     return true;
 }
 
+void setAdminParam::sendConfirmedCommand(int code, const QPushButton *button)
+{
+    quint8 address = 0;
+    if (selectedAddress(&address) && confirmedCommand(address, button->text()))
+        send(address, {code, 1, 0, 0});
+}
+
 void setAdminParam::on_pushButton_clicked()
 {
-    sendCommand(FactoryInitCode);
+    sendConfirmedCommand(FactoryInitCode, ui->pushButton);
 }
 
 void setAdminParam::on_pushButton_2_clicked()
 {
-    sendCommand(ZeroFlowCode);
+    sendConfirmedCommand(ZeroFlowCode, ui->pushButton_2);
 }
 
 void setAdminParam::on_pushButton_5_clicked()
 {
-    sendCommand(AnalogZeroCode);
+    sendConfirmedCommand(AnalogZeroCode, ui->pushButton_5);
 }
 
 void setAdminParam::on_pushButton_6_clicked()
 {
-    sendCommand(AnalogFullScaleCode);
+    sendConfirmedCommand(AnalogFullScaleCode, ui->pushButton_6);
 }
 
 void setAdminParam::on_pushButton_4_clicked()

@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 
+class QPushButton;
+
 namespace Ui {
 class setAdminParam;
 }
@@ -51,6 +53,8 @@ private:
     void requestRead(int address) override;
     void requestWrite(quint8 address, const ParameterCodes::Write &write) override;
     bool sendCommand(int code);
+    // A command that cannot be taken back: sent only when the operator confirms it.
+    void sendConfirmedCommand(int code, const QPushButton *button);
     void showCleaningOn(bool on);
     void reactToOutcome(bool success, int code);
 

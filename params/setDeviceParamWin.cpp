@@ -98,9 +98,12 @@ void setDeviceParamWin::onReturnPressed()
     // Two controllers at one address answer together and garble each other's replies: neither
     // could be reached again from here.
     if (edit == ui->edit_id && write->data1 != address && listedDevices().contains(quint8(write->data1))) {
-        showInputError();
+        refuse(edit);
         return;
     }
+    if (edit == ui->edit_id &&
+        !confirmedEntry(address, edit, QStringLiteral("ID号"), QString::number(write->data1)))
+        return;
     if (edit == ui->edit_cun_flow_number)
         qDebug() << "自定义气体叙述是" << write->data2;
     send(address, *write, edit);
@@ -124,7 +127,8 @@ void setDeviceParamWin::on_pushButton_clicked()
     if (!selectedAddress(&address))
         return;
     qDebug() << "累积量清零的设备ID是" << int(address);
-    send(address, {ResetCumulativeType, 1, 1, 0});
+    if (confirmedCommand(address, ui->pushButton->text()))
+        send(address, {ResetCumulativeType, 1, 1, 0});
 }
 
 void setDeviceParamWin::slot_param_result(int type, int deviceId, QByteArray result)

@@ -357,12 +357,15 @@ void SimBus::Impl::answer(const QByteArray &request, SimController &target, Cloc
         moveController(last.moveFrom, last.moveTo);
         return;
     }
-    markServed(last, address, request, reply.reply);
     QByteArray bytes = reply.reply;
     if (draw(fault.corruptFraction)) {
         bytes[bytes.size() - 2] = char(bytes[bytes.size() - 2] ^ 0xFF);
         bytes[bytes.size() - 1] = char(bytes[bytes.size() - 1] ^ 0xFF);
     }
+    if (fault.cutAfterBytes > 0 && fault.cutAfterBytes < bytes.size())
+        bytes.truncate(fault.cutAfterBytes); // broken off: it serves no value
+    else
+        markServed(last, address, request, reply.reply);
     if (fault.soundFrameBeforeAnswer)
         bytes.prepend(decoyReply(address));
     bytes.prepend(fault.strayBefore);

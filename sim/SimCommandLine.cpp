@@ -66,6 +66,8 @@ QString describe(quint8 address, const SimFaults &faults)
         parts << QStringLiteral("late %1 ms").arg(faults.lateMs);
     if (faults.chunkSize > 0)
         parts << QStringLiteral("chunks of %1 every %2 ms").arg(faults.chunkSize).arg(faults.chunkGapMs);
+    if (faults.cutAfterBytes > 0)
+        parts << QStringLiteral("cut after %1 bytes").arg(faults.cutAfterBytes);
     if (!faults.extraBytes.isEmpty())
         parts << QStringLiteral("extra %1").arg(QString::fromLatin1(faults.extraBytes.toHex().toUpper()));
     if (!faults.strayBefore.isEmpty())
@@ -99,7 +101,8 @@ QString SimCommandLine::usage()
         "  --late A:MS             A answers MS milliseconds late\n"
         "  --late-register A:REG   only A's answers to reads of register REG (e.g. 0x1000) are late\n"
         "  --chunks A:SIZE:GAP     A's answers go out in SIZE-byte chunks, GAP ms apart\n"
-        "  --extra A:HEX           append the bytes HEX to every answer of A\n"
+        "  --cut A:N               A's answers break off after N bytes (a cut-off echo)\n"
+        "  --extra A:HEX           append the bytes HEX to every answer of A (after a cut)\n"
         "  --stray A:HEX           send the bytes HEX straight before every answer of A\n"
         "  --sound-before A        a sound read reply of A holding -9999 runs straight into each answer\n"
         "  --endless A             after a request, A sends bytes without end instead of answering\n"
@@ -184,6 +187,10 @@ bool SimCommandLine::parse(const QStringList &arguments, QString *error)
         } else if (option == QLatin1String("--chunks")) {
             ok = addressed(value, 2, [](SimFaults &f, const QStringList &p) {
                 return parseInt(p[0], 1, &f.chunkSize) && parseInt(p[1], 0, &f.chunkGapMs);
+            });
+        } else if (option == QLatin1String("--cut")) {
+            ok = addressed(value, 1, [](SimFaults &f, const QStringList &p) {
+                return parseInt(p[0], 1, &f.cutAfterBytes);
             });
         } else if (option == QLatin1String("--extra")) {
             ok = addressed(value, 1,

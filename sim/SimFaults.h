@@ -18,6 +18,7 @@ struct SimFaults
     int chunkSize = 0;            // > 0: the answer goes out in chunks of this many bytes...
     int chunkGapMs = 0;           // ...with this gap between them
     QByteArray extraBytes;        // appended to every answer
+    int cutAfterBytes = 0;        // > 0: every answer breaks off after this many bytes (before extraBytes)
     QByteArray strayBefore;       // sent straight before every answer, as noise at driver turnaround
     // A whole, sound 9-byte read reply from this address holding kDecoyValue, sent with no gap
     // straight before every answer (after strayBefore).

@@ -1,6 +1,10 @@
 #include "StageProgrammeFile.h"
 
+#include "RegularFile.h"
+
+#include <QFile>
 #include <QStringList>
+#include <QTextCodec>
 
 namespace {
 
@@ -28,6 +32,44 @@ QString withoutByteOrderMark(const QString &text)
     return text.startsWith(QChar(0xFEFF)) ? text.mid(1) : text;
 }
 
+// The file's bytes as text; empty with `problem` set when they are no UTF-8 text.
+QString textOf(const QByteArray &bytes, QString *problem)
+{
+    if (bytes.contains('\0')) {
+        *problem = QStringLiteral("含有NUL字节，不是文本文件");
+        return QString();
+    }
+    QTextCodec::ConverterState state;
+    const QString text =
+        QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
+    if (state.invalidChars > 0 || state.remainingChars > 0) {
+        *problem = QStringLiteral("不是有效的UTF-8文本");
+        return QString();
+    }
+    return text;
+}
+
+// Reads no more than a programme can need, so that a large file picked by mistake does not hold
+// the page.
+QByteArray contentsOf(const QString &path, QString *problem)
+{
+    // Opening a pipe or a device would block, or read without end: refused before it is opened.
+    *problem = regularFileProblem(path);
+    if (!problem->isEmpty())
+        return QByteArray();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *problem = QStringLiteral("无法打开（%1）").arg(file.errorString());
+        return QByteArray();
+    }
+    const QByteArray bytes = file.read(MaxStageProgrammeFileBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        *problem = QStringLiteral("读取失败（%1）").arg(file.errorString());
+    else if (bytes.size() > MaxStageProgrammeFileBytes)
+        *problem = QStringLiteral("大于%1 MB，不是分阶配置文件").arg(MaxStageProgrammeFileBytes >> 20);
+    return problem->isEmpty() ? bytes : QByteArray();
+}
+
 } // namespace
 
 int StageProgrammeParse::stepCount() const
@@ -36,6 +78,11 @@ int StageProgrammeParse::stepCount() const
     for (const StageProgramme &block : blocks)
         count += block.size();
     return count;
+}
+
+bool StageProgrammeParse::isUnusableBlock(int block) const
+{
+    return blocks.value(block).isEmpty() && invalidLines.value(block) > 0;
 }
 
 StageProgrammeParse parseStageProgrammes(const QString &text)
@@ -49,17 +96,35 @@ StageProgrammeParse parseStageProgrammes(const QString &text)
         if (isHeader(line)) {
             result.beginsWithHeader = true;
             result.blocks.append(StageProgramme());
+            result.headers.append(line);
+            result.invalidLines.append(0);
             continue;
         }
         if (!result.beginsWithHeader)
             return StageProgrammeParse();
         StageStep step;
-        if (readStep(line, step))
+        if (readStep(line, step)) {
             result.blocks.last().append(step);
-        else
+        } else {
             ++result.skippedLines;
+            ++result.invalidLines.last();
+        }
     }
     return result;
+}
+
+StageProgrammeParse readStageProgrammeFile(const QString &path, QString *problem)
+{
+    const QByteArray bytes = contentsOf(path, problem);
+    if (!problem->isEmpty())
+        return StageProgrammeParse();
+    const QString text = textOf(bytes, problem);
+    if (!problem->isEmpty())
+        return StageProgrammeParse();
+    const StageProgrammeParse parsed = parseStageProgrammes(text);
+    if (!parsed.beginsWithHeader)
+        *problem = QStringLiteral("没有以分阶块标题（如[1]）开头");
+    return parsed;
 }
 
 QString stageProgrammesText(const StageProgrammeSet &programmes)

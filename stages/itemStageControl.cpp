@@ -65,6 +65,7 @@ itemStageControl::itemStageControl(QWidget *parent)
 
     ui->edit_stepCount->setMinValue(0);
     ui->edit_stepCount->setMaxValue(999999);
+    connect(ui->edit_stepCount, &QLineEdit::textEdited, this, [this] { m_countEdited = true; });
     connect(ui->edit_stepCount, &QLineEdit::returnPressed, this, &itemStageControl::commitStepCount);
     connect(ui->edit_stepCount, &QLineEdit::editingFinished, this, &itemStageControl::commitStepCount);
 
@@ -141,13 +142,17 @@ void itemStageControl::setProgramme(const StageProgramme &steps)
     }
 }
 
-// The count a start runs with: the one the field shows, unless the field was cleared by a stop
-// or the end of a run, or the count no longer fits the table; then every valid row.
+// The count a start runs with: the one entered, unless none was, it is 0 or it no longer fits
+// the table; then every valid row.
 int itemStageControl::stepCountForStart() const
 {
+    return countOrValidRows(m_enteredCount);
+}
+
+int itemStageControl::countOrValidRows(int count) const
+{
     const int valid = validRowCount();
-    const bool shown = !ui->edit_stepCount->text().isEmpty();
-    return shown && step_count > 0 && step_count <= valid ? step_count : valid;
+    return count > 0 && count <= valid ? count : valid;
 }
 
 int itemStageControl::firstOutOfRangeRow() const
@@ -155,6 +160,18 @@ int itemStageControl::firstOutOfRangeRow() const
     const int rows = stepCountForStart();
     for (int row = 0; row < rows; ++row) {
         if (flowOutOfRange(ui->table_steps->item(row, 0)))
+            return row;
+    }
+    return -1;
+}
+
+int itemStageControl::firstTimelessRow() const
+{
+    const int rows = stepCountForStart();
+    for (int row = 0; row < rows; ++row) {
+        const QTableWidgetItem *seconds = ui->table_steps->item(row, 1);
+        // A row without a flow, or without a duration cell, is never sent: the run waits there.
+        if (hasText(ui->table_steps->item(row, 0)) && seconds && cellValue(seconds) <= 0)
             return row;
     }
     return -1;
@@ -191,8 +208,14 @@ void itemStageControl::startStep(int deviceId)
         qDebug() << "设备" << deviceId << "第" << badRow + 1 << "行的流量超出范围，不启动";
         return;
     }
+    // A step of no time would be replaced by the next set-point before the bus carries it.
+    const int timelessRow = firstTimelessRow();
+    if (timelessRow >= 0) {
+        qDebug() << "设备" << deviceId << "第" << timelessRow + 1 << "行的时间不大于0，不启动";
+        return;
+    }
     step_count = count;
-    ui->edit_stepCount->setText(QString::number(count));
+    writeCountField(QString::number(count));
     // A start while running begins afresh: the first row's flow is sent and gets its full time.
     resetRunState();
     // A rescan may write another address into the field during the run; the run, its pause and
@@ -222,9 +245,9 @@ void itemStageControl::stopStep()
     const int device = isRunning() ? m_runDevice : deviceId();
     if (device != 0)
         emit sig_item_excStep(uchar(device), 0);
-    clearRunFields();
     resetRunState();
     paintRows(0, RowCount - 1, normalBrush(), true);
+    showIdleFields();
 }
 
 void itemStageControl::resetRunState()
@@ -237,15 +260,29 @@ void itemStageControl::resetRunState()
     m_elapsedMs = 0;
     m_forward = true;
     m_lastFlow = 0;
+    m_sendTickCounted = false;
+    m_finishDue = false;
     for (QTimer *timer : {m_singleTimer, m_cycleTimer, m_reverseTimer})
         timer->stop();
 }
 
-void itemStageControl::clearRunFields()
+// Between runs the count field shows the entered count, which the next start uses, with the rows
+// it leaves out grey.
+void itemStageControl::showIdleFields()
 {
     ui->edit_currentStep->clear();
     ui->edit_currentTime->clear();
-    ui->edit_stepCount->clear();
+    writeCountField(m_enteredCount >= 0 ? QString::number(m_enteredCount) : QString());
+    const int valid = validRowCount();
+    if (m_enteredCount > 0 && m_enteredCount < valid)
+        paintRows(m_enteredCount, valid - 1, beyondCountBrush(), false);
+}
+
+// What the widget itself writes into the count field is no entry of the operator's.
+void itemStageControl::writeCountField(const QString &text)
+{
+    ui->edit_stepCount->setText(text);
+    m_countEdited = false;
 }
 
 // ---- the ticks --------------------------------------------------------------------------------
@@ -275,6 +312,10 @@ void itemStageControl::tick(Mode mode)
     m_currentIndex = m_next;
     if (m_paused) {
         qDebug() << "暂停中";
+        return;
+    }
+    if (m_finishDue) {
+        finishSingleRun(device);
         return;
     }
     const QTableWidgetItem *flowCell = ui->table_steps->item(m_currentIndex, 0);
@@ -340,6 +381,9 @@ void itemStageControl::sendStep(Mode mode, int device)
     }
     highlightRow(m_currentIndex);
     m_stepSent = true;
+    // Only a run's first step starts from 0 ms rather than -1000: its sending tick counts as one
+    // of its seconds.
+    m_sendTickCounted = m_elapsedMs >= 0;
 }
 
 void itemStageControl::advance(Mode mode, int device)
@@ -349,7 +393,14 @@ void itemStageControl::advance(Mode mode, int device)
         m_next = m_currentIndex + 1;
         qDebug() << "m_currentIndex" << m_currentIndex << ",step_count" << step_count;
         // At or past the count: the count may have been lowered below the running row.
-        if (m_currentIndex + 1 >= step_count)
+        if (m_currentIndex + 1 < step_count)
+            break;
+        // A last step whose sending tick counted as one of its seconds would end one tick short
+        // (a step of 1 s in the very tick that sent it, so that the 0 replaces the flow before
+        // the bus carries it): the 0 waits for the next tick.
+        if (m_sendTickCounted)
+            m_finishDue = true;
+        else
             finishSingleRun(device);
         break;
     case Repeat:
@@ -386,21 +437,25 @@ void itemStageControl::finishSingleRun(int device)
     qDebug() << "发送清零的指令";
     emit sig_item_excStep(uchar(device), 0);
     m_finished = true;
+    m_finishDue = false;
     m_singleTimer->stop();
     m_currentIndex = 0;
     m_elapsedMs = 0;
-    clearRunFields();
     emit sig_item_finish();
     paintRows(0, validRowCount() + 9, normalBrush(), true);
+    showIdleFields();
 }
 
 // ---- the step count ---------------------------------------------------------------------------
 
-// Leaving the field without typing in it changes nothing, and asks nothing.
+// Leaving the field without typing in it changes nothing, and asks nothing. The field rewrites
+// some entries itself ("03" as "3", a number beyond its bound as the bound), which clears their
+// modified mark; they are entries all the same.
 void itemStageControl::commitStepCount()
 {
-    if (!ui->edit_stepCount->isModified())
+    if (!m_countEdited && !ui->edit_stepCount->isModified())
         return;
+    m_countEdited = false;
     ui->edit_stepCount->setModified(false);
     refreshStepCount();
 }
@@ -422,15 +477,18 @@ void itemStageControl::refreshStepCount()
                                 QStringLiteral("输入的阶数不能大于") + QString::number(valid));
         return;
     }
+    // 0 asks for no limit: every valid row runs.
+    m_enteredCount = count;
+    step_count = countOrValidRows(count);
     whitenRows(valid);
-    paintRows(count, valid - 1, beyondCountBrush(), false);
-    step_count = count;
+    paintRows(step_count, valid - 1, beyondCountBrush(), false);
 }
 
 void itemStageControl::loadConfig()
 {
     step_count = validRowCount();
-    ui->edit_stepCount->setText(QString::number(step_count));
+    m_enteredCount = step_count;
+    writeCountField(QString::number(step_count));
 }
 
 // ---- cell colours -----------------------------------------------------------------------------

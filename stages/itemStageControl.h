@@ -45,6 +45,8 @@ public:
     // Ticks since the run was started; the tick of the start itself is 0.
     int programmeTicks() const { return m_ticks; }
     bool isRunning() const;
+    // The controller a running (or paused) programme drives; 0 while none runs.
+    int runDevice() const { return isRunning() ? m_runDevice : 0; }
 
     // The valid rows in table order: what a programme file keeps of this table.
     StageProgramme programme() const;
@@ -52,6 +54,8 @@ public:
     void setProgramme(const StageProgramme &steps);
     // The first row a run would reach whose flow lies outside 0 to MaxFlow, or -1.
     int firstOutOfRangeRow() const;
+    // The first row a run would send whose duration is not a whole number of seconds above 0, or -1.
+    int firstTimelessRow() const;
 
 signals:
     void sig_item_excStep(uchar in, float data);
@@ -82,9 +86,11 @@ private:
     void resetRunState();
     QTimer *timerOf(Mode mode) const;
     int stepCountForStart() const;
+    int countOrValidRows(int count) const;
     void stopOnFlowOutOfRange(int row);
     void commitStepCount();
-    void clearRunFields();
+    void writeCountField(const QString &text);
+    void showIdleFields();
 
     void highlightRow(int row);
     void whitenRows(int count);
@@ -110,4 +116,8 @@ private:
     int m_mode = Single;
     int m_runDevice = 0; // the device a run was started on
     int m_ticks = 0;
+    bool m_sendTickCounted = false; // the running step's sending tick was one of its seconds
+    bool m_finishDue = false;       // a single run's last step has ended; the next tick sends the 0
+    int m_enteredCount = -1;        // the count the operator entered (or a load counted); -1: none
+    bool m_countEdited = false;     // the count field was typed in since its last commit
 };

@@ -3,19 +3,17 @@
 #include "DataDirectory.h"
 #include "FileDialogSeam.h"
 #include "MessageBoxSeam.h"
+#include "RegularFile.h"
 #include "itemStageControl.h"
 #include "ui_stageControlWidget.h"
 
 #include <QDebug>
-#include <QFile>
 #include <QSaveFile>
 
 #include <algorithm>
 
 namespace {
 
-// Four full blocks take some 7 KB; nothing near this size is a programme file.
-constexpr qint64 kMaxFileBytes = 1 << 20;
 const char *const kFileFilter = "Text Files (*.txt);;All Files (*)";
 const char *const kRunningStyle = "background-color: limegreen; border: 1px solid lightgray;";
 const char *const kIdleStyle = "background-color: white; border: 1px solid lightgray;";
@@ -97,34 +95,61 @@ QList<int> stageControlWidget::usableDevices() const
 void stageControlWidget::startStep()
 {
     if (ui->btn_start->text() == QStringLiteral("开始") && firstItemHasDevice()) {
-        if (refuseFlowsOutOfRange())
+        if (refuseUnusableSteps())
             return;
         emit sig_stratStep(true);
+        // A run may end inside its own start; its end is weighed once every widget has started.
+        m_starting = true;
+        m_runEndedInStart = false;
         for (int device : usableDevices())
             emit devicestartStep(device);
-        showStartButton(true);
+        m_starting = false;
+        showStartButton(!m_runEndedInStart || anyItemRunning());
     } else if (ui->btn_start->text() == QStringLiteral("停止")) {
-        emit SetStop();
-        showStartButton(false);
-        ui->btn_pause->setStyleSheet(QString::fromLatin1(kIdleStyle));
-        ui->btn_pause->setText(QStringLiteral("暂停"));
+        stopAll();
     }
 }
 
-// A flow no controller accepts stops the whole start before anything is sent.
-bool stageControlWidget::refuseFlowsOutOfRange()
+void stageControlWidget::stopAll()
+{
+    emit SetStop();
+    showStartButton(false);
+    ui->btn_pause->setStyleSheet(QString::fromLatin1(kIdleStyle));
+    ui->btn_pause->setText(QStringLiteral("暂停"));
+}
+
+QList<quint8> stageControlWidget::drivenDevices() const
+{
+    QList<quint8> devices;
+    for (const itemStageControl *item : m_items) {
+        const int device = item->runDevice();
+        if (device != 0 && !devices.contains(quint8(device)))
+            devices.append(quint8(device));
+    }
+    return devices;
+}
+
+// A flow no controller accepts, or a step of no time, stops the whole start before anything is
+// sent.
+bool stageControlWidget::refuseUnusableSteps()
 {
     for (int k = 0; k < m_items.size(); ++k) {
         const itemStageControl *item = m_items[k];
-        const int row = item->hasUsableDevice() ? item->firstOutOfRangeRow() : -1;
-        if (row < 0)
+        if (!item->hasUsableDevice())
+            continue;
+        const QString where = QStringLiteral("第%1个分阶控件（设备%2）").arg(k + 1).arg(item->deviceId());
+        const int flowRow = item->firstOutOfRangeRow();
+        const int timeRow = item->firstTimelessRow();
+        QString reason;
+        if (flowRow >= 0)
+            reason =
+                QStringLiteral("第%1行的流量超出0到%2的范围").arg(flowRow + 1).arg(itemStageControl::MaxFlow);
+        else if (timeRow >= 0)
+            reason = QStringLiteral("第%1行的时间须为大于0的整数秒").arg(timeRow + 1);
+        else
             continue;
         MessageBoxSeam::warning(this, QStringLiteral("错误提示"),
-                                QStringLiteral("第%1个分阶控件（设备%2）第%3行的流量超出0到%4的范围，未启动")
-                                    .arg(k + 1)
-                                    .arg(item->deviceId())
-                                    .arg(row + 1)
-                                    .arg(itemStageControl::MaxFlow));
+                                where + reason + QStringLiteral("，未启动"));
         return true;
     }
     return false;
@@ -156,6 +181,10 @@ void stageControlWidget::slot_excuStep(uchar id, float data)
 
 void stageControlWidget::slot_item_finish()
 {
+    if (m_starting) {
+        m_runEndedInStart = true;
+        return;
+    }
     // Another widget's run goes on: the page stays stoppable.
     if (anyItemRunning())
         return;
@@ -176,6 +205,13 @@ void stageControlWidget::startSave()
         this, QStringLiteral("选择保存路径"), defaultDataDirectory(), QString::fromLatin1(kFileFilter));
     if (path.isEmpty())
         return;
+    // A pipe would hold the page until someone reads it, and a device swallows the programmes.
+    const QString problem = regularFileProblem(path);
+    if (!problem.isEmpty()) {
+        MessageBoxSeam::warning(this, notice(),
+                                path + QStringLiteral("无法写入（") + problem + QStringLiteral("）"));
+        return;
+    }
     qDebug() << "size:" << m_items.size();
     writeProgrammeFile(path, collectProgrammes());
 }
@@ -218,15 +254,12 @@ void stageControlWidget::startLoad()
         this, QStringLiteral("导入历史分阶记录"), defaultDataDirectory(), QString::fromLatin1(kFileFilter));
     if (path.isEmpty())
         return;
-    QFile file(path);
-    StageProgrammeParse parsed;
-    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        // Read no more than a programme can need, so that a large or endless file picked by
-        // mistake does not hold the page.
-        const QByteArray bytes = file.read(kMaxFileBytes + 1);
-        // With its size given, a stray NUL byte does not cut the text short.
-        if (bytes.size() <= kMaxFileBytes)
-            parsed = parseStageProgrammes(QString::fromUtf8(bytes.constData(), bytes.size()));
+    QString problem;
+    const StageProgrammeParse parsed = readStageProgrammeFile(path, &problem);
+    if (!problem.isEmpty()) {
+        MessageBoxSeam::warning(this, QStringLiteral("文件解析错误"),
+                                QStringLiteral("文件") + path + problem);
+        return;
     }
     if (!parsed.isUsable()) {
         MessageBoxSeam::information(this, notice(), QStringLiteral("文件解析错误"));
@@ -234,18 +267,39 @@ void stageControlWidget::startLoad()
     }
     if (parsed.skippedLines > 0)
         qDebug() << "分阶配置文件中跳过的行数:" << parsed.skippedLines;
-    MessageBoxSeam::information(this, notice(), QStringLiteral("文件") + path + QStringLiteral("导入成功"));
-    fillTables(parsed.blocks);
+    MessageBoxSeam::information(this, notice(),
+                                QStringLiteral("文件") + path + QStringLiteral("导入成功") +
+                                    unusableBlocksNote(parsed));
+    fillTables(parsed);
     emit loadStep();
 }
 
-// Block k belongs to widget k and replaces its whole table; widgets after the file's last block
-// keep theirs.
-void stageControlWidget::fillTables(const StageProgrammeSet &programmes)
+// Names each block whose lines were all invalid and whose widget therefore keeps its table.
+QString stageControlWidget::unusableBlocksNote(const StageProgrammeParse &parsed) const
 {
-    const int blocks = qMin(programmes.size(), m_items.size());
+    constexpr int kHeaderShown = 24; // a header is "[n]"; a longer one is cut in the notice
+    QString note;
+    const int blocks = qMin(parsed.blocks.size(), m_items.size());
     for (int k = 0; k < blocks; ++k) {
-        const StageProgramme steps = programmes[k].mid(0, itemStageControl::RowCount);
+        if (!parsed.isUnusableBlock(k))
+            continue;
+        QString header = parsed.headers.value(k);
+        if (header.size() > kHeaderShown)
+            header = header.left(kHeaderShown) + QStringLiteral("…");
+        note += QStringLiteral("；第%1块%2没有有效的阶，第%1个分阶控件未改动").arg(k + 1).arg(header);
+    }
+    return note;
+}
+
+// Block k belongs to widget k and replaces its whole table; widgets after the file's last block,
+// and those whose block held no valid line, keep theirs.
+void stageControlWidget::fillTables(const StageProgrammeParse &parsed)
+{
+    const int blocks = qMin(parsed.blocks.size(), m_items.size());
+    for (int k = 0; k < blocks; ++k) {
+        if (parsed.isUnusableBlock(k))
+            continue;
+        const StageProgramme steps = parsed.blocks[k].mid(0, itemStageControl::RowCount);
         for (const StageStep &step : steps)
             qDebug() << "Pair:" << step.first << "," << step.second;
         m_items[k]->setProgramme(steps);

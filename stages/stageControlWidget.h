@@ -33,6 +33,11 @@ public:
     QPushButton *startButton() const;
     QPushButton *pauseButton() const;
 
+    // The controllers that running or paused programmes drive, leftmost widget first.
+    QList<quint8> drivenDevices() const;
+    // Stops every programme as the stop button does; each widget sends 0 to its controller.
+    void stopAll();
+
 signals:
     void sig_stratStep(bool isStep);
     void sig_excuteStep(uchar deviceId, float data);
@@ -54,11 +59,14 @@ private:
     bool anyItemRunning() const;
     void showStartButton(bool running);
     QList<int> usableDevices() const;
-    bool refuseFlowsOutOfRange();
+    bool refuseUnusableSteps();
     StageProgrammeSet collectProgrammes() const;
     void writeProgrammeFile(const QString &path, const StageProgrammeSet &programmes);
-    void fillTables(const StageProgrammeSet &programmes);
+    QString unusableBlocksNote(const StageProgrammeParse &parsed) const;
+    void fillTables(const StageProgrammeParse &parsed);
 
     Ui::stageControlWidget *ui;
     QList<itemStageControl *> m_items;
+    bool m_starting = false;        // the widgets are being started
+    bool m_runEndedInStart = false; // and one of them reported the end of its run meanwhile
 };

@@ -10,6 +10,7 @@
 #include "DataFileLoader.h"
 #include "DeviceLine.h"
 #include "FileDialogSeam.h"
+#include "PipeTrap.h"
 #include "PlotWidget.h"
 #include "Reading.h"
 #include "RegisterMap.h"
@@ -19,12 +20,14 @@
 #include "saveFileSetWidget.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QThread>
@@ -68,9 +71,14 @@ private slots:
     void recordAndDrawAgain();
     void recordedTimesAreReadTimesThroughAStall();
     void fullDiskWhileRecordingIsReportedOnce();
+    void recordingOfNothingIsRefused_data();
+    void recordingOfNothingIsRefused();
     void unreadableFileIsReported_data();
     void unreadableFileIsReported();
+    void fileWithoutDataSaysSo_data();
+    void fileWithoutDataSaysSo();
     void fileBeyondThePointBoundIsCut();
+    void openedFileLogsThePointsItDraws();
 };
 
 void tst_historyRecording::recordAndDrawAgain()
@@ -285,32 +293,138 @@ void tst_historyRecording::fullDiskWhileRecordingIsReportedOnce()
     QCOMPARE(log->toPlainText().count(QStringLiteral("No space left on device")), 1);
 }
 
-void tst_historyRecording::unreadableFileIsReported_data()
+void tst_historyRecording::recordingOfNothingIsRefused_data()
 {
-    QTest::addColumn<qint64>("size"); // -1: no such file
-    QTest::newRow("missing") << qint64(-1);
-    QTest::newRow("larger than any recording") << DataFileLoader::MaxFileBytes + 1;
-    QTest::newRow("read fails") << qint64(-2); // a file that opens but cannot be read
+    QTest::addColumn<QString>("duration");  // hours and minutes, as typed, separated by ","
+    QTest::addColumn<QStringList>("types"); // the check boxes ticked
+    QTest::addColumn<QString>("box");
+    const QStringList all{"checkbox_current", "checkbox_cumflow", "checkBox_temp", "checkBox_press"};
+    const QString noTime = QStringLiteral("错误提示|保存时长不能为0");
+    QTest::newRow("no duration") << "," << all << noTime;
+    QTest::newRow("zero duration") << "0,0" << all << noTime;
+    QTest::newRow("no type") << "0,1" << QStringList() << QStringLiteral("错误提示|请至少选择一种保存数据");
 }
 
+// The export window refuses before its file dialog, and the chart page records nothing.
+void tst_historyRecording::recordingOfNothingIsRefused()
+{
+    QFETCH(QString, duration);
+    QFETCH(QStringList, types);
+    QFETCH(QString, box);
+    MainWindowFixture::Setup setup;
+    setup.addresses = {1};
+    setup.replyTimeoutMs = 250;
+    MainWindowFixture f(setup);
+    mainWnd &w = *f.window;
+    w.show();
+    Answers answers;
+    QTemporaryDir dir;
+    answers.file = dir.filePath(QStringLiteral("nothing.csv"));
+    QVERIFY(f.openPort());
+    menuEntry(w, QStringLiteral("查询设备"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(w.foundDeviceIds(), QList<quint8>{1}, 20000);
+    QTest::mouseClick(w.devicePage()->row(0)->findChild<QPushButton *>(QStringLiteral("btn_online")),
+                      Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.chartPages().at(0)->plot(1)->points().isEmpty(), 20000);
+
+    w.savePlotFile();
+    w.saveWnd->findChild<QComboBox *>(QStringLiteral("comboBox"))->setCurrentIndex(1);
+    w.saveWnd->findChild<QLineEdit *>(QStringLiteral("lineEdit_3"))->setText(duration.section(',', 0, 0));
+    w.saveWnd->findChild<QLineEdit *>(QStringLiteral("lineEdit_4"))->setText(duration.section(',', 1, 1));
+    for (const QString &type : types)
+        w.saveWnd->findChild<QCheckBox *>(type)->setChecked(true);
+    const int boxesBefore = f.boxes.boxes.size();
+    QTest::mouseClick(w.saveWnd->findChild<QPushButton *>(QStringLiteral("pushButton")), Qt::LeftButton);
+    QCOMPARE(f.boxes.texts().mid(boxesBefore), QStringList{box});
+    QVERIFY(answers.dialogs.isEmpty());
+    QVERIFY(!QFile::exists(answers.file));
+    QVERIFY(w.chartPages().at(0)->pendingExportFile().isEmpty());
+    QVERIFY(!w.chartPages().at(0)->isRecording());
+}
+
+void tst_historyRecording::unreadableFileIsReported_data()
+{
+    QTest::addColumn<QString>("made"); // what is at the chosen path
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << "nothing" << QString();
+    QTest::newRow("larger than any recording") << "large" << QString();
+    QTest::newRow("read fails") << "mem" << QString(); // a file that opens but cannot be read
+    QTest::newRow("a named pipe") << "fifo" << QStringLiteral("不是普通文件，而是命名管道");
+    QTest::newRow("a link to /dev/zero") << "zero" << QStringLiteral("不是普通文件，而是字符设备");
+    QTest::newRow("a folder") << "folder" << QStringLiteral("不是普通文件，而是文件夹");
+}
+
+// One box, and no waiting box left up; a pipe or a device is refused with the reason before it is
+// opened, so that the window is not held up.
 void tst_historyRecording::unreadableFileIsReported()
 {
-    QFETCH(qint64, size);
+    QFETCH(QString, made);
+    QFETCH(QString, reason);
     MainWindowFixture f;
     Answers answers;
     QTemporaryDir dir;
-    answers.file =
-        size == -2 ? QStringLiteral("/proc/self/mem") : dir.filePath(QStringLiteral("unreadable.csv"));
+    answers.file = made == QLatin1String("mem") ? QStringLiteral("/proc/self/mem")
+                                                : dir.filePath(QStringLiteral("unreadable.csv"));
+    std::unique_ptr<PipeTrap> pipe;
     QFile file(answers.file);
-    if (size >= 0)
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size)); // sparse: no disk used
+    if (made == QLatin1String("large"))
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(DataFileLoader::MaxFileBytes + 1)); // sparse
+    else if (made == QLatin1String("fifo"))
+        QVERIFY((pipe = std::make_unique<PipeTrap>(answers.file))->made());
+    else if (made == QLatin1String("zero"))
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), answers.file));
+    else if (made == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(answers.file));
     f.window->historyPage()->plot(2)->appendPoint(1, 2);
+    QElapsedTimer clock;
+    clock.start();
     menuEntry(*f.window, QStringLiteral("打开文件"))->trigger();
+    QVERIFY2(clock.elapsed() < 2000, "the window was held up");
     QCOMPARE(answers.dialogs, QStringList{QStringLiteral("选择CSV文件")});
     QTRY_COMPARE(f.boxes.boxes.size(), 1);
     QCOMPARE(f.boxes.boxes.first().title, QStringLiteral("提示"));
     QVERIFY(f.boxes.lastText().startsWith(QStringLiteral("无法打开文件") + answers.file));
+    if (!reason.isEmpty())
+        QCOMPARE(f.boxes.lastText(), QStringLiteral("无法打开文件") + answers.file + "（" + reason + "）");
     QVERIFY(f.window->historyPage()->plot(2)->points().isEmpty()); // cleared before the dialog
+    for (auto *box : f.window->findChildren<QMessageBox *>())
+        QVERIFY(!box->isVisible());
+}
+
+void tst_historyRecording::fileWithoutDataSaysSo_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    const QString text = QStringLiteral("type1\n0,1.5\ntype3\n0,20.1\n");
+    QTest::newRow("UTF-16 text") << QByteArray("\xFF\xFE") +
+                                        QByteArray(reinterpret_cast<const char *>(text.utf16()),
+                                                   text.size() * int(sizeof(char16_t)));
+    QByteArray noise(4096, Qt::Uninitialized);
+    QRandomGenerator random(5);
+    for (char &byte : noise)
+        byte = char(random.bounded(256));
+    QTest::newRow("random bytes") << noise;
+    QTest::newRow("sections without data") << QByteArray("type1\ntype2\n");
+    QTest::newRow("values no float holds") << QByteArray("type1\n0,1e39\n1,-1e39\n2,nan\n");
+    QTest::newRow("empty") << QByteArray("");
+}
+
+// Nothing to draw: the operator is told so rather than that the file opened.
+void tst_historyRecording::fileWithoutDataSaysSo()
+{
+    QFETCH(QByteArray, contents);
+    MainWindowFixture f;
+    Answers answers;
+    QTemporaryDir dir;
+    answers.file = dir.filePath(QStringLiteral("nodata.csv"));
+    QFile file(answers.file);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+    file.close();
+    menuEntry(*f.window, QStringLiteral("打开文件"))->trigger();
+    QTRY_COMPARE(f.boxes.boxes.size(), 1);
+    QCOMPARE(f.boxes.texts(),
+             QStringList{QStringLiteral("提示|文件") + answers.file + QStringLiteral("中没有找到数据")});
+    for (int type = 1; type <= 4; ++type)
+        QVERIFY(f.window->historyPage()->plot(type)->points().isEmpty());
 }
 
 void tst_historyRecording::fileBeyondThePointBoundIsCut()
@@ -329,6 +443,43 @@ void tst_historyRecording::fileBeyondThePointBoundIsCut()
     QVERIFY(f.boxes.lastText().startsWith(QStringLiteral("只打开了") + answers.file));
     QCOMPARE(f.window->historyPage()->plot(1)->points().size(), DataFileLoader::MaxPointsPerType);
     QCOMPARE(f.window->historyPage()->plot(2)->points().size(), 1); // read on past the bound
+}
+
+// Each point of types 2 to 4 gets a debug line, in type order and before the point is drawn; the
+// instantaneous flow gets none. The lines read as the debug stream writes a point.
+void tst_historyRecording::openedFileLogsThePointsItDraws()
+{
+    MainWindowFixture f;
+    Answers answers;
+    QTemporaryDir dir;
+    answers.file = dir.filePath(QStringLiteral("logged.csv"));
+    QFile file(answers.file);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("type4\n86399.006,101.325\ntype1\n0,1.5\n1,2.5\ntype3\n0,20.1\n1234565,-0.0001\n"
+               "type2\n3 , 4\n1.015625,1e6\n");
+    file.close();
+    f.window->debugWnd->show(); // shows the lines earlier tests left waiting, then only new ones
+    auto *text = f.window->debugWnd->findChild<QPlainTextEdit *>(QStringLiteral("textEdit"));
+    QVERIFY(text);
+    QCoreApplication::processEvents();
+    text->clear();
+    menuEntry(*f.window, QStringLiteral("打开文件"))->trigger();
+    QTRY_COMPARE(f.boxes.lastText(), QStringLiteral("成功打开") + answers.file);
+    const QRegularExpression pointLine(QStringLiteral("^\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d DBG \\(default\\): (\\(.*)$"));
+    const auto loggedPoints = [&] {
+        QStringList points;
+        for (const QString &line : text->toPlainText().split(QLatin1Char('\n'))) {
+            const QRegularExpressionMatch match = pointLine.match(line);
+            if (match.hasMatch())
+                points << match.captured(1);
+        }
+        return points;
+    };
+    const QStringList expected{"( 3 , 4 )",         "( 1.01563 , 1e+06 )", "( 0 , 20.1 )",
+                               "( 1.23457e+06 , -0.0001 )", "( 86399 , 101.325 )"};
+    QTRY_COMPARE(loggedPoints(), expected);
+    QCOMPARE(f.window->historyPage()->plot(1)->points().size(), 2);
+    f.window->debugWnd->hide();
 }
 
 QTEST_MAIN(tst_historyRecording)

@@ -68,18 +68,45 @@ bool isWrite(const QByteArray &frame)
 class Session
 {
 public:
-    Session() : f(setup()), w(*f.window)
+    explicit Session(int replyTimeoutMs = 60) : f(setup(replyTimeoutMs)), w(*f.window)
     {
         w.show();
         opened = f.openPort();
     }
-    static MainWindowFixture::Setup setup()
+    static MainWindowFixture::Setup setup(int replyTimeoutMs)
     {
         MainWindowFixture::Setup s;
         s.addresses = {1, 3};
         s.tickMs = 40;
-        s.replyTimeoutMs = 60;
+        s.replyTimeoutMs = replyTimeoutMs;
         return s;
+    }
+    // Every question from now on is answered so; every box is still recorded.
+    void answerQuestions(QMessageBox::StandardButton answer)
+    {
+        MessageBoxSeam::setHandler([this, answer](QWidget *, const MessageBoxSeam::Box &box) {
+            f.boxes.boxes.append(box);
+            return box.kind == MessageBoxSeam::Kind::Question ? answer : QMessageBox::Ok;
+        });
+    }
+    // Opens the window by its menu entry (the administrator's through the login) with nothing
+    // selected yet.
+    QWidget *open(bool admin)
+    {
+        if (admin)
+            return loginAdmin() ? w.adminParamWnd : nullptr;
+        menuEntry(w, QStringLiteral("普通参数设置"))->trigger();
+        return w.ordParamWnd;
+    }
+    static const char *selectorOf(bool admin) { return admin ? "combox_deviceId" : "comboBox"; }
+    static const QList<Shown> &shownIn(bool admin) { return admin ? adminShown : ordinaryShown; }
+    QList<QByteArray> writesHeard() const
+    {
+        QList<QByteArray> writes;
+        for (const QByteArray &frame : f.bus->receivedFrames())
+            if (isWrite(frame))
+                writes << frame;
+        return writes;
     }
     bool scan(const QString &found)
     {
@@ -148,6 +175,12 @@ class tst_parameterWindows : public QObject
 private slots:
     void operatorAndAdministratorSession();
     void administratorWritesInOneTickBothArrive();
+    void reopenedWindowShowsTheFittedController_data();
+    void reopenedWindowShowsTheFittedController();
+    void refusedEntryShowsWhatTheControllerHas_data();
+    void refusedEntryShowsWhatTheControllerHas();
+    void weightyCommandAskedFirst_data();
+    void weightyCommandAskedFirst();
 };
 
 void tst_parameterWindows::operatorAndAdministratorSession()
@@ -190,7 +223,8 @@ void tst_parameterWindows::operatorAndAdministratorSession()
     QTRY_VERIFY(bus.floatRegister(3, RegisterMap::CumulativeFlow) < 1.0f);
     s.f.boxes.boxes.clear();
     Session::commit(ordinary, "edit_id", QStringLiteral("5"));
-    QTRY_COMPARE(s.f.boxes.texts(), QStringList{QStringLiteral("提示|修改设备ID成功，请重新查询设备确认")});
+    QTRY_COMPARE(s.f.boxes.texts(), (QStringList{QStringLiteral("提示|确定将设备3的ID号改为5吗？"),
+                                                 QStringLiteral("提示|修改设备ID成功，请重新查询设备确认")}));
     QVERIFY(s.scan(QStringLiteral("1,5,")));
 
     // The administrator logs in and selects 1: every control shows 1's values.
@@ -244,6 +278,167 @@ void tst_parameterWindows::administratorWritesInOneTickBothArrive()
     Session::commit(admin, "edit_password_ori", QStringLiteral("4321"));
     QTRY_COMPARE(s.f.bus->intRegister(1, 0x3036), 4321);
     QTRY_COMPARE(s.f.bus->floatRegister(1, 0x3026), 1.5f);
+}
+
+void tst_parameterWindows::reopenedWindowShowsTheFittedController_data()
+{
+    QTest::addColumn<bool>("admin");
+    // Registers set differently in the controller taken out and in the one fitted in its place.
+    QTest::addColumn<QList<quint16>>("intRegisters");
+    QTest::addColumn<QList<quint16>>("floatRegisters");
+    QTest::newRow("ordinary") << false << QList<quint16>{0x3008, 0x300A, 0x3012, 0x3002}
+                              << QList<quint16>{0x3004, 0x3018};
+    QTest::newRow("administrator") << true << QList<quint16>{0x301E, 0x3034, 0x3036, 0x3032}
+                                   << QList<quint16>{0x3026, 0x302E};
+}
+
+void tst_parameterWindows::reopenedWindowShowsTheFittedController()
+{
+    QFETCH(bool, admin);
+    QFETCH(QList<quint16>, intRegisters);
+    QFETCH(QList<quint16>, floatRegisters);
+    Session s(250);
+    QVERIFY(s.opened);
+    SimBus &bus = *s.f.bus;
+    const auto setUp = [&](int seed) {
+        for (quint16 reg : intRegisters)
+            bus.setIntRegister(3, reg, seed % 2); // selectors take 0 and 1, fields any value
+        for (quint16 reg : floatRegisters)
+            bus.setFloatRegister(3, reg, 1.25f * float(seed));
+    };
+    setUp(1);
+    QVERIFY(s.scan(QStringLiteral("1,3,")));
+    QWidget *window = s.open(admin);
+    QVERIFY(window && Session::activate(window));
+    Session::select(window, Session::selectorOf(admin), 3);
+    QTRY_COMPARE(s.mismatches(window, Session::shownIn(admin), 3), QStringList{});
+    window->close();
+
+    // Controller 3 is taken out and another one, set up differently, is fitted at its address.
+    bus.removeController(3);
+    bus.addController(3);
+    setUp(2);
+    QVERIFY(s.mismatches(window, Session::shownIn(admin), 3).size() >= intRegisters.size());
+    window = s.open(admin);
+    QVERIFY(window && Session::activate(window));
+    QTRY_COMPARE(s.mismatches(window, Session::shownIn(admin), 3), QStringList{});
+    QCOMPARE(s.writesHeard(), QList<QByteArray>{});
+}
+
+void tst_parameterWindows::refusedEntryShowsWhatTheControllerHas_data()
+{
+    QTest::addColumn<bool>("admin");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("ordinary: not a number") << false << "edit_open_delay"
+                                            << "1e3"
+                                            << "输入错误|请输入有效数值.";
+    QTest::newRow("ordinary: an address already taken") << false << "edit_id"
+                                                        << "1"
+                                                        << "输入错误|请输入有效数值.";
+    QTest::newRow("administrator: not a number") << true << "edit_adjust_i"
+                                                 << "x1"
+                                                 << "Input Error|Please enter a valid number.";
+    QTest::newRow("administrator: beyond 16 bits") << true << "edit_password_seior"
+                                                   << "70000"
+                                                   << "Input Error|Please enter a valid number.";
+}
+
+void tst_parameterWindows::refusedEntryShowsWhatTheControllerHas()
+{
+    QFETCH(bool, admin);
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(QString, box);
+    Session s(250);
+    QVERIFY(s.opened);
+    s.f.bus->setFloatRegister(3, 0x302A, 0.75f);
+    QVERIFY(s.scan(QStringLiteral("1,3,")));
+    QWidget *window = s.open(admin);
+    QVERIFY(window && Session::activate(window));
+    Session::select(window, Session::selectorOf(admin), 3);
+    QTRY_COMPARE(s.mismatches(window, Session::shownIn(admin), 3), QStringList{});
+    s.f.boxes.boxes.clear();
+    Session::commit(window, field.toLatin1().constData(), text);
+    QCOMPARE(s.f.boxes.texts(), QStringList{box});
+    QCOMPARE(s.mismatches(window, Session::shownIn(admin), 3), QStringList{});
+    QVERIFY(s.f.flushWorker());
+    QCOMPARE(s.writesHeard(), QList<QByteArray>{});
+}
+
+void tst_parameterWindows::weightyCommandAskedFirst_data()
+{
+    QTest::addColumn<bool>("admin");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("input"); // a field's text, a selector's index, "" for a button
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QByteArray>("write"); // the frame the controller hears once the operator says Yes
+    const auto row = [](const char *name, bool admin, const char *control, const char *input,
+                        const char *question, quint16 reg, quint16 value) {
+        QTest::newRow(name) << admin << QString::fromLatin1(control) << QString::fromLatin1(input)
+                            << QStringLiteral("提示|") + QString::fromUtf8(question)
+                            << SerialPort::buildWriteInt16Frame(3, reg, value);
+    };
+    row("reset cumulative", false, "pushButton", "", "确定对设备3执行“累积量清零”吗？", RegisterMap::Command,
+        1);
+    row("new address", false, "edit_id", "7", "确定将设备3的ID号改为7吗？", RegisterMap::DeviceAddress, 7);
+    row("factory initialisation", true, "pushButton", "", "确定对设备3执行“出厂初始化”吗？",
+        RegisterMap::FactoryInit, RegisterMap::FactoryInitCode);
+    row("zero the flow", true, "pushButton_2", "", "确定对设备3执行“流量清零”吗？", RegisterMap::Command, 66);
+    row("analog input zero", true, "pushButton_5", "", "确定对设备3执行“模拟量输入零点设置”吗？",
+        RegisterMap::Command, 455);
+    row("analog input full scale", true, "pushButton_6", "", "确定对设备3执行“模拟量输入满量程设置”吗？",
+        RegisterMap::Command, 466);
+    row("baud rate", true, "comboBox", "3", "确定将设备3的波特率改为43000吗？", 0x301E, 3);
+}
+
+void tst_parameterWindows::weightyCommandAskedFirst()
+{
+    QFETCH(bool, admin);
+    QFETCH(QString, control);
+    QFETCH(QString, input);
+    QFETCH(QString, question);
+    QFETCH(QByteArray, write);
+    Session s(250);
+    QVERIFY(s.opened);
+    SimBus &bus = *s.f.bus;
+    QVERIFY(s.scan(QStringLiteral("1,3,")));
+    QWidget *window = s.open(admin);
+    QVERIFY(window && Session::activate(window));
+    Session::select(window, Session::selectorOf(admin), 3);
+    QTRY_COMPARE(s.mismatches(window, Session::shownIn(admin), 3), QStringList{});
+    const auto act = [&] {
+        if (input.isEmpty())
+            QTest::mouseClick(window->findChild<QPushButton *>(control), Qt::LeftButton);
+        else if (auto *selector = window->findChild<QComboBox *>(control))
+            selector->setCurrentIndex(input.toInt());
+        else
+            Session::commit(window, control.toLatin1().constData(), input);
+    };
+
+    // Answered No: the controller hears nothing, and the window shows what it still has.
+    bus.clearReceivedFrames();
+    s.f.boxes.boxes.clear();
+    s.answerQuestions(QMessageBox::No);
+    act();
+    // A write asked for would go out at the latest in the tick that serves the next read.
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("pushButton_3")), Qt::LeftButton);
+    QTRY_VERIFY(bus.receivedFrames().contains(SimExchange::readRequest(3, RegisterMap::DeviceAddress)));
+    QTRY_VERIFY(static_cast<ParameterWindow *>(window)->settled());
+    QVERIFY(s.f.flushWorker());
+    QCOMPARE(s.writesHeard(), QList<QByteArray>{});
+    QCOMPARE(s.f.boxes.boxes.size(), 1);
+    QCOMPARE(int(s.f.boxes.boxes.first().kind), int(MessageBoxSeam::Kind::Question));
+    QCOMPARE(s.f.boxes.texts(), QStringList{question});
+    QCOMPARE(s.mismatches(window, Session::shownIn(admin), 3), QStringList{});
+
+    // Answered Yes: it is written.
+    s.answerQuestions(QMessageBox::Yes);
+    act();
+    QTRY_COMPARE(s.writesHeard(), QList<QByteArray>{write});
+    QCOMPARE(s.f.boxes.texts().first(), question);
+    QCOMPARE(s.f.boxes.texts().at(1), question);
 }
 
 QTEST_MAIN(tst_parameterWindows)

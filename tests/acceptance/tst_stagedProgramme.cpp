@@ -13,7 +13,8 @@ using namespace StagePageDriver;
 
 namespace {
 
-constexpr int kStageTickMs = 400; // one programme second; the worker's tick is far shorter
+constexpr int kStageTickMs = 400;        // one programme second; the worker's tick is far shorter
+constexpr int kHandTickMs = 3600 * 1000; // the test gives the ticks itself
 
 QList<float> floats(std::initializer_list<float> values)
 {
@@ -24,13 +25,19 @@ QList<float> floats(std::initializer_list<float> values)
 
 namespace {
 // Controllers 1 and 3, with a worker tick well under the stage tick.
-MainWindowFixture::Setup busOfOneAndThree()
+MainWindowFixture::Setup busOfOneAndThree(int replyTimeoutMs = 60)
 {
     MainWindowFixture::Setup setup;
     setup.addresses = {1, 3};
     setup.tickMs = 20;
-    setup.replyTimeoutMs = 60;
+    setup.replyTimeoutMs = replyTimeoutMs;
     return setup;
+}
+
+// The same bus for tests that wait on what it carried rather than on a lost frame.
+MainWindowFixture::Setup patientBusOfOneAndThree()
+{
+    return busOfOneAndThree(250);
 }
 } // namespace
 
@@ -40,6 +47,8 @@ class tst_stagedProgramme : public QObject
 private slots:
     void runPauseResumeStopAndKeepInAFile();
     void lostStopRequestStillStopsTheGas();
+    void oneStepRunAndAKeptStepCount();
+    void unusableStepsAndBlocksAreRefused();
 };
 
 void tst_stagedProgramme::runPauseResumeStopAndKeepInAFile()
@@ -157,6 +166,117 @@ void tst_stagedProgramme::lostStopRequestStillStopsTheGas()
     QTRY_COMPARE(f.bus->floatRegister(3, RegisterMap::InstantSetpoint), 0.0f);
     QCOMPARE(f.bus->lostFrameCount(), 1); // the fault did take the first stop frame
     QVERIFY(setpointsReceived(*f.bus, 3).count(0.0f) >= 1);
+}
+
+// A one-step programme reaches the controller as its flow and, one programme second later, as 0.
+// A step count typed as an operator does it ("03") limits both of two runs to three rows. The test
+// gives the widget its ticks itself, each once the bus has carried what the last one sent.
+void tst_stagedProgramme::oneStepRunAndAKeptStepCount()
+{
+    MainWindowFixture f(patientBusOfOneAndThree());
+    mainWnd &w = *f.window;
+    w.show();
+    QVERIFY(f.openPort());
+    scanFromMenu(w);
+    QTRY_VERIFY(!f.boxes.boxes.isEmpty());
+
+    stageControlWidget &page = *w.stagePage();
+    itemStageControl &first = *page.items().at(0);
+    page.setTickInterval(kHandTickMs);
+    showStagePage(w);
+    QStringList sent;
+    float lastFlow = -1;
+    int finishes = 0;
+    connect(&first, &itemStageControl::sig_item_excStep, this, [&](uchar, float flow) {
+        sent << QStringLiteral("%1@%2").arg(double(flow)).arg(first.programmeTicks());
+        lastFlow = flow;
+    });
+    connect(&first, &itemStageControl::sig_item_finish, this, [&finishes] { ++finishes; });
+    const auto carried = [&f] {
+        const QList<float> changes = setpointChanges(*f.bus, 1);
+        return changes.isEmpty() ? -1.0f : changes.last();
+    };
+    const auto tickWhenCarried = [&] {
+        QTRY_COMPARE(carried(), lastFlow);
+        first.excuteStep();
+    };
+
+    QVERIFY(typeProgramme(first, {"200,1"}));
+    QTest::mouseClick(page.startButton(), Qt::LeftButton);
+    QCOMPARE(page.startButton()->text(), QStringLiteral("停止"));
+    tickWhenCarried();
+    QCOMPARE(sent, (QStringList{"200@0", "0@1"}));
+    QCOMPARE(finishes, 1);
+    QCOMPARE(page.startButton()->text(), QStringLiteral("开始"));
+    QTRY_COMPARE(setpointChanges(*f.bus, 1), floats({200, 0}));
+
+    QVERIFY(typeProgramme(first, {"10,1", "20,1", "30,1", "40,1", "50,1"}));
+    auto *count = first.findChild<QLineEdit *>(QStringLiteral("edit_stepCount"));
+    count->setFocus();
+    QTRY_VERIFY(count->hasFocus());
+    QTest::keyClicks(count, QStringLiteral("03"));
+    QTest::keyClick(count, Qt::Key_Return);
+    QCOMPARE(first.stepCount(), 3);
+    for (int run = 2; run <= 3; ++run) {
+        QTest::mouseClick(page.startButton(), Qt::LeftButton);
+        for (int tick = 0; tick < 20 && finishes < run; ++tick)
+            tickWhenCarried();
+        QCOMPARE(finishes, run);
+        QCOMPARE(count->text(), QStringLiteral("3"));
+        QCOMPARE(page.startButton()->text(), QStringLiteral("开始"));
+        QTRY_COMPARE(carried(), 0.0f);
+    }
+    QTRY_COMPARE(setpointChanges(*f.bus, 1), floats({200, 0, 10, 20, 30, 0, 10, 20, 30, 0}));
+    QVERIFY(setpointsReceived(*f.bus, 3).isEmpty());
+}
+
+// A step of no time within the count stops the start before anything is sent; a file block of
+// invalid lines leaves its widget's table as it was and the notice says so.
+void tst_stagedProgramme::unusableStepsAndBlocksAreRefused()
+{
+    MainWindowFixture f(patientBusOfOneAndThree());
+    mainWnd &w = *f.window;
+    w.show();
+    QVERIFY(f.openPort());
+    scanFromMenu(w);
+    QTRY_VERIFY(!f.boxes.boxes.isEmpty());
+
+    stageControlWidget &page = *w.stagePage();
+    itemStageControl &first = *page.items().at(0);
+    itemStageControl &second = *page.items().at(1);
+    page.setTickInterval(kHandTickMs);
+    showStagePage(w);
+    QVERIFY(typeProgramme(first, {"10,5"}));
+    QVERIFY(typeProgramme(second, {"40,5", "50,0"}));
+    QTest::mouseClick(page.startButton(), Qt::LeftButton);
+    QCOMPARE(f.boxes.texts().last(),
+             QStringLiteral("错误提示|第2个分阶控件（设备3）第2行的时间须为大于0的整数秒，未启动"));
+    QCOMPARE(page.startButton()->text(), QStringLiteral("开始"));
+    QVERIFY(!first.isRunning() && !second.isRunning());
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("programme.txt"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[1]\n60,2\n[2]\n50;1\n") > 0);
+    file.close();
+    FileDialogSeam::setHandler([&path](QWidget *, const FileDialogSeam::Request &) { return path; });
+    QTest::mouseClick(page.findChild<QPushButton *>(QStringLiteral("btn_load")), Qt::LeftButton);
+    FileDialogSeam::reset();
+    QCOMPARE(f.boxes.texts().last(),
+             QStringLiteral("提示|文件") + path +
+                 QStringLiteral("导入成功；第2块[2]没有有效的阶，第2个分阶控件未改动"));
+    QCOMPARE(first.programme(), (StageProgramme{{60, 2}}));
+    QCOMPARE(second.programme(), (StageProgramme{{40, 5}, {50, 0}}));
+
+    // Mended, the second programme runs too; nothing reached the controllers before.
+    QVERIFY(typeProgramme(second, {"40,5", "50,1"}));
+    QTest::mouseClick(page.startButton(), Qt::LeftButton);
+    QCOMPARE(page.startButton()->text(), QStringLiteral("停止"));
+    QTRY_COMPARE(setpointChanges(*f.bus, 1), floats({60}));
+    QTRY_COMPARE(setpointChanges(*f.bus, 3), floats({40}));
+    QTest::mouseClick(page.startButton(), Qt::LeftButton);
+    QTRY_COMPARE(setpointChanges(*f.bus, 1), floats({60, 0}));
+    QTRY_COMPARE(setpointChanges(*f.bus, 3), floats({40, 0}));
 }
 
 QTEST_MAIN(tst_stagedProgramme)

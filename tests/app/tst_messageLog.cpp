@@ -10,6 +10,10 @@
 #include <QTextBlock>
 #include <QThread>
 
+#include <atomic>
+#include <cstdlib>
+#include <ctime>
+
 class tst_messageLog : public QObject
 {
     Q_OBJECT
@@ -23,6 +27,11 @@ private slots:
     void formatsLine();
     void handlerAppendsLine_data();
     void handlerAppendsLine();
+    void timeStampFollowsTheClock_data();
+    void timeStampFollowsTheClock();
+    void timeStampIsMadeOncePerSecond();
+    void handlerStampsEachLineToTheSecond();
+    void workerLinesAreStampedToo();
     void workerLinesArriveInOrderOnGuiThread();
     void keepsOnlyNewestLines();
     void hiddenWindowShowsWaitingLinesWhenOpened();
@@ -30,14 +39,27 @@ private slots:
 
 private:
     QStringList lines() const;
+    static void setTimeZone(const char *zone);
+    static qint64 fakeNow() { return fakeClockMs.load(); }
+    static std::atomic<qint64> fakeClockMs;
 
     qDebugWidget *m_window = nullptr;
     QPlainTextEdit *m_text = nullptr;
     QtMessageHandler m_previous = nullptr;
 };
 
+std::atomic<qint64> tst_messageLog::fakeClockMs{0};
+
+// Zones given by rule rather than by name, so that the test needs no time zone database.
+void tst_messageLog::setTimeZone(const char *zone)
+{
+    qputenv("TZ", zone);
+    tzset();
+}
+
 void tst_messageLog::initTestCase()
 {
+    setTimeZone("CST-8");
     m_window = new qDebugWidget;
     m_text = m_window->findChild<QPlainTextEdit *>(QStringLiteral("textEdit"));
     QVERIFY(m_text);
@@ -47,6 +69,7 @@ void tst_messageLog::initTestCase()
 
 void tst_messageLog::cleanupTestCase()
 {
+    setLogClock(nullptr);
     qInstallMessageHandler(m_previous);
     delete m_window;
 }
@@ -159,6 +182,98 @@ void tst_messageLog::handlerAppendsLine()
                  .hasMatch(),
              qPrintable(line));
     QCOMPARE(line.mid(14), tail);
+}
+
+namespace {
+qint64 utcMs(int year, int month, int day, int hour, int minute, int second, int ms = 0)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second, ms), Qt::UTC).toMSecsSinceEpoch();
+}
+} // namespace
+
+void tst_messageLog::timeStampFollowsTheClock_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QList<qint64>>("clock");
+    QTest::addColumn<QStringList>("texts");
+
+    const qint64 noon = utcMs(2024, 12, 6, 8, 1, 54);
+    QTest::newRow("within one second")
+        << QByteArray("CST-8") << QList<qint64>{noon, noon + 500, noon + 999}
+        << QStringList{"12-06 16:01:54", "12-06 16:01:54", "12-06 16:01:54"};
+    QTest::newRow("the next second")
+        << QByteArray("CST-8") << QList<qint64>{noon + 999, noon + 1000, noon + 61000}
+        << QStringList{"12-06 16:01:54", "12-06 16:01:55", "12-06 16:02:55"};
+    QTest::newRow("wall clock set back")
+        << QByteArray("CST-8") << QList<qint64>{noon, noon - 3600 * 1000, noon - 1}
+        << QStringList{"12-06 16:01:54", "12-06 15:01:54", "12-06 16:01:53"};
+    QTest::newRow("new year") << QByteArray("CST-8")
+                              << QList<qint64>{utcMs(2024, 12, 31, 15, 59, 59, 999), utcMs(2024, 12, 31, 16, 0, 0)}
+                              << QStringList{"12-31 23:59:59", "01-01 00:00:00"};
+    // The clocks go back from 03:00 summer time to 02:00: the hour after 02:00 is written twice.
+    const qint64 autumn = utcMs(2024, 10, 27, 0, 59, 59);
+    QTest::newRow("summer time ends")
+        << QByteArray("CET-1CEST,M3.5.0,M10.5.0/3") << QList<qint64>{autumn, autumn + 1000, autumn + 3601000}
+        << QStringList{"10-27 02:59:59", "10-27 02:00:00", "10-27 03:00:00"};
+    QTest::newRow("before 1970") << QByteArray("UTC0") << QList<qint64>{-1, -1000, -1001}
+                                 << QStringList{"12-31 23:59:59", "12-31 23:59:59", "12-31 23:59:58"};
+}
+
+void tst_messageLog::timeStampFollowsTheClock()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(QList<qint64>, clock);
+    QFETCH(QStringList, texts);
+    setTimeZone(zone.constData());
+    LogTimeStamp stamp;
+    QStringList made;
+    for (qint64 now : clock)
+        made << stamp.text(now).toString();
+    setTimeZone("CST-8");
+    QCOMPARE(made, texts);
+}
+
+void tst_messageLog::timeStampIsMadeOncePerSecond()
+{
+    LogTimeStamp stamp;
+    const qint64 start = utcMs(2024, 12, 6, 8, 1, 54);
+    for (qint64 now = start; now < start + 3000; ++now)
+        stamp.text(now);
+    QCOMPARE(stamp.conversions(), 3);
+}
+
+void tst_messageLog::handlerStampsEachLineToTheSecond()
+{
+    const qint64 start = utcMs(2024, 12, 6, 8, 1, 54);
+    setLogClock(&tst_messageLog::fakeNow);
+    for (qint64 offset : {0, 999, 1000, 1999, 60000}) {
+        fakeClockMs = start + offset;
+        qDebug("x");
+    }
+    setLogClock(nullptr);
+    QTRY_COMPARE(lines().size(), 5);
+    QCOMPARE(lines(), (QStringList{"12-06 16:01:54 DBG (default): x", "12-06 16:01:54 DBG (default): x",
+                                   "12-06 16:01:55 DBG (default): x", "12-06 16:01:55 DBG (default): x",
+                                   "12-06 16:02:54 DBG (default): x"}));
+}
+
+// Each thread keeps its own time text: a worker's line is not stamped with the GUI thread's second.
+void tst_messageLog::workerLinesAreStampedToo()
+{
+    const qint64 start = utcMs(2024, 12, 6, 8, 1, 54);
+    setLogClock(&tst_messageLog::fakeNow);
+    fakeClockMs = start;
+    qDebug("gui");
+    fakeClockMs = start + 2000;
+    QScopedPointer<QThread> worker(QThread::create([] { qDebug("worker"); }));
+    worker->start();
+    QVERIFY(worker->wait(60000));
+    fakeClockMs = start + 5000;
+    qDebug("gui");
+    setLogClock(nullptr);
+    QTRY_COMPARE(lines().size(), 3);
+    QCOMPARE(lines(), (QStringList{"12-06 16:01:54 DBG (default): gui", "12-06 16:01:56 DBG (default): worker",
+                                   "12-06 16:01:59 DBG (default): gui"}));
 }
 
 void tst_messageLog::workerLinesArriveInOrderOnGuiThread()

@@ -125,6 +125,10 @@ public:
         connect(worker, &DeviceThread::sig_modifyParamStatus, this, &WorkerSignals::sig_modifyParamStatus);
         connect(worker, &DeviceThread::sig_openFailed, this, &WorkerSignals::sig_openFailed);
         connect(worker, &DeviceThread::sig_linkLost, this, &WorkerSignals::sig_linkLost);
+        connect(worker, &DeviceThread::sig_flowsStopped, this, &WorkerSignals::sig_flowsStopped);
+        connect(worker, &DeviceThread::sig_setpointWritten, this, &WorkerSignals::sig_setpointWritten);
+        connect(worker, &DeviceThread::sig_setpointGivenUp, this, &WorkerSignals::sig_setpointGivenUp);
+        connect(worker, &DeviceThread::sig_portClosed, this, &WorkerSignals::sig_portClosed);
     }
 
 signals:
@@ -143,6 +147,10 @@ signals:
     void sig_modifyParamStatus(bool sucess, int adress);
     void sig_openFailed(QString reason);
     void sig_linkLost(QString reason);
+    void sig_flowsStopped(QList<quint8> unconfirmed);
+    void sig_setpointWritten(int kind, int deviceId, float value);
+    void sig_setpointGivenUp(int kind, int deviceId);
+    void sig_portClosed();
 };
 
 // A reply timeout that a loaded machine still meets: a missed reply costs a check of the line too.

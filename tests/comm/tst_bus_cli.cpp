@@ -12,6 +12,8 @@
 #include <limits>
 #include <thread>
 
+Q_DECLARE_METATYPE(SimFaults)
+
 class BusCliTest : public QObject
 {
     Q_OBJECT
@@ -22,6 +24,8 @@ private slots:
     void init();
     void commands_data();
     void commands();
+    void scanListsOnlyWholeEchoes_data();
+    void scanListsOnlyWholeEchoes();
     void writeReachesTheDevice_data();
     void writeReachesTheDevice();
     void pollPrintsOneCsvLinePerCycle();
@@ -157,6 +161,33 @@ void BusCliTest::commands()
     }
 }
 
+// Controller 2 answers whole; controller 5 answers as the row says, with noise behind it.
+void BusCliTest::scanListsOnlyWholeEchoes_data()
+{
+    QTest::addColumn<SimFaults>("faults");
+    QTest::addColumn<QString>("out");
+    SimFaults whole;
+    whole.extraBytes = QByteArray::fromHex("710800005566"); // once listed 113
+    SimFaults cut;
+    cut.cutAfterBytes = 6;
+    cut.extraBytes = QByteArray::fromHex("FF");
+    SimFaults corrupt;
+    corrupt.corruptFraction = 1.0;
+    QTest::newRow("whole echo, noise behind") << whole << "2\n5\n";
+    QTest::newRow("echo cut off before its CRC") << cut << "2\n";
+    QTest::newRow("echo with a bad CRC") << corrupt << "2\n";
+}
+
+void BusCliTest::scanListsOnlyWholeEchoes()
+{
+    QFETCH(SimFaults, faults);
+    QFETCH(QString, out);
+    m_bus->setFaults(5, faults);
+    const Outcome outcome = run({"--port", "PORT", "scan"});
+    QCOMPARE(outcome.code, 0);
+    QCOMPARE(outcome.out, out);
+}
+
 void BusCliTest::writeReachesTheDevice_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -204,8 +235,6 @@ void BusCliTest::pollPrintsOneCsvLinePerCycle()
     QVERIFY2(kpa > 90 && kpa < 115, qPrintable(lines.first()));
     QCOMPARE(m_bus->receivedFrames().size(), 12);
 }
-
-Q_DECLARE_METATYPE(SimFaults)
 
 // Every printed value sits in its own column or the column is empty: a temperature near the room's,
 // a pressure near the atmosphere's, whatever arrives late or runs into an answer.

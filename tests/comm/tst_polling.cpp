@@ -62,10 +62,13 @@ private slots:
     void parameterWrites();
     void blockReadsReportEveryAnsweredRegister();
     void setpointIsRetriedOnSixTicksThenGivenUp();
+    void givenUpSetpointIsReadBack_data();
+    void givenUpSetpointIsReadBack();
     void stagedStepsWriteListedDevicesOnly();
 
     void pulledAdapter_data();
     void pulledAdapter();
+    void operatorCloseStopsPolling();
     void readingsNeverShift_data();
     void readingsNeverShift();
     void requestsKeptPerControllerAndKind_data();
@@ -365,14 +368,23 @@ void PollingTest::setpointIsRetriedOnSixTicksThenGivenUp()
 {
     WorkerFixture f({3, 4}, {0, 40});
     QCOMPARE(f.openPort(), 1);
+    QSignalSpy written(&f.relay, &WorkerSignals::sig_setpointWritten);
+    QSignalSpy givenUp(&f.relay, &WorkerSignals::sig_setpointGivenUp);
+    QSignalSpy readBacks(&f.relay, &WorkerSignals::sig_showCurResult);
     f.bus->setFaults(3, silence());
     f.worker.requestSetpoint(3, 1, 12.5f);
     f.ticks(8);
+    // Given up, the controller's own setpoint is read once.
     const QString write = WorkerFixture::hex(SerialPort::buildWriteFloatFrame(3, 0x303E, 12.5f));
-    QCOMPARE(f.received(), QStringList(QVector<QString>(6, write).toList()));
+    QCOMPARE(f.received(), QStringList(QVector<QString>(6, write).toList())
+                               << WorkerFixture::hex(WorkerFixture::readRequest(3, 0x303E)));
     QCOMPARE(LogCapture::count("modify_flow_data"), 6);
     QCOMPARE(LogCapture::count(" count_cur"), 6);
     QCOMPARE(LogCapture::count("修改瞬时量错误"), 1);
+    QTRY_COMPARE(givenUp.count(), 1);
+    QCOMPARE(givenUp.at(0), (QList<QVariant>{1, 3}));
+    QCOMPARE(readBacks.count(), 0);
+    QCOMPARE(written.count(), 0);
 
     // Each request counts its own attempts: one for another controller does not replace it.
     f.worker.requestSetpoint(3, 2, 4.0f);
@@ -382,6 +394,51 @@ void PollingTest::setpointIsRetriedOnSixTicksThenGivenUp()
     QCOMPARE(LogCapture::count("修改累积量量执行成功"), 1);
     QCOMPARE(f.bus->floatRegister(4, 0x3042), 4.0f);
     QCOMPARE(LogCapture::count("修改累积量错误"), 1);
+    QTRY_COMPARE(written.count(), 1);
+    QCOMPARE(written.at(0), (QList<QVariant>{2, 4, 4.0f}));
+    QCOMPARE(givenUp.count(), 2);
+    QCOMPARE(givenUp.at(1), (QList<QVariant>{2, 3}));
+}
+
+// Writes that vanish on the line while reads are answered: after the sixth lost write the worker
+// reports the give-up, then the setpoint the controller still holds.
+void PollingTest::givenUpSetpointIsReadBack_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("reg");
+    QTest::newRow("instantaneous") << 1 << int(RegisterMap::InstantSetpoint);
+    QTest::newRow("cumulative") << 2 << int(RegisterMap::CumulativeSetpoint);
+}
+
+void PollingTest::givenUpSetpointIsReadBack()
+{
+    QFETCH(int, kind);
+    QFETCH(int, reg);
+    WorkerFixture f({5});
+    QCOMPARE(f.openPort(), 1);
+    f.bus->setFloatRegister(5, quint16(reg), 7.75f);
+    SimFaults lose;
+    lose.lostWrites = 6;
+    f.bus->setFaults(5, lose);
+    QStringList outcome;
+    QObject::connect(&f.relay, &WorkerSignals::sig_setpointGivenUp,
+                     [&](int k, int id) { outcome << QString("given up %1 %2").arg(k).arg(id); });
+    QObject::connect(&f.relay, &WorkerSignals::sig_showCurResult, [&](int k, int id, QByteArray reply) {
+        outcome << QString("read back %1 %2 %3").arg(k).arg(id).arg(bytes_to_float(reply, 3));
+    });
+    f.worker.requestSetpoint(5, kind, 99.0f);
+    f.ticks(6);
+    QTRY_COMPARE(outcome.size(), 2);
+    QCOMPARE(outcome, (QStringList{QString("given up %1 5").arg(kind), QString("read back %1 5 7.75").arg(kind)}));
+    QCOMPARE(f.bus->lostFrameCount(), 6);
+
+    // The next write of the field goes through and is reported written.
+    QSignalSpy written(&f.relay, &WorkerSignals::sig_setpointWritten);
+    f.worker.requestSetpoint(5, kind, 99.0f);
+    f.tick();
+    QTRY_COMPARE(written.count(), 1);
+    QCOMPARE(written.at(0), (QList<QVariant>{kind, 5, 99.0f}));
+    QCOMPARE(f.bus->floatRegister(5, quint16(reg)), 99.0f);
 }
 
 void PollingTest::stagedStepsWriteListedDevicesOnly()
@@ -464,8 +521,12 @@ void PollingTest::pulledAdapter()
     QCOMPARE(f.deviceIds().size(), polling ? 2 : 0);
 
     if (operatorCloses) {
+        QSignalSpy closed(&f.relay, &WorkerSignals::sig_portClosed);
         f.worker.slot_openSer(2, QString(), 0);
         f.worker.runOnWorker([] {});
+        // Closed for good: nothing stays switched on to be declared lost once it is reopened.
+        QTRY_COMPARE(closed.count(), 1);
+        QCOMPARE(f.device(1).polled(), false);
     }
     QVERIFY(f.bus->replug());
     if (operatorCloses) {
@@ -484,6 +545,40 @@ void PollingTest::pulledAdapter()
         QCOMPARE(f.device(1).totalLoss, 0);
     }
     QCOMPARE(dropped.count(), 0);
+}
+
+// The operator closes the port while controllers are polled and read back: the worker switches
+// their polling off at once, says so before the closed status, and declares none of them lost.
+// Reopened, a controller taken online again is polled as before.
+void PollingTest::operatorCloseStopsPolling()
+{
+    WorkerFixture f({1, 2}, {1, 250});
+    QCOMPARE(f.openPort(), 1);
+    f.poll({1, 2});
+    f.tick();
+    QStringList order;
+    QObject::connect(&f.relay, &WorkerSignals::sig_portClosed, [&] { order << "closed"; });
+    QObject::connect(&f.relay, &WorkerSignals::signal_ser_status,
+                     [&](int status) { order << QString("status %1").arg(status); });
+    QSignalSpy lost(&f.relay, &WorkerSignals::deviceconnectStatus);
+    f.worker.slot_showFlowResult(1, 2);
+    f.worker.slot_openSer(2, QString(), 0);
+    f.bus->clearReceivedFrames();
+    f.ticks(8); // more than a loss window of every controller
+    QTRY_COMPARE(order, (QStringList{"closed", "status 2"}));
+    QCOMPARE(f.device(1).polled(), false);
+    QCOMPARE(f.device(2).polled(), false);
+    QCOMPARE(f.device(1).totalLoss + f.device(2).totalLoss, 0);
+    QCOMPARE(lost.count(), 0);
+
+    QCOMPARE(f.openPort(), 1);
+    f.tick();
+    QCOMPARE(f.received(), QStringList()); // the dropped read-back is not served on reopening
+    QSignalSpy readings(&f.relay, &WorkerSignals::sendFreshDeviceInformation);
+    f.worker.slot_onlineDevice(Bus::code(Bus::OnlineRequest::TakeOnline), 1);
+    f.tick();
+    QTRY_COMPARE(readings.count(), 4);
+    QCOMPARE(lost.count(), 0);
 }
 
 // Every reading passed on must be a value the controller served for that very register, whatever

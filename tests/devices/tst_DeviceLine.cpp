@@ -91,6 +91,9 @@ private slots:
     void setpointPassesOnlyWhileConnected();
     void setpointOutsideRangeIsRefused_data();
     void setpointOutsideRangeIsRefused();
+    void refusedEntryReturnsToConfirmedValue();
+    void givenUpSetpointMarksItsField_data();
+    void givenUpSetpointMarksItsField();
     void readingFormats_data();
     void readingFormats();
     void unusableReadingKeepsText_data();
@@ -107,6 +110,7 @@ private slots:
     void readBackWaitsWhileOperatorTypes();
     void resetRowEmptiesTheRow();
     void resetRowForgetsPreviousSetpoints();
+    void resetKeepingAddressLeavesRowAsScanned();
 };
 
 void tst_DeviceLine::startsEmptyAndOffline()
@@ -233,38 +237,126 @@ void tst_DeviceLine::setpointPassesOnlyWhileConnected()
     QCOMPARE(row.log, emitted);
 }
 
+// The controller holds 3.5; the operator types into the focused field and presses Enter.
 void tst_DeviceLine::setpointOutsideRangeIsRefused_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QStringList>("emitted");
-    QTest::newRow("eight digits") << "99999999" << QStringList{};
-    QTest::newRow("1e30") << "1e30" << QStringList{};
-    QTest::newRow("negative") << "-5" << QStringList{};
-    QTest::newRow("just above") << "999999.5" << QStringList{};
-    QTest::newRow("highest") << "999999" << QStringList{"setpoint(7,2,999999)"};
-    QTest::newRow("zero") << "0" << QStringList{"setpoint(7,2,0)"};
+    QTest::addColumn<int>("boxCount");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("eight digits") << "99999999" << QStringList{} << 1 << "3.5";
+    QTest::newRow("1e30") << "1e30" << QStringList{} << 1 << "3.5";
+    QTest::newRow("negative") << "-5" << QStringList{} << 1 << "3.5";
+    QTest::newRow("just above") << "999999.5" << QStringList{} << 1 << "3.5";
+    QTest::newRow("highest") << "999999" << QStringList{"setpoint(7,2,999999)"} << 0 << "999999";
+    QTest::newRow("zero") << "0" << QStringList{"setpoint(7,2,0)"} << 0 << "0";
+    QTest::newRow("not a number stays uncommitted") << "1.2.3" << QStringList{} << 0 << "1.2.3";
 }
 
 void tst_DeviceLine::setpointOutsideRangeIsRefused()
 {
     QFETCH(QString, typed);
     QFETCH(QStringList, emitted);
+    QFETCH(int, boxCount);
+    QFETCH(QString, shown);
+    Row row;
+    row.line.show();
+    QVERIFY(QTest::qWaitForWindowActive(&row.line));
+    auto *edit = child<QLineEdit>(row.cum, "lineEdit");
     QList<MessageBoxSeam::Box> boxes;
-    MessageBoxSeam::setHandler([&boxes](QWidget *, const MessageBoxSeam::Box &box) {
+    MessageBoxSeam::setHandler([&boxes, edit](QWidget *, const MessageBoxSeam::Box &box) {
         boxes.append(box);
+        // A modal box takes the pointer: the field it was over, still focused, sees it leave.
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(edit, &leave);
         return QMessageBox::Ok;
     });
-    Row row;
     row.clickOnline();
+    row.line.showSetpoint(2, 3.5f);
     row.takeLog();
+    edit->setFocus();
+    QTRY_VERIFY(edit->hasFocus());
     row.commit(row.cum, typed);
     MessageBoxSeam::reset();
     QCOMPARE(row.log, emitted);
-    QCOMPARE(boxes.size(), emitted.isEmpty() ? 1 : 0);
-    if (!boxes.isEmpty()) {
-        QCOMPARE(boxes.at(0).title, QString("错误提示"));
-        QVERIFY2(boxes.at(0).text.contains("0到999999"), qPrintable(boxes.at(0).text));
+    QCOMPARE(boxes.size(), boxCount);
+    for (const MessageBoxSeam::Box &box : qAsConst(boxes)) {
+        QCOMPARE(box.title, QString("错误提示"));
+        QVERIFY2(box.text.contains("0到999999"), qPrintable(box.text));
     }
+    QCOMPARE(edit->text(), shown);
+}
+
+// A refused entry returns to what the controller last confirmed: a read-back, or a write it echoed.
+void tst_DeviceLine::refusedEntryReturnsToConfirmedValue()
+{
+    MessageBoxSeam::setHandler([](QWidget *, const MessageBoxSeam::Box &) { return QMessageBox::Ok; });
+    Row row;
+    row.clickOnline();
+    auto *edit = child<QLineEdit>(row.cur, "lineEdit");
+    row.commit(row.cur, "-1");
+    QCOMPARE(edit->text(), QString()); // nothing confirmed yet
+    row.line.showSetpoint(1, 20.0f);
+    row.commit(row.cur, "40");
+    row.commit(row.cur, "-1");
+    QCOMPARE(edit->text(), QString("20")); // 40 is not confirmed yet
+    row.line.confirmSetpoint(1, 40.0f);
+    row.commit(row.cur, "1e7");
+    QCOMPARE(edit->text(), QString("40"));
+    row.line.confirmSetpoint(2, 9.0f); // the other field's write
+    row.commit(row.cur, "1e7");
+    QCOMPARE(edit->text(), QString("40"));
+    MessageBoxSeam::reset();
+}
+
+// A given-up write empties its field and marks the line edit yellow; the controller's value read
+// back fills it, and only a confirmed write of the same field takes the mark away and shows the
+// written value. The entry's own style, which shows the control mode, stays as it was.
+void tst_DeviceLine::givenUpSetpointMarksItsField_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("mode");
+    QTest::newRow("instantaneous, in force") << 1 << 0;
+    QTest::newRow("cumulative, greyed") << 2 << 0;
+    QTest::newRow("cumulative, in force") << 2 << 1;
+}
+
+void tst_DeviceLine::givenUpSetpointMarksItsField()
+{
+    QFETCH(int, kind);
+    QFETCH(int, mode);
+    Row row;
+    row.clickOnline();
+    row.line.showDeviceMode(mode);
+    CustomSpimbox *entry = kind == 1 ? row.cur : row.cum;
+    CustomSpimbox *other = kind == 1 ? row.cum : row.cur;
+    auto *edit = child<QLineEdit>(entry, "lineEdit");
+    const QString entryStyle = entry->styleSheet();
+    const QString otherStyle = other->styleSheet();
+    row.line.showSetpoint(kind, 5.0f);
+    row.line.showSetpoint(3 - kind, 6.0f);
+    edit->setText("80"); // what the operator committed
+
+    row.line.markSetpointFailed(kind);
+    QCOMPARE(edit->text(), QString());
+    QCOMPARE(edit->styleSheet(), QString("background-color: yellow;"));
+    QCOMPARE(entry->styleSheet(), entryStyle);
+    QCOMPARE(other->styleSheet(), otherStyle);
+    QCOMPARE(child<QLineEdit>(other, "lineEdit")->styleSheet(), QString());
+    QCOMPARE(child<QLineEdit>(other, "lineEdit")->text(), QString("6"));
+
+    row.line.showSetpoint(kind, 5.0f);
+    QCOMPARE(edit->text(), QString("5"));
+    QCOMPARE(edit->styleSheet(), QString("background-color: yellow;"));
+    row.line.confirmSetpoint(3 - kind, 7.0f);
+    QCOMPARE(edit->styleSheet(), QString("background-color: yellow;"));
+    QCOMPARE(child<QLineEdit>(other, "lineEdit")->text(), QString("7"));
+    row.line.showSetpoint(kind, 5.0f); // read before the next write went out
+    row.line.confirmSetpoint(kind, 8.0f);
+    QCOMPARE(edit->styleSheet(), QString());
+    QCOMPARE(edit->text(), QString("8"));
+    QCOMPARE(entry->styleSheet(), entryStyle);
+    QCOMPARE(row.line.findChildren<QLineEdit *>().size(), 2);
 }
 
 void tst_DeviceLine::readingFormats_data()
@@ -537,6 +629,30 @@ void tst_DeviceLine::resetRowForgetsPreviousSetpoints()
     QCOMPARE(child<QLineEdit>(row.cur, "lineEdit")->text(), QString());
     QCOMPARE(child<QLineEdit>(row.cum, "lineEdit")->text(), QString());
     QCOMPARE(row.reading("btn_press")->text(), QString("压力"));
+}
+
+// The port closed under an online row: its readings show their captions again, the address
+// stays, and the row is taken online again by its button as after a scan.
+void tst_DeviceLine::resetKeepingAddressLeavesRowAsScanned()
+{
+    Row row;
+    row.clickOnline();
+    row.line.showReading(3, 23.4f);
+    row.line.showSetpoint(1, 20);
+    row.line.markSetpointFailed(2);
+    row.line.resetKeepingAddress();
+    QCOMPARE(row.online->text(), QString("上线"));
+    QCOMPARE(row.online->styleSheet(), kWhite);
+    QCOMPARE(row.id->text(), QString("7"));
+    for (const char *name : kReadingButtons)
+        QCOMPARE(row.reading(name)->styleSheet(), kWhite);
+    QCOMPARE(row.reading("btn_temp")->text(), QString("温度"));
+    QCOMPARE(row.reading("btn_currentFlow")->text(), QString("瞬时流量"));
+    QCOMPARE(child<QLineEdit>(row.cur, "lineEdit")->text(), QString());
+    QCOMPARE(child<QLineEdit>(row.cum, "lineEdit")->styleSheet(), QString());
+    row.takeLog();
+    row.clickOnline();
+    QCOMPARE(row.log, (QStringList{"online(3,7)", "refresh(7,1)", "askMode(7)"}));
 }
 
 QTEST_MAIN(tst_DeviceLine)

@@ -64,6 +64,9 @@ private slots:
     void spinIgnoresPointerLeavingUnfocusedEntry();
     void spinTypingAloneCommitsNothing();
     void spinReadOnlyIgnoresStepsAndCommits();
+    void spinCommitsOnceWhileReceiverShowsABox_data();
+    void spinCommitsOnceWhileReceiverShowsABox();
+    void spinWriteFailedMarkSparesTyping();
 
     void editClampsOnReturn_data();
     void editClampsOnReturn();
@@ -223,6 +226,55 @@ void tst_NumericInput::spinReadOnlyIgnoresStepsAndCommits()
     f.spin->setReadOnlyState(false);
     QTest::mouseClick(child<QPushButton>(f.spin, "pushButton"), Qt::LeftButton);
     QCOMPARE(f.edit->text(), QString("6"));
+}
+
+// The receiver of a commit opens a modal box, which takes the pointer out of the field.
+void tst_NumericInput::spinCommitsOnceWhileReceiverShowsABox_data()
+{
+    QTest::addColumn<bool>("byEnter");
+    QTest::newRow("Enter") << true;
+    QTest::newRow("pointer leaving") << false;
+}
+
+void tst_NumericInput::spinCommitsOnceWhileReceiverShowsABox()
+{
+    QFETCH(bool, byEnter);
+    SpinFixture f;
+    QVERIFY(f.focusEntry());
+    f.type("-3");
+    int commits = 0;
+    QObject::connect(f.spin, &CustomSpimbox::setFlowValue, [&] {
+        ++commits;
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(f.edit, &leave);
+    });
+    if (byEnter)
+        QTest::keyClick(f.edit, Qt::Key_Return);
+    else
+        f.movePointerOut();
+    QCOMPARE(commits, 1);
+    QVERIFY(!f.edit->hasFocus());
+}
+
+// A failed write marks the field and empties it, but never takes away what the operator is typing.
+void tst_NumericInput::spinWriteFailedMarkSparesTyping()
+{
+    SpinFixture f;
+    QVERIFY(f.focusEntry());
+    f.type("12");
+    f.spin->markWriteFailed();
+    QVERIFY(f.spin->hasWriteFailedMark());
+    QCOMPARE(f.edit->text(), QString("12"));
+    f.edit->clearFocus();
+    f.spin->markWriteFailed();
+    QCOMPARE(f.edit->text(), QString());
+    QCOMPARE(f.spin->styleSheet(), QString("background-color: white;"));
+    f.spin->confirmWrite("12");
+    QVERIFY(!f.spin->hasWriteFailedMark());
+    QCOMPARE(f.edit->text(), QString("12"));
+    f.edit->setText("-4");
+    f.spin->restoreSettledText();
+    QCOMPARE(f.edit->text(), QString("12"));
 }
 
 void tst_NumericInput::editClampsOnReturn_data()

@@ -2,6 +2,7 @@
 
 #include <QRandomGenerator>
 #include <QtTest>
+#include <cmath>
 
 #include <cstring>
 
@@ -16,6 +17,7 @@ private slots:
     void readerLines_data();
     void readerLines();
     void randomBytesReadInPiecesAsWhole();
+    void numbersReadAsQStringReadsThem();
     void roundTripIsBitExact();
 };
 
@@ -61,6 +63,13 @@ void tst_dataFile::readerLines_data()
                                       << Points{{0, 1}, {1, 2}} << Points{{0, 5}} << 0;
     QTest::newRow("trimmed section line") << "  type3 \t\n5,6\n" << Points{} << Points{{5, 6}} << 0;
     QTest::newRow("not a number") << "type1\nnan,1\n1,inf\nx,2\n" << Points{} << Points{} << 3;
+    QTest::newRow("other forms of numbers")
+        << "type1\n+1,.5\n2.,-0.25\n007,1E2\n" << Points{{1, 0.5}, {2, -0.25}, {7, 100}} << Points{} << 0;
+    QTest::newRow("malformed numbers") << "type1\n1.2.3,1\n--1,2\n1-,2\n-,2\n.,1\n" << Points{} << Points{} << 5;
+    // The largest float, as the writer puts it, still reads; beyond it no float holds the value.
+    QTest::newRow("beyond a float's range")
+        << "type1\n0,1e39\n1,-1e39\n2,3.4028235e+38\n3,-3.4028235e+38\n1e39,5\n"
+        << Points{{2, 3.4028235e+38}, {3, -3.4028235e+38}, {1e39, 5}} << Points{} << 2;
 }
 
 void tst_dataFile::readerLines()
@@ -100,6 +109,51 @@ void tst_dataFile::randomBytesReadInPiecesAsWhole()
             for (const QPointF &point : section)
                 QVERIFY(qIsFinite(point.x()) && qIsFinite(point.y()));
     }
+}
+
+// The reader takes plain numbers a quicker way than QString::toDouble: it must give the very same
+// doubles, negative zero included, and accept and refuse the same texts.
+void tst_dataFile::numbersReadAsQStringReadsThem()
+{
+    QRandomGenerator random(13);
+    const QByteArray digits("0123456789");
+    const QByteArray near("0123456789.-+eE \t");
+    const auto numberText = [&] {
+        QByteArray text;
+        const int length = 1 + random.bounded(28);
+        const bool plain = random.bounded(2) == 0;
+        if (plain && random.bounded(3) == 0)
+            text += '-';
+        while (text.size() < length) {
+            const QByteArray &alphabet = plain ? digits : near;
+            text += alphabet.at(random.bounded(alphabet.size()));
+            if (plain && random.bounded(8) == 0 && !text.contains('.'))
+                text += '.';
+        }
+        return text;
+    };
+    const auto expected = [](const QByteArray &text, double *number) {
+        bool ok = false;
+        *number = QString::fromLatin1(text).toDouble(&ok);
+        return ok && qIsFinite(*number);
+    };
+    const auto same = [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    int accepted = 0;
+    for (int round = 0; round < 20000; ++round) {
+        const QByteArray x = numberText(), y = numberText();
+        double wantX = 0, wantY = 0;
+        // A value no float holds is skipped whatever reads it.
+        const bool wanted = expected(x, &wantX) && expected(y, &wantY) && std::fabs(wantY) < 0x1.ffffffp127;
+        const DataFile::Content content = DataFile::read(QString::fromLatin1("type1\n" + x + ',' + y + '\n'));
+        const QByteArray line = x + ',' + y;
+        QCOMPARE(content.sections[0].size(), wanted ? 1 : 0);
+        if (!wanted)
+            continue;
+        ++accepted;
+        const QPointF point = content.sections[0].first();
+        QVERIFY2(same(point.x(), wantX) && same(point.y(), wantY), line.constData());
+    }
+    QVERIFY(accepted > 5000);
 }
 
 void tst_dataFile::roundTripIsBitExact()

@@ -1,6 +1,7 @@
 #include "DataDirectory.h"
 #include "FileDialogSeam.h"
 #include "MessageBoxSeam.h"
+#include "PipeTrap.h"
 #include "PlotWidget.h"
 #include "saveFileSetWidget.h"
 
@@ -75,6 +76,8 @@ private slots:
     void unwritableTargetKeepsDataInFallback();
     void confirmButtonChecks_data();
     void confirmButtonChecks();
+    void chosenFileThatIsNoFileIsRefused_data();
+    void chosenFileThatIsNoFileIsRefused();
 
 private:
     QTemporaryDir m_dir;
@@ -112,7 +115,8 @@ void tst_recording::unusableReadingsAreNeitherDrawnNorRecorded()
     Seams seams;
     PlotWidget page;
     const QString target = m_dir.filePath(QStringLiteral("unusable.csv"));
-    QVERIFY(page.scheduleSave(QDateTime::currentDateTime().addSecs(-1), 0, false, false, false, true, target));
+    QVERIFY(
+        page.scheduleSave(QDateTime::currentDateTime().addSecs(-1), 0, false, false, false, true, target));
     const float infinity = std::numeric_limits<float>::infinity();
     const float values[] = {250000, std::numeric_limits<float>::quiet_NaN(), infinity, -infinity, 101325};
     qint64 readMs = 5000;
@@ -164,37 +168,45 @@ void tst_recording::unwritableTargetKeepsDataInFallback()
 void tst_recording::confirmButtonChecks_data()
 {
     QTest::addColumn<int>("device");
-    QTest::addColumn<QString>("hours");
+    QTest::addColumn<QString>("duration"); // hours and minutes, as typed, separated by ","
+    QTest::addColumn<bool>("pressure");    // the only type checked, or none
     QTest::addColumn<int>("daysAhead");
     QTest::addColumn<QString>("pending"); // of device 3, or of device 7 when it is the chosen file
     QTest::addColumn<QString>("box");
     QTest::addColumn<bool>("requested");
     const QString none;
-    QTest::newRow("accepted") << 1 << "1" << 0 << none << none << true;
-    QTest::newRow("no device") << 0 << "1" << 0 << none << "提示|请选择要保存的设备编号" << false;
-    QTest::newRow("negative duration") << 1 << "-1" << 0 << none << "错误提示|保存时长不能为负数" << false;
-    QTest::newRow("beyond a timer") << 1 << "597" << 0 << none << "错误提示|保存时长不能超过596小时31分钟"
+    const QString zero = QStringLiteral("错误提示|保存时长不能为0");
+    const QString tooLong = QStringLiteral("错误提示|保存时长不能超过596小时31分钟");
+    const QString notWhole = QStringLiteral("错误提示|保存时长的小时和分钟须为整数");
+    QTest::newRow("accepted") << 1 << "1,1" << true << 0 << none << none << true;
+    QTest::newRow("no device") << 0 << "1,1" << true << 0 << none << "提示|请选择要保存的设备编号" << false;
+    QTest::newRow("empty duration") << 1 << "," << true << 0 << none << zero << false;
+    QTest::newRow("zero duration") << 1 << "0, 0" << true << 0 << none << zero << false;
+    QTest::newRow("no type") << 1 << "1,1" << false << 0 << none << "错误提示|请至少选择一种保存数据"
+                             << false;
+    QTest::newRow("negative duration")
+        << 1 << "-1,1" << true << 0 << none << "错误提示|保存时长不能为负数" << false;
+    QTest::newRow("beyond a timer") << 1 << "597,1" << true << 0 << none << tooLong << false;
+    QTest::newRow("beyond 64 bits") << 1 << "99999999999999999999999,1" << true << 0 << none << tooLong
                                     << false;
-    QTest::newRow("beyond 64 bits") << 1 << "99999999999999999999999" << 0 << none
-                                    << "错误提示|保存时长不能超过596小时31分钟" << false;
-    QTest::newRow("not a whole number")
-        << 1 << "1.5" << 0 << none << "错误提示|保存时长的小时和分钟须为整数" << false;
-    QTest::newRow("full-width digit")
-        << 1 << "２" << 0 << none << "错误提示|保存时长的小时和分钟须为整数" << false;
+    QTest::newRow("not a whole number") << 1 << "1.5,1" << true << 0 << none << notWhole << false;
+    QTest::newRow("full-width digit") << 1 << "２,1" << true << 0 << none << notWhole << false;
     QTest::newRow("start too far ahead")
-        << 1 << "1" << 25 << none << "错误提示|开始时间距现在不能超过24.8天" << false;
+        << 1 << "1,1" << true << 25 << none << "错误提示|开始时间距现在不能超过24.8天" << false;
     QTest::newRow("pending on the device")
-        << 1 << "1" << 0 << "/r/a.csv"
+        << 1 << "1,1" << true << 0 << "/r/a.csv"
         << "提示|设备3正在保存数据到/r/a.csv，请等待本次保存结束后再保存" << false;
     const QString chosen = m_dir.filePath(QStringLiteral("chosen.csv"));
     QTest::newRow("file of another recording")
-        << 1 << "1" << 0 << chosen << "提示|" + chosen + "正在保存设备7的数据，请选择其他文件" << false;
+        << 1 << "1,1" << true << 0 << chosen << "提示|" + chosen + "正在保存设备7的数据，请选择其他文件"
+        << false;
 }
 
 void tst_recording::confirmButtonChecks()
 {
     QFETCH(int, device);
-    QFETCH(QString, hours);
+    QFETCH(QString, duration);
+    QFETCH(bool, pressure);
     QFETCH(int, daysAhead);
     QFETCH(QString, pending);
     QFETCH(QString, box);
@@ -207,10 +219,10 @@ void tst_recording::confirmButtonChecks()
     const int pendingDevice = pending == seams.chosenFile ? 7 : 3;
     window.setPendingExportLookup([=](int device) { return device == pendingDevice ? pending : QString(); });
     window.findChild<QComboBox *>(QStringLiteral("comboBox"))->setCurrentIndex(device);
-    window.findChild<QLineEdit *>(QStringLiteral("lineEdit_3"))->setText(hours);
-    window.findChild<QLineEdit *>(QStringLiteral("lineEdit_4"))->setText(QStringLiteral("1"));
+    window.findChild<QLineEdit *>(QStringLiteral("lineEdit_3"))->setText(duration.section(',', 0, 0));
+    window.findChild<QLineEdit *>(QStringLiteral("lineEdit_4"))->setText(duration.section(',', 1, 1));
     window.findChild<QDateTimeEdit *>()->setDateTime(QDateTime::currentDateTime().addDays(daysAhead));
-    window.findChild<QCheckBox *>(QStringLiteral("checkBox_press"))->setChecked(true);
+    window.findChild<QCheckBox *>(QStringLiteral("checkBox_press"))->setChecked(pressure);
     QSignalSpy requests(&window, &saveFileSetWidget::sig_savePlotFile);
     QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("pushButton")), Qt::LeftButton);
 
@@ -222,6 +234,43 @@ void tst_recording::confirmButtonChecks()
     if (requested)
         QCOMPARE(requests.first(), (QList<QVariant>{3, requests.first().at(1), 3660, false, false, false,
                                                     true, seams.chosenFile}));
+}
+
+void tst_recording::chosenFileThatIsNoFileIsRefused_data()
+{
+    QTest::addColumn<QString>("made");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a named pipe") << "fifo" << QStringLiteral("不是普通文件，而是命名管道");
+    QTest::newRow("a folder") << "folder" << QStringLiteral("不是普通文件，而是文件夹");
+}
+
+// Refused with the reason before the window opens it (a pipe would hold the window until someone
+// reads it): no recording is asked for. No link to a device here: a recording that wrongly went
+// ahead would, for a test run as root, put its file in the device's place.
+void tst_recording::chosenFileThatIsNoFileIsRefused()
+{
+    QFETCH(QString, made);
+    QFETCH(QString, reason);
+    Seams seams;
+    QTemporaryDir dir;
+    seams.chosenFile = dir.filePath(QStringLiteral("chosen.csv"));
+    std::unique_ptr<PipeTrap> pipe;
+    if (made == QLatin1String("fifo"))
+        QVERIFY((pipe = std::make_unique<PipeTrap>(seams.chosenFile))->made());
+    else
+        QVERIFY(QDir().mkpath(seams.chosenFile));
+    saveFileSetWidget window;
+    window.updateDeviceList({3});
+    window.findChild<QComboBox *>(QStringLiteral("comboBox"))->setCurrentIndex(1);
+    window.findChild<QLineEdit *>(QStringLiteral("lineEdit_4"))->setText(QStringLiteral("1"));
+    window.findChild<QCheckBox *>(QStringLiteral("checkbox_current"))->setChecked(true);
+    QSignalSpy requests(&window, &saveFileSetWidget::sig_savePlotFile);
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("pushButton")), Qt::LeftButton);
+    QVERIFY2(clock.elapsed() < 2000, "the window was held up");
+    QCOMPARE(seams.boxes, QStringList{"提示|" + seams.chosenFile + "无法写入（" + reason + "）"});
+    QCOMPARE(requests.size(), 0);
 }
 
 QTEST_MAIN(tst_recording)

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QtTest>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -43,7 +44,12 @@ public:
                                                                  : SIGNAL(sigshowDeviceParam(int)));
         MessageBoxSeam::setHandler([this](QWidget *, const MessageBoxSeam::Box &box) {
             boxes << box.title + QLatin1Char('|') + box.text;
-            return QMessageBox::Ok;
+            if (box.kind != MessageBoxSeam::Kind::Question)
+                return QMessageBox::Ok;
+            ++questions;
+            if (whileAsked)
+                whileAsked();
+            return answer;
         });
         QMetaObject::invokeMethod(window.get(), "clearCombox");
         for (uchar id : {3, 5})
@@ -102,6 +108,9 @@ public:
 
     bool admin;
     bool active = false;
+    QMessageBox::StandardButton answer = QMessageBox::Yes; // to every question
+    std::function<void()> whileAsked;                      // runs while a question is open
+    int questions = 0;
     std::unique_ptr<ParameterWindow> window;
     std::unique_ptr<QSignalSpy> writes, reads;
     QStringList boxes;
@@ -130,6 +139,12 @@ private slots:
     void keypadEnterCommitsOnce();
     void destroyedWhileTyping();
     void strayInputOverSelectorWritesNothing();
+    void refusedEntryShowsTheLastValueAgain_data();
+    void refusedEntryShowsTheLastValueAgain();
+    void weightyCommandsAskFirst_data();
+    void weightyCommandsAskFirst();
+    void confirmedForAControllerNoLongerSelected();
+    void showingAgainReadsTheSelectedController();
 };
 
 void tst_parameterWindowUnits::commitField_data()
@@ -139,10 +154,11 @@ void tst_parameterWindowUnits::commitField_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("byReturn");
     QTest::addColumn<QString>("expected"); // the write, "box" for the input-error box, "" for nothing
+    QTest::addColumn<QString>("question"); // the question answered Yes before the write, or ""
     const auto row = [](const char *name, bool admin, const char *sender, const char *text, bool byReturn,
-                        const char *expected) {
+                        const char *expected, const QString &question = QString()) {
         QTest::newRow(name) << admin << QString::fromLatin1(sender) << QString::fromLatin1(text) << byReturn
-                            << QString::fromLatin1(expected);
+                            << QString::fromLatin1(expected) << question;
     };
     row("backlight 12", false, "edit_backlight_time", "12", true, "3:3,1,12,0");
     row("backlight 70 clamped by Return", false, "edit_backlight_time", "70", true, "3:3,1,65,0");
@@ -156,7 +172,8 @@ void tst_parameterWindowUnits::commitField_data()
     row("alarm 1 sends the real value", false, "edit_alarm_1", "2.5", true, "3:9,2,2,2.5");
     row("alarm 2 sends the real value", false, "edit_alarm_2", "7.25", false, "3:10,2,7,7.25");
     row("alarm mode 9 clamped", false, "edit_method_alarm", "9", true, "3:7,1,6,0");
-    row("new address 7", false, "edit_id", "7", true, "3:11,1,7,0");
+    row("new address 7", false, "edit_id", "7", true, "3:11,1,7,0",
+        QStringLiteral("提示|确定将设备3的ID号改为7吗？"));
     row("new address 5 taken by controller 5", false, "edit_id", "5", true, "box");
     row("new address 16 unreachable", false, "edit_id", "16", true, "box");
     row("new address 0 unreachable", false, "edit_id", "0", false, "box");
@@ -180,6 +197,7 @@ void tst_parameterWindowUnits::commitField()
     QFETCH(QString, text);
     QFETCH(bool, byReturn);
     QFETCH(QString, expected);
+    QFETCH(QString, question);
     Harness h(admin);
     QVERIFY(h.active);
     myEdit *field = h.edit(sender);
@@ -191,7 +209,12 @@ void tst_parameterWindowUnits::commitField()
         h.deviceSelector()->setFocus();
     QVERIFY(!field->hasFocus());
     QCOMPARE(h.sent(), expected.contains(QLatin1Char(':')) ? QStringList{expected} : QStringList{});
-    QCOMPARE(h.boxes, expected == QLatin1String("box") ? QStringList{h.inputErrorBox()} : QStringList{});
+    QStringList boxes;
+    if (expected == QLatin1String("box"))
+        boxes << h.inputErrorBox();
+    if (!question.isEmpty())
+        boxes << question;
+    QCOMPARE(h.boxes, boxes);
 }
 
 void tst_parameterWindowUnits::choicesAndCommands_data()
@@ -200,18 +223,20 @@ void tst_parameterWindowUnits::choicesAndCommands_data()
     QTest::addColumn<QString>("control");
     QTest::addColumn<int>("index"); // -1: a button click
     QTest::addColumn<QString>("expected");
-    QTest::newRow("power loss save on") << false << "combox__poweroff" << 0 << "3:4,1,1,0";
-    QTest::newRow("power loss save off") << false << "combox__poweroff" << 1 << "3:4,1,0,0";
-    QTest::newRow("alarm pin conducting") << false << "combox_alarm_level" << 0 << "3:8,1,0,0";
-    QTest::newRow("alarm pin not conducting") << false << "combox_alarm_level" << 1 << "3:8,1,1,0";
-    QTest::newRow("reset cumulative") << false << "pushButton" << -1 << "3:12,1,1,0";
-    QTest::newRow("baud 115200") << true << "comboBox" << 6 << "3:1,1,6,6";
-    QTest::newRow("active output on") << true << "comboBox_2" << 0 << "3:3,1,1,1";
-    QTest::newRow("active output off") << true << "comboBox_2" << 1 << "3:3,1,0,0";
-    QTest::newRow("factory initialisation") << true << "pushButton" << -1 << "3:11,1,0,0";
-    QTest::newRow("zero the flow") << true << "pushButton_2" << -1 << "3:12,1,0,0";
-    QTest::newRow("analog zero") << true << "pushButton_5" << -1 << "3:15,1,0,0";
-    QTest::newRow("analog full scale") << true << "pushButton_6" << -1 << "3:16,1,0,0";
+    QTest::addColumn<bool>("asks"); // confirmed by the operator first (answered Yes here)
+    QTest::newRow("power loss save on") << false << "combox__poweroff" << 0 << "3:4,1,1,0" << false;
+    QTest::newRow("power loss save off") << false << "combox__poweroff" << 1 << "3:4,1,0,0" << false;
+    QTest::newRow("alarm pin conducting") << false << "combox_alarm_level" << 0 << "3:8,1,0,0" << false;
+    QTest::newRow("alarm pin not conducting") << false << "combox_alarm_level" << 1 << "3:8,1,1,0" << false;
+    QTest::newRow("reset cumulative") << false << "pushButton" << -1 << "3:12,1,1,0" << true;
+    QTest::newRow("baud 115200") << true << "comboBox" << 6 << "3:1,1,6,6" << true;
+    QTest::newRow("active output on") << true << "comboBox_2" << 0 << "3:3,1,1,1" << false;
+    QTest::newRow("active output off") << true << "comboBox_2" << 1 << "3:3,1,0,0" << false;
+    QTest::newRow("factory initialisation") << true << "pushButton" << -1 << "3:11,1,0,0" << true;
+    QTest::newRow("zero the flow") << true << "pushButton_2" << -1 << "3:12,1,0,0" << true;
+    QTest::newRow("analog zero") << true << "pushButton_5" << -1 << "3:15,1,0,0" << true;
+    QTest::newRow("analog full scale") << true << "pushButton_6" << -1 << "3:16,1,0,0" << true;
+    QTest::newRow("cleaning on") << true << "pushButton_4" << -1 << "3:13,1,0,0" << false;
 }
 
 void tst_parameterWindowUnits::choicesAndCommands()
@@ -220,6 +245,7 @@ void tst_parameterWindowUnits::choicesAndCommands()
     QFETCH(QString, control);
     QFETCH(int, index);
     QFETCH(QString, expected);
+    QFETCH(bool, asks);
     Harness h(admin);
     if (index < 0) {
         QTest::mouseClick(h.button(control), Qt::LeftButton);
@@ -230,6 +256,7 @@ void tst_parameterWindowUnits::choicesAndCommands()
         emit box->activated(index);
     }
     QCOMPARE(h.sent(), QStringList{expected});
+    QCOMPARE(h.questions, asks ? 1 : 0);
 }
 
 void tst_parameterWindowUnits::readResult_data()
@@ -508,6 +535,187 @@ void tst_parameterWindowUnits::strayInputOverSelectorWritesNothing()
     QCOMPARE(h.sent(), QStringList{});
     QApplication::sendEvent(h.deviceSelector(), &scroll); // nor switch the controller written to
     QCOMPARE(h.deviceSelector()->currentText(), QStringLiteral("3"));
+}
+
+void tst_parameterWindowUnits::refusedEntryShowsTheLastValueAgain_data()
+{
+    QTest::addColumn<bool>("admin");
+    QTest::addColumn<QString>("sender");
+    QTest::addColumn<int>("readCode"); // the value read first, 0 for none
+    QTest::addColumn<bool>("isFloat");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("sentBefore"); // a text committed before the refused one, or ""
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("byReturn");
+    QTest::addColumn<QString>("shownAfter");
+    QTest::newRow("open delay 1e3 after 15 was read")
+        << false << "edit_open_delay" << 5 << false << 15.0 << ""
+        << "1e3" << true << "15";
+    QTest::newRow("gas number 12.5 left by focus after 4 was read")
+        << false << "edit_flow_number" << 1 << false << 4.0 << ""
+        << "12.5" << false << "4";
+    QTest::newRow("address taken by controller 5") << false << "edit_id" << 12 << false << 3.0 << ""
+                                                   << "5" << true << "3";
+    QTest::newRow("address 16 unreachable") << false << "edit_id" << 12 << false << 3.0 << ""
+                                            << "16" << false << "3";
+    QTest::newRow("backlight x after 12 was sent")
+        << false << "edit_backlight_time" << 3 << false << 30.0 << "12"
+        << "x" << true << "12";
+    QTest::newRow("refused before anything was read") << false << "edit_open_delay" << 0 << false << 0.0 << ""
+                                                      << "1e3" << true << "";
+    QTest::newRow("P not a number after 0.8 was read") << true << "edit_adjust_P" << 5 << true << 0.8 << ""
+                                                       << "x1" << true << "0.8";
+    QTest::newRow("password beyond 16 bits after 1234 was read")
+        << true << "edit_password_ori" << 9 << false << 1234.0 << ""
+        << "70000" << false << "1234";
+}
+
+void tst_parameterWindowUnits::refusedEntryShowsTheLastValueAgain()
+{
+    QFETCH(bool, admin);
+    QFETCH(QString, sender);
+    QFETCH(int, readCode);
+    QFETCH(bool, isFloat);
+    QFETCH(double, value);
+    QFETCH(QString, sentBefore);
+    QFETCH(QString, text);
+    QFETCH(bool, byReturn);
+    QFETCH(QString, shownAfter);
+    Harness h(admin);
+    QVERIFY(h.active);
+    if (readCode != 0)
+        h.result(readCode, 3, isFloat, value);
+    QTRY_VERIFY(h.window->settled());
+    if (!sentBefore.isEmpty())
+        h.commit(sender, sentBefore);
+    const int sentFirst = h.writes->size();
+    myEdit *field = h.edit(sender);
+    field->setFocus();
+    field->setText(text);
+    if (byReturn)
+        QTest::keyClick(field, Qt::Key_Return);
+    else
+        h.deviceSelector()->setFocus();
+    QCOMPARE(h.boxes, QStringList{h.inputErrorBox()});
+    QCOMPARE(field->text(), shownAfter);
+    field->setFocus(); // passing through the field again is no new entry
+    h.deviceSelector()->setFocus();
+    QCOMPARE(h.writes->size(), sentFirst);
+    QCOMPARE(h.boxes.size(), 1);
+}
+
+void tst_parameterWindowUnits::weightyCommandsAskFirst_data()
+{
+    QTest::addColumn<bool>("admin");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("input"); // a field's text, a selector's index, "" for a button
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QString>("expected");   // the write on Yes
+    QTest::addColumn<QString>("shownAfter"); // a field's text or a selector's index, "" for a button
+    struct Command
+    {
+        const char *name;
+        bool admin;
+        const char *control;
+        const char *input;
+        const char *question;
+        const char *expected;
+        const char *shownOnYes;
+        const char *shownOnNo;
+    };
+    // Before each, the window shows address 3 (ordinary) or baud index 2 (administrator) as read.
+    const Command commands[] = {
+        {"reset cumulative", false, "pushButton", "", "确定对设备3执行“累积量清零”吗？", "3:12,1,1,0", "",
+         ""},
+        {"factory initialisation", true, "pushButton", "", "确定对设备3执行“出厂初始化”吗？", "3:11,1,0,0",
+         "", ""},
+        {"zero the flow", true, "pushButton_2", "", "确定对设备3执行“流量清零”吗？", "3:12,1,0,0", "", ""},
+        {"analog zero", true, "pushButton_5", "", "确定对设备3执行“模拟量输入零点设置”吗？", "3:15,1,0,0", "",
+         ""},
+        {"analog full scale", true, "pushButton_6", "", "确定对设备3执行“模拟量输入满量程设置”吗？",
+         "3:16,1,0,0", "", ""},
+        {"new address", false, "edit_id", "7", "确定将设备3的ID号改为7吗？", "3:11,1,7,0", "7", "3"},
+        {"baud rate", true, "comboBox", "6", "确定将设备3的波特率改为115200吗？", "3:1,1,6,6", "6", "2"},
+    };
+    for (const Command &c : commands) {
+        for (bool yes : {true, false})
+            QTest::addRow("%s %s", c.name, yes ? "yes" : "no")
+                << c.admin << QString::fromLatin1(c.control) << QString::fromLatin1(c.input) << yes
+                << QStringLiteral("提示|") + QString::fromUtf8(c.question)
+                << (yes ? QString::fromLatin1(c.expected) : QString())
+                << QString::fromLatin1(yes ? c.shownOnYes : c.shownOnNo);
+    }
+}
+
+void tst_parameterWindowUnits::weightyCommandsAskFirst()
+{
+    QFETCH(bool, admin);
+    QFETCH(QString, control);
+    QFETCH(QString, input);
+    QFETCH(bool, yes);
+    QFETCH(QString, question);
+    QFETCH(QString, expected);
+    QFETCH(QString, shownAfter);
+    Harness h(admin);
+    QVERIFY(h.active);
+    h.result(admin ? 1 : 12, 3, false, admin ? 2 : 3);
+    QTRY_VERIFY(h.window->settled());
+    h.answer = yes ? QMessageBox::Yes : QMessageBox::No;
+    QComboBox *selector = h.combo(control.toLatin1().constData());
+    if (h.edit(control)) {
+        h.commit(control, input);
+        QCOMPARE(h.edit(control)->text(), shownAfter);
+    } else if (selector) {
+        selector->setCurrentIndex(input.toInt());
+        QCOMPARE(QString::number(selector->currentIndex()), shownAfter);
+    } else {
+        QTest::mouseClick(h.button(control), Qt::LeftButton);
+    }
+    QCOMPARE(h.boxes, QStringList{question});
+    QCOMPARE(h.questions, 1);
+    QCOMPARE(h.sent(), expected.isEmpty() ? QStringList{} : QStringList{expected});
+    if (h.edit(control)) { // a refused change is not sent by the next focus change either
+        h.edit(control)->setFocus();
+        h.deviceSelector()->setFocus();
+        QCOMPARE(h.questions, 1);
+    }
+}
+
+void tst_parameterWindowUnits::confirmedForAControllerNoLongerSelected()
+{
+    Harness h(true);
+    QVERIFY(h.active);
+    // A scan started from the main window empties the list while the question is open.
+    h.whileAsked = [&h] { QMetaObject::invokeMethod(h.window.get(), "clearCombox"); };
+    QTest::mouseClick(h.button("pushButton"), Qt::LeftButton);
+    QCOMPARE(h.questions, 1);
+    QCOMPARE(h.sent(), QStringList{});
+}
+
+void tst_parameterWindowUnits::showingAgainReadsTheSelectedController()
+{
+    Harness h(false);
+    QVERIFY(h.active);
+    QCOMPARE(h.reads->size(), 1);
+    h.result(3, 3, false, 40);
+    h.result(4, 3, false, 0);
+    QTRY_VERIFY(h.window->settled());
+    h.window->hide(); // another controller is fitted at 3 meanwhile
+    h.window->show();
+    QCOMPARE(h.reads->size(), 2);
+    QCOMPARE(h.reads->last(), QList<QVariant>{3});
+    QCOMPARE(h.edit("edit_backlight_time")->text(), QString());
+    QCOMPARE(h.combo("combox__poweroff")->currentIndex(), -1);
+    h.result(3, 3, false, 55);
+    QTRY_COMPARE(h.edit("edit_backlight_time")->text(), QStringLiteral("55"));
+
+    h.deviceSelector()->setCurrentIndex(0);
+    QTRY_VERIFY_WITH_TIMEOUT(h.window->settled(), 20 * ParameterWindow::HidePauseMs);
+    h.window->hide();
+    h.window->show(); // nothing selected: nothing to read
+    QCOMPARE(h.reads->size(), 2);
+    QCOMPARE(h.sent(), QStringList{});
 }
 
 QTEST_MAIN(tst_parameterWindowUnits)

@@ -28,7 +28,7 @@ public:
     {
         MessageBoxSeam::setHandler([this](QWidget *, const MessageBoxSeam::Box &box) {
             boxes.append(box);
-            return box.kind == MessageBoxSeam::Kind::Question ? QMessageBox::Yes : QMessageBox::Ok;
+            return box.kind == MessageBoxSeam::Kind::Question ? questionAnswer : QMessageBox::Ok;
         });
     }
     ~BoxRecorder() { MessageBoxSeam::reset(); }
@@ -45,6 +45,7 @@ public:
     QString lastText() const { return boxes.isEmpty() ? QString() : boxes.last().text; }
 
     QList<MessageBoxSeam::Box> boxes;
+    QMessageBox::StandardButton questionAnswer = QMessageBox::Yes; // Yes: the first button
 };
 
 class MainWindowFixture

@@ -5,6 +5,7 @@
 
 #include "DeviceLine.h"
 #include "RegisterMap.h"
+#include "SerialPort.h"
 #include "deviceWindow.h"
 
 #include <QAction>
@@ -29,6 +30,7 @@ class tst_operatorFeedback : public QObject
 private slots:
     void scanNeedsAnOpenPort();
     void emptyScanReplyLeavesTheRows();
+    void noisyScanListsOnlyControllersThatAnswered();
     void typedPathThatOpenedStaysAfterFailedOpen();
 };
 
@@ -73,6 +75,36 @@ void tst_operatorFeedback::emptyScanReplyLeavesTheRows()
     QVERIFY(f.flushWorker());
     for (const OnlineDevice &record : f.window->worker()->devicesSnapshot())
         QVERIFY(record.id != 1 || !(record.cur || record.cum || record.temp || record.press));
+}
+
+// Noise and broken echoes on the line during the scan: only the controllers whose whole echo came
+// back get a row.
+void tst_operatorFeedback::noisyScanListsOnlyControllersThatAnswered()
+{
+    MainWindowFixture::Setup setup;
+    setup.addresses = {1, 4, 6, 9};
+    MainWindowFixture f(setup);
+    SimFaults lostAddress; // echo 1 ends in 0x71: an echo body behind it once listed 113
+    lostAddress.extraBytes = QByteArray::fromHex("0800005566");
+    f.bus->setFaults(1, lostAddress);
+    SimFaults flippedAddress; // echo 1 with the address's top bit flipped once listed 129
+    flippedAddress.extraBytes = QByteArray(SerialPort::buildEchoFrame(1)).replace(0, 1, "\x81");
+    f.bus->setFaults(4, flippedAddress);
+    SimFaults cutOff;
+    cutOff.cutAfterBytes = 6;
+    f.bus->setFaults(6, cutOff);
+    SimFaults badCrc;
+    badCrc.corruptFraction = 1.0;
+    f.bus->setFaults(9, badCrc);
+    f.bus->setNoise(QByteArray::fromHex("FF0800005566"), 15);
+
+    QVERIFY(f.openPort());
+    menuEntry(*f.window, QStringLiteral("查询设备"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(f.boxes.boxes.size(), 1, 20000);
+    QCOMPARE(f.boxes.lastText(), QStringLiteral("查询设备完成，查询到的设备为:1,4,"));
+    QCOMPARE(f.window->foundDeviceIds(), (QList<quint8>{1, 4}));
+    QCOMPARE(f.window->devicePage()->row(1)->deviceIdText(), QStringLiteral("4"));
+    QCOMPARE(f.window->devicePage()->row(2)->deviceIdText(), QString());
 }
 
 void tst_operatorFeedback::typedPathThatOpenedStaysAfterFailedOpen()

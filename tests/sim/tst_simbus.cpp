@@ -306,6 +306,14 @@ void TestSimBus::answerWithNoiseAhead_data()
     QTest::newRow("sound frame run into an echo") << sound << write << decoy(2) + write;
     QTest::newRow("stray bytes, then the sound frame")
         << both << readBacklight << QByteArray::fromHex("00FE") + decoy(2) + backlightAtDefault(2);
+    SimFaults cut;
+    cut.cutAfterBytes = 6;
+    SimFaults cutThenNoise = cut;
+    cutThenNoise.extraBytes = QByteArray::fromHex("71");
+    QTest::newRow("answer cut off") << cut << readBacklight << backlightAtDefault(2).left(6);
+    QTest::newRow("echo cut off, then noise")
+        << cutThenNoise << SerialPort::buildEchoFrame(2)
+        << SerialPort::buildEchoFrame(2).left(6) + QByteArray::fromHex("71");
     QTest::newRow("another register's lateness") << flowLate << readBacklight << backlightAtDefault(2);
     QTest::newRow("the late register: overtaken")
         << flowLate << readRequest(2, SimRegister::Flow) << QByteArray("");

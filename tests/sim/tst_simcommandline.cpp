@@ -29,7 +29,7 @@ void TestSimCommandLine::validOptions()
                     "--drop",          "3:0.2",    "--corrupt",     "2:0.1",  "--late",         "2:300",
                     "--chunks",        "2:3:5",    "--extra",       "2:AABB", "--noise",        "AABB:500",
                     "--late-register", "2:0x1000", "--stray",       "1:00FE", "--sound-before", "1",
-                    "--endless",       "12",       "--lose-writes", "3:4"},
+                    "--endless",       "12",       "--lose-writes", "3:4",    "--cut",          "5:6"},
                    &error),
         qPrintable(error));
     const QList<quint8> chosen = QList<quint8>() << 1 << 3 << 12;
@@ -52,12 +52,14 @@ void TestSimCommandLine::validOptions()
     QVERIFY(line.faults[1].soundFrameBeforeAnswer);
     QVERIFY(line.faults[12].endlessStream);
     QCOMPARE(line.faults[3].lostWrites, 4);
+    QCOMPARE(line.faults[5].cutAfterBytes, 6);
     const QString summary = line.summary("/dev/pts/9");
     QVERIFY(summary.contains("devices 1,3,12 on /dev/pts/9"));
     for (const char *said : {"reads of 0x1000 late 300 ms", "stray 00FE", "sound frame before the answer",
-                             "endless stream", "4 writes lost"})
+                             "endless stream", "4 writes lost", "5: cut after 6 bytes"})
         QVERIFY2(summary.contains(said), qPrintable(summary));
-    for (const char *option : {"--late-register", "--stray", "--sound-before", "--endless", "--lose-writes"})
+    for (const char *option :
+         {"--late-register", "--stray", "--sound-before", "--endless", "--lose-writes", "--cut"})
         QVERIFY2(SimCommandLine::usage().contains(option), option);
 
     SimCommandLine defaults;
@@ -89,6 +91,8 @@ void TestSimCommandLine::invalidOptions_data()
         << QStringList{"--late-register", "2:0x10000"} << "invalid value for --late-register: \"2:0x10000\"";
     QTest::newRow("no write to lose")
         << QStringList{"--lose-writes", "2:0"} << "invalid value for --lose-writes: \"2:0\"";
+    QTest::newRow("cut before the first byte")
+        << QStringList{"--cut", "2:0"} << "invalid value for --cut: \"2:0\"";
     QTest::newRow("value missing") << QStringList{"--baud"} << "--baud needs a value";
     QTest::newRow("unknown option") << QStringList{"--fast", "1"} << "unknown option --fast";
     QTest::newRow("stray argument") << QStringList{"9600"} << "unexpected argument \"9600\"";

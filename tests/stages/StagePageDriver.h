@@ -81,4 +81,15 @@ inline QList<float> setpointsReceived(const SimBus &bus, quint8 address)
     return values;
 }
 
+// The values a controller's set-point register took, in order: a write the worker repeated
+// because its answer came late shows once.
+inline QList<float> setpointChanges(const SimBus &bus, quint8 address)
+{
+    QList<float> changes;
+    for (float value : setpointsReceived(bus, address))
+        if (changes.isEmpty() || changes.last() != value)
+            changes << value;
+    return changes;
+}
+
 } // namespace StagePageDriver

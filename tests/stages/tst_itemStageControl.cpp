@@ -49,6 +49,8 @@ private slots:
     void restartBeginsAfresh();
     void startIgnoresAStaleCount_data();
     void startIgnoresAStaleCount();
+    void enteredCountOutlivesTheRun_data();
+    void enteredCountOutlivesTheRun();
     void countLoweredMidRunStillEnds_data();
     void countLoweredMidRunStillEnds();
     void flowEditedOutOfRangeStopsTheRun();
@@ -67,8 +69,10 @@ void tst_itemStageControl::orderAndTiming_data()
     QTest::addColumn<int>("finishes");
     QTest::newRow("single: first step its time, middle one more, last its time")
         << "10,5;20,5;30,5" << 0 << "3" << 25 << QStringList{"10@0", "20@5", "30@11", "0@16"} << 1;
-    QTest::newRow("single: one step of 1 s, flow and 0 in one tick")
-        << "7,1" << 0 << "1" << 3 << QStringList{"7@0", "0@0"} << 1;
+    QTest::newRow("single: one step of 1 s holds its second before the 0")
+        << "7,1" << 0 << "1" << 3 << QStringList{"7@0", "0@1"} << 1;
+    QTest::newRow("single: one step of 3 s holds three seconds")
+        << "7,3" << 0 << "" << 5 << QStringList{"7@0", "0@3"} << 1;
     QTest::newRow("single: an entered count runs its rows only")
         << "10,1;20,1;30,1;40,1;50,1" << 0 << "3" << 8 << QStringList{"10@0", "20@1", "30@3", "0@4"} << 1;
     QTest::newRow("single without a count ends after the valid rows")
@@ -90,6 +94,11 @@ void tst_itemStageControl::orderAndTiming_data()
     QTest::newRow("flow beyond an integer: no start")
         << "99999999999,1" << 2 << "" << 0 << QStringList() << 0;
     QTest::newRow("0 and 999999 run") << "0,1;999999,1" << 0 << "" << 0 << QStringList{"0@0"} << 0;
+    QTest::newRow("duration 0: no start") << "10,1;20,0" << 0 << "" << 0 << QStringList() << 0;
+    QTest::newRow("negative duration: no start") << "10,-1" << 1 << "" << 0 << QStringList() << 0;
+    QTest::newRow("duration no whole number: no start") << "10,1.5" << 2 << "" << 0 << QStringList() << 0;
+    QTest::newRow("duration 0 beyond the count runs")
+        << "10,1;20,0" << 0 << "1" << 3 << QStringList{"10@0", "0@1"} << 1;
 }
 
 void tst_itemStageControl::orderAndTiming()
@@ -149,6 +158,51 @@ void tst_itemStageControl::startIgnoresAStaleCount()
     QCOMPARE(run.sent, sent);
 }
 
+void tst_itemStageControl::enteredCountOutlivesTheRun_data()
+{
+    QTest::addColumn<QString>("count");    // entered before the first run
+    QTest::addColumn<bool>("stopped");     // the first run is stopped at its second step, or ends
+    QTest::addColumn<QString>("after");    // the table typed before the second start
+    QTest::addColumn<QStringList>("sent"); // by the second run
+    const QString five = QStringLiteral("10,1;20,1;30,1;40,1;50,1");
+    const QStringList three{"10@0", "20@1", "30@3", "0@4"};
+    QTest::newRow("3 of 5, after the end") << "3" << false << five << three;
+    QTest::newRow("3 of 5, after a stop") << "3" << true << five << three;
+    QTest::newRow("0 runs every valid row")
+        << "0" << false << five << QStringList{"10@0", "20@1", "30@3", "40@5", "50@7", "0@8"};
+    QTest::newRow("a count above the rows left runs those rows")
+        << "5" << true << "10,1;20,1;30,1;;" << three;
+}
+
+// The count the operator entered stays in the field after the run and governs the next one.
+void tst_itemStageControl::enteredCountOutlivesTheRun()
+{
+    QFETCH(QString, count);
+    QFETCH(bool, stopped);
+    QFETCH(QString, after);
+    QFETCH(QStringList, sent);
+    Run run(QStringLiteral("10,1;20,1;30,1;40,1;50,1"), 0);
+    run.field("edit_stepCount")->setText(count);
+    run.item.refreshStepCount();
+    run.item.startStep(5);
+    run.tick(stopped ? 1 : 12);
+    if (stopped)
+        run.item.stopStep();
+    QCOMPARE(run.finishes, int(!stopped));
+    QCOMPARE(run.field("edit_stepCount")->text(), count);
+    const int greyFrom = count.toInt() > 0 ? count.toInt() : 5; // the rows the count leaves out
+    for (int row = 0; row < 5; ++row) {
+        const QColor colour = StageTables::table(run.item)->item(row, 0)->background().color();
+        QCOMPARE(colour == QColor(Qt::lightGray), row >= greyFrom);
+    }
+    StageTables::type(run.item, after);
+    run.sent.clear();
+    run.item.startStep(5);
+    run.tick(12);
+    QCOMPARE(run.sent, sent);
+    QCOMPARE(run.field("edit_stepCount")->text(), count);
+}
+
 void tst_itemStageControl::countLoweredMidRunStillEnds_data()
 {
     QTest::addColumn<int>("mode");
@@ -205,23 +259,33 @@ void tst_itemStageControl::renumberedWidgetKeepsItsRunsController()
 void tst_itemStageControl::stepCountEntry_data()
 {
     QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("byReturn"); // committed with Return, or by moving to another field
     QTest::addColumn<QStringList>("boxes");
     QTest::addColumn<int>("stepCount");
-    QTest::newRow("three of five: rows 3 and 4 grey") << "3" << QStringList() << 3;
-    QTest::newRow("all five") << "5" << QStringList() << 5;
-    QTest::newRow("more than valid") << "6" << QStringList{"错误提示|输入的阶数不能大于5"} << 0;
-    QTest::newRow("not a number") << "2.5" << QStringList{"错误提示|请输入有效数字"} << 0;
+    QTest::addColumn<QString>("shown");
+    const QStringList tooMany{"错误提示|输入的阶数不能大于5"};
+    QTest::newRow("three of five: rows 3 and 4 grey") << "3" << true << QStringList() << 3 << "3";
+    QTest::newRow("all five") << "5" << true << QStringList() << 5 << "5";
+    QTest::newRow("left with another field") << "2" << false << QStringList() << 2 << "2";
+    QTest::newRow("0 means every valid row") << "0" << true << QStringList() << 5 << "0";
+    QTest::newRow("03 shown as 3") << "03" << true << QStringList() << 3 << "3";
+    QTest::newRow("03 shown as 3, left") << "03" << false << QStringList() << 3 << "3";
+    QTest::newRow("more than valid") << "6" << true << tooMany << 0 << "6";
+    QTest::newRow("clamped to 999999") << "1000000" << true << tooMany << 0 << "999999";
+    QTest::newRow("not a number") << "2.5" << true << QStringList{"错误提示|请输入有效数字"} << 0 << "2.5";
 }
 
-// Typed into the field and committed with Return; leaving the field untouched asks nothing more.
+// Typed into the field and committed; leaving the field untouched afterwards asks nothing more.
 void tst_itemStageControl::stepCountEntry()
 {
     QFETCH(QString, typed);
+    QFETCH(bool, byReturn);
     QFETCH(QStringList, boxes);
     QFETCH(int, stepCount);
-    QStringList shown;
-    MessageBoxSeam::setHandler([&shown](QWidget *, const MessageBoxSeam::Box &box) {
-        shown << box.title + QLatin1Char('|') + box.text;
+    QFETCH(QString, shown);
+    QStringList shownBoxes;
+    MessageBoxSeam::setHandler([&shownBoxes](QWidget *, const MessageBoxSeam::Box &box) {
+        shownBoxes << box.title + QLatin1Char('|') + box.text;
         return QMessageBox::Ok;
     });
     Run run(QStringLiteral("1,1;2,1;3,1;4,1;5,1"), 0);
@@ -231,12 +295,15 @@ void tst_itemStageControl::stepCountEntry()
     field->setFocus();
     QTRY_VERIFY(field->hasFocus());
     QTest::keyClicks(field, typed);
-    QTest::keyClick(field, Qt::Key_Return);
+    if (byReturn)
+        QTest::keyClick(field, Qt::Key_Return);
+    run.field("edit_deviceId")->setFocus();
     field->setFocus();
     run.field("edit_deviceId")->setFocus();
     MessageBoxSeam::reset();
-    QCOMPARE(shown, boxes);
+    QCOMPARE(shownBoxes, boxes);
     QCOMPARE(run.item.stepCount(), stepCount);
+    QCOMPARE(field->text(), shown);
     for (int row = 0; row < 5; ++row) {
         const QColor colour = StageTables::table(run.item)->item(row, 0)->background().color();
         QCOMPARE(colour == QColor(Qt::lightGray), boxes.isEmpty() && row >= stepCount);

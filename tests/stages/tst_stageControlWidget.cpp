@@ -4,6 +4,8 @@
 #include "DataDirectory.h"
 #include "FileDialogSeam.h"
 #include "MessageBoxSeam.h"
+#include "PipeTrap.h"
+#include "RegularFile.h"
 #include "StageTables.h"
 #include "stageControlWidget.h"
 
@@ -12,6 +14,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
@@ -85,6 +88,13 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
+// The text as UTF-16, little-endian with its byte order mark, as some editors save it.
+QByteArray utf16(const QString &text)
+{
+    return QByteArray("\xFF\xFE") +
+           QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * int(sizeof(char16_t)));
+}
+
 bool writeFile(const QString &path, const QByteArray &text)
 {
     QFile file(path);
@@ -99,7 +109,11 @@ class tst_stageControlWidget : public QObject
 private slots:
     void buttonStates_data();
     void buttonStates();
-    void startRefusesAFlowOutOfRange();
+    void startRefusesAnUnusableStep_data();
+    void startRefusesAnUnusableStep();
+    void oneStepSingleRunHoldsItsFlow();
+    void runEndingInsideItsStart_data();
+    void runEndingInsideItsStart();
     void pageStaysRunningWhileAWidgetRuns_data();
     void pageStaysRunningWhileAWidgetRuns();
     void pauseLeavesWidgetsThatDoNotRunAlone();
@@ -111,6 +125,8 @@ private slots:
     void loadFailuresShowOnlyTheError();
     void failedWriteIsReported_data();
     void failedWriteIsReported();
+    void saveRefusesWhatIsNoRegularFile_data();
+    void saveRefusesWhatIsNoRegularFile();
 };
 
 void tst_stageControlWidget::buttonStates_data()
@@ -167,13 +183,71 @@ void tst_stageControlWidget::buttonStates()
     QCOMPARE(p.steps, steps);
 }
 
-void tst_stageControlWidget::startRefusesAFlowOutOfRange()
+void tst_stageControlWidget::startRefusesAnUnusableStep_data()
 {
-    Page p({"3", "7"}, {"10,5", "20,5;-30,5"});
+    QTest::addColumn<QStringList>("tables"); // of devices 3 and 7
+    QTest::addColumn<QString>("box");
+    const QString flow =
+        QStringLiteral("错误提示|第2个分阶控件（设备7）第2行的流量超出0到999999的范围，未启动");
+    const QString time =
+        QStringLiteral("错误提示|第2个分阶控件（设备7）第2行的时间须为大于0的整数秒，未启动");
+    QTest::newRow("negative flow") << QStringList{"10,5", "20,5;-30,5"} << flow;
+    QTest::newRow("duration 0") << QStringList{"10,5", "20,5;30,0"} << time;
+    QTest::newRow("negative duration") << QStringList{"10,5", "20,5;30,-2"} << time;
+    QTest::newRow("empty duration in the count") << QStringList{"10,5", "20,5;30,;40,5"} << time;
+    QTest::newRow("the first widget's is named first")
+        << QStringList{"10,0", "20,5;30,0"}
+        << QStringLiteral("错误提示|第1个分阶控件（设备3）第1行的时间须为大于0的整数秒，未启动");
+}
+
+// Nothing is sent and the page stays idle; the box names the widget and the row.
+void tst_stageControlWidget::startRefusesAnUnusableStep()
+{
+    QFETCH(QStringList, tables);
+    QFETCH(QString, box);
+    Page p({"3", "7"}, tables);
     p.press("btn_start");
-    QCOMPARE(p.boxes, QStringList{"错误提示|第2个分阶控件（设备7）第2行的流量超出0到999999的范围，未启动"});
+    QCOMPARE(p.boxes, QStringList{box});
     QCOMPARE(p.events + p.steps, QStringList());
     QCOMPARE(p.page.startButton()->text(), QStringLiteral("开始"));
+}
+
+// The flow reaches the page alone, and the 0 one second later; then the page is idle.
+void tst_stageControlWidget::oneStepSingleRunHoldsItsFlow()
+{
+    Page p({"3"}, {"200,1"});
+    p.press("btn_start");
+    QCOMPARE(p.steps, QStringList{"3,200"});
+    QCOMPARE(p.page.startButton()->text(), QStringLiteral("停止"));
+    p.item(0).excuteStep();
+    QCOMPARE(p.steps, (QStringList{"3,200", "3,0"}));
+    QCOMPARE(p.page.startButton()->text(), QStringLiteral("开始"));
+    QCOMPARE(p.page.startButton()->styleSheet(), QString::fromLatin1(kIdle));
+}
+
+void tst_stageControlWidget::runEndingInsideItsStart_data()
+{
+    QTest::addColumn<QStringList>("tables"); // the first widget's run ends as it starts
+    QTest::addColumn<QString>("start");
+    QTest::newRow("nothing else runs") << QStringList{"7,5"} << "开始";
+    QTest::newRow("a later widget runs on") << QStringList{"7,5", "20,5"} << "停止";
+}
+
+// A widget that reports the end of its run from inside its start leaves the page as it is after
+// that start: idle unless another widget runs.
+void tst_stageControlWidget::runEndingInsideItsStart()
+{
+    QFETCH(QStringList, tables);
+    QFETCH(QString, start);
+    Page p({"3", "7"}, tables);
+    QObject::connect(&p.page, &stageControlWidget::devicestartStep, &p.page, [&p](int device) {
+        if (device == 3) {
+            p.item(0).stopStep();
+            emit p.item(0).sig_item_finish();
+        }
+    });
+    p.press("btn_start");
+    QCOMPARE(p.page.startButton()->text(), start);
 }
 
 void tst_stageControlWidget::pageStaysRunningWhileAWidgetRuns_data()
@@ -192,6 +266,7 @@ void tst_stageControlWidget::pageStaysRunningWhileAWidgetRuns()
     p.mode(1, 1);
     p.press("btn_start");
     p.item(0).excuteStep();
+    p.item(0).excuteStep();
     QCOMPARE(p.page.startButton()->text(), start);
 }
 
@@ -201,9 +276,10 @@ void tst_stageControlWidget::pauseLeavesWidgetsThatDoNotRunAlone()
     Page p({"3", "7", "9"}, {"7,1", "20,5"});
     p.mode(1, 1);
     p.press("btn_start");
+    p.item(0).excuteStep();
     p.press("btn_pause");
     p.press("btn_pause");
-    QCOMPARE(p.steps, (QStringList{"3,7", "3,0", "7,20", "7,0", "7,20"}));
+    QCOMPARE(p.steps, (QStringList{"3,7", "7,20", "3,0", "7,0", "7,20"}));
 }
 
 void tst_stageControlWidget::loadIsRefusedWhileRunning()
@@ -234,15 +310,28 @@ void tst_stageControlWidget::loadFillsWidgetsByBlockOrder_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QStringList>("before");
     QTest::addColumn<QStringList>("after");
+    QTest::addColumn<QString>("note"); // after "导入成功"
+    const QString none;
     QTest::newRow("an empty block keeps its widget")
         << QByteArray("[1]\n\n[2]\n100,30\n0,60\n\n[3]\n\n[4]\n\n") << QStringList{"1,1", "2,2", "3,3", "4,4"}
-        << QStringList{"", "100,30;0,60", "", ""};
+        << QStringList{"", "100,30;0,60", "", ""} << none;
     QTest::newRow("a short block replaces the whole table")
         << QByteArray("[1]\n5,1\n6,1\n7,1\n") << QStringList{"1,1;2,2;3,3;4,4;5,5", "9,9"}
-        << QStringList{"5,1;6,1;7,1", "9,9", "", ""};
+        << QStringList{"5,1;6,1;7,1", "9,9", "", ""} << none;
     QTest::newRow("blocks beyond four, CR LF")
         << QByteArray("[1]\r\n1,1\r\n[2]\r\n2,2\r\n[3]\r\n3,3\r\n[4]\r\n4,4\r\n[5]\r\n5,5\r\n")
-        << QStringList() << QStringList{"1,1", "2,2", "3,3", "4,4"};
+        << QStringList() << QStringList{"1,1", "2,2", "3,3", "4,4"} << none;
+    QTest::newRow("a block of invalid lines keeps its table")
+        << QByteArray("[1]\n5,1\n[2]\n5;5\nx\n[3]\n3,3\n") << QStringList{"1,1", "2,2;2,3", "9,9", "4,4"}
+        << QStringList{"5,1", "2,2;2,3", "3,3", "4,4"} << "；第2块[2]没有有效的阶，第2个分阶控件未改动";
+    QTest::newRow("two such blocks, by their headers")
+        << QByteArray("[1]\n5;5\n[7]\n1,2\n[9]\n,\n") << QStringList{"1,1", "2,2", "3,3"}
+        << QStringList{"1,1", "1,2", "3,3", ""}
+        << "；第1块[1]没有有效的阶，第1个分阶控件未改动；第3块[9]没有有效的阶，第3个分阶控件未改动";
+    QTest::newRow("a long header is cut in the notice")
+        << "[" + QByteArray(40, '7') + "]\nx\n[2]\n2,2\n"
+        << QStringList{"1,1"} << QStringList{"1,1", "2,2", "", ""}
+        << "；第1块[" + QString(23, '7') + "…没有有效的阶，第1个分阶控件未改动";
     QByteArray file("[1]\n");
     QStringList hundred;
     for (int k = 0; k < 150; ++k) {
@@ -250,7 +339,7 @@ void tst_stageControlWidget::loadFillsWidgetsByBlockOrder_data()
         hundred << QString::number(k) + ",1";
     }
     QTest::newRow("steps beyond 100")
-        << file << QStringList() << QStringList{hundred.mid(0, 100).join(';'), "", "", ""};
+        << file << QStringList() << QStringList{hundred.mid(0, 100).join(';'), "", "", ""} << none;
 }
 
 void tst_stageControlWidget::loadFillsWidgetsByBlockOrder()
@@ -258,10 +347,11 @@ void tst_stageControlWidget::loadFillsWidgetsByBlockOrder()
     QFETCH(QByteArray, file);
     QFETCH(QStringList, before);
     QFETCH(QStringList, after);
+    QFETCH(QString, note);
     Page p({}, before);
     QVERIFY(writeFile(p.chosenPath, file));
     p.press("btn_load");
-    QCOMPARE(p.boxes, QStringList{"提示|文件" + p.chosenPath + "导入成功"});
+    QCOMPARE(p.boxes, QStringList{"提示|文件" + p.chosenPath + "导入成功" + note});
     QCOMPARE(p.dialogs.value(0).caption, QStringLiteral("导入历史分阶记录"));
     QCOMPARE(p.tables(), after);
     for (int k = 0; k < 4; ++k)
@@ -270,29 +360,61 @@ void tst_stageControlWidget::loadFillsWidgetsByBlockOrder()
 
 void tst_stageControlWidget::loadFailuresShowOnlyTheError_data()
 {
-    QTest::addColumn<QByteArray>("file"); // null: nothing at the chosen path
-    QTest::addColumn<QString>("name");    // empty: the dialog is cancelled
-    QTest::addColumn<QStringList>("boxes");
-    const QStringList error{"提示|文件解析错误"};
-    QTest::newRow("no valid step") << QByteArray("[1]\n\n[2]\n5;5\n") << "p.txt" << error;
-    QTest::newRow("no header first") << QByteArray("5,5\n[1]\n6,6\n") << "p.txt" << error;
-    QTest::newRow("far too large") << QByteArray("[1]\n1,1\n").leftJustified(2 << 20, '\n') << "p.txt"
-                                   << error;
-    QTest::newRow("missing file") << QByteArray() << "p.txt" << error;
-    QTest::newRow("a folder") << QByteArray() << "." << error;
-    QTest::newRow("cancelled") << QByteArray() << "" << QStringList();
+    // What is at the chosen path: "text", "fifo", "zero" (a link to /dev/zero), "folder" or nothing.
+    QTest::addColumn<QString>("made");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("name"); // empty: the dialog is cancelled
+    QTest::addColumn<QString>("box");  // "title|text", %1 standing for the chosen path; empty: no box
+    const QString error = QStringLiteral("提示|文件解析错误");
+    const QString refused = QStringLiteral("文件解析错误|文件%1");
+    QTest::newRow("no valid step") << "text" << QByteArray("[1]\n\n[2]\n5;5\n") << "p.txt" << error;
+    QTest::newRow("no header first") << "text" << QByteArray("5,5\n[1]\n6,6\n") << "p.txt"
+                                     << refused + "没有以分阶块标题（如[1]）开头";
+    QTest::newRow("empty") << "text" << QByteArray("") << "p.txt"
+                           << refused + "没有以分阶块标题（如[1]）开头";
+    QTest::newRow("far too large") << "text" << QByteArray("[1]\n1,1\n").leftJustified(2 << 20, '\n')
+                                   << "p.txt" << refused + "大于1 MB，不是分阶配置文件";
+    QTest::newRow("NUL bytes") << "text" << QByteArray("[1]\n1,1\n\0\n", 11) << "p.txt"
+                               << refused + "含有NUL字节，不是文本文件";
+    QTest::newRow("UTF-16") << "text" << utf16(QStringLiteral("[1]\n1,1\n")) << "p.txt"
+                            << refused + "含有NUL字节，不是文本文件";
+    QTest::newRow("not UTF-8") << "text" << QByteArray("[1]\n1,1\n\xC0\xAF\n") << "p.txt"
+                               << refused + "不是有效的UTF-8文本";
+    QTest::newRow("missing file") << "" << QByteArray() << "p.txt"
+                                  << refused + "无法打开（" + qt_error_string(ENOENT) + "）";
+    QTest::newRow("a folder") << "folder" << QByteArray() << "p.txt" << refused + "不是普通文件，而是文件夹";
+    QTest::newRow("a named pipe") << "fifo" << QByteArray() << "p.txt"
+                                  << refused + "不是普通文件，而是命名管道";
+    QTest::newRow("a link to /dev/zero")
+        << "zero" << QByteArray() << "p.txt" << refused + "不是普通文件，而是字符设备";
+    QTest::newRow("cancelled") << "" << QByteArray() << ""
+                               << "";
 }
 
+// The page refuses the file with the reason, before it opens one that is no regular file, and keeps
+// its tables.
 void tst_stageControlWidget::loadFailuresShowOnlyTheError()
 {
+    QFETCH(QString, made);
     QFETCH(QByteArray, file);
     QFETCH(QString, name);
-    QFETCH(QStringList, boxes);
+    QFETCH(QString, box);
     Page p({}, {"1,1", "2,2"});
     p.chosenPath = name.isEmpty() ? QString() : p.dir.filePath(name);
-    QVERIFY(file.isNull() || writeFile(p.chosenPath, file));
+    std::unique_ptr<PipeTrap> pipe;
+    if (made == QLatin1String("text"))
+        QVERIFY(writeFile(p.chosenPath, file));
+    else if (made == QLatin1String("fifo"))
+        QVERIFY((pipe = std::make_unique<PipeTrap>(p.chosenPath))->made());
+    else if (made == QLatin1String("zero"))
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), p.chosenPath));
+    else if (made == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(p.chosenPath));
+    QElapsedTimer clock;
+    clock.start();
     p.press("btn_load");
-    QCOMPARE(p.boxes, boxes);
+    QVERIFY2(clock.elapsed() < 2000, "the page was held up");
+    QCOMPARE(p.boxes, box.isEmpty() ? QStringList() : QStringList{QString(box).replace("%1", p.chosenPath)});
     QCOMPARE(p.tables(), (QStringList{"1,1", "2,2", "", ""}));
 }
 
@@ -300,7 +422,6 @@ void tst_stageControlWidget::failedWriteIsReported_data()
 {
     QTest::addColumn<QString>("target");
     QTest::addColumn<bool>("diskFull"); // the disk takes only the first 8 bytes
-    QTest::newRow("a folder as target") << "." << false;
     QTest::newRow("under a regular file") << "old.txt/programme.txt" << false;
 #ifdef Q_OS_UNIX
     QTest::newRow("the data never reaches the disk") << "old.txt" << true;
@@ -332,6 +453,34 @@ void tst_stageControlWidget::failedWriteIsReported()
 #endif
     QCOMPARE(p.boxes, QStringList{"提示|加载失败"});
     QCOMPARE(readFile(old), QByteArray("[1]\n1,1\n"));
+}
+
+void tst_stageControlWidget::saveRefusesWhatIsNoRegularFile_data()
+{
+    QTest::addColumn<QString>("made");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a folder") << "folder" << QStringLiteral("不是普通文件，而是文件夹");
+    QTest::newRow("a named pipe") << "fifo" << QStringLiteral("不是普通文件，而是命名管道");
+}
+
+// Nothing is written, and the path stays what it was. No link to a device here: a save that wrongly
+// went ahead would, for a test run as root, put a file in the device's place.
+void tst_stageControlWidget::saveRefusesWhatIsNoRegularFile()
+{
+    QFETCH(QString, made);
+    QFETCH(QString, reason);
+    Page p({"3"}, {"100,30"});
+    std::unique_ptr<PipeTrap> pipe;
+    if (made == QLatin1String("fifo"))
+        QVERIFY((pipe = std::make_unique<PipeTrap>(p.chosenPath))->made());
+    else
+        QVERIFY(QDir().mkpath(p.chosenPath));
+    QElapsedTimer clock;
+    clock.start();
+    p.press("btn_save");
+    QVERIFY2(clock.elapsed() < 2000, "the page was held up");
+    QCOMPARE(p.boxes, QStringList{"提示|" + p.chosenPath + "无法写入（" + reason + "）"});
+    QCOMPARE(regularFileProblem(p.chosenPath), reason);
 }
 
 QTEST_MAIN(tst_stageControlWidget)

@@ -23,20 +23,27 @@ void tst_stageProgrammeFile::parse_data()
     QTest::addColumn<StageProgrammeSet>("blocks");
     QTest::addColumn<int>("skipped");
     QTest::addColumn<bool>("usable");
+    QTest::addColumn<QStringList>("unusable"); // headers of the blocks whose lines were all invalid
     using Set = StageProgrammeSet;
-    QTest::newRow("5,10") << QByteArray("[1]\n5,10") << Set{{{5, 10}}} << 0 << true;
+    const QStringList none;
+    QTest::newRow("5,10") << QByteArray("[1]\n5,10") << Set{{{5, 10}}} << 0 << true << none;
     for (const char *line : {"5;10", "5,10,15", "5,x", "5,", "4294967296,1"})
-        QTest::newRow(line) << QByteArray("[1]\n") + line << Set{{}} << 1 << false;
-    QTest::newRow("negative, spaces") << QByteArray("[1]\n -5,10\t") << Set{{{-5, 10}}} << 0 << true;
-    QTest::newRow("empty blocks keep their place") << QByteArray("[1]\n\n[2]\n100,30\n0,60\n\n[3]\n\n[4]\n\n")
-                                                   << Set{{}, {{100, 30}, {0, 60}}, {}, {}} << 0 << true;
+        QTest::newRow(line) << QByteArray("[1]\n") + line << Set{{}} << 1 << false << QStringList{"[1]"};
+    QTest::newRow("negative, spaces") << QByteArray("[1]\n -5,10\t") << Set{{{-5, 10}}} << 0 << true << none;
+    QTest::newRow("empty blocks keep their place")
+        << QByteArray("[1]\n\n[2]\n100,30\n0,60\n\n[3]\n\n[4]\n\n") << Set{{}, {{100, 30}, {0, 60}}, {}, {}}
+        << 0 << true << none;
     QTest::newRow("[7] is the next block")
-        << QByteArray("[1]\n1,1\n[7]\n2,2") << Set{{{1, 1}}, {{2, 2}}} << 0 << true;
+        << QByteArray("[1]\n1,1\n[7]\n2,2") << Set{{{1, 1}}, {{2, 2}}} << 0 << true << none;
+    QTest::newRow("an invalid block among valid ones")
+        << QByteArray("[1]\n1,1\n[ 7 ]\nx\n\n5;5\n[3]\n3,3\nbad") << Set{{{1, 1}}, {}, {{3, 3}}} << 3 << true
+        << QStringList{"[ 7 ]"};
     QTest::newRow("CR LF") << QByteArray("[1]\r\n1,1\r\n\r\n[2]\r\n2,2\r\n") << Set{{{1, 1}}, {{2, 2}}} << 0
-                           << true;
-    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF[1]\n3,4") << Set{{{3, 4}}} << 0 << true;
-    QTest::newRow("no header first") << QByteArray("1,1\n[1]\n2,2") << Set() << 0 << false;
-    QTest::newRow("empty") << QByteArray() << Set() << 0 << false;
+                           << true << none;
+    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF[1]\n3,4") << Set{{{3, 4}}} << 0 << true
+                                     << none;
+    QTest::newRow("no header first") << QByteArray("1,1\n[1]\n2,2") << Set() << 0 << false << none;
+    QTest::newRow("empty") << QByteArray() << Set() << 0 << false << none;
 }
 
 void tst_stageProgrammeFile::parse()
@@ -45,10 +52,17 @@ void tst_stageProgrammeFile::parse()
     QFETCH(StageProgrammeSet, blocks);
     QFETCH(int, skipped);
     QFETCH(bool, usable);
+    QFETCH(QStringList, unusable);
     const StageProgrammeParse parsed = parseStageProgrammes(QString::fromUtf8(text));
     QCOMPARE(parsed.blocks, blocks);
     QCOMPARE(parsed.skippedLines, skipped);
     QCOMPARE(parsed.isUsable(), usable);
+    QStringList unusableHeaders;
+    for (int k = 0; k < parsed.blocks.size(); ++k)
+        if (parsed.isUnusableBlock(k))
+            unusableHeaders << parsed.headers.value(k);
+    QCOMPARE(unusableHeaders, unusable);
+    QCOMPARE(parsed.headers.size(), parsed.blocks.size());
 }
 
 void tst_stageProgrammeFile::writerTextReadsBack()

@@ -1,0 +1,39 @@
+#include "RegularFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+QString kindOf(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat status;
+    if (::stat(QFile::encodeName(path).constData(), &status) == 0) {
+        if (S_ISFIFO(status.st_mode))
+            return QStringLiteral("命名管道");
+        if (S_ISCHR(status.st_mode))
+            return QStringLiteral("字符设备");
+        if (S_ISBLK(status.st_mode))
+            return QStringLiteral("块设备");
+        if (S_ISSOCK(status.st_mode))
+            return QStringLiteral("套接字");
+    }
+#endif
+    return QFileInfo(path).isDir() ? QStringLiteral("文件夹") : QStringLiteral("特殊文件");
+}
+
+} // namespace
+
+QString regularFileProblem(const QString &path)
+{
+    // Both follow symbolic links: a link to a regular file is one, a dangling link a new file.
+    const QFileInfo info(path);
+    if (!info.exists() || info.isFile())
+        return QString();
+    return QStringLiteral("不是普通文件，而是") + kindOf(path);
+}
