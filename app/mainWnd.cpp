@@ -8,10 +8,12 @@
 #include "DeviceThread.h"
 #include "ExitSequence.h"
 #include "FileDialogSeam.h"
+#include "JournalFiles.h"
 #include "MessageBoxSeam.h"
 #include "MessageLog.h"
 #include "PlotWidget.h"
 #include "Reading.h"
+#include "RecordingRecovery.h"
 #include "RecordingStatusLabel.h"
 #include "ScanReply.h"
 #include "SerialPort.h"
@@ -36,6 +38,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -71,6 +74,31 @@ mainWnd::~mainWnd()
     deviceThread->shutdown();
     delete deviceThread;
     delete ui;
+}
+
+void mainWnd::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_recordingRecovery)
+        return;
+    m_recordingRecovery = new RecordingRecovery(this);
+    // Once the window is on the screen, not inside its showing.
+    QTimer::singleShot(0, this, &mainWnd::offerRecordingRecovery);
+}
+
+void mainWnd::offerRecordingRecovery()
+{
+    m_recordingRecovery->offer(JournalFiles::folder());
+}
+
+// A journal that cannot be written is reported by its page with a box and a log line; the status
+// bar keeps saying so until writing goes on again.
+void mainWnd::followRecordingWrites(PlotWidget *page)
+{
+    connect(page, &PlotWidget::recordingWriteFailed, this,
+            [this](const QString &message) { statusBar()->showMessage(message); });
+    connect(page, &PlotWidget::recordingWriteResumed, this,
+            [this](const QString &message) { statusBar()->showMessage(message, 10000); });
 }
 
 void mainWnd::createPages()
@@ -156,6 +184,8 @@ void mainWnd::createChartPages()
     devicePlots.reserve(kChartPages);
     for (int address = 1; address <= kChartPages; ++address) {
         auto *page = new PlotWidget(this, 0);
+        page->setDeviceId(address);
+        followRecordingWrites(page);
         devicePlots.append(page);
         ui->tabWidget->addTab(page, QStringLiteral("设备") + QString::number(address));
     }

@@ -16,6 +16,7 @@ class PlotWidget;
 class QAction;
 class QMenu;
 struct Reading;
+class RecordingRecovery;
 class RecordingStatusLabel;
 class SerialPort;
 class deviceWindow;
@@ -119,11 +120,16 @@ public:
                         bool save_temp, bool save_press, QString fileName);
 
 protected:
+    // The first showing offers to turn the journals of recordings that never finished into their
+    // data files.
+    void showEvent(QShowEvent *event) override;
     // The program ends with its main window, whatever other windows are open: the worker falls
     // silent and the event loop ends. A running staged programme is stopped first (ExitSequence).
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void offerRecordingRecovery();
+    void followRecordingWrites(PlotWidget *page);
     void createPages();
     void createWindows();
     void createMenus();
@@ -153,4 +159,5 @@ private:
     QList<quint8> linkDroppedIds; // rows marked dropped because the link went away
     ExitSequence *m_exit = nullptr;
     RecordingStatusLabel *m_recordingStatus = nullptr;
+    RecordingRecovery *m_recordingRecovery = nullptr; // made at the first showing
 };

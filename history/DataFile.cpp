@@ -49,6 +49,15 @@ char *putValue(char *first, char *last, double reading)
     return end;
 }
 
+// "time,value" into a buffer of RecordChars.
+constexpr int RecordChars = 2 * NumberChars + 1;
+char *putRecord(char *line, double time, double value)
+{
+    char *end = putTime(line, line + NumberChars, time);
+    *end++ = ',';
+    return putValue(end, end + NumberChars, value);
+}
+
 // Half a unit in the last place above the largest float: every smaller value rounds to a float.
 constexpr double LeastBeyondFloat = 0x1.ffffffp127;
 
@@ -151,20 +160,24 @@ QByteArray write(const Recording &records, const std::array<bool, TypeCount> &se
     for (const QVector<Record> &section : records)
         recordCount += section.size();
     text.reserve(recordCount * 24); // a typical line, "86399.999,1013.25"
-    char line[2 * NumberChars + 2];
+    char line[RecordChars + 1];
     for (int type = 1; type <= TypeCount; ++type) {
         if (!selected[type - 1])
             continue;
         text += "type" + QByteArray::number(type) + '\n';
         for (const Record &record : records[type - 1]) {
-            char *end = putTime(line, line + NumberChars, record.time);
-            *end++ = ',';
-            end = putValue(end, end + NumberChars, record.value);
+            char *end = putRecord(line, record.time, record.value);
             *end++ = '\n';
             text.append(line, int(end - line));
         }
     }
     return text;
+}
+
+void appendRecord(QByteArray &text, double time, double value)
+{
+    char line[RecordChars];
+    text.append(line, int(putRecord(line, time, value) - line));
 }
 
 void readLines(QStringView text, Content &content)

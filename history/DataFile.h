@@ -32,6 +32,8 @@ QString formatValue(double reading);
 
 // The file's text for the types whose flag is set, in type order.
 QByteArray write(const Recording &records, const std::array<bool, TypeCount> &selected);
+// Appends one data line's text, "time,value" as the file holds it, without its line end.
+void appendRecord(QByteArray &text, double time, double value);
 
 struct Content
 {

@@ -102,7 +102,7 @@ void Plot::setupChart()
 void Plot::appendValue(float value, qint64 readMs)
 {
     // A sample read before the one drawn last counts as read at the same time: positions going
-    // backwards would put the chart and the recording out of order.
+    // backwards would put the chart and a recording out of order.
     const qint64 elapsedMs = m_sampled ? qMax<qint64>(0, readMs - m_lastSampleMs) : 0;
     m_lastSampleMs = readMs;
     m_sampled = true;
@@ -114,8 +114,6 @@ void Plot::appendValue(float value, qint64 readMs)
         m_inTimeOrder = false; // after a file's points
     m_points.append(QPointF(m_timePos, y));
     addToYBounds(y);
-    if (m_recording)
-        m_records.append({m_timePos, double(value)});
     if (m_timePos > m_xRange.second) {
         m_xRange = {m_xRange.first + AxisMargin, m_timePos + AxisMargin};
         // Each slide widens the range a little; after a day or two it would reach past the points
@@ -188,13 +186,6 @@ void Plot::rescaleY()
     findYBounds();
     m_yRange = {m_lowY - AxisMargin, m_highY + AxisMargin};
     drawRanges();
-}
-
-QVector<DataFile::Record> Plot::takeRecords()
-{
-    QVector<DataFile::Record> taken;
-    taken.swap(m_records);
-    return taken;
 }
 
 QChart *Plot::chart()

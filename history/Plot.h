@@ -46,7 +46,7 @@ public:
     int type() const { return m_type; }
 
     // One live sample and the time it was read, in milliseconds of a monotonic clock: it is drawn
-    // (and recorded) at the seconds passed since the chart's first sample was read.
+    // at the seconds passed since the chart's first sample was read, which timePos() then gives.
     void appendValue(float value, qint64 readMs);
     void appendPoint(double x, double y);
     // The same end state as appendPoint for each point in turn, drawn at once.
@@ -55,11 +55,6 @@ public:
     // Removes the points only: axis ranges, smallest x and time position stay.
     void clearPoints();
     void rescaleY();
-
-    void setRecording(bool on) { m_recording = on; }
-    bool isRecording() const { return m_recording; }
-    const QVector<DataFile::Record> &records() const { return m_records; }
-    QVector<DataFile::Record> takeRecords();
 
     // The chart's state: its points before any thinning, and its ranges.
     const QVector<QPointF> &points() const { return m_points; }
@@ -117,8 +112,6 @@ private:
     qint64 m_lastSampleMs = 0; // read time of the newest live sample...
     bool m_sampled = false;    // ...once there was one
     double m_minX;
-    bool m_recording = false;
-    QVector<DataFile::Record> m_records;
     bool m_inTimeOrder = true; // x never decreases
     bool m_live = true;        // only live samples since the last clear
     int m_seriesFrom = 0;      // index in m_points of the series' first point

@@ -1,5 +1,7 @@
 #include "PlotWidget.h"
 
+#include "JournalConversion.h"
+#include "JournalFiles.h"
 #include "MessageBoxSeam.h"
 #include "RecordingFile.h"
 #include "ui_PlotWidget.h"
@@ -8,16 +10,10 @@
 #include <QSplitter>
 #include <QThread>
 
-#include <charconv>
 #include <cstdio>
-#include <cstring>
-#include <memory>
 #include <mutex>
 
 namespace {
-const char *const RecordPrefixes[PlotWidget::TypeCount] = {
-    "111Point:", "222Point:", "333Point:", "444Point:"};
-
 // A few handlers of this page write to standard output rather than to the message log.
 void printLine(const QString &line)
 {
@@ -31,24 +27,19 @@ struct LockedOutcome
     RecordingFile::Outcome value;
 };
 
-// What a finished recording prints: each record's value (%g, six significant digits) after its
-// type's prefix. A day's recording prints hundreds of thousands of lines: formatted into one block.
-QByteArray recordLines(const DataFile::Recording &records)
+// The end of a recording, on any thread: the journal finished, its point lines printed and its data
+// file saved. A page that never started its journal saves the section lines alone.
+RecordingFile::Outcome saveRecording(JournalWriter *journal, const JournalConversion::Selected &selected,
+                                     const QString &target, const QString &fallback)
 {
-    QByteArray lines;
-    char line[64];
-    for (int k = 0; k < PlotWidget::TypeCount; ++k) {
-        const size_t prefixSize = std::strlen(RecordPrefixes[k]);
-        std::memcpy(line, RecordPrefixes[k], prefixSize);
-        for (const DataFile::Record &record : records[k]) {
-            char *end = std::to_chars(line + prefixSize, line + sizeof line - 1, record.value,
-                                      std::chars_format::general, 6)
-                            .ptr;
-            *end++ = '\n';
-            lines.append(line, int(end - line));
-        }
-    }
-    return lines;
+    if (!journal)
+        return RecordingFile::saveOrFallBack(target, fallback, DataFile::write({}, selected));
+    journal->finish();
+    // Recordings ending together (fifteen controllers of one day) are read back one at a time:
+    // as fast on a machine of few cores, with one set of buffers, and a core left to the windows.
+    static std::mutex oneAtATime;
+    const std::lock_guard<std::mutex> hold(oneAtATime);
+    return JournalConversion::saveFinished(*journal, selected, target, fallback);
 }
 } // namespace
 
@@ -58,6 +49,7 @@ PlotWidget::PlotWidget(QWidget *parent, int pageOptions)
 {
     ui->setupUi(this);
     createCharts();
+    m_journalLine.reserve(64);
     m_startTimer.setSingleShot(true);
     m_durationTimer.setSingleShot(true);
     connect(&m_startTimer, &QTimer::timeout, this, &PlotWidget::onStart);
@@ -68,9 +60,10 @@ PlotWidget::~PlotWidget()
 {
     // The application closing during a recording keeps what was recorded so far.
     if (m_state == ExportState::Recording) {
+        const std::shared_ptr<JournalWriter> journal = std::move(m_journal);
         const RecordingFile::Outcome outcome =
-            RecordingFile::saveOrFallBack(m_fileName, RecordingFile::fallbackPath(m_fileName, m_clock()),
-                                          DataFile::write(takeRecords(), selectedTypes()));
+            saveRecording(journal.get(), selectedTypes(), m_fileName,
+                          RecordingFile::fallbackPath(m_fileName, m_clock()));
         if (!outcome.error.isEmpty())
             qWarning() << "Failed to open file for writing" << m_fileName << outcome.error;
     }
@@ -114,6 +107,20 @@ void PlotWidget::addReading(const Reading &reading)
     ++m_sampleCounts[reading.type - 1];
     m_lastSamples[reading.type - 1] = value;
     m_plots[reading.type - 1]->appendValue(value, reading.readTime.monotonicMs());
+    if (m_journal)
+        journalSample(reading.type, value);
+}
+
+// Every type goes to the journal, selected or not: the end prints the values of all four.
+void PlotWidget::journalSample(int type, float value)
+{
+    m_journalLine.resize(0); // keeps its room
+    m_journalLine += char('0' + type);
+    m_journalLine += ',';
+    DataFile::appendRecord(m_journalLine, m_plots[type - 1]->timePos(), double(value));
+    m_journalLine += '\n';
+    if (m_journal->append(m_journalLine.constData(), m_journalLine.size()))
+        ++m_recorded[type - 1];
 }
 
 void PlotWidget::addSample(int type, int deviceId, float value)
@@ -166,8 +173,23 @@ bool PlotWidget::scheduleSave(QDateTime startTime, int duration, bool cur, bool 
 void PlotWidget::onStart()
 {
     m_state = ExportState::Recording;
-    for (Plot *plot : m_plots)
-        plot->setRecording(true);
+    m_recorded = {};
+    JournalHeader header;
+    header.deviceId = m_deviceId;
+    header.targetFile = m_fileName;
+    header.selected = selectedTypes();
+    header.started = m_clock();
+    // The writer reports from its own thread; the page waits for it to end before it goes. Invoked
+    // by name, the queued call is made and freed inside Qt, behind its event queue's lock, and the
+    // events themselves cross under this page's own lock.
+    m_journal = std::make_shared<JournalWriter>(
+        JournalFiles::folder(), header, [this](const JournalWriter::Event &event) {
+            {
+                const std::lock_guard<std::mutex> hold(m_journalEventsLock);
+                m_journalEvents.append(event);
+            }
+            QMetaObject::invokeMethod(this, "takeJournalEvents", Qt::QueuedConnection);
+        });
     m_durationTimer.start(m_duration * 1000);
     emit recordingStarted(m_fileName, m_clock().addSecs(m_duration));
 }
@@ -184,7 +206,7 @@ void PlotWidget::dropScheduledSave()
 
 void PlotWidget::onDurationEnd()
 {
-    DataFile::Recording records = takeRecords();
+    const std::shared_ptr<JournalWriter> journal = std::move(m_journal);
     printLine(QStringLiteral("持续时间结束，执行目标函数"));
     const std::array<bool, TypeCount> selected = selectedTypes();
     const QString fallback = RecordingFile::fallbackPath(m_fileName, m_clock());
@@ -192,16 +214,11 @@ void PlotWidget::onDurationEnd()
     // A recording of days takes a while to print, format and save: not on the GUI thread. The page
     // takes no other recording until the file is written.
     m_state = ExportState::Writing;
-    m_writer =
-        QThread::create([records = std::move(records), selected, target = m_fileName, fallback, outcome] {
-            const QByteArray lines = recordLines(records);
-            std::fwrite(lines.constData(), 1, size_t(lines.size()), stdout);
-            std::fflush(stdout);
-            RecordingFile::Outcome saved =
-                RecordingFile::saveOrFallBack(target, fallback, DataFile::write(records, selected));
-            const std::lock_guard<std::mutex> hold(outcome->lock);
-            outcome->value = std::move(saved);
-        });
+    m_writer = QThread::create([journal, selected, target = m_fileName, fallback, outcome] {
+        RecordingFile::Outcome saved = saveRecording(journal.get(), selected, target, fallback);
+        const std::lock_guard<std::mutex> hold(outcome->lock);
+        outcome->value = std::move(saved);
+    });
     connect(m_writer, &QThread::finished, this, [this, outcome] {
         m_writer->wait(); // finished is sent just before the thread ends
         m_writer->deleteLater();
@@ -218,14 +235,35 @@ void PlotWidget::onDurationEnd()
     m_writer->start();
 }
 
-DataFile::Recording PlotWidget::takeRecords()
+void PlotWidget::takeJournalEvents()
 {
-    DataFile::Recording records;
-    for (int k = 0; k < TypeCount; ++k) {
-        m_plots[k]->setRecording(false);
-        records[k] = m_plots[k]->takeRecords();
+    QVector<JournalWriter::Event> events;
+    {
+        const std::lock_guard<std::mutex> hold(m_journalEventsLock);
+        events.swap(m_journalEvents);
     }
-    return records;
+    for (const JournalWriter::Event &event : events)
+        onJournalEvent(event);
+}
+
+// A failing journal is the operator's to know about at once: the disk may be filling up, and the
+// samples wait in memory until it can be written again.
+void PlotWidget::onJournalEvent(const JournalWriter::Event &event)
+{
+    if (event.kind == JournalWriter::Event::Kind::Resumed) {
+        QString text = m_fileName + QStringLiteral("的记录已恢复写入") + event.journal;
+        if (event.droppedLines > 0)
+            text += QStringLiteral("，其间内存已满，丢弃了") + QString::number(event.droppedLines) +
+                    QStringLiteral("个数据点");
+        qInfo().noquote() << text;
+        emit recordingWriteResumed(text);
+        return;
+    }
+    const QString text = m_fileName + QStringLiteral("的记录写入") + event.journal + QStringLiteral("失败（") +
+                         event.reason + QStringLiteral("），数据暂存在内存中，可以写入时继续写入");
+    qWarning().noquote() << text;
+    emit recordingWriteFailed(text);
+    MessageBoxSeam::warning(this, QStringLiteral("提示"), text);
 }
 
 std::array<bool, PlotWidget::TypeCount> PlotWidget::selectedTypes() const
@@ -249,8 +287,12 @@ void PlotWidget::reportWrite(const RecordingFile::Outcome &outcome)
         return;
     }
     qWarning() << "Failed to open file for writing" << outcome.fallback << outcome.fallbackError;
+    const QString kept = outcome.keptJournal.isEmpty()
+                             ? QStringLiteral("本次数据已丢失")
+                             : QStringLiteral("数据仍在") + outcome.keptJournal +
+                                   QStringLiteral("中，下次启动时可转换为数据文件");
     MessageBoxSeam::warning(this, QStringLiteral("提示"),
                             m_fileName + QStringLiteral("保存失败（") + outcome.error +
                                 QStringLiteral("），改存到") + outcome.fallback + QStringLiteral("也失败（") +
-                                outcome.fallbackError + QStringLiteral("），本次数据已丢失"));
+                                outcome.fallbackError + QStringLiteral("），") + kept);
 }

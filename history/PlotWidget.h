@@ -1,5 +1,6 @@
 #pragma once
 
+#include "JournalWriter.h"
 #include "Plot.h"
 #include "Reading.h"
 #include "RecordingFile.h"
@@ -11,6 +12,8 @@
 
 #include <array>
 #include <functional>
+#include <memory>
+#include <mutex>
 
 class QThread;
 
@@ -37,6 +40,8 @@ public:
     Plot *plot(int type) const { return isKnownType(type) ? m_plots[type - 1] : nullptr; }
     // Wall-clock source of the recording's start time and of the name of a file kept elsewhere.
     void setClock(Clock clock);
+    // The controller whose page this is, named in the journal of its recordings.
+    void setDeviceId(int deviceId) { m_deviceId = deviceId; }
 
     // One polled reading, drawn and recorded at the time it was read. One that is no usable number
     // is dropped. Its controller is not looked at: the page already belongs to one.
@@ -60,6 +65,11 @@ public:
     QDateTime scheduledStart() const { return m_startTime; }
     // Drops a recording that has not started: it never starts, and its file stays as it is.
     void dropScheduledSave();
+    bool isRecording() const { return m_state == ExportState::Recording; }
+    // Samples of a type handed to the journal since the running (or last) recording started.
+    int recordedSamples(int type) const { return isKnownType(type) ? m_recorded[type - 1] : 0; }
+    // The journal of the running recording; empty when none runs or before its file is made.
+    QString journalPath() const { return m_journal ? m_journal->path() : QString(); }
 
     // The longest delay or duration a timer holds, in milliseconds (about 24.8 days).
     static constexpr qint64 MaxTimerMs = 2147483647;
@@ -70,10 +80,17 @@ signals:
     void recordingScheduled(QString fileName, QDateTime startTime);
     void recordingStarted(QString fileName, QDateTime endTime);
     void recordingOver(QString fileName);
+    // Writing the running recording's journal failed, with the system's reason, and later went on
+    // again; once per run of failures. The text is the one the box and the log show.
+    void recordingWriteFailed(QString message);
+    void recordingWriteResumed(QString message);
 
 public slots:
     void onStart();
     void onDurationEnd();
+
+private slots:
+    void takeJournalEvents();
 
 private:
     enum class ExportState
@@ -85,8 +102,8 @@ private:
     };
     static bool isKnownType(int type) { return type >= 1 && type <= TypeCount; }
     void createCharts();
-    // Ends the recording of all four charts and takes their records.
-    DataFile::Recording takeRecords();
+    void journalSample(int type, float value);
+    void onJournalEvent(const JournalWriter::Event &event);
     std::array<bool, TypeCount> selectedTypes() const;
     void reportWrite(const RecordingFile::Outcome &outcome);
 
@@ -104,5 +121,13 @@ private:
     ExportState m_state = ExportState::Idle;
     QTimer m_startTimer;
     QTimer m_durationTimer;
+    int m_deviceId = 0;
+    // The running recording's samples go to its journal as they arrive; nothing of it is kept here.
+    std::shared_ptr<JournalWriter> m_journal;
+    std::array<int, TypeCount> m_recorded{};
+    QByteArray m_journalLine;
+    std::mutex m_journalEventsLock;
+    QVector<JournalWriter::Event> m_journalEvents; // from the writer's thread, not yet taken
+
     QThread *m_writer = nullptr; // prints, formats and saves a finished recording
 };

@@ -8,17 +8,31 @@
 
 namespace RecordingFile {
 
-bool save(const QString &path, const QByteArray &text, QString *error)
+bool writeAll(QFileDevice &file, const char *data, qint64 size, QString *error)
+{
+    while (size > 0) {
+        const qint64 written = file.write(data, size);
+        if (written <= 0) {
+            *error = file.errorString();
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+bool save(const QString &path, const Producer &produce, QString *error)
 {
     QSaveFile file(path);
     // Where no temporary file can be made beside the target, writing in place beats losing data.
     file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered, each write reaches the system at once and a failing one carries its reason.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         *error = file.errorString();
         return false;
     }
-    if (file.write(text) != text.size()) {
-        *error = file.errorString();
+    if (!produce(file, error)) {
         file.cancelWriting();
         return false;
     }
@@ -29,14 +43,30 @@ bool save(const QString &path, const QByteArray &text, QString *error)
     return true;
 }
 
-Outcome saveOrFallBack(const QString &path, const QString &fallback, const QByteArray &text)
+bool save(const QString &path, const QByteArray &text, QString *error)
+{
+    return save(
+        path, [&text](QFileDevice &file, QString *writeError) {
+            return writeAll(file, text.constData(), text.size(), writeError);
+        },
+        error);
+}
+
+Outcome saveOrFallBack(const QString &path, const QString &fallback, const Producer &produce)
 {
     Outcome outcome;
-    if (!save(path, text, &outcome.error)) {
+    if (!save(path, produce, &outcome.error)) {
         outcome.fallback = fallback;
-        save(fallback, text, &outcome.fallbackError);
+        save(fallback, produce, &outcome.fallbackError);
     }
     return outcome;
+}
+
+Outcome saveOrFallBack(const QString &path, const QString &fallback, const QByteArray &text)
+{
+    return saveOrFallBack(path, fallback, [&text](QFileDevice &file, QString *error) {
+        return writeAll(file, text.constData(), text.size(), error);
+    });
 }
 
 QString fallbackPath(const QString &chosenPath, const QDateTime &when)

@@ -3,6 +3,8 @@
 
 #include "shell/MainWindowFixture.h"
 
+#include "history/FullDisk.h"
+
 #include "DataDirectory.h"
 #include "DataFile.h"
 #include "DataFileLoader.h"
@@ -27,6 +29,7 @@
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QThread>
 #include <QtTest>
 #include <algorithm>
@@ -68,6 +71,7 @@ class tst_historyRecording : public QObject
 private slots:
     void recordAndDrawAgain();
     void recordedTimesAreReadTimesThroughAStall();
+    void fullDiskWhileRecordingIsReportedOnce();
     void recordingOfNothingIsRefused_data();
     void recordingOfNothingIsRefused();
     void unreadableFileIsReported_data();
@@ -193,7 +197,7 @@ void tst_historyRecording::recordedTimesAreReadTimesThroughAStall()
 
     const QString target = dir.filePath(QStringLiteral("stalled.csv"));
     emit w.saveWnd->sig_savePlotFile(1, QDateTime::currentDateTime(), 6, false, false, true, false, target);
-    QTRY_VERIFY_WITH_TIMEOUT(page->plot(3)->records().size() >= 3, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(page->recordedSamples(3) >= 3, 20000);
     const qint64 stallStartNs = ReadTime::monotonicNowNs();
     QThread::msleep(3000); // the stall itself: the GUI thread does nothing meanwhile
     const qint64 stallEndNs = ReadTime::monotonicNowNs();
@@ -247,6 +251,60 @@ void tst_historyRecording::recordedTimesAreReadTimesThroughAStall()
     QVERIFY2(readInStall >= 10, qPrintable(QString::number(readInStall)));
 }
 
+// The disk fills while controller 1 records: one box, the status bar and the log say so with the
+// system's reason; once there is room again, the recording goes on and its file holds every sample.
+void tst_historyRecording::fullDiskWhileRecordingIsReportedOnce()
+{
+    MainWindowFixture::Setup setup;
+    setup.addresses = {1};
+    setup.tickMs = 100;
+    setup.replyTimeoutMs = 250;
+    MainWindowFixture f(setup);
+    mainWnd &w = *f.window;
+    w.show();
+    DiskJournals journals;
+    QTemporaryDir dir;
+    QVERIFY(f.openPort());
+    menuEntry(w, QStringLiteral("查询设备"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(w.foundDeviceIds(), QList<quint8>{1}, 20000);
+    const int boxesBefore = f.boxes.boxes.size();
+    const QString target = dir.filePath(QStringLiteral("full.csv"));
+    emit w.saveWnd->sig_savePlotFile(1, QDateTime::currentDateTime(), 3600, false, false, true, false, target);
+    QTest::mouseClick(w.devicePage()->row(0)->findChild<QPushButton *>(QStringLiteral("btn_online")),
+                      Qt::LeftButton);
+    PlotWidget *page = w.chartPages().at(0);
+    QTRY_VERIFY_WITH_TIMEOUT(page->recordedSamples(3) >= 3, 20000);
+
+    journals.disk->room = 0;
+    QTRY_COMPARE_WITH_TIMEOUT(f.boxes.boxes.size(), boxesBefore + 1, 10000);
+    const QString report = f.boxes.lastText();
+    QVERIFY2(report.startsWith(target + QStringLiteral("的记录写入") + page->journalPath() +
+                               QStringLiteral("失败（No space left on device）")),
+             qPrintable(report));
+    QCOMPARE(w.statusBar()->currentMessage(), report);
+    QTRY_VERIFY_WITH_TIMEOUT(journals.disk->refusals >= 3, 10000);
+    QCOMPARE(f.boxes.boxes.size(), boxesBefore + 1);
+
+    journals.disk->room = Disk::Unlimited;
+    QTRY_VERIFY_WITH_TIMEOUT(w.statusBar()->currentMessage().contains(QStringLiteral("的记录已恢复写入")), 10000);
+    const int recorded = page->recordedSamples(3);
+    page->onDurationEnd();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        f.boxes.texts().contains(QStringLiteral("提示|") + target + QStringLiteral("保存成功")), 20000);
+    const QVector<QPointF> saved = DataFile::read(QString::fromLatin1([&] {
+                                       QFile file(target);
+                                       return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+                                   }()))
+                                       .sections[2];
+    QVERIFY2(saved.size() >= recorded, qPrintable(QStringLiteral("%1 of %2").arg(saved.size()).arg(recorded)));
+    QCOMPARE(saved.size(), page->recordedSamples(3));
+
+    w.debugWnd->show();
+    auto *log = w.debugWnd->findChild<QPlainTextEdit *>();
+    QTRY_VERIFY(log->toPlainText().contains(report));
+    QCOMPARE(log->toPlainText().count(QStringLiteral("No space left on device")), 1);
+}
+
 void tst_historyRecording::recordingOfNothingIsRefused_data()
 {
     QTest::addColumn<QString>("duration");  // hours and minutes, as typed, separated by ","
@@ -293,7 +351,7 @@ void tst_historyRecording::recordingOfNothingIsRefused()
     QVERIFY(answers.dialogs.isEmpty());
     QVERIFY(!QFile::exists(answers.file));
     QVERIFY(w.chartPages().at(0)->pendingExportFile().isEmpty());
-    QVERIFY(!w.chartPages().at(0)->plot(1)->isRecording());
+    QVERIFY(!w.chartPages().at(0)->isRecording());
 }
 
 void tst_historyRecording::unreadableFileIsReported_data()

@@ -4,6 +4,7 @@
 // modal box answered and recorded through the seam.
 
 #include "DeviceThread.h"
+#include "JournalFiles.h"
 #include "MessageBoxSeam.h"
 #include "SimBus.h"
 #include "mainWnd.h"
@@ -64,6 +65,9 @@ public:
         options.addresses = setup.addresses;
         options.linkPath = m_dir.filePath(QStringLiteral("ttyQUORIX"));
         bus = std::make_unique<SimBus>(options);
+        // Journals of this window's recordings, and the unfinished ones it offers at its first
+        // showing, are its own: never those of a test that crashed or runs beside it.
+        JournalFiles::setFolder(m_dir.filePath(QStringLiteral("journals")));
         QString error;
         if (!bus->start(&error))
             qWarning("simulated bus did not start: %s", qPrintable(error));
@@ -76,6 +80,7 @@ public:
     {
         window.reset();
         bus->stop();
+        JournalFiles::setFolder(QString());
     }
 
     template <class T> T *child(QObject *parent, const char *name) const

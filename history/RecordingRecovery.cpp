@@ -1,0 +1,133 @@
+#include "RecordingRecovery.h"
+
+#include "JournalConversion.h"
+#include "JournalFiles.h"
+#include "MessageBoxSeam.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QLockFile>
+#include <QThread>
+#include <QWidget>
+
+#include <mutex>
+
+namespace {
+const QString NoticeTitle = QStringLiteral("提示");
+
+QString describe(const RecordingRecovery::Journal &journal)
+{
+    const QString device = journal.header.deviceId > 0
+                               ? QStringLiteral("设备") + QString::number(journal.header.deviceId) +
+                                     QStringLiteral("：")
+                               : QString();
+    return device + journal.header.targetFile + QStringLiteral("（记录文件") + journal.path +
+           QStringLiteral("）");
+}
+} // namespace
+
+RecordingRecovery::RecordingRecovery(QWidget *boxParent) : QObject(boxParent), m_boxParent(boxParent)
+{
+}
+
+RecordingRecovery::~RecordingRecovery()
+{
+    if (m_converter) {
+        m_converter->wait();
+        delete m_converter;
+    }
+}
+
+QVector<RecordingRecovery::Journal> RecordingRecovery::findUnfinished(const QString &folder)
+{
+    QVector<Journal> found;
+    const QDir dir(folder);
+    const QStringList names =
+        dir.entryList({QStringLiteral("*") + QLatin1String(JournalFiles::Suffix)}, QDir::Files, QDir::Name);
+    for (const QString &name : names) {
+        Journal journal;
+        journal.path = dir.filePath(name);
+        journal.lock = std::make_shared<QLockFile>(JournalFiles::lockPath(journal.path));
+        journal.lock->setStaleLockTime(0); // only a lock whose process is gone is stale
+        if (!journal.lock->tryLock(0))
+            continue; // still being written
+        QFile file(journal.path);
+        QString error;
+        if (!file.open(QIODevice::ReadOnly) || !JournalHeader::read(file, &journal.header, &error)) {
+            qWarning() << "not a recording journal, left as it is:" << journal.path << error;
+            continue;
+        }
+        found.append(journal);
+    }
+    return found;
+}
+
+void RecordingRecovery::offer(const QString &folder)
+{
+    QVector<Journal> journals = findUnfinished(folder);
+    if (journals.isEmpty()) {
+        emit finished();
+        return;
+    }
+    QString text = QStringLiteral("上次有") + QString::number(journals.size()) +
+                   QStringLiteral("个记录未正常结束，是否将它们转换为数据文件？");
+    for (const Journal &journal : journals)
+        text += QLatin1Char('\n') + describe(journal);
+    if (MessageBoxSeam::question(m_boxParent, NoticeTitle, text) != QMessageBox::Yes) {
+        qInfo() << "unfinished recordings kept for the next start:" << journals.size();
+        emit finished();
+        return;
+    }
+    convert(std::move(journals));
+}
+
+void RecordingRecovery::convert(QVector<Journal> journals)
+{
+    struct Shared
+    {
+        std::mutex lock;
+        QVector<Result> results;
+    };
+    auto shared = std::make_shared<Shared>();
+    m_converter = QThread::create([journals, shared] {
+        const QDateTime now = QDateTime::currentDateTime();
+        for (const Journal &journal : journals) {
+            Result result;
+            result.journal = journal.path;
+            const RecordingFile::Outcome outcome = JournalConversion::recover(journal.path, now, &result.dataFile);
+            if (result.dataFile.isEmpty())
+                result.error = outcome.fallbackError.isEmpty() ? outcome.error : outcome.fallbackError;
+            journal.lock->unlock();
+            const std::lock_guard<std::mutex> hold(shared->lock);
+            shared->results.append(result);
+        }
+    });
+    connect(m_converter, &QThread::finished, this, [this, shared] {
+        m_converter->wait(); // finished is sent just before the thread ends
+        m_converter->deleteLater();
+        m_converter = nullptr;
+        {
+            const std::lock_guard<std::mutex> hold(shared->lock);
+            m_results = shared->results;
+        }
+        report(m_results);
+        emit finished();
+    });
+    m_converter->start();
+}
+
+void RecordingRecovery::report(const QVector<Result> &results)
+{
+    QStringList lines;
+    for (const Result &result : results) {
+        if (result.dataFile.isEmpty()) {
+            qWarning() << "unfinished recording not converted:" << result.journal << result.error;
+            lines << result.journal + QStringLiteral("转换失败（") + result.error + QStringLiteral("），记录文件保留");
+        } else {
+            lines << result.dataFile + QStringLiteral("保存成功");
+        }
+    }
+    MessageBoxSeam::information(m_boxParent, NoticeTitle, lines.join(QLatin1Char('\n')));
+}
