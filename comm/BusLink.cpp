@@ -10,8 +10,6 @@
 
 namespace {
 
-// A line out of step is checked at most this many times before the reading is given up.
-constexpr int ResyncAttempts = 3;
 constexpr int ReadWriteTimeoutMs = 2;
 constexpr int EchoWriteTimeoutMs = 30;
 constexpr int ScanFirstWaitMs = 30;
@@ -57,7 +55,28 @@ bool BusLink::open(const QString &name, int baudRate)
     m_lost = false;
     m_lostReason.clear();
     m_sync.opened();
+    detectAdapterEcho();
     return true;
+}
+
+void BusLink::detectAdapterEcho()
+{
+    m_sync.forgetAdapter();
+    m_echoReported = true; // the opening reports its finding once, below
+    const QByteArray probe = readRequest(0, RegisterMap::DeviceAddress, 1);
+    QByteArray copy;
+    if (exchange(probe, ReplyRecognizer::forEcho(probe), copy) == Verdict::Answer)
+        m_sync.adapterEchoFound();
+    m_echoReported = m_sync.adapterEchoes();
+    emit adapterEcho(m_echoReported);
+}
+
+void BusLink::reportAdapterEcho()
+{
+    if (m_echoReported || !m_sync.adapterEchoes())
+        return;
+    m_echoReported = true;
+    emit adapterEcho(true);
 }
 
 void BusLink::close()
@@ -147,6 +166,7 @@ void BusLink::drive()
         else
             m_sync.quiet();
     }
+    reportAdapterEcho();
 }
 
 bool BusLink::send(const QByteArray &frame, int writeTimeoutMs)
@@ -157,7 +177,7 @@ bool BusLink::send(const QByteArray &frame, int writeTimeoutMs)
     if (m_port->write(frame) != frame.size())
         return false;
     const bool written = m_port->waitForBytesWritten(writeTimeoutMs);
-    m_sync.sent();
+    m_sync.sent(frame);
     // A request still queued would go out during a later exchange and its answer be taken there.
     if (!written && m_port->isOpen())
         m_port->clear(QSerialPort::Output);
@@ -195,24 +215,17 @@ BusLink::Verdict BusLink::exchange(const QByteArray &request, const ReplyRecogni
 
 // ---- exchanges ----------------------------------------------------------------------------------
 
+// One check, one reply timeout at most: the loss rule, not the check, decides about the controller.
 bool BusLink::resync(quint8 address)
 {
-    for (int attempt = 0; attempt < ResyncAttempts; ++attempt) {
-        const int settleMs = m_sync.checkSettleMs();
-        if (settleMs > 0 && !quietLine(settleMs))
-            return false;
-        QByteArray frame;
-        const Verdict verdict = exchange(readRequest(address, RegisterMap::DeviceAddress, 1),
-                                         ReplyRecognizer::forRead(address, 1), frame);
-        switch (m_sync.checkDone(address, verdict, frame)) {
-        case LineSync::Check::InStep:
-            return true;
-        case LineSync::Check::GiveUp:
-            return false;
-        case LineSync::Check::Again:
-            break;
-        }
-    }
+    if (m_checkFailed.contains(address))
+        return false;
+    const QByteArray check = SerialPort::buildEchoFrame(address);
+    QByteArray frame;
+    const Verdict verdict = exchange(check, ReplyRecognizer::forEcho(check), frame);
+    if (m_sync.checkDone(address, verdict) == LineSync::Check::InStep)
+        return true;
+    m_checkFailed.insert(address);
     return false;
 }
 

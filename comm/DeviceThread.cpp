@@ -80,6 +80,10 @@ void DeviceThread::connectParts()
 {
     connect(m_mainTimer.get(), &QTimer::timeout, this, &DeviceThread::onMainTimer);
     connect(m_link.get(), &BusLink::linkLost, this, &DeviceThread::onLinkLost);
+    connect(m_link.get(), &BusLink::adapterEcho, this, [this](bool echoes) {
+        m_adapterEchoes = echoes;
+        emit sig_adapterEcho(echoes);
+    });
 
     RequestServer *requests = m_requests.get();
     connect(requests, &RequestServer::scanned, this, &DeviceThread::sig_CheckDevice);
@@ -378,6 +382,7 @@ void DeviceThread::onMainTimer()
 {
     if (stopping())
         return;
+    m_link->beginRound();
     m_requests->serve();
     if (stopping())
         return;

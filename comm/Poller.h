@@ -39,6 +39,7 @@ signals:
 private:
     bool pollDevice(int index);
     bool closeWindow(int index);
+    void countQuery(OnlineDevice &record, bool answered);
     void passOn(OnlineDevice &record, int type, const QByteArray &reply);
     void reportUsage(qint64 cycleMs);
 
