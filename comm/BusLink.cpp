@@ -64,9 +64,12 @@ void BusLink::detectAdapterEcho()
     m_sync.forgetAdapter();
     m_echoReported = true; // the opening reports its finding once, below
     const QByteArray probe = readRequest(0, RegisterMap::DeviceAddress, 1);
-    QByteArray copy;
-    if (exchange(probe, ReplyRecognizer::forEcho(probe), copy) == Verdict::Answer)
-        m_sync.adapterEchoFound();
+    if (ask(probe, ReadWriteTimeoutMs)) {
+        m_sync.beginAnswer(ReplyRecognizer::forEcho(probe), false);
+        drive();
+        if (m_sync.verdict() == Verdict::Answer)
+            m_sync.adapterEchoFound();
+    }
     m_echoReported = m_sync.adapterEchoes();
     emit adapterEcho(m_echoReported);
 }

@@ -361,6 +361,7 @@ bool DeviceThread::waitForReply(int expectedBytes, int timeoutMs, QByteArray &ou
 bool DeviceThread::readRegisters(quint8 address, quint16 reg, QByteArray &out)
 {
     Q_ASSERT(onWorkerThread());
+    m_link->beginRound();
     return m_link->readRegisters(address, reg, out);
 }
 

@@ -62,7 +62,8 @@ public:
     // then in a scan's result beside the controllers' echoes. Any thread may ask.
     bool adapterEchoes() const { return m_adapterEchoes; }
 
-    // The request/response primitives; they run on the worker thread only.
+    // The request/response primitives; they run on the worker thread only. A read is a round of
+    // its own (BusLink::beginRound): a controller out of step is checked before it is read.
     bool waitForReply(int expectedBytes, int timeoutMs, QByteArray &out);
     bool readRegisters(quint8 address, quint16 reg, QByteArray &out);
     bool writeRegister(quint8 address, quint16 reg, int value);

@@ -160,8 +160,9 @@ void LineSync::endQuiet(Verdict verdict)
 
 // ---- the answer ---------------------------------------------------------------------------------
 
-void LineSync::beginAnswer(const ReplyRecognizer &expected)
+void LineSync::beginAnswer(const ReplyRecognizer &expected, bool logFailures)
 {
+    m_logFailures = logFailures;
     m_phase = Phase::Answer;
     m_verdict = Verdict::Pending;
     m_expected = expected;
@@ -202,7 +203,7 @@ void LineSync::judgeAnswer()
     m_result = m_expected->recognise(m_bytes);
     if (m_result.state == ReplyRecognizer::State::Unsound) {
         // What follows until the line falls silent belongs to no request.
-        qDebug() << "回复无效" << m_bytes.left(64).toHex();
+        logFailure("回复无效");
         m_phase = Phase::Discard;
         m_bytes.clear();
         return;
@@ -212,11 +213,18 @@ void LineSync::judgeAnswer()
     if (mayBeOver || now() < m_deadline)
         return;
     m_lastActivity = now();
-    if (m_bytes.isEmpty())
-        qDebug() << "读取返回的数据失败，超时或者数据字节数不够";
-    else
-        qDebug() << "回复无效" << m_bytes.left(64).toHex();
+    logFailure(m_bytes.isEmpty() ? "读取返回的数据失败，超时或者数据字节数不够" : "回复无效");
     endAnswer(m_bytes.isEmpty() ? Verdict::NoAnswer : Verdict::Unsound);
+}
+
+void LineSync::logFailure(const char *what) const
+{
+    if (!m_logFailures)
+        return;
+    if (m_bytes.isEmpty())
+        qDebug() << what;
+    else
+        qDebug() << what << m_bytes.left(64).toHex();
 }
 
 void LineSync::answerOnSilence()
@@ -238,7 +246,7 @@ void LineSync::answerOnSilence()
         endAnswer(Verdict::Exception);
         return;
     default:
-        qDebug() << "回复无效" << m_bytes.left(64).toHex();
+        logFailure("回复无效");
         endAnswer(Verdict::Unsound);
         return;
     }

@@ -73,8 +73,9 @@ public:
     // Stale bytes go: for `settleMs`, and then until the silence that follows them. A controller
     // whose read reply is among them is out of step.
     void beginQuiet(int settleMs = 0);
-    // The answer to the request just sent, within the reply timeout.
-    void beginAnswer(const ReplyRecognizer &expected);
+    // The answer to the request just sent, within the reply timeout. A probe that expects no
+    // answer from any controller logs no failure.
+    void beginAnswer(const ReplyRecognizer &expected, bool logFailures = true);
     // How long to wait for bytes next; -1 once the phase has its verdict.
     int waitMs() const;
     Verdict verdict() const { return m_verdict; }
@@ -113,6 +114,7 @@ private:
     qint64 now() const { return m_clock(); }
     void dropOwnEcho();
     void judgeAnswer();
+    void logFailure(const char *what) const;
     void answerOnSilence();
     void endAnswer(Verdict verdict);
     void endQuiet(Verdict verdict);
@@ -124,6 +126,7 @@ private:
     QByteArray m_request; // the last request sent
     bool m_adapterEchoes = false;
     bool m_echoJudged = false; // whether the answer's bytes began with the request was decided
+    bool m_logFailures = true;
     bool m_endedOnSilence = false;
     QSet<quint8> m_outOfStep;
 

@@ -240,16 +240,18 @@ public:
         return ids;
     }
 
-    // The frames the bus received with this function code, as hex.
+    // The frames the bus received with this function code, as hex; not the link's read of address
+    // 0 at opening, which asks whether the adapter echoes and no controller answers.
     QStringList received(quint8 function = 0) const
     {
         QStringList frames;
         for (const QByteArray &frame : bus->receivedFrames())
-            if (function == 0 || (frame.size() > 1 && quint8(frame[1]) == function))
+            if (!isAdapterProbe(frame) && (function == 0 || (frame.size() > 1 && quint8(frame[1]) == function)))
                 frames.append(QString::fromLatin1(frame.toHex(' ')));
         return frames;
     }
 
+    static bool isAdapterProbe(const QByteArray &frame) { return !frame.isEmpty() && frame[0] == '\0'; }
     static QString hex(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex(' ')); }
     static QByteArray readRequest(quint8 address, quint16 reg)
     {
