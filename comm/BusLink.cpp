@@ -326,6 +326,9 @@ QByteArray BusLink::scan(const std::function<bool()> &stopping)
         m_port->write(frame);
         QByteArray answer;
         takeBytes(ScanFirstWaitMs, answer);
+        // An echoing adapter's copy comes first; the controller's echo follows it, a wait later.
+        if (adapterEchoes() && answer == frame)
+            takeBytes(ScanFirstWaitMs, answer);
         takeBytes(ScanSecondWaitMs, answer);
         qDebug() << "单次查询接受的报文是"
                  << "[" << answer.toHex() << "]";
