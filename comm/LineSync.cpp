@@ -1,6 +1,5 @@
 #include "LineSync.h"
 
-
 #include <QDebug>
 #include <chrono>
 #include <cmath>

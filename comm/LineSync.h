@@ -123,7 +123,7 @@ private:
     int m_baud = 9600;
     int m_replyTimeout = 500;
     qint64 m_lastActivity = 0;    // when the line last carried a byte
-    QByteArray m_request; // the last request sent
+    QByteArray m_request;         // the last request sent
     bool m_adapterEchoes = false;
     bool m_echoJudged = false; // whether the answer's bytes began with the request was decided
     bool m_logFailures = true;

@@ -382,8 +382,9 @@ void SimBus::Impl::answer(const QByteArray &request, SimController &target, Cloc
 {
     const quint8 address = target.address();
     const SimFaults &fault = faults[address];
-    const SimController::Answer reply = fault.exceptionCode > 0 ? refusal(request, quint8(fault.exceptionCode))
-                                                                : handle(request, target, now);
+    const SimController::Answer reply = fault.exceptionCode > 0
+                                            ? refusal(request, quint8(fault.exceptionCode))
+                                            : handle(request, target, now);
     if (reply.reply.isEmpty())
         return;
     Outgoing last;
@@ -418,7 +419,8 @@ void SimBus::Impl::answer(const QByteArray &request, SimController &target, Cloc
 }
 
 // The controller's answer, run into its twin's when a second controller holds the address.
-SimController::Answer SimBus::Impl::handle(const QByteArray &request, SimController &target, Clock::time_point now)
+SimController::Answer SimBus::Impl::handle(const QByteArray &request, SimController &target,
+                                           Clock::time_point now)
 {
     const auto taken = [this](quint8 other) { return controllers.count(other) > 0; };
     SimController::Answer reply = target.handle(request, now, taken);

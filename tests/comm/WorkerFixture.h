@@ -250,7 +250,8 @@ public:
     {
         QStringList frames;
         for (const QByteArray &frame : bus->receivedFrames())
-            if (!isAdapterProbe(frame) && (function == 0 || (frame.size() > 1 && quint8(frame[1]) == function)))
+            if (!isAdapterProbe(frame) &&
+                (function == 0 || (frame.size() > 1 && quint8(frame[1]) == function)))
                 frames.append(QString::fromLatin1(frame.toHex(' ')));
         return frames;
     }

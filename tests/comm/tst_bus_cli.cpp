@@ -81,8 +81,9 @@ void BusCliTest::init()
 QList<QByteArray> BusCliTest::controllerFrames() const
 {
     QList<QByteArray> frames = m_bus->receivedFrames();
-    frames.erase(std::remove_if(frames.begin(), frames.end(), [](const QByteArray &f) { return f.startsWith('\0'); }),
-                 frames.end());
+    frames.erase(
+        std::remove_if(frames.begin(), frames.end(), [](const QByteArray &f) { return f.startsWith('\0'); }),
+        frames.end());
     return frames;
 }
 

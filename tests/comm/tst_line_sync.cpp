@@ -288,10 +288,10 @@ void LineSyncTest::adapterCopyIsDroppedBeforeTheReply_data()
     QTest::newRow("read: the copy, then the reading; the adapter echoes")
         << false << read << Chunks{{9, read}, {20, answer}} << Verdict::Answer << answer << true;
     QTest::newRow("read: the copy in two pieces, then the reading")
-        << false << read << Chunks{{5, read.left(3)}, {2, read.mid(3)}, {20, answer}} << Verdict::Answer << answer
-        << true;
-    QTest::newRow("read: the copy alone is no answer") << false << read << Chunks{{9, read}} << Verdict::NoAnswer
-                                                       << none << true;
+        << false << read << Chunks{{5, read.left(3)}, {2, read.mid(3)}, {20, answer}} << Verdict::Answer
+        << answer << true;
+    QTest::newRow("read: the copy alone is no answer")
+        << false << read << Chunks{{9, read}} << Verdict::NoAnswer << none << true;
     QTest::newRow("read: a plain adapter, the reading alone")
         << false << read << Chunks{{9, answer}} << Verdict::Answer << answer << false;
     QTest::newRow("read: an echoing adapter whose copy got lost")
@@ -370,7 +370,8 @@ void LineSyncTest::checkVerdicts_data()
     QTest::addColumn<Verdict>("verdict");
     QTest::addColumn<LineSync::Check>("check");
     QTest::newRow("its own echo") << Verdict::Answer << LineSync::Check::InStep;
-    QTest::newRow("refuses the check: answered all the same") << Verdict::Exception << LineSync::Check::InStep;
+    QTest::newRow("refuses the check: answered all the same")
+        << Verdict::Exception << LineSync::Check::InStep;
     QTest::newRow("unsound: give up") << Verdict::Unsound << LineSync::Check::GiveUp;
     QTest::newRow("no answer: give up") << Verdict::NoAnswer << LineSync::Check::GiveUp;
     QTest::newRow("not sent: give up") << Verdict::NotSent << LineSync::Check::GiveUp;

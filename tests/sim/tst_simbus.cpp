@@ -699,8 +699,8 @@ void TestSimBus::echoingAdapterHandsEveryByteBack_data()
     QTest::newRow("a read: copy, then the reading") << read << flowAtRest(2);
     QTest::newRow("a discovery echo: the same eight bytes twice") << echo << echo;
     QTest::newRow("a write: the same bytes twice") << write << write;
-    QTest::newRow("a read of address 0: the copy alone") << readRequest(0, SimRegister::DeviceAddress, 1)
-                                                        << QByteArray();
+    QTest::newRow("a read of address 0: the copy alone")
+        << readRequest(0, SimRegister::DeviceAddress, 1) << QByteArray();
     QTest::newRow("noise: the copy alone") << QByteArray("\x00\xFF\x13", 3) << QByteArray();
 }
 

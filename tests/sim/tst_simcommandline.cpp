@@ -63,9 +63,8 @@ void TestSimCommandLine::validOptions()
                              "endless stream", "4 writes lost", "5: cut after 6 bytes",
                              "two controllers at this address", "the adapter echoes every byte sent"})
         QVERIFY2(summary.contains(said), qPrintable(summary));
-    for (const char *option :
-         {"--late-register", "--stray", "--sound-before", "--endless", "--lose-writes", "--cut", "--twin",
-          "--adapter-echo"})
+    for (const char *option : {"--late-register", "--stray", "--sound-before", "--endless", "--lose-writes",
+                               "--cut", "--twin", "--adapter-echo"})
         QVERIFY2(SimCommandLine::usage().contains(option), option);
 
     SimCommandLine defaults;
