@@ -8,6 +8,8 @@
 #include <QDebug>
 #include <QThread>
 
+#include <poll.h>
+
 namespace {
 
 constexpr int ReadWriteTimeoutMs = 2;
@@ -108,6 +110,8 @@ void BusLink::onPortError(QSerialPort::SerialPortError error)
                         error == QSerialPort::WriteError || error == QSerialPort::DeviceNotFoundError;
     if (!broken || m_lost || !m_port->isOpen())
         return;
+    if (error == QSerialPort::ReadError && !hungUp())
+        return; // a wake-up with nothing to read, not a lost adapter
     m_lost = true;
     m_lostReason = m_port->errorString();
     qDebug() << "串口连接中断" << m_lostReason;
@@ -127,12 +131,27 @@ void BusLink::closeLostPort()
 // The bytes that arrive within `ms`; false when none did or the port failed.
 bool BusLink::waitForBytes(int ms, QByteArray &into)
 {
-    if (!m_port->isOpen() || m_lost || !m_port->waitForReadyRead(ms)) {
-        closeLostPort();
-        return false;
+    // A loaded machine can wake the wait for bytes that the next read then does not find; such a
+    // read fails with nothing to tell, and the rest of the wait still counts.
+    const QDeadlineTimer deadline(ms);
+    while (m_port->isOpen() && !m_lost) {
+        if (m_port->waitForReadyRead(int(deadline.remainingTime()))) {
+            into.append(readPort());
+            return true;
+        }
+        if (m_port->error() != QSerialPort::ReadError || m_lost || deadline.hasExpired())
+            break;
+        m_port->clearError();
     }
-    into.append(readPort());
-    return true;
+    closeLostPort();
+    return false;
+}
+
+// Whether the other end of the line has gone: a pulled adapter or a closed terminal hangs up.
+bool BusLink::hungUp() const
+{
+    pollfd line{int(m_port->handle()), 0, 0};
+    return ::poll(&line, 1, 0) != 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL));
 }
 
 // What the port holds; a reading's time is when its last byte arrived.

@@ -79,6 +79,7 @@ private:
     void drive();
     bool send(const QByteArray &frame, int writeTimeoutMs);
     bool waitForBytes(int ms, QByteArray &into);
+    bool hungUp() const;
     bool takeBytes(int ms, QByteArray &into);
     QByteArray readPort();
     bool resync(quint8 address);
