@@ -271,7 +271,7 @@ void LineSync::readDone(quint8 address, Verdict verdict)
 LineSync::Check LineSync::checkDone(quint8 address, Verdict verdict)
 {
     if (verdict != Verdict::Answer && verdict != Verdict::Exception) {
-        qDebug() << "设备" << int(address) << "的线路校验没有回复";
+        qDebug() << "设备" << int(address) << "的线路校验失败";
         return Check::GiveUp;
     }
     m_outOfStep.remove(address);
