@@ -467,7 +467,7 @@ void mainWnd::slot_CheckDevice(QByteArray datas)
     for (int k = 0; k < m_devicePage->rowCount(); ++k)
         m_devicePage->row(k)->resetRow();
     linkDroppedIds.clear();
-    const QList<quint8> found = addressesInScanReply(datas);
+    const QList<quint8> found = addressesInScanReply(datas, deviceThread->adapterEchoes());
     foundIds = QSet<quint8>(found.begin(), found.end());
     deviceIds = found;
     qDebug() << "找到的设备是:";

@@ -208,7 +208,8 @@ int BusCli::execute(const Options &options)
 
 int BusCli::scan(BusLink &link)
 {
-    const QList<quint8> found = addressesInScanReply(link.scan([] { return false; }));
+    const QByteArray received = link.scan([] { return false; });
+    const QList<quint8> found = addressesInScanReply(received, link.adapterEchoes());
     for (quint8 address : found)
         m_out << int(address) << '\n';
     if (found.isEmpty())
@@ -274,6 +275,7 @@ int BusCli::poll(BusLink &link, const Options &options)
         QStringList fields{QDateTime::currentDateTime().toString(Qt::ISODateWithMs)};
         if (link.isLost())
             return fail(NoAnswer, QStringLiteral("port connection lost: %1").arg(link.errorString()));
+        link.beginRound(); // a controller out of step is checked again once a line
         for (int type = Bus::FirstReadingType; type <= Bus::LastReadingType; ++type) {
             QByteArray reply;
             const bool ok = link.readRegisters(quint8(address), RegisterMap::readingRegister(type), reply);

@@ -12,8 +12,6 @@
 
 namespace {
 
-// A line out of step is checked at most this many times before the reading is given up.
-constexpr int ResyncAttempts = 3;
 constexpr int ReadWriteTimeoutMs = 2;
 constexpr int EchoWriteTimeoutMs = 30;
 constexpr int ScanFirstWaitMs = 30;
@@ -59,7 +57,31 @@ bool BusLink::open(const QString &name, int baudRate)
     m_lost = false;
     m_lostReason.clear();
     m_sync.opened();
+    detectAdapterEcho();
     return true;
+}
+
+void BusLink::detectAdapterEcho()
+{
+    m_sync.forgetAdapter();
+    m_echoReported = true; // the opening reports its finding once, below
+    const QByteArray probe = readRequest(0, RegisterMap::DeviceAddress, 1);
+    if (ask(probe, ReadWriteTimeoutMs)) {
+        m_sync.beginAnswer(ReplyRecognizer::forEcho(probe), false);
+        drive();
+        if (m_sync.verdict() == Verdict::Answer)
+            m_sync.adapterEchoFound();
+    }
+    m_echoReported = m_sync.adapterEchoes();
+    emit adapterEcho(m_echoReported);
+}
+
+void BusLink::reportAdapterEcho()
+{
+    if (m_echoReported || !m_sync.adapterEchoes())
+        return;
+    m_echoReported = true;
+    emit adapterEcho(true);
 }
 
 void BusLink::close()
@@ -166,6 +188,7 @@ void BusLink::drive()
         else
             m_sync.quiet();
     }
+    reportAdapterEcho();
 }
 
 bool BusLink::send(const QByteArray &frame, int writeTimeoutMs)
@@ -176,7 +199,7 @@ bool BusLink::send(const QByteArray &frame, int writeTimeoutMs)
     if (m_port->write(frame) != frame.size())
         return false;
     const bool written = m_port->waitForBytesWritten(writeTimeoutMs);
-    m_sync.sent();
+    m_sync.sent(frame);
     // A request still queued would go out during a later exchange and its answer be taken there.
     if (!written && m_port->isOpen())
         m_port->clear(QSerialPort::Output);
@@ -214,24 +237,17 @@ BusLink::Verdict BusLink::exchange(const QByteArray &request, const ReplyRecogni
 
 // ---- exchanges ----------------------------------------------------------------------------------
 
+// One check, one reply timeout at most: the loss rule, not the check, decides about the controller.
 bool BusLink::resync(quint8 address)
 {
-    for (int attempt = 0; attempt < ResyncAttempts; ++attempt) {
-        const int settleMs = m_sync.checkSettleMs();
-        if (settleMs > 0 && !quietLine(settleMs))
-            return false;
-        QByteArray frame;
-        const Verdict verdict = exchange(readRequest(address, RegisterMap::DeviceAddress, 1),
-                                         ReplyRecognizer::forRead(address, 1), frame);
-        switch (m_sync.checkDone(address, verdict, frame)) {
-        case LineSync::Check::InStep:
-            return true;
-        case LineSync::Check::GiveUp:
-            return false;
-        case LineSync::Check::Again:
-            break;
-        }
-    }
+    if (m_checkFailed.contains(address))
+        return false;
+    const QByteArray check = SerialPort::buildEchoFrame(address);
+    QByteArray frame;
+    const Verdict verdict = exchange(check, ReplyRecognizer::forEcho(check), frame);
+    if (m_sync.checkDone(address, verdict) == LineSync::Check::InStep)
+        return true;
+    m_checkFailed.insert(address);
     return false;
 }
 
@@ -329,6 +345,9 @@ QByteArray BusLink::scan(const std::function<bool()> &stopping)
         m_port->write(frame);
         QByteArray answer;
         takeBytes(ScanFirstWaitMs, answer);
+        // An echoing adapter's copy comes first; the controller's echo follows it, a wait later.
+        if (adapterEchoes() && answer == frame)
+            takeBytes(ScanFirstWaitMs, answer);
         takeBytes(ScanSecondWaitMs, answer);
         qDebug() << "单次查询接受的报文是"
                  << "[" << answer.toHex() << "]";

@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QList>
 #include <QSerialPortInfo>
+#include <atomic>
 #include <memory>
 
 class BusLink;
@@ -57,7 +58,12 @@ public:
     // is between ticks). Not to be called from the worker thread itself.
     QList<OnlineDevice> devicesSnapshot();
 
-    // The request/response primitives; they run on the worker thread only.
+    // Whether the adapter of the open port hands the host's bytes back: its copy of each probe is
+    // then in a scan's result beside the controllers' echoes. Any thread may ask.
+    bool adapterEchoes() const { return m_adapterEchoes; }
+
+    // The request/response primitives; they run on the worker thread only. A read is a round of
+    // its own (BusLink::beginRound): a controller out of step is checked before it is read.
     bool waitForReply(int expectedBytes, int timeoutMs, QByteArray &out);
     bool readRegisters(quint8 address, quint16 reg, QByteArray &out);
     bool writeRegister(quint8 address, quint16 reg, int value);
@@ -98,6 +104,9 @@ signals:
     // polling is switched off, as if taken offline, and its waiting read-backs are dropped, so no
     // controller is declared lost for the closed port. Emitted before signal_ser_status(2).
     void sig_portClosed();
+    // What the link found out about the adapter: after every opening of the port (also after a
+    // lost adapter came back), and again when a reply shows later that the adapter echoes.
+    void sig_adapterEcho(bool echoes);
 
 public slots:
     // Every slot may be called from any thread: called off the worker thread it re-posts itself.
@@ -137,4 +146,5 @@ private:
     std::unique_ptr<LinkWatch> m_watch;
     std::unique_ptr<QTimer> m_mainTimer;
     OnlineList m_devices;
+    std::atomic<bool> m_adapterEchoes{false};
 };
