@@ -522,12 +522,16 @@ void PollingTest::pulledAdapter()
     f.worker.requestSetpoint(1, 1, 9.5f);
     // Lost, the worker sleeps between ticks: no dead descriptor keeps its event loop turning. Its
     // turns are counted, not its CPU time, which a busy machine would share out.
+    // The counter is connected and cut on the worker's own thread, where the dispatcher signals.
     std::atomic<int> turns{0};
-    const QMetaObject::Connection counting =
-        connect(QAbstractEventDispatcher::instance(&f.worker), &QAbstractEventDispatcher::awake, [&turns] { ++turns; });
+    QMetaObject::Connection counting;
+    f.worker.runOnWorker([&] {
+        counting = connect(QAbstractEventDispatcher::instance(&f.worker), &QAbstractEventDispatcher::awake,
+                           [&turns] { ++turns; });
+    });
     // Nothing may reopen a path that is gone: the status stays "closed" while the adapter is away.
     QVERIFY2(!status.wait(1000), qPrintable(statusesOf(status)));
-    disconnect(counting);
+    f.worker.runOnWorker([&] { disconnect(counting); });
     // A tick every 20 ms and the watch for the adapter every 300 ms wake it a few times each.
     QVERIFY2(turns < 1000, qPrintable(QString("%1 turns of the worker's event loop in 1 s").arg(turns)));
     QCOMPARE(dropped.count(), 0);
