@@ -46,11 +46,13 @@ bool MqttClient::start(const MqttSettings &settings, const QString &willTopic, c
     const auto fail = [&](const QString &reason) {
         if (error)
             *error = reason;
-        mosquitto_destroy(m_mosq);
-        m_mosq = nullptr;
+        destroyHandle();
         return false;
     };
-    m_mosq = mosquitto_new(clientId().constData(), true, this);
+    {
+        std::lock_guard<std::mutex> lock(m_handleMutex);
+        m_mosq = mosquitto_new(clientId().constData(), true, this);
+    }
     if (!m_mosq)
         return fail(QString::fromLocal8Bit(strerror(errno)));
     mosquitto_threaded_set(m_mosq, true);
@@ -84,8 +86,7 @@ bool MqttClient::start(const MqttSettings &settings, const QString &willTopic, c
 void MqttClient::stop(const QString &topic, const QByteArray &payload, int waitMs)
 {
     if (!m_thread.joinable()) {
-        mosquitto_destroy(m_mosq);
-        m_mosq = nullptr;
+        destroyHandle();
         return;
     }
     {
@@ -101,16 +102,29 @@ void MqttClient::stop(const QString &topic, const QByteArray &payload, int waitM
     m_wake.notify_all();
     m_thread.join();
     m_connected = false;
+    destroyHandle();
+}
+
+void MqttClient::destroyHandle()
+{
+    std::lock_guard<std::mutex> lock(m_handleMutex);
     mosquitto_destroy(m_mosq);
     m_mosq = nullptr;
 }
 
 bool MqttClient::publish(const QString &topic, const QByteArray &payload, bool retained, int qos)
 {
+    return publish(topic.toUtf8(), payload, retained, qos);
+}
+
+bool MqttClient::publish(const QByteArray &topic, const QByteArray &payload, bool retained, int qos)
+{
     if (!m_connected)
         return false;
-    const QByteArray name = topic.toUtf8();
-    return mosquitto_publish(m_mosq, nullptr, name.constData(), payload.size(), payload.constData(), qos,
+    std::lock_guard<std::mutex> lock(m_handleMutex);
+    if (!m_mosq)
+        return false;
+    return mosquitto_publish(m_mosq, nullptr, topic.constData(), payload.size(), payload.constData(), qos,
                              retained) == MOSQ_ERR_SUCCESS;
 }
 

@@ -46,6 +46,8 @@ public:
     void setSubscriptions(const QStringList &patterns) { m_subscriptions = patterns; }
 
     bool publish(const QString &topic, const QByteArray &payload, bool retained, int qos = 0);
+    // The topic in UTF-8 already.
+    bool publish(const QByteArray &topic, const QByteArray &payload, bool retained, int qos = 0);
 
 signals:
     void connected();
@@ -64,7 +66,12 @@ private:
     QString reasonOf(int rc) const;
     void reportFailure(const QString &reason);
 
+    void destroyHandle();
+
+    // Made and destroyed on the owner's thread under m_handleMutex, which publish() holds: readings
+    // are published from the worker's thread.
     mosquitto *m_mosq = nullptr;
+    std::mutex m_handleMutex;
     std::thread m_thread;
     QStringList m_subscriptions;
     std::atomic<bool> m_connected{false};

@@ -1,5 +1,6 @@
 #include "MqttPublisher.h"
 
+#include "BusCodes.h"
 #include "DeviceThread.h"
 #include "MqttClient.h"
 #include "MqttPayload.h"
@@ -12,7 +13,7 @@ using State = ControllerStates::State;
 MqttPublisher::MqttPublisher(MqttClient &client, DeviceThread *worker, QObject *parent)
     : QObject(parent), m_client(client)
 {
-    connect(worker, &DeviceThread::sig_reading, this, &MqttPublisher::publishReading);
+    connect(worker, &DeviceThread::sig_reading, this, &MqttPublisher::publishReading, Qt::DirectConnection);
     connect(worker, &DeviceThread::sig_showCurResult, this, &MqttPublisher::publishSetpoint);
     connect(worker, &DeviceThread::refreshDeviceMode, this, &MqttPublisher::publishMode);
     connect(worker, &DeviceThread::deviceconnectStatus, this, [this](int deviceId, bool connected) {
@@ -30,6 +31,10 @@ MqttPublisher::MqttPublisher(MqttClient &client, DeviceThread *worker, QObject *
 void MqttPublisher::setTopics(const MqttTopics &topics)
 {
     m_topics = topics;
+    {
+        std::lock_guard<std::mutex> lock(m_prefixMutex);
+        m_readingPrefix = topics.prefix().toUtf8() + '/';
+    }
     m_retained.clear();
     for (quint8 id : m_states.scan())
         m_retained.insert(m_topics.state(id), ControllerStates::name(m_states.state(id)).toUtf8());
@@ -66,7 +71,16 @@ void MqttPublisher::publishReading(const Reading &reading)
         ++m_dropped;
         return;
     }
-    if (!m_client.publish(m_topics.reading(reading.deviceId, reading.type), MqttPayload::reading(reading), false))
+    static const QByteArray names[] = {"/flow", "/total", "/temperature", "/pressure"};
+    if (reading.type < Bus::FirstReadingType || reading.type > Bus::LastReadingType)
+        return;
+    QByteArray topic;
+    {
+        std::lock_guard<std::mutex> lock(m_prefixMutex);
+        topic = m_readingPrefix;
+    }
+    topic += QByteArray::number(reading.deviceId) + names[reading.type - Bus::FirstReadingType];
+    if (!m_client.publish(topic, MqttPayload::reading(reading), false))
         ++m_dropped;
 }
 
