@@ -21,6 +21,7 @@ class MqttBridge : public QObject
 {
     Q_OBJECT
 public:
+    // The worker must outlive the bridge.
     explicit MqttBridge(DeviceThread *worker, QObject *parent = nullptr);
     ~MqttBridge() override;
 

@@ -144,7 +144,7 @@ void MqttClient::runNetwork(QByteArray host, int port)
         m_connected = false;
         if (m_stopping)
             break;
-        reportFailure(m_refusal.isEmpty() ? reasonOf(rc) : m_refusal);
+        postEvent({Event::Kind::Failed, m_refusal.isEmpty() ? reasonOf(rc) : m_refusal, {}});
         waitBackoff();
     }
 }
@@ -170,9 +170,35 @@ void MqttClient::waitBackoff()
     m_backoffSeconds = qMin(2 * m_backoffSeconds, int(LastBackoffSeconds));
 }
 
-void MqttClient::reportFailure(const QString &reason)
+void MqttClient::postEvent(Event event)
 {
-    QMetaObject::invokeMethod(this, [this, reason] { emit connectionFailed(reason); }, Qt::QueuedConnection);
+    {
+        std::lock_guard<std::mutex> lock(m_eventsMutex);
+        m_events.push_back(std::move(event));
+    }
+    QMetaObject::invokeMethod(this, "deliverEvents", Qt::QueuedConnection);
+}
+
+void MqttClient::deliverEvents()
+{
+    std::deque<Event> events;
+    {
+        std::lock_guard<std::mutex> lock(m_eventsMutex);
+        events.swap(m_events);
+    }
+    for (const Event &event : events) {
+        switch (event.kind) {
+        case Event::Kind::Connected:
+            emit connected();
+            break;
+        case Event::Kind::Failed:
+            emit connectionFailed(event.text);
+            break;
+        case Event::Kind::Message:
+            emit messageReceived(event.text, event.payload);
+            break;
+        }
+    }
 }
 
 QString MqttClient::reasonOf(int rc) const
@@ -195,7 +221,7 @@ void MqttClient::onConnect(mosquitto *mosq, void *self, int rc)
         mosquitto_subscribe(mosq, nullptr, pattern.toUtf8().constData(), 1);
     client->m_backoffSeconds = FirstBackoffSeconds;
     client->m_connected = true;
-    QMetaObject::invokeMethod(client, [client] { emit client->connected(); }, Qt::QueuedConnection);
+    client->postEvent({Event::Kind::Connected, {}, {}});
 }
 
 void MqttClient::onDisconnect(mosquitto *, void *self, int)
@@ -205,9 +231,7 @@ void MqttClient::onDisconnect(mosquitto *, void *self, int)
 
 void MqttClient::onMessage(mosquitto *, void *self, const mosquitto_message *message)
 {
-    auto *client = static_cast<MqttClient *>(self);
-    const QString topic = QString::fromUtf8(message->topic);
-    const QByteArray payload(static_cast<const char *>(message->payload), message->payloadlen);
-    QMetaObject::invokeMethod(client, [client, topic, payload] { emit client->messageReceived(topic, payload); },
-                              Qt::QueuedConnection);
+    static_cast<MqttClient *>(self)->postEvent(
+        {Event::Kind::Message, QString::fromUtf8(message->topic),
+         QByteArray(static_cast<const char *>(message->payload), message->payloadlen)});
 }

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <thread>
 
@@ -55,7 +56,25 @@ signals:
     void connectionFailed(QString reason);
     void messageReceived(QString topic, QByteArray payload);
 
+private slots:
+    void deliverEvents();
+
 private:
+    // What the network thread reports, handed to the owner's thread under a standard mutex (which
+    // ThreadSanitizer can follow); a queued call by name then wakes the owner to deliver them.
+    struct Event
+    {
+        enum class Kind
+        {
+            Connected,
+            Failed,
+            Message
+        } kind;
+        QString text; // the reason, or the topic
+        QByteArray payload;
+    };
+    void postEvent(Event event);
+
     static void onConnect(mosquitto *, void *self, int rc);
     static void onDisconnect(mosquitto *, void *self, int rc);
     static void onMessage(mosquitto *, void *self, const mosquitto_message *message);
@@ -64,7 +83,6 @@ private:
     int serveConnection();
     void waitBackoff();
     QString reasonOf(int rc) const;
-    void reportFailure(const QString &reason);
 
     void destroyHandle();
 
@@ -76,6 +94,8 @@ private:
     QStringList m_subscriptions;
     std::atomic<bool> m_connected{false};
     std::atomic<bool> m_stopping{false};
+    std::mutex m_eventsMutex;
+    std::deque<Event> m_events;
     std::mutex m_waitMutex;
     std::condition_variable m_wake;
     int m_backoffSeconds = FirstBackoffSeconds;         // network thread only

@@ -11,9 +11,12 @@
 using State = ControllerStates::State;
 
 MqttPublisher::MqttPublisher(MqttClient &client, DeviceThread *worker, QObject *parent)
-    : QObject(parent), m_client(client)
+    : QObject(parent), m_client(client), m_worker(worker)
 {
-    connect(worker, &DeviceThread::sig_reading, this, &MqttPublisher::publishReading, Qt::DirectConnection);
+    onWorkerThread([this] {
+        m_readings = connect(m_worker, &DeviceThread::sig_reading, this, &MqttPublisher::publishReading,
+                             Qt::DirectConnection);
+    });
     connect(worker, &DeviceThread::sig_showCurResult, this, &MqttPublisher::publishSetpoint);
     connect(worker, &DeviceThread::refreshDeviceMode, this, &MqttPublisher::publishMode);
     connect(worker, &DeviceThread::deviceconnectStatus, this, [this](int deviceId, bool connected) {
@@ -26,6 +29,19 @@ MqttPublisher::MqttPublisher(MqttClient &client, DeviceThread *worker, QObject *
         markAll(State::Dropped, State::Offline);
     });
     connect(&client, &MqttClient::connected, this, &MqttPublisher::publishRetained);
+}
+
+MqttPublisher::~MqttPublisher()
+{
+    // Not while the worker's thread is inside publishReading.
+    onWorkerThread([this] { disconnect(m_readings); });
+}
+
+// A direct connection to the worker's signal is made and cut between its ticks, on its own thread.
+void MqttPublisher::onWorkerThread(const std::function<void()> &job)
+{
+    if (!m_worker->isRunning() || !m_worker->runOnWorker(job))
+        job();
 }
 
 void MqttPublisher::setTopics(const MqttTopics &topics)

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QObject>
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 class DeviceThread;
@@ -26,7 +27,9 @@ class MqttPublisher : public QObject
 {
     Q_OBJECT
 public:
+    // The worker must outlive this object.
     MqttPublisher(MqttClient &client, DeviceThread *worker, QObject *parent = nullptr);
+    ~MqttPublisher() override;
 
     void setTopics(const MqttTopics &topics);
     const MqttTopics &topics() const { return m_topics; }
@@ -47,8 +50,11 @@ private:
     void publishSetpoint(int kind, int deviceId, const QByteArray &reply);
     void publishMode(int deviceId, int mode);
     void markAll(ControllerStates::State from, ControllerStates::State to);
+    void onWorkerThread(const std::function<void()> &job);
 
     MqttClient &m_client;
+    DeviceThread *m_worker;
+    QMetaObject::Connection m_readings;
     MqttTopics m_topics;
     ControllerStates m_states;
     QHash<QString, QByteArray> m_retained;
