@@ -99,8 +99,14 @@ void RemoteCommands::handleSetpoint(const MqttTopics::Command &command, const QB
     reason = refusalFor(quint8(deviceId));
     if (!reason.isEmpty())
         return refuse(reason);
-    m_waiting.insert(keyOf(command.kind, deviceId), Pending{resultTopic, {}});
-    m_waiting[keyOf(command.kind, deviceId)].since.start();
+    // The worker's book keeps only the newest setpoint of a kind for a controller: the waiting one
+    // will never be written.
+    const int key = keyOf(command.kind, deviceId);
+    if (m_waiting.contains(key))
+        answer(m_waiting.value(key).resultTopic, MqttPayload::error(QStringLiteral("replaced by a newer setpoint")),
+               what + QStringLiteral(" 被新的设定值取代"));
+    m_waiting.insert(key, Pending{resultTopic, {}});
+    m_waiting[key].since.start();
     m_expiry.start();
     emit logLine(what + QStringLiteral(" ") + QString::number(value, 'g', 7));
     m_worker->requestSetpoint(quint8(deviceId), command.kind, float(value));

@@ -70,6 +70,7 @@ private slots:
     void refusedCommandsLeaveNothingOnTheWire_data();
     void refusedCommandsLeaveNothingOnTheWire();
     void stopSetsEveryControllerOfTheScanToZero();
+    void newerSetpointReplacesAWaitingOne();
     void brokerKilledAndRestartedPublishingResumes();
     void connectionFaultsLeavePollingAlone_data();
     void connectionFaultsLeavePollingAlone();
@@ -248,6 +249,34 @@ void tst_mqttLink::stopSetsEveryControllerOfTheScanToZero()
     QVERIFY(programmesStopped);
     QCOMPARE(bench.fixture.bus->floatRegister(1, RegisterMap::InstantSetpoint), 0.0f);
     QCOMPARE(bench.fixture.bus->floatRegister(2, RegisterMap::InstantSetpoint), 0.0f);
+}
+
+void tst_mqttLink::newerSetpointReplacesAWaitingOne()
+{
+    MqttBroker broker;
+    QVERIFY(broker.start());
+    // No main timer: the requests wait in the worker's book until the test ticks.
+    WorkerFixture fixture{{1}};
+    QCOMPARE(fixture.openPort(), 1);
+    fixture.poll({1});
+    MqttBridge bridge(&fixture.worker);
+    bridge.setScanned({1});
+    bridge.setState(1, State::Online);
+    bridge.apply(settingsFor(broker.port(), true));
+    MqttWatcher watcher(broker.port(), prefix + QStringLiteral("/#"));
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.isConnected(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("status")), QByteArray("online"), 10000);
+
+    watcher.publish(topic("1/setpoint/set"), "10");
+    watcher.publish(topic("1/setpoint/set"), "20");
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("1/setpoint/result")) == 1, 10000);
+    QCOMPARE(watcher.lastJson(topic("1/setpoint/result")).value("error").toString(),
+             QStringLiteral("replaced by a newer setpoint"));
+    fixture.tick();
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("1/setpoint/result")) == 2, 10000);
+    QCOMPARE(watcher.last(topic("1/setpoint/result")), QByteArray("{\"ok\":true,\"value\":20}"));
+    QCOMPARE(fixture.received(0x06).size(), 1);
+    QCOMPARE(fixture.bus->floatRegister(1, RegisterMap::InstantSetpoint), 20.0f);
 }
 
 void tst_mqttLink::brokerKilledAndRestartedPublishingResumes()
