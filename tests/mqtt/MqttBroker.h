@@ -24,8 +24,43 @@ public:
         QString user;
         QString password;
     };
+    // A TLS listener with this certificate chain instead of plain TCP.
+    struct Tls
+    {
+        QString caFile;
+        QString certFile;
+        QString keyFile;
+    };
 
-    explicit MqttBroker(const Login &login = {}) : m_login(login) { m_port = freePort(); }
+    explicit MqttBroker(const Login &login = {}, const Tls &tls = {}) : m_login(login), m_tls(tls)
+    {
+        m_port = freePort();
+    }
+
+    // A certificate authority and a server certificate for 127.0.0.1 signed by it, made with
+    // openssl into `folder` (ca.crt, server.crt, server.key), and a second authority that signed
+    // nothing (other-ca.crt). False when openssl failed.
+    static bool makeCertificates(const QString &folder)
+    {
+        const auto run = [&](const QStringList &arguments) {
+            QProcess openssl;
+            openssl.setWorkingDirectory(folder);
+            openssl.start(QStringLiteral("openssl"), arguments);
+            return openssl.waitForFinished(30000) && openssl.exitStatus() == QProcess::NormalExit &&
+                   openssl.exitCode() == 0;
+        };
+        const QStringList ec{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+        QFile extensions(QDir(folder).filePath(QStringLiteral("server.ext")));
+        if (!extensions.open(QIODevice::WriteOnly))
+            return false;
+        extensions.write("subjectAltName=IP:127.0.0.1\n");
+        extensions.close();
+        return run(QStringList{"req", "-x509"} + ec + QStringList{"-keyout", "ca.key", "-out", "ca.crt", "-days", "2", "-subj", "/CN=bench test CA"}) &&
+               run(QStringList{"req", "-x509"} + ec + QStringList{"-keyout", "other-ca.key", "-out", "other-ca.crt", "-days", "2", "-subj", "/CN=other CA"}) &&
+               run(QStringList{"req"} + ec + QStringList{"-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=127.0.0.1"}) &&
+               run({"x509", "-req", "-in", "server.csr", "-CA", "ca.crt", "-CAkey", "ca.key", "-CAcreateserial", "-out",
+                    "server.crt", "-days", "2", "-extfile", "server.ext"});
+    }
     ~MqttBroker() { kill(); }
 
     int port() const { return m_port; }
@@ -102,6 +137,9 @@ private:
         const passwd *self = ::getpwuid(::getuid());
         QStringList lines{QStringLiteral("listener %1 127.0.0.1").arg(m_port), "persistence false",
                           "log_dest stdout", QStringLiteral("user %1").arg(QString::fromLocal8Bit(self->pw_name))};
+        if (!m_tls.certFile.isEmpty())
+            lines << QStringLiteral("cafile %1").arg(m_tls.caFile) << QStringLiteral("certfile %1").arg(m_tls.certFile)
+                  << QStringLiteral("keyfile %1").arg(m_tls.keyFile);
         if (m_login.user.isEmpty()) {
             lines << "allow_anonymous true";
         } else {
@@ -124,6 +162,7 @@ private:
     }
 
     Login m_login;
+    Tls m_tls;
     QTemporaryDir m_dir;
     QProcess m_process;
     int m_port = 0;

@@ -74,6 +74,8 @@ private slots:
     void brokerKilledAndRestartedPublishingResumes();
     void connectionFaultsLeavePollingAlone_data();
     void connectionFaultsLeavePollingAlone();
+    void tlsHandshake_data();
+    void tlsHandshake();
     void shutdownSaysOffline();
 };
 
@@ -347,6 +349,43 @@ void tst_mqttLink::connectionFaultsLeavePollingAlone()
     // The attempts go on, and the log holds one line of them, not one per attempt.
     QTest::qWait(2500);
     QCOMPARE(lines.count(reason), 1);
+}
+
+void tst_mqttLink::tlsHandshake_data()
+{
+    QTest::addColumn<QString>("caFile");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("the broker's CA") << "ca.crt" << "MQTT已连接";
+    QTest::newRow("another CA") << "other-ca.crt" << "TLS handshake failed";
+    QTest::newRow("no CA file") << "missing.crt" << "missing.crt";
+}
+
+void tst_mqttLink::tlsHandshake()
+{
+    QFETCH(QString, caFile);
+    QFETCH(QString, status);
+    QTemporaryDir certificates;
+    QVERIFY(MqttBroker::makeCertificates(certificates.path()));
+    MqttBroker broker({}, {certificates.filePath("ca.crt"), certificates.filePath("server.crt"),
+                           certificates.filePath("server.key")});
+    QVERIFY(broker.start());
+    WorkerFixture fixture{{1}};
+    fixture.worker.startMainTimer(100);
+    QCOMPARE(fixture.openPort(), 1);
+    fixture.poll({1});
+    MqttBridge bridge(&fixture.worker);
+    QSignalSpy log(&bridge, &MqttBridge::logLine);
+    QSignalSpy readings(&fixture.relay, &WorkerSignals::sig_reading);
+    MqttSettings settings = settingsFor(broker.port());
+    settings.caFile = certificates.filePath(caFile);
+    bridge.apply(settings);
+    QTRY_VERIFY2_WITH_TIMEOUT(bridge.connectionText().contains(status), qPrintable(bridge.connectionText()), 10000);
+    QCOMPARE(bridge.isConnected(), caFile == "ca.crt");
+    QString lines;
+    for (const auto &line : log)
+        lines += line.at(0).toString() + '\n';
+    QVERIFY2(lines.contains(status), qPrintable(lines));
+    QTRY_VERIFY_WITH_TIMEOUT(readings.size() > 8, 10000); // polling goes on
 }
 
 void tst_mqttLink::shutdownSaysOffline()
