@@ -72,12 +72,12 @@ mainWnd::mainWnd(QWidget *parent, int tickIntervalMs) : QMainWindow(parent), ui(
 
 mainWnd::~mainWnd()
 {
-    // Subscribers learn that this bench went away before its bus falls silent; the link lets go
-    // of the worker while it still runs.
-    delete m_mqtt;
+    // Subscribers learn that this bench went away before its bus falls silent.
+    m_mqtt->shutdown();
     // The worker runs on its own thread: stop it (closing the port there) before anything it
     // signals to is destroyed.
     deviceThread->shutdown();
+    delete m_mqtt; // it lets go of the worker, which must outlive it
     delete deviceThread;
     delete ui;
 }

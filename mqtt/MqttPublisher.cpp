@@ -37,11 +37,14 @@ MqttPublisher::~MqttPublisher()
     onWorkerThread([this] { disconnect(m_readings); });
 }
 
-// A direct connection to the worker's signal is made and cut between its ticks, on its own thread.
+// A direct connection to the worker's signal is made and cut between its ticks, on its own thread;
+// a worker on its way out (it stops and quits together) is let finish first.
 void MqttPublisher::onWorkerThread(const std::function<void()> &job)
 {
-    if (!m_worker->isRunning() || !m_worker->runOnWorker(job))
-        job();
+    if (m_worker->isRunning() && m_worker->runOnWorker(job))
+        return;
+    m_worker->wait();
+    job();
 }
 
 void MqttPublisher::setTopics(const MqttTopics &topics)
