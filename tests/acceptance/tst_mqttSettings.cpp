@@ -5,6 +5,7 @@
 #include "mqtt/MqttBroker.h"
 #include "mqtt/MqttWatcher.h"
 #include "shell/MainWindowFixture.h"
+#include "stages/StagePageDriver.h"
 
 #include "CustomSpimbox.h"
 #include "DeviceLine.h"
@@ -97,6 +98,7 @@ private slots:
     void settingsComeBackAtTheNextStartWithoutRemoteSetpoints_data();
     void settingsComeBackAtTheNextStartWithoutRemoteSetpoints();
     void badPrefixIsRefused();
+    void remoteStopEndsTheRunningProgramme();
 };
 
 void tst_mqttSettings::initTestCase()
@@ -242,6 +244,46 @@ void tst_mqttSettings::badPrefixIsRefused()
     QCOMPARE(f.boxes.texts().last(), QStringLiteral("错误提示|主题前缀不能为空，也不能含有 + 或 #"));
     QVERIFY(window->isVisible());
     QVERIFY(!QFile::exists(MqttSettingsStore().settingsPath()));
+}
+
+// A controller the stage page drives takes no remote setpoint; a remote stop ends the programme as
+// the page's stop button does and sets every controller of the scan to 0.
+void tst_mqttSettings::remoteStopEndsTheRunningProgramme()
+{
+    MqttBroker broker;
+    QVERIFY(broker.start());
+    MqttWatcher watcher(broker.port(), prefix + QStringLiteral("/#"));
+    MainWindowFixture f(threeControllers());
+    f.window->show();
+    QVERIFY(openScanAndTakeFirstRowOnline(f));
+    MqttSettings settings;
+    settings.host = QStringLiteral("127.0.0.1");
+    settings.port = broker.port();
+    settings.prefix = prefix;
+    settings.publish = true;
+    settings.allowSetpoints = true;
+    f.window->mqttLink()->bridge().apply(settings);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("1/state")), QByteArray("online"), 10000);
+    f.bus->setFloatRegister(2, RegisterMap::InstantSetpoint, 33);
+
+    stageControlWidget &page = *f.window->stagePage();
+    StagePageDriver::showStagePage(*f.window);
+    QVERIFY(StagePageDriver::typeProgramme(*page.items().at(0), {"10,100"}));
+    QTest::mouseClick(page.startButton(), Qt::LeftButton);
+    QTRY_COMPARE(f.bus->floatRegister(1, RegisterMap::InstantSetpoint), 10.0f);
+
+    watcher.publish(topic("1/setpoint/set"), "50");
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("1/setpoint/result")) > 0, 10000);
+    QCOMPARE(watcher.lastJson(topic("1/setpoint/result")).value("error").toString(),
+             QStringLiteral("controller 1 is driven by a running stage programme"));
+
+    watcher.publish(topic("stop"), "");
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("stop/result")) > 0, 15000);
+    QCOMPARE(watcher.last(topic("stop/result")), QByteArray("{\"ok\":true}"));
+    QCOMPARE(page.startButton()->text(), QStringLiteral("开始"));
+    QTRY_COMPARE(f.bus->floatRegister(1, RegisterMap::InstantSetpoint), 0.0f);
+    QCOMPARE(f.bus->floatRegister(2, RegisterMap::InstantSetpoint), 0.0f);
+    QCOMPARE(f.bus->floatRegister(3, RegisterMap::InstantSetpoint), 0.0f);
 }
 
 QTEST_MAIN(tst_mqttSettings)
