@@ -80,6 +80,8 @@ QString BusCli::usage()
         "  poll ADDR [--count N] [--interval MS]     CSV: time, flow, cumulative, temperature, pressure "
         "(KPa);\n"
         "                                            a field is empty when unanswered or not a number\n"
+        "  bridge --mqtt HOST[:PORT] ...             polls every controller found and publishes over MQTT\n"
+        "                                            (quorix-cli --port PATH bridge --help for its options)\n"
         "REG in decimal or 0x hex; --count 0 polls until stopped; defaults: --baud 9600 --timeout 500\n"
         "--count 1 --interval 1000. Exit codes: 0 success, 1 no or unsound answer or no number, 2 bad usage\n"
         "or port.\n");

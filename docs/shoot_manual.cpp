@@ -4,6 +4,8 @@
 // windows an operator meets. Pages that are still empty are grabbed as they are.
 #include "DeviceLine.h"
 #include "MessageBoxSeam.h"
+#include "MqttLinkWiring.h"
+#include "MqttSettingsWindow.h"
 #include "deviceWindow.h"
 #include "loginWnd.h"
 #include "lossWidget.h"
@@ -195,6 +197,17 @@ int main(int argc, char *argv[])
     settle(2500);
     shoot(window.lossWnd, "loss-window");
     window.lossWnd->hide();
+
+    // Example settings, not those the user running this keeps.
+    window.mqttLink()->openSettings();
+    MqttSettings example;
+    example.host = QStringLiteral("broker.lab");
+    example.user = QStringLiteral("bench-1");
+    example.prefix = QStringLiteral("quorix/bench-1");
+    example.publish = true;
+    window.mqttLink()->settingsWindow()->setSettings(example, false);
+    shoot(window.mqttLink()->settingsWindow(), "mqtt-window");
+    window.mqttLink()->settingsWindow()->hide();
 
     tabs->setCurrentIndex(1);
     fillExampleProgramme(window.stagePage());
