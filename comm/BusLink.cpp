@@ -223,7 +223,10 @@ BusLink::Verdict BusLink::collect(const ReplyRecognizer &expected, QByteArray &f
 {
     m_sync.beginAnswer(expected);
     drive();
-    frame = m_sync.frame();
+    // A buffer of its own: the frame leaves the worker in signals, and the sync frees its copy at
+    // the next exchange, which ThreadSanitizer cannot order after the other thread's last use.
+    const QByteArray answer = m_sync.frame();
+    frame = QByteArray(answer.constData(), answer.size());
     return m_sync.verdict();
 }
 
