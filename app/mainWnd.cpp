@@ -2,6 +2,7 @@
 #include "ui_mainWnd.h"
 
 #include "BusCodes.h"
+#include "BusHealthWindow.h"
 #include "DataDirectory.h"
 #include "DataFileLoader.h"
 #include "DeviceLine.h"
@@ -126,6 +127,8 @@ void mainWnd::createWindows()
     deviceThread = new DeviceThread(serialPort);
     lossWnd = new lossWidget(this);
     lossWnd->hide();
+    healthWnd = new BusHealthWindow(this);
+    healthWnd->hide();
     adminParamWnd = new setAdminParam(this);
     adminParamWnd->hide();
     developLoginWnd = new loginWnd(this, true);
@@ -149,9 +152,12 @@ void mainWnd::createMenus()
     auto *checkDevice = new QAction(QStringLiteral("查询设备"), this);
     auto *lossStatistics = new QAction(QStringLiteral("丢包统计"), this);
     devices->addAction(checkDevice);
+    auto *busHealth = new QAction(QStringLiteral("通信诊断"), this);
     devices->addAction(lossStatistics);
+    devices->addAction(busHealth);
     connect(checkDevice, &QAction::triggered, this, &mainWnd::action_checkDevice);
     connect(lossStatistics, &QAction::triggered, this, &mainWnd::loss_Statistics);
+    connect(busHealth, &QAction::triggered, this, &mainWnd::showBusHealth);
 
     QMenu *files = menuBar()->addMenu(QStringLiteral("文件(F)"));
     actionOpenFile = new QAction(QStringLiteral("打开文件"), this);
@@ -257,6 +263,7 @@ void mainWnd::connectWiring()
     connect(worker, &DeviceThread::sig_setpointWritten, this, &mainWnd::showSetpointWritten);
     connect(worker, &DeviceThread::sig_setpointGivenUp, this, &mainWnd::showSetpointGivenUp);
     connect(worker, &DeviceThread::sig_portClosed, this, &mainWnd::showPortClosed);
+    healthWnd->attach(worker);
 }
 
 void mainWnd::startWorker(int tickIntervalMs)
@@ -332,6 +339,12 @@ void mainWnd::showDevelopAction()
 void mainWnd::loss_Statistics()
 {
     openWindow(lossWnd, QStringLiteral("丢包统计"));
+}
+
+void mainWnd::showBusHealth()
+{
+    openWindow(healthWnd, QStringLiteral("通信诊断"));
+    healthWnd->raise();
 }
 
 void mainWnd::showVersion()

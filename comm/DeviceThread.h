@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BusHealth.h"
+#include "FrameRecord.h"
 #include "OnlineList.h"
 #include "Reading.h"
 #include "WorkerThread.h"
@@ -8,9 +10,11 @@
 #include <QDeadlineTimer>
 #include <QList>
 #include <QSerialPortInfo>
+#include <atomic>
 #include <memory>
 
 class BusLink;
+class DiagnosticsFeed;
 class LinkWatch;
 class Poller;
 class QTimer;
@@ -57,6 +61,13 @@ public:
     // is between ticks). Not to be called from the worker thread itself.
     QList<OnlineDevice> devicesSnapshot();
 
+    // How each controller and the bus are doing, counted since the port was opened; any thread may
+    // read it. An echoing adapter is reported to it with setEchoingAdapter().
+    BusHealth &health() { return m_health; }
+    // While the tap is on, every frame on the line leaves as sig_frame; while it is off (as it
+    // starts) none is built. Any thread.
+    void setFrameTap(bool on) { m_tapOn = on; }
+
     // The request/response primitives; they run on the worker thread only.
     bool waitForReply(int expectedBytes, int timeoutMs, QByteArray &out);
     bool readRegisters(quint8 address, quint16 reg, QByteArray &out);
@@ -98,6 +109,8 @@ signals:
     // polling is switched off, as if taken offline, and its waiting read-backs are dropped, so no
     // controller is declared lost for the closed port. Emitted before signal_ser_status(2).
     void sig_portClosed();
+    // A frame as it passed on the line; only while the frame tap is on.
+    void sig_frame(FrameRecord frame);
 
 public slots:
     // Every slot may be called from any thread: called off the worker thread it re-posts itself.
@@ -136,5 +149,8 @@ private:
     std::unique_ptr<Poller> m_poller;
     std::unique_ptr<LinkWatch> m_watch;
     std::unique_ptr<QTimer> m_mainTimer;
+    std::unique_ptr<DiagnosticsFeed> m_diagnostics;
     OnlineList m_devices;
+    BusHealth m_health;
+    std::atomic_bool m_tapOn{false};
 };

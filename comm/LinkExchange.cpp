@@ -1,0 +1,109 @@
+#include "LinkExchange.h"
+
+#include "RegisterMap.h"
+
+namespace {
+
+constexpr quint8 ReadFunction = 0x03;
+constexpr quint8 WriteFunction = 0x06;
+constexpr quint8 WriteManyFunction = 0x10;
+
+quint16 word(const QByteArray &bytes, int at)
+{
+    return quint16((quint8(bytes[at]) << 8) | quint8(bytes[at + 1]));
+}
+
+} // namespace
+
+LinkExchange LinkExchange::of(LineSync::Verdict verdict, const QByteArray &request, const QByteArray &frame,
+                              const QByteArray &heard, const ReadTime &sentAt, const ReadTime &heardAt)
+{
+    using Verdict = LineSync::Verdict;
+    LinkExchange exchange;
+    exchange.request = request;
+    exchange.sentAt = sentAt;
+    exchange.heardAt = heardAt;
+    exchange.reply = heard;
+    if (request.isEmpty()) {
+        exchange.outcome = FrameOutcome::Late;
+        return exchange;
+    }
+    switch (verdict) {
+    case Verdict::Answer:
+        exchange.reply = frame;
+        break;
+    case Verdict::Exception:
+        exchange.reply = frame;
+        exchange.outcome = FrameOutcome::Exception;
+        break;
+    case Verdict::NoAnswer:
+        exchange.outcome = FrameOutcome::Timeout;
+        break;
+    default: // unsound: the bytes came, but not one sound answer
+        exchange.outcome = FrameOutcome::CrcError;
+        break;
+    }
+    return exchange;
+}
+
+quint8 LinkExchange::address() const
+{
+    const QByteArray &first = request.isEmpty() ? reply : request;
+    return first.isEmpty() ? 0 : quint8(first[0]);
+}
+
+quint8 LinkExchange::function() const
+{
+    const QByteArray &first = request.isEmpty() ? reply : request;
+    return first.size() < 2 ? 0 : quint8(first[1]);
+}
+
+int LinkExchange::exceptionCode() const
+{
+    return outcome == FrameOutcome::Exception && reply.size() >= 3 ? quint8(reply[2]) : -1;
+}
+
+bool LinkExchange::isStepCheck() const
+{
+    return request.size() >= 6 && quint8(request[1]) == ReadFunction &&
+           word(request, 2) == RegisterMap::DeviceAddress && word(request, 4) == 1;
+}
+
+bool LinkExchange::isWrite() const
+{
+    const quint8 code = request.size() >= 2 ? quint8(request[1]) : 0;
+    return code == WriteFunction || code == WriteManyFunction;
+}
+
+double LinkExchange::latencyMs() const
+{
+    return double(heardAt.monotonicNs - sentAt.monotonicNs) / 1e6;
+}
+
+QVector<FrameRecord> LinkExchange::frames() const
+{
+    QVector<FrameRecord> frames;
+    if (!request.isEmpty()) {
+        FrameRecord sent;
+        sent.wallMs = sentAt.wallMs;
+        sent.direction = FrameRecord::Direction::Sent;
+        sent.address = address();
+        sent.function = function();
+        sent.bytes = request;
+        sent.outcome = outcome;
+        sent.exceptionCode = exceptionCode();
+        frames.append(sent);
+    }
+    if (!reply.isEmpty()) {
+        FrameRecord received;
+        received.wallMs = heardAt.wallMs;
+        received.direction = FrameRecord::Direction::Received;
+        received.address = quint8(reply[0]);
+        received.function = reply.size() >= 2 ? quint8(reply[1]) : 0;
+        received.bytes = reply;
+        received.outcome = outcome;
+        received.exceptionCode = exceptionCode();
+        frames.append(received);
+    }
+    return frames;
+}
