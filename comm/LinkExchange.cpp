@@ -37,6 +37,7 @@ LinkExchange LinkExchange::of(LineSync::Verdict verdict, const QByteArray &reque
         exchange.outcome = FrameOutcome::Exception;
         break;
     case Verdict::NoAnswer:
+        exchange.reply.clear();
         exchange.outcome = FrameOutcome::Timeout;
         break;
     default: // unsound: the bytes came, but not one sound answer
