@@ -6,6 +6,7 @@
 #include "FileDialogSeam.h"
 #include "HealthTableModel.h"
 #include "MessageBoxSeam.h"
+#include "PlainTextDelegate.h"
 #include "RegularFile.h"
 #include "BusSummary.h"
 #include "TrafficModel.h"
@@ -13,6 +14,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QSaveFile>
 #include <QScrollBar>
 
@@ -26,6 +28,7 @@ BusHealthWindow::BusHealthWindow(QWidget *parent)
 {
     ui->setupUi(this);
     setUpTables();
+    m_refresh.setParent(this); // its events count as the window's
     m_refresh.setInterval(kRefreshMs);
     connect(&m_refresh, &QTimer::timeout, this, &BusHealthWindow::refresh);
     followNewestFrames();
@@ -41,10 +44,13 @@ BusHealthWindow::~BusHealthWindow()
 // Fixed sizes: a table that measured its contents would lay itself out again at every refresh.
 void BusHealthWindow::setUpTables()
 {
+    auto *plainText = new PlainTextDelegate(this);
     ui->table_health->setModel(m_health);
+    ui->table_health->setItemDelegate(plainText);
     ui->table_health->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     ui->table_health->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     ui->table_traffic->setModel(m_traffic);
+    ui->table_traffic->setItemDelegate(plainText);
     QHeaderView *columns = ui->table_traffic->horizontalHeader();
     columns->setSectionResizeMode(QHeaderView::Interactive);
     const int widths[] = {100, 50, 50, 60, 420};
@@ -52,6 +58,7 @@ void BusHealthWindow::setUpTables()
         columns->resizeSection(column, widths[column]);
     columns->setStretchLastSection(true);
     ui->table_traffic->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    ui->table_traffic->setTextElideMode(Qt::ElideNone);
     ui->table_traffic->verticalHeader()->setDefaultSectionSize(ui->table_traffic->fontMetrics().height() + 6);
 }
 
@@ -70,7 +77,7 @@ void BusHealthWindow::followNewestFrames()
 void BusHealthWindow::attach(DeviceThread *worker)
 {
     m_worker = worker;
-    connect(worker, &DeviceThread::sig_frame, m_traffic, &TrafficModel::append);
+    connect(worker, &DeviceThread::sig_frames, m_traffic, &TrafficModel::append);
     if (isVisible())
         worker->setFrameTap(true);
 }
@@ -101,10 +108,10 @@ void BusHealthWindow::refresh()
         return;
     const BusHealth::Snapshot snapshot = m_worker->health().snapshot(ReadTime::monotonicNowNs() / 1000000);
     m_health->show(snapshot);
-    setTextIfChanged(ui->label_usage, BusSummary::usage(snapshot.bus));
-    setTextIfChanged(ui->label_cycle, BusSummary::cycle(snapshot.bus));
-    setTextIfChanged(ui->label_link, BusSummary::link(snapshot.bus));
-    setTextIfChanged(ui->label_echo, BusSummary::echo(snapshot.bus));
+    setTextIfChanged(ui->edit_usage, BusSummary::usage(snapshot.bus));
+    setTextIfChanged(ui->edit_cycle, BusSummary::cycle(snapshot.bus));
+    setTextIfChanged(ui->edit_link, BusSummary::link(snapshot.bus));
+    setTextIfChanged(ui->edit_echo, BusSummary::echo(snapshot.bus));
     setTextIfChanged(ui->label_overrun, BusSummary::overrun(snapshot.bus));
     listFilterAddresses();
     showFrameCount();
@@ -114,6 +121,14 @@ void BusHealthWindow::setTextIfChanged(QLabel *label, const QString &text)
 {
     if (label->text() != text)
         label->setText(text);
+}
+
+// The figures that change every second sit in line edits: a label's new text would lay out the
+// window again, and the tab widget then repaints all of it.
+void BusHealthWindow::setTextIfChanged(QLineEdit *field, const QString &text)
+{
+    if (field->text() != text)
+        field->setText(text);
 }
 
 // The filter offers every controller of the table; the one chosen stays chosen.
@@ -141,7 +156,7 @@ void BusHealthWindow::showFrameCount()
     QString text = QStringLiteral("%1 帧").arg(m_traffic->rowCount());
     if (m_traffic->isPaused())
         text += QStringLiteral("（已暂停）");
-    setTextIfChanged(ui->label_frames, text);
+    setTextIfChanged(ui->edit_frames, text);
 }
 
 void BusHealthWindow::on_btn_clear_clicked()

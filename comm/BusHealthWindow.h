@@ -48,6 +48,7 @@ private:
     void listFilterAddresses();
     void showFrameCount();
     static void setTextIfChanged(class QLabel *label, const QString &text);
+    static void setTextIfChanged(class QLineEdit *field, const QString &text);
 
     Ui::BusHealthWindow *ui;
     HealthTableModel *m_health;

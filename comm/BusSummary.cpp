@@ -26,8 +26,7 @@ QString BusSummary::overrun(const BusHealth::Bus &bus)
 {
     if (bus.periodMs <= 0 || bus.cycleMs <= bus.periodMs)
         return QString();
-    return QStringLiteral("轮询一周需要 %1 ms，比 %2 ms 的查询周期长：每个控制器的读数间隔都超过了查询周期。"
-                          "提高波特率、缩短查询间隔或减少在线的控制器可以缩短轮询。")
-        .arg(bus.cycleMs)
-        .arg(bus.periodMs);
+    // No figure in it: the sentence stays as it is from one second to the next.
+    return QStringLiteral("轮询一周比查询周期长：每个控制器的读数间隔都超过了查询周期。"
+                          "提高波特率、缩短查询间隔或减少在线的控制器可以缩短轮询。");
 }

@@ -24,7 +24,7 @@ void registerMetaTypes()
         qRegisterMetaType<QList<QSerialPortInfo>>("QList<QSerialPortInfo>");
         qRegisterMetaType<OnlineDevice>("OnlineDevice");
         qRegisterMetaType<Reading>("Reading");
-        qRegisterMetaType<FrameRecord>("FrameRecord");
+        qRegisterMetaType<QVector<FrameRecord>>("QVector<FrameRecord>");
         return true;
     }();
     Q_UNUSED(once);
@@ -84,7 +84,7 @@ void DeviceThread::connectParts()
 {
     connect(m_mainTimer.get(), &QTimer::timeout, this, &DeviceThread::onMainTimer);
     connect(m_link.get(), &BusLink::linkLost, this, &DeviceThread::onLinkLost);
-    connect(m_diagnostics.get(), &DiagnosticsFeed::frame, this, &DeviceThread::sig_frame);
+    connect(m_diagnostics.get(), &DiagnosticsFeed::frames, this, &DeviceThread::sig_frames);
 
     RequestServer *requests = m_requests.get();
     connect(requests, &RequestServer::scanned, this, &DeviceThread::sig_CheckDevice);

@@ -64,7 +64,7 @@ public:
     // How each controller and the bus are doing, counted since the port was opened; any thread may
     // read it. An echoing adapter is reported to it with setEchoingAdapter().
     BusHealth &health() { return m_health; }
-    // While the tap is on, every frame on the line leaves as sig_frame; while it is off (as it
+    // While the tap is on, every frame on the line leaves in sig_frames; while it is off (as it
     // starts) none is built. Any thread.
     void setFrameTap(bool on) { m_tapOn = on; }
 
@@ -109,8 +109,9 @@ signals:
     // polling is switched off, as if taken offline, and its waiting read-backs are dropped, so no
     // controller is declared lost for the closed port. Emitted before signal_ser_status(2).
     void sig_portClosed();
-    // A frame as it passed on the line; only while the frame tap is on.
-    void sig_frame(FrameRecord frame);
+    // Frames as they passed on the line, oldest first, a few batches a second; only while the frame
+    // tap is on.
+    void sig_frames(QVector<FrameRecord> frames);
 
 public slots:
     // Every slot may be called from any thread: called off the worker thread it re-posts itself.

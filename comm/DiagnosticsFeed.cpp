@@ -32,16 +32,30 @@ DiagnosticsFeed::~DiagnosticsFeed()
 void DiagnosticsFeed::exchanged(const LinkExchange &exchange)
 {
     m_health.record(exchange);
-    if (!m_tapOn.load(std::memory_order_relaxed))
+    if (!m_tapOn.load(std::memory_order_relaxed)) {
+        m_waiting.clear();
         return;
-    for (const FrameRecord &record : exchange.frames())
-        emit frame(record);
+    }
+    m_waiting += exchange.frames();
+    if (!m_sinceSent.isValid() || m_sinceSent.elapsed() >= kBatchMs)
+        sendFrames();
+}
+
+void DiagnosticsFeed::sendFrames()
+{
+    if (m_waiting.isEmpty())
+        return;
+    emit frames(m_waiting);
+    m_waiting.clear();
+    m_sinceSent.start();
 }
 
 void DiagnosticsFeed::cycleDone(double usagePercent)
 {
     m_health.cycleDone(usagePercent, m_poller.period());
     listControllers();
+    if (m_tapOn.load(std::memory_order_relaxed))
+        sendFrames();
 }
 
 // The rows of the last scan first, then any other controller the worker knows; a polled one is

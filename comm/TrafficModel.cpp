@@ -4,21 +4,14 @@
 
 namespace {
 
-enum Column
-{
-    Time,
-    Direction,
-    Address,
-    Function,
-    Bytes,
-    Outcome,
-    ColumnCount
-};
+// Time, direction, address, function, bytes, outcome.
+constexpr int ColumnCount = 6;
 
 } // namespace
 
 TrafficModel::TrafficModel(QObject *parent) : QAbstractTableModel(parent)
 {
+    m_batch.setParent(this); // its events count as the model's
     m_batch.setSingleShot(true);
     m_batch.setInterval(kBatchMs);
     connect(&m_batch, &QTimer::timeout, this, &TrafficModel::flush);
@@ -49,10 +42,10 @@ QString TrafficModel::outcomeCaption(const FrameRecord &frame)
     return QString();
 }
 
-void TrafficModel::append(const FrameRecord &frame)
+void TrafficModel::append(const QVector<FrameRecord> &frames)
 {
-    m_waiting.push_back(frame);
-    if (int(m_waiting.size()) > kKept)
+    m_waiting.insert(m_waiting.end(), frames.begin(), frames.end());
+    while (int(m_waiting.size()) > kKept)
         m_waiting.pop_front();
     if (!m_paused && !m_batch.isActive())
         m_batch.start();
@@ -66,7 +59,7 @@ void TrafficModel::flush()
     for (FrameRecord &frame : m_waiting) {
         if (passes(frame))
             arrived.push_back(m_firstNumber + qint64(m_frames.size()));
-        m_frames.push_back(std::move(frame));
+        m_frames.push_back({std::move(frame), QStringList()});
     }
     m_waiting.clear();
     dropOldest();
@@ -113,7 +106,7 @@ void TrafficModel::setAddressFilter(int address)
     m_filter = address;
     m_shown.clear();
     for (size_t k = 0; k < m_frames.size(); ++k) {
-        if (passes(m_frames[k]))
+        if (passes(m_frames[k].frame))
             m_shown.push_back(m_firstNumber + qint64(k));
     }
     endResetModel();
@@ -124,9 +117,14 @@ bool TrafficModel::passes(const FrameRecord &frame) const
     return m_filter == 0 || frame.address == m_filter;
 }
 
-const FrameRecord &TrafficModel::frameAt(int row) const
+const TrafficModel::Kept &TrafficModel::keptAt(int row) const
 {
     return m_frames[size_t(m_shown[size_t(row)] - m_firstNumber)];
+}
+
+const FrameRecord &TrafficModel::frameAt(int row) const
+{
+    return keptAt(row).frame;
 }
 
 QStringList TrafficModel::lines() const
@@ -152,22 +150,18 @@ QVariant TrafficModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || role != Qt::DisplayRole || index.row() >= int(m_shown.size()))
         return QVariant();
-    const FrameRecord &frame = frameAt(index.row());
-    switch (index.column()) {
-    case Time:
-        return frame.timeText();
-    case Direction:
-        return frame.direction == FrameRecord::Direction::Sent ? QStringLiteral("发送") : QStringLiteral("接收");
-    case Address:
-        return int(frame.address);
-    case Function:
-        return QStringLiteral("%1").arg(frame.function, 2, 16, QLatin1Char('0')).toUpper();
-    case Bytes:
-        return frame.bytesText();
-    case Outcome:
-        return outcomeCaption(frame);
+    const Kept &kept = keptAt(index.row());
+    if (kept.texts.isEmpty()) {
+        const FrameRecord &frame = kept.frame;
+        kept.texts = QStringList{
+            frame.timeText(),
+            frame.direction == FrameRecord::Direction::Sent ? QStringLiteral("发送") : QStringLiteral("接收"),
+            QString::number(frame.address),
+            QStringLiteral("%1").arg(frame.function, 2, 16, QLatin1Char('0')).toUpper(),
+            frame.bytesText(),
+            outcomeCaption(frame)};
     }
-    return QVariant();
+    return kept.texts.value(index.column());
 }
 
 QVariant TrafficModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -7,24 +7,24 @@
 #include <QTimer>
 #include <deque>
 
-// The frames of the traffic view, newest last: the newest kKept are kept. Frames arrive one by one
-// and are shown in batches, a few times a second, so that a busy bus costs the view one insertion
-// per batch. While paused the list stands still and what arrives waits (again the newest kKept);
-// it is shown on resuming. A filter shows the frames of one controller only. Nothing is turned into
-// text until the view asks for a row it shows.
+// The frames of the traffic view, newest last: the newest kKept are kept. Frames arrive in batches
+// and are shown once a second: every insertion repaints the view, which costs more than anything
+// else the window does. While paused the list stands still and what arrives waits (again the
+// newest kKept); it is shown on resuming. A filter shows the frames of one controller only. A
+// frame is turned into text when the view first asks for it.
 class TrafficModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
     static constexpr int kKept = 10000;
-    static constexpr int kBatchMs = 250;
+    static constexpr int kBatchMs = 1000;
 
     explicit TrafficModel(QObject *parent = nullptr);
 
     static QStringList headers();
     static QString outcomeCaption(const FrameRecord &frame);
 
-    void append(const FrameRecord &frame);
+    void append(const QVector<FrameRecord> &frames);
     // Shows what arrived since the last batch, unless paused.
     void flush();
     void setPaused(bool paused);
@@ -45,10 +45,16 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
+    struct Kept
+    {
+        FrameRecord frame;
+        mutable QStringList texts; // the cells, made when first shown
+    };
     bool passes(const FrameRecord &frame) const;
     void dropOldest();
+    const Kept &keptAt(int row) const;
 
-    std::deque<FrameRecord> m_frames; // kept, oldest first
+    std::deque<Kept> m_frames; // oldest first
     qint64 m_firstNumber = 0;         // the number of m_frames.front(); frames are numbered as they come
     std::deque<qint64> m_shown;       // the numbers of the frames shown, one per row
     std::deque<FrameRecord> m_waiting;

@@ -180,7 +180,7 @@ void tst_diagnosticsWindow::closedWindowBuildsNoFrame()
     mainWnd &w = *f.window;
     w.show();
     QVERIFY(openScanAndGoOnline(f, 3));
-    QSignalSpy frames(w.worker(), &DeviceThread::sig_frame);
+    QSignalSpy frames(w.worker(), &DeviceThread::sig_frames);
     QSignalSpy ticks(w.worker(), &DeviceThread::sig_count_loss);
     QTRY_VERIFY(ticks.count() >= 10);
     QVERIFY(f.flushWorker());
