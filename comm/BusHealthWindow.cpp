@@ -13,6 +13,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QSaveFile>
@@ -41,25 +42,36 @@ BusHealthWindow::~BusHealthWindow()
     delete ui;
 }
 
-// Fixed sizes: a table that measured its contents would lay itself out again at every refresh.
+namespace {
+
+// Columns as wide as their widest text, measured once: a table that measured its contents would
+// lay itself out again at every refresh. The last column takes what is left.
+void sizeColumns(QTableView *table, const QStringList &widestTexts)
+{
+    QHeaderView *columns = table->horizontalHeader();
+    const QFontMetrics metrics = columns->fontMetrics();
+    for (int column = 0; column < widestTexts.size(); ++column)
+        columns->resizeSection(column, metrics.horizontalAdvance(widestTexts[column]) + 16);
+    columns->setStretchLastSection(true);
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(metrics.height() + 8);
+}
+
+} // namespace
+
 void BusHealthWindow::setUpTables()
 {
     auto *plainText = new PlainTextDelegate(this);
     ui->table_health->setModel(m_health);
     ui->table_health->setItemDelegate(plainText);
-    ui->table_health->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    ui->table_health->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    QStringList healthWidths = HealthTableModel::headers();
+    healthWidths.last() = QStringLiteral("00:00:00");
+    sizeColumns(ui->table_health, healthWidths);
     ui->table_traffic->setModel(m_traffic);
     ui->table_traffic->setItemDelegate(plainText);
-    QHeaderView *columns = ui->table_traffic->horizontalHeader();
-    columns->setSectionResizeMode(QHeaderView::Interactive);
-    const int widths[] = {100, 50, 50, 60, 420};
-    for (int column = 0; column < 5; ++column)
-        columns->resizeSection(column, widths[column]);
-    columns->setStretchLastSection(true);
-    ui->table_traffic->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    ui->table_traffic->setTextElideMode(Qt::ElideNone);
-    ui->table_traffic->verticalHeader()->setDefaultSectionSize(ui->table_traffic->fontMetrics().height() + 6);
+    sizeColumns(ui->table_traffic, {QStringLiteral("00:00:00.000"), QStringLiteral("方向"),
+                                    QStringLiteral("地址"), QStringLiteral("功能码"),
+                                    QStringLiteral("00 00 00 00 00 00 00 00 00 00 00 00 00")});
 }
 
 // The list follows the newest frames unless the operator scrolled up to read older ones.
@@ -127,8 +139,10 @@ void BusHealthWindow::setTextIfChanged(QLabel *label, const QString &text)
 // window again, and the tab widget then repaints all of it.
 void BusHealthWindow::setTextIfChanged(QLineEdit *field, const QString &text)
 {
-    if (field->text() != text)
-        field->setText(text);
+    if (field->text() == text)
+        return;
+    field->setText(text);
+    field->setCursorPosition(0); // the start of the text in view, not its end
 }
 
 // The filter offers every controller of the table; the one chosen stays chosen.

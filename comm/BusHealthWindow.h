@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -24,7 +25,7 @@ public:
     explicit BusHealthWindow(QWidget *parent = nullptr);
     ~BusHealthWindow() override;
 
-    // The worker whose health and frames are shown; it must outlive the window's showing.
+    // The worker whose health and frames are shown.
     void attach(DeviceThread *worker);
     // Takes a snapshot of the worker's figures and shows it now.
     void refresh();
@@ -53,7 +54,7 @@ private:
     Ui::BusHealthWindow *ui;
     HealthTableModel *m_health;
     TrafficModel *m_traffic;
-    DeviceThread *m_worker = nullptr;
+    QPointer<DeviceThread> m_worker; // the main window destroys its worker before its windows
     QTimer m_refresh;
     bool m_atNewest = true;
 };
