@@ -34,7 +34,7 @@ struct FrameRecord
     int exceptionCode = -1; // with FrameOutcome::Exception
 
     // One line for a file or a terminal, the same wherever it is written:
-    // "14:03:07.123 TX 3 03 03 03 10 00 00 02 C1 28 answered".
+    // "14:03:07.123 TX 3 03 03 03 10 00 00 02 C1 29 answered".
     QString line() const;
     QString timeText() const;  // hh:mm:ss.zzz, local time
     QString bytesText() const; // upper-case hex, one space between bytes
