@@ -120,7 +120,8 @@ int main(int argc, char *argv[])
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     DeviceThread *worker = window.worker();
     bool opened = false;
-    QObject::connect(worker, &DeviceThread::signal_ser_status, &window, [&opened](int s) { opened = s == 1; });
+    QObject::connect(worker, &DeviceThread::signal_ser_status, &window,
+                     [&opened](int s) { opened = s == 1; });
     worker->slot_openSer(1, bus.portPath(), 115200);
     if (!QTest::qWaitFor([&] { return opened; }, 5000))
         return 1;
@@ -159,8 +160,8 @@ int main(int argc, char *argv[])
     };
     printBenchRow(QStringLiteral("diagnostics window GUI time, health tab"), healthMs, QStringLiteral("ms/s"),
                   note(healthEvents), 2);
-    printBenchRow(QStringLiteral("diagnostics window GUI time, traffic tab"), trafficMs, QStringLiteral("ms/s"),
-                  note(trafficEvents), 2);
+    printBenchRow(QStringLiteral("diagnostics window GUI time, traffic tab"), trafficMs,
+                  QStringLiteral("ms/s"), note(trafficEvents), 2);
     printBenchRow(QStringLiteral("diagnostics window GUI time, closed"), closedMs, QStringLiteral("ms/s"),
                   QStringLiteral("%1 events in 3 s; goal 0").arg(closedEvents), 2);
     app.watched = nullptr;

@@ -39,12 +39,13 @@ bool tapRow(int pause)
                      framesOn);
         return false;
     }
-    printRatioRow(QStringLiteral("poll cycle with the frame tap on / off, 115200 baud, 10 devices"), on / off, 3,
-                  QStringLiteral("ratio"),
-                  QStringLiteral("%1 ms on, %2 ms off, mean of 8 cycles; %3 frames sent while on; goal <= 1.02")
-                      .arg(on, 0, 'f', 1)
-                      .arg(off, 0, 'f', 1)
-                      .arg(framesOn));
+    printRatioRow(
+        QStringLiteral("poll cycle with the frame tap on / off, 115200 baud, 10 devices"), on / off, 3,
+        QStringLiteral("ratio"),
+        QStringLiteral("%1 ms on, %2 ms off, mean of 8 cycles; %3 frames sent while on; goal <= 1.02")
+            .arg(on, 0, 'f', 1)
+            .arg(off, 0, 'f', 1)
+            .arg(framesOn));
     return true;
 }
 

@@ -154,7 +154,8 @@ int BusCli::parse(const QStringList &args, Options &options)
         return fail(BadUsage, QStringLiteral("no command given (try --help)"));
     options.command = positional.takeFirst();
     options.arguments = positional;
-    static const QHash<QString, int> arity{{"scan", 0}, {"read", 2}, {"write", 3}, {"poll", 1}, {"monitor", -1}};
+    static const QHash<QString, int> arity{
+        {"scan", 0}, {"read", 2}, {"write", 3}, {"poll", 1}, {"monitor", -1}};
     if (!arity.contains(options.command))
         return fail(BadUsage, QStringLiteral("unknown command %1").arg(options.command));
     const int wanted = arity.value(options.command); // -1: any number of addresses
@@ -344,7 +345,8 @@ int BusCli::monitor(BusLink &link, const Options &options)
     if (!monitor.run(addresses, options.count, options.interval))
         return fail(NoAnswer, QStringLiteral("port connection lost: %1").arg(link.errorString()));
     if (monitor.unanswered() > 0)
-        return fail(NoAnswer,
-                    QStringLiteral("%1 of %2 reads unanswered").arg(monitor.unanswered()).arg(monitor.reads()));
+        return fail(
+            NoAnswer,
+            QStringLiteral("%1 of %2 reads unanswered").arg(monitor.unanswered()).arg(monitor.reads()));
     return Success;
 }

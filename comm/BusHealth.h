@@ -26,9 +26,9 @@ public:
     {
         int answered = 0;
         int timeouts = 0;
-        int unsound = 0;    // CRC, shape or address wrong
+        int unsound = 0; // CRC, shape or address wrong
         int exceptions = 0;
-        int outOfStep = 0;  // late answers discarded, and the checks that the line is in step
+        int outOfStep = 0; // late answers discarded, and the checks that the line is in step
         int writeRetries = 0;
         int writeFailures = 0; // writes given up
     };
@@ -38,7 +38,7 @@ public:
         quint8 address = 0;
         State state = State::Offline;
         Counts counts;
-        int latencies = 0;         // answers within the latency window
+        int latencies = 0; // answers within the latency window
         double latencyMedianMs = 0;
         double latencyP95Ms = 0;
         qint64 lastReadingWallMs = 0; // 0: no good reading yet

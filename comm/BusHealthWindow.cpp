@@ -1,6 +1,7 @@
 #include "BusHealthWindow.h"
 #include "ui_BusHealthWindow.h"
 
+#include "BusSummary.h"
 #include "DataDirectory.h"
 #include "DeviceThread.h"
 #include "FileDialogSeam.h"
@@ -8,7 +9,6 @@
 #include "MessageBoxSeam.h"
 #include "PlainTextDelegate.h"
 #include "RegularFile.h"
-#include "BusSummary.h"
 #include "TrafficModel.h"
 
 #include <QDateTime>
@@ -69,9 +69,9 @@ void BusHealthWindow::setUpTables()
     sizeColumns(ui->table_health, healthWidths);
     ui->table_traffic->setModel(m_traffic);
     ui->table_traffic->setItemDelegate(plainText);
-    sizeColumns(ui->table_traffic, {QStringLiteral("00:00:00.000"), QStringLiteral("方向"),
-                                    QStringLiteral("地址"), QStringLiteral("功能码"),
-                                    QStringLiteral("00 00 00 00 00 00 00 00 00 00 00 00 00")});
+    sizeColumns(ui->table_traffic,
+                {QStringLiteral("00:00:00.000"), QStringLiteral("方向"), QStringLiteral("地址"),
+                 QStringLiteral("功能码"), QStringLiteral("00 00 00 00 00 00 00 00 00 00 00 00 00")});
 }
 
 // The list follows the newest frames unless the operator scrolled up to read older ones.
@@ -197,10 +197,10 @@ void BusHealthWindow::on_combox_device_currentIndexChanged(int index)
 
 void BusHealthWindow::on_btn_save_clicked()
 {
-    const QString suggested = QDir(defaultDataDirectory())
-                                  .filePath(QStringLiteral("报文-%1.txt")
-                                                .arg(QDateTime::currentDateTime().toString(
-                                                    QStringLiteral("yyyyMMdd-HHmmss"))));
+    const QString suggested =
+        QDir(defaultDataDirectory())
+            .filePath(QStringLiteral("报文-%1.txt")
+                          .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
     const QString path = FileDialogSeam::getSaveFileName(this, QStringLiteral("保存报文"), suggested,
                                                          QStringLiteral("文本文件 (*.txt)"));
     if (path.isEmpty())
@@ -221,7 +221,8 @@ void BusHealthWindow::on_btn_save_clicked()
                          file.write(text) == text.size() && file.flush() && file.commit();
     if (!written) {
         MessageBoxSeam::warning(this, QString::fromUtf8(kNotice),
-                                path + QStringLiteral("无法写入（") + file.errorString() + QStringLiteral("）"));
+                                path + QStringLiteral("无法写入（") + file.errorString() +
+                                    QStringLiteral("）"));
         return;
     }
     MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("报文已保存到") + path);

@@ -157,7 +157,8 @@ void BusLink::hear(const QByteArray &bytes)
         m_heard.append(bytes);
 }
 
-void BusLink::observe(const QByteArray &request, Verdict verdict, const QByteArray &frame, const ReadTime &sentAt)
+void BusLink::observe(const QByteArray &request, Verdict verdict, const QByteArray &frame,
+                      const ReadTime &sentAt)
 {
     if (m_observer && verdict != Verdict::NotSent)
         m_observer(LinkExchange::of(verdict, request, frame, m_heard, sentAt, m_lastByteTime));

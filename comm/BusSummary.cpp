@@ -19,7 +19,8 @@ QString BusSummary::link(const BusHealth::Bus &bus)
 
 QString BusSummary::echo(const BusHealth::Bus &bus)
 {
-    return QStringLiteral("回显适配器：%1").arg(bus.echoingAdapter ? QStringLiteral("是") : QStringLiteral("否"));
+    return QStringLiteral("回显适配器：%1")
+        .arg(bus.echoingAdapter ? QStringLiteral("是") : QStringLiteral("否"));
 }
 
 QString BusSummary::overrun(const BusHealth::Bus &bus)

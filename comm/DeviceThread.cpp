@@ -77,7 +77,8 @@ void DeviceThread::createParts()
     m_poller = std::make_unique<Poller>(*m_link, m_devices, stop);
     m_watch = std::make_unique<LinkWatch>([this] { return reopenLostLink(); });
     m_mainTimer = std::make_unique<QTimer>();
-    m_diagnostics = std::make_unique<DiagnosticsFeed>(*m_link, *m_requests, *m_poller, m_devices, m_health, m_tapOn);
+    m_diagnostics =
+        std::make_unique<DiagnosticsFeed>(*m_link, *m_requests, *m_poller, m_devices, m_health, m_tapOn);
 }
 
 void DeviceThread::connectParts()

@@ -16,9 +16,9 @@ QString latencyText(int samples, double ms)
 
 QStringList HealthTableModel::headers()
 {
-    return {QStringLiteral("设备"),       QStringLiteral("状态"),        QStringLiteral("成功"),
-            QStringLiteral("超时"),       QStringLiteral("校验错误"),    QStringLiteral("异常应答"),
-            QStringLiteral("失步"),       QStringLiteral("写入重试"),    QStringLiteral("写入失败"),
+    return {QStringLiteral("设备"),        QStringLiteral("状态"),        QStringLiteral("成功"),
+            QStringLiteral("超时"),        QStringLiteral("校验错误"),    QStringLiteral("异常应答"),
+            QStringLiteral("失步"),        QStringLiteral("写入重试"),    QStringLiteral("写入失败"),
             QStringLiteral("延迟中位 ms"), QStringLiteral("延迟 p95 ms"), QStringLiteral("最后读数")};
 }
 
@@ -38,10 +38,10 @@ QString HealthTableModel::stateText(BusHealth::State state)
 QStringList HealthTableModel::rowTexts(const BusHealth::Controller &controller)
 {
     const BusHealth::Counts &counts = controller.counts;
-    const QString lastReading =
-        controller.lastReadingWallMs > 0
-            ? QDateTime::fromMSecsSinceEpoch(controller.lastReadingWallMs).toString(QStringLiteral("hh:mm:ss"))
-            : QStringLiteral("-");
+    const QString lastReading = controller.lastReadingWallMs > 0
+                                    ? QDateTime::fromMSecsSinceEpoch(controller.lastReadingWallMs)
+                                          .toString(QStringLiteral("hh:mm:ss"))
+                                    : QStringLiteral("-");
     return {QString::number(controller.address),
             stateText(controller.state),
             QString::number(counts.answered),
@@ -86,7 +86,7 @@ void HealthTableModel::show(const BusHealth::Snapshot &snapshot)
 QString HealthTableModel::text(int row, int column) const
 {
     return row >= 0 && row < m_rows.size() && column >= 0 && column < m_rows[row].size() ? m_rows[row][column]
-                                                                                          : QString();
+                                                                                         : QString();
 }
 
 quint8 HealthTableModel::addressAt(int row) const

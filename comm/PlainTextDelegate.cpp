@@ -6,7 +6,8 @@ namespace {
 constexpr int Margin = 4;
 } // namespace
 
-void PlainTextDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+void PlainTextDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                              const QModelIndex &index) const
 {
     const bool selected = option.state & QStyle::State_Selected;
     if (selected)

@@ -153,13 +153,13 @@ QVariant TrafficModel::data(const QModelIndex &index, int role) const
     const Kept &kept = keptAt(index.row());
     if (kept.texts.isEmpty()) {
         const FrameRecord &frame = kept.frame;
-        kept.texts = QStringList{
-            frame.timeText(),
-            frame.direction == FrameRecord::Direction::Sent ? QStringLiteral("发送") : QStringLiteral("接收"),
-            QString::number(frame.address),
-            QStringLiteral("%1").arg(frame.function, 2, 16, QLatin1Char('0')).toUpper(),
-            frame.bytesText(),
-            outcomeCaption(frame)};
+        kept.texts = QStringList{frame.timeText(),
+                                 frame.direction == FrameRecord::Direction::Sent ? QStringLiteral("发送")
+                                                                                 : QStringLiteral("接收"),
+                                 QString::number(frame.address),
+                                 QStringLiteral("%1").arg(frame.function, 2, 16, QLatin1Char('0')).toUpper(),
+                                 frame.bytesText(),
+                                 outcomeCaption(frame)};
     }
     return kept.texts.value(index.column());
 }

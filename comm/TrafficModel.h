@@ -54,9 +54,9 @@ private:
     void dropOldest();
     const Kept &keptAt(int row) const;
 
-    std::deque<Kept> m_frames; // oldest first
-    qint64 m_firstNumber = 0;         // the number of m_frames.front(); frames are numbered as they come
-    std::deque<qint64> m_shown;       // the numbers of the frames shown, one per row
+    std::deque<Kept> m_frames;  // oldest first
+    qint64 m_firstNumber = 0;   // the number of m_frames.front(); frames are numbered as they come
+    std::deque<qint64> m_shown; // the numbers of the frames shown, one per row
     std::deque<FrameRecord> m_waiting;
     QTimer m_batch;
     bool m_paused = false;

@@ -50,7 +50,10 @@ struct HealthTable
     QString cell(int row, int column) const { return model()->index(row, column).data().toString(); }
     int count(int row, int column) const { return cell(row, column).toInt(); }
     QString label(const char *name) const { return window->findChild<QLabel *>(QLatin1String(name))->text(); }
-    QPushButton *button(const char *name) const { return window->findChild<QPushButton *>(QLatin1String(name)); }
+    QPushButton *button(const char *name) const
+    {
+        return window->findChild<QPushButton *>(QLatin1String(name));
+    }
 };
 
 QPushButton *onlineButton(mainWnd &w, int row)
@@ -137,7 +140,8 @@ void tst_diagnosticsWindow::rowsCountWhatTheBusDid()
 
     // The silent controller's timeouts make one cycle take seconds.
     QTRY_VERIFY_WITH_TIMEOUT(table.label("label_overrun").contains(QStringLiteral("查询周期长")), 20000);
-    QVERIFY(table.label("label_overrun").contains(QStringLiteral("提高波特率、缩短查询间隔或减少在线的控制器")));
+    QVERIFY(
+        table.label("label_overrun").contains(QStringLiteral("提高波特率、缩短查询间隔或减少在线的控制器")));
     QTRY_COMPARE_WITH_TIMEOUT(table.cell(2, State), QStringLiteral("掉线"), 60000);
     QTRY_VERIFY_WITH_TIMEOUT(table.count(1, Unsound) >= 3, 30000);
 

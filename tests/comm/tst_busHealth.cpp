@@ -218,7 +218,8 @@ void tst_busHealth::countsStartAgain()
     else
         health.clear();
     row = rowOf(health, 1);
-    QCOMPARE(row.counts.timeouts + row.counts.answered + row.counts.writeRetries + row.counts.writeFailures, 0);
+    QCOMPARE(row.counts.timeouts + row.counts.answered + row.counts.writeRetries + row.counts.writeFailures,
+             0);
     QCOMPARE(row.latencies, 0);
     QCOMPARE(row.lastReadingWallMs, qint64(1700000000000)); // the last reading stays what it was
     QCOMPARE(health.snapshot(0).bus.linkLosses, 0);

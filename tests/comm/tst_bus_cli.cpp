@@ -345,8 +345,8 @@ void BusCliTest::monitorPrintsEveryFrame_data()
     QTest::newRow("a controller whose answers all fail their CRC")
         << QStringList{"--timeout", "250", "--port", "PORT", "monitor", "5"} << 5 << corrupt << 1 << -1
         << QStringList{"TX:5:CRC error", "RX:5:CRC error", "!RX:5:answered"};
-    QTest::newRow("an address out of range") << QStringList{"--port", "PORT", "monitor", "2", "256"} << 0
-                                             << none << 2 << 0 << QStringList();
+    QTest::newRow("an address out of range")
+        << QStringList{"--port", "PORT", "monitor", "2", "256"} << 0 << none << 2 << 0 << QStringList();
 }
 
 void BusCliTest::monitorPrintsEveryFrame()
