@@ -6,8 +6,10 @@
 #include "shell/MainWindowFixture.h"
 
 #include "BusHealthWindow.h"
+#include "CustomSpimbox.h"
 #include "DeviceLine.h"
 #include "FileDialogSeam.h"
+#include "RegisterMap.h"
 #include "HealthTableModel.h"
 #include "TrafficModel.h"
 #include "deviceWindow.h"
@@ -15,6 +17,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -103,6 +106,7 @@ private slots:
     void rowsCountWhatTheBusDid();
     void closedWindowBuildsNoFrame();
     void trafficFiltersPausesAndSaves();
+    void writesAndLinkLosses();
 };
 
 // Controller 2 answers 30 % of its requests with a wrong CRC and controller 3 falls silent after
@@ -254,6 +258,50 @@ void tst_diagnosticsWindow::trafficFiltersPausesAndSaves()
         QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} (TX|RX) 2 03 ([0-9A-F]{2} )+[0-9A-F]{2} answered$"));
     for (const QString &line : lines)
         QVERIFY2(frameLine.match(line).hasMatch(), qPrintable(line));
+}
+
+// A setpoint whose writes vanish six times in a row is retried five times and then given up; an
+// adapter pulled and put back is one loss and one reopening. Both are counted where they happen,
+// and "清零" starts them again.
+void tst_diagnosticsWindow::writesAndLinkLosses()
+{
+    MainWindowFixture f;
+    mainWnd &w = *f.window;
+    w.show();
+    f.bus->setIntRegister(1, RegisterMap::ControlMode, 0); // the instantaneous setpoint applies
+    QVERIFY(openScanAndGoOnline(f, 3));
+    BusHealthWindow *window = openHealthWindow(w);
+    HealthTable table{window};
+    auto *bus = window->findChild<QLineEdit *>(QStringLiteral("edit_link"));
+    QTRY_COMPARE(table.rows(), 3);
+    QCOMPARE(bus->text(), QStringLiteral("链路中断：0 次，自动重连：0 次"));
+
+    SimFaults lostWrites;
+    lostWrites.lostWrites = 6;
+    f.bus->setFaults(1, lostWrites);
+    QLineEdit *setpoint = w.devicePage()->row(0)->findChild<CustomSpimbox *>(QStringLiteral("edit_cur"))
+                              ->findChild<QLineEdit *>(QStringLiteral("lineEdit"));
+    setpoint->setFocus();
+    setpoint->selectAll();
+    QTest::keyClicks(setpoint, QStringLiteral("50"));
+    QTest::keyClick(setpoint, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(table.count(0, WriteFailures), 1, 15000);
+    QCOMPARE(table.count(0, WriteRetries), 5);
+    QCOMPARE(f.bus->lostFrameCount(), 6);
+    for (int row : {1, 2})
+        QCOMPARE(table.count(row, WriteRetries) + table.count(row, WriteFailures), 0);
+
+    f.bus->unplug();
+    QTRY_COMPARE(bus->text(), QStringLiteral("链路中断：1 次，自动重连：0 次"));
+    QTRY_COMPARE(table.cell(0, State), QStringLiteral("掉线"));
+    QVERIFY(f.bus->replug());
+    QTRY_COMPARE_WITH_TIMEOUT(bus->text(), QStringLiteral("链路中断：1 次，自动重连：1 次"), 10000);
+    QTRY_COMPARE(table.cell(0, State), QStringLiteral("在线"));
+
+    QTest::mouseClick(table.button("btn_clear"), Qt::LeftButton);
+    QCOMPARE(bus->text(), QStringLiteral("链路中断：0 次，自动重连：0 次"));
+    QCOMPARE(table.count(0, WriteRetries), 0);
+    QCOMPARE(table.count(0, WriteFailures), 0);
 }
 
 QTEST_MAIN(tst_diagnosticsWindow)

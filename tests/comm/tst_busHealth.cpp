@@ -84,6 +84,7 @@ private slots:
     void frameLines();
     void overrunSentence_data();
     void overrunSentence();
+    void echoingAdapterIsSaid();
     void healthTableTellsChangedCellsOnly();
     void trafficKeepsTheNewest();
     void trafficFilterAndPause();
@@ -288,6 +289,22 @@ void tst_busHealth::overrunSentence()
                                                       .arg(qint64(usage * period / 100))
                                                       .arg(period)
                                                 : QStringLiteral("轮询一周：-（查询周期 0 ms）"));
+}
+
+// The flag comes from the link's own finding; the frame it marks is named as an echo.
+void tst_busHealth::echoingAdapterIsSaid()
+{
+    BusHealth health;
+    QCOMPARE(BusSummary::echo(health.snapshot(0).bus), QStringLiteral("回显适配器：否"));
+    health.setEchoingAdapter(true);
+    QCOMPARE(BusSummary::echo(health.snapshot(0).bus), QStringLiteral("回显适配器：是"));
+    FrameRecord echo;
+    echo.outcome = FrameOutcome::AdapterEcho;
+    QCOMPARE(echo.outcomeText(), QStringLiteral("adapter echo"));
+    QCOMPARE(TrafficModel::outcomeCaption(echo), QStringLiteral("适配器回显"));
+    echo.outcome = FrameOutcome::Late;
+    QCOMPARE(echo.outcomeText(), QStringLiteral("late/discarded"));
+    QCOMPARE(TrafficModel::outcomeCaption(echo), QStringLiteral("迟到/丢弃"));
 }
 
 // A refresh that changes two counts tells the view of those two cells; one that changes nothing,
