@@ -3,17 +3,21 @@
 // tables' models (changed cells only; the newest 10,000 frames, filter and pause).
 
 #include "BusHealth.h"
+#include "BusLink.h"
 #include "BusSummary.h"
 #include "HealthTableModel.h"
 #include "LinkExchange.h"
 #include "RegisterMap.h"
 #include "SerialPort.h"
+#include "SimBus.h"
 #include "TrafficModel.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(FrameOutcome)
+Q_DECLARE_METATYPE(SimFaults)
 Q_DECLARE_METATYPE(LineSync::Verdict)
 
 namespace {
@@ -72,6 +76,8 @@ class tst_busHealth : public QObject
 {
     Q_OBJECT
 private slots:
+    void linkReportsEveryExchange_data();
+    void linkReportsEveryExchange();
     void exchangeOutcome_data();
     void exchangeOutcome();
     void countsByOutcome_data();
@@ -89,6 +95,64 @@ private slots:
     void trafficKeepsTheNewest();
     void trafficFilterAndPause();
 };
+
+// Through a real port on the simulated bus: a read of controller 2 (with its fault), then one of
+// controller 3. What the link reports of the two, in order, as "outcome@address".
+void tst_busHealth::linkReportsEveryExchange_data()
+{
+    QTest::addColumn<SimFaults>("faults");
+    QTest::addColumn<QStringList>("reported");
+    QTest::addColumn<int>("outOfStep"); // of controller 2
+    SimFaults none;
+    SimFaults silent;
+    silent.silent = true;
+    SimFaults corrupt;
+    corrupt.corruptFraction = 1.0;
+    SimFaults refusing;
+    refusing.exceptionCode = 4;
+    SimFaults late;
+    late.lateMs = 250 + 100;
+    QTest::newRow("answered") << none << QStringList{"answered@2", "answered@3"} << 0;
+    QTest::newRow("silent") << silent << QStringList{"timeout@2", "answered@3"} << 0;
+    QTest::newRow("CRC error") << corrupt << QStringList{"CRC error@2", "answered@3"} << 0;
+    QTest::newRow("exception") << refusing << QStringList{"exception 04@2", "answered@3"} << 0;
+    // The late answer is heard before the next request goes out, and dropped.
+    QTest::newRow("late") << late << QStringList{"timeout@2", "late/discarded@2", "answered@3"} << 1;
+}
+
+void tst_busHealth::linkReportsEveryExchange()
+{
+    QFETCH(SimFaults, faults);
+    QFETCH(QStringList, reported);
+    QFETCH(int, outOfStep);
+    QTemporaryDir dir;
+    SimBus::Options options;
+    options.addresses = {2, 3};
+    options.linkPath = dir.filePath(QStringLiteral("bus"));
+    SimBus bus(options);
+    QVERIFY(bus.start());
+    bus.setFaults(2, faults);
+    BusLink link;
+    link.setReplyTimeout(250);
+    QVERIFY(link.open(bus.portPath(), 9600));
+    BusHealth health;
+    QStringList seen;
+    link.setObserver([&](const LinkExchange &exchange) {
+        health.record(exchange);
+        const QVector<FrameRecord> frames = exchange.frames();
+        seen << frames.last().outcomeText() + QLatin1Char('@') + QString::number(exchange.address());
+    });
+    QByteArray reply;
+    link.readRegisters(2, RegisterMap::readingRegister(1), reply);
+    if (faults.lateMs > 0) // the late answer is on the line before the next request
+        QTRY_COMPARE(bus.answersSent(), 1);
+    link.readRegisters(3, RegisterMap::readingRegister(1), reply);
+    QCOMPARE(seen, reported);
+    health.setControllers({{2, BusHealth::State::Online}});
+    QCOMPARE(rowOf(health, 2).counts.outOfStep, outOfStep);
+    link.close();
+    bus.stop();
+}
 
 void tst_busHealth::exchangeOutcome_data()
 {
