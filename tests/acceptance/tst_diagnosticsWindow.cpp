@@ -166,7 +166,6 @@ void tst_diagnosticsWindow::rowsCountWhatTheBusDid()
     QVERIFY(table.count(0, Answered) > 0);
     QVERIFY(table.cell(0, LatencyMedian).toDouble() > 0);
     QVERIFY(table.cell(0, LatencyP95).toDouble() >= table.cell(0, LatencyMedian).toDouble());
-    QCOMPARE(table.cell(2, LatencyMedian), QStringLiteral("-"));
     QVERIFY(QTime::fromString(table.cell(0, LastReading), QStringLiteral("hh:mm:ss")).isValid());
 
     // Controller 1 alone makes a short cycle: the sentence goes.
