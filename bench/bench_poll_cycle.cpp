@@ -18,7 +18,7 @@ double meanCycleMs(int baud, int devices, int pause, bool tapOn, int *frames)
         return -1;
     QObject counter;
     QObject::connect(&polled.worker, &DeviceThread::sig_frames, &counter,
-                     [frames](const QVector<FrameRecord> &batch) { *frames += batch.size(); });
+                     [frames](const std::vector<FrameRecord> &batch) { *frames += int(batch.size()); });
     polled.worker.setFrameTap(tapOn);
     polled.pollAll(addresses);
     const QList<double> times = runCycles(polled, 8);

@@ -24,7 +24,8 @@ void registerMetaTypes()
         qRegisterMetaType<QList<QSerialPortInfo>>("QList<QSerialPortInfo>");
         qRegisterMetaType<OnlineDevice>("OnlineDevice");
         qRegisterMetaType<Reading>("Reading");
-        qRegisterMetaType<QVector<FrameRecord>>("QVector<FrameRecord>");
+        // A standard vector: its copy for the queued signal is deep, made by the metatype's helper.
+        qRegisterMetaType<std::vector<FrameRecord>>("std::vector<FrameRecord>");
         return true;
     }();
     Q_UNUSED(once);

@@ -12,6 +12,7 @@
 #include <QSerialPortInfo>
 #include <atomic>
 #include <memory>
+#include <vector>
 
 class BusLink;
 class DiagnosticsFeed;
@@ -111,7 +112,7 @@ signals:
     void sig_portClosed();
     // Frames as they passed on the line, oldest first, a few batches a second; only while the frame
     // tap is on.
-    void sig_frames(QVector<FrameRecord> frames);
+    void sig_frames(std::vector<FrameRecord> frames);
 
 public slots:
     // Every slot may be called from any thread: called off the worker thread it re-posts itself.

@@ -36,14 +36,15 @@ void DiagnosticsFeed::exchanged(const LinkExchange &exchange)
         m_waiting.clear();
         return;
     }
-    m_waiting += exchange.frames();
+    for (const FrameRecord &frame : exchange.frames())
+        m_waiting.push_back(frame);
     if (!m_sinceSent.isValid() || m_sinceSent.elapsed() >= kBatchMs)
         sendFrames();
 }
 
 void DiagnosticsFeed::sendFrames()
 {
-    if (m_waiting.isEmpty())
+    if (m_waiting.empty())
         return;
     emit frames(m_waiting);
     m_waiting.clear();

@@ -5,8 +5,8 @@
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QVector>
 #include <atomic>
+#include <vector>
 
 class BusLink;
 class OnlineList;
@@ -29,7 +29,9 @@ public:
     static constexpr int kBatchMs = 200;
 
 signals:
-    void frames(QVector<FrameRecord> frames);
+    // A standard vector, copied whole for the receiving thread: a shared one would hand over its
+    // elements in a way that ThreadSanitizer cannot follow.
+    void frames(std::vector<FrameRecord> frames);
 
 private:
     void exchanged(const LinkExchange &exchange);
@@ -42,6 +44,6 @@ private:
     const OnlineList &m_devices;
     BusHealth &m_health;
     const std::atomic_bool &m_tapOn;
-    QVector<FrameRecord> m_waiting;
+    std::vector<FrameRecord> m_waiting;
     QElapsedTimer m_sinceSent;
 };

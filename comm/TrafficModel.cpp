@@ -42,7 +42,7 @@ QString TrafficModel::outcomeCaption(const FrameRecord &frame)
     return QString();
 }
 
-void TrafficModel::append(const QVector<FrameRecord> &frames)
+void TrafficModel::append(const std::vector<FrameRecord> &frames)
 {
     m_waiting.insert(m_waiting.end(), frames.begin(), frames.end());
     while (int(m_waiting.size()) > kKept)

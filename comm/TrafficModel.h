@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <deque>
+#include <vector>
 
 // The frames of the traffic view, newest last: the newest kKept are kept. Frames arrive in batches
 // and are shown once a second: every insertion repaints the view, which costs more than anything
@@ -24,7 +25,7 @@ public:
     static QStringList headers();
     static QString outcomeCaption(const FrameRecord &frame);
 
-    void append(const QVector<FrameRecord> &frames);
+    void append(const std::vector<FrameRecord> &frames);
     // Shows what arrived since the last batch, unless paused.
     void flush();
     void setPaused(bool paused);
