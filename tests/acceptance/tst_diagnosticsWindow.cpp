@@ -73,7 +73,8 @@ bool openScanAndGoOnline(MainWindowFixture &f, int controllers)
         return false;
     for (int row = 0; row < controllers; ++row) {
         QTest::mouseClick(onlineButton(*f.window, row), Qt::LeftButton);
-        if (!QTest::qWaitFor([&] { return onlineButton(*f.window, row)->text() == QStringLiteral("接连"); }))
+        if (!QTest::qWaitFor([&] { return onlineButton(*f.window, row)->text() == QStringLiteral("接连"); },
+                             10000))
             return false;
     }
     return true;
@@ -228,7 +229,7 @@ void tst_diagnosticsWindow::trafficFiltersPausesAndSaves()
     QVERIFY(openScanAndGoOnline(f, 3));
     BusHealthWindow *window = openHealthWindow(w);
     TrafficModel &traffic = *window->trafficModel();
-    QTRY_VERIFY(traffic.rowCount() > 30);
+    QTRY_VERIFY_WITH_TIMEOUT(traffic.rowCount() > 30, 10000);
 
     auto *devices = window->findChild<QComboBox *>(QStringLiteral("combox_device"));
     QTRY_COMPARE(devices->count(), 4);
