@@ -1,5 +1,6 @@
 // quorix-cli: scripts and diagnoses a controller bus without a display.
 
+#include "BridgeCli.h"
 #include "BusCli.h"
 
 #include <QCoreApplication>
@@ -31,6 +32,8 @@ int main(int argc, char *argv[])
     qInstallMessageHandler(args.contains(QStringLiteral("--verbose")) ? verboseHandler : quietHandler);
     QTextStream out(stdout);
     QTextStream err(stderr);
+    if (BridgeCli::wants(args))
+        return BridgeCli(out, err).run(args);
     BusCli cli(out, err);
     return cli.run(args);
 }

@@ -12,6 +12,8 @@
 #include "JournalFiles.h"
 #include "MessageBoxSeam.h"
 #include "MessageLog.h"
+#include "MqttLinkWiring.h"
+#include "MqttSettingsStore.h"
 #include "PlotWidget.h"
 #include "Reading.h"
 #include "RecordingRecovery.h"
@@ -64,15 +66,19 @@ mainWnd::mainWnd(QWidget *parent, int tickIntervalMs) : QMainWindow(parent), ui(
     startWorker(tickIntervalMs);
     createExitSequence();
     createRecordingStatus();
+    createMqttLink();
     ui->tabWidget->setCurrentIndex(0);
     qInstallMessageHandler(messageHandler);
 }
 
 mainWnd::~mainWnd()
 {
+    // Subscribers learn that this bench went away before its bus falls silent.
+    m_mqtt->shutdown();
     // The worker runs on its own thread: stop it (closing the port there) before anything it
     // signals to is destroyed.
     deviceThread->shutdown();
+    delete m_mqtt; // it lets go of the worker, which must outlive it
     delete deviceThread;
     delete ui;
 }
@@ -151,10 +157,13 @@ void mainWnd::createMenus()
     QMenu *devices = menuBar()->addMenu(QStringLiteral("设备管理(D)"));
     auto *checkDevice = new QAction(QStringLiteral("查询设备"), this);
     auto *lossStatistics = new QAction(QStringLiteral("丢包统计"), this);
+    auto *mqttSettings = new QAction(QStringLiteral("MQTT 设置"), this);
     devices->addAction(checkDevice);
     auto *busHealth = new QAction(QStringLiteral("通信诊断"), this);
     devices->addAction(lossStatistics);
     devices->addAction(busHealth);
+    devices->addAction(mqttSettings);
+    connect(mqttSettings, &QAction::triggered, this, [this] { m_mqtt->openSettings(); });
     connect(checkDevice, &QAction::triggered, this, &mainWnd::action_checkDevice);
     connect(lossStatistics, &QAction::triggered, this, &mainWnd::loss_Statistics);
     connect(busHealth, &QAction::triggered, this, &mainWnd::showBusHealth);
@@ -300,6 +309,12 @@ void mainWnd::createRecordingStatus()
     statusBar()->addPermanentWidget(m_recordingStatus);
     for (int k = 0; k < devicePlots.size(); ++k)
         m_recordingStatus->follow(k + 1, devicePlots[k]);
+}
+
+// Off by default: with publishing off the link holds no connection and costs nothing.
+void mainWnd::createMqttLink()
+{
+    m_mqtt = new MqttLinkWiring(this, deviceThread, m_devicePage, m_stagePage, MqttSettingsStore::defaultFolder());
 }
 
 void mainWnd::openWindow(QWidget *window, const QString &title)
@@ -480,9 +495,10 @@ void mainWnd::slot_CheckDevice(QByteArray datas)
     for (int k = 0; k < m_devicePage->rowCount(); ++k)
         m_devicePage->row(k)->resetRow();
     linkDroppedIds.clear();
-    const QList<quint8> found = addressesInScanReply(datas);
+    const QList<quint8> found = addressesInScanReply(datas, deviceThread->adapterEchoes());
     foundIds = QSet<quint8>(found.begin(), found.end());
     deviceIds = found;
+    m_mqtt->setScanned(found);
     qDebug() << "找到的设备是:";
     emit clearCombox();
     for (quint8 address : qAsConst(deviceIds)) {

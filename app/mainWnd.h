@@ -13,6 +13,7 @@ class DataFileLoader;
 class DeviceLine;
 class DeviceThread;
 class ExitSequence;
+class MqttLinkWiring;
 class PlotWidget;
 class QAction;
 class QMenu;
@@ -52,6 +53,7 @@ public:
     DeviceThread *worker() const { return deviceThread; }
     QMenu *commMenu() const { return menuComm; }
     QList<quint8> foundDeviceIds() const { return deviceIds; }
+    MqttLinkWiring *mqttLink() const { return m_mqtt; }
 
     saveFileSetWidget *saveWnd = nullptr;
     setDeviceParamWin *ordParamWnd = nullptr;
@@ -145,6 +147,7 @@ private:
     void restoreLinkDroppedRows();
     void createExitSequence();
     void createRecordingStatus();
+    void createMqttLink();
 
     Ui::mainWnd *ui;
     deviceWindow *m_devicePage = nullptr;
@@ -163,4 +166,5 @@ private:
     ExitSequence *m_exit = nullptr;
     RecordingStatusLabel *m_recordingStatus = nullptr;
     RecordingRecovery *m_recordingRecovery = nullptr; // made at the first showing
+    MqttLinkWiring *m_mqtt = nullptr;
 };

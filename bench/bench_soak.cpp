@@ -4,8 +4,13 @@
 // served, follows every setpoint to the controller, and watches memory and the CPU used while the
 // link is lost.
 //
-//   bench_soak [--minutes N] [--seed N] [--only-fault MODE] [--trace]
+//   bench_soak [--minutes N] [--scenario-minutes N] [--only-scenarios] [--seed N] [--only-fault MODE]
+//              [--trace]
 //     --minutes: 20 by default; fractions allowed (0.5 for a quick try, which still pulls the adapter)
+//     --scenario-minutes: then two runs of this length each (0.5 by default; longer shows more of
+//       the corrupt controller's spells of three minutes): three controllers at 9600 baud behind an
+//       adapter that echoes every byte sent, and three with one of them all corrupt (ScenarioSoak)
+//     --only-scenarios: those two runs alone
 //     --only-fault: mix in only this fault, to hunt down what a wrong reading came from: 0 silent,
 //       1 half the answers dropped, 2 half corrupted, 3 every answer 515 ms late, 4 only the flow
 //       read 515 ms late, 5 answers in 3-byte chunks, 6 a byte after the answer, 7 a stray byte
@@ -14,6 +19,8 @@
 
 #include "SerialPort.h"
 #include "SimController.h"
+#include "ScenarioSoak.h"
+#include "SoakLedgers.h"
 #include "WorkerBench.h"
 
 #include <QCoreApplication>
@@ -51,48 +58,32 @@ constexpr int kServedKept = 16;
 struct SoakOptions
 {
     double minutes = 20.0;
+    double scenarioMinutes = 0.5;
     quint32 seed = 1;
     int onlyFault = -1;
     bool trace = false;
+    bool onlyScenarios = false;
 
     bool parse(QStringList arguments)
     {
         trace = arguments.removeAll(QStringLiteral("--trace")) > 0;
+        onlyScenarios = arguments.removeAll(QStringLiteral("--only-scenarios")) > 0;
         for (int i = 0; i + 1 < arguments.size(); i += 2) {
             bool ok = false;
             if (arguments[i] == QLatin1String("--minutes"))
                 minutes = arguments[i + 1].toDouble(&ok);
+            else if (arguments[i] == QLatin1String("--scenario-minutes"))
+                scenarioMinutes = arguments[i + 1].toDouble(&ok);
             else if (arguments[i] == QLatin1String("--seed"))
                 seed = arguments[i + 1].toUInt(&ok);
             else if (arguments[i] == QLatin1String("--only-fault"))
                 onlyFault = arguments[i + 1].toInt(&ok);
-            if (!ok || !(minutes > 0.0) || onlyFault >= 12)
+            if (!ok || !(minutes > 0.0) || !(scenarioMinutes > 0.0) || onlyFault >= 12)
                 return false;
         }
         return arguments.size() % 2 == 0;
     }
 };
-
-quint16 registerOfReading(int type)
-{
-    switch (type) {
-    case 1:
-        return SimRegister::Flow;
-    case 2:
-        return SimRegister::CumulativeFlow;
-    case 3:
-        return SimRegister::Temperature;
-    case 4:
-        return SimRegister::Pressure;
-    default:
-        return 0;
-    }
-}
-
-quint16 registerOfSetpoint(int kind)
-{
-    return kind == 1 ? SimRegister::FlowSetpoint : SimRegister::CumulativeSetpoint;
-}
 
 // Figures of this process: memory from /proc/self/status, CPU time from getrusage.
 qint64 statusKb(const char *field)
@@ -114,105 +105,6 @@ double cpuSeconds()
     const auto seconds = [](const timeval &t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
-
-// Every reading the worker hands out, checked against what the simulator served for it.
-class ReadingChecker
-{
-public:
-    explicit ReadingChecker(const SimBus &bus) : m_bus(bus) {}
-
-    void check(quint16 reg, int deviceId, const QByteArray &reply, const char *what, int type)
-    {
-        ++m_checked;
-        if (reply.size() >= 7 && m_bus.hasServed(quint8(deviceId), reg, reply.mid(3, 4)))
-            return;
-        ++m_wrong;
-        const QString example = QStringLiteral("%1 %2 of %3 showed %4")
-                                    .arg(what)
-                                    .arg(type)
-                                    .arg(deviceId)
-                                    .arg(reply.size() >= 7 ? bytes_to_float(reply, 3) : -1.0f);
-        if (m_examples.size() < 3)
-            m_examples << example;
-        if (traceClock)
-            std::fprintf(stderr, "%5.1f s: wrong: %s (%s)\n", traceClock->elapsed() / 1000.0,
-                         qPrintable(example), reply.toHex(' ').constData());
-    }
-
-    const QElapsedTimer *traceClock = nullptr;
-
-    int checked() const { return m_checked; }
-    int wrong() const { return m_wrong; }
-    QString examples() const { return m_examples.join(QStringLiteral("; ")); }
-
-private:
-    const SimBus &m_bus;
-    int m_checked = 0;
-    int m_wrong = 0;
-    QStringList m_examples;
-};
-
-// Setpoints posted to the worker and followed to the controller's register. A new one goes to a
-// controller and kind only when the last one arrived, so that none is replaced on its way.
-class SetpointLedger
-{
-public:
-    SetpointLedger(SimBus &bus, DeviceThread &worker) : m_bus(bus), m_worker(worker) {}
-
-    bool post(quint8 deviceId, int kind, qint64 nowMs)
-    {
-        const int key = deviceId * 10 + kind;
-        if (m_pending.contains(key))
-            return false;
-        const float value = 50.0f + 0.01f * float(++m_posted);
-        m_pending.insert(key, {value, nowMs, false});
-        m_worker.requestSetpoint(deviceId, kind, value);
-        return true;
-    }
-
-    // Marks what arrived; what waited too long is lost (the worker gave it up).
-    void update(qint64 nowMs, qint64 giveUpMs)
-    {
-        for (auto it = m_pending.begin(); it != m_pending.end();) {
-            const quint8 deviceId = quint8(it.key() / 10);
-            const int kind = it.key() % 10;
-            if (m_bus.floatRegister(deviceId, registerOfSetpoint(kind)) == it->value) {
-                it = m_pending.erase(it);
-            } else if (nowMs - it->postedMs > giveUpMs) {
-                ++m_lost;
-                m_lostAcrossUnplug += it->crossedUnplug;
-                it = m_pending.erase(it);
-            } else {
-                ++it;
-            }
-        }
-    }
-
-    void linkLost()
-    {
-        for (Pending &pending : m_pending)
-            pending.crossedUnplug = true;
-    }
-
-    int posted() const { return m_posted; }
-    int lostAcrossUnplug() const { return m_lostAcrossUnplug; }
-    int lost() const { return m_lost; }
-    int pending() const { return m_pending.size(); }
-
-private:
-    struct Pending
-    {
-        float value;
-        qint64 postedMs;
-        bool crossedUnplug;
-    };
-    SimBus &m_bus;
-    DeviceThread &m_worker;
-    QHash<int, Pending> m_pending;
-    int m_posted = 0;
-    int m_lost = 0;
-    int m_lostAcrossUnplug = 0;
-};
 
 // Every fault of the simulator, one at a time per controller, for one to three seconds.
 class FaultMixer
@@ -732,7 +624,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     SoakOptions options;
     if (!options.parse(app.arguments().mid(1))) {
-        std::fprintf(stderr, "usage: bench_soak [--minutes N] [--seed N] [--only-fault MODE] [--trace]\n");
+        std::fprintf(stderr, "usage: bench_soak [--minutes N] [--scenario-minutes N] [--only-scenarios] [--seed N] "
+                             "[--only-fault MODE] [--trace]\n");
         return 2;
     }
     muteDebugLog();
@@ -743,9 +636,17 @@ int main(int argc, char *argv[])
                 std::fprintf(stderr, "worker: %s\n", qPrintable(text));
         });
     }
-    Soak soak(options);
-    if (!soak.run())
-        return 1;
-    soak.printFigures();
+    if (!options.onlyScenarios) {
+        Soak soak(options);
+        if (!soak.run())
+            return 1;
+        soak.printFigures();
+    }
+    for (auto condition : {ScenarioSoak::Condition::EchoingAdapter, ScenarioSoak::Condition::CorruptController}) {
+        ScenarioSoak scenario(condition, options.scenarioMinutes, options.seed);
+        if (!scenario.run())
+            return 1;
+        scenario.printFigures();
+    }
     return 0;
 }

@@ -84,6 +84,8 @@ QString BusCli::usage()
         "  monitor [ADDR...] [--count N] [--interval MS]  polls as poll does (the devices a scan finds\n"
         "                                            when none is named) and prints every frame: time,\n"
         "                                            TX or RX, address, function, bytes, outcome\n"
+        "  bridge --mqtt HOST[:PORT] ...             polls every controller found and publishes over MQTT\n"
+        "                                            (quorix-cli --port PATH bridge --help for its options)\n"
         "REG in decimal or 0x hex; --count 0 polls until stopped; defaults: --baud 9600 --timeout 500\n"
         "--count 1 --interval 1000. Exit codes: 0 success, 1 no or unsound answer or no number, 2 bad usage\n"
         "or port.\n");
@@ -218,7 +220,8 @@ int BusCli::execute(const Options &options)
 
 int BusCli::scan(BusLink &link)
 {
-    const QList<quint8> found = addressesInScanReply(link.scan([] { return false; }));
+    const QByteArray received = link.scan([] { return false; });
+    const QList<quint8> found = addressesInScanReply(received, link.adapterEchoes());
     for (quint8 address : found)
         m_out << int(address) << '\n';
     if (found.isEmpty())
@@ -284,6 +287,7 @@ int BusCli::poll(BusLink &link, const Options &options)
         QStringList fields{QDateTime::currentDateTime().toString(Qt::ISODateWithMs)};
         if (link.isLost())
             return fail(NoAnswer, QStringLiteral("port connection lost: %1").arg(link.errorString()));
+        link.beginRound(); // a controller out of step is checked again once a line
         for (int type = Bus::FirstReadingType; type <= Bus::LastReadingType; ++type) {
             QByteArray reply;
             const bool ok = link.readRegisters(quint8(address), RegisterMap::readingRegister(type), reply);

@@ -8,10 +8,10 @@
 #include <QDebug>
 #include <QThread>
 
+#include <poll.h>
+
 namespace {
 
-// A line out of step is checked at most this many times before the reading is given up.
-constexpr int ResyncAttempts = 3;
 constexpr int ReadWriteTimeoutMs = 2;
 constexpr int EchoWriteTimeoutMs = 30;
 constexpr int ScanFirstWaitMs = 30;
@@ -57,7 +57,31 @@ bool BusLink::open(const QString &name, int baudRate)
     m_lost = false;
     m_lostReason.clear();
     m_sync.opened();
+    detectAdapterEcho();
     return true;
+}
+
+void BusLink::detectAdapterEcho()
+{
+    m_sync.forgetAdapter();
+    m_echoReported = true; // the opening reports its finding once, below
+    const QByteArray probe = readRequest(0, RegisterMap::DeviceAddress, 1);
+    if (ask(probe, ReadWriteTimeoutMs)) {
+        m_sync.beginAnswer(ReplyRecognizer::forEcho(probe), false);
+        drive();
+        if (m_sync.verdict() == Verdict::Answer)
+            m_sync.adapterEchoFound();
+    }
+    m_echoReported = m_sync.adapterEchoes();
+    emit adapterEcho(m_echoReported);
+}
+
+void BusLink::reportAdapterEcho()
+{
+    if (m_echoReported || !m_sync.adapterEchoes())
+        return;
+    m_echoReported = true;
+    emit adapterEcho(true);
 }
 
 void BusLink::close()
@@ -86,6 +110,8 @@ void BusLink::onPortError(QSerialPort::SerialPortError error)
                         error == QSerialPort::WriteError || error == QSerialPort::DeviceNotFoundError;
     if (!broken || m_lost || !m_port->isOpen())
         return;
+    if (error == QSerialPort::ReadError && !hungUp())
+        return; // a wake-up with nothing to read, not a lost adapter
     m_lost = true;
     m_lostReason = m_port->errorString();
     qDebug() << "串口连接中断" << m_lostReason;
@@ -105,12 +131,27 @@ void BusLink::closeLostPort()
 // The bytes that arrive within `ms`; false when none did or the port failed.
 bool BusLink::waitForBytes(int ms, QByteArray &into)
 {
-    if (!m_port->isOpen() || m_lost || !m_port->waitForReadyRead(ms)) {
-        closeLostPort();
-        return false;
+    // A loaded machine can wake the wait for bytes that the next read then does not find; such a
+    // read fails with nothing to tell, and the rest of the wait still counts.
+    const QDeadlineTimer deadline(ms);
+    while (m_port->isOpen() && !m_lost) {
+        if (m_port->waitForReadyRead(int(deadline.remainingTime()))) {
+            into.append(readPort());
+            return true;
+        }
+        if (m_port->error() != QSerialPort::ReadError || m_lost || deadline.hasExpired())
+            break;
+        m_port->clearError();
     }
-    into.append(readPort());
-    return true;
+    closeLostPort();
+    return false;
+}
+
+// Whether the other end of the line has gone: a pulled adapter or a closed terminal hangs up.
+bool BusLink::hungUp() const
+{
+    pollfd line{int(m_port->handle()), 0, 0};
+    return ::poll(&line, 1, 0) != 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL));
 }
 
 // What the port holds; a reading's time is when its last byte arrived.
@@ -148,6 +189,7 @@ void BusLink::drive()
         else
             m_sync.quiet();
     }
+    reportAdapterEcho();
 }
 
 void BusLink::hear(const QByteArray &bytes)
@@ -172,7 +214,7 @@ bool BusLink::send(const QByteArray &frame, int writeTimeoutMs)
     if (m_port->write(frame) != frame.size())
         return false;
     const bool written = m_port->waitForBytesWritten(writeTimeoutMs);
-    m_sync.sent();
+    m_sync.sent(frame);
     // A request still queued would go out during a later exchange and its answer be taken there.
     if (!written && m_port->isOpen())
         m_port->clear(QSerialPort::Output);
@@ -215,24 +257,17 @@ BusLink::Verdict BusLink::exchange(const QByteArray &request, const ReplyRecogni
 
 // ---- exchanges ----------------------------------------------------------------------------------
 
+// One check, one reply timeout at most: the loss rule, not the check, decides about the controller.
 bool BusLink::resync(quint8 address)
 {
-    for (int attempt = 0; attempt < ResyncAttempts; ++attempt) {
-        const int settleMs = m_sync.checkSettleMs();
-        if (settleMs > 0 && !quietLine(settleMs))
-            return false;
-        QByteArray frame;
-        const Verdict verdict = exchange(readRequest(address, RegisterMap::DeviceAddress, 1),
-                                         ReplyRecognizer::forRead(address, 1), frame);
-        switch (m_sync.checkDone(address, verdict, frame)) {
-        case LineSync::Check::InStep:
-            return true;
-        case LineSync::Check::GiveUp:
-            return false;
-        case LineSync::Check::Again:
-            break;
-        }
-    }
+    if (m_checkFailed.contains(address))
+        return false;
+    const QByteArray check = SerialPort::buildEchoFrame(address);
+    QByteArray frame;
+    const Verdict verdict = exchange(check, ReplyRecognizer::forEcho(check), frame);
+    if (m_sync.checkDone(address, verdict) == LineSync::Check::InStep)
+        return true;
+    m_checkFailed.insert(address);
     return false;
 }
 
@@ -333,6 +368,9 @@ QByteArray BusLink::scan(const std::function<bool()> &stopping)
         m_port->write(frame);
         QByteArray answer;
         takeBytes(ScanFirstWaitMs, answer);
+        // An echoing adapter's copy comes first; the controller's echo follows it, a wait later.
+        if (adapterEchoes() && answer == frame)
+            takeBytes(ScanFirstWaitMs, answer);
         takeBytes(ScanSecondWaitMs, answer);
         qDebug() << "单次查询接受的报文是"
                  << "[" << answer.toHex() << "]";

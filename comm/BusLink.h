@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
+#include <QSet>
 #include <functional>
 
 // The serial link to the bus: the port, one request and its answer at a time. It moves the bytes
@@ -24,6 +25,8 @@ public:
     explicit BusLink(QObject *parent = nullptr);
     ~BusLink() override;
 
+    // Opens the port and finds out whether the adapter hands the host's bytes back (adapterEchoes),
+    // with a read addressed to 0, which no controller answers: only the adapter can send it back.
     bool open(const QString &name, int baudRate);
     void close();
     bool isOpen() const;
@@ -37,6 +40,15 @@ public:
 
     void setReplyTimeout(int ms) { m_sync.setReplyTimeout(ms); }
     int replyTimeout() const { return m_sync.replyTimeout(); }
+    // Whether the adapter hands every byte sent back to the host: found at opening or from a reply
+    // that began with its request. The scan result then holds a copy of each probe.
+    bool adapterEchoes() const { return m_sync.adapterEchoes(); }
+
+    // A controller out of step is checked before it is read again, once a round: after a check
+    // that got no answer, its reads fail at once, unsent, until the next round begins. The worker
+    // begins a round every tick, so that a failing controller costs at most one reply timeout a tick.
+    void beginRound() { m_checkFailed.clear(); }
+    bool inStep(quint8 address) const { return m_sync.inStep(address); }
 
     // Reads two registers; `out` receives the whole 9-byte reply and is left alone on failure.
     bool readRegisters(quint8 address, quint16 reg, QByteArray &out);
@@ -59,6 +71,9 @@ public:
 signals:
     // Emitted once per loss, on the link's thread, when a hang-up or a read error is noticed.
     void linkLost(const QString &reason);
+    // What the link found out about the adapter, on the link's thread: after every opening, and
+    // once more when a reply shows later that the adapter hands the host's bytes back.
+    void adapterEcho(bool echoes);
 
 private:
     using Verdict = LineSync::Verdict;
@@ -72,9 +87,12 @@ private:
     void observe(const QByteArray &request, Verdict verdict, const QByteArray &frame, const ReadTime &sentAt);
     bool send(const QByteArray &frame, int writeTimeoutMs);
     bool waitForBytes(int ms, QByteArray &into);
+    bool hungUp() const;
     bool takeBytes(int ms, QByteArray &into);
     QByteArray readPort();
     bool resync(quint8 address);
+    void detectAdapterEcho();
+    void reportAdapterEcho();
     bool writeEchoed(quint16 reg, const QByteArray &frame, bool verbose);
     void onPortError(QSerialPort::SerialPortError error);
     void closeLostPort();
@@ -85,7 +103,9 @@ private:
     QString m_name;
     int m_baud = 9600;
     bool m_lost = false;
+    bool m_echoReported = false;
     QString m_lostReason;
     Observer m_observer;
     QByteArray m_heard; // what the line carried in the current phase, while observed
+    QSet<quint8> m_checkFailed; // controllers whose check got no answer this round
 };

@@ -87,6 +87,10 @@ void DeviceThread::connectParts()
     connect(m_mainTimer.get(), &QTimer::timeout, this, &DeviceThread::onMainTimer);
     connect(m_link.get(), &BusLink::linkLost, this, &DeviceThread::onLinkLost);
     connect(m_diagnostics.get(), &DiagnosticsFeed::frames, this, &DeviceThread::sig_frames);
+    connect(m_link.get(), &BusLink::adapterEcho, this, [this](bool echoes) {
+        m_adapterEchoes = echoes;
+        emit sig_adapterEcho(echoes);
+    });
 
     RequestServer *requests = m_requests.get();
     connect(requests, &RequestServer::scanned, this, &DeviceThread::sig_CheckDevice);
@@ -366,6 +370,7 @@ bool DeviceThread::waitForReply(int expectedBytes, int timeoutMs, QByteArray &ou
 bool DeviceThread::readRegisters(quint8 address, quint16 reg, QByteArray &out)
 {
     Q_ASSERT(onWorkerThread());
+    m_link->beginRound();
     return m_link->readRegisters(address, reg, out);
 }
 
@@ -387,6 +392,7 @@ void DeviceThread::onMainTimer()
 {
     if (stopping())
         return;
+    m_link->beginRound();
     m_requests->serve();
     if (stopping())
         return;

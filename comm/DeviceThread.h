@@ -63,13 +63,18 @@ public:
     QList<OnlineDevice> devicesSnapshot();
 
     // How each controller and the bus are doing, counted since the port was opened; any thread may
-    // read it. An echoing adapter is reported to it with setEchoingAdapter().
+    // read it.
     BusHealth &health() { return m_health; }
     // While the tap is on, every frame on the line leaves in sig_frames; while it is off (as it
     // starts) none is built. Any thread.
     void setFrameTap(bool on) { m_tapOn = on; }
 
-    // The request/response primitives; they run on the worker thread only.
+    // Whether the adapter of the open port hands the host's bytes back: its copy of each probe is
+    // then in a scan's result beside the controllers' echoes. Any thread may ask.
+    bool adapterEchoes() const { return m_adapterEchoes; }
+
+    // The request/response primitives; they run on the worker thread only. A read is a round of
+    // its own (BusLink::beginRound): a controller out of step is checked before it is read.
     bool waitForReply(int expectedBytes, int timeoutMs, QByteArray &out);
     bool readRegisters(quint8 address, quint16 reg, QByteArray &out);
     bool writeRegister(quint8 address, quint16 reg, int value);
@@ -113,6 +118,9 @@ signals:
     // Frames as they passed on the line, oldest first, a few batches a second; only while the frame
     // tap is on.
     void sig_frames(std::vector<FrameRecord> frames);
+    // What the link found out about the adapter: after every opening of the port (also after a
+    // lost adapter came back), and again when a reply shows later that the adapter echoes.
+    void sig_adapterEcho(bool echoes);
 
 public slots:
     // Every slot may be called from any thread: called off the worker thread it re-posts itself.
@@ -155,4 +163,5 @@ private:
     OnlineList m_devices;
     BusHealth m_health;
     std::atomic_bool m_tapOn{false};
+    std::atomic<bool> m_adapterEchoes{false};
 };

@@ -12,6 +12,7 @@ DiagnosticsFeed::DiagnosticsFeed(BusLink &link, RequestServer &requests, Poller 
 {
     link.setObserver([this](const LinkExchange &exchange) { exchanged(exchange); });
     connect(&link, &BusLink::linkLost, this, [this] { m_health.linkLost(); });
+    connect(&link, &BusLink::adapterEcho, this, [this](bool echoes) { m_health.setEchoingAdapter(echoes); });
     connect(&requests, &RequestServer::writeFailed, this,
             [this](int deviceId, bool givenUp) { m_health.writeFailed(quint8(deviceId), givenUp); });
     connect(&poller, &Poller::reading, this, [this](const Reading &reading) {

@@ -1,7 +1,5 @@
 #include "LineSync.h"
 
-#include "SerialPort.h"
-
 #include <QDebug>
 #include <chrono>
 #include <cmath>
@@ -53,10 +51,10 @@ void LineSync::opened()
     m_lastActivity = now();
 }
 
-void LineSync::sent()
+void LineSync::sent(const QByteArray &request)
 {
-    m_sentAt = now();
-    m_lastActivity = m_sentAt;
+    m_request = request;
+    m_lastActivity = now();
 }
 
 void LineSync::received(const QByteArray &bytes)
@@ -77,6 +75,7 @@ void LineSync::received(const QByteArray &bytes)
         break;
     case Phase::Answer:
         m_bytes.append(bytes);
+        dropOwnEcho();
         judgeAnswer();
         break;
     case Phase::Discard:
@@ -160,8 +159,9 @@ void LineSync::endQuiet(Verdict verdict)
 
 // ---- the answer ---------------------------------------------------------------------------------
 
-void LineSync::beginAnswer(const ReplyRecognizer &expected)
+void LineSync::beginAnswer(const ReplyRecognizer &expected, bool logFailures)
 {
+    m_logFailures = logFailures;
     m_phase = Phase::Answer;
     m_verdict = Verdict::Pending;
     m_expected = expected;
@@ -169,8 +169,32 @@ void LineSync::beginAnswer(const ReplyRecognizer &expected)
     m_frame.clear();
     m_result = ReplyRecognizer::Result();
     m_endedOnSilence = false;
+    m_echoJudged = false;
     m_phaseStart = now();
     m_deadline = m_phaseStart + qint64(m_replyTimeout) * NsPerMs;
+}
+
+// The adapter's copy of the request, whole at the start of the bytes, goes before the reply is
+// judged; a part of it is judged as the start of an answer still incomplete.
+void LineSync::dropOwnEcho()
+{
+    if (m_echoJudged || m_request.isEmpty() || !(m_adapterEchoes || m_expected->isRead()))
+        return;
+    if (m_bytes.size() < m_request.size() && m_request.startsWith(m_bytes))
+        return;
+    m_echoJudged = true;
+    if (!m_bytes.startsWith(m_request))
+        return;
+    m_bytes.remove(0, m_request.size());
+    adapterEchoFound();
+}
+
+void LineSync::adapterEchoFound()
+{
+    if (m_adapterEchoes)
+        return;
+    m_adapterEchoes = true;
+    qDebug() << "串口适配器回送发送的报文，回送的字节不作为回复";
 }
 
 void LineSync::judgeAnswer()
@@ -178,7 +202,7 @@ void LineSync::judgeAnswer()
     m_result = m_expected->recognise(m_bytes);
     if (m_result.state == ReplyRecognizer::State::Unsound) {
         // What follows until the line falls silent belongs to no request.
-        qDebug() << "回复无效" << m_bytes.left(64).toHex();
+        logFailure("回复无效");
         m_phase = Phase::Discard;
         m_bytes.clear();
         return;
@@ -188,11 +212,18 @@ void LineSync::judgeAnswer()
     if (mayBeOver || now() < m_deadline)
         return;
     m_lastActivity = now();
-    if (m_bytes.isEmpty())
-        qDebug() << "读取返回的数据失败，超时或者数据字节数不够";
-    else
-        qDebug() << "回复无效" << m_bytes.left(64).toHex();
+    logFailure(m_bytes.isEmpty() ? "读取返回的数据失败，超时或者数据字节数不够" : "回复无效");
     endAnswer(m_bytes.isEmpty() ? Verdict::NoAnswer : Verdict::Unsound);
+}
+
+void LineSync::logFailure(const char *what) const
+{
+    if (!m_logFailures)
+        return;
+    if (m_bytes.isEmpty())
+        qDebug() << what;
+    else
+        qDebug() << what << m_bytes.left(64).toHex();
 }
 
 void LineSync::answerOnSilence()
@@ -214,7 +245,7 @@ void LineSync::answerOnSilence()
         endAnswer(Verdict::Exception);
         return;
     default:
-        qDebug() << "回复无效" << m_bytes.left(64).toHex();
+        logFailure("回复无效");
         endAnswer(Verdict::Unsound);
         return;
     }
@@ -227,8 +258,6 @@ void LineSync::endAnswer(Verdict verdict)
     m_bytes.clear();
     if (verdict != Verdict::Answer && verdict != Verdict::Exception)
         m_frame.clear();
-    if ((verdict == Verdict::NoAnswer || verdict == Verdict::Unsound) && m_expected->isRead())
-        m_lastUnanswered = m_sentAt;
 }
 
 // ---- the rules of step --------------------------------------------------------------------------
@@ -239,25 +268,15 @@ void LineSync::readDone(quint8 address, Verdict verdict)
         m_outOfStep.insert(address);
 }
 
-int LineSync::checkSettleMs() const
+LineSync::Check LineSync::checkDone(quint8 address, Verdict verdict)
 {
-    if (m_lastUnanswered < 0)
-        return 0;
-    return ceilMs(qint64(2) * m_replyTimeout * NsPerMs - (now() - m_lastUnanswered));
-}
-
-LineSync::Check LineSync::checkDone(quint8 address, Verdict verdict, const QByteArray &frame)
-{
-    const bool holdsAddress = verdict == Verdict::Answer && bytes_to_uint16(frame, 3) == address;
-    if (holdsAddress || verdict == Verdict::Exception) {
-        m_outOfStep.remove(address);
-        qDebug() << "设备" << int(address) << "线路已同步";
-        return Check::InStep;
-    }
-    if (verdict == Verdict::NoAnswer || verdict == Verdict::NotSent)
+    if (verdict != Verdict::Answer && verdict != Verdict::Exception) {
+        qDebug() << "设备" << int(address) << "的线路校验失败";
         return Check::GiveUp;
-    qDebug() << "设备" << int(address) << "的回复与请求不同步，重新校验";
-    return Check::Again;
+    }
+    m_outOfStep.remove(address);
+    qDebug() << "设备" << int(address) << "线路已同步";
+    return Check::InStep;
 }
 
 qint64 LineSync::restLeftUs(int pauseMs)

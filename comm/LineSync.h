@@ -17,6 +17,13 @@
 // A reply counts only when it is whole and sound and the line then stays silent for 3.5 character
 // times (at least 1.75 ms), as an RTU frame ends. After a read of a controller failed, its answer
 // may still be on its way; the controller is then out of step until a check proves otherwise.
+//
+// Many 2-wire adapters hand every byte the host sends back to the host before the controller
+// answers. The request just sent, at the start of what comes back, is then the adapter's copy and
+// no answer: it is dropped before the reply is judged. A read's answer never begins with the read
+// request, so a read whose reply does proves the adapter echoes; a write's echo is the request
+// itself, so a write's copy is dropped only once the adapter is known to echo, and the write then
+// succeeds only on the controller's echo that follows.
 class LineSync
 {
 public:
@@ -38,9 +45,8 @@ public:
     // What a check of the line proved.
     enum class Check
     {
-        InStep, // the controller answered the check itself
-        Again,  // an answer came that may belong to an earlier request: check once more
-        GiveUp  // no answer: the controller stays out of step
+        InStep, // the controller answered the check
+        GiveUp  // no sound answer within one reply timeout: the controller stays out of step
     };
 
     // More than any answer and the noise between requests: a peer that does not stop sending.
@@ -58,7 +64,8 @@ public:
 
     // What the link reports.
     void opened(); // the line carried nothing yet: its silence starts now
-    void sent();
+    // The request just went out; an echoing adapter hands these bytes back first.
+    void sent(const QByteArray &request = QByteArray());
     void received(const QByteArray &bytes);
     void quiet(); // a wait of waitMs() passed without a byte
     void portFailed();
@@ -66,25 +73,30 @@ public:
     // Stale bytes go: for `settleMs`, and then until the silence that follows them. A controller
     // whose read reply is among them is out of step.
     void beginQuiet(int settleMs = 0);
-    // The answer to the request just sent, within the reply timeout.
-    void beginAnswer(const ReplyRecognizer &expected);
+    // The answer to the request just sent, within the reply timeout. A probe that expects no
+    // answer from any controller logs no failure.
+    void beginAnswer(const ReplyRecognizer &expected, bool logFailures = true);
     // How long to wait for bytes next; -1 once the phase has its verdict.
     int waitMs() const;
     Verdict verdict() const { return m_verdict; }
     // The answer or the exception reply.
     QByteArray frame() const { return m_frame; }
 
+    // Whether the adapter hands the host's own bytes back. Found from the replies; the link also
+    // asks at opening (a request no controller answers) and reports what it found.
+    bool adapterEchoes() const { return m_adapterEchoes; }
+    void adapterEchoFound();
+    void forgetAdapter() { m_adapterEchoes = false; }
+
     bool inStep(quint8 address) const { return !m_outOfStep.contains(address); }
     // A read that got no answer of its own leaves the controller out of step.
     void readDone(quint8 address, Verdict verdict);
-    // How long a check of the line must still wait: every check answer looks alike, so a check goes
-    // out only once an answer just past its timeout (up to a whole timeout late) to the last
-    // unanswered read has had its time to come and go. Else it could pass this check, and the
-    // reading after it take the check's own late answer.
-    int checkSettleMs() const;
-    // The check reads the address register alone: a controller that holds its own address there,
-    // or refuses the read with an exception, answered this very check.
-    Check checkDone(quint8 address, Verdict verdict, const QByteArray &frame);
+    // The check is the controller's discovery echo: no late answer to a read takes its shape, and
+    // a controller answers in the order it was asked, so once its echo is in, every earlier answer
+    // of it came before. An earlier check's late echo may pass this one; what follows it is then
+    // only this check's echo, which no read can take for its answer. An exception reply answers the
+    // check all the same.
+    Check checkDone(quint8 address, Verdict verdict);
 
     // What is left of a pause of `pauseMs` after the last exchange, in µs: the silence that ended
     // its answer counts as part of the pause.
@@ -100,7 +112,9 @@ private:
     };
 
     qint64 now() const { return m_clock(); }
+    void dropOwnEcho();
     void judgeAnswer();
+    void logFailure(const char *what) const;
     void answerOnSilence();
     void endAnswer(Verdict verdict);
     void endQuiet(Verdict verdict);
@@ -109,8 +123,10 @@ private:
     int m_baud = 9600;
     int m_replyTimeout = 500;
     qint64 m_lastActivity = 0;    // when the line last carried a byte
-    qint64 m_sentAt = -1;         // when the last request went out
-    qint64 m_lastUnanswered = -1; // when the last read that got no answer went out
+    QByteArray m_request;         // the last request sent
+    bool m_adapterEchoes = false;
+    bool m_echoJudged = false; // whether the answer's bytes began with the request was decided
+    bool m_logFailures = true;
     bool m_endedOnSilence = false;
     QSet<quint8> m_outOfStep;
 

@@ -1,17 +1,10 @@
 #include "LinkExchange.h"
 
-#include "RegisterMap.h"
-
 namespace {
 
-constexpr quint8 ReadFunction = 0x03;
 constexpr quint8 WriteFunction = 0x06;
+constexpr quint8 EchoFunction = 0x08;
 constexpr quint8 WriteManyFunction = 0x10;
-
-quint16 word(const QByteArray &bytes, int at)
-{
-    return quint16((quint8(bytes[at]) << 8) | quint8(bytes[at + 1]));
-}
 
 } // namespace
 
@@ -66,8 +59,7 @@ int LinkExchange::exceptionCode() const
 
 bool LinkExchange::isStepCheck() const
 {
-    return request.size() >= 6 && quint8(request[1]) == ReadFunction &&
-           word(request, 2) == RegisterMap::DeviceAddress && word(request, 4) == 1;
+    return request.size() >= 2 && quint8(request[1]) == EchoFunction;
 }
 
 bool LinkExchange::isWrite() const

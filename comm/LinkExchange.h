@@ -28,7 +28,7 @@ struct LinkExchange
     quint8 address() const;
     quint8 function() const;
     int exceptionCode() const; // -1 unless the outcome is Exception
-    // A read of the address register alone: the check that a controller is in step again.
+    // The controller's discovery echo: the check that it is in step again.
     bool isStepCheck() const;
     bool isWrite() const;
     // From the request going out to the last byte of its answer.

@@ -38,29 +38,32 @@ void Poller::runCycle()
 }
 
 // Polls one record; false when the record was dropped, so the next one now sits at the same index.
+// After a failed query the controller's other quantities of this cycle count as lost unsent: a
+// controller that fails must not spend the cycle of the others, and its next turn checks the line.
 bool Poller::pollDevice(int index)
 {
     static const bool OnlineDevice::*const flags[] = {&OnlineDevice::cur, &OnlineDevice::cum,
                                                       &OnlineDevice::temp, &OnlineDevice::press};
     const quint8 id = m_devices.records()[index].id;
+    bool failed = false;
     for (int type = Bus::FirstReadingType; type <= Bus::LastReadingType; ++type) {
         if (m_stopping() || m_link.isLost())
             return true;
         OnlineDevice &record = m_devices.records()[index];
         const bool polled = record.*flags[type - 1];
+        if (polled && failed) {
+            countQuery(record, false);
+            continue;
+        }
         if (polled) {
-            ++record.queryCount;
-            ++record.totalQuery;
             QByteArray reply;
             if (m_link.readRegisters(id, RegisterMap::readingRegister(type), reply)) {
+                countQuery(record, true);
                 passOn(record, type, reply);
-            } else if (m_link.isLost()) {
-                --record.queryCount; // the query never reached the line
-                --record.totalQuery;
-            } else {
-                ++record.lossCount;
-                ++record.totalLoss;
-                ++m_totalLosses;
+            } else if (!m_link.isLost()) { // else the query never reached the line
+                countQuery(record, false);
+                failed = true;
+                qDebug() << "设备" << int(id) << "本周期其余的查询记为丢失";
             }
         }
         // A zero pause must cost nothing: even a sleep of 0 ms waits out the kernel's timer slack.
@@ -72,6 +75,17 @@ bool Poller::pollDevice(int index)
         }
     }
     return closeWindow(index);
+}
+
+void Poller::countQuery(OnlineDevice &record, bool answered)
+{
+    ++record.queryCount;
+    ++record.totalQuery;
+    if (answered)
+        return;
+    ++record.lossCount;
+    ++record.totalLoss;
+    ++m_totalLosses;
 }
 
 void Poller::passOn(OnlineDevice &record, int type, const QByteArray &reply)

@@ -13,7 +13,9 @@ struct OnlineDevice;
 
 // The polling cycle: reads every switched-on quantity of every listed controller, counts lost
 // queries in windows of about 20 queries per controller, drops a controller that lost more than
-// 10 of a window, and reports the cycle's share of the query period and the losses.
+// 10 of a window, and reports the cycle's share of the query period and the losses. After a failed
+// query the controller's other quantities of the cycle count as lost without being sent, so that
+// a failing controller costs the cycle at most one reply timeout and the others keep their pace.
 class Poller : public QObject
 {
     Q_OBJECT
@@ -39,6 +41,7 @@ signals:
 private:
     bool pollDevice(int index);
     bool closeWindow(int index);
+    void countQuery(OnlineDevice &record, bool answered);
     void passOn(OnlineDevice &record, int type, const QByteArray &reply);
     void reportUsage(qint64 cycleMs);
 

@@ -233,8 +233,7 @@ void DeviceLine::slot_setcumFlow(float input)
 
 void DeviceLine::commitSetpoint(SetpointKind kind, float input)
 {
-    // A controller takes any float and runs away with it; its own setpoint range ends at 999999.
-    if (!(input >= lowestSetpoint && input <= highestSetpoint)) {
+    if (!SetpointRange::contains(double(input))) {
         MessageBoxSeam::warning(this, QStringLiteral("错误提示"),
                                 QStringLiteral("设定值超出范围，请输入%1到%2之间的数值")
                                     .arg(double(lowestSetpoint))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SetpointRange.h"
+
 #include <QWidget>
 #include <memory>
 
@@ -25,8 +27,8 @@ class DeviceLine : public QWidget
 
 public:
     // The setpoints a controller accepts, in sccm (instantaneous) or L (cumulative).
-    static constexpr float lowestSetpoint = 0.0f;
-    static constexpr float highestSetpoint = 999999.0f;
+    static constexpr float lowestSetpoint = SetpointRange::lowest;
+    static constexpr float highestSetpoint = SetpointRange::highest;
     // refreshOnlineDevice: the row's controller is now polled, or no longer.
     enum OnlineChange
     {

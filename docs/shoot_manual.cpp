@@ -5,6 +5,8 @@
 #include "BusHealthWindow.h"
 #include "DeviceLine.h"
 #include "MessageBoxSeam.h"
+#include "MqttLinkWiring.h"
+#include "MqttSettingsWindow.h"
 #include "deviceWindow.h"
 #include "loginWnd.h"
 #include "lossWidget.h"
@@ -208,6 +210,16 @@ int main(int argc, char *argv[])
         pages->setCurrentIndex(0);
     }
     window.healthWnd->hide();
+    // Example settings, not those the user running this keeps.
+    window.mqttLink()->openSettings();
+    MqttSettings example;
+    example.host = QStringLiteral("broker.lab");
+    example.user = QStringLiteral("bench-1");
+    example.prefix = QStringLiteral("quorix/bench-1");
+    example.publish = true;
+    window.mqttLink()->settingsWindow()->setSettings(example, false);
+    shoot(window.mqttLink()->settingsWindow(), "mqtt-window");
+    window.mqttLink()->settingsWindow()->hide();
 
     tabs->setCurrentIndex(1);
     fillExampleProgramme(window.stagePage());

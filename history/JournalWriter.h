@@ -45,7 +45,9 @@ public:
     // Called on the writer's thread.
     using EventSink = std::function<void(const Event &)>;
 
-    static constexpr int FlushIntervalMs = 1000;
+    // Twice a second, so that a killed process loses at most about a second even when the machine is
+    // busy and the flush comes late.
+    static constexpr int FlushIntervalMs = 500;
     static constexpr int SyncIntervalMs = 10000;
     static constexpr int MaxBacklogBytes = 4 * 1024 * 1024; // about 14 h of four types at 1 Hz
 

@@ -17,7 +17,8 @@ for bench in "$dir"/bench/bench_*; do
   limit=150
   if [ "$(basename "$bench")" = bench_soak ]; then
     args=(--minutes "$soak_minutes")
-    limit=$(awk -v m="$soak_minutes" 'BEGIN { printf "%d", m * 60 + 120 }')
+    # then its two runs of one bench condition, half a minute each
+    limit=$(awk -v m="$soak_minutes" 'BEGIN { printf "%d", m * 60 + 240 }')
   fi
   if ! rows=$(timeout "$limit" "$bench" "${args[@]}"); then
     echo "bench.sh: $(basename "$bench") failed" >&2

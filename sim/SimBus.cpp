@@ -31,6 +31,7 @@ struct Outgoing
     QByteArray bytes;
     bool endsAnswer = false;
     bool isNoise = false;
+    bool isAdapterEcho = false; // the adapter's copy of the host's bytes: no answer of a controller
     int moveFrom = -1; // a controller that changes its bus address once this answer is out
     int moveTo = -1;
     // A read reply is logged as served once its last byte is out.
@@ -103,6 +104,16 @@ Clock::duration milliseconds(double ms)
     return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(ms));
 }
 
+// Two answers sent at once: where their bits differ the line reads the low one, and the longer one
+// runs on alone.
+QByteArray collide(const QByteArray &first, const QByteArray &second)
+{
+    QByteArray line = first.size() >= second.size() ? first : second;
+    for (int i = 0; i < qMin(first.size(), second.size()); ++i)
+        line[i] = char(quint8(first[i]) & quint8(second[i]));
+    return line;
+}
+
 } // namespace
 
 struct SimBus::Impl
@@ -122,6 +133,7 @@ struct SimBus::Impl
     std::condition_variable requestDone;
     std::mutex plugSerialiser; // one unplug or replug at a time
     std::map<quint8, std::unique_ptr<SimController>> controllers;
+    std::map<quint8, std::unique_ptr<SimController>> twins; // second controllers at one address
     std::map<quint8, SimFaults> faults;
     std::mt19937 random;
     QByteArray noiseBytes;
@@ -160,6 +172,8 @@ struct SimBus::Impl
     void closeTerminal();
 
     void readInput();
+    void echoToHost(const QByteArray &bytes, Clock::time_point now);
+    SimController::Answer handle(const QByteArray &request, SimController &target, Clock::time_point now);
     void flushIfSilent(Clock::time_point now);
     Clock::duration silenceGap() const;
     void receive(const SimFrameReader::Frame &frame, Clock::time_point now);
@@ -292,9 +306,23 @@ void SimBus::Impl::readInput()
         // Bytes after a silence start a new frame, even when they arrive in the same poll round.
         flushIfSilent(now);
         lastByteAt = now;
+        echoToHost(QByteArray(buffer, int(count)), now);
         for (const SimFrameReader::Frame &frame : reader.feed(QByteArray(buffer, int(count))))
             receive(frame, now);
     }
+}
+
+// An echoing adapter hands each byte back once it is on the wire; with no baud emulated, at once.
+// Queued ahead of any answer to these bytes, which is due later or, with no baud, at the same time.
+void SimBus::Impl::echoToHost(const QByteArray &bytes, Clock::time_point now)
+{
+    if (!options.adapterEchoes)
+        return;
+    Outgoing copy;
+    copy.bytes = bytes;
+    copy.isAdapterEcho = true;
+    const double wireMs = options.baud > 0 ? bytes.size() * 10.0 * 1000.0 / options.baud : 0.0;
+    outbox.emplace(now + milliseconds(wireMs), copy);
 }
 
 void SimBus::Impl::flushIfSilent(Clock::time_point now)
@@ -360,9 +388,9 @@ void SimBus::Impl::answer(const QByteArray &request, SimController &target, Cloc
 {
     const quint8 address = target.address();
     const SimFaults &fault = faults[address];
-    const auto taken = [this](quint8 other) { return controllers.count(other) > 0; };
-    const SimController::Answer reply = fault.exceptionCode > 0 ? refusal(request, quint8(fault.exceptionCode))
-                                                                : target.handle(request, now, taken);
+    const SimController::Answer reply = fault.exceptionCode > 0
+                                            ? refusal(request, quint8(fault.exceptionCode))
+                                            : handle(request, target, now);
     if (reply.reply.isEmpty())
         return;
     Outgoing last;
@@ -398,6 +426,22 @@ void SimBus::Impl::answer(const QByteArray &request, SimController &target, Cloc
     const Clock::time_point due = now + wireDelay(request.size(), bytes.size()) +
                                   std::chrono::milliseconds(lateHere ? fault.lateMs : 0);
     lastAnswerDue[address] = schedule(due, bytes, fault, last, lastAnswerDue[address]);
+}
+
+// The controller's answer, run into its twin's when a second controller holds the address.
+SimController::Answer SimBus::Impl::handle(const QByteArray &request, SimController &target,
+                                           Clock::time_point now)
+{
+    const auto taken = [this](quint8 other) { return controllers.count(other) > 0; };
+    SimController::Answer reply = target.handle(request, now, taken);
+    const quint8 address = target.address();
+    if (!faults[address].twin)
+        return reply;
+    std::unique_ptr<SimController> &twin = twins[address];
+    if (!twin)
+        twin = std::make_unique<SimController>(address, options.seed ^ 0x9E3779B9u, now);
+    reply.reply = collide(reply.reply, twin->handle(request, now, taken).reply);
+    return reply;
 }
 
 void SimBus::Impl::markServed(Outgoing &last, quint8 address, const QByteArray &request,
@@ -464,6 +508,8 @@ void SimBus::Impl::sendDue(Clock::time_point now)
         // Taken before the write: the reader may have the bytes before the write call returns.
         const Clock::time_point sentAt = Clock::now();
         writeToLine(piece.bytes);
+        if (piece.isAdapterEcho)
+            continue;
         answerInProgress = !piece.endsAnswer;
         if (piece.endsAnswer) {
             ++answers;
@@ -632,6 +678,12 @@ void SimBus::clearFaults()
     d->streaming.clear();
     d->noiseBytes.clear();
     d->noiseIntervalMs = 0;
+}
+
+void SimBus::setAdapterEchoes(bool echoes)
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->options.adapterEchoes = echoes;
 }
 
 void SimBus::setNoise(const QByteArray &bytes, int intervalMs)

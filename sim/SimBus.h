@@ -24,6 +24,9 @@ public:
         quint32 seed = 1;              // seeds every random fault and the readings' noise
         QString linkPath;              // when set, a symbolic link to the terminal is kept here
         int servedValuesKept = 100000; // read replies kept per register for servedValues()
+        // A 2-wire adapter that hands every byte the host sends back to the host, once the byte is
+        // on the wire, before any controller answers.
+        bool adapterEchoes = false;
     };
 
     explicit SimBus(const Options &options);
@@ -44,6 +47,8 @@ public:
     void setFaults(quint8 address, const SimFaults &faults);
     SimFaults faults(quint8 address) const; // as they stand now: lostWrites and unansweredRequests count down
     void clearFaults();
+    // The adapter's echo of the host's own bytes (Options::adapterEchoes), switched at run time.
+    void setAdapterEchoes(bool echoes);
     // Noise bytes written to the line between frames, every intervalMs (0 stops it).
     void setNoise(const QByteArray &bytes, int intervalMs);
     // Writes these bytes to the line at once, as a controller's late answer would arrive, and

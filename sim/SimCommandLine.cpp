@@ -78,6 +78,8 @@ QString describe(quint8 address, const SimFaults &faults)
         parts << QStringLiteral("endless stream");
     if (faults.lostWrites > 0)
         parts << QStringLiteral("%1 writes lost").arg(faults.lostWrites);
+    if (faults.twin)
+        parts << QStringLiteral("two controllers at this address");
     return QStringLiteral("%1: %2").arg(address).arg(parts.join(QStringLiteral(", ")));
 }
 
@@ -107,6 +109,8 @@ QString SimCommandLine::usage()
         "  --sound-before A        a sound read reply of A holding -9999 runs straight into each answer\n"
         "  --endless A             after a request, A sends bytes without end instead of answering\n"
         "  --lose-writes A:N       the next N write requests to A vanish before A hears them\n"
+        "  --twin A                a second controller at address A answers with it, their answers collide\n"
+        "  --adapter-echo          the adapter hands every byte sent back to the host before any answer\n"
         "  --noise HEX:MS          write the bytes HEX on the line every MS milliseconds\n"
         "  --log-frames            print every frame received, as \"rx\" and its bytes in hex\n"
         "  --help                  show this text\n"
@@ -141,6 +145,10 @@ bool SimCommandLine::parse(const QStringList &arguments, QString *error)
         }
         if (option == QLatin1String("--log-frames")) {
             logFrames = true;
+            continue;
+        }
+        if (option == QLatin1String("--adapter-echo")) {
+            bus.adapterEchoes = true;
             continue;
         }
         if (!option.startsWith(QLatin1String("--"))) {
@@ -212,6 +220,8 @@ bool SimCommandLine::parse(const QStringList &arguments, QString *error)
             ok = addressed(value, 1, [](SimFaults &f, const QStringList &p) {
                 return parseInt(p[0], 1, &f.lostWrites);
             });
+        } else if (option == QLatin1String("--twin")) {
+            ok = addressed(value, 0, [](SimFaults &f, const QStringList &) { return f.twin = true; });
         } else if (option == QLatin1String("--noise")) {
             const QStringList parts = value.split(QLatin1Char(':'));
             ok = parts.size() == 2 && parseHex(parts[0], &noiseBytes) &&
@@ -243,6 +253,8 @@ QString SimCommandLine::summary(const QString &terminal) const
         faultTexts << QStringLiteral("noise %1 every %2 ms")
                           .arg(QString::fromLatin1(noiseBytes.toHex().toUpper()))
                           .arg(noiseIntervalMs);
+    if (bus.adapterEchoes)
+        faultTexts << QStringLiteral("the adapter echoes every byte sent");
     if (!faultTexts.isEmpty())
         line += QStringLiteral("; faults: ") + faultTexts.join(QStringLiteral("; "));
     return line;

@@ -36,4 +36,9 @@ struct SimFaults
     // > 0: every request is refused with this exception code, at once, as by a controller in a
     // fault state; nothing it is asked is done.
     int exceptionCode = 0;
+    // A second controller set to the same address: both hear every request and both answer at
+    // once, so that their answers collide on the line wherever they differ (a read of a value that
+    // differs between the two comes out with a wrong CRC; an echo, the same in both, comes out
+    // whole). Writes reach both.
+    bool twin = false;
 };

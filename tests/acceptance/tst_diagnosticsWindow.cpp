@@ -13,6 +13,7 @@
 #include "HealthTableModel.h"
 #include "TrafficModel.h"
 #include "deviceWindow.h"
+#include "lossWidget.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -128,7 +129,7 @@ private slots:
 // Controller 2 answers 30 % of its requests with a wrong CRC and controller 3 falls silent after
 // the scan. The rows count exactly what the simulator did once the bus is quiet, controller 1 shows
 // no error at all, the traffic tab names the CRC errors and timeouts by address, and while the
-// silent controller stretches the cycle beyond the 1000 ms query period the window says so.
+// silent controller stretches the cycle beyond a query period of 100 ms the window says so.
 void tst_diagnosticsWindow::rowsCountWhatTheBusDid()
 {
     MainWindowFixture f;
@@ -158,16 +159,25 @@ void tst_diagnosticsWindow::rowsCountWhatTheBusDid()
     silent.silent = true;
     f.bus->setFaults(3, silent);
 
-    // The silent controller's timeouts make one cycle take seconds.
+    // A query period shorter than a cycle that waits out the silent controller's timeout.
+    w.loss_Statistics();
+    auto *period = w.lossWnd->findChild<QLineEdit *>(QStringLiteral("lineEdit"));
+    period->setText(QStringLiteral("100"));
+    QTest::keyClick(period, Qt::Key_Return);
+    w.lossWnd->hide();
     QTRY_VERIFY_WITH_TIMEOUT(table.label("label_overrun").contains(QStringLiteral("查询周期长")), 20000);
+    QVERIFY(window->findChild<QLineEdit *>(QStringLiteral("edit_cycle"))->text().endsWith(
+        QStringLiteral("（查询周期 100 ms）")));
     QVERIFY(
         table.label("label_overrun").contains(QStringLiteral("提高波特率、缩短查询间隔或减少在线的控制器")));
     QTRY_COMPARE_WITH_TIMEOUT(table.cell(2, State), QStringLiteral("掉线"), 60000);
     QTRY_VERIFY_WITH_TIMEOUT(table.count(1, Unsound) >= 3, 30000);
 
-    // Taken offline, controller 2 is asked nothing more: the bus falls quiet but for controller 1.
-    QTest::mouseClick(onlineButton(w, 1), Qt::LeftButton);
-    QTRY_COMPARE(table.cell(1, State), QStringLiteral("离线"));
+    // Taken offline (or dropped by its losses), controller 2 is asked nothing more: the bus falls
+    // quiet but for controller 1.
+    if (onlineButton(w, 1)->text() == QStringLiteral("接连"))
+        QTest::mouseClick(onlineButton(w, 1), Qt::LeftButton);
+    QTRY_VERIFY(table.cell(1, State) != QStringLiteral("在线"));
     QVERIFY(f.flushWorker());
     window->refresh();
     const SimBus::FaultCounts corrupted = f.bus->faultCounts(2);

@@ -233,6 +233,8 @@ void tst_historyRecording::recordedTimesAreReadTimesThroughAStall()
     qint64 firstNs = -1;
     double firstX = 0;
     int readInStall = 0;
+    int offBy50Ms = 0;
+    int compared = 0;
     for (const QPointF &sample : section) {
         const qint64 sampleNs = servedNs(sample.y());
         if (sampleNs == -2)
@@ -244,11 +246,16 @@ void tst_historyRecording::recordedTimesAreReadTimesThroughAStall()
         }
         const double servedS = (sampleNs - firstNs) / 1e9;
         const double recordedS = sample.x() - firstX;
-        QVERIFY2(qAbs(recordedS - servedS) <= 0.050,
+        // Held in the stall, a sample would stand up to 3 s off. A busy machine (or a sanitizer)
+        // wakes the worker late now and then: most samples, not all, must be within 50 ms.
+        QVERIFY2(qAbs(recordedS - servedS) <= 0.250,
                  qPrintable(QString("recorded at %1 s, served at %2 s").arg(recordedS).arg(servedS)));
+        offBy50Ms += qAbs(recordedS - servedS) > 0.050 ? 1 : 0;
+        ++compared;
         readInStall += sampleNs > stallStartNs && sampleNs < stallEndNs ? 1 : 0;
     }
     QVERIFY2(readInStall >= 10, qPrintable(QString::number(readInStall)));
+    QVERIFY2(offBy50Ms * 10 <= compared, qPrintable(QString("%1 of %2 samples more than 50 ms off").arg(offBy50Ms).arg(compared)));
 }
 
 // The disk fills while controller 1 records: one box, the status bar and the log say so with the

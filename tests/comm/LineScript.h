@@ -65,13 +65,14 @@ public:
     using Chunks = QList<QPair<double, QByteArray>>;
 
     // One request and its answer, as the link asks it: a quiet line first, then the request, and
-    // the controller's chunks timed from the request.
-    LineSync::Verdict exchange(LineSync &sync, const ReplyRecognizer &expected, const Chunks &answer = {})
+    // the controller's chunks timed from the request (an echoing adapter's copy among them).
+    LineSync::Verdict exchange(LineSync &sync, const ReplyRecognizer &expected, const Chunks &answer = {},
+                               const QByteArray &request = QByteArray())
     {
         sync.beginQuiet();
         if (run(sync) != LineSync::Verdict::Silent)
             return LineSync::Verdict::NotSent;
-        sync.sent();
+        sync.sent(request);
         m_sentAtMs.append(nowMs());
         double at = 0;
         for (const auto &chunk : answer) {

@@ -129,6 +129,7 @@ public:
         connect(worker, &DeviceThread::sig_setpointWritten, this, &WorkerSignals::sig_setpointWritten);
         connect(worker, &DeviceThread::sig_setpointGivenUp, this, &WorkerSignals::sig_setpointGivenUp);
         connect(worker, &DeviceThread::sig_portClosed, this, &WorkerSignals::sig_portClosed);
+        connect(worker, &DeviceThread::sig_adapterEcho, this, &WorkerSignals::sig_adapterEcho);
     }
 
 signals:
@@ -151,6 +152,7 @@ signals:
     void sig_setpointWritten(int kind, int deviceId, float value);
     void sig_setpointGivenUp(int kind, int deviceId);
     void sig_portClosed();
+    void sig_adapterEcho(bool echoes);
 };
 
 // A reply timeout that a loaded machine still meets: a missed reply costs a check of the line too.
@@ -163,11 +165,13 @@ struct Timings
 class WorkerFixture
 {
 public:
-    explicit WorkerFixture(const QList<quint8> &addresses = {1, 2, 3}, Timings timings = {})
+    // wireBaud: 0 answers at once; N emulates the wire time at N baud, and the port opens at N.
+    explicit WorkerFixture(const QList<quint8> &addresses = {1, 2, 3}, Timings timings = {}, int wireBaud = 0)
+        : baud(wireBaud > 0 ? wireBaud : 9600)
     {
         SimBus::Options options;
         options.addresses = addresses;
-        options.baud = 0;
+        options.baud = wireBaud;
         options.linkPath = dir.filePath("ttyQUORIX");
         bus = std::make_unique<SimBus>(options);
         QString error;
@@ -195,7 +199,7 @@ public:
     int openPort(const QString &path = QString())
     {
         QSignalSpy status(&relay, &WorkerSignals::signal_ser_status);
-        worker.slot_openSer(Bus::code(Bus::PortRequest::Open), path.isEmpty() ? portPath() : path, 9600);
+        worker.slot_openSer(Bus::code(Bus::PortRequest::Open), path.isEmpty() ? portPath() : path, baud);
         if (!status.wait(5000))
             return 0;
         return status.takeFirst().at(0).toInt();
@@ -240,22 +244,26 @@ public:
         return ids;
     }
 
-    // The frames the bus received with this function code, as hex.
+    // The frames the bus received with this function code, as hex; not the link's read of address
+    // 0 at opening, which asks whether the adapter echoes and no controller answers.
     QStringList received(quint8 function = 0) const
     {
         QStringList frames;
         for (const QByteArray &frame : bus->receivedFrames())
-            if (function == 0 || (frame.size() > 1 && quint8(frame[1]) == function))
+            if (!isAdapterProbe(frame) &&
+                (function == 0 || (frame.size() > 1 && quint8(frame[1]) == function)))
                 frames.append(QString::fromLatin1(frame.toHex(' ')));
         return frames;
     }
 
+    static bool isAdapterProbe(const QByteArray &frame) { return !frame.isEmpty() && frame[0] == '\0'; }
     static QString hex(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex(' ')); }
     static QByteArray readRequest(quint8 address, quint16 reg)
     {
         return SerialPort::appendCrc(SerialPort::buildReadFrame(address, reg, 2));
     }
 
+    int baud;
     LogCapture log;
     QTemporaryDir dir;
     std::unique_ptr<SimBus> bus;

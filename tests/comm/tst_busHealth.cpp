@@ -208,7 +208,7 @@ void tst_busHealth::countsByOutcome()
     list(health, {7, 8});
     LinkExchange done = exchange(7, outcome);
     if (check)
-        done.request = readRequest(7, RegisterMap::DeviceAddress, 1);
+        done.request = SerialPort::buildEchoFrame(7);
     if (outcome == FrameOutcome::Exception)
         done.reply = QByteArray::fromHex("078302");
     health.record(done);

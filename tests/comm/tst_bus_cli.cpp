@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <algorithm>
 #include <limits>
 #include <thread>
 
@@ -36,8 +37,11 @@ private slots:
     void pollLeavesNoNumberOut();
     void monitorPrintsEveryFrame_data();
     void monitorPrintsEveryFrame();
+    void echoingAdapter_data();
+    void echoingAdapter();
 
 private:
+    QList<QByteArray> controllerFrames() const;
     struct Outcome
     {
         int code;
@@ -67,10 +71,22 @@ void BusCliTest::cleanupTestCase()
 void BusCliTest::init()
 {
     m_bus->clearFaults();
+    m_bus->setAdapterEchoes(false);
     m_bus->clearReceivedFrames();
     m_bus->setFloatRegister(2, 0x303E, 42.5f);
     m_bus->setIntRegister(2, 0x3008, 300);
     m_bus->setIntRegister(5, 0x3036, 123456);
+}
+
+// What the controllers heard: not the read of address 0 with which the tool asks whether the
+// adapter echoes.
+QList<QByteArray> BusCliTest::controllerFrames() const
+{
+    QList<QByteArray> frames = m_bus->receivedFrames();
+    frames.erase(
+        std::remove_if(frames.begin(), frames.end(), [](const QByteArray &f) { return f.startsWith('\0'); }),
+        frames.end());
+    return frames;
 }
 
 BusCliTest::Outcome BusCliTest::run(QStringList args)
@@ -217,7 +233,7 @@ void BusCliTest::writeReachesTheDevice()
     const Outcome outcome = run(QStringList{"--port", "PORT", "--timeout", "250"} + args);
     QCOMPARE(outcome.code, code);
     QCOMPARE(outcome.out, QString());
-    const QList<QByteArray> frames = m_bus->receivedFrames();
+    const QList<QByteArray> frames = controllerFrames();
     QCOMPARE(frames.size(), 1);
     QCOMPARE(QString::fromLatin1(frames.first().toHex(' ')), frame);
 }
@@ -235,7 +251,7 @@ void BusCliTest::pollPrintsOneCsvLinePerCycle()
     // Pressure in KPa: the device reports about 101325 in its own unit.
     const double kpa = lines.first().section(',', 4).toDouble();
     QVERIFY2(kpa > 90 && kpa < 115, qPrintable(lines.first()));
-    QCOMPARE(m_bus->receivedFrames().size(), 12);
+    QCOMPARE(controllerFrames().size(), 12);
 }
 
 // Every printed value sits in its own column or the column is empty: a temperature near the room's,
@@ -381,6 +397,37 @@ void BusCliTest::monitorPrintsEveryFrame()
         else
             QVERIFY2(printed.contains(kind), qPrintable(kind));
     }
+}
+
+// An adapter that hands every byte sent back: the tool finds it at opening, so that a scan lists
+// only the controllers, not every probe's copy, and a write counts only when the controller's echo
+// follows the copy.
+void BusCliTest::echoingAdapter_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("lostWrites");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out");
+    QTest::newRow("scan lists only the controllers") << QStringList{"scan"} << 0 << 0 << "2\n5\n";
+    QTest::newRow("read") << QStringList{"read", "2", "0x303E"} << 0 << 0 << "42.5\n";
+    QTest::newRow("write the controller heard") << QStringList{"write", "2", "0x3008", "120"} << 0 << 0 << "";
+    QTest::newRow("write the controller never heard fails")
+        << QStringList{"write", "2", "0x3008", "120"} << 1 << 1 << "";
+}
+
+void BusCliTest::echoingAdapter()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, lostWrites);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    m_bus->setAdapterEchoes(true);
+    SimFaults faults;
+    faults.lostWrites = lostWrites;
+    m_bus->setFaults(2, faults);
+    const Outcome outcome = run(QStringList{"--port", "PORT", "--timeout", "250"} + args);
+    QCOMPARE(outcome.code, code);
+    QCOMPARE(outcome.out, out);
 }
 
 QTEST_GUILESS_MAIN(BusCliTest)

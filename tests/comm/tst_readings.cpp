@@ -69,7 +69,8 @@ void ReadingsTest::decodedOnceWithItsReadTime_data()
 }
 
 // Each reading holds the reply's value in display units and the time its last byte came in: not
-// before the controller sent it, and not long after.
+// before the controller sent it, and not long after (a loaded machine may wake the worker some tens
+// of milliseconds late; a time taken a tick or a sample later would be a second off).
 void ReadingsTest::decodedOnceWithItsReadTime()
 {
     QFETCH(SimFaults, faults);
@@ -100,7 +101,7 @@ void ReadingsTest::decodedOnceWithItsReadTime()
         const qint64 sentNs = servedNs(*f.bus, 1, type, dataBytes, reading.readTime.monotonicNs);
         QVERIFY2(sentNs != 0, qPrintable(QString("type %1 read before it was sent").arg(type)));
         const qint64 lagNs = reading.readTime.monotonicNs - sentNs;
-        QVERIFY2(lagNs < 50 * NsPerMs,
+        QVERIFY2(lagNs < 200 * NsPerMs,
                  qPrintable(QString("type %1 read %2 ms after it was sent").arg(type).arg(lagNs / 1e6)));
         QVERIFY(reading.readTime.monotonicNs > previousNs);
         previousNs = reading.readTime.monotonicNs;

@@ -334,10 +334,9 @@ void SerialLinkTest::lateReplyDoesNotPoisonNextReading()
     QCOMPARE(discarded(), QStringList{"丢弃线路上的多余字节 \"" + late.toHex() + "\""});
 }
 
-// Every check of the line is answered alike, so a check answered after its wait could pass the
-// next check, and the reading after that take a late reading. Here the failed reading and then the
-// failed check are answered the moment their waits end: the next read throws both answers away,
-// checks again and reads its own value.
+// A controller out of step is checked with its discovery echo, which no late reading can pass
+// for. Here the failed reading and then the failed check are answered the moment their waits end:
+// the next read throws both answers away, checks again and reads its own value.
 void SerialLinkTest::lateCheckAnswerDoesNotPassTheNextCheck()
 {
     WorkerFixture f({1});
@@ -345,7 +344,7 @@ void SerialLinkTest::lateCheckAnswerDoesNotPassTheNextCheck()
     f.bus->setFloatRegister(1, 0x3042, 22.5f);
     f.bus->setFaults(1, silence());
     const QByteArray lateReading = readingOf1(11.5f);
-    const QByteArray lateCheck = SerialPort::appendCrc(QByteArray("\x01\x03\x02", 3) + uint16_to_bytes(1));
+    const QByteArray lateCheck = SerialPort::buildEchoFrame(1);
     const QList<QByteArray> late{lateReading, lateCheck};
     int answeredLate = 0;
     LogCapture::setHook([&](const QString &line) {
@@ -363,8 +362,7 @@ void SerialLinkTest::lateCheckAnswerDoesNotPassTheNextCheck()
     QCOMPARE(bytes_to_float(reply, 3), 22.5f);
     QCOMPARE(discarded(), (QStringList{"丢弃线路上的多余字节 \"" + lateReading.toHex() + "\"",
                                        "丢弃线路上的多余字节 \"" + lateCheck.toHex() + "\""}));
-    const QString check = WorkerFixture::hex(SerialPort::appendCrc(SerialPort::buildReadFrame(1, RegisterMap::DeviceAddress, 1)));
-    QCOMPARE(f.received(0x03).filter(check).size(), 2);
+    QCOMPARE(f.received(0x08), (QStringList{WorkerFixture::hex(lateCheck), WorkerFixture::hex(lateCheck)}));
     QCOMPARE(LogCapture::count("线路已同步"), 1);
 }
 

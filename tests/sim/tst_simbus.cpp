@@ -48,6 +48,10 @@ private slots:
     void wireTime_data();
     void wireTime();
     void publicMethodsAreSafeDuringTraffic();
+    void echoingAdapterHandsEveryByteBack_data();
+    void echoingAdapterHandsEveryByteBack();
+    void echoingAdapterSendsItsCopyBeforeTheAnswer();
+    void twinControllersCollideOnDifferingAnswers();
 
 private:
     QSerialPort &startBus(SimBus::Options options = {}, qint32 baud = QSerialPort::Baud9600);
@@ -681,6 +685,84 @@ void TestSimBus::publicMethodsAreSafeDuringTraffic()
     done = true;
     meddler.join();
     QCOMPARE(answered, 200);
+}
+
+// An adapter that echoes the host's bytes: its copy of the request first, then whatever the
+// controllers answer (nothing, for an address nobody holds or for noise).
+void TestSimBus::echoingAdapterHandsEveryByteBack_data()
+{
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QByteArray>("answer");
+    const QByteArray read = readRequest(2, SimRegister::Flow);
+    const QByteArray echo = SerialPort::buildEchoFrame(3);
+    const QByteArray write = SerialPort::buildWriteInt16Frame(2, SimRegister::Backlight, 40);
+    QTest::newRow("a read: copy, then the reading") << read << flowAtRest(2);
+    QTest::newRow("a discovery echo: the same eight bytes twice") << echo << echo;
+    QTest::newRow("a write: the same bytes twice") << write << write;
+    QTest::newRow("a read of address 0: the copy alone")
+        << readRequest(0, SimRegister::DeviceAddress, 1) << QByteArray();
+    QTest::newRow("noise: the copy alone") << QByteArray("\x00\xFF\x13", 3) << QByteArray();
+}
+
+void TestSimBus::echoingAdapterHandsEveryByteBack()
+{
+    QFETCH(QByteArray, sent);
+    QFETCH(QByteArray, answer);
+    SimBus::Options options;
+    options.adapterEchoes = true;
+    QSerialPort &port = startBus(options);
+    // The request goes out with a discovery echo of controller 1 behind it: the copy of both
+    // first, then the answers in the order asked.
+    const QByteArray fence = SerialPort::buildEchoFrame(1);
+    const QByteArray expected = sent + fence + answer + fence;
+    port.write(sent + fence);
+    QVERIFY(port.waitForBytesWritten(2000));
+    QCOMPARE(readAtLeast(port, expected.size(), 3000), expected);
+    QCOMPARE(m_bus->answersSent(), answer.isEmpty() ? 1 : 2);
+
+    m_bus->setAdapterEchoes(false);
+    QCOMPARE(answerBefore(port, sent, 1), answer);
+}
+
+// At 9600 baud the copy comes once the request is on the wire, the controller's answer after its
+// turnaround and its own wire time: two separate arrivals, in that order.
+void TestSimBus::echoingAdapterSendsItsCopyBeforeTheAnswer()
+{
+    SimBus::Options options;
+    options.baud = 9600;
+    options.turnaroundMs = 20.0;
+    options.adapterEchoes = true;
+    QSerialPort &port = startBus(options);
+    const QByteArray read = readRequest(2, SimRegister::Flow);
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(exchange(port, read, 8, 2000), read);
+    const double copyMs = clock.nsecsElapsed() / 1e6;
+    QCOMPARE(readAtLeast(port, 9, 2000), flowAtRest(2));
+    const double answerMs = clock.nsecsElapsed() / 1e6;
+    QVERIFY2(copyMs >= 8.0 && answerMs >= copyMs + 20.0,
+             qPrintable(QStringLiteral("copy at %1 ms, answer at %2 ms").arg(copyMs).arg(answerMs)));
+}
+
+// Two controllers at address 2: the discovery echo and a write's echo are the same from both and
+// come out whole; once both flow, their readings differ and every read comes out unsound.
+void TestSimBus::twinControllersCollideOnDifferingAnswers()
+{
+    QSerialPort &port = startBus();
+    SimFaults faults;
+    faults.twin = true;
+    m_bus->setFaults(2, faults);
+    const QByteArray echo = SerialPort::buildEchoFrame(2);
+    QCOMPARE(answerBefore(port, echo, 1), echo);
+    const QByteArray setpoint = SerialPort::buildWriteFloatFrame(2, SimRegister::FlowSetpoint, 500.0f);
+    QCOMPARE(answerBefore(port, setpoint, 1), setpoint);
+    QTRY_VERIFY(m_bus->floatRegister(2, SimRegister::Flow) > 100.0f);
+    for (int i = 0; i < 5; ++i) {
+        const QByteArray reading = answerBefore(port, readRequest(2, SimRegister::Flow), 1);
+        QCOMPARE(reading.size(), 9);
+        QVERIFY2(!SerialPort::hasValidCrc(reading), reading.toHex().constData());
+    }
+    QCOMPARE(answerBefore(port, readRequest(3, SimRegister::Flow), 1).size(), 9); // the others answer
 }
 
 QTEST_GUILESS_MAIN(TestSimBus)

@@ -29,7 +29,8 @@ void TestSimCommandLine::validOptions()
                     "--drop",          "3:0.2",    "--corrupt",     "2:0.1",  "--late",         "2:300",
                     "--chunks",        "2:3:5",    "--extra",       "2:AABB", "--noise",        "AABB:500",
                     "--late-register", "2:0x1000", "--stray",       "1:00FE", "--sound-before", "1",
-                    "--endless",       "12",       "--lose-writes", "3:4",    "--cut",          "5:6"},
+                    "--endless",       "12",       "--lose-writes", "3:4",    "--cut",          "5:6",
+                    "--twin",          "3",        "--adapter-echo"},
                    &error),
         qPrintable(error));
     const QList<quint8> chosen = QList<quint8>() << 1 << 3 << 12;
@@ -53,13 +54,17 @@ void TestSimCommandLine::validOptions()
     QVERIFY(line.faults[12].endlessStream);
     QCOMPARE(line.faults[3].lostWrites, 4);
     QCOMPARE(line.faults[5].cutAfterBytes, 6);
+    QVERIFY(line.faults[3].twin);
+    QVERIFY(line.bus.adapterEchoes);
+    QVERIFY(!line.faults[2].twin);
     const QString summary = line.summary("/dev/pts/9");
     QVERIFY(summary.contains("devices 1,3,12 on /dev/pts/9"));
     for (const char *said : {"reads of 0x1000 late 300 ms", "stray 00FE", "sound frame before the answer",
-                             "endless stream", "4 writes lost", "5: cut after 6 bytes"})
+                             "endless stream", "4 writes lost", "5: cut after 6 bytes",
+                             "two controllers at this address", "the adapter echoes every byte sent"})
         QVERIFY2(summary.contains(said), qPrintable(summary));
-    for (const char *option :
-         {"--late-register", "--stray", "--sound-before", "--endless", "--lose-writes", "--cut"})
+    for (const char *option : {"--late-register", "--stray", "--sound-before", "--endless", "--lose-writes",
+                               "--cut", "--twin", "--adapter-echo"})
         QVERIFY2(SimCommandLine::usage().contains(option), option);
 
     SimCommandLine defaults;
@@ -68,6 +73,7 @@ void TestSimCommandLine::validOptions()
     QCOMPARE(defaults.bus.addresses, standard);
     QCOMPARE(defaults.bus.baud, 0);
     QCOMPARE(defaults.bus.turnaroundMs, 2.0);
+    QVERIFY(!defaults.bus.adapterEchoes);
 }
 
 void TestSimCommandLine::invalidOptions_data()

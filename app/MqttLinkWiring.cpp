@@ -1,0 +1,111 @@
+#include "MqttLinkWiring.h"
+
+#include "BusCodes.h"
+#include "MessageBoxSeam.h"
+#include "MqttBridge.h"
+#include "MqttSettingsStore.h"
+#include "MqttSettingsWindow.h"
+#include "deviceWindow.h"
+#include "loginWnd.h"
+#include "stageControlWidget.h"
+
+#include <QDebug>
+#include <QLabel>
+#include <QMainWindow>
+#include <QStatusBar>
+
+using State = ControllerStates::State;
+
+MqttLinkWiring::MqttLinkWiring(QMainWindow *window, DeviceThread *worker, deviceWindow *devices,
+                               stageControlWidget *stages, const QString &storeFolder)
+    : QObject(window), m_mainWindow(window), m_store(std::make_unique<MqttSettingsStore>(storeFolder)),
+      m_bridge(std::make_unique<MqttBridge>(worker))
+{
+    m_window = new MqttSettingsWindow(window);
+    m_window->hide();
+    m_login = new loginWnd(window, false);
+    m_login->hide();
+    m_status = new QLabel(m_bridge->connectionText(), window);
+    m_status->setObjectName(QStringLiteral("label_mqttStatus"));
+    window->statusBar()->addPermanentWidget(m_status);
+
+    connect(m_bridge.get(), &MqttBridge::connectionChanged, m_status, &QLabel::setText);
+    connect(m_bridge.get(), &MqttBridge::connectionChanged, m_window, &MqttSettingsWindow::showConnection);
+    connect(m_bridge.get(), &MqttBridge::logLine, this, [](const QString &line) { qDebug().noquote() << line; });
+    connect(m_window, &MqttSettingsWindow::applied, this, &MqttLinkWiring::applySettings);
+    connect(m_window, &MqttSettingsWindow::adminPasswordNeeded, this, [this] {
+        m_login->setWindowFlags(Qt::WindowFlags(0x08004001));
+        m_login->show();
+        m_login->setWindowTitle(QStringLiteral("请登录"));
+    });
+    connect(m_login, &loginWnd::requestLogin, this, &MqttLinkWiring::answerLogin);
+    m_bridge->setDrivenDevices([stages] { return stages->drivenDevices(); });
+    m_bridge->setProgrammeStop([stages] { stages->stopAll(); });
+    followRows(devices);
+
+    const MqttSettings stored = m_store->load();
+    m_window->setSettings(stored, m_store->passwordKept());
+    m_bridge->apply(stored);
+}
+
+MqttLinkWiring::~MqttLinkWiring()
+{
+    shutdown();
+}
+
+void MqttLinkWiring::shutdown()
+{
+    m_bridge->shutdown();
+}
+
+// A row taken online (or online again) is polled; taken offline it is not. Drops, a lost adapter
+// and a closed port the bridge learns from the worker.
+void MqttLinkWiring::followRows(deviceWindow *devices)
+{
+    connect(devices, &deviceWindow::sig_onlineDevice, this, [this](int onlineType, int deviceId) {
+        const bool online = onlineType == Bus::code(Bus::OnlineRequest::TakeOnline) ||
+                            onlineType == Bus::code(Bus::OnlineRequest::TakeOnlineAgain);
+        m_bridge->setState(quint8(deviceId), online ? State::Online : State::Offline);
+    });
+}
+
+void MqttLinkWiring::setScanned(const QList<quint8> &ids)
+{
+    m_bridge->setScanned(ids);
+}
+
+void MqttLinkWiring::openSettings()
+{
+    m_window->setSettings(m_bridge->settings(), m_store->passwordKept());
+    m_window->setWindowFlags(m_window->windowFlags() | Qt::Window);
+    m_window->show();
+    m_window->setWindowTitle(QStringLiteral("MQTT 设置"));
+}
+
+void MqttLinkWiring::applySettings(const MqttSettings &settings, bool keepPassword)
+{
+    QString error;
+    if (!m_store->save(settings, keepPassword, &error)) {
+        qDebug() << "MQTT设置无法保存：" << error;
+        MessageBoxSeam::warning(m_mainWindow, QStringLiteral("错误提示"),
+                                QStringLiteral("MQTT设置无法保存：") + error);
+    }
+    qDebug().noquote() << QStringLiteral("MQTT设置：%1:%2，主题前缀 %3，发布%4，远程设定%5")
+                              .arg(settings.host)
+                              .arg(settings.port)
+                              .arg(settings.prefix)
+                              .arg(settings.publish ? QStringLiteral("开") : QStringLiteral("关"))
+                              .arg(settings.allowSetpoints ? QStringLiteral("允许") : QStringLiteral("禁止"));
+    m_bridge->apply(settings);
+}
+
+void MqttLinkWiring::answerLogin(bool matched)
+{
+    if (!matched) {
+        MessageBoxSeam::information(m_mainWindow, QStringLiteral("提示"), QStringLiteral("密码错误"));
+        return;
+    }
+    m_login->hide();
+    m_login->slot_clearMessage();
+    m_window->grantRemoteSetpoints(true);
+}

@@ -1,0 +1,140 @@
+#include "BridgeCli.h"
+
+#include "TerminationSignals.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTextStream>
+
+namespace {
+
+constexpr int BadUsage = 2;
+
+const QStringList valueOptions{"--port", "--baud", "--timeout", "--mqtt", "--prefix", "--user",
+                               "--password-file", "--cafile", "--period"};
+
+bool parseInt(const QString &text, int low, int high, int &value)
+{
+    bool ok = false;
+    const int parsed = text.toInt(&ok);
+    if (!ok || parsed < low || parsed > high)
+        return false;
+    value = parsed;
+    return true;
+}
+
+} // namespace
+
+BridgeCli::BridgeCli(QTextStream &out, QTextStream &err) : m_out(out), m_err(err) {}
+
+bool BridgeCli::wants(const QStringList &args)
+{
+    for (int i = 0; i < args.size(); ++i) {
+        if (valueOptions.contains(args[i]))
+            ++i;
+        else if (!args[i].startsWith(QLatin1String("--")))
+            return args[i] == QLatin1String("bridge");
+    }
+    return false;
+}
+
+QString BridgeCli::usage()
+{
+    return QStringLiteral(
+        "usage: quorix-cli --port PATH [--baud N] [--timeout MS] bridge --mqtt HOST[:PORT] [--prefix P]\n"
+        "                  [--user U --password-file F] [--cafile F] [--allow-setpoints] [--period MS]\n"
+        "Scans, polls every controller found and publishes under P (default quorix/<host name>) until\n"
+        "SIGINT or SIGTERM. --allow-setpoints obeys P/A/setpoint/set, P/A/total_setpoint/set and P/stop.\n"
+        "Defaults: --baud 9600 --timeout 500 --period 1000, port 1883 (TLS with --cafile: give the port).\n"
+        "Exit codes: 0 stopped by a signal, 1 no controller answered, 2 bad usage, password file or port.\n");
+}
+
+int BridgeCli::fail(const QString &message)
+{
+    m_err << "quorix-cli: " << message << '\n';
+    m_err.flush();
+    return BadUsage;
+}
+
+bool BridgeCli::parseBroker(const QString &text, MqttSettings &settings)
+{
+    const int colon = text.lastIndexOf(QLatin1Char(':'));
+    settings.host = colon < 0 ? text : text.left(colon);
+    if (colon >= 0 && !parseInt(text.mid(colon + 1), 1, 65535, settings.port))
+        return false;
+    return !settings.host.isEmpty();
+}
+
+int BridgeCli::parse(const QStringList &args, HeadlessBridge::Options &options)
+{
+    QString passwordFile;
+    bool brokerGiven = false;
+    MqttSettings &mqtt = options.mqtt;
+    mqtt.publish = true;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (arg == QLatin1String("bridge") || arg == QLatin1String("--verbose"))
+            continue;
+        if (arg == QLatin1String("--allow-setpoints")) {
+            mqtt.allowSetpoints = true;
+            continue;
+        }
+        if (!valueOptions.contains(arg))
+            return fail(QStringLiteral("unknown argument %1 for bridge (try --help)").arg(arg));
+        if (i + 1 >= args.size())
+            return fail(QStringLiteral("%1 needs a value").arg(arg));
+        const QString value = args[++i];
+        bool ok = true;
+        if (arg == QLatin1String("--port"))
+            options.port = value;
+        else if (arg == QLatin1String("--baud"))
+            ok = parseInt(value, 1, 4000000, options.baud);
+        else if (arg == QLatin1String("--timeout"))
+            ok = parseInt(value, 1, 600000, options.replyTimeoutMs);
+        else if (arg == QLatin1String("--period"))
+            ok = parseInt(value, 50, 86400000, options.periodMs);
+        else if (arg == QLatin1String("--mqtt"))
+            ok = brokerGiven = parseBroker(value, mqtt);
+        else if (arg == QLatin1String("--prefix"))
+            ok = !(mqtt.prefix = MqttSettings::cleanPrefix(value)).isEmpty();
+        else if (arg == QLatin1String("--user"))
+            mqtt.user = value;
+        else if (arg == QLatin1String("--password-file"))
+            passwordFile = value;
+        else
+            mqtt.caFile = value;
+        if (!ok)
+            return fail(QStringLiteral("bad value for %1: %2").arg(arg, value));
+    }
+    if (options.port.isEmpty())
+        return fail(QStringLiteral("--port is required"));
+    if (!brokerGiven)
+        return fail(QStringLiteral("bridge needs --mqtt HOST[:PORT]"));
+    if (!passwordFile.isEmpty()) {
+        QFile file(passwordFile);
+        if (!file.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("cannot read password file %1: %2").arg(passwordFile, file.errorString()));
+        // The first line, without its line end; the password itself is never printed.
+        mqtt.password = QString::fromUtf8(file.readLine()).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+    }
+    return 0;
+}
+
+int BridgeCli::run(const QStringList &args)
+{
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        m_out << usage();
+        m_out.flush();
+        return 0;
+    }
+    HeadlessBridge::Options options;
+    const int parsed = parse(args, options);
+    if (parsed != 0)
+        return parsed;
+    TerminationSignals termination;
+    HeadlessBridge bridge(options, m_err);
+    QObject::connect(&termination, &TerminationSignals::received, &bridge, &HeadlessBridge::stop);
+    QObject::connect(&bridge, &HeadlessBridge::finished, qApp, &QCoreApplication::exit, Qt::QueuedConnection);
+    bridge.start();
+    return QCoreApplication::exec();
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "HeadlessBridge.h"
+
+#include <QStringList>
+
+class QTextStream;
+
+// quorix-cli's bridge command:
+//   --port PATH [--baud N] [--timeout MS] bridge --mqtt HOST[:PORT] [--prefix P]
+//   [--user U --password-file F] [--cafile F] [--allow-setpoints] [--period MS]
+// Runs until SIGINT or SIGTERM (exit code 0, "offline" published). Exit codes otherwise: 1 no
+// controller answered the scan, 2 bad usage, an unreadable password file or a port that cannot be
+// opened. The log goes to the error stream, one line each.
+class BridgeCli
+{
+public:
+    BridgeCli(QTextStream &out, QTextStream &err);
+
+    // True when the arguments ask for the bridge command.
+    static bool wants(const QStringList &args);
+    static QString usage();
+    // args without the program name; runs the event loop of the running QCoreApplication.
+    int run(const QStringList &args);
+
+private:
+    int parse(const QStringList &args, HeadlessBridge::Options &options);
+    bool parseBroker(const QString &text, MqttSettings &settings);
+    int fail(const QString &message);
+
+    QTextStream &m_out;
+    QTextStream &m_err;
+};

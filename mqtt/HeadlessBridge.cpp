@@ -1,0 +1,120 @@
+#include "HeadlessBridge.h"
+
+#include "BusCodes.h"
+#include "DeviceThread.h"
+#include "MqttBridge.h"
+#include "ScanReply.h"
+
+#include <QDateTime>
+#include <QStringList>
+#include <QTextStream>
+#include <QTimer>
+
+using State = ControllerStates::State;
+
+HeadlessBridge::HeadlessBridge(const Options &options, QTextStream &logStream, QObject *parent)
+    : QObject(parent), m_options(options), m_log(logStream), m_worker(std::make_unique<DeviceThread>()),
+      m_bridge(std::make_unique<MqttBridge>(m_worker.get()))
+{
+    DeviceThread *worker = m_worker.get();
+    connect(worker, &DeviceThread::sig_openFailed, this, [this](const QString &reason) { m_openFailure = reason; });
+    connect(worker, &DeviceThread::signal_ser_status, this, &HeadlessBridge::onPortStatus);
+    connect(worker, &DeviceThread::sig_CheckDevice, this, &HeadlessBridge::onScanned);
+    connect(worker, &DeviceThread::deviceconnectStatus, this, &HeadlessBridge::onDropped);
+    connect(worker, &DeviceThread::sig_linkLost, this,
+            [this](const QString &reason) { log(QStringLiteral("port connection lost: ") + reason); });
+    connect(m_bridge.get(), &MqttBridge::logLine, this, &HeadlessBridge::log);
+}
+
+HeadlessBridge::~HeadlessBridge()
+{
+    m_bridge->shutdown();
+    m_worker->shutdown();
+}
+
+void HeadlessBridge::log(const QString &line)
+{
+    m_log << QDateTime::currentDateTime().toString(Qt::ISODateWithMs) << ' ' << line << '\n';
+    m_log.flush();
+}
+
+void HeadlessBridge::start()
+{
+    m_worker->start();
+    m_worker->setCommParam(Bus::code(Bus::CommSetting::QueryPeriod), m_options.periodMs);
+    m_worker->setCommParam(Bus::code(Bus::CommSetting::ReplyTimeout), m_options.replyTimeoutMs);
+    m_worker->startMainTimer(m_options.periodMs);
+    m_worker->slot_openSer(Bus::code(Bus::PortRequest::Open), m_options.port, m_options.baud);
+}
+
+void HeadlessBridge::onPortStatus(int status)
+{
+    if (status == Bus::code(Bus::PortStatus::OpenFailed)) {
+        log(QStringLiteral("cannot open port %1: %2").arg(m_options.port, m_openFailure));
+        end(2);
+        return;
+    }
+    if (status != Bus::code(Bus::PortStatus::Opened))
+        return;
+    if (!m_scanned) {
+        m_worker->requestScan();
+        return;
+    }
+    // The adapter is back: the worker polls again what it polled; the dropped ones come along.
+    log(QStringLiteral("port connection restored"));
+    for (quint8 id : m_bridge->states().inState(State::Dropped))
+        takeOnline(id, Bus::code(Bus::OnlineRequest::TakeOnlineAgain));
+}
+
+void HeadlessBridge::onScanned(const QByteArray &reply)
+{
+    m_scanned = true;
+    const QList<quint8> found = addressesInScanReply(reply);
+    if (found.isEmpty()) {
+        log(QStringLiteral("no device answered the scan of %1").arg(m_options.port));
+        end(1);
+        return;
+    }
+    QStringList names;
+    for (quint8 id : found)
+        names.append(QString::number(id));
+    log(QStringLiteral("polling %1 every %2 ms").arg(names.join(','), QString::number(m_options.periodMs)));
+    m_worker->slot_checkDevices(found);
+    m_bridge->setScanned(found);
+    for (quint8 id : found)
+        takeOnline(id, Bus::code(Bus::OnlineRequest::TakeOnline));
+    m_bridge->apply(m_options.mqtt);
+}
+
+void HeadlessBridge::takeOnline(quint8 deviceId, int how)
+{
+    m_worker->slot_onlineDevice(how, deviceId);
+    m_bridge->setState(deviceId, State::Online);
+}
+
+void HeadlessBridge::onDropped(int deviceId, bool connected)
+{
+    if (connected || m_ended)
+        return;
+    log(QStringLiteral("device %1 dropped; taken online again in %2 s").arg(deviceId).arg(RetakeMs / 1000));
+    QTimer::singleShot(RetakeMs, this, [this, deviceId] {
+        if (!m_ended && m_bridge->states().state(quint8(deviceId)) == State::Dropped)
+            takeOnline(quint8(deviceId), Bus::code(Bus::OnlineRequest::TakeOnlineAgain));
+    });
+}
+
+void HeadlessBridge::stop()
+{
+    log(QStringLiteral("stopping"));
+    end(0);
+}
+
+void HeadlessBridge::end(int code)
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    m_bridge->shutdown();
+    m_worker->shutdown();
+    emit finished(code);
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "MqttSettings.h"
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <memory>
+
+class DeviceThread;
+class MqttBridge;
+class QTextStream;
+
+// The bridge without a desktop: opens the port, scans, takes every controller found online, polls
+// them with the worker and publishes through the MQTT link. A controller the polling drops is
+// taken online again after RetakeMs; after a lost adapter comes back, all of them at once.
+// finished(code) ends it: 0 after stop(), 1 when no controller answered the scan, 2 when the port
+// could not be opened.
+class HeadlessBridge : public QObject
+{
+    Q_OBJECT
+public:
+    struct Options
+    {
+        QString port;
+        int baud = 9600;
+        int replyTimeoutMs = 500;
+        int periodMs = 1000;
+        MqttSettings mqtt;
+    };
+    static constexpr int RetakeMs = 30000;
+
+    HeadlessBridge(const Options &options, QTextStream &logStream, QObject *parent = nullptr);
+    ~HeadlessBridge() override;
+
+    void start();
+    // Publishes "offline", closes the connection and the port; finished(0) follows.
+    void stop();
+    MqttBridge &bridge() { return *m_bridge; }
+
+signals:
+    void finished(int code);
+
+private:
+    void onPortStatus(int status);
+    void onScanned(const QByteArray &reply);
+    void takeOnline(quint8 deviceId, int how);
+    void onDropped(int deviceId, bool connected);
+    void end(int code);
+    void log(const QString &line);
+
+    Options m_options;
+    QTextStream &m_log;
+    std::unique_ptr<DeviceThread> m_worker;
+    std::unique_ptr<MqttBridge> m_bridge;
+    QString m_openFailure;
+    bool m_scanned = false;
+    bool m_ended = false;
+};

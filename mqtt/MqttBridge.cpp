@@ -1,0 +1,139 @@
+#include "MqttBridge.h"
+
+#include "MqttClient.h"
+#include "MqttPublisher.h"
+#include "RemoteCommands.h"
+
+MqttBridge::MqttBridge(DeviceThread *worker, QObject *parent)
+    : QObject(parent), m_worker(worker), m_client(std::make_unique<MqttClient>()),
+      m_publisher(std::make_unique<MqttPublisher>(*m_client, worker)),
+      m_commands(std::make_unique<RemoteCommands>(*m_client, worker, m_publisher->states(), m_topics))
+{
+    m_connectionText = QStringLiteral("MQTT未启用");
+    connect(m_client.get(), &MqttClient::connected, this, &MqttBridge::onConnected);
+    connect(m_client.get(), &MqttClient::connectionFailed, this, &MqttBridge::onConnectionFailed);
+    connect(m_commands.get(), &RemoteCommands::logLine, this, &MqttBridge::logLine);
+}
+
+MqttBridge::~MqttBridge()
+{
+    shutdown();
+}
+
+bool MqttBridge::sameConnection(const MqttSettings &a, const MqttSettings &b)
+{
+    return a.host == b.host && a.port == b.port && a.user == b.user && a.password == b.password &&
+           a.caFile == b.caFile && MqttSettings::cleanPrefix(a.prefix) == MqttSettings::cleanPrefix(b.prefix) &&
+           a.publish == b.publish;
+}
+
+void MqttBridge::apply(const MqttSettings &settings)
+{
+    const bool restart = !m_running || !sameConnection(settings, m_settings);
+    m_settings = settings;
+    m_commands->setAllowed(settings.allowSetpoints);
+    if (!restart)
+        return;
+    shutdown();
+    if (!settings.publish) {
+        showConnection(QStringLiteral("MQTT未启用"));
+        return;
+    }
+    start();
+}
+
+void MqttBridge::start()
+{
+    const QString prefix = MqttSettings::cleanPrefix(m_settings.prefix);
+    if (prefix.isEmpty()) {
+        showConnection(QStringLiteral("MQTT未连接：主题前缀不可用"));
+        emit logLine(QStringLiteral("MQTT主题前缀不可用：") + m_settings.prefix);
+        return;
+    }
+    m_topics = MqttTopics(prefix);
+    m_publisher->setTopics(m_topics);
+    m_client->setSubscriptions(m_topics.commandPatterns());
+    QString error;
+    if (!m_client->start(m_settings, m_topics.status(), QByteArrayLiteral("offline"), &error)) {
+        showConnection(QStringLiteral("MQTT未连接：") + error);
+        emit logLine(QStringLiteral("MQTT无法启动：") + error);
+        return;
+    }
+    m_running = true;
+    showConnection(QStringLiteral("MQTT正在连接 %1:%2").arg(m_settings.host).arg(m_settings.port));
+}
+
+void MqttBridge::shutdown()
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    m_client->stop(m_topics.status(), QByteArrayLiteral("offline"));
+    showConnection(QStringLiteral("MQTT未启用"));
+}
+
+void MqttBridge::onConnected()
+{
+    if (!m_running)
+        return;
+    const QString text = QStringLiteral("MQTT已连接 %1:%2").arg(m_settings.host).arg(m_settings.port);
+    emit logLine(text + QStringLiteral("，主题前缀 ") + m_topics.prefix());
+    showConnection(text);
+}
+
+void MqttBridge::onConnectionFailed(const QString &reason)
+{
+    if (!m_running)
+        return;
+    const QString text = QStringLiteral("MQTT未连接 %1:%2：%3")
+                             .arg(m_settings.host)
+                             .arg(m_settings.port)
+                             .arg(reason);
+    // A broker away for an hour is one line, not one per attempt.
+    if (text != m_connectionText)
+        emit logLine(text + QStringLiteral("（自动重连）"));
+    showConnection(text);
+}
+
+void MqttBridge::showConnection(const QString &text)
+{
+    if (text == m_connectionText)
+        return;
+    m_connectionText = text;
+    emit connectionChanged(text);
+}
+
+void MqttBridge::setScanned(const QList<quint8> &ids)
+{
+    m_publisher->setScanned(ids);
+}
+
+void MqttBridge::setState(quint8 deviceId, ControllerStates::State state)
+{
+    m_publisher->setState(deviceId, state);
+}
+
+const ControllerStates &MqttBridge::states() const
+{
+    return m_publisher->states();
+}
+
+void MqttBridge::setDrivenDevices(std::function<QList<quint8>()> driven)
+{
+    m_commands->setDrivenDevices(std::move(driven));
+}
+
+void MqttBridge::setProgrammeStop(std::function<void()> stop)
+{
+    m_commands->setProgrammeStop(std::move(stop));
+}
+
+bool MqttBridge::isConnected() const
+{
+    return m_client->isConnected();
+}
+
+qint64 MqttBridge::droppedReadings() const
+{
+    return m_publisher->droppedReadings();
+}

@@ -1,0 +1,187 @@
+// quorix-cli's bridge command against a real broker and the simulated bus: it publishes what it
+// polls, obeys a remote setpoint when allowed, says "offline" when ended by SIGINT or SIGTERM, leaves
+// the broker's last will when killed, and refuses bad usage before it touches port or broker.
+
+#include "MqttBroker.h"
+#include "MqttWatcher.h"
+
+#include "RegisterMap.h"
+#include "SimBus.h"
+
+#include <QProcess>
+#include <QtTest>
+#include <csignal>
+#include <memory>
+
+namespace {
+
+const QString prefix = QStringLiteral("bench/cli");
+
+QString topic(const QString &rest)
+{
+    return prefix + QLatin1Char('/') + rest;
+}
+
+} // namespace
+
+class tst_mqttBridgeCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void publishesAndEndsCleanlyOnASignal_data();
+    void publishesAndEndsCleanlyOnASignal();
+    void remoteSetpointReachesTheController();
+    void killedBridgeLeavesTheLastWill();
+    void badUsageIsRefused_data();
+    void badUsageIsRefused();
+    void noControllerAnswers();
+
+private:
+    void startBridge(const QStringList &extra = {});
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<SimBus> m_bus;
+    std::unique_ptr<MqttBroker> m_broker;
+    QProcess m_bridge;
+};
+
+void tst_mqttBridgeCli::initTestCase()
+{
+    QVERIFY2(!MqttBroker::program().isEmpty(), "mosquitto is not installed (scripts/setup.sh installs it)");
+}
+
+void tst_mqttBridgeCli::init()
+{
+    SimBus::Options options;
+    options.addresses = {2, 5};
+    options.linkPath = m_dir.filePath(QStringLiteral("ttyQUORIX"));
+    m_bus = std::make_unique<SimBus>(options);
+    QVERIFY(m_bus->start());
+    m_broker = std::make_unique<MqttBroker>();
+    QVERIFY(m_broker->start());
+}
+
+void tst_mqttBridgeCli::cleanup()
+{
+    if (m_bridge.state() != QProcess::NotRunning) {
+        m_bridge.kill();
+        m_bridge.waitForFinished(5000);
+    }
+    m_broker.reset();
+    m_bus->stop();
+}
+
+void tst_mqttBridgeCli::startBridge(const QStringList &extra)
+{
+    m_bridge.setProcessChannelMode(QProcess::SeparateChannels);
+    m_bridge.start(QStringLiteral(QUORIX_CLI_PATH),
+                   QStringList{"--port", m_bus->portPath(), "--timeout", "250", "bridge", "--mqtt",
+                               QStringLiteral("127.0.0.1:%1").arg(m_broker->port()), "--prefix", prefix,
+                               "--period", "200"} +
+                       extra);
+    QVERIFY(m_bridge.waitForStarted(5000));
+}
+
+void tst_mqttBridgeCli::publishesAndEndsCleanlyOnASignal_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+void tst_mqttBridgeCli::publishesAndEndsCleanlyOnASignal()
+{
+    QFETCH(int, signalNumber);
+    MqttWatcher watcher(m_broker->port(), prefix + QStringLiteral("/#"));
+    startBridge();
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("status")), QByteArray("online"), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("5/state")), QByteArray("online"), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("2/flow")) >= 2 && watcher.count(topic("5/pressure")) >= 2, 15000);
+    QCOMPARE(watcher.lastJson(topic("5/pressure")).value("unit").toString(), QStringLiteral("KPa"));
+    QCOMPARE(watcher.count(topic("1/flow")), 0);
+
+    ::kill(pid_t(m_bridge.processId()), signalNumber);
+    QVERIFY(m_bridge.waitForFinished(10000));
+    QCOMPARE(m_bridge.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_bridge.exitCode(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("status")), QByteArray("offline"), 10000);
+    QVERIFY(QString::fromUtf8(m_bridge.readAllStandardError()).contains("polling 2,5 every 200 ms"));
+}
+
+void tst_mqttBridgeCli::remoteSetpointReachesTheController()
+{
+    QFile password(m_dir.filePath(QStringLiteral("password")));
+    QVERIFY(password.open(QIODevice::WriteOnly));
+    password.write("not-needed\n");
+    password.close();
+    MqttWatcher watcher(m_broker->port(), prefix + QStringLiteral("/#"));
+    startBridge({"--allow-setpoints", "--user", "bench", "--password-file", password.fileName()});
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("2/state")), QByteArray("online"), 15000);
+    watcher.publish(topic("2/setpoint/set"), "{\"value\": 150}");
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("2/setpoint/result")) > 0, 15000);
+    QCOMPARE(watcher.last(topic("2/setpoint/result")), QByteArray("{\"ok\":true,\"value\":150}"));
+    QCOMPARE(m_bus->floatRegister(2, RegisterMap::InstantSetpoint), 150.0f);
+    QVERIFY(!QString::fromUtf8(m_bridge.readAllStandardError()).contains("not-needed"));
+}
+
+void tst_mqttBridgeCli::killedBridgeLeavesTheLastWill()
+{
+    MqttWatcher watcher(m_broker->port(), prefix + QStringLiteral("/status"));
+    startBridge();
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("status")), QByteArray("online"), 15000);
+    m_bridge.kill();
+    QVERIFY(m_bridge.waitForFinished(5000));
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("status")), QByteArray("offline"), 10000);
+}
+
+void tst_mqttBridgeCli::badUsageIsRefused_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no broker") << QStringList{"--port", "PORT", "bridge"} << 2 << "bridge needs --mqtt HOST[:PORT]";
+    QTest::newRow("bad broker port") << QStringList{"--port", "PORT", "bridge", "--mqtt", "localhost:0"} << 2
+                                     << "bad value for --mqtt: localhost:0";
+    QTest::newRow("wildcard prefix") << QStringList{"--port", "PORT", "bridge", "--mqtt", "h", "--prefix", "a/#"} << 2
+                                     << "bad value for --prefix: a/#";
+    QTest::newRow("password file missing")
+        << QStringList{"--port", "PORT", "bridge", "--mqtt", "h", "--user", "u", "--password-file", "/nonexistent/pw"}
+        << 2 << "cannot read password file /nonexistent/pw";
+    QTest::newRow("no port") << QStringList{"bridge", "--mqtt", "h"} << 2 << "--port is required";
+    QTest::newRow("port cannot open") << QStringList{"--port", "/nonexistent/tty", "bridge", "--mqtt", "h"} << 2
+                                      << "cannot open port /nonexistent/tty";
+    QTest::newRow("unknown option") << QStringList{"--port", "PORT", "bridge", "--mqtt", "h", "--fast"} << 2
+                                    << "unknown argument --fast for bridge";
+}
+
+void tst_mqttBridgeCli::badUsageIsRefused()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    arguments.replaceInStrings(QRegularExpression("^PORT$"), m_bus->portPath());
+    m_bridge.start(QStringLiteral(QUORIX_CLI_PATH), arguments);
+    QVERIFY(m_bridge.waitForFinished(15000));
+    QCOMPARE(m_bridge.exitCode(), exitCode);
+    const QString err = QString::fromUtf8(m_bridge.readAllStandardError());
+    QVERIFY2(err.contains(message), qPrintable(err));
+}
+
+void tst_mqttBridgeCli::noControllerAnswers()
+{
+    m_bus->removeController(2);
+    m_bus->removeController(5);
+    MqttWatcher watcher(m_broker->port(), prefix + QStringLiteral("/#"));
+    startBridge();
+    QVERIFY(m_bridge.waitForFinished(15000));
+    QCOMPARE(m_bridge.exitCode(), 1);
+    QVERIFY(QString::fromUtf8(m_bridge.readAllStandardError()).contains("no device answered the scan"));
+    QCOMPARE(watcher.count(topic("status")), 0);
+}
+
+QTEST_GUILESS_MAIN(tst_mqttBridgeCli)
+#include "tst_mqttBridgeCli.moc"

@@ -1,0 +1,405 @@
+// The MQTT link against a real broker and the simulated bus: readings with the simulator's values
+// and units, remote setpoints that reach a controller or are refused with nothing on the wire, a
+// broker that dies and comes back, wrong credentials and an unreachable broker.
+
+#include "MqttBroker.h"
+#include "MqttWatcher.h"
+#include "comm/WorkerFixture.h"
+
+#include "BusCodes.h"
+#include "MqttBridge.h"
+#include "MqttClient.h"
+#include "RegisterMap.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QtTest>
+
+using State = ControllerStates::State;
+
+namespace {
+
+const QString prefix = QStringLiteral("test/bench");
+
+MqttSettings settingsFor(int port, bool allowSetpoints = false)
+{
+    MqttSettings settings;
+    settings.host = QStringLiteral("127.0.0.1");
+    settings.port = port;
+    settings.prefix = prefix;
+    settings.publish = true;
+    settings.allowSetpoints = allowSetpoints;
+    return settings;
+}
+
+QString topic(const QString &rest)
+{
+    return prefix + QLatin1Char('/') + rest;
+}
+
+} // namespace
+
+// A worker polling controllers 1 and 2 on the simulated bus, and the link of a worker to a broker.
+struct LinkedBench
+{
+    explicit LinkedBench(int port, bool allowSetpoints = false) : bridge(&fixture.worker)
+    {
+        fixture.worker.startMainTimer(100);
+        fixture.openPort();
+        fixture.poll({1, 2});
+        bridge.setScanned({1, 2});
+        bridge.setState(1, State::Online);
+        bridge.setState(2, State::Online);
+        bridge.apply(settingsFor(port, allowSetpoints));
+    }
+    int writeFrames() const { return fixture.received(0x06).size(); }
+
+    WorkerFixture fixture{{1, 2}};
+    MqttBridge bridge;
+};
+
+class tst_mqttLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void readingsCarryTheSimulatorsValuesAndUnits();
+    void retainedStatusStateAndReadBacks();
+    void allowedSetpointReachesTheController();
+    void refusedCommandsLeaveNothingOnTheWire_data();
+    void refusedCommandsLeaveNothingOnTheWire();
+    void stopSetsEveryControllerOfTheScanToZero();
+    void newerSetpointReplacesAWaitingOne();
+    void brokerKilledAndRestartedPublishingResumes();
+    void connectionFaultsLeavePollingAlone_data();
+    void connectionFaultsLeavePollingAlone();
+    void tlsHandshake_data();
+    void tlsHandshake();
+    void shutdownSaysOffline();
+};
+
+void tst_mqttLink::initTestCase()
+{
+    QVERIFY2(!MqttBroker::program().isEmpty(), "mosquitto is not installed (scripts/setup.sh installs it)");
+}
+
+void tst_mqttLink::readingsCarryTheSimulatorsValuesAndUnits()
+{
+    MqttBroker broker;
+    QVERIFY(broker.start());
+    MqttWatcher watcher(broker.port(), prefix + QStringLiteral("/#"));
+    LinkedBench bench(broker.port());
+    QTRY_VERIFY_WITH_TIMEOUT(bench.bridge.isConnected(), 10000);
+
+    struct Expect
+    {
+        const char *name;
+        quint16 reg;
+        const char *unit;
+        double scale;
+    };
+    const Expect expected[] = {{"flow", RegisterMap::InstantFlow, "sccm", 1},
+                               {"total", RegisterMap::CumulativeFlow, "L", 1},
+                               {"temperature", RegisterMap::Temperature, "℃", 1},
+                               {"pressure", RegisterMap::Pressure, "KPa", 1000}};
+    for (const Expect &e : expected) {
+        const QString name = topic(QStringLiteral("2/") + QLatin1String(e.name));
+        QTRY_VERIFY_WITH_TIMEOUT(watcher.count(name) >= 2, 10000);
+        const QJsonObject json = watcher.lastJson(name);
+        QCOMPARE(json.value("unit").toString(), QString::fromUtf8(e.unit));
+        // The value is one the simulator served, in its seven digits.
+        bool served = false;
+        for (const QByteArray &bytes : bench.fixture.bus->servedValues(2, e.reg)) {
+            const double value = double(bytes_to_float(QByteArray(3, '\0') + bytes, 3)) / e.scale;
+            served = served || QString::number(value, 'g', 7) == QString::number(json.value("value").toDouble(), 'g', 7);
+        }
+        QVERIFY2(served, watcher.last(name).constData());
+        const QDateTime time = QDateTime::fromString(json.value("time").toString(), Qt::ISODateWithMs);
+        QVERIFY2(time.isValid() && json.value("time").toString().endsWith('Z'), watcher.last(name).constData());
+        QVERIFY(qAbs(time.msecsTo(QDateTime::currentDateTimeUtc())) < 10000);
+    }
+}
+
+void tst_mqttLink::retainedStatusStateAndReadBacks()
+{
+    MqttBroker broker;
+    QVERIFY(broker.start());
+    LinkedBench bench(broker.port());
+    QTRY_VERIFY_WITH_TIMEOUT(bench.bridge.isConnected(), 10000);
+    bench.fixture.bus->setFloatRegister(1, RegisterMap::InstantSetpoint, 42.5f);
+    bench.fixture.bus->setIntRegister(1, RegisterMap::ControlMode, 1);
+    bench.fixture.worker.slot_responseShowMode(1);
+    bench.fixture.worker.slot_showFlowResult(1, 1);
+    // A watcher that comes later learns them from the broker's retained messages.
+    MqttWatcher early(broker.port(), prefix + QStringLiteral("/1/setpoint"));
+    QTRY_VERIFY_WITH_TIMEOUT(early.count(topic("1/setpoint")) > 0, 10000);
+    MqttWatcher watcher(broker.port(), prefix + QStringLiteral("/#"));
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("status")), QByteArray("online"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("1/state")), QByteArray("online"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.lastJson(topic("1/setpoint")).value("value").toDouble(), 42.5, 10000);
+    QCOMPARE(watcher.lastJson(topic("1/setpoint")).value("unit").toString(), QStringLiteral("sccm"));
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.lastJson(topic("1/mode")).value("value").toString(), QStringLiteral("cumulative"),
+                              10000);
+
+    bench.bridge.setState(2, State::Offline);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("2/state")), QByteArray("offline"), 10000);
+}
+
+void tst_mqttLink::allowedSetpointReachesTheController()
+{
+    MqttBroker broker;
+    QVERIFY(broker.start());
+    LinkedBench bench(broker.port(), true);
+    QSignalSpy log(&bench.bridge, &MqttBridge::logLine);
+    MqttWatcher watcher(broker.port(), prefix + QStringLiteral("/#"));
+    QTRY_VERIFY_WITH_TIMEOUT(bench.bridge.isConnected(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("status")), QByteArray("online"), 10000);
+
+    watcher.publish(topic("1/setpoint/set"), "{\"value\": 300}");
+    watcher.publish(topic("2/total_setpoint/set"), "12.5");
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("1/setpoint/result")) > 0, 10000);
+    QCOMPARE(watcher.last(topic("1/setpoint/result")), QByteArray("{\"ok\":true,\"value\":300}"));
+    QCOMPARE(bench.fixture.bus->floatRegister(1, RegisterMap::InstantSetpoint), 300.0f);
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("2/total_setpoint/result")) > 0, 10000);
+    QCOMPARE(watcher.last(topic("2/total_setpoint/result")), QByteArray("{\"ok\":true,\"value\":12.5}"));
+    QCOMPARE(bench.fixture.bus->floatRegister(2, RegisterMap::CumulativeSetpoint), 12.5f);
+    // What the controller holds is read back and published.
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.lastJson(topic("1/setpoint")).value("value").toDouble(), 300.0, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.lastJson(topic("2/total_setpoint")).value("unit").toString(), QStringLiteral("L"),
+                              10000);
+    QString lines;
+    for (const auto &line : log)
+        lines += line.at(0).toString() + '\n';
+    QVERIFY2(lines.contains(QStringLiteral("设备1瞬时流量设定 成功：300")), qPrintable(lines));
+}
+
+void tst_mqttLink::refusedCommandsLeaveNothingOnTheWire_data()
+{
+    QTest::addColumn<bool>("allowed");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("not allowed") << false << "1/setpoint/set" << QByteArray("{\"value\": 30}")
+                                 << "remote setpoints are not allowed";
+    QTest::newRow("stop not allowed") << false << "stop" << QByteArray("{}") << "remote setpoints are not allowed";
+    QTest::newRow("bad JSON") << true << "1/setpoint/set" << QByteArray("{\"value\": 3") << "malformed JSON";
+    QTest::newRow("text") << true << "1/setpoint/set" << QByteArray("{\"value\": \"300\"}") << "value is not a number";
+    QTest::newRow("no value") << true << "1/setpoint/set" << QByteArray("{\"setpoint\": 3}") << "no \"value\" given";
+    QTest::newRow("1e30") << true << "1/setpoint/set" << QByteArray("1e30") << "value out of range 0 to 999999";
+    QTest::newRow("negative") << true << "1/total_setpoint/set" << QByteArray("{\"value\": -1}")
+                              << "value out of range 0 to 999999";
+    QTest::newRow("unknown controller") << true << "9/setpoint/set" << QByteArray("5") << "unknown controller 9";
+    QTest::newRow("no address") << true << "x/setpoint/set" << QByteArray("5") << "unknown controller x";
+    QTest::newRow("offline controller") << true << "3/setpoint/set" << QByteArray("5") << "controller 3 is offline";
+    QTest::newRow("dropped controller") << true << "2/setpoint/set" << QByteArray("5") << "controller 2 is dropped";
+    QTest::newRow("driven by a programme") << true << "1/setpoint/set" << QByteArray("5")
+                                           << "controller 1 is driven by a running stage programme";
+}
+
+void tst_mqttLink::refusedCommandsLeaveNothingOnTheWire()
+{
+    QFETCH(bool, allowed);
+    QFETCH(QString, command);
+    QFETCH(QByteArray, payload);
+    QFETCH(QString, error);
+    MqttBroker broker;
+    QVERIFY(broker.start());
+    LinkedBench bench(broker.port(), allowed);
+    bench.bridge.setScanned({1, 2, 3});
+    bench.bridge.setState(1, State::Online);
+    bench.bridge.setState(2, State::Dropped);
+    bench.bridge.setDrivenDevices([&] { return QString(QTest::currentDataTag()).startsWith("driven") ? QList<quint8>{1}
+                                                                                                      : QList<quint8>{}; });
+    QSignalSpy log(&bench.bridge, &MqttBridge::logLine);
+    MqttWatcher watcher(broker.port(), prefix + QStringLiteral("/#"));
+    QTRY_VERIFY_WITH_TIMEOUT(bench.bridge.isConnected(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("status")), QByteArray("online"), 10000);
+
+    const QString resultTopic = topic(command == "stop" ? "stop/result" : command.left(command.size() - 3) + "result");
+    watcher.publish(topic(command), payload);
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(resultTopic) > 0, 10000);
+    const QJsonObject result = watcher.lastJson(resultTopic);
+    QCOMPARE(result.value("ok").toBool(true), false);
+    QCOMPARE(result.value("error").toString(), error);
+    // Polling goes on; a write posted by the command would have gone out in one of these ticks.
+    const int reads = bench.fixture.received(0x03).size();
+    QTRY_VERIFY_WITH_TIMEOUT(bench.fixture.received(0x03).size() > reads + 16, 10000);
+    QCOMPARE(bench.writeFrames(), 0);
+    bool logged = false;
+    for (const auto &line : log)
+        logged = logged || line.at(0).toString().contains(error);
+    QVERIFY(logged);
+}
+
+void tst_mqttLink::stopSetsEveryControllerOfTheScanToZero()
+{
+    MqttBroker broker;
+    QVERIFY(broker.start());
+    LinkedBench bench(broker.port(), true);
+    bool programmesStopped = false;
+    bench.bridge.setProgrammeStop([&] { programmesStopped = true; });
+    bench.fixture.bus->setFloatRegister(1, RegisterMap::InstantSetpoint, 50);
+    bench.fixture.bus->setFloatRegister(2, RegisterMap::InstantSetpoint, 60);
+    MqttWatcher watcher(broker.port(), prefix + QStringLiteral("/#"));
+    QTRY_VERIFY_WITH_TIMEOUT(bench.bridge.isConnected(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("status")), QByteArray("online"), 10000);
+
+    watcher.publish(topic("stop"), "");
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("stop/result")) > 0, 15000);
+    QCOMPARE(watcher.last(topic("stop/result")), QByteArray("{\"ok\":true}"));
+    QVERIFY(programmesStopped);
+    QCOMPARE(bench.fixture.bus->floatRegister(1, RegisterMap::InstantSetpoint), 0.0f);
+    QCOMPARE(bench.fixture.bus->floatRegister(2, RegisterMap::InstantSetpoint), 0.0f);
+}
+
+void tst_mqttLink::newerSetpointReplacesAWaitingOne()
+{
+    MqttBroker broker;
+    QVERIFY(broker.start());
+    // No main timer: the requests wait in the worker's book until the test ticks.
+    WorkerFixture fixture{{1}};
+    QCOMPARE(fixture.openPort(), 1);
+    fixture.poll({1});
+    MqttBridge bridge(&fixture.worker);
+    bridge.setScanned({1});
+    bridge.setState(1, State::Online);
+    bridge.apply(settingsFor(broker.port(), true));
+    MqttWatcher watcher(broker.port(), prefix + QStringLiteral("/#"));
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.isConnected(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("status")), QByteArray("online"), 10000);
+
+    watcher.publish(topic("1/setpoint/set"), "10");
+    watcher.publish(topic("1/setpoint/set"), "20");
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("1/setpoint/result")) == 1, 10000);
+    QCOMPARE(watcher.lastJson(topic("1/setpoint/result")).value("error").toString(),
+             QStringLiteral("replaced by a newer setpoint"));
+    fixture.tick();
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("1/setpoint/result")) == 2, 10000);
+    QCOMPARE(watcher.last(topic("1/setpoint/result")), QByteArray("{\"ok\":true,\"value\":20}"));
+    QCOMPARE(fixture.received(0x06).size(), 1);
+    QCOMPARE(fixture.bus->floatRegister(1, RegisterMap::InstantSetpoint), 20.0f);
+}
+
+void tst_mqttLink::brokerKilledAndRestartedPublishingResumes()
+{
+    MqttBroker broker;
+    QVERIFY(broker.start());
+    LinkedBench bench(broker.port());
+    QSignalSpy readings(&bench.fixture.relay, &WorkerSignals::sig_reading);
+    QTRY_VERIFY_WITH_TIMEOUT(bench.bridge.isConnected(), 10000);
+
+    broker.kill();
+    QTRY_VERIFY_WITH_TIMEOUT(!bench.bridge.isConnected(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(bench.bridge.droppedReadings() > 8, 10000);
+    QVERIFY(bench.bridge.connectionText().contains(QStringLiteral("MQTT未连接")));
+    const int readsWhileAway = readings.size();
+    QTRY_VERIFY_WITH_TIMEOUT(readings.size() > readsWhileAway + 8, 10000); // polling goes on
+
+    QVERIFY(broker.start());
+    MqttWatcher watcher(broker.port(), prefix + QStringLiteral("/#"));
+    QElapsedTimer sinceRestart;
+    sinceRestart.start();
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("1/flow")) > 0, 35000);
+    QVERIFY(sinceRestart.elapsed() < 35000);
+    // The retained topics are there again for whoever comes later.
+    QCOMPARE(watcher.last(topic("status")), QByteArray("online"));
+    QCOMPARE(watcher.last(topic("1/state")), QByteArray("online"));
+}
+
+void tst_mqttLink::connectionFaultsLeavePollingAlone_data()
+{
+    QTest::addColumn<bool>("brokerRuns");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("wrong password") << true << "wrong-secret-7" << "not authorised";
+    QTest::newRow("no broker") << false << "right-secret" << "Connection refused";
+}
+
+void tst_mqttLink::connectionFaultsLeavePollingAlone()
+{
+    QFETCH(bool, brokerRuns);
+    QFETCH(QString, password);
+    QFETCH(QString, reason);
+    MqttBroker broker({QStringLiteral("bench"), QStringLiteral("right-secret")});
+    if (brokerRuns)
+        QVERIFY2(broker.start(), qPrintable(broker.output()));
+    WorkerFixture fixture{{1}};
+    fixture.worker.startMainTimer(100);
+    QCOMPARE(fixture.openPort(), 1);
+    fixture.poll({1});
+    MqttBridge bridge(&fixture.worker);
+    QSignalSpy log(&bridge, &MqttBridge::logLine);
+    QSignalSpy shown(&bridge, &MqttBridge::connectionChanged);
+    QSignalSpy readings(&fixture.relay, &WorkerSignals::sig_reading);
+    MqttSettings settings = settingsFor(broker.port());
+    settings.user = QStringLiteral("bench");
+    settings.password = password;
+    bridge.apply(settings);
+
+    QTRY_VERIFY_WITH_TIMEOUT(bridge.connectionText().contains(reason), 10000);
+    QVERIFY(!bridge.isConnected());
+    QTRY_VERIFY_WITH_TIMEOUT(readings.size() > 12, 10000);
+    QString lines;
+    for (const auto &line : log)
+        lines += line.at(0).toString() + '\n';
+    QVERIFY2(lines.contains(reason), qPrintable(lines));
+    QVERIFY(!lines.contains(password));
+    QVERIFY(!shown.isEmpty());
+    // The attempts go on, and the log holds one line of them, not one per attempt.
+    QTest::qWait(2500);
+    QCOMPARE(lines.count(reason), 1);
+}
+
+void tst_mqttLink::tlsHandshake_data()
+{
+    QTest::addColumn<QString>("caFile");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("the broker's CA") << "ca.crt" << "MQTT已连接";
+    QTest::newRow("another CA") << "other-ca.crt" << "TLS handshake failed";
+    QTest::newRow("no CA file") << "missing.crt" << "missing.crt";
+}
+
+void tst_mqttLink::tlsHandshake()
+{
+    QFETCH(QString, caFile);
+    QFETCH(QString, status);
+    QTemporaryDir certificates;
+    QVERIFY(MqttBroker::makeCertificates(certificates.path()));
+    MqttBroker broker({}, {certificates.filePath("ca.crt"), certificates.filePath("server.crt"),
+                           certificates.filePath("server.key")});
+    QVERIFY(broker.start());
+    WorkerFixture fixture{{1}};
+    fixture.worker.startMainTimer(100);
+    QCOMPARE(fixture.openPort(), 1);
+    fixture.poll({1});
+    MqttBridge bridge(&fixture.worker);
+    QSignalSpy log(&bridge, &MqttBridge::logLine);
+    QSignalSpy readings(&fixture.relay, &WorkerSignals::sig_reading);
+    MqttSettings settings = settingsFor(broker.port());
+    settings.caFile = certificates.filePath(caFile);
+    bridge.apply(settings);
+    QTRY_VERIFY2_WITH_TIMEOUT(bridge.connectionText().contains(status), qPrintable(bridge.connectionText()), 10000);
+    QCOMPARE(bridge.isConnected(), caFile == "ca.crt");
+    QString lines;
+    for (const auto &line : log)
+        lines += line.at(0).toString() + '\n';
+    QVERIFY2(lines.contains(status), qPrintable(lines));
+    QTRY_VERIFY_WITH_TIMEOUT(readings.size() > 8, 10000); // polling goes on
+}
+
+void tst_mqttLink::shutdownSaysOffline()
+{
+    MqttBroker broker;
+    QVERIFY(broker.start());
+    LinkedBench bench(broker.port());
+    MqttWatcher watcher(broker.port(), prefix + QStringLiteral("/status"));
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("status")), QByteArray("online"), 10000);
+    bench.bridge.shutdown();
+    QCOMPARE(bench.bridge.isConnected(), false);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("status")), QByteArray("offline"), 10000);
+    QCOMPARE(bench.bridge.connectionText(), QStringLiteral("MQTT未启用"));
+}
+
+QTEST_GUILESS_MAIN(tst_mqttLink)
+#include "tst_mqttLink.moc"
