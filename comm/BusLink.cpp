@@ -203,7 +203,8 @@ void BusLink::observe(const QByteArray &request, Verdict verdict, const QByteArr
                       const ReadTime &sentAt)
 {
     if (m_observer && verdict != Verdict::NotSent)
-        m_observer(LinkExchange::of(verdict, request, frame, m_heard, sentAt, m_lastByteTime));
+        m_observer(LinkExchange::of(verdict, request, frame, m_heard, sentAt, m_lastByteTime,
+                                    m_sync.adapterEchoes()));
 }
 
 bool BusLink::send(const QByteArray &frame, int writeTimeoutMs)

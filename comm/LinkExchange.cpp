@@ -9,7 +9,8 @@ constexpr quint8 WriteManyFunction = 0x10;
 } // namespace
 
 LinkExchange LinkExchange::of(LineSync::Verdict verdict, const QByteArray &request, const QByteArray &frame,
-                              const QByteArray &heard, const ReadTime &sentAt, const ReadTime &heardAt)
+                              const QByteArray &heard, const ReadTime &sentAt, const ReadTime &heardAt,
+                              bool adapterEchoes)
 {
     using Verdict = LineSync::Verdict;
     LinkExchange exchange;
@@ -17,6 +18,10 @@ LinkExchange LinkExchange::of(LineSync::Verdict verdict, const QByteArray &reque
     exchange.sentAt = sentAt;
     exchange.heardAt = heardAt;
     exchange.reply = heard;
+    // A discovery echo looks like the adapter's copy: only an adapter known to echo made one.
+    exchange.adapterCopy = adapterEchoes && !request.isEmpty() && heard.startsWith(request);
+    if (exchange.adapterCopy)
+        exchange.reply = heard.mid(request.size());
     if (request.isEmpty()) {
         exchange.outcome = FrameOutcome::Late;
         return exchange;
@@ -86,6 +91,13 @@ QVector<FrameRecord> LinkExchange::frames() const
         sent.outcome = outcome;
         sent.exceptionCode = exceptionCode();
         frames.append(sent);
+    }
+    if (adapterCopy) {
+        FrameRecord copy = frames.last();
+        copy.direction = FrameRecord::Direction::Received;
+        copy.outcome = FrameOutcome::AdapterEcho;
+        copy.exceptionCode = -1;
+        frames.append(copy);
     }
     if (!reply.isEmpty()) {
         FrameRecord received;

@@ -17,12 +17,15 @@ struct LinkExchange
     FrameOutcome outcome = FrameOutcome::Answered;
     ReadTime sentAt;  // when the request had gone out
     ReadTime heardAt; // when the last byte of the reply came in
+    bool adapterCopy = false; // an echoing adapter handed the request back before the reply
 
     // The exchange that ended with this verdict (not NotSent: nothing went on the line). `frame` is
-    // the answer or exception reply, `heard` every byte of the phase. A request left empty stands
-    // for a quiet line that discarded what it heard.
+    // the answer or exception reply, `heard` every byte of the phase, which begins with the
+    // request's copy when the adapter echoes. A request left empty stands for a quiet line that
+    // discarded what it heard.
     static LinkExchange of(LineSync::Verdict verdict, const QByteArray &request, const QByteArray &frame,
-                           const QByteArray &heard, const ReadTime &sentAt, const ReadTime &heardAt);
+                           const QByteArray &heard, const ReadTime &sentAt, const ReadTime &heardAt,
+                           bool adapterEchoes = false);
 
     // The controller asked, or, for discarded bytes, the one whose address they begin with.
     quint8 address() const;
@@ -33,6 +36,6 @@ struct LinkExchange
     bool isWrite() const;
     // From the request going out to the last byte of its answer.
     double latencyMs() const;
-    // The request and what came back, as frames on the line.
+    // The request, the adapter's copy of it and what came back, as frames on the line.
     QVector<FrameRecord> frames() const;
 };

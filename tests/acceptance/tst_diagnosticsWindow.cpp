@@ -124,6 +124,7 @@ private slots:
     void closedWindowBuildsNoFrame();
     void trafficFiltersPausesAndSaves();
     void writesAndLinkLosses();
+    void echoingAdapterIsShown();
 };
 
 // Controller 2 answers 30 % of its requests with a wrong CRC and controller 3 falls silent after
@@ -326,6 +327,26 @@ void tst_diagnosticsWindow::writesAndLinkLosses()
     QCOMPARE(bus->text(), QStringLiteral("链路中断：0 次，自动重连：0 次"));
     QCOMPARE(table.count(0, WriteRetries), 0);
     QCOMPARE(table.count(0, WriteFailures), 0);
+}
+
+// An adapter that hands every request back: found when the port opens, said below the table, and
+// each copy listed as the adapter's echo beside the controller's answer.
+void tst_diagnosticsWindow::echoingAdapterIsShown()
+{
+    MainWindowFixture f;
+    mainWnd &w = *f.window;
+    w.show();
+    f.bus->setAdapterEchoes(true);
+    QVERIFY(openScanAndGoOnline(f, 3));
+    BusHealthWindow *window = openHealthWindow(w);
+    QTRY_COMPARE(window->findChild<QLineEdit *>(QStringLiteral("edit_echo"))->text(),
+                 QStringLiteral("回显适配器：是"));
+    const TrafficModel &traffic = *window->trafficModel();
+    QTRY_VERIFY_WITH_TIMEOUT(framesOf(traffic, 2, QStringLiteral("适配器回显")) > 0, 10000);
+    QVERIFY(framesOf(traffic, 2, QStringLiteral("应答")) > 0);
+    HealthTable table{window};
+    for (int row = 0; row < 3; ++row)
+        QCOMPARE(table.count(row, Unsound) + table.count(row, Timeouts), 0);
 }
 
 QTEST_MAIN(tst_diagnosticsWindow)

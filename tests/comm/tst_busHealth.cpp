@@ -101,6 +101,7 @@ private slots:
 void tst_busHealth::linkReportsEveryExchange_data()
 {
     QTest::addColumn<SimFaults>("faults");
+    QTest::addColumn<bool>("echoingAdapter");
     QTest::addColumn<QStringList>("reported");
     QTest::addColumn<int>("outOfStep"); // of controller 2
     SimFaults none;
@@ -112,23 +113,31 @@ void tst_busHealth::linkReportsEveryExchange_data()
     refusing.exceptionCode = 4;
     SimFaults late;
     late.lateMs = 250 + 100;
-    QTest::newRow("answered") << none << QStringList{"answered@2", "answered@3"} << 0;
-    QTest::newRow("silent") << silent << QStringList{"timeout@2", "answered@3"} << 0;
-    QTest::newRow("CRC error") << corrupt << QStringList{"CRC error@2", "answered@3"} << 0;
-    QTest::newRow("exception") << refusing << QStringList{"exception 04@2", "answered@3"} << 0;
+    QTest::newRow("answered") << none << false << QStringList{"answered@2", "answered@3"} << 0;
+    QTest::newRow("silent") << silent << false << QStringList{"timeout@2", "answered@3"} << 0;
+    QTest::newRow("CRC error") << corrupt << false << QStringList{"CRC error@2", "answered@3"} << 0;
+    QTest::newRow("exception") << refusing << false << QStringList{"exception 04@2", "answered@3"} << 0;
+    // Each frame comes back from the adapter first: named as its echo, then the answer.
+    QTest::newRow("echoing adapter") << none << true
+                                     << QStringList{"adapter echo@2", "answered@2", "adapter echo@3", "answered@3"}
+                                     << 0;
+    QTest::newRow("echoing adapter, CRC error")
+        << corrupt << true << QStringList{"adapter echo@2", "CRC error@2", "adapter echo@3", "answered@3"} << 0;
     // The late answer is heard before the next request goes out, and dropped.
-    QTest::newRow("late") << late << QStringList{"timeout@2", "late/discarded@2", "answered@3"} << 1;
+    QTest::newRow("late") << late << false << QStringList{"timeout@2", "late/discarded@2", "answered@3"} << 1;
 }
 
 void tst_busHealth::linkReportsEveryExchange()
 {
     QFETCH(SimFaults, faults);
+    QFETCH(bool, echoingAdapter);
     QFETCH(QStringList, reported);
     QFETCH(int, outOfStep);
     QTemporaryDir dir;
     SimBus::Options options;
     options.addresses = {2, 3};
     options.linkPath = dir.filePath(QStringLiteral("bus"));
+    options.adapterEchoes = echoingAdapter;
     SimBus bus(options);
     QVERIFY(bus.start());
     bus.setFaults(2, faults);
@@ -139,8 +148,10 @@ void tst_busHealth::linkReportsEveryExchange()
     QStringList seen;
     link.setObserver([&](const LinkExchange &exchange) {
         health.record(exchange);
-        const QVector<FrameRecord> frames = exchange.frames();
-        seen << frames.last().outcomeText() + QLatin1Char('@') + QString::number(exchange.address());
+        for (const FrameRecord &frame : exchange.frames()) {
+            if (frame.direction == FrameRecord::Direction::Received || exchange.reply.isEmpty())
+                seen << frame.outcomeText() + QLatin1Char('@') + QString::number(exchange.address());
+        }
     });
     QByteArray reply;
     link.readRegisters(2, RegisterMap::readingRegister(1), reply);
