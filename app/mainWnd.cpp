@@ -2,6 +2,7 @@
 #include "ui_mainWnd.h"
 
 #include "BusCodes.h"
+#include "BusHealthWindow.h"
 #include "DataDirectory.h"
 #include "DataFileLoader.h"
 #include "DeviceLine.h"
@@ -132,6 +133,8 @@ void mainWnd::createWindows()
     deviceThread = new DeviceThread(serialPort);
     lossWnd = new lossWidget(this);
     lossWnd->hide();
+    healthWnd = new BusHealthWindow(this);
+    healthWnd->hide();
     adminParamWnd = new setAdminParam(this);
     adminParamWnd->hide();
     developLoginWnd = new loginWnd(this, true);
@@ -156,11 +159,14 @@ void mainWnd::createMenus()
     auto *lossStatistics = new QAction(QStringLiteral("丢包统计"), this);
     auto *mqttSettings = new QAction(QStringLiteral("MQTT 设置"), this);
     devices->addAction(checkDevice);
+    auto *busHealth = new QAction(QStringLiteral("通信诊断"), this);
     devices->addAction(lossStatistics);
+    devices->addAction(busHealth);
     devices->addAction(mqttSettings);
     connect(mqttSettings, &QAction::triggered, this, [this] { m_mqtt->openSettings(); });
     connect(checkDevice, &QAction::triggered, this, &mainWnd::action_checkDevice);
     connect(lossStatistics, &QAction::triggered, this, &mainWnd::loss_Statistics);
+    connect(busHealth, &QAction::triggered, this, &mainWnd::showBusHealth);
 
     QMenu *files = menuBar()->addMenu(QStringLiteral("文件(F)"));
     actionOpenFile = new QAction(QStringLiteral("打开文件"), this);
@@ -266,6 +272,7 @@ void mainWnd::connectWiring()
     connect(worker, &DeviceThread::sig_setpointWritten, this, &mainWnd::showSetpointWritten);
     connect(worker, &DeviceThread::sig_setpointGivenUp, this, &mainWnd::showSetpointGivenUp);
     connect(worker, &DeviceThread::sig_portClosed, this, &mainWnd::showPortClosed);
+    healthWnd->attach(worker);
 }
 
 void mainWnd::startWorker(int tickIntervalMs)
@@ -347,6 +354,12 @@ void mainWnd::showDevelopAction()
 void mainWnd::loss_Statistics()
 {
     openWindow(lossWnd, QStringLiteral("丢包统计"));
+}
+
+void mainWnd::showBusHealth()
+{
+    openWindow(healthWnd, QStringLiteral("通信诊断"));
+    healthWnd->raise();
 }
 
 void mainWnd::showVersion()

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QVector>
 
+class BusHealthWindow;
 class DataFileLoader;
 class DeviceLine;
 class DeviceThread;
@@ -58,6 +59,7 @@ public:
     setDeviceParamWin *ordParamWnd = nullptr;
     setSerialport *serialWnd = nullptr;
     lossWidget *lossWnd = nullptr;
+    BusHealthWindow *healthWnd = nullptr;
     setAdminParam *adminParamWnd = nullptr;
     loginWnd *developLoginWnd = nullptr;
     loginWnd *adminLoginWnd = nullptr;
@@ -79,6 +81,7 @@ public slots:
     void setAdmin();
     void showDevelopAction();
     void loss_Statistics();
+    void showBusHealth();
     void showVersion();
     void openinstructionsFile();
     void openPlotFile();

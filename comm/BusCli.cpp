@@ -2,6 +2,7 @@
 
 #include "BusCodes.h"
 #include "BusLink.h"
+#include "BusMonitor.h"
 #include "Reading.h"
 #include "RegisterMap.h"
 #include "ScanReply.h"
@@ -80,6 +81,9 @@ QString BusCli::usage()
         "  poll ADDR [--count N] [--interval MS]     CSV: time, flow, cumulative, temperature, pressure "
         "(KPa);\n"
         "                                            a field is empty when unanswered or not a number\n"
+        "  monitor [ADDR...] [--count N] [--interval MS]  polls as poll does (the devices a scan finds\n"
+        "                                            when none is named) and prints every frame: time,\n"
+        "                                            TX or RX, address, function, bytes, outcome\n"
         "  bridge --mqtt HOST[:PORT] ...             polls every controller found and publishes over MQTT\n"
         "                                            (quorix-cli --port PATH bridge --help for its options)\n"
         "REG in decimal or 0x hex; --count 0 polls until stopped; defaults: --baud 9600 --timeout 500\n"
@@ -152,15 +156,19 @@ int BusCli::parse(const QStringList &args, Options &options)
         return fail(BadUsage, QStringLiteral("no command given (try --help)"));
     options.command = positional.takeFirst();
     options.arguments = positional;
-    static const QHash<QString, int> arity{{"scan", 0}, {"read", 2}, {"write", 3}, {"poll", 1}};
+    static const QHash<QString, int> arity{
+        {"scan", 0}, {"read", 2}, {"write", 3}, {"poll", 1}, {"monitor", -1}};
     if (!arity.contains(options.command))
         return fail(BadUsage, QStringLiteral("unknown command %1").arg(options.command));
-    if (options.arguments.size() != arity.value(options.command))
+    const int wanted = arity.value(options.command); // -1: any number of addresses
+    if (wanted >= 0 && options.arguments.size() != wanted)
         return fail(
             BadUsage,
             QStringLiteral("%1 takes %2 argument(s)").arg(options.command).arg(arity.value(options.command)));
     if (options.port.isEmpty())
         return fail(BadUsage, QStringLiteral("--port is required"));
+    if (wanted < 0)
+        return parseAddresses(options.arguments);
     if (options.command != QLatin1String("scan")) {
         int number = 0;
         if (!parseInRange(options.arguments[0], 1, 255, number))
@@ -201,8 +209,10 @@ int BusCli::execute(const Options &options)
         code = read(link, options);
     else if (options.command == QLatin1String("write"))
         code = write(link, options);
-    else
+    else if (options.command == QLatin1String("poll"))
         code = poll(link, options);
+    else
+        code = monitor(link, options);
     m_out.flush();
     link.close();
     return code;
@@ -310,5 +320,37 @@ int BusCli::poll(BusLink &link, const Options &options)
         return fail(
             NoAnswer,
             QStringLiteral("%1 of %2 reads of device %3 unanswered").arg(unanswered).arg(reads).arg(address));
+    return Success;
+}
+
+int BusCli::parseAddresses(const QStringList &arguments)
+{
+    for (const QString &argument : arguments) {
+        int number = 0;
+        if (!parseInRange(argument, 1, 255, number))
+            return fail(BadUsage, QStringLiteral("bad device address %1 (1 to 255)").arg(argument));
+    }
+    return Success;
+}
+
+int BusCli::monitor(BusLink &link, const Options &options)
+{
+    QList<quint8> addresses;
+    for (const QString &argument : options.arguments) {
+        qlonglong address = 0;
+        parseNumber(argument, address);
+        addresses.append(quint8(address));
+    }
+    if (addresses.isEmpty())
+        addresses = addressesInScanReply(link.scan([] { return false; }));
+    if (addresses.isEmpty())
+        return fail(NoAnswer, QStringLiteral("no device answered"));
+    BusMonitor monitor(link, m_out);
+    if (!monitor.run(addresses, options.count, options.interval))
+        return fail(NoAnswer, QStringLiteral("port connection lost: %1").arg(link.errorString()));
+    if (monitor.unanswered() > 0)
+        return fail(
+            NoAnswer,
+            QStringLiteral("%1 of %2 reads unanswered").arg(monitor.unanswered()).arg(monitor.reads()));
     return Success;
 }

@@ -12,6 +12,7 @@ class QTextStream;
 //   ... read ADDR REG [--as float|u16|i32]
 //   ... write ADDR REG VALUE [--float]
 //   ... poll ADDR [--count N] [--interval MS]
+//   ... monitor [ADDR...] [--count N] [--interval MS]
 //
 // Exit codes: 0 success, 1 no or unsound answer (or a reading that is no number), 2 bad usage or
 // a port that cannot be opened; every failure leaves one line on the error stream.
@@ -35,11 +36,13 @@ public:
 private:
     struct Options;
     int parse(const QStringList &args, Options &options);
+    int parseAddresses(const QStringList &arguments);
     int execute(const Options &options);
     int scan(BusLink &link);
     int read(BusLink &link, const Options &options);
     int write(BusLink &link, const Options &options);
     int poll(BusLink &link, const Options &options);
+    int monitor(BusLink &link, const Options &options);
     int fail(int code, const QString &message);
 
     QTextStream &m_out;

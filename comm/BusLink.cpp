@@ -177,18 +177,34 @@ bool BusLink::takeBytes(int ms, QByteArray &into)
 // Runs the sync's phase to its verdict: waits as long as it asks and tells it what the line did.
 void BusLink::drive()
 {
+    m_heard.clear();
     if (m_port->isOpen() && !m_lost)
-        m_sync.received(readPort());
+        hear(readPort());
     for (int ms = m_sync.waitMs(); ms >= 0; ms = m_sync.waitMs()) {
         QByteArray bytes;
         if (waitForBytes(ms, bytes))
-            m_sync.received(bytes);
+            hear(bytes);
         else if (m_lost || !m_port->isOpen())
             m_sync.portFailed();
         else
             m_sync.quiet();
     }
     reportAdapterEcho();
+}
+
+void BusLink::hear(const QByteArray &bytes)
+{
+    m_sync.received(bytes);
+    if (m_observer && m_heard.size() < LineSync::kReadBufferBytes)
+        m_heard.append(bytes);
+}
+
+void BusLink::observe(const QByteArray &request, Verdict verdict, const QByteArray &frame,
+                      const ReadTime &sentAt)
+{
+    if (m_observer && verdict != Verdict::NotSent)
+        m_observer(LinkExchange::of(verdict, request, frame, m_heard, sentAt, m_lastByteTime,
+                                    m_sync.adapterEchoes()));
 }
 
 bool BusLink::send(const QByteArray &frame, int writeTimeoutMs)
@@ -210,6 +226,8 @@ bool BusLink::quietLine(int settleMs)
 {
     m_sync.beginQuiet(settleMs);
     drive();
+    if (!m_heard.isEmpty())
+        observe(QByteArray(), Verdict::Silent, m_heard, ReadTime());
     return m_sync.verdict() == Verdict::Silent;
 }
 
@@ -235,7 +253,10 @@ BusLink::Verdict BusLink::exchange(const QByteArray &request, const ReplyRecogni
 {
     if (!ask(request, ReadWriteTimeoutMs))
         return Verdict::NotSent;
-    return collect(expected, frame);
+    const ReadTime sentAt = m_observer ? ReadTime::now() : ReadTime();
+    const Verdict verdict = collect(expected, frame);
+    observe(request, verdict, frame, sentAt);
+    return verdict;
 }
 
 // ---- exchanges ----------------------------------------------------------------------------------
@@ -292,8 +313,11 @@ bool BusLink::writeEchoed(quint16 reg, const QByteArray &frame, bool verbose)
     if (verbose)
         qDebug() << "修改指令已经发送的报文是"
                  << "\033[31m" << frame.toHex() << "\033[0m";
+    const ReadTime sentAt = m_observer ? ReadTime::now() : ReadTime();
     QByteArray echo;
-    if (collect(ReplyRecognizer::forEcho(frame), echo) != Verdict::Answer)
+    const Verdict verdict = collect(ReplyRecognizer::forEcho(frame), echo);
+    observe(frame, verdict, echo, sentAt);
+    if (verdict != Verdict::Answer)
         return false;
     if (verbose)
         qDebug() << "写入int收到的的数据是" << echo.toHex();

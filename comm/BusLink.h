@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LineSync.h"
+#include "LinkExchange.h"
 #include "Reading.h"
 
 #include <QByteArray>
@@ -62,6 +63,11 @@ public:
     // ended the last answer counts as part of the pause.
     void restAfterExchange(int pauseMs);
 
+    // Told of every exchange and of every discard, on the link's thread, as soon as it is over.
+    // Without one nothing is recorded.
+    using Observer = std::function<void(const LinkExchange &)>;
+    void setObserver(Observer observer) { m_observer = std::move(observer); }
+
 signals:
     // Emitted once per loss, on the link's thread, when a hang-up or a read error is noticed.
     void linkLost(const QString &reason);
@@ -77,6 +83,8 @@ private:
     Verdict collect(const ReplyRecognizer &expected, QByteArray &frame);
     bool quietLine(int settleMs = 0);
     void drive();
+    void hear(const QByteArray &bytes);
+    void observe(const QByteArray &request, Verdict verdict, const QByteArray &frame, const ReadTime &sentAt);
     bool send(const QByteArray &frame, int writeTimeoutMs);
     bool waitForBytes(int ms, QByteArray &into);
     bool hungUp() const;
@@ -97,5 +105,7 @@ private:
     bool m_lost = false;
     bool m_echoReported = false;
     QString m_lostReason;
+    Observer m_observer;
+    QByteArray m_heard; // what the line carried in the current phase, while observed
     QSet<quint8> m_checkFailed; // controllers whose check got no answer this round
 };

@@ -2,6 +2,7 @@
 
 #include "BusCodes.h"
 #include "BusLink.h"
+#include "DiagnosticsFeed.h"
 #include "LinkWatch.h"
 #include "Poller.h"
 #include "RequestServer.h"
@@ -23,6 +24,8 @@ void registerMetaTypes()
         qRegisterMetaType<QList<QSerialPortInfo>>("QList<QSerialPortInfo>");
         qRegisterMetaType<OnlineDevice>("OnlineDevice");
         qRegisterMetaType<Reading>("Reading");
+        // A standard vector: its copy for the queued signal is deep, made by the metatype's helper.
+        qRegisterMetaType<std::vector<FrameRecord>>("std::vector<FrameRecord>");
         return true;
     }();
     Q_UNUSED(once);
@@ -60,6 +63,7 @@ void DeviceThread::run()
     }
     m_mainTimer.reset();
     m_watch.reset();
+    m_diagnostics.reset();
     m_poller.reset();
     m_requests.reset();
     m_link.reset();
@@ -74,12 +78,15 @@ void DeviceThread::createParts()
     m_poller = std::make_unique<Poller>(*m_link, m_devices, stop);
     m_watch = std::make_unique<LinkWatch>([this] { return reopenLostLink(); });
     m_mainTimer = std::make_unique<QTimer>();
+    m_diagnostics =
+        std::make_unique<DiagnosticsFeed>(*m_link, *m_requests, *m_poller, m_devices, m_health, m_tapOn);
 }
 
 void DeviceThread::connectParts()
 {
     connect(m_mainTimer.get(), &QTimer::timeout, this, &DeviceThread::onMainTimer);
     connect(m_link.get(), &BusLink::linkLost, this, &DeviceThread::onLinkLost);
+    connect(m_diagnostics.get(), &DiagnosticsFeed::frames, this, &DeviceThread::sig_frames);
     connect(m_link.get(), &BusLink::adapterEcho, this, [this](bool echoes) {
         m_adapterEchoes = echoes;
         emit sig_adapterEcho(echoes);
@@ -203,6 +210,7 @@ void DeviceThread::slot_openSer(int type, QString name, int baudRate)
     }
     if (m_link->open(name, baudRate)) {
         qDebug() << "串口打开成功";
+        m_health.portOpened();
         emit signal_ser_status(Bus::code(PortStatus::Opened));
         return;
     }
@@ -237,6 +245,7 @@ bool DeviceThread::reopenLostLink()
     if (!m_link->open(m_link->portName(), m_link->baudRate()))
         return false;
     qDebug() << "串口连接恢复" << m_link->portName();
+    m_health.linkReopened();
     emit signal_ser_status(Bus::code(PortStatus::Opened));
     for (const OnlineDevice &record : m_devices.records()) {
         if (record.polled())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BusHealth.h"
+#include "FrameRecord.h"
 #include "OnlineList.h"
 #include "Reading.h"
 #include "WorkerThread.h"
@@ -10,8 +12,10 @@
 #include <QSerialPortInfo>
 #include <atomic>
 #include <memory>
+#include <vector>
 
 class BusLink;
+class DiagnosticsFeed;
 class LinkWatch;
 class Poller;
 class QTimer;
@@ -57,6 +61,13 @@ public:
     // A copy of the device list, taken on the worker thread (blocks the caller until the worker
     // is between ticks). Not to be called from the worker thread itself.
     QList<OnlineDevice> devicesSnapshot();
+
+    // How each controller and the bus are doing, counted since the port was opened; any thread may
+    // read it.
+    BusHealth &health() { return m_health; }
+    // While the tap is on, every frame on the line leaves in sig_frames; while it is off (as it
+    // starts) none is built. Any thread.
+    void setFrameTap(bool on) { m_tapOn = on; }
 
     // Whether the adapter of the open port hands the host's bytes back: its copy of each probe is
     // then in a scan's result beside the controllers' echoes. Any thread may ask.
@@ -104,6 +115,9 @@ signals:
     // polling is switched off, as if taken offline, and its waiting read-backs are dropped, so no
     // controller is declared lost for the closed port. Emitted before signal_ser_status(2).
     void sig_portClosed();
+    // Frames as they passed on the line, oldest first, a few batches a second; only while the frame
+    // tap is on.
+    void sig_frames(std::vector<FrameRecord> frames);
     // What the link found out about the adapter: after every opening of the port (also after a
     // lost adapter came back), and again when a reply shows later that the adapter echoes.
     void sig_adapterEcho(bool echoes);
@@ -145,6 +159,9 @@ private:
     std::unique_ptr<Poller> m_poller;
     std::unique_ptr<LinkWatch> m_watch;
     std::unique_ptr<QTimer> m_mainTimer;
+    std::unique_ptr<DiagnosticsFeed> m_diagnostics;
     OnlineList m_devices;
+    BusHealth m_health;
+    std::atomic_bool m_tapOn{false};
     std::atomic<bool> m_adapterEchoes{false};
 };

@@ -47,10 +47,11 @@ void RequestServer::forEach(Kind kind, void (RequestServer::*serveOne)(const Pen
 // Counts a failed attempt; true when the request stays for another tick.
 bool RequestServer::retryOrGiveUp(const PendingRequest &request)
 {
-    if (m_book.countFailure(request) < MaxAttempts)
-        return true;
-    m_book.finish(request);
-    return false;
+    const bool again = m_book.countFailure(request) < MaxAttempts;
+    emit writeFailed(request.address, !again);
+    if (!again)
+        m_book.finish(request);
+    return again;
 }
 
 void RequestServer::serveScan()
@@ -98,6 +99,8 @@ QList<quint8> RequestServer::stopFlows(const QList<quint8> &addresses, const QDe
     do {
         unconfirmed = zeroEach(unconfirmed);
     } while (!unconfirmed.isEmpty() && !deadline.hasExpired() && !m_stopping() && m_link.isOpen());
+    for (quint8 address : unconfirmed)
+        emit writeFailed(address, true);
     return unconfirmed;
 }
 
@@ -170,6 +173,8 @@ void RequestServer::serveOrdinaryWrite(const PendingRequest &request)
         qDebug() << "写入的ID号是" << request.data1;
     const bool ok = sendParameter(m_link, request, RegisterMap::ordinaryWrite(request.type));
     m_book.finish(request);
+    if (!ok)
+        emit writeFailed(request.address, true);
     emit parameterWritten(ok, request.type);
     if (ok)
         qDebug() << "修改设备参数成功";
@@ -181,6 +186,8 @@ void RequestServer::serveAdminWrite(const PendingRequest &request)
     // Every type, commands included, reports what the device actually confirmed.
     const bool ok = sendParameter(m_link, request, RegisterMap::adminWrite(request.type));
     m_book.finish(request);
+    if (!ok)
+        emit writeFailed(request.address, true);
     emit adminParameterWritten(ok, request.type);
     qDebug() << (ok ? "修改管理员参数成功" : "修改管理员参数失败");
 }

@@ -51,6 +51,8 @@ signals:
     void setpointWritten(int kind, int deviceId, float value);
     void setpointGivenUp(int kind, int deviceId);
     void modeReadBack(int deviceId, int mode);
+    // A write was not confirmed: it is tried again (givenUp false), or not any more.
+    void writeFailed(int deviceId, bool givenUp);
 
 private:
     using Kind = PendingRequest::Kind;

@@ -2,6 +2,7 @@
 //   shoot_manual PORT OUTPUT_DIR
 // It opens the port, scans, takes two controllers online, enters a setpoint and grabs the pages and
 // windows an operator meets. Pages that are still empty are grabbed as they are.
+#include "BusHealthWindow.h"
 #include "DeviceLine.h"
 #include "MessageBoxSeam.h"
 #include "MqttLinkWiring.h"
@@ -198,6 +199,17 @@ int main(int argc, char *argv[])
     shoot(window.lossWnd, "loss-window");
     window.lossWnd->hide();
 
+    window.showBusHealth();
+    window.healthWnd->resize(980, 420);
+    settle(3500); // a few refreshes and frames
+    shoot(window.healthWnd, "diagnostics-window");
+    if (auto *pages = child<QTabWidget>(window.healthWnd, "tabWidget")) {
+        pages->setCurrentIndex(1);
+        settle(1500);
+        shoot(window.healthWnd, "diagnostics-traffic");
+        pages->setCurrentIndex(0);
+    }
+    window.healthWnd->hide();
     // Example settings, not those the user running this keeps.
     window.mqttLink()->openSettings();
     MqttSettings example;

@@ -148,6 +148,7 @@ struct SimBus::Impl
     QList<QByteArray> frames;
     int answers = 0;
     int lostFrames = 0;
+    std::map<quint8, FaultCounts> faultCounts;
     std::map<std::pair<quint8, quint16>, ServedLog> served;
     std::set<quint8> streaming;                        // controllers babbling since a request
     std::map<quint8, Clock::time_point> lastAnswerDue; // when each controller's last answer ends
@@ -349,10 +350,15 @@ void SimBus::Impl::receive(const SimFrameReader::Frame &frame, Clock::time_point
     if (!target)
         return;
     SimFaults &fault = faults[target->address()];
-    if (fault.silent)
+    FaultCounts &counts = faultCounts[target->address()];
+    ++counts.heard;
+    if (fault.silent) {
+        ++counts.unanswered;
         return;
+    }
     if (fault.unansweredRequests > 0) {
         --fault.unansweredRequests;
+        ++counts.unanswered;
         return;
     }
     if (fault.endlessStream) {
@@ -393,13 +399,17 @@ void SimBus::Impl::answer(const QByteArray &request, SimController &target, Cloc
         last.moveFrom = address;
         last.moveTo = reply.newAddress;
     }
+    FaultCounts &counts = faultCounts[address];
     if (draw(fault.dropFraction)) {
         // The controller did its work; only the answer got lost on the way.
         moveController(last.moveFrom, last.moveTo);
+        ++counts.dropped;
         return;
     }
+    ++counts.answered;
     QByteArray bytes = reply.reply;
     if (draw(fault.corruptFraction)) {
+        ++counts.corrupted;
         bytes[bytes.size() - 2] = char(bytes[bytes.size() - 2] ^ 0xFF);
         bytes[bytes.size() - 1] = char(bytes[bytes.size() - 1] ^ 0xFF);
     }
@@ -811,6 +821,19 @@ int SimBus::answersSent() const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
     return d->answers;
+}
+
+SimBus::FaultCounts SimBus::faultCounts(quint8 address) const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    const auto found = d->faultCounts.find(address);
+    return found == d->faultCounts.end() ? FaultCounts() : found->second;
+}
+
+void SimBus::clearFaultCounts()
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->faultCounts.clear();
 }
 
 int SimBus::lostFrameCount() const

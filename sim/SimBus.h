@@ -85,6 +85,19 @@ public:
     QList<QByteArray> takeReceivedFrames();
     void clearReceivedFrames();
     int answersSent() const;
+    // What the faults of one controller did to the sound requests it heard since the bus started
+    // (or the counts were cleared): answers put on the line (corrupted ones among them), answers
+    // left out, and requests it kept quiet to (silent, or unanswered requests).
+    struct FaultCounts
+    {
+        int heard = 0;
+        int answered = 0;
+        int corrupted = 0;
+        int dropped = 0;
+        int unanswered = 0;
+    };
+    FaultCounts faultCounts(quint8 address) const;
+    void clearFaultCounts();
     int lostFrameCount() const;
 
     // The data bytes of every read reply a controller put on the line for reads starting at `reg`

@@ -35,6 +35,8 @@ private slots:
     void pollEndsWhenTheAdapterIsPulled();
     void pollLeavesNoNumberOut_data();
     void pollLeavesNoNumberOut();
+    void monitorPrintsEveryFrame_data();
+    void monitorPrintsEveryFrame();
     void echoingAdapter_data();
     void echoingAdapter();
 
@@ -328,6 +330,73 @@ void BusCliTest::pollLeavesNoNumberOut()
     for (const QString &line : lines)
         QVERIFY2(csv.match(line).hasMatch(), qPrintable(line));
     QCOMPARE(outcome.err, QString("quorix-cli: 2 of 8 reads of device 5 failed: 0 unanswered, 2 not a number\n"));
+}
+
+// monitor polls as poll does and prints each frame on the line: time, TX or RX, address, function,
+// bytes and outcome. "DIR:ADDR:OUTCOME" names a kind of line that must be printed, "!" in front one
+// that must not.
+void BusCliTest::monitorPrintsEveryFrame_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("faultyAddress");
+    QTest::addColumn<SimFaults>("faults");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("lineCount"); // -1: not counted
+    QTest::addColumn<QStringList>("kinds");
+    SimFaults none;
+    SimFaults silent;
+    silent.silent = true;
+    SimFaults corrupt;
+    corrupt.corruptFraction = 1.0;
+    const QStringList twoCycles{"--port", "PORT", "monitor", "2", "5", "--count", "2", "--interval", "10"};
+    QTest::newRow("two controllers answering")
+        << twoCycles << 0 << none << 0 << 2 * 2 * 4 * 2
+        << QStringList{"TX:2:answered", "RX:2:answered", "TX:5:answered", "RX:5:answered"};
+    QTest::newRow("the controllers a scan finds")
+        << QStringList{"--port", "PORT", "monitor"} << 0 << none << 0 << 2 * 4 * 2
+        << QStringList{"RX:2:answered", "RX:5:answered"};
+    QTest::newRow("a silent controller")
+        << QStringList{"--timeout", "250", "--port", "PORT", "monitor", "2", "5"} << 2 << silent << 1 << -1
+        << QStringList{"TX:2:timeout", "!RX:2:timeout", "!RX:2:answered", "RX:5:answered"};
+    QTest::newRow("a controller whose answers all fail their CRC")
+        << QStringList{"--timeout", "250", "--port", "PORT", "monitor", "5"} << 5 << corrupt << 1 << -1
+        << QStringList{"TX:5:CRC error", "RX:5:CRC error", "!RX:5:answered"};
+    QTest::newRow("an address out of range")
+        << QStringList{"--port", "PORT", "monitor", "2", "256"} << 0 << none << 2 << 0 << QStringList();
+}
+
+void BusCliTest::monitorPrintsEveryFrame()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, faultyAddress);
+    QFETCH(SimFaults, faults);
+    QFETCH(int, code);
+    QFETCH(int, lineCount);
+    QFETCH(QStringList, kinds);
+    if (faultyAddress != 0)
+        m_bus->setFaults(quint8(faultyAddress), faults);
+    const Outcome outcome = run(args);
+    QCOMPARE(outcome.code, code);
+    QCOMPARE(outcome.err.count('\n'), code == 0 ? 0 : 1);
+    const QStringList lines = outcome.out.split('\n', Qt::SkipEmptyParts);
+    if (lineCount >= 0)
+        QCOMPARE(lines.size(), lineCount);
+    const QRegularExpression frameLine(
+        R"(^\d\d:\d\d:\d\d\.\d{3} (TX|RX) (\d+) ([0-9A-F]{2}) ((?:[0-9A-F]{2} )+)(answered|timeout|CRC error)$)");
+    QSet<QString> printed;
+    for (const QString &line : lines) {
+        const QRegularExpressionMatch match = frameLine.match(line);
+        QVERIFY2(match.hasMatch(), qPrintable(line));
+        // The first byte of every frame is the address the line names.
+        QCOMPARE(match.captured(4).left(2).toInt(nullptr, 16), match.captured(2).toInt());
+        printed.insert(match.captured(1) + ':' + match.captured(2) + ':' + match.captured(5));
+    }
+    for (const QString &kind : kinds) {
+        if (kind.startsWith('!'))
+            QVERIFY2(!printed.contains(kind.mid(1)), qPrintable(kind));
+        else
+            QVERIFY2(printed.contains(kind), qPrintable(kind));
+    }
 }
 
 // An adapter that hands every byte sent back: the tool finds it at opening, so that a scan lists

@@ -125,6 +125,7 @@ void tst_manualPdf::builtManualHoldsChineseCaptions_data()
     QTest::newRow("scan entry") << QStringLiteral("查询设备");
     QTest::newRow("serial dialog title") << QStringLiteral("串口通信参数设置");
     QTest::newRow("loss window") << QStringLiteral("丢包统计");
+    QTest::newRow("diagnostics window") << QStringLiteral("通信诊断");
     QTest::newRow("temperature unit") << QStringLiteral("°C");
 }
 

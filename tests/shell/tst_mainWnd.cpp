@@ -1,5 +1,6 @@
 #include "MainWindowFixture.h"
 
+#include "BusHealthWindow.h"
 #include "CustomSpimbox.h"
 #include "DeviceLine.h"
 #include "MainWindowPlacement.h"
@@ -134,13 +135,15 @@ void tst_mainWnd::startupShowsTabsMenusAndHiddenWindows()
     QCOMPARE(
         actionCaptions(w),
         (QStringList{QStringLiteral("设备管理(D)/查询设备"), QStringLiteral("设备管理(D)/丢包统计"),
-                     QStringLiteral("设备管理(D)/MQTT 设置"), QStringLiteral("文件(F)/打开文件"), QStringLiteral("文件(F)/保存文件"),
+                     QStringLiteral("设备管理(D)/通信诊断"), QStringLiteral("设备管理(D)/MQTT 设置"),
+                     QStringLiteral("文件(F)/打开文件"), QStringLiteral("文件(F)/保存文件"),
                      QStringLiteral("设备参数设置(P)/普通参数设置"),
                      QStringLiteral("设备参数设置(P)/高级参数设置"), QStringLiteral("帮助（H）/软件版本号"),
                      QStringLiteral("帮助（H）/软件说明书"), QStringLiteral("帮助（H）/开发者模式")}));
 
-    const QList<QWidget *> secondary{w.saveWnd,       w.ordParamWnd,     w.serialWnd,     w.lossWnd,
-                                     w.adminParamWnd, w.developLoginWnd, w.adminLoginWnd, w.debugWnd};
+    const QList<QWidget *> secondary{w.saveWnd,       w.ordParamWnd,   w.serialWnd,
+                                     w.lossWnd,       w.adminParamWnd, w.developLoginWnd,
+                                     w.adminLoginWnd, w.debugWnd,      w.healthWnd};
     for (QWidget *window : secondary)
         QVERIFY2(!window->isVisible(), qPrintable(window->metaObject()->className()));
     QCOMPARE(w.debugWnd->parent(), nullptr);
@@ -184,6 +187,9 @@ void tst_mainWnd::windowOpeningSlots_data()
     QTest::newRow("loss statistics") << "loss_Statistics"
                                      << "lossWidget"
                                      << "丢包统计";
+    QTest::newRow("bus diagnostics") << "showBusHealth"
+                                     << "BusHealthWindow"
+                                     << "通信诊断";
 }
 
 void tst_mainWnd::windowOpeningSlots()
@@ -196,7 +202,8 @@ void tst_mainWnd::windowOpeningSlots()
     const QMap<QString, QWidget *> windows{
         {"setSerialport", w.serialWnd},       {"saveFileSetWidget", w.saveWnd},
         {"setDeviceParamWin", w.ordParamWnd}, {"adminLogin", w.adminLoginWnd},
-        {"developLogin", w.developLoginWnd},  {"lossWidget", w.lossWnd}};
+        {"developLogin", w.developLoginWnd},  {"lossWidget", w.lossWnd},
+        {"BusHealthWindow", w.healthWnd}};
     QWidget *target = windows.value(window);
 
     for (int opening = 0; opening < 2; ++opening) // a second opening leaves the one window shown
