@@ -13,8 +13,10 @@ if command -v ccache >/dev/null; then
   export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:+$CCACHE_SLOPPINESS,}pch_defines,time_macros"
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
+generator=()
+command -v ninja >/dev/null && generator=(-G Ninja)
 if [ ! -f "$dir/CMakeCache.txt" ]; then
-  cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
+  cmake -S "$top" -B "$dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
 fi
 targets=()
 for t in ${QUORIX_TARGETS:-}; do targets+=(--target "$t"); done
