@@ -1,3 +1,4 @@
+#include "Language.h"
 #include "MainWindowPlacement.h"
 #include "WidgetReport.h"
 #include "mainWnd.h"
@@ -10,6 +11,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     app.setWindowIcon(QIcon(QCoreApplication::applicationDirPath() + "/icons/quorix-rs485.png"));
+    Language::installChosen(&app);
     mainWnd window;
     placeMainWindow(&window, QGuiApplication::primaryScreen()->geometry());
     const std::unique_ptr<WidgetReport> testReport =

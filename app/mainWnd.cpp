@@ -10,6 +10,7 @@
 #include "ExitSequence.h"
 #include "FileDialogSeam.h"
 #include "JournalFiles.h"
+#include "Language.h"
 #include "MessageBoxSeam.h"
 #include "MessageLog.h"
 #include "MqttLinkWiring.h"
@@ -190,6 +191,11 @@ void mainWnd::createMenus()
     help->addAction(version);
     help->addAction(manual);
     help->addAction(actionDevelop);
+    // Named in both languages, so that an operator who reads neither finds the way back.
+    auto *language = new QAction(QStringLiteral("语言 / Language"), this);
+    language->setObjectName(QStringLiteral("actionLanguage"));
+    help->addAction(language);
+    connect(language, &QAction::triggered, this, &mainWnd::switchLanguage);
     connect(version, &QAction::triggered, this, &mainWnd::showVersion);
     connect(manual, &QAction::triggered, this, &mainWnd::openinstructionsFile);
 }
@@ -367,10 +373,23 @@ void mainWnd::showVersion()
     MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("当前版本号为V2.0.0"));
 }
 
+void mainWnd::switchLanguage()
+{
+    const UiLanguage next =
+        Language::current() == UiLanguage::English ? UiLanguage::Chinese : UiLanguage::English;
+    if (!Language::store(next)) {
+        MessageBoxSeam::warning(this, tr("错误提示"), tr("无法保存界面语言的设置"));
+        return;
+    }
+    MessageBoxSeam::information(this, tr("提示"),
+                                next == UiLanguage::English ? tr("下次启动时界面将使用英文。")
+                                                            : tr("下次启动时界面将使用中文。"));
+}
+
 void mainWnd::openinstructionsFile()
 {
-    const QString manual =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("QUORIXV1.0.pdf"));
+    const QString manual = QDir(QCoreApplication::applicationDirPath())
+                               .filePath(Language::manualFileName(Language::current()));
     if (QFileInfo::exists(manual)) {
         // Without a PDF viewer the desktop cannot open it; the operator can still open the file.
         if (!QDesktopServices::openUrl(QUrl::fromLocalFile(manual)))

@@ -84,6 +84,7 @@ public slots:
     void showBusHealth();
     void showVersion();
     void openinstructionsFile();
+    void switchLanguage();
     void openPlotFile();
 
     void action_checkDevice();
