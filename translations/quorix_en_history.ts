@@ -2,9 +2,74 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>DataFileLoader</name>
+    <message>
+        <source>文件大于%1 MB，不是本软件保存的数据文件</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>正在打开文件%1请稍后</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>JournalHeader</name>
+    <message>
+        <source>记录文件头不完整</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>不是记录文件</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ParameterWindow</name>
+    <message>
+        <source>提示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>确定对设备%1执行“%2”吗？</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>确定将设备%1的%2改为%3吗？</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Plot</name>
     <message>
         <source>Context menu</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>瞬时流量</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>累计流量</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>温度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>清除图像</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>时间（秒）</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -12,6 +77,96 @@
     <name>PlotWidget</name>
     <message>
         <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1的记录已恢复写入%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>，其间内存已满，丢弃了%1个数据点</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1的记录写入%2失败（%3），数据暂存在内存中，可以写入时继续写入</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1保存成功</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1保存失败（%2），数据已改存到%3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>本次数据已丢失</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>数据仍在%1中，下次启动时可转换为数据文件</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1保存失败（%2），改存到%3也失败（%4），%5</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>RecordingRecovery</name>
+    <message>
+        <source>设备%1：</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1（记录文件%2）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>上次有%1个记录未正常结束，是否将它们转换为数据文件？</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1转换失败（%2），记录文件保留</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1保存成功</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>StageProgrammeFile</name>
+    <message>
+        <source>含有NUL字节，不是文本文件</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>不是有效的UTF-8文本</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法打开（%1）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>读取失败（%1）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>大于%1 MB，不是分阶配置文件</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>没有以分阶块标题（如[1]）开头</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -59,6 +214,22 @@
     </message>
     <message>
         <source>时间/秒</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>错误提示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>设备%1第%2行的流量超出0到%3的范围，已停止</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请输入有效数字</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>输入的阶数不能大于%1</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -122,6 +293,58 @@
     </message>
     <message>
         <source>确认保存</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请选择要保存的设备编号</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>选择保存路径</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>设备%1正在保存数据到%2，请等待本次保存结束后再保存</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1正在保存设备%2的数据，请选择其他文件</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存时长的小时和分钟须为整数</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存时长不能为负数</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存时长不能为0</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存时长不能超过596小时31分钟</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>开始时间距现在不能超过24.8天</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>错误提示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请至少选择一种保存数据</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1无法写入（%2）</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -239,6 +462,30 @@
         <source>出厂初始化</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Input Error</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please enter a valid number.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>清洗关闭</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>波特率修改成功，请以新的波特率重新打开串口并重新查询设备</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>波特率修改失败</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>setDeviceParamWin</name>
@@ -322,6 +569,22 @@
         <source>ID号</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>输入错误</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请输入有效数值.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>修改设备ID成功，请重新查询设备确认</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>stageControlWidget</name>
@@ -343,6 +606,78 @@
     </message>
     <message>
         <source>调入配置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>第%1个分阶控件（设备%2）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>第%1行的流量超出0到%2的范围</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>第%1行的时间须为大于0的整数秒</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>错误提示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1%2，未启动</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>选择保存路径</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1无法写入（%2）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>加载失败</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>成功加载文件%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>分阶运行中，请先停止再调入配置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导入历史分阶记录</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件解析错误</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件%1%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件%1导入成功%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>；第%1块%2没有有效的阶，第%1个分阶控件未改动</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
