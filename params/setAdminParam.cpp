@@ -107,7 +107,7 @@ void setAdminParam::on_comboBox_currentIndexChanged(int index)
     if (index < 0 || !selectedAddress(&address))
         return;
     // At another baud rate the controller no longer hears this port.
-    if (!confirmedChoice(address, ui->comboBox, index, tr("波特率")))
+    if (!confirmedChoice(address, ui->comboBox, index, tr("波特率", "named in a question")))
         return;
     rememberSelectorValue(BaudCode, index);
     sendChoice(ui->comboBox, index);

@@ -356,7 +356,7 @@
     </message>
     <message>
         <source>设备ID</source>
-        <translation>Device ID</translation>
+        <translation>Device</translation>
     </message>
     <message>
         <source>选择设备</source>
@@ -364,7 +364,7 @@
     </message>
     <message>
         <source>波特率</source>
-        <translation>Baud rate</translation>
+        <translation>Baud</translation>
     </message>
     <message>
         <source>9600</source>
@@ -432,11 +432,11 @@
     </message>
     <message>
         <source>高级菜单密码</source>
-        <translation>Advanced password</translation>
+        <translation>Adv. password</translation>
     </message>
     <message>
         <source>普通菜单密码</source>
-        <translation>Ordinary password</translation>
+        <translation>Ord. password</translation>
     </message>
     <message>
         <source>刷新</source>
@@ -486,6 +486,11 @@
         <source>波特率修改失败</source>
         <translation>Baud rate change failed</translation>
     </message>
+    <message>
+        <source>波特率</source>
+        <comment>named in a question</comment>
+        <translation>baud rate</translation>
+    </message>
 </context>
 <context>
     <name>setDeviceParamWin</name>
@@ -495,7 +500,7 @@
     </message>
     <message>
         <source>设备ID</source>
-        <translation>Device ID</translation>
+        <translation>Device</translation>
     </message>
     <message>
         <source>选择设备</source>
@@ -543,7 +548,7 @@
     </message>
     <message>
         <source>瞬间掉电保存</source>
-        <translation>Save at power loss</translation>
+        <translation>Power-off save</translation>
     </message>
     <message>
         <source>开</source>
