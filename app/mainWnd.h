@@ -158,6 +158,7 @@ private:
     SerialPort *serialPort = nullptr;
     DeviceThread *deviceThread = nullptr;
     QMenu *menuComm = nullptr;
+    bool m_portOpen = false; // the worker's last report of the port, shown in menuComm's title
     QAction *actionOpenFile = nullptr;
     QAction *actionDevelop = nullptr;
     QList<quint8> deviceIds;
