@@ -24,7 +24,7 @@
     </message>
     <message>
         <source>温度</source>
-        <translation>Temperature</translation>
+        <translation>Temp.</translation>
     </message>
     <message>
         <source>压力</source>
@@ -40,7 +40,7 @@
     </message>
     <message>
         <source>断开</source>
-        <translation>Disconnected</translation>
+        <translation>Off</translation>
     </message>
     <message>
         <source>掉线</source>
@@ -192,7 +192,7 @@
     </message>
     <message>
         <source>温度/℃</source>
-        <translation>Temperature/℃</translation>
+        <translation>Temp./℃</translation>
     </message>
     <message>
         <source>压力/KPa</source>

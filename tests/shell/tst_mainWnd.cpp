@@ -141,7 +141,8 @@ void tst_mainWnd::startupShowsTabsMenusAndHiddenWindows()
                      QStringLiteral("文件(F)/打开文件"), QStringLiteral("文件(F)/保存文件"),
                      QStringLiteral("设备参数设置(P)/普通参数设置"),
                      QStringLiteral("设备参数设置(P)/高级参数设置"), QStringLiteral("帮助（H）/软件版本号"),
-                     QStringLiteral("帮助（H）/软件说明书"), QStringLiteral("帮助（H）/开发者模式")}));
+                     QStringLiteral("帮助（H）/软件说明书"), QStringLiteral("帮助（H）/开发者模式"),
+                     QStringLiteral("帮助（H）/语言 / Language")}));
 
     const QList<QWidget *> secondary{w.saveWnd,       w.ordParamWnd,   w.serialWnd,
                                      w.lossWnd,       w.adminParamWnd, w.developLoginWnd,
@@ -494,7 +495,7 @@ void tst_mainWnd::englishSessionScansLosesAndRecovers()
     w.set485();
     f.clickOpen(f.bus->portPath());
     QTRY_COMPARE(w.commMenu()->title(), QStringLiteral("Communication (connected)"));
-    menuEntry(w, QStringLiteral("Scan for devices"))->trigger();
+    menuEntry(w, QStringLiteral("查询设备"))->trigger();
     QTRY_COMPARE(w.foundDeviceIds(), (QList<quint8>{1, 2, 3}));
     QCOMPARE(f.boxes.texts(), QStringList{notice + QStringLiteral("Scan complete. Devices found: 1,2,3,")});
     DeviceLine *rows[] = {w.devicePage()->row(0), w.devicePage()->row(1)};
