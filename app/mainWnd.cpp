@@ -449,7 +449,6 @@ void mainWnd::reportFileOpened(const QString &fileName)
 
 void mainWnd::action_checkDevice()
 {
-    // What the worker last reported of the port, as the communication menu's title shows it.
     if (!m_portOpen) {
         qDebug() << "串口未连接";
         MessageBoxSeam::information(this, tr("提示"), tr("串口未连接"));

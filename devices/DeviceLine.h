@@ -1,15 +1,14 @@
 #pragma once
 
+// The bus codes themselves rather than declarations of them: lupdate cannot read an opaque enum
+// declaration and would lose this class's tr() context.
+#include "BusCodes.h"
 #include "SetpointRange.h"
 
 #include <QWidget>
 #include <memory>
 
 class QPushButton;
-namespace Bus {
-enum class ReadingType : int;
-enum class SetpointKind : int;
-} // namespace Bus
 class CustomSpimbox;
 class myButton;
 struct Reading;

@@ -114,8 +114,8 @@ void takeOnline(DeviceLine *row)
     // The mode read-back is one request slot: wait for it before the next row.
     step(waitFor(
              [mode] {
-                 return mode->text() == QCoreApplication::translate("DeviceLine", "瞬时量控制") ||
-                        mode->text() == QCoreApplication::translate("DeviceLine", "累积量控制");
+                 return mode->text() == QStringLiteral("瞬时量控制") ||
+                        mode->text() == QStringLiteral("累积量控制");
              },
              5000),
          "reading the control mode");
