@@ -726,5 +726,7 @@ void tst_DeviceLine::resetKeepingAddressLeavesRowAsScanned()
     QCOMPARE(row.log, (QStringList{"online(3,7)", "refresh(7,1)", "askMode(7)"}));
 }
 
-QTEST_MAIN(tst_DeviceLine)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_DeviceLine)
 #include "tst_DeviceLine.moc"

@@ -786,5 +786,7 @@ void tst_parameterWindowUnits::showingAgainReadsTheSelectedController()
     QCOMPARE(h.sent(), QStringList{});
 }
 
-QTEST_MAIN(tst_parameterWindowUnits)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_parameterWindowUnits)
 #include "tst_parameterWindowUnits.moc"

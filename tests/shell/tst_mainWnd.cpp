@@ -637,5 +637,7 @@ void tst_mainWnd::exitWithOpenPortIsOrderly()
     QVERIFY2(complaints.isEmpty(), qPrintable(complaints.join('\n')));
 }
 
-QTEST_MAIN(tst_mainWnd)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_mainWnd)
 #include "tst_mainWnd.moc"

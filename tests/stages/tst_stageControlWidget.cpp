@@ -523,5 +523,7 @@ void tst_stageControlWidget::saveRefusesWhatIsNoRegularFile()
     QCOMPARE(regularFileProblem(p.chosenPath), reason);
 }
 
-QTEST_MAIN(tst_stageControlWidget)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_stageControlWidget)
 #include "tst_stageControlWidget.moc"
