@@ -123,7 +123,7 @@
     </message>
     <message>
         <source>成功</source>
-        <translation>Answered</translation>
+        <translation>OK</translation>
     </message>
     <message>
         <source>超时</source>
@@ -131,7 +131,7 @@
     </message>
     <message>
         <source>校验错误</source>
-        <translation>CRC error</translation>
+        <translation>CRC</translation>
     </message>
     <message>
         <source>异常应答</source>
@@ -139,19 +139,19 @@
     </message>
     <message>
         <source>失步</source>
-        <translation>Out of step</translation>
+        <translation>Desync</translation>
     </message>
     <message>
         <source>写入重试</source>
-        <translation>Write retries</translation>
+        <translation>Retries</translation>
     </message>
     <message>
         <source>写入失败</source>
-        <translation>Write failures</translation>
+        <translation>Failed</translation>
     </message>
     <message>
         <source>延迟中位 ms</source>
-        <translation>Median ms</translation>
+        <translation>Med. ms</translation>
     </message>
     <message>
         <source>延迟 p95 ms</source>
@@ -159,7 +159,7 @@
     </message>
     <message>
         <source>最后读数</source>
-        <translation>Last reading</translation>
+        <translation>Last read</translation>
     </message>
     <message>
         <source>在线</source>
@@ -390,19 +390,23 @@
     </message>
     <message>
         <source>当前查询等待时间</source>
-        <translation>Reply timeout</translation>
+        <translation>Current
+timeout</translation>
     </message>
     <message>
         <source>当前查询周期</source>
-        <translation>Query period</translation>
+        <translation>Current
+period</translation>
     </message>
     <message>
         <source>当前查询间隔</source>
-        <translation>Query interval</translation>
+        <translation>Current
+interval</translation>
     </message>
     <message>
         <source>重新计算总丢包数量</source>
-        <translation>Count again</translation>
+        <translation>Recount
+lost packets</translation>
     </message>
     <message>
         <source>当前查询周期为%1毫秒</source>
@@ -449,15 +453,15 @@
     </message>
     <message>
         <source>串口选择</source>
-        <translation>Serial port</translation>
+        <translation>Port</translation>
     </message>
     <message>
         <source>波特率</source>
-        <translation>Baud rate</translation>
+        <translation>Baud</translation>
     </message>
     <message>
         <source>串口操作</source>
-        <translation>Port</translation>
+        <translation>Connect</translation>
     </message>
     <message>
         <source>打开</source>
