@@ -456,8 +456,7 @@ void mainWnd::reportFileOpened(const QString &fileName)
 
 void mainWnd::action_checkDevice()
 {
-    // The communication menu's title is what the worker last reported of the port.
-    if (menuComm->title() != QStringLiteral("通信设置(已连接)")) {
+    if (!m_portOpen) {
         qDebug() << "串口未连接";
         MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("串口未连接"));
         return;
@@ -469,9 +468,11 @@ void mainWnd::updateSerStatus(int type)
 {
     using Bus::PortStatus;
     if (type == Bus::code(PortStatus::Opened)) {
+        m_portOpen = true;
         menuComm->setTitle(QStringLiteral("通信设置(已连接)"));
         restoreLinkDroppedRows();
     } else if (type == Bus::code(PortStatus::Closed) || type == Bus::code(PortStatus::OpenFailed)) {
+        m_portOpen = false;
         menuComm->setTitle(QStringLiteral("通信设置(未连接)"));
     }
 }

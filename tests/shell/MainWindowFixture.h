@@ -103,7 +103,8 @@ public:
     {
         window->set485();
         clickOpen(bus->portPath());
-        return QTest::qWaitFor([this] { return openButton()->text() == QStringLiteral("已打开"); }, 5000);
+        const QString opened = QCoreApplication::translate("setSerialport", "已打开"); // in either language
+        return QTest::qWaitFor([this, opened] { return openButton()->text() == opened; }, 5000);
     }
 
     // Returns when the worker has served everything posted to it before this call.
