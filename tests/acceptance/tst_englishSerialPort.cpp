@@ -8,10 +8,6 @@
 
 #include <QtTest>
 
-namespace {
-const char *const kNotConnected = "串口未连接"; // the main window's box when the port is not open
-} // namespace
-
 class tst_englishSerialPort : public QObject
 {
     Q_OBJECT
@@ -42,7 +38,7 @@ void tst_englishSerialPort::openScanAndClose()
 
     w.action_checkDevice();
     QTRY_COMPARE(w.foundDeviceIds(), (QList<quint8>{1, 2, 3}));
-    const QString notConnected = QCoreApplication::translate("mainWnd", kNotConnected);
+    const QString notConnected = shown("mainWnd", "串口未连接");
     for (const MessageBoxSeam::Box &box : qAsConst(f.boxes.boxes))
         QVERIFY2(box.text != notConnected, qPrintable(box.text));
 
