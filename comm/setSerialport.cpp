@@ -95,7 +95,7 @@ void setSerialport::setOpenFailureReason(const QString &reason)
 void setSerialport::showFailure()
 {
     QString text = tr("串口打开失败");
-    // The worker's own reasons are marked for translation here; the system's come translated.
+    // The worker's own reasons are marked for translation in this context; the system's pass as they are.
     if (!m_openFailureReason.isEmpty())
         text += QLatin1Char('\n') + tr(m_openFailureReason.toUtf8().constData());
     const bool denied = m_openFailureReason.contains(QStringLiteral("permission"), Qt::CaseInsensitive) ||
