@@ -49,5 +49,7 @@ void tst_englishSerialPort::openScanAndClose()
     QCOMPARE(f.boxes.lastText(), notConnected);
 }
 
-QTEST_MAIN(tst_englishSerialPort)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_englishSerialPort)
 #include "tst_englishSerialPort.moc"

@@ -309,7 +309,6 @@ void tst_setSerialport::longPathShowsItsEnd()
     QCOMPARE(m_port->toolTip(), QStringLiteral("ttyS0"));
 }
 
-QTEST_MAIN(tst_setSerialport)
 namespace {
 // The English interface for one test, whatever way it ends.
 struct English
@@ -378,4 +377,7 @@ void tst_setSerialport::englishFailureBox()
     QCOMPARE(m_button->text(), QStringLiteral("Open"));
 }
 
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_setSerialport)
 #include "tst_setSerialport.moc"
