@@ -390,23 +390,19 @@
     </message>
     <message>
         <source>当前查询等待时间</source>
-        <translation>Current
-timeout</translation>
+        <translation>Timeout</translation>
     </message>
     <message>
         <source>当前查询周期</source>
-        <translation>Current
-period</translation>
+        <translation>Period</translation>
     </message>
     <message>
         <source>当前查询间隔</source>
-        <translation>Current
-interval</translation>
+        <translation>Interval</translation>
     </message>
     <message>
         <source>重新计算总丢包数量</source>
-        <translation>Recount
-lost packets</translation>
+        <translation>Recount</translation>
     </message>
     <message>
         <source>当前查询周期为%1毫秒</source>
