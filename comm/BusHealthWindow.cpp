@@ -19,10 +19,6 @@
 #include <QSaveFile>
 #include <QScrollBar>
 
-namespace {
-const char *const kNotice = "提示";
-} // namespace
-
 BusHealthWindow::BusHealthWindow(QWidget *parent)
     : QWidget(parent), ui(new Ui::BusHealthWindow), m_health(new HealthTableModel(this)),
       m_traffic(new TrafficModel(this))
@@ -57,6 +53,17 @@ void sizeColumns(QTableView *table, const QStringList &widestTexts)
     table->verticalHeader()->setDefaultSectionSize(metrics.height() + 8);
 }
 
+// Of texts shown in one column, the one that needs the most room.
+QString widest(const QStringList &texts, const QFontMetrics &metrics)
+{
+    QString widestText;
+    for (const QString &text : texts) {
+        if (metrics.horizontalAdvance(text) > metrics.horizontalAdvance(widestText))
+            widestText = text;
+    }
+    return widestText;
+}
+
 } // namespace
 
 void BusHealthWindow::setUpTables()
@@ -64,14 +71,23 @@ void BusHealthWindow::setUpTables()
     auto *plainText = new PlainTextDelegate(this);
     ui->table_health->setModel(m_health);
     ui->table_health->setItemDelegate(plainText);
+    const QFontMetrics metrics = ui->table_health->horizontalHeader()->fontMetrics();
     QStringList healthWidths = HealthTableModel::headers();
+    healthWidths[1] = widest({healthWidths[1], HealthTableModel::stateText(BusHealth::State::Online),
+                              HealthTableModel::stateText(BusHealth::State::Dropped),
+                              HealthTableModel::stateText(BusHealth::State::Offline)},
+                             metrics);
     healthWidths.last() = QStringLiteral("00:00:00");
     sizeColumns(ui->table_health, healthWidths);
     ui->table_traffic->setModel(m_traffic);
     ui->table_traffic->setItemDelegate(plainText);
-    sizeColumns(ui->table_traffic,
-                {QStringLiteral("00:00:00.000"), QStringLiteral("方向"), QStringLiteral("地址"),
-                 QStringLiteral("功能码"), QStringLiteral("00 00 00 00 00 00 00 00 00 00 00 00 00")});
+    const QStringList traffic = TrafficModel::headers();
+    const QString direction =
+        widest({traffic[1], TrafficModel::directionCaption(FrameRecord::Direction::Sent),
+                TrafficModel::directionCaption(FrameRecord::Direction::Received)},
+               metrics);
+    sizeColumns(ui->table_traffic, {QStringLiteral("00:00:00.000"), direction, traffic[2], traffic[3],
+                                    QStringLiteral("00 00 00 00 00 00 00 00 00 00 00 00 00")});
 }
 
 // The list follows the newest frames unless the operator scrolled up to read older ones.
@@ -148,7 +164,7 @@ void BusHealthWindow::setTextIfChanged(QLineEdit *field, const QString &text)
 // The filter offers every controller of the table; the one chosen stays chosen.
 void BusHealthWindow::listFilterAddresses()
 {
-    QStringList wanted{QStringLiteral("全部")};
+    QStringList wanted{tr("全部")};
     for (int row = 0; row < m_health->rowCount(); ++row)
         wanted << QString::number(m_health->addressAt(row));
     QComboBox *devices = ui->combox_device;
@@ -167,9 +183,8 @@ void BusHealthWindow::listFilterAddresses()
 
 void BusHealthWindow::showFrameCount()
 {
-    QString text = QStringLiteral("%1 帧").arg(m_traffic->rowCount());
-    if (m_traffic->isPaused())
-        text += QStringLiteral("（已暂停）");
+    const QString text = m_traffic->isPaused() ? tr("%1 帧（已暂停）").arg(m_traffic->rowCount())
+                                               : tr("%1 帧").arg(m_traffic->rowCount());
     setTextIfChanged(ui->edit_frames, text);
 }
 
@@ -185,7 +200,7 @@ void BusHealthWindow::on_btn_pause_clicked()
 {
     const bool pause = !m_traffic->isPaused();
     m_traffic->setPaused(pause);
-    ui->btn_pause->setText(pause ? QStringLiteral("继续") : QStringLiteral("暂停"));
+    ui->btn_pause->setText(pause ? tr("继续") : tr("暂停"));
     showFrameCount();
 }
 
@@ -201,14 +216,13 @@ void BusHealthWindow::on_btn_save_clicked()
         QDir(defaultDataDirectory())
             .filePath(QStringLiteral("报文-%1.txt")
                           .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
-    const QString path = FileDialogSeam::getSaveFileName(this, QStringLiteral("保存报文"), suggested,
-                                                         QStringLiteral("文本文件 (*.txt)"));
+    const QString path =
+        FileDialogSeam::getSaveFileName(this, tr("保存报文"), suggested, tr("文本文件 (*.txt)"));
     if (path.isEmpty())
         return;
     const QString problem = regularFileProblem(path);
     if (!problem.isEmpty()) {
-        MessageBoxSeam::warning(this, QString::fromUtf8(kNotice),
-                                path + QStringLiteral("无法写入（") + problem + QStringLiteral("）"));
+        MessageBoxSeam::warning(this, tr("提示"), tr("%1无法写入（%2）").arg(path, problem));
         return;
     }
     QSaveFile file(path);
@@ -220,10 +234,8 @@ void BusHealthWindow::on_btn_save_clicked()
     const bool written = file.open(QIODevice::WriteOnly | QIODevice::Text) &&
                          file.write(text) == text.size() && file.flush() && file.commit();
     if (!written) {
-        MessageBoxSeam::warning(this, QString::fromUtf8(kNotice),
-                                path + QStringLiteral("无法写入（") + file.errorString() +
-                                    QStringLiteral("）"));
+        MessageBoxSeam::warning(this, tr("提示"), tr("%1无法写入（%2）").arg(path, file.errorString()));
         return;
     }
-    MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("报文已保存到") + path);
+    MessageBoxSeam::information(this, tr("提示"), tr("报文已保存到%1").arg(path));
 }

@@ -1,26 +1,32 @@
 #include "BusSummary.h"
 
+#include <QCoreApplication>
+
 QString BusSummary::usage(const BusHealth::Bus &bus)
 {
-    return QStringLiteral("总线使用率：%1%").arg(bus.usagePercent, 0, 'f', 1);
+    return QCoreApplication::translate("BusSummary", "总线使用率：%1%").arg(bus.usagePercent, 0, 'f', 1);
 }
 
 QString BusSummary::cycle(const BusHealth::Bus &bus)
 {
     const QString measured =
         bus.cycleMs >= 0 ? QStringLiteral("%1 ms").arg(bus.cycleMs) : QStringLiteral("-");
-    return QStringLiteral("轮询一周：%1（查询周期 %2 ms）").arg(measured).arg(bus.periodMs);
+    return QCoreApplication::translate("BusSummary", "轮询一周：%1（查询周期 %2 ms）")
+        .arg(measured)
+        .arg(bus.periodMs);
 }
 
 QString BusSummary::link(const BusHealth::Bus &bus)
 {
-    return QStringLiteral("链路中断：%1 次，自动重连：%2 次").arg(bus.linkLosses).arg(bus.reopenings);
+    return QCoreApplication::translate("BusSummary", "链路中断：%1 次，自动重连：%2 次")
+        .arg(bus.linkLosses)
+        .arg(bus.reopenings);
 }
 
 QString BusSummary::echo(const BusHealth::Bus &bus)
 {
-    return QStringLiteral("回显适配器：%1")
-        .arg(bus.echoingAdapter ? QStringLiteral("是") : QStringLiteral("否"));
+    return bus.echoingAdapter ? QCoreApplication::translate("BusSummary", "回显适配器：是")
+                              : QCoreApplication::translate("BusSummary", "回显适配器：否");
 }
 
 QString BusSummary::overrun(const BusHealth::Bus &bus)
@@ -28,6 +34,7 @@ QString BusSummary::overrun(const BusHealth::Bus &bus)
     if (bus.periodMs <= 0 || bus.cycleMs <= bus.periodMs)
         return QString();
     // No figure in it: the sentence stays as it is from one second to the next.
-    return QStringLiteral("轮询一周比查询周期长：每个控制器的读数间隔都超过了查询周期。"
-                          "提高波特率、缩短查询间隔或减少在线的控制器可以缩短轮询。");
+    return QCoreApplication::translate("BusSummary",
+                                       "轮询一周比查询周期长：每个控制器的读数间隔都超过了查询周期。"
+                                       "提高波特率、缩短查询间隔或减少在线的控制器可以缩短轮询。");
 }

@@ -215,7 +215,7 @@ void DeviceThread::slot_openSer(int type, QString name, int baudRate)
         return;
     }
     qDebug() << "打开失败";
-    emit sig_openFailed(m_link->isOpen() ? QStringLiteral("串口已经打开") : m_link->errorString());
+    emit sig_openFailed(m_link->isOpen() ? QString::fromUtf8(kAlreadyOpen) : m_link->errorString());
     emit signal_ser_status(Bus::code(PortStatus::OpenFailed));
 }
 

@@ -39,6 +39,10 @@ public:
     explicit DeviceThread(QObject *ignored = nullptr);
     ~DeviceThread() override;
 
+    // The reason given by sig_openFailed when the port is open already, untranslated: the serial
+    // dialog translates it where it shows it.
+    static constexpr const char *kAlreadyOpen = QT_TRANSLATE_NOOP("setSerialport", "串口已经打开");
+
     // Thread-safe requests; each posts to the worker thread and is served by the next tick. A
     // request replaces a waiting one only for the same controller and kind (and parameter type,
     // or setpoint kind); the others wait their turn, oldest first.

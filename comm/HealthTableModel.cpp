@@ -16,21 +16,19 @@ QString latencyText(int samples, double ms)
 
 QStringList HealthTableModel::headers()
 {
-    return {QStringLiteral("设备"),        QStringLiteral("状态"),        QStringLiteral("成功"),
-            QStringLiteral("超时"),        QStringLiteral("校验错误"),    QStringLiteral("异常应答"),
-            QStringLiteral("失步"),        QStringLiteral("写入重试"),    QStringLiteral("写入失败"),
-            QStringLiteral("延迟中位 ms"), QStringLiteral("延迟 p95 ms"), QStringLiteral("最后读数")};
+    return {tr("设备"), tr("状态"),     tr("成功"),     tr("超时"),        tr("校验错误"),    tr("异常应答"),
+            tr("失步"), tr("写入重试"), tr("写入失败"), tr("延迟中位 ms"), tr("延迟 p95 ms"), tr("最后读数")};
 }
 
 QString HealthTableModel::stateText(BusHealth::State state)
 {
     switch (state) {
     case BusHealth::State::Online:
-        return QStringLiteral("在线");
+        return tr("在线");
     case BusHealth::State::Dropped:
-        return QStringLiteral("掉线");
+        return tr("掉线");
     case BusHealth::State::Offline:
-        return QStringLiteral("离线");
+        return tr("离线");
     }
     return QString();
 }
@@ -120,6 +118,5 @@ QVariant HealthTableModel::headerData(int section, Qt::Orientation orientation, 
 {
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
         return QVariant();
-    static const QStringList captions = headers();
-    return captions.value(section);
+    return m_captions.value(section);
 }

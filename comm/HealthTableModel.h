@@ -30,6 +30,7 @@ private:
     static QStringList rowTexts(const BusHealth::Controller &controller);
     bool sameRows(const QVector<QStringList> &rows) const;
 
+    const QStringList m_captions = headers(); // in the language of the moment the model was made
     QVector<QStringList> m_rows;
     QVector<quint8> m_addresses;
 };

@@ -72,8 +72,8 @@ void MqttSettingsWindow::showConnection(const QString &text)
 
 void MqttSettingsWindow::chooseCaFile()
 {
-    const QString file = FileDialogSeam::getOpenFileName(this, QStringLiteral("选择CA证书文件"), ui->edit_cafile->text(),
-                                                         QStringLiteral("Certificates (*.crt *.pem);;All files (*)"));
+    const QString file = FileDialogSeam::getOpenFileName(this, tr("选择CA证书文件"), ui->edit_cafile->text(),
+                                                         tr("Certificates (*.crt *.pem);;All files (*)"));
     if (!file.isEmpty())
         ui->edit_cafile->setText(file);
 }
@@ -82,12 +82,11 @@ void MqttSettingsWindow::accept()
 {
     const MqttSettings chosen = settings();
     if (chosen.prefix.isEmpty()) {
-        MessageBoxSeam::warning(this, QStringLiteral("错误提示"),
-                                QStringLiteral("主题前缀不能为空，也不能含有 + 或 #"));
+        MessageBoxSeam::warning(this, tr("错误提示"), tr("主题前缀不能为空，也不能含有 + 或 #"));
         return;
     }
     if (chosen.publish && chosen.host.isEmpty()) {
-        MessageBoxSeam::warning(this, QStringLiteral("错误提示"), QStringLiteral("请填写代理服务器地址"));
+        MessageBoxSeam::warning(this, tr("错误提示"), tr("请填写代理服务器地址"));
         return;
     }
     m_applied = chosen;

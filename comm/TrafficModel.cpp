@@ -19,25 +19,30 @@ TrafficModel::TrafficModel(QObject *parent) : QAbstractTableModel(parent)
 
 QStringList TrafficModel::headers()
 {
-    return {QStringLiteral("时间"),   QStringLiteral("方向"), QStringLiteral("地址"),
-            QStringLiteral("功能码"), QStringLiteral("报文"), QStringLiteral("结果")};
+    return {tr("时间"), tr("方向"), tr("地址"), tr("功能码"), tr("报文"), tr("结果")};
+}
+
+QString TrafficModel::directionCaption(FrameRecord::Direction direction)
+{
+    return direction == FrameRecord::Direction::Sent ? tr("发送") : tr("接收");
 }
 
 QString TrafficModel::outcomeCaption(const FrameRecord &frame)
 {
     switch (frame.outcome) {
     case FrameOutcome::Answered:
-        return QStringLiteral("应答");
+        return tr("应答");
     case FrameOutcome::Timeout:
-        return QStringLiteral("超时");
+        return tr("超时");
     case FrameOutcome::CrcError:
-        return QStringLiteral("校验错误");
+        return tr("校验错误");
     case FrameOutcome::Exception:
-        return QStringLiteral("异常应答 %1").arg(frame.exceptionCode, 2, 16, QLatin1Char('0')).toUpper();
+        return tr("异常应答 %1")
+            .arg(QStringLiteral("%1").arg(frame.exceptionCode, 2, 16, QLatin1Char('0')).toUpper());
     case FrameOutcome::Late:
-        return QStringLiteral("迟到/丢弃");
+        return tr("迟到/丢弃");
     case FrameOutcome::AdapterEcho:
-        return QStringLiteral("适配器回显");
+        return tr("适配器回显");
     }
     return QString();
 }
@@ -154,8 +159,7 @@ QVariant TrafficModel::data(const QModelIndex &index, int role) const
     if (kept.texts.isEmpty()) {
         const FrameRecord &frame = kept.frame;
         kept.texts = QStringList{frame.timeText(),
-                                 frame.direction == FrameRecord::Direction::Sent ? QStringLiteral("发送")
-                                                                                 : QStringLiteral("接收"),
+                                 directionCaption(frame.direction),
                                  QString::number(frame.address),
                                  QStringLiteral("%1").arg(frame.function, 2, 16, QLatin1Char('0')).toUpper(),
                                  frame.bytesText(),
@@ -168,6 +172,5 @@ QVariant TrafficModel::headerData(int section, Qt::Orientation orientation, int 
 {
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
         return QVariant();
-    static const QStringList captions = headers();
-    return captions.value(section);
+    return m_captions.value(section);
 }

@@ -24,6 +24,7 @@ public:
 
     static QStringList headers();
     static QString outcomeCaption(const FrameRecord &frame);
+    static QString directionCaption(FrameRecord::Direction direction);
 
     void append(const std::vector<FrameRecord> &frames);
     // Shows what arrived since the last batch, unless paused.
@@ -55,6 +56,7 @@ private:
     void dropOldest();
     const Kept &keptAt(int row) const;
 
+    const QStringList m_captions = headers(); // in the language of the moment the model was made
     std::deque<Kept> m_frames;  // oldest first
     qint64 m_firstNumber = 0;   // the number of m_frames.front(); frames are numbered as they come
     std::deque<qint64> m_shown; // the numbers of the frames shown, one per row

@@ -40,19 +40,19 @@ void lossWidget::receiveCommSet(int type, int receive)
     QString text;
     switch (CommSetting(type)) {
     case CommSetting::QueryPeriod:
-        text = QStringLiteral("当前查询周期为%1毫秒").arg(receive);
+        text = tr("当前查询周期为%1毫秒").arg(receive);
         break;
     case CommSetting::QueryPause:
         // The interval is reported as the pause plus a fixed 5 ms margin, the figure operators know.
-        text = QStringLiteral("当前查询间隔%1毫秒").arg(receive + 5);
+        text = tr("当前查询间隔%1毫秒").arg(receive + 5);
         break;
     case CommSetting::ReplyTimeout:
-        text = QStringLiteral("当前查询等待时间%1毫秒").arg(receive);
+        text = tr("当前查询等待时间%1毫秒").arg(receive);
         break;
     default:
         return;
     }
-    MessageBoxSeam::information(this, QStringLiteral("提示"), text);
+    MessageBoxSeam::information(this, tr("提示"), text);
 }
 
 void lossWidget::on_pushButton_5_clicked()
@@ -72,12 +72,12 @@ void lossWidget::on_pushButton_7_clicked()
 
 bool lossWidget::acceptedSetting(const QString &text, CommSetting setting, int *value)
 {
-    static const QMap<CommSetting, QPair<QString, Range>> settings = {
-        {CommSetting::QueryPeriod, {QStringLiteral("查询周期"), periodRange}},
-        {CommSetting::QueryPause, {QStringLiteral("查询间隔"), pauseRange}},
-        {CommSetting::ReplyTimeout, {QStringLiteral("查询等待时间"), timeoutRange}},
+    static const QMap<CommSetting, QPair<const char *, Range>> settings = {
+        {CommSetting::QueryPeriod, {QT_TR_NOOP("查询周期"), periodRange}},
+        {CommSetting::QueryPause, {QT_TR_NOOP("查询间隔"), pauseRange}},
+        {CommSetting::ReplyTimeout, {QT_TR_NOOP("查询等待时间"), timeoutRange}},
     };
-    const QString name = settings.value(setting).first;
+    const QString name = tr(settings.value(setting).first);
     const Range range = settings.value(setting).second;
     bool whole = false;
     *value = text.trimmed().toInt(&whole, 10);
@@ -85,11 +85,9 @@ bool lossWidget::acceptedSetting(const QString &text, CommSetting setting, int *
         *value = minimumPause;
     if (whole && *value >= range.lowest && *value <= range.highest)
         return true;
-    MessageBoxSeam::warning(this, QStringLiteral("错误提示"),
-                            QStringLiteral("%1应为%2到%3之间的整数（毫秒），设置未改变")
-                                .arg(name)
-                                .arg(range.lowest)
-                                .arg(range.highest));
+    MessageBoxSeam::warning(
+        this, tr("错误提示"),
+        tr("%1应为%2到%3之间的整数（毫秒），设置未改变").arg(name).arg(range.lowest).arg(range.highest));
     return false;
 }
 

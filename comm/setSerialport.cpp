@@ -10,9 +10,9 @@
 #include <iostream>
 
 namespace {
-const QString captionOpen = QStringLiteral("打开");
-const QString captionOpened = QStringLiteral("已打开");
-const QString captionClosed = QStringLiteral("已关闭");
+const char *const captionOpen = QT_TRANSLATE_NOOP("setSerialport", "打开");
+const char *const captionOpened = QT_TRANSLATE_NOOP("setSerialport", "已打开");
+const char *const captionClosed = QT_TRANSLATE_NOOP("setSerialport", "已关闭");
 const QString styleRed = QStringLiteral("QPushButton { background-color: red; }");
 const QString styleGreen = QStringLiteral("QPushButton { background-color: limegreen; }");
 } // namespace
@@ -20,6 +20,7 @@ const QString styleGreen = QStringLiteral("QPushButton { background-color: limeg
 setSerialport::setSerialport(QWidget *parent) : QWidget(parent), ui(new Ui::setSerialport)
 {
     ui->setupUi(this);
+    m_caption = captionOpen; // as the form has it
     setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     // A path like /dev/serial/by-id/usb-…-port0 names the device at its end, and the box is narrow.
     ui->combox_port->view()->setTextElideMode(Qt::ElideLeft);
@@ -35,7 +36,7 @@ void setSerialport::on_btn_open_clicked()
 {
     const QString name = ui->combox_port->currentText();
     const int baudRate = ui->combox_baud->currentText().toInt(nullptr, 10);
-    if (ui->btn_open->text() == captionOpen) {
+    if (m_caption == captionOpen) {
         // A second open queued behind the first would fail on the open port and turn the button
         // back to "打开", leaving the operator no way to close it.
         if (m_openPending)
@@ -93,16 +94,17 @@ void setSerialport::setOpenFailureReason(const QString &reason)
 
 void setSerialport::showFailure()
 {
-    QString text = QStringLiteral("串口打开失败");
+    QString text = tr("串口打开失败");
+    // The worker's own reasons are marked for translation in this context; the system's pass as they are.
     if (!m_openFailureReason.isEmpty())
-        text += QLatin1Char('\n') + m_openFailureReason;
+        text += QLatin1Char('\n') + tr(m_openFailureReason.toUtf8().constData());
     const bool denied = m_openFailureReason.contains(QStringLiteral("permission"), Qt::CaseInsensitive) ||
                         m_openFailureReason.contains(QStringLiteral("权限"));
     if (denied)
-        text += QStringLiteral("\n当前用户没有使用串口的权限：请管理员把该用户加入 dialout 组"
-                               "（sudo usermod -aG dialout 用户名），重新登录后再试");
+        text += QLatin1Char('\n') + tr("当前用户没有使用串口的权限：请管理员把该用户加入 dialout 组"
+                                       "（sudo usermod -aG dialout 用户名），重新登录后再试");
     m_openFailureReason.clear();
-    MessageBoxSeam::information(this, QStringLiteral("提示"), text);
+    MessageBoxSeam::information(this, tr("提示"), text);
 }
 
 void setSerialport::slot_ser_status(int status)
@@ -126,8 +128,9 @@ void setSerialport::slot_ser_status(int status)
     }
 }
 
-void setSerialport::showButton(const QString &caption, const QString &style)
+void setSerialport::showButton(const char *caption, const QString &style)
 {
-    ui->btn_open->setText(caption);
+    m_caption = caption;
+    ui->btn_open->setText(tr(caption));
     ui->btn_open->setStyleSheet(style);
 }

@@ -40,7 +40,8 @@ private slots:
     void on_btn_open_clicked();
 
 private:
-    void showButton(const QString &caption, const QString &style);
+    // caption: one of the button's untranslated captions; the button shows its translation.
+    void showButton(const char *caption, const QString &style);
     void showFailure();
     void showPortInFull(const QString &name);
 
@@ -49,4 +50,6 @@ private:
     QStringList m_openedPorts;
     QString m_openFailureReason;
     bool m_openPending = false; // an open request has not been answered yet
+    // The button's caption, untranslated: a click on "打开" opens, any other closes.
+    const char *m_caption = nullptr;
 };

@@ -9,7 +9,7 @@ MqttBridge::MqttBridge(DeviceThread *worker, QObject *parent)
       m_publisher(std::make_unique<MqttPublisher>(*m_client, worker)),
       m_commands(std::make_unique<RemoteCommands>(*m_client, worker, m_publisher->states(), m_topics))
 {
-    m_connectionText = QStringLiteral("MQTT未启用");
+    m_connectionText = tr("MQTT未启用");
     connect(m_client.get(), &MqttClient::connected, this, &MqttBridge::onConnected);
     connect(m_client.get(), &MqttClient::connectionFailed, this, &MqttBridge::onConnectionFailed);
     connect(m_commands.get(), &RemoteCommands::logLine, this, &MqttBridge::logLine);
@@ -36,7 +36,7 @@ void MqttBridge::apply(const MqttSettings &settings)
         return;
     shutdown();
     if (!settings.publish) {
-        showConnection(QStringLiteral("MQTT未启用"));
+        showConnection(tr("MQTT未启用"));
         return;
     }
     start();
@@ -46,7 +46,7 @@ void MqttBridge::start()
 {
     const QString prefix = MqttSettings::cleanPrefix(m_settings.prefix);
     if (prefix.isEmpty()) {
-        showConnection(QStringLiteral("MQTT未连接：主题前缀不可用"));
+        showConnection(tr("MQTT未连接：主题前缀不可用"));
         emit logLine(QStringLiteral("MQTT主题前缀不可用：") + m_settings.prefix);
         return;
     }
@@ -55,12 +55,12 @@ void MqttBridge::start()
     m_client->setSubscriptions(m_topics.commandPatterns());
     QString error;
     if (!m_client->start(m_settings, m_topics.status(), QByteArrayLiteral("offline"), &error)) {
-        showConnection(QStringLiteral("MQTT未连接：") + error);
+        showConnection(tr("MQTT未连接：%1").arg(error));
         emit logLine(QStringLiteral("MQTT无法启动：") + error);
         return;
     }
     m_running = true;
-    showConnection(QStringLiteral("MQTT正在连接 %1:%2").arg(m_settings.host).arg(m_settings.port));
+    showConnection(tr("MQTT正在连接 %1:%2").arg(m_settings.host).arg(m_settings.port));
 }
 
 void MqttBridge::shutdown()
@@ -69,30 +69,30 @@ void MqttBridge::shutdown()
         return;
     m_running = false;
     m_client->stop(m_topics.status(), QByteArrayLiteral("offline"));
-    showConnection(QStringLiteral("MQTT未启用"));
+    showConnection(tr("MQTT未启用"));
 }
 
 void MqttBridge::onConnected()
 {
     if (!m_running)
         return;
+    // The log keeps its lines in the language the program is written in; the operator reads the state
+    // in his own.
     const QString text = QStringLiteral("MQTT已连接 %1:%2").arg(m_settings.host).arg(m_settings.port);
     emit logLine(text + QStringLiteral("，主题前缀 ") + m_topics.prefix());
-    showConnection(text);
+    showConnection(tr("MQTT已连接 %1:%2").arg(m_settings.host).arg(m_settings.port));
 }
 
 void MqttBridge::onConnectionFailed(const QString &reason)
 {
     if (!m_running)
         return;
-    const QString text = QStringLiteral("MQTT未连接 %1:%2：%3")
-                             .arg(m_settings.host)
-                             .arg(m_settings.port)
-                             .arg(reason);
+    const QString port = QString::number(m_settings.port);
+    const QString shown = tr("MQTT未连接 %1:%2：%3").arg(m_settings.host, port, reason);
     // A broker away for an hour is one line, not one per attempt.
-    if (text != m_connectionText)
-        emit logLine(text + QStringLiteral("（自动重连）"));
-    showConnection(text);
+    if (shown != m_connectionText)
+        emit logLine(QStringLiteral("MQTT未连接 %1:%2：%3（自动重连）").arg(m_settings.host, port, reason));
+    showConnection(shown);
 }
 
 void MqttBridge::showConnection(const QString &text)

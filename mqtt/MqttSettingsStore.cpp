@@ -1,5 +1,6 @@
 #include "MqttSettingsStore.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -50,7 +51,7 @@ bool MqttSettingsStore::save(const MqttSettings &settings, bool keepPassword, QS
 {
     if (!QDir().mkpath(m_folder)) {
         if (error)
-            *error = QStringLiteral("无法创建文件夹") + m_folder;
+            *error = QCoreApplication::translate("MqttSettingsStore", "无法创建文件夹%1").arg(m_folder);
         return false;
     }
     QSettings file(settingsPath(), QSettings::IniFormat);
@@ -63,7 +64,7 @@ bool MqttSettingsStore::save(const MqttSettings &settings, bool keepPassword, QS
     file.sync();
     if (file.status() != QSettings::NoError) {
         if (error)
-            *error = QStringLiteral("无法写入") + settingsPath();
+            *error = QCoreApplication::translate("MqttSettingsStore", "无法写入%1").arg(settingsPath());
         return false;
     }
     if (!keepPassword) {
@@ -81,6 +82,7 @@ bool MqttSettingsStore::savePassword(const QString &password, QString *error)
                     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
                     file.write(password.toUtf8()) >= 0 && file.commit();
     if (!ok && error)
-        *error = passwordPath() + QStringLiteral("：") + file.errorString();
+        *error = QCoreApplication::translate("MqttSettingsStore", "%1：%2")
+                     .arg(passwordPath(), file.errorString());
     return ok;
 }

@@ -5,212 +5,487 @@
     <name>BusHealthWindow</name>
     <message>
         <source>通信诊断</source>
-        <translation type="unfinished"></translation>
+        <translation>Bus diagnostics</translation>
     </message>
     <message>
         <source>设备状态</source>
-        <translation type="unfinished"></translation>
+        <translation>Device status</translation>
     </message>
     <message>
         <source>总线使用率：-</source>
-        <translation type="unfinished"></translation>
+        <translation>Bus usage: -</translation>
     </message>
     <message>
         <source>轮询一周：-</source>
-        <translation type="unfinished"></translation>
+        <translation>Poll cycle: -</translation>
     </message>
     <message>
         <source>链路中断：0 次，自动重连：0 次</source>
-        <translation type="unfinished"></translation>
+        <translation>Link losses: 0, reconnections: 0</translation>
     </message>
     <message>
         <source>回显适配器：否</source>
-        <translation type="unfinished"></translation>
+        <translation>Echoing adapter: no</translation>
     </message>
     <message>
         <source>清零</source>
-        <translation type="unfinished"></translation>
+        <translation>Clear</translation>
     </message>
     <message>
         <source>通信报文</source>
-        <translation type="unfinished"></translation>
+        <translation>Bus traffic</translation>
     </message>
     <message>
         <source>设备</source>
-        <translation type="unfinished"></translation>
+        <translation>Device</translation>
     </message>
     <message>
         <source>全部</source>
-        <translation type="unfinished"></translation>
+        <translation>All</translation>
     </message>
     <message>
         <source>暂停</source>
-        <translation type="unfinished"></translation>
+        <translation>Pause</translation>
     </message>
     <message>
         <source>保存</source>
-        <translation type="unfinished"></translation>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>%1 帧（已暂停）</source>
+        <translation>%1 frames (paused)</translation>
+    </message>
+    <message>
+        <source>%1 帧</source>
+        <translation>%1 frames</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>保存报文</source>
+        <translation>Save frames</translation>
+    </message>
+    <message>
+        <source>文本文件 (*.txt)</source>
+        <translation>Text files (*.txt)</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>%1无法写入（%2）</source>
+        <translation>%1 cannot be written (%2)</translation>
+    </message>
+    <message>
+        <source>报文已保存到%1</source>
+        <translation>Frames saved to %1</translation>
+    </message>
+</context>
+<context>
+    <name>BusSummary</name>
+    <message>
+        <source>总线使用率：%1%</source>
+        <translation>Bus usage: %1%</translation>
+    </message>
+    <message>
+        <source>轮询一周：%1（查询周期 %2 ms）</source>
+        <translation>Poll cycle: %1 (query period %2 ms)</translation>
+    </message>
+    <message>
+        <source>链路中断：%1 次，自动重连：%2 次</source>
+        <translation>Link losses: %1, reconnections: %2</translation>
+    </message>
+    <message>
+        <source>回显适配器：是</source>
+        <translation>Echoing adapter: yes</translation>
+    </message>
+    <message>
+        <source>回显适配器：否</source>
+        <translation>Echoing adapter: no</translation>
+    </message>
+    <message>
+        <source>轮询一周比查询周期长：每个控制器的读数间隔都超过了查询周期。提高波特率、缩短查询间隔或减少在线的控制器可以缩短轮询。</source>
+        <translation>One poll cycle takes longer than the query period: every controller is read less often than the query period. A higher baud rate, a shorter query interval or fewer online controllers shorten the cycle.</translation>
+    </message>
+</context>
+<context>
+    <name>HealthTableModel</name>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>成功</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>超时</source>
+        <translation>Timeout</translation>
+    </message>
+    <message>
+        <source>校验错误</source>
+        <translation>CRC</translation>
+    </message>
+    <message>
+        <source>异常应答</source>
+        <translation>Exception</translation>
+    </message>
+    <message>
+        <source>失步</source>
+        <translation>Desync</translation>
+    </message>
+    <message>
+        <source>写入重试</source>
+        <translation>Retries</translation>
+    </message>
+    <message>
+        <source>写入失败</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>延迟中位 ms</source>
+        <translation>Med. ms</translation>
+    </message>
+    <message>
+        <source>延迟 p95 ms</source>
+        <translation>p95 ms</translation>
+    </message>
+    <message>
+        <source>最后读数</source>
+        <translation>Last read</translation>
+    </message>
+    <message>
+        <source>在线</source>
+        <translation>Online</translation>
+    </message>
+    <message>
+        <source>掉线</source>
+        <translation>Dropped</translation>
+    </message>
+    <message>
+        <source>离线</source>
+        <translation>Offline</translation>
+    </message>
+</context>
+<context>
+    <name>MqttBridge</name>
+    <message>
+        <source>MQTT未启用</source>
+        <translation>MQTT off</translation>
+    </message>
+    <message>
+        <source>MQTT未连接：主题前缀不可用</source>
+        <translation>MQTT not connected: topic prefix unusable</translation>
+    </message>
+    <message>
+        <source>MQTT未连接：%1</source>
+        <translation>MQTT not connected: %1</translation>
+    </message>
+    <message>
+        <source>MQTT正在连接 %1:%2</source>
+        <translation>MQTT connecting to %1:%2</translation>
+    </message>
+    <message>
+        <source>MQTT已连接 %1:%2</source>
+        <translation>MQTT connected to %1:%2</translation>
+    </message>
+    <message>
+        <source>MQTT未连接 %1:%2：%3</source>
+        <translation>MQTT not connected to %1:%2: %3</translation>
+    </message>
+</context>
+<context>
+    <name>MqttSettingsStore</name>
+    <message>
+        <source>无法创建文件夹%1</source>
+        <translation>Cannot create the folder %1</translation>
+    </message>
+    <message>
+        <source>无法写入%1</source>
+        <translation>Cannot write %1</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
     </message>
 </context>
 <context>
     <name>MqttSettingsWindow</name>
     <message>
         <source>MQTT 设置</source>
-        <translation type="unfinished"></translation>
+        <translation>MQTT settings</translation>
     </message>
     <message>
         <source>代理服务器</source>
-        <translation type="unfinished"></translation>
+        <translation>Broker</translation>
     </message>
     <message>
         <source>端口</source>
-        <translation type="unfinished"></translation>
+        <translation>Port</translation>
     </message>
     <message>
         <source>用户名</source>
-        <translation type="unfinished"></translation>
+        <translation>User name</translation>
     </message>
     <message>
         <source>密码</source>
-        <translation type="unfinished"></translation>
+        <translation>Password</translation>
     </message>
     <message>
         <source>保存密码</source>
-        <translation type="unfinished"></translation>
+        <translation>Save password</translation>
     </message>
     <message>
         <source>CA证书文件(TLS)</source>
-        <translation type="unfinished"></translation>
+        <translation>CA certificate (TLS)</translation>
     </message>
     <message>
         <source>选择文件</source>
-        <translation type="unfinished"></translation>
+        <translation>Choose file</translation>
     </message>
     <message>
         <source>主题前缀</source>
-        <translation type="unfinished"></translation>
+        <translation>Topic prefix</translation>
     </message>
     <message>
         <source>启用发布</source>
-        <translation type="unfinished"></translation>
+        <translation>Publish</translation>
     </message>
     <message>
         <source>允许远程设定</source>
-        <translation type="unfinished"></translation>
+        <translation>Allow remote setpoints</translation>
     </message>
     <message>
         <source>连接状态</source>
-        <translation type="unfinished"></translation>
+        <translation>Connection</translation>
     </message>
     <message>
         <source>MQTT未启用</source>
-        <translation type="unfinished"></translation>
+        <translation>MQTT off</translation>
     </message>
     <message>
         <source>确定</source>
-        <translation type="unfinished"></translation>
+        <translation>OK</translation>
     </message>
     <message>
         <source>取消</source>
-        <translation type="unfinished"></translation>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>选择CA证书文件</source>
+        <translation>Choose the CA certificate file</translation>
+    </message>
+    <message>
+        <source>Certificates (*.crt *.pem);;All files (*)</source>
+        <translation>Certificates (*.crt *.pem);;All files (*)</translation>
+    </message>
+    <message>
+        <source>错误提示</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>主题前缀不能为空，也不能含有 + 或 #</source>
+        <translation>The topic prefix must not be empty and must not contain + or #</translation>
+    </message>
+    <message>
+        <source>请填写代理服务器地址</source>
+        <translation>Please enter the broker address</translation>
+    </message>
+</context>
+<context>
+    <name>TrafficModel</name>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>方向</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>功能码</source>
+        <translation>Function code</translation>
+    </message>
+    <message>
+        <source>报文</source>
+        <translation>Frame</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation>Sent</translation>
+    </message>
+    <message>
+        <source>接收</source>
+        <translation>Received</translation>
+    </message>
+    <message>
+        <source>应答</source>
+        <translation>Answered</translation>
+    </message>
+    <message>
+        <source>超时</source>
+        <translation>Timeout</translation>
+    </message>
+    <message>
+        <source>校验错误</source>
+        <translation>CRC error</translation>
+    </message>
+    <message>
+        <source>异常应答 %1</source>
+        <translation>Exception %1</translation>
+    </message>
+    <message>
+        <source>迟到/丢弃</source>
+        <translation>Late/discarded</translation>
+    </message>
+    <message>
+        <source>适配器回显</source>
+        <translation>Adapter echo</translation>
     </message>
 </context>
 <context>
     <name>lossWidget</name>
     <message>
         <source>Form</source>
-        <translation type="unfinished"></translation>
+        <translation>Form</translation>
     </message>
     <message>
         <source>开始时间</source>
-        <translation type="unfinished"></translation>
+        <translation>Start time</translation>
     </message>
     <message>
         <source>总线使用率</source>
-        <translation type="unfinished"></translation>
+        <translation>Bus usage</translation>
     </message>
     <message>
         <source>总丢包数量统计</source>
-        <translation type="unfinished"></translation>
+        <translation>Total lost packets</translation>
     </message>
     <message>
         <source>设置查询周期(毫秒)</source>
-        <translation type="unfinished"></translation>
+        <translation>Set query period (ms)</translation>
     </message>
     <message>
         <source>设置查询间隔（毫秒）</source>
-        <translation type="unfinished"></translation>
+        <translation>Set query interval (ms)</translation>
     </message>
     <message>
         <source>设置查询等待时间（毫秒）</source>
-        <translation type="unfinished"></translation>
+        <translation>Set reply timeout (ms)</translation>
     </message>
     <message>
         <source>当前查询等待时间</source>
-        <translation type="unfinished"></translation>
+        <translation>Timeout</translation>
     </message>
     <message>
         <source>当前查询周期</source>
-        <translation type="unfinished"></translation>
+        <translation>Period</translation>
     </message>
     <message>
         <source>当前查询间隔</source>
-        <translation type="unfinished"></translation>
+        <translation>Interval</translation>
     </message>
     <message>
         <source>重新计算总丢包数量</source>
-        <translation type="unfinished"></translation>
+        <translation>Recount</translation>
+    </message>
+    <message>
+        <source>当前查询周期为%1毫秒</source>
+        <translation>The query period is %1 ms</translation>
+    </message>
+    <message>
+        <source>当前查询间隔%1毫秒</source>
+        <translation>The query interval is %1 ms</translation>
+    </message>
+    <message>
+        <source>当前查询等待时间%1毫秒</source>
+        <translation>The reply timeout is %1 ms</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>查询周期</source>
+        <translation>The query period</translation>
+    </message>
+    <message>
+        <source>查询间隔</source>
+        <translation>The query interval</translation>
+    </message>
+    <message>
+        <source>查询等待时间</source>
+        <translation>The reply timeout</translation>
+    </message>
+    <message>
+        <source>错误提示</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>%1应为%2到%3之间的整数（毫秒），设置未改变</source>
+        <translation>%1 must be a whole number of milliseconds from %2 to %3; the setting is unchanged</translation>
     </message>
 </context>
 <context>
     <name>setSerialport</name>
     <message>
         <source>Form</source>
-        <translation type="unfinished"></translation>
+        <translation>Form</translation>
     </message>
     <message>
         <source>串口选择</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>115200</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>57600</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>56000</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>43000</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>38400</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>19200</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>9600</source>
-        <translation type="unfinished"></translation>
+        <translation>Port</translation>
     </message>
     <message>
         <source>波特率</source>
-        <translation type="unfinished"></translation>
+        <translation>Baud</translation>
     </message>
     <message>
         <source>串口操作</source>
-        <translation type="unfinished"></translation>
+        <translation>Connect</translation>
     </message>
     <message>
         <source>打开</source>
-        <translation type="unfinished"></translation>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>串口已经打开</source>
+        <translation>The serial port is open already</translation>
+    </message>
+    <message>
+        <source>已打开</source>
+        <translation>Opened</translation>
+    </message>
+    <message>
+        <source>已关闭</source>
+        <translation>Closed</translation>
+    </message>
+    <message>
+        <source>串口打开失败</source>
+        <translation>The serial port could not be opened</translation>
+    </message>
+    <message>
+        <source>当前用户没有使用串口的权限：请管理员把该用户加入 dialout 组（sudo usermod -aG dialout 用户名），重新登录后再试</source>
+        <translation>This user may not use serial ports: ask an administrator to add the user to the dialout group (sudo usermod -aG dialout USERNAME), then log in again and retry</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
     </message>
 </context>
 </TS>

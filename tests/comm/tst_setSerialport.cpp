@@ -1,3 +1,5 @@
+#include "DeviceThread.h"
+#include "Language.h"
 #include "MessageBoxSeam.h"
 #include "setSerialport.h"
 
@@ -55,6 +57,9 @@ private slots:
     void openFailureNamesTheReason();
     void typedPathThatOpenedStaysListed();
     void longPathShowsItsEnd();
+    void englishButtonOpensAndCloses();
+    void englishFailureBox_data();
+    void englishFailureBox();
 
 private:
     void clickOpen() { QTest::mouseClick(m_button, Qt::LeftButton); }
@@ -302,6 +307,74 @@ void tst_setSerialport::longPathShowsItsEnd()
     QCOMPARE(m_port->view()->textElideMode(), Qt::ElideLeft);
     m_port->setCurrentIndex(1);
     QCOMPARE(m_port->toolTip(), QStringLiteral("ttyS0"));
+}
+
+namespace {
+// The English interface for one test, whatever way it ends.
+struct English
+{
+    English() { installed = Language::install(qApp, UiLanguage::English); }
+    ~English() { Language::install(qApp, UiLanguage::Chinese); }
+    bool installed = false;
+};
+} // namespace
+
+// The button's English captions are not its Chinese ones: the clicks open and close all the same.
+void tst_setSerialport::englishButtonOpensAndCloses()
+{
+    const English english;
+    QVERIFY(english.installed);
+    setSerialport dialog;
+    dialog.show();
+    auto *button = dialog.findChild<QPushButton *>(QStringLiteral("btn_open"));
+    QSignalSpy requests(&dialog, &setSerialport::sig_openSer);
+    QCOMPARE(button->text(), QStringLiteral("Open"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    dialog.slot_ser_status(1);
+    QCOMPARE(button->text(), QStringLiteral("Opened"));
+    QCOMPARE(button->styleSheet(), green);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(button->text(), QStringLiteral("Open"));
+    QCOMPARE(button->styleSheet(), red);
+    dialog.slot_ser_status(2);
+    QCOMPARE(button->text(), QStringLiteral("Closed"));
+    // As in Chinese, a click on "Closed" asks to close again and the next one opens.
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QList<int> types;
+    for (const QList<QVariant> &request : qAsConst(requests))
+        types.append(request.at(0).toInt());
+    QCOMPARE(types, (QList<int>{1, 2, 2, 1}));
+}
+
+void tst_setSerialport::englishFailureBox_data()
+{
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("text");
+    const QString failed = QStringLiteral("The serial port could not be opened");
+    QTest::newRow("no reason given") << "" << failed;
+    QTest::newRow("port open already") << QString::fromUtf8(DeviceThread::kAlreadyOpen)
+                                       << failed + QStringLiteral("\nThe serial port is open already");
+    QTest::newRow("permission") << "Permission denied"
+                                << failed +
+                                       QStringLiteral("\nPermission denied\nThis user may not use serial "
+                                                      "ports: ask an administrator to add the user to the "
+                                                      "dialout group (sudo usermod -aG dialout USERNAME), "
+                                                      "then log in again and retry");
+}
+
+void tst_setSerialport::englishFailureBox()
+{
+    QFETCH(QString, reason);
+    QFETCH(QString, text);
+    const English english;
+    QVERIFY(english.installed);
+    m_dialog->setOpenFailureReason(reason);
+    m_dialog->slot_ser_status(3);
+    QCOMPARE(m_boxes.size(), 1);
+    QCOMPARE(m_boxes.at(0).title, QStringLiteral("Notice"));
+    QCOMPARE(m_boxes.at(0).text, text);
+    QCOMPARE(m_button->text(), QStringLiteral("Open"));
 }
 
 #include "TestRunner.h"
