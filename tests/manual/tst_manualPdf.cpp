@@ -162,8 +162,8 @@ void tst_manualPdf::builtManualHoldsItsCaptions_data()
     QTest::newRow("English manual named") << kChinese << QStringLiteral("QUORIXV1.0-en.pdf");
     QTest::newRow("English: title") << kEnglish << QStringLiteral("QUORIXRS485Operator'sManual");
     QTest::newRow("English: help menu entry") << kEnglish << QStringLiteral("\"Help(H)→Manual\"");
-    QTest::newRow("English: scan entry") << kEnglish << QStringLiteral("\"Devices(D)→Scandevices\"");
-    QTest::newRow("English: stage section") << kEnglish << QStringLiteral("7Stageflow");
+    QTest::newRow("English: scan entry") << kEnglish << QStringLiteral("\"Devices(D)→Scanfordevices\"");
+    QTest::newRow("English: stages section") << kEnglish << QStringLiteral("7Stages");
     QTest::newRow("English: loss window") << kEnglish << QStringLiteral("\"Devices(D)→Lostpackets\"");
     QTest::newRow("English: diagnostics window") << kEnglish << QStringLiteral("12Busdiagnostics");
     QTest::newRow("English: troubleshooting") << kEnglish << QStringLiteral("15Troubleshooting");
