@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 namespace {
@@ -61,6 +62,30 @@ QString fileText(const QString &path)
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
+// Every English text the translation files give the Chinese text, in any context, with its line
+// breaks as blanks.
+QStringList translationsOf(const QString &chinese)
+{
+    QStringList found;
+    for (const QFileInfo &file :
+         QDir(QStringLiteral(QUORIX_TRANSLATIONS_SOURCE)).entryInfoList({QStringLiteral("*.ts")}, QDir::Files)) {
+        QFile ts(file.filePath());
+        if (!ts.open(QIODevice::ReadOnly))
+            continue;
+        QXmlStreamReader xml(&ts);
+        QString source;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            if (xml.name() == QLatin1String("source"))
+                source = xml.readElementText();
+            else if (xml.name() == QLatin1String("translation") && source == chinese)
+                found << xml.readElementText(QXmlStreamReader::IncludeChildElements).simplified();
+        }
+    }
+    return found;
+}
+
 QString withoutBlanks(QString text)
 {
     return text.remove(QRegularExpression(QStringLiteral("\\s")));
@@ -92,6 +117,8 @@ private slots:
     void builtManualHoldsEveryScreenshot_data();
     void builtManualHoldsEveryScreenshot();
     void englishManualQuotesChineseOnlyWhereTheInterfaceDoes();
+    void englishManualQuotesTheInterfacesCaptions_data();
+    void englishManualQuotesTheInterfacesCaptions();
     void renderingNeedsAFontForEveryCharacter_data();
     void renderingNeedsAFontForEveryCharacter();
 
@@ -219,6 +246,65 @@ void tst_manualPdf::englishManualQuotesChineseOnlyWhereTheInterfaceDoes()
     QVERIFY2(!found.hasMatch(),
              qPrintable(QStringLiteral("Chinese in the English manual: ...%1...")
                             .arg(text.mid(qMax(0, found.capturedStart() - 40), 80))));
+}
+
+// The English manual names the interface's captions as the English interface shows them; a caption
+// translated anew leaves the manual wrong until it follows.
+void tst_manualPdf::englishManualQuotesTheInterfacesCaptions_data()
+{
+    QTest::addColumn<QString>("chinese");
+    QTest::addColumn<QString>("english"); // as the English manual quotes it
+    const char *const captions[][2] = {
+        {"软件说明书", "Manual"},
+        {"查询设备", "Scan for devices"},
+        {"丢包统计", "Lost packets"},
+        {"通信诊断", "Bus diagnostics"},
+        {"串口通信参数设置", "Serial port settings"},
+        {"串口打开失败", "The serial port could not be opened"},
+        {"串口未连接", "Serial port not connected"},
+        {"没有查询到设备", "No device found"},
+        {"接连", "Online"},
+        {"断开", "Off"},
+        {"瞬时量控制", "Flow mode"},
+        {"累积量控制", "Total mode"},
+        {"分阶流量", "Stages"},
+        {"保存配置", "Save programme"},
+        {"调入配置", "Load programme"},
+        {"文件解析错误", "File parse error"},
+        {"清除图像", "Clear chart"},
+        {"保存设置", "Save settings"},
+        {"确认保存", "Confirm save"},
+        {"保存时长不能为0", "The duration cannot be 0"},
+        {"历史数据", "History"},
+        {"普通参数设置", "Ordinary parameters"},
+        {"高级参数设置", "Advanced parameters"},
+        {"出厂初始化", "Factory reset"},
+        {"清洗打开", "Purge on"},
+        {"重新计算总丢包数量", "Recount lost packets"},
+        {"设备状态", "Device status"},
+        {"通信报文", "Bus traffic"},
+        {"MQTT 设置", "MQTT settings"},
+        {"允许远程设定", "Allow remote setpoints"},
+        {"停止并退出", "Stop and exit"},
+        {"开发者模式", "Developer mode"},
+    };
+    for (const auto &caption : captions)
+        QTest::newRow(caption[1]) << QString::fromUtf8(caption[0]) << QString::fromUtf8(caption[1]);
+}
+
+void tst_manualPdf::englishManualQuotesTheInterfacesCaptions()
+{
+    QFETCH(QString, chinese);
+    QFETCH(QString, english);
+    const QString manual = fileText(builtManual(kEnglish).source);
+    // Quoted, in bold, or at the end of a quoted menu path.
+    const QRegularExpression quoted(
+        QStringLiteral("(\"|\\*\\*|→ )%1(\"|\\*\\*)").arg(QRegularExpression::escape(english)));
+    QVERIFY2(manual.contains(quoted), qPrintable(english));
+    const QStringList translations = translationsOf(chinese);
+    QVERIFY2(translations.contains(english),
+             qPrintable(QStringLiteral("the interface shows \"%1\" as \"%2\"")
+                            .arg(chinese, translations.join(QStringLiteral("\", \"")))));
 }
 
 void tst_manualPdf::renderingNeedsAFontForEveryCharacter_data()
