@@ -70,7 +70,7 @@ private:
         checkText(where + QStringLiteral(" tooltip"), widget->toolTip());
         if (auto *label = qobject_cast<QLabel *>(widget)) {
             checkText(where, label->text());
-            if (!label->wordWrap() && label->pixmap() == nullptr)
+            if (!label->wordWrap() && label->pixmap(Qt::ReturnByValue).isNull())
                 checkFit(widget, label->text());
         } else if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
             checkText(where, button->text());

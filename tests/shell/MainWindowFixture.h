@@ -21,6 +21,13 @@
 #include <QTest>
 #include <memory>
 
+// A caption as the interface shows it in the installed language: the Chinese source text, or its
+// translation in the context of the class that sets it.
+inline QString shown(const char *context, const char *chinese)
+{
+    return QCoreApplication::translate(context, chinese);
+}
+
 class BoxRecorder
 {
 public:
@@ -103,7 +110,7 @@ public:
     {
         window->set485();
         clickOpen(bus->portPath());
-        return QTest::qWaitFor([this] { return openButton()->text() == QStringLiteral("已打开"); }, 5000);
+        return QTest::qWaitFor([this] { return openButton()->text() == shown("setSerialport", "已打开"); }, 5000);
     }
 
     // Returns when the worker has served everything posted to it before this call.
@@ -126,12 +133,14 @@ private:
     QTemporaryDir m_dir;
 };
 
-// The entry of the main window's menus with this caption, as the operator picks it.
+// The entry of the main window's menus with this (Chinese) caption, as the operator picks it in the
+// installed language.
 inline QAction *menuEntry(const mainWnd &window, const QString &caption)
 {
+    const QString translated = shown("mainWnd", caption.toUtf8().constData());
     for (QAction *menu : window.menuBar()->actions())
         for (QAction *entry : menu->menu()->actions())
-            if (entry->text() == caption)
+            if (entry->text() == translated)
                 return entry;
     qFatal("no menu entry %s", qPrintable(caption));
     return nullptr;

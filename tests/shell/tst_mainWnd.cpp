@@ -139,7 +139,8 @@ void tst_mainWnd::startupShowsTabsMenusAndHiddenWindows()
                      QStringLiteral("文件(F)/打开文件"), QStringLiteral("文件(F)/保存文件"),
                      QStringLiteral("设备参数设置(P)/普通参数设置"),
                      QStringLiteral("设备参数设置(P)/高级参数设置"), QStringLiteral("帮助（H）/软件版本号"),
-                     QStringLiteral("帮助（H）/软件说明书"), QStringLiteral("帮助（H）/开发者模式")}));
+                     QStringLiteral("帮助（H）/软件说明书"), QStringLiteral("帮助（H）/开发者模式"),
+                     QStringLiteral("帮助（H）/语言 / Language")}));
 
     const QList<QWidget *> secondary{w.saveWnd,       w.ordParamWnd,   w.serialWnd,
                                      w.lossWnd,       w.adminParamWnd, w.developLoginWnd,

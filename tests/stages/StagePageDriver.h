@@ -24,10 +24,7 @@ namespace StagePageDriver {
 
 inline void scanFromMenu(mainWnd &window)
 {
-    for (QAction *menu : window.menuBar()->actions())
-        for (QAction *entry : menu->menu()->actions())
-            if (entry->text() == QStringLiteral("查询设备"))
-                entry->trigger();
+    menuEntry(window, QStringLiteral("查询设备"))->trigger();
 }
 
 inline void showStagePage(mainWnd &window)
