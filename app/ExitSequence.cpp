@@ -10,10 +10,6 @@
 #include <QDebug>
 #include <QWidget>
 
-namespace {
-const char *const kNotice = "提示";
-} // namespace
-
 ExitSequence::ExitSequence(QWidget *window, stageControlWidget *stages, DeviceThread *worker,
                            const QVector<PlotWidget *> &chartPages)
     : QObject(window), m_window(window), m_stages(stages), m_worker(worker), m_chartPages(chartPages)
@@ -66,18 +62,17 @@ void ExitSequence::dropWaitingRecordings()
 
 bool ExitSequence::confirmStop(const QStringList &waiting) const
 {
-    QString text = QStringLiteral("分阶程序正在运行。退出前停止全部程序并将流量设为0？");
+    QString text = tr("分阶程序正在运行。退出前停止全部程序并将流量设为0？");
     if (!waiting.isEmpty())
-        text += QStringLiteral("\n尚未开始的记录将被取消：") + waiting.join(QStringLiteral("；"));
-    return MessageBoxSeam::question(m_window, QString::fromUtf8(kNotice), text, QStringLiteral("停止并退出"),
-                                    QStringLiteral("取消")) == QMessageBox::Yes;
+        text += QLatin1Char('\n') + tr("尚未开始的记录将被取消：%1").arg(RecordingStatusLabel::joined(waiting));
+    return MessageBoxSeam::question(m_window, tr("提示"), text, tr("停止并退出"), tr("取消")) ==
+           QMessageBox::Yes;
 }
 
 void ExitSequence::noticeDroppedRecordings(const QStringList &waiting) const
 {
-    MessageBoxSeam::information(m_window, QString::fromUtf8(kNotice),
-                                QStringLiteral("尚未开始的记录已取消：") +
-                                    waiting.join(QStringLiteral("；")));
+    MessageBoxSeam::information(m_window, tr("提示"),
+                                tr("尚未开始的记录已取消：%1").arg(RecordingStatusLabel::joined(waiting)));
 }
 
 // The programmes stop first, so that no later step undoes the 0; the window takes no input

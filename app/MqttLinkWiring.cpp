@@ -36,7 +36,7 @@ MqttLinkWiring::MqttLinkWiring(QMainWindow *window, DeviceThread *worker, device
     connect(m_window, &MqttSettingsWindow::adminPasswordNeeded, this, [this] {
         m_login->setWindowFlags(Qt::WindowFlags(0x08004001));
         m_login->show();
-        m_login->setWindowTitle(QStringLiteral("请登录"));
+        m_login->setWindowTitle(tr("请登录"));
     });
     connect(m_login, &loginWnd::requestLogin, this, &MqttLinkWiring::answerLogin);
     m_bridge->setDrivenDevices([stages] { return stages->drivenDevices(); });
@@ -79,7 +79,7 @@ void MqttLinkWiring::openSettings()
     m_window->setSettings(m_bridge->settings(), m_store->passwordKept());
     m_window->setWindowFlags(m_window->windowFlags() | Qt::Window);
     m_window->show();
-    m_window->setWindowTitle(QStringLiteral("MQTT 设置"));
+    m_window->setWindowTitle(tr("MQTT 设置"));
 }
 
 void MqttLinkWiring::applySettings(const MqttSettings &settings, bool keepPassword)
@@ -87,8 +87,7 @@ void MqttLinkWiring::applySettings(const MqttSettings &settings, bool keepPasswo
     QString error;
     if (!m_store->save(settings, keepPassword, &error)) {
         qDebug() << "MQTT设置无法保存：" << error;
-        MessageBoxSeam::warning(m_mainWindow, QStringLiteral("错误提示"),
-                                QStringLiteral("MQTT设置无法保存：") + error);
+        MessageBoxSeam::warning(m_mainWindow, tr("错误提示"), tr("MQTT设置无法保存：%1").arg(error));
     }
     qDebug().noquote() << QStringLiteral("MQTT设置：%1:%2，主题前缀 %3，发布%4，远程设定%5")
                               .arg(settings.host)
@@ -102,7 +101,7 @@ void MqttLinkWiring::applySettings(const MqttSettings &settings, bool keepPasswo
 void MqttLinkWiring::answerLogin(bool matched)
 {
     if (!matched) {
-        MessageBoxSeam::information(m_mainWindow, QStringLiteral("提示"), QStringLiteral("密码错误"));
+        MessageBoxSeam::information(m_mainWindow, tr("提示"), tr("密码错误"));
         return;
     }
     m_login->hide();

@@ -43,9 +43,13 @@ void RecordingStatusLabel::follow(int deviceId, PlotWidget *page)
 
 QString RecordingStatusLabel::describeWaiting(int deviceId, const QString &fileName, const QDateTime &start)
 {
-    return QStringLiteral("设备%1 → %2（%3 开始）")
-        .arg(deviceId)
-        .arg(shortName(fileName), start.toString(QStringLiteral("hh:mm")));
+    return tr("设备%1 → %2（%3 开始）")
+        .arg(QString::number(deviceId), shortName(fileName), start.toString(QStringLiteral("hh:mm")));
+}
+
+QString RecordingStatusLabel::joined(const QStringList &parts)
+{
+    return parts.join(tr("；", "between the recordings of a list"));
 }
 
 void RecordingStatusLabel::showWaiting(int deviceId, const QString &fileName, const QDateTime &start)
@@ -69,10 +73,10 @@ void RecordingStatusLabel::showOver(int deviceId)
 QString RecordingStatusLabel::describe(int deviceId, const Entry &entry) const
 {
     if (!entry.recording)
-        return QStringLiteral("等待记录：") + describeWaiting(deviceId, entry.fileName, entry.time);
-    return QStringLiteral("记录中：设备%1 → %2（剩余 %3）")
-        .arg(deviceId)
-        .arg(shortName(entry.fileName), remaining(QDateTime::currentDateTime(), entry.time));
+        return tr("等待记录：%1").arg(describeWaiting(deviceId, entry.fileName, entry.time));
+    return tr("记录中：设备%1 → %2（剩余 %3）")
+        .arg(QString::number(deviceId), shortName(entry.fileName),
+             remaining(QDateTime::currentDateTime(), entry.time));
 }
 
 void RecordingStatusLabel::redraw()
@@ -83,7 +87,7 @@ void RecordingStatusLabel::redraw()
         parts << describe(it.key(), it.value());
         counting |= it.value().recording;
     }
-    setText(parts.join(QStringLiteral("；")));
+    setText(joined(parts));
     setVisible(!parts.isEmpty());
     if (counting && !m_countdown.isActive())
         m_countdown.start();

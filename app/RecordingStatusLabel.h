@@ -23,6 +23,8 @@ public:
 
     // "设备N → 文件（hh:mm 开始）": how a waiting recording is named here and in the exit notices.
     static QString describeWaiting(int deviceId, const QString &fileName, const QDateTime &start);
+    // Recordings named in a row, as here: "…；…".
+    static QString joined(const QStringList &parts);
 
     void showWaiting(int deviceId, const QString &fileName, const QDateTime &start);
     void showRecording(int deviceId, const QString &fileName, const QDateTime &end);

@@ -5,11 +5,25 @@
 namespace {
 const QString developerPassword = QStringLiteral("guest4817");
 const QString adminPassword = QStringLiteral("guest902731");
+
+// The label keeps the width the Chinese caption was laid out for; a longer translation is elided
+// there and shown whole in the tooltip.
+void fitToWidth(QLabel *label)
+{
+    const QString caption = label->text();
+    const int room = label->contentsRect().width() - 2 * label->margin();
+    const QString elided = label->fontMetrics().elidedText(caption, Qt::ElideRight, room);
+    if (elided == caption)
+        return;
+    label->setText(elided);
+    label->setToolTip(caption);
+}
 } // namespace
 
 loginWnd::loginWnd(QWidget *parent, bool mode) : QWidget(parent), ui(new Ui::loginWnd), m_mode(mode)
 {
     ui->setupUi(this);
+    fitToWidth(ui->label_2);
     setWindowFlags(Qt::Window | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     connect(ui->edit_password, &passwordEdit::sig_onreturn, this, &loginWnd::checkPassword,
             Qt::DirectConnection);

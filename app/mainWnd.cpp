@@ -48,7 +48,6 @@
 namespace {
 constexpr Qt::WindowFlags kToolWindowFlags = Qt::WindowFlags(0x08004001);
 constexpr int kChartPages = 15;
-const char *const kNotice = "提示";
 } // namespace
 
 mainWnd::mainWnd(QWidget *parent, int tickIntervalMs) : QMainWindow(parent), ui(new Ui::mainWnd)
@@ -117,9 +116,9 @@ void mainWnd::createPages()
     m_stagePage->setObjectName(QStringLiteral("tab_4"));
     m_historyPage = new PlotWidget(nullptr, 0);
     m_historyPage->setObjectName(QStringLiteral("tab_5"));
-    ui->tabWidget->addTab(m_devicePage, QStringLiteral("设备管理"));
-    ui->tabWidget->addTab(m_stagePage, QStringLiteral("分阶流量"));
-    ui->tabWidget->addTab(m_historyPage, QStringLiteral("历史数据"));
+    ui->tabWidget->addTab(m_devicePage, tr("设备管理"));
+    ui->tabWidget->addTab(m_stagePage, tr("分阶流量"));
+    ui->tabWidget->addTab(m_historyPage, tr("历史数据"));
     ui->tabWidget->setCurrentIndex(1);
 }
 
@@ -152,15 +151,15 @@ void mainWnd::createMenus()
     menuFont.setPointSize(10);
     menuBar()->setFont(menuFont);
 
-    menuComm = menuBar()->addMenu(QStringLiteral("通信设置(未连接）(C)"));
+    menuComm = menuBar()->addMenu(tr("通信设置(未连接）(C)"));
     connect(menuComm, &QMenu::aboutToShow, this, &mainWnd::set485);
 
-    QMenu *devices = menuBar()->addMenu(QStringLiteral("设备管理(D)"));
-    auto *checkDevice = new QAction(QStringLiteral("查询设备"), this);
-    auto *lossStatistics = new QAction(QStringLiteral("丢包统计"), this);
-    auto *mqttSettings = new QAction(QStringLiteral("MQTT 设置"), this);
+    QMenu *devices = menuBar()->addMenu(tr("设备管理(D)"));
+    auto *checkDevice = new QAction(tr("查询设备"), this);
+    auto *lossStatistics = new QAction(tr("丢包统计"), this);
+    auto *mqttSettings = new QAction(tr("MQTT 设置"), this);
     devices->addAction(checkDevice);
-    auto *busHealth = new QAction(QStringLiteral("通信诊断"), this);
+    auto *busHealth = new QAction(tr("通信诊断"), this);
     devices->addAction(lossStatistics);
     devices->addAction(busHealth);
     devices->addAction(mqttSettings);
@@ -169,25 +168,25 @@ void mainWnd::createMenus()
     connect(lossStatistics, &QAction::triggered, this, &mainWnd::loss_Statistics);
     connect(busHealth, &QAction::triggered, this, &mainWnd::showBusHealth);
 
-    QMenu *files = menuBar()->addMenu(QStringLiteral("文件(F)"));
-    actionOpenFile = new QAction(QStringLiteral("打开文件"), this);
-    auto *saveFile = new QAction(QStringLiteral("保存文件"), this);
+    QMenu *files = menuBar()->addMenu(tr("文件(F)"));
+    actionOpenFile = new QAction(tr("打开文件"), this);
+    auto *saveFile = new QAction(tr("保存文件"), this);
     files->addAction(actionOpenFile);
     files->addAction(saveFile);
     connect(saveFile, &QAction::triggered, this, &mainWnd::savePlotFile);
 
-    QMenu *params = menuBar()->addMenu(QStringLiteral("设备参数设置(P)"));
-    auto *ordinary = new QAction(QStringLiteral("普通参数设置"), this);
-    auto *advanced = new QAction(QStringLiteral("高级参数设置"), this);
+    QMenu *params = menuBar()->addMenu(tr("设备参数设置(P)"));
+    auto *ordinary = new QAction(tr("普通参数设置"), this);
+    auto *advanced = new QAction(tr("高级参数设置"), this);
     params->addAction(ordinary);
     params->addAction(advanced);
     connect(ordinary, &QAction::triggered, this, &mainWnd::setOrdParam);
     connect(advanced, &QAction::triggered, this, &mainWnd::setAdmin);
 
-    QMenu *help = menuBar()->addMenu(QStringLiteral("帮助（H）"));
-    auto *version = new QAction(QStringLiteral("软件版本号"), this);
-    auto *manual = new QAction(QStringLiteral("软件说明书"), this);
-    actionDevelop = new QAction(QStringLiteral("开发者模式"), this);
+    QMenu *help = menuBar()->addMenu(tr("帮助（H）"));
+    auto *version = new QAction(tr("软件版本号"), this);
+    auto *manual = new QAction(tr("软件说明书"), this);
+    actionDevelop = new QAction(tr("开发者模式"), this);
     help->addAction(version);
     help->addAction(manual);
     help->addAction(actionDevelop);
@@ -208,7 +207,7 @@ void mainWnd::createChartPages()
         page->setDeviceId(address);
         followRecordingWrites(page);
         devicePlots.append(page);
-        ui->tabWidget->addTab(page, QStringLiteral("设备") + QString::number(address));
+        ui->tabWidget->addTab(page, tr("设备%1").arg(address));
     }
     saveWnd->setPendingExportLookup([this](int deviceId) {
         return deviceId >= 1 && deviceId <= kChartPages ? devicePlots[deviceId - 1]->pendingExportFile()
@@ -332,45 +331,45 @@ void mainWnd::openWindow(QWidget *window, const QString &title)
 
 void mainWnd::set485()
 {
-    openWindow(serialWnd, QStringLiteral("串口通信参数设置"));
+    openWindow(serialWnd, tr("串口通信参数设置"));
     emit refreshSer();
 }
 
 void mainWnd::savePlotFile()
 {
-    openWindow(saveWnd, QStringLiteral("保存设置"));
+    openWindow(saveWnd, tr("保存设置"));
 }
 
 void mainWnd::setOrdParam()
 {
     ordParamWnd->setWindowFlags(kToolWindowFlags);
-    openWindow(ordParamWnd, QStringLiteral("普通参数设置"));
+    openWindow(ordParamWnd, tr("普通参数设置"));
 }
 
 void mainWnd::setAdmin()
 {
-    openWindow(adminLoginWnd, QStringLiteral("请登录"));
+    openWindow(adminLoginWnd, tr("请登录"));
 }
 
 void mainWnd::showDevelopAction()
 {
-    openWindow(developLoginWnd, QStringLiteral("请登录"));
+    openWindow(developLoginWnd, tr("请登录"));
 }
 
 void mainWnd::loss_Statistics()
 {
-    openWindow(lossWnd, QStringLiteral("丢包统计"));
+    openWindow(lossWnd, tr("丢包统计"));
 }
 
 void mainWnd::showBusHealth()
 {
-    openWindow(healthWnd, QStringLiteral("通信诊断"));
+    openWindow(healthWnd, tr("通信诊断"));
     healthWnd->raise();
 }
 
 void mainWnd::showVersion()
 {
-    MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("当前版本号为V2.0.0"));
+    MessageBoxSeam::information(this, tr("提示"), tr("当前版本号为V2.0.0"));
 }
 
 void mainWnd::switchLanguage()
@@ -393,13 +392,12 @@ void mainWnd::openinstructionsFile()
     if (QFileInfo::exists(manual)) {
         // Without a PDF viewer the desktop cannot open it; the operator can still open the file.
         if (!QDesktopServices::openUrl(QUrl::fromLocalFile(manual)))
-            MessageBoxSeam::information(this, QStringLiteral("提示"),
-                                        QStringLiteral("无法打开说明书，请用PDF阅读器打开文件：\n") +
-                                            QDir::toNativeSeparators(manual));
+            MessageBoxSeam::information(this, tr("提示"),
+                                        tr("无法打开说明书，请用PDF阅读器打开文件：\n%1")
+                                            .arg(QDir::toNativeSeparators(manual)));
         return;
     }
-    MessageBoxSeam::warning(this, QStringLiteral("错误提示"),
-                            QStringLiteral("说明书文件不存在，请检查文件路径"));
+    MessageBoxSeam::warning(this, tr("错误提示"), tr("说明书文件不存在，请检查文件路径"));
 }
 
 void mainWnd::openPlotFile()
@@ -408,7 +406,7 @@ void mainWnd::openPlotFile()
     for (int type = 1; type <= PlotWidget::TypeCount; ++type)
         m_historyPage->plot(type)->clearPoints();
     const QString fileName = FileDialogSeam::getOpenFileName(
-        this, QStringLiteral("选择CSV文件"), defaultDataDirectory(), QStringLiteral("CSV Files (*.csv)"));
+        this, tr("选择CSV文件"), defaultDataDirectory(), QStringLiteral("CSV Files (*.csv)"));
     if (fileName.isEmpty())
         return;
     m_fileLoader = new DataFileLoader(fileName, m_historyPage, this);
@@ -417,9 +415,7 @@ void mainWnd::openPlotFile()
         delete m_fileLoader;
         qDebug() << "Unable to open file"
                  << "\n";
-        MessageBoxSeam::warning(this, QString::fromUtf8(kNotice),
-                                QStringLiteral("无法打开文件") + fileName + QStringLiteral("（") + error +
-                                    QStringLiteral("）"));
+        MessageBoxSeam::warning(this, tr("提示"), tr("无法打开文件%1（%2）").arg(fileName, error));
         return;
     }
     connect(m_fileLoader, &DataFileLoader::finished, this, &mainWnd::reportFileOpened);
@@ -430,16 +426,14 @@ void mainWnd::reportFileOpened(const QString &fileName)
 {
     m_fileLoader->deleteLater();
     if (!m_fileLoader->readError().isEmpty()) {
-        MessageBoxSeam::warning(this, QString::fromUtf8(kNotice),
-                                QStringLiteral("无法打开文件") + fileName + QStringLiteral("（") +
-                                    m_fileLoader->readError() + QStringLiteral("）"));
+        MessageBoxSeam::warning(this, tr("提示"),
+                                tr("无法打开文件%1（%2）").arg(fileName, m_fileLoader->readError()));
         return;
     }
     if (m_fileLoader->wasCut()) {
-        MessageBoxSeam::warning(
-            this, QString::fromUtf8(kNotice),
-            QStringLiteral("只打开了") + fileName +
-                QStringLiteral("的一部分：每种数据最多显示%1个点").arg(DataFileLoader::MaxPointsPerType));
+        MessageBoxSeam::warning(this, tr("提示"),
+                                tr("只打开了%1的一部分：每种数据最多显示%2个点")
+                                    .arg(fileName, QString::number(DataFileLoader::MaxPointsPerType)));
         return;
     }
     // UTF-16 text or random bytes hold no line to draw: saying the file opened would hide that.
@@ -447,19 +441,17 @@ void mainWnd::reportFileOpened(const QString &fileName)
     for (int type = 1; type <= PlotWidget::TypeCount; ++type)
         drawn = drawn || !m_historyPage->plot(type)->points().isEmpty();
     if (!drawn) {
-        MessageBoxSeam::warning(this, QString::fromUtf8(kNotice),
-                                QStringLiteral("文件") + fileName + QStringLiteral("中没有找到数据"));
+        MessageBoxSeam::warning(this, tr("提示"), tr("文件%1中没有找到数据").arg(fileName));
         return;
     }
-    MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("成功打开") + fileName);
+    MessageBoxSeam::information(this, tr("提示"), tr("成功打开%1").arg(fileName));
 }
 
 void mainWnd::action_checkDevice()
 {
-    // The communication menu's title is what the worker last reported of the port.
-    if (menuComm->title() != QStringLiteral("通信设置(已连接)")) {
+    if (!m_portOpen) {
         qDebug() << "串口未连接";
-        MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("串口未连接"));
+        MessageBoxSeam::information(this, tr("提示"), tr("串口未连接"));
         return;
     }
     deviceThread->requestScan();
@@ -469,10 +461,12 @@ void mainWnd::updateSerStatus(int type)
 {
     using Bus::PortStatus;
     if (type == Bus::code(PortStatus::Opened)) {
-        menuComm->setTitle(QStringLiteral("通信设置(已连接)"));
+        m_portOpen = true;
+        menuComm->setTitle(tr("通信设置(已连接)"));
         restoreLinkDroppedRows();
     } else if (type == Bus::code(PortStatus::Closed) || type == Bus::code(PortStatus::OpenFailed)) {
-        menuComm->setTitle(QStringLiteral("通信设置(未连接)"));
+        m_portOpen = false;
+        menuComm->setTitle(tr("通信设置(未连接)"));
     }
 }
 
@@ -480,13 +474,13 @@ void mainWnd::showLinkLost(QString)
 {
     for (int k = 0; k < m_devicePage->rowCount(); ++k) {
         DeviceLine *row = m_devicePage->row(k);
-        if (!row || row->onlineCaption() != QStringLiteral("接连"))
+        if (!row || !row->isConnected())
             continue;
         const quint8 id = quint8(row->deviceIdText().toInt());
         linkDroppedIds.append(id);
         emit sig_refresdDevicedSta(id, false);
     }
-    MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("串口连接中断"));
+    MessageBoxSeam::information(this, tr("提示"), tr("串口连接中断"));
 }
 
 // The worker polls the controllers that were online as soon as the port is open again; their rows
@@ -497,7 +491,7 @@ void mainWnd::restoreLinkDroppedRows()
     linkDroppedIds.clear();
     for (quint8 id : dropped) {
         DeviceLine *row = rowOf(id);
-        if (row && row->onlineCaption() == QStringLiteral("掉线"))
+        if (row && row->hasDropped())
             row->on_btn_online_clicked();
     }
 }
@@ -508,7 +502,7 @@ void mainWnd::slot_CheckDevice(QByteArray datas)
     // Nobody answered: the worker goes on polling the devices it knows, so their rows stay, with
     // their addresses, to be read and taken offline.
     if (datas.isEmpty()) {
-        MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("没有查询到设备"));
+        MessageBoxSeam::information(this, tr("提示"), tr("没有查询到设备"));
         return;
     }
     for (int k = 0; k < m_devicePage->rowCount(); ++k)
@@ -530,7 +524,7 @@ void mainWnd::slot_CheckDevice(QByteArray datas)
 void mainWnd::receiveDevicesCount(QList<quint8> devices)
 {
     if (devices.isEmpty()) {
-        MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("没有查询到设备"));
+        MessageBoxSeam::information(this, tr("提示"), tr("没有查询到设备"));
         return;
     }
     QString report;
@@ -539,8 +533,8 @@ void mainWnd::receiveDevicesCount(QList<quint8> devices)
             row->setDeviceId(QString::number(devices[k]));
         report += QString::number(devices[k]) + QLatin1Char(',');
     }
-    MessageBoxSeam::information(this, QString::fromUtf8(kNotice),
-                                QStringLiteral("查询设备完成，查询到的设备为:") + report);
+    MessageBoxSeam::information(this, tr("提示"),
+                                tr("查询设备完成，查询到的设备为:%1").arg(report));
 }
 
 void mainWnd::slot_receiveStageWidget(QList<quint8> devices)
@@ -572,9 +566,7 @@ void mainWnd::slot_refreshDeviceMode(uchar deviceId, int mode)
 void mainWnd::slot_deviceISconnectd(uchar deviceId, bool isconnect)
 {
     if (!isconnect) {
-        MessageBoxSeam::information(this, QString::fromUtf8(kNotice),
-                                    QStringLiteral("设备:") + QString::number(deviceId) +
-                                        QStringLiteral("掉线"));
+        MessageBoxSeam::information(this, tr("提示"), tr("设备:%1掉线").arg(int(deviceId)));
     }
     emit sig_refresdDevicedSta(deviceId, isconnect);
 }
@@ -686,12 +678,12 @@ void mainWnd::startChartSave(int deviceId, QDateTime startTime, int duartion, bo
 void mainWnd::resoponseLogWnd(bool invalid)
 {
     if (!invalid) {
-        MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("密码错误"));
+        MessageBoxSeam::information(this, tr("提示"), tr("密码错误"));
         return;
     }
     adminParamWnd->setWindowFlags(kToolWindowFlags);
     adminParamWnd->show();
-    adminParamWnd->setWindowTitle(QStringLiteral("高级参数修改"));
+    adminParamWnd->setWindowTitle(tr("高级参数修改"));
     adminLoginWnd->hide();
     emit clearMessge();
 }
@@ -699,7 +691,7 @@ void mainWnd::resoponseLogWnd(bool invalid)
 void mainWnd::responseDevpWnd(bool invalid)
 {
     if (!invalid) {
-        MessageBoxSeam::information(this, QString::fromUtf8(kNotice), QStringLiteral("密码错误"));
+        MessageBoxSeam::information(this, tr("提示"), tr("密码错误"));
         return;
     }
     debugWnd->show();

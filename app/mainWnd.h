@@ -158,6 +158,7 @@ private:
     SerialPort *serialPort = nullptr;
     DeviceThread *deviceThread = nullptr;
     QMenu *menuComm = nullptr;
+    bool m_portOpen = false; // as the worker last reported; the menu's title shows it
     QAction *actionOpenFile = nullptr;
     QAction *actionDevelop = nullptr;
     QList<quint8> deviceIds;

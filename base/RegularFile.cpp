@@ -1,5 +1,6 @@
 #include "RegularFile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -15,16 +16,17 @@ QString kindOf(const QString &path)
     struct stat status;
     if (::stat(QFile::encodeName(path).constData(), &status) == 0) {
         if (S_ISFIFO(status.st_mode))
-            return QStringLiteral("命名管道");
+            return QCoreApplication::translate("RegularFile", "命名管道");
         if (S_ISCHR(status.st_mode))
-            return QStringLiteral("字符设备");
+            return QCoreApplication::translate("RegularFile", "字符设备");
         if (S_ISBLK(status.st_mode))
-            return QStringLiteral("块设备");
+            return QCoreApplication::translate("RegularFile", "块设备");
         if (S_ISSOCK(status.st_mode))
-            return QStringLiteral("套接字");
+            return QCoreApplication::translate("RegularFile", "套接字");
     }
 #endif
-    return QFileInfo(path).isDir() ? QStringLiteral("文件夹") : QStringLiteral("特殊文件");
+    return QFileInfo(path).isDir() ? QCoreApplication::translate("RegularFile", "文件夹")
+                                    : QCoreApplication::translate("RegularFile", "特殊文件");
 }
 
 } // namespace
@@ -35,5 +37,5 @@ QString regularFileProblem(const QString &path)
     const QFileInfo info(path);
     if (!info.exists() || info.isFile())
         return QString();
-    return QStringLiteral("不是普通文件，而是") + kindOf(path);
+    return QCoreApplication::translate("RegularFile", "不是普通文件，而是%1").arg(kindOf(path));
 }

@@ -28,13 +28,6 @@ const QString kActiveEntry = QStringLiteral("font-family: Arial; font-size: 20px
 const QString kGreyEntry = QStringLiteral(
     "font-family: Arial; font-size: 20px; font-weight: 300;background-color: gray;border: none");
 
-const QString kGoOnline = QStringLiteral("上线");
-const QString kConnected = QStringLiteral("接连");
-const QString kDisconnected = QStringLiteral("断开");
-const QString kDropped = QStringLiteral("掉线");
-const QString kInstantMode = QStringLiteral("瞬时量控制");
-const QString kCumulativeMode = QStringLiteral("累积量控制");
-
 using Bus::OnlineRequest;
 using Bus::ReadingType;
 using Bus::SetpointKind;
@@ -82,18 +75,18 @@ DeviceLine::~DeviceLine() = default;
 
 void DeviceLine::buildCells()
 {
-    btn_online = makeCell<QPushButton>(this, QStringLiteral("btn_online"), kGoOnline);
+    btn_online = makeCell<QPushButton>(this, QStringLiteral("btn_online"), onlineStateCaption());
     btn_id = new QPushButton(this);
     btn_id->setObjectName(QStringLiteral("btn_id"));
     btn_id->setStyleSheet(kIdStyle);
     btn_id->setFixedSize(btn_id->width() * 2 / 3, btn_id->height());
-    btn_currentFlow = makeCell<myButton>(this, QStringLiteral("btn_currentFlow"), QStringLiteral("瞬时流量"));
-    btn_cumFlow = makeCell<myButton>(this, QStringLiteral("btn_cumFlow"), QStringLiteral("累积流量"));
-    btn_temp = makeCell<myButton>(this, QStringLiteral("btn_temp"), QStringLiteral("温度"));
-    btn_press = makeCell<myButton>(this, QStringLiteral("btn_press"), QStringLiteral("压力"));
+    btn_currentFlow = makeCell<myButton>(this, QStringLiteral("btn_currentFlow"), tr("瞬时流量"));
+    btn_cumFlow = makeCell<myButton>(this, QStringLiteral("btn_cumFlow"), tr("累积流量"));
+    btn_temp = makeCell<myButton>(this, QStringLiteral("btn_temp"), tr("温度"));
+    btn_press = makeCell<myButton>(this, QStringLiteral("btn_press"), tr("压力"));
     edit_cur = makeEntry(this, QStringLiteral("edit_cur"));
     edit_cum = makeEntry(this, QStringLiteral("edit_cum"));
-    btn_mode = makeCell<myButton>(this, QStringLiteral("btn_mode"), kCumulativeMode);
+    btn_mode = makeCell<myButton>(this, QStringLiteral("btn_mode"), modeCaption(m_showsCumulativeMode));
 }
 
 void DeviceLine::buildLayout()
@@ -129,7 +122,44 @@ int DeviceLine::deviceAddress() const
 
 bool DeviceLine::isConnected() const
 {
-    return btn_online->text() == kConnected;
+    return m_onlineState == OnlineState::Connected;
+}
+
+bool DeviceLine::hasDropped() const
+{
+    return m_onlineState == OnlineState::Dropped;
+}
+
+QString DeviceLine::onlineStateCaption() const
+{
+    switch (m_onlineState) {
+    case OnlineState::NotYetOnline:
+        return tr("上线");
+    case OnlineState::Connected:
+        return tr("接连");
+    case OnlineState::Disconnected:
+        return tr("断开");
+    case OnlineState::Dropped:
+        return tr("掉线");
+    }
+    return QString();
+}
+
+void DeviceLine::setOnlineState(OnlineState state)
+{
+    m_onlineState = state;
+    btn_online->setText(onlineStateCaption());
+}
+
+QString DeviceLine::modeCaption(bool cumulative)
+{
+    return cumulative ? tr("累积量控制") : tr("瞬时量控制");
+}
+
+void DeviceLine::showModeCaption(bool cumulative)
+{
+    m_showsCumulativeMode = cumulative;
+    btn_mode->setText(modeCaption(cumulative));
 }
 
 void DeviceLine::on_btn_online_clicked()
@@ -139,26 +169,30 @@ void DeviceLine::on_btn_online_clicked()
         return;
     }
     const int id = deviceAddress();
-    const QString state = btn_online->text();
-    if (state == kGoOnline) {
+    switch (m_onlineState) {
+    case OnlineState::NotYetOnline:
         emit signla_onlineDevice(Bus::code(OnlineRequest::TakeOnline), id);
         goOnline(kGreenFirst, true);
-    } else if (state == kConnected) {
+        break;
+    case OnlineState::Connected:
         emit signla_onlineDevice(Bus::code(OnlineRequest::TakeOffline), id);
         goOffline(id);
-    } else if (state == kDisconnected) {
+        break;
+    case OnlineState::Disconnected:
         emit signla_onlineDevice(Bus::code(OnlineRequest::TakeOnline), id);
         goOnline(kGreen, false);
-    } else if (state == kDropped) {
+        break;
+    case OnlineState::Dropped:
         emit signla_onlineDevice(Bus::code(OnlineRequest::TakeOnlineAgain), id);
         reconnectDropped(id);
+        break;
     }
 }
 
 void DeviceLine::goOnline(const QString &onlineStyle, bool askMode)
 {
     const int id = deviceAddress();
-    btn_online->setText(kConnected);
+    setOnlineState(OnlineState::Connected);
     btn_online->setStyleSheet(onlineStyle);
     resetValueButtons();
     emit refreshOnlineDevice(id, BecameOnline);
@@ -168,7 +202,7 @@ void DeviceLine::goOnline(const QString &onlineStyle, bool askMode)
 
 void DeviceLine::goOffline(int id)
 {
-    btn_online->setText(kDisconnected);
+    setOnlineState(OnlineState::Disconnected);
     btn_online->setStyleSheet(kRed);
     Console::write(QStringLiteral("设备") + btn_id->text() + QStringLiteral("在接连的情况下点击了下线\n"));
     emit refreshOnlineDevice(id, WentOffline);
@@ -180,7 +214,7 @@ void DeviceLine::goOffline(int id)
 
 void DeviceLine::reconnectDropped(int id)
 {
-    btn_online->setText(kConnected);
+    setOnlineState(OnlineState::Connected);
     btn_online->setStyleSheet(kGreen);
     emit refreshOnlineDevice(id, BecameOnline);
     resetValueButtons();
@@ -234,8 +268,8 @@ void DeviceLine::slot_setcumFlow(float input)
 void DeviceLine::commitSetpoint(SetpointKind kind, float input)
 {
     if (!SetpointRange::contains(double(input))) {
-        MessageBoxSeam::warning(this, QStringLiteral("错误提示"),
-                                QStringLiteral("设定值超出范围，请输入%1到%2之间的数值")
+        MessageBoxSeam::warning(this, tr("错误提示"),
+                                tr("设定值超出范围，请输入%1到%2之间的数值")
                                     .arg(double(lowestSetpoint))
                                     .arg(double(highestSetpoint), 0, 'f', 0));
         // The refused text must not stand in the field as if the controller had it.
@@ -255,14 +289,14 @@ void DeviceLine::on_btn_mode_clicked()
     if (!isConnected())
         return;
     const int id = deviceAddress();
-    switchMode(id, btn_mode->text() == kInstantMode ? 1 : 0);
+    switchMode(id, m_showsCumulativeMode ? 0 : 1);
 }
 
 void DeviceLine::switchMode(int id, int newMode)
 {
     emit changeMode(static_cast<uchar>(id), newMode);
     const bool cumulative = newMode == 1;
-    btn_mode->setText(cumulative ? kCumulativeMode : kInstantMode);
+    showModeCaption(cumulative);
     const int inForce = Bus::code(cumulative ? SetpointKind::Cumulative : SetpointKind::Instant);
     const int other = Bus::code(cumulative ? SetpointKind::Instant : SetpointKind::Cumulative);
     setModeView(id, inForce);
@@ -299,7 +333,7 @@ void DeviceLine::showDeviceMode(int mode)
     if (mode != 0 && mode != 1)
         return;
     const bool cumulative = mode == 1;
-    btn_mode->setText(cumulative ? kCumulativeMode : kInstantMode);
+    showModeCaption(cumulative);
     CustomSpimbox *active = cumulative ? edit_cum : edit_cur;
     CustomSpimbox *grey = cumulative ? edit_cur : edit_cum;
     grey->setReadOnlyState(true);
@@ -319,10 +353,10 @@ void DeviceLine::restoreValueLabels()
 {
     for (myButton *button : {btn_press, btn_temp, btn_currentFlow, btn_cumFlow})
         button->setStyleSheet(kWhite);
-    btn_press->setText(QStringLiteral("压力"));
-    btn_temp->setText(QStringLiteral("温度"));
-    btn_currentFlow->setText(QStringLiteral("瞬时流量"));
-    btn_cumFlow->setText(QStringLiteral("累积流量"));
+    btn_press->setText(tr("压力"));
+    btn_temp->setText(tr("温度"));
+    btn_currentFlow->setText(tr("瞬时流量"));
+    btn_cumFlow->setText(tr("累积流量"));
 }
 
 void DeviceLine::hideValueButton(myButton *button)
@@ -342,7 +376,7 @@ void DeviceLine::resetRow()
 {
     btn_online->setStyleSheet(kWhite);
     restoreValueLabels();
-    btn_online->setText(kGoOnline);
+    setOnlineState(OnlineState::NotYetOnline);
     setDeviceId(QString());
     edit_cur->setStyleSheet(kActiveEntry);
     // A rescan may put another device into this row; its setpoints are read back once it is online,
@@ -415,6 +449,6 @@ void DeviceLine::markSetpointFailed(int kind)
 
 void DeviceLine::markDropped()
 {
-    btn_online->setText(kDropped);
+    setOnlineState(OnlineState::Dropped);
     btn_online->setStyleSheet(kRed);
 }

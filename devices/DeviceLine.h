@@ -1,15 +1,14 @@
 #pragma once
 
+// The bus codes themselves rather than declarations of them: lupdate cannot read an opaque enum
+// declaration and would lose this class's tr() context.
+#include "BusCodes.h"
 #include "SetpointRange.h"
 
 #include <QWidget>
 #include <memory>
 
 class QPushButton;
-namespace Bus {
-enum class ReadingType : int;
-enum class SetpointKind : int;
-} // namespace Bus
 class CustomSpimbox;
 class myButton;
 struct Reading;
@@ -18,9 +17,9 @@ namespace Ui {
 class DeviceLine;
 }
 
-// One controller row of the device page. The row keeps no record of its own: the address is the
-// caption of btn_id, the online state the caption of btn_online, the control mode the caption of
-// btn_mode, and a hidden reading is a light grey reading button.
+// One controller row of the device page. The address is the caption of btn_id and a hidden reading
+// is a light grey reading button; the online state and the control mode shown are kept here, since
+// their captions depend on the interface's language.
 class DeviceLine : public QWidget
 {
     Q_OBJECT
@@ -64,6 +63,9 @@ public:
 
     QString deviceIdText() const;
     QString onlineCaption() const;
+    // The controller is online ("接连"), or was lost while it was ("掉线").
+    bool isConnected() const;
+    bool hasDropped() const;
 
 signals:
     void signla_onlineDevice(int online_type, int deviceId);
@@ -86,10 +88,21 @@ public slots:
     void slot_setcumFlow(float input);
 
 private:
+    enum class OnlineState
+    {
+        NotYetOnline,
+        Connected,
+        Disconnected,
+        Dropped
+    };
+
     void buildCells();
     void buildLayout();
     int deviceAddress() const;
-    bool isConnected() const;
+    QString onlineStateCaption() const;
+    void setOnlineState(OnlineState state);
+    static QString modeCaption(bool cumulative);
+    void showModeCaption(bool cumulative);
     void goOnline(const QString &onlineStyle, bool askMode);
     void goOffline(int id);
     void reconnectDropped(int id);
@@ -109,4 +122,6 @@ private:
     CustomSpimbox *edit_cur = nullptr;
     CustomSpimbox *edit_cum = nullptr;
     myButton *btn_mode = nullptr;
+    OnlineState m_onlineState = OnlineState::NotYetOnline;
+    bool m_showsCumulativeMode = true;
 };

@@ -17,9 +17,15 @@ struct HeaderColumn
 
 // The stretches match those of the row cells, so the captions stand above their columns.
 const HeaderColumn kHeader[] = {
-    {"在线状态", 2},          {"ID号", 1},           {"瞬时流量/sccm", 2},
-    {"累积流量/L", 2},        {"温度/℃", 2},         {"压力/KPa", 2},
-    {"瞬时流量设定/sccm", 3}, {"累积流量设定/L", 3}, {"流量控制模式", 2},
+    {QT_TRANSLATE_NOOP("deviceWindow", "在线状态"), 2},
+    {QT_TRANSLATE_NOOP("deviceWindow", "ID号"), 1},
+    {QT_TRANSLATE_NOOP("deviceWindow", "瞬时流量/sccm"), 2},
+    {QT_TRANSLATE_NOOP("deviceWindow", "累积流量/L"), 2},
+    {QT_TRANSLATE_NOOP("deviceWindow", "温度/℃"), 2},
+    {QT_TRANSLATE_NOOP("deviceWindow", "压力/KPa"), 2},
+    {QT_TRANSLATE_NOOP("deviceWindow", "瞬时流量设定/sccm"), 3},
+    {QT_TRANSLATE_NOOP("deviceWindow", "累积流量设定/L"), 3},
+    {QT_TRANSLATE_NOOP("deviceWindow", "流量控制模式"), 2},
 };
 
 } // namespace
@@ -41,7 +47,7 @@ QWidget *deviceWindow::buildHeader()
     auto *header = new QWidget(this);
     auto *headerBox = new QHBoxLayout(header);
     for (const HeaderColumn &column : kHeader) {
-        auto *label = new QLabel(QString::fromUtf8(column.caption), header);
+        auto *label = new QLabel(tr(column.caption), header);
         QFont font = label->font();
         font.setPointSize(15);
         label->setFont(font);

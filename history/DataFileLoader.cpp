@@ -39,7 +39,7 @@ bool DataFileLoader::open(QString *error)
         return false;
     }
     if (m_file.size() > MaxFileBytes) {
-        *error = QStringLiteral("文件大于%1 MB，不是本软件保存的数据文件").arg(MaxFileBytes >> 20);
+        *error = tr("文件大于%1 MB，不是本软件保存的数据文件").arg(MaxFileBytes >> 20);
         m_file.close();
         return false;
     }
@@ -49,9 +49,9 @@ bool DataFileLoader::open(QString *error)
 
 void DataFileLoader::start()
 {
-    m_waitBox = new QMessageBox(QMessageBox::Information, QStringLiteral("提示"),
-                                QStringLiteral("正在打开文件") + m_file.fileName() + QStringLiteral("请稍后"),
-                                QMessageBox::Ok, m_boxParent);
+    m_waitBox =
+        new QMessageBox(QMessageBox::Information, tr("提示"),
+                        tr("正在打开文件%1请稍后").arg(m_file.fileName()), QMessageBox::Ok, m_boxParent);
     m_waitBox->setWindowModality(Qt::NonModal);
     m_waitBox->setAttribute(Qt::WA_DeleteOnClose);
     m_waitBox->show();

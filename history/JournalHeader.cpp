@@ -1,5 +1,6 @@
 #include "JournalHeader.h"
 
+#include <QCoreApplication>
 #include <QIODevice>
 
 namespace {
@@ -57,6 +58,7 @@ bool JournalHeader::read(QIODevice &journal, JournalHeader *header, QString *err
             header->started = QDateTime::fromString(QString::fromLatin1(value), Qt::ISODateWithMs);
         }
     }
-    *error = signed_ ? QStringLiteral("记录文件头不完整") : QStringLiteral("不是记录文件");
+    *error = signed_ ? QCoreApplication::translate("JournalHeader", "记录文件头不完整")
+                     : QCoreApplication::translate("JournalHeader", "不是记录文件");
     return false;
 }

@@ -35,13 +35,13 @@ TypeLook lookOf(int type)
 {
     switch (type) {
     case 1:
-        return {"瞬时流量", "sccm"};
+        return {QT_TRANSLATE_NOOP("Plot", "瞬时流量"), "sccm"};
     case 2:
-        return {"累计流量", "L"};
+        return {QT_TRANSLATE_NOOP("Plot", "累计流量"), "L"};
     case 3:
-        return {"温度", "℃"};
+        return {QT_TRANSLATE_NOOP("Plot", "温度"), "℃"};
     case 4:
-        return {"压力", "KPa"};
+        return {QT_TRANSLATE_NOOP("Plot", "压力"), "KPa"};
     }
     return {"", ""};
 }
@@ -58,7 +58,7 @@ Plot::Plot(int type, QWidget *parent)
 {
     setupChart();
     m_menu = new QMenu(tr("Context menu"), this);
-    connect(m_menu->addAction(QStringLiteral("清除图像")), &QAction::triggered, this, &Plot::clearChart);
+    connect(m_menu->addAction(tr("清除图像")), &QAction::triggered, this, &Plot::clearChart);
 }
 
 Plot::~Plot() = default;
@@ -74,11 +74,11 @@ void Plot::setupChart()
     m_chart = new QChart;
     m_chart->addSeries(m_series);
     m_chart->legend()->hide();
-    m_chart->setTitle(QString::fromUtf8(look.title));
+    m_chart->setTitle(*look.title ? tr(look.title) : QString());
 
     m_axisX = new QValueAxis;
     m_axisX->setRange(m_xRange.first, m_xRange.second);
-    m_axisX->setTitleText(QStringLiteral("时间（秒）"));
+    m_axisX->setTitleText(tr("时间（秒）"));
     m_axisY = new QValueAxis;
     m_axisY->setRange(m_yRange.first, m_yRange.second);
     m_axisY->setTitleText(QString::fromUtf8(look.unit));

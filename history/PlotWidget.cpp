@@ -251,19 +251,18 @@ void PlotWidget::takeJournalEvents()
 void PlotWidget::onJournalEvent(const JournalWriter::Event &event)
 {
     if (event.kind == JournalWriter::Event::Kind::Resumed) {
-        QString text = m_fileName + QStringLiteral("的记录已恢复写入") + event.journal;
+        QString text = tr("%1的记录已恢复写入%2").arg(m_fileName, event.journal);
         if (event.droppedLines > 0)
-            text += QStringLiteral("，其间内存已满，丢弃了") + QString::number(event.droppedLines) +
-                    QStringLiteral("个数据点");
+            text += tr("，其间内存已满，丢弃了%1个数据点").arg(event.droppedLines);
         qInfo().noquote() << text;
         emit recordingWriteResumed(text);
         return;
     }
-    const QString text = m_fileName + QStringLiteral("的记录写入") + event.journal + QStringLiteral("失败（") +
-                         event.reason + QStringLiteral("），数据暂存在内存中，可以写入时继续写入");
+    const QString text = tr("%1的记录写入%2失败（%3），数据暂存在内存中，可以写入时继续写入")
+                             .arg(m_fileName, event.journal, event.reason);
     qWarning().noquote() << text;
     emit recordingWriteFailed(text);
-    MessageBoxSeam::warning(this, QStringLiteral("提示"), text);
+    MessageBoxSeam::warning(this, tr("提示"), text);
 }
 
 std::array<bool, PlotWidget::TypeCount> PlotWidget::selectedTypes() const
@@ -276,23 +275,22 @@ std::array<bool, PlotWidget::TypeCount> PlotWidget::selectedTypes() const
 void PlotWidget::reportWrite(const RecordingFile::Outcome &outcome)
 {
     if (outcome.error.isEmpty()) {
-        MessageBoxSeam::information(this, QStringLiteral("提示"), m_fileName + QStringLiteral("保存成功"));
+        MessageBoxSeam::information(this, tr("提示"), tr("%1保存成功").arg(m_fileName));
         return;
     }
     qWarning() << "Failed to open file for writing" << m_fileName << outcome.error;
     if (outcome.fallbackError.isEmpty()) {
-        MessageBoxSeam::warning(this, QStringLiteral("提示"),
-                                m_fileName + QStringLiteral("保存失败（") + outcome.error +
-                                    QStringLiteral("），数据已改存到") + outcome.fallback);
+        MessageBoxSeam::warning(
+            this, tr("提示"),
+            tr("%1保存失败（%2），数据已改存到%3").arg(m_fileName, outcome.error, outcome.fallback));
         return;
     }
     qWarning() << "Failed to open file for writing" << outcome.fallback << outcome.fallbackError;
     const QString kept = outcome.keptJournal.isEmpty()
-                             ? QStringLiteral("本次数据已丢失")
-                             : QStringLiteral("数据仍在") + outcome.keptJournal +
-                                   QStringLiteral("中，下次启动时可转换为数据文件");
-    MessageBoxSeam::warning(this, QStringLiteral("提示"),
-                            m_fileName + QStringLiteral("保存失败（") + outcome.error +
-                                QStringLiteral("），改存到") + outcome.fallback + QStringLiteral("也失败（") +
-                                outcome.fallbackError + QStringLiteral("），") + kept);
+                             ? tr("本次数据已丢失")
+                             : tr("数据仍在%1中，下次启动时可转换为数据文件").arg(outcome.keptJournal);
+    MessageBoxSeam::warning(
+        this, tr("提示"),
+        tr("%1保存失败（%2），改存到%3也失败（%4），%5")
+            .arg(m_fileName, outcome.error, outcome.fallback, outcome.fallbackError, kept));
 }

@@ -15,16 +15,12 @@
 #include <mutex>
 
 namespace {
-const QString NoticeTitle = QStringLiteral("提示");
-
 QString describe(const RecordingRecovery::Journal &journal)
 {
     const QString device = journal.header.deviceId > 0
-                               ? QStringLiteral("设备") + QString::number(journal.header.deviceId) +
-                                     QStringLiteral("：")
+                               ? RecordingRecovery::tr("设备%1：").arg(journal.header.deviceId)
                                : QString();
-    return device + journal.header.targetFile + QStringLiteral("（记录文件") + journal.path +
-           QStringLiteral("）");
+    return device + RecordingRecovery::tr("%1（记录文件%2）").arg(journal.header.targetFile, journal.path);
 }
 } // namespace
 
@@ -71,11 +67,10 @@ void RecordingRecovery::offer(const QString &folder)
         emit finished();
         return;
     }
-    QString text = QStringLiteral("上次有") + QString::number(journals.size()) +
-                   QStringLiteral("个记录未正常结束，是否将它们转换为数据文件？");
+    QString text = tr("上次有%1个记录未正常结束，是否将它们转换为数据文件？").arg(journals.size());
     for (const Journal &journal : journals)
         text += QLatin1Char('\n') + describe(journal);
-    if (MessageBoxSeam::question(m_boxParent, NoticeTitle, text) != QMessageBox::Yes) {
+    if (MessageBoxSeam::question(m_boxParent, tr("提示"), text) != QMessageBox::Yes) {
         qInfo() << "unfinished recordings kept for the next start:" << journals.size();
         emit finished();
         return;
@@ -124,10 +119,10 @@ void RecordingRecovery::report(const QVector<Result> &results)
     for (const Result &result : results) {
         if (result.dataFile.isEmpty()) {
             qWarning() << "unfinished recording not converted:" << result.journal << result.error;
-            lines << result.journal + QStringLiteral("转换失败（") + result.error + QStringLiteral("），记录文件保留");
+            lines << tr("%1转换失败（%2），记录文件保留").arg(result.journal, result.error);
         } else {
-            lines << result.dataFile + QStringLiteral("保存成功");
+            lines << tr("%1保存成功").arg(result.dataFile);
         }
     }
-    MessageBoxSeam::information(m_boxParent, NoticeTitle, lines.join(QLatin1Char('\n')));
+    MessageBoxSeam::information(m_boxParent, tr("提示"), lines.join(QLatin1Char('\n')));
 }

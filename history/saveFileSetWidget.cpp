@@ -16,8 +16,6 @@
 
 namespace {
 
-const QString NoticeTitle = QStringLiteral("提示");
-const QString RejectTitle = QStringLiteral("错误提示");
 // The bus addresses that have a chart page and so may record.
 constexpr int HighestAddress = 15;
 
@@ -93,7 +91,7 @@ void saveFileSetWidget::on_pushButton_clicked()
     printLine(cur ? QStringLiteral("被选中") : QStringLiteral("没被选中"));
 
     if (ui->comboBox->currentIndex() == 0) {
-        MessageBoxSeam::information(this, NoticeTitle, QStringLiteral("请选择要保存的设备编号"));
+        MessageBoxSeam::information(this, tr("提示"), tr("请选择要保存的设备编号"));
         return;
     }
     const bool anyType = cur || ui->checkbox_cumflow->isChecked() || ui->checkBox_temp->isChecked() ||
@@ -101,9 +99,8 @@ void saveFileSetWidget::on_pushButton_clicked()
     if (refusesPendingExport(deviceId) || refusesTimers(startTime, duration) ||
         refusesEmptyRecording(anyType))
         return;
-    const QString fileName =
-        FileDialogSeam::getSaveFileName(this, QStringLiteral("选择保存路径"), defaultDataDirectory(),
-                                        QStringLiteral("CSV Files (*.csv);;All Files (*)"));
+    const QString fileName = FileDialogSeam::getSaveFileName(
+        this, tr("选择保存路径"), defaultDataDirectory(), QStringLiteral("CSV Files (*.csv);;All Files (*)"));
     if (fileName.isEmpty() || refusesFileInUse(fileName) || !createsEmptyFile(fileName))
         return;
     emit sig_savePlotFile(deviceId, startTime, int(*duration), cur, ui->checkbox_cumflow->isChecked(),
@@ -117,10 +114,9 @@ bool saveFileSetWidget::refusesPendingExport(int deviceId)
     const QString pending = m_pendingExport ? m_pendingExport(deviceId) : QString();
     if (pending.isEmpty())
         return false;
-    MessageBoxSeam::information(this, NoticeTitle,
-                                QStringLiteral("设备") + QString::number(deviceId) +
-                                    QStringLiteral("正在保存数据到") + pending +
-                                    QStringLiteral("，请等待本次保存结束后再保存"));
+    MessageBoxSeam::information(
+        this, tr("提示"),
+        tr("设备%1正在保存数据到%2，请等待本次保存结束后再保存").arg(QString::number(deviceId), pending));
     return true;
 }
 
@@ -132,9 +128,9 @@ bool saveFileSetWidget::refusesFileInUse(const QString &fileName)
         const QString pending = m_pendingExport(device);
         if (pending.isEmpty() || QFileInfo(pending).absoluteFilePath() != chosen)
             continue;
-        MessageBoxSeam::information(this, NoticeTitle,
-                                    pending + QStringLiteral("正在保存设备") + QString::number(device) +
-                                        QStringLiteral("的数据，请选择其他文件"));
+        MessageBoxSeam::information(
+            this, tr("提示"),
+            tr("%1正在保存设备%2的数据，请选择其他文件").arg(pending, QString::number(device)));
         return true;
     }
     return false;
@@ -146,18 +142,18 @@ bool saveFileSetWidget::refusesTimers(const QDateTime &startTime, std::optional<
 {
     QString reason;
     if (!durationSeconds)
-        reason = QStringLiteral("保存时长的小时和分钟须为整数");
+        reason = tr("保存时长的小时和分钟须为整数");
     else if (*durationSeconds < 0)
-        reason = QStringLiteral("保存时长不能为负数");
+        reason = tr("保存时长不能为负数");
     else if (*durationSeconds == 0)
-        reason = QStringLiteral("保存时长不能为0"); // it would record nothing and call that a success
+        reason = tr("保存时长不能为0"); // it would record nothing and call that a success
     else if (*durationSeconds * 1000 > PlotWidget::MaxTimerMs)
-        reason = QStringLiteral("保存时长不能超过596小时31分钟");
+        reason = tr("保存时长不能超过596小时31分钟");
     else if (QDateTime::currentDateTime().msecsTo(startTime) > PlotWidget::MaxTimerMs)
-        reason = QStringLiteral("开始时间距现在不能超过24.8天");
+        reason = tr("开始时间距现在不能超过24.8天");
     if (reason.isEmpty())
         return false;
-    MessageBoxSeam::warning(this, RejectTitle, reason);
+    MessageBoxSeam::warning(this, tr("错误提示"), reason);
     return true;
 }
 
@@ -166,7 +162,7 @@ bool saveFileSetWidget::refusesEmptyRecording(bool anyType)
 {
     if (anyType)
         return false;
-    MessageBoxSeam::warning(this, RejectTitle, QStringLiteral("请至少选择一种保存数据"));
+    MessageBoxSeam::warning(this, tr("错误提示"), tr("请至少选择一种保存数据"));
     return true;
 }
 
@@ -181,7 +177,6 @@ bool saveFileSetWidget::createsEmptyFile(const QString &fileName)
         problem = file.errorString();
     }
     qWarning() << "Failed to open file for writing";
-    MessageBoxSeam::warning(this, NoticeTitle,
-                            fileName + QStringLiteral("无法写入（") + problem + QStringLiteral("）"));
+    MessageBoxSeam::warning(this, tr("提示"), tr("%1无法写入（%2）").arg(fileName, problem));
     return false;
 }

@@ -13,7 +13,6 @@
 using namespace ParameterCodes;
 
 namespace {
-const QString placeholder = QStringLiteral("选择设备");
 const QString readStyle = QStringLiteral("background-color: lightgreen;");
 const QString failedStyle = QStringLiteral("background-color: yellow;");
 } // namespace
@@ -155,7 +154,8 @@ bool ParameterWindow::selectedAddress(quint8 *address) const
 
 bool ParameterWindow::placeholderShown() const
 {
-    return m_deviceSelector->currentText() == placeholder;
+    // Its caption changes with the language; it is always the first item.
+    return m_deviceSelector->currentIndex() == 0;
 }
 
 void ParameterWindow::startHiding()
@@ -267,7 +267,7 @@ void ParameterWindow::showLastValue(myEdit *edit)
 
 bool ParameterWindow::confirmed(quint8 address, const QString &question)
 {
-    if (MessageBoxSeam::question(this, QStringLiteral("提示"), question) != QMessageBox::Yes)
+    if (MessageBoxSeam::question(this, tr("提示"), question) != QMessageBox::Yes)
         return false;
     // A scan may have refilled the selector while the question was open.
     quint8 selected = 0;
@@ -276,15 +276,14 @@ bool ParameterWindow::confirmed(quint8 address, const QString &question)
 
 bool ParameterWindow::confirmedCommand(quint8 address, const QString &command)
 {
-    return confirmed(address, QStringLiteral("确定对设备%1执行“%2”吗？").arg(int(address)).arg(command));
+    return confirmed(address, tr("确定对设备%1执行“%2”吗？").arg(QString::number(address), command));
 }
 
 bool ParameterWindow::confirmedEntry(quint8 address, myEdit *edit, const QString &setting,
                                      const QString &value)
 {
     const QString typed = edit->text();
-    if (!confirmed(address,
-                   QStringLiteral("确定将设备%1的%2改为%3吗？").arg(int(address)).arg(setting, value))) {
+    if (!confirmed(address, tr("确定将设备%1的%2改为%3吗？").arg(QString::number(address), setting, value))) {
         showLastValue(edit);
         return false;
     }
@@ -299,7 +298,7 @@ bool ParameterWindow::confirmedChoice(quint8 address, QComboBox *combo, int inde
     if (k < 0)
         return false;
     const QString question =
-        QStringLiteral("确定将设备%1的%2改为%3吗？").arg(int(address)).arg(setting, combo->itemText(index));
+        tr("确定将设备%1的%2改为%3吗？").arg(QString::number(address), setting, combo->itemText(index));
     const bool yes = confirmed(address, question);
     showChoice(k, yes ? index : m_shownItems.at(k));
     return yes;

@@ -35,14 +35,10 @@ constexpr int CleaningOffCode = 14;
 constexpr int AnalogZeroCode = 15;
 constexpr int AnalogFullScaleCode = 16;
 
-const QString cleaningOnCaption = QStringLiteral("清洗打开");
-const QString cleaningOffCaption = QStringLiteral("清洗关闭");
-
 } // namespace
 
 setAdminParam::setAdminParam(QWidget *parent)
-    : ParameterWindow(parent,
-                      {false, QStringLiteral("Input Error"), QStringLiteral("Please enter a valid number.")}),
+    : ParameterWindow(parent, {false, tr("Input Error"), tr("Please enter a valid number.")}),
       ui(new Ui::setAdminParam)
 {
     ui->setupUi(this);
@@ -111,7 +107,7 @@ void setAdminParam::on_comboBox_currentIndexChanged(int index)
     if (index < 0 || !selectedAddress(&address))
         return;
     // At another baud rate the controller no longer hears this port.
-    if (!confirmedChoice(address, ui->comboBox, index, QStringLiteral("波特率")))
+    if (!confirmedChoice(address, ui->comboBox, index, tr("波特率", "named in a question")))
         return;
     rememberSelectorValue(BaudCode, index);
     sendChoice(ui->comboBox, index);
@@ -161,14 +157,13 @@ void setAdminParam::on_pushButton_6_clicked()
 
 void setAdminParam::on_pushButton_4_clicked()
 {
-    const QString caption = ui->pushButton_4->text();
-    if (caption == cleaningOnCaption) {
+    if (!m_cleaningShownOn) {
         qDebug() << "现在按钮是清洗打开 现在想要打开清洗";
         if (sendCommand(CleaningOnCode)) {
             m_latestCleaning = CleaningOnCode;
             showCleaningOn(true);
         }
-    } else if (caption == cleaningOffCaption && sendCommand(CleaningOffCode)) {
+    } else if (sendCommand(CleaningOffCode)) {
         m_latestCleaning = CleaningOffCode;
         showCleaningOn(false);
     }
@@ -176,14 +171,15 @@ void setAdminParam::on_pushButton_4_clicked()
 
 void setAdminParam::showCleaningOn(bool on)
 {
+    m_cleaningShownOn = on;
     if (on) {
         ui->pushButton_4->setStyleSheet(
             QStringLiteral("background-color: gray; border: 1px solid lightgray;"));
-        ui->pushButton_4->setText(cleaningOffCaption);
+        ui->pushButton_4->setText(tr("清洗关闭"));
     } else {
         ui->pushButton_4->setStyleSheet(
             QStringLiteral("background-color: white; border: 1px solid lightgray;"));
-        ui->pushButton_4->setText(cleaningOnCaption);
+        ui->pushButton_4->setText(tr("清洗打开"));
     }
 }
 
@@ -201,11 +197,10 @@ void setAdminParam::reactToOutcome(bool success, int code)
 {
     if (code == BaudCode) {
         if (success)
-            MessageBoxSeam::information(
-                this, QStringLiteral("提示"),
-                QStringLiteral("波特率修改成功，请以新的波特率重新打开串口并重新查询设备"));
+            MessageBoxSeam::information(this, tr("提示"),
+                                        tr("波特率修改成功，请以新的波特率重新打开串口并重新查询设备"));
         else
-            MessageBoxSeam::warning(this, QStringLiteral("提示"), QStringLiteral("波特率修改失败"));
+            MessageBoxSeam::warning(this, tr("提示"), tr("波特率修改失败"));
         return;
     }
     // The caption shows what the latest cleaning command asked for; when that command failed, the

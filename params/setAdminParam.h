@@ -60,4 +60,7 @@ private:
 
     Ui::setAdminParam *ui;
     int m_latestCleaning = 0; // the code of the cleaning command sent last
+    // The cleaning button shows "清洗关闭" (cleaning is on) rather than "清洗打开"; its caption
+    // changes with the language, this does not.
+    bool m_cleaningShownOn = false;
 };

@@ -35,8 +35,7 @@ constexpr int AddressType = 11;
 } // namespace
 
 setDeviceParamWin::setDeviceParamWin(QWidget *parent)
-    : ParameterWindow(parent, {true, QStringLiteral("输入错误"), QStringLiteral("请输入有效数值.")}),
-      ui(new Ui::setDeviceParamWin)
+    : ParameterWindow(parent, {true, tr("输入错误"), tr("请输入有效数值.")}), ui(new Ui::setDeviceParamWin)
 {
     ui->setupUi(this);
     setUpCodes(ui->comboBox, fields, selectors, {ui->pushButton, ui->pushButton_3});
@@ -101,8 +100,7 @@ void setDeviceParamWin::onReturnPressed()
         refuse(edit);
         return;
     }
-    if (edit == ui->edit_id &&
-        !confirmedEntry(address, edit, QStringLiteral("ID号"), QString::number(write->data1)))
+    if (edit == ui->edit_id && !confirmedEntry(address, edit, tr("ID号"), QString::number(write->data1)))
         return;
     if (edit == ui->edit_cun_flow_number)
         qDebug() << "自定义气体叙述是" << write->data2;
@@ -141,7 +139,6 @@ void setDeviceParamWin::slot_modifyStatus(bool sucess, int adress)
 {
     queueOutcome(sucess, adress, [this, sucess, adress] {
         if (sucess && adress == AddressType)
-            MessageBoxSeam::information(this, QStringLiteral("提示"),
-                                        QStringLiteral("修改设备ID成功，请重新查询设备确认"));
+            MessageBoxSeam::information(this, tr("提示"), tr("修改设备ID成功，请重新查询设备确认"));
     });
 }

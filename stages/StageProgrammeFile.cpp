@@ -2,6 +2,7 @@
 
 #include "RegularFile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
 #include <QTextCodec>
@@ -36,14 +37,14 @@ QString withoutByteOrderMark(const QString &text)
 QString textOf(const QByteArray &bytes, QString *problem)
 {
     if (bytes.contains('\0')) {
-        *problem = QStringLiteral("含有NUL字节，不是文本文件");
+        *problem = QCoreApplication::translate("StageProgrammeFile", "含有NUL字节，不是文本文件");
         return QString();
     }
     QTextCodec::ConverterState state;
     const QString text =
         QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
     if (state.invalidChars > 0 || state.remainingChars > 0) {
-        *problem = QStringLiteral("不是有效的UTF-8文本");
+        *problem = QCoreApplication::translate("StageProgrammeFile", "不是有效的UTF-8文本");
         return QString();
     }
     return text;
@@ -59,14 +60,17 @@ QByteArray contentsOf(const QString &path, QString *problem)
         return QByteArray();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        *problem = QStringLiteral("无法打开（%1）").arg(file.errorString());
+        *problem =
+            QCoreApplication::translate("StageProgrammeFile", "无法打开（%1）").arg(file.errorString());
         return QByteArray();
     }
     const QByteArray bytes = file.read(MaxStageProgrammeFileBytes + 1);
     if (file.error() != QFileDevice::NoError)
-        *problem = QStringLiteral("读取失败（%1）").arg(file.errorString());
+        *problem =
+            QCoreApplication::translate("StageProgrammeFile", "读取失败（%1）").arg(file.errorString());
     else if (bytes.size() > MaxStageProgrammeFileBytes)
-        *problem = QStringLiteral("大于%1 MB，不是分阶配置文件").arg(MaxStageProgrammeFileBytes >> 20);
+        *problem = QCoreApplication::translate("StageProgrammeFile", "大于%1 MB，不是分阶配置文件")
+                       .arg(MaxStageProgrammeFileBytes >> 20);
     return problem->isEmpty() ? bytes : QByteArray();
 }
 
@@ -123,7 +127,7 @@ StageProgrammeParse readStageProgrammeFile(const QString &path, QString *problem
         return StageProgrammeParse();
     const StageProgrammeParse parsed = parseStageProgrammes(text);
     if (!parsed.beginsWithHeader)
-        *problem = QStringLiteral("没有以分阶块标题（如[1]）开头");
+        *problem = QCoreApplication::translate("StageProgrammeFile", "没有以分阶块标题（如[1]）开头");
     return parsed;
 }
 

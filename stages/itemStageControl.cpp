@@ -358,8 +358,8 @@ void itemStageControl::stopOnFlowOutOfRange(int row)
     stopStep();
     emit sig_item_finish();
     MessageBoxSeam::warning(
-        this, QStringLiteral("错误提示"),
-        QStringLiteral("设备%1第%2行的流量超出0到%3的范围，已停止").arg(device).arg(row + 1).arg(MaxFlow));
+        this, tr("错误提示"),
+        tr("设备%1第%2行的流量超出0到%3的范围，已停止").arg(device).arg(row + 1).arg(MaxFlow));
 }
 
 void itemStageControl::sendStep(Mode mode, int device)
@@ -468,13 +468,12 @@ void itemStageControl::refreshStepCount()
     const int count = text.toInt(&converts, 10);
     ui->edit_stepCount->clearFocus();
     if (!converts || count < 0) {
-        MessageBoxSeam::warning(this, QStringLiteral("错误提示"), QStringLiteral("请输入有效数字"));
+        MessageBoxSeam::warning(this, tr("错误提示"), tr("请输入有效数字"));
         return;
     }
     const int valid = validRowCount();
     if (valid < count) {
-        MessageBoxSeam::warning(this, QStringLiteral("错误提示"),
-                                QStringLiteral("输入的阶数不能大于") + QString::number(valid));
+        MessageBoxSeam::warning(this, tr("错误提示"), tr("输入的阶数不能大于%1").arg(valid));
         return;
     }
     // 0 asks for no limit: every valid row runs.

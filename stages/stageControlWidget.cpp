@@ -20,11 +20,6 @@ const char *const kIdleStyle = "background-color: white; border: 1px solid light
 const char *const kPausedStyle = "background-color: red;border:1px solid lightgray;";
 const char *const kResumedStyle = "background-color: white;border:1px solid lightgray;";
 
-QString notice()
-{
-    return QStringLiteral("提示");
-}
-
 } // namespace
 
 stageControlWidget::stageControlWidget(QWidget *parent) : QWidget(parent), ui(new Ui::stageControlWidget)
@@ -94,7 +89,7 @@ QList<int> stageControlWidget::usableDevices() const
 
 void stageControlWidget::startStep()
 {
-    if (ui->btn_start->text() == QStringLiteral("开始") && firstItemHasDevice()) {
+    if (!m_running && firstItemHasDevice()) {
         if (refuseUnusableSteps())
             return;
         emit sig_stratStep(true);
@@ -105,7 +100,7 @@ void stageControlWidget::startStep()
             emit devicestartStep(device);
         m_starting = false;
         showStartButton(!m_runEndedInStart || anyItemRunning());
-    } else if (ui->btn_start->text() == QStringLiteral("停止")) {
+    } else if (m_running) {
         stopAll();
     }
 }
@@ -115,7 +110,7 @@ void stageControlWidget::stopAll()
     emit SetStop();
     showStartButton(false);
     ui->btn_pause->setStyleSheet(QString::fromLatin1(kIdleStyle));
-    ui->btn_pause->setText(QStringLiteral("暂停"));
+    showPaused(false);
 }
 
 QList<quint8> stageControlWidget::drivenDevices() const
@@ -137,19 +132,17 @@ bool stageControlWidget::refuseUnusableSteps()
         const itemStageControl *item = m_items[k];
         if (!item->hasUsableDevice())
             continue;
-        const QString where = QStringLiteral("第%1个分阶控件（设备%2）").arg(k + 1).arg(item->deviceId());
+        const QString where = tr("第%1个分阶控件（设备%2）").arg(k + 1).arg(item->deviceId());
         const int flowRow = item->firstOutOfRangeRow();
         const int timeRow = item->firstTimelessRow();
         QString reason;
         if (flowRow >= 0)
-            reason =
-                QStringLiteral("第%1行的流量超出0到%2的范围").arg(flowRow + 1).arg(itemStageControl::MaxFlow);
+            reason = tr("第%1行的流量超出0到%2的范围").arg(flowRow + 1).arg(itemStageControl::MaxFlow);
         else if (timeRow >= 0)
-            reason = QStringLiteral("第%1行的时间须为大于0的整数秒").arg(timeRow + 1);
+            reason = tr("第%1行的时间须为大于0的整数秒").arg(timeRow + 1);
         else
             continue;
-        MessageBoxSeam::warning(this, QStringLiteral("错误提示"),
-                                where + reason + QStringLiteral("，未启动"));
+        MessageBoxSeam::warning(this, tr("错误提示"), tr("%1%2，未启动").arg(where, reason));
         return true;
     }
     return false;
@@ -157,15 +150,15 @@ bool stageControlWidget::refuseUnusableSteps()
 
 void stageControlWidget::sig_pauseStep()
 {
-    if (ui->btn_start->text() == QStringLiteral("开始"))
+    if (!m_running)
         return;
-    if (ui->btn_pause->text() == QStringLiteral("暂停") && firstItemHasDevice()) {
-        ui->btn_pause->setText(QStringLiteral("继续"));
+    if (!m_paused && firstItemHasDevice()) {
+        showPaused(true);
         ui->btn_pause->setStyleSheet(QString::fromLatin1(kPausedStyle));
         for (int device : usableDevices())
             emit devicePasueStep(device, 1);
-    } else if (ui->btn_pause->text() == QStringLiteral("继续")) {
-        ui->btn_pause->setText(QStringLiteral("暂停"));
+    } else if (m_paused) {
+        showPaused(false);
         ui->btn_pause->setStyleSheet(QString::fromLatin1(kResumedStyle));
         for (int device : usableDevices())
             emit devicePasueStep(device, 2);
@@ -194,22 +187,28 @@ void stageControlWidget::slot_item_finish()
 void stageControlWidget::showStartButton(bool running)
 {
     ui->btn_start->setStyleSheet(QString::fromLatin1(running ? kRunningStyle : kIdleStyle));
-    ui->btn_start->setText(running ? QStringLiteral("停止") : QStringLiteral("开始"));
+    ui->btn_start->setText(running ? tr("停止") : tr("开始"));
+    m_running = running;
+}
+
+void stageControlWidget::showPaused(bool paused)
+{
+    ui->btn_pause->setText(paused ? tr("继续") : tr("暂停"));
+    m_paused = paused;
 }
 
 // ---- programme files --------------------------------------------------------------------------
 
 void stageControlWidget::startSave()
 {
-    const QString path = FileDialogSeam::getSaveFileName(
-        this, QStringLiteral("选择保存路径"), defaultDataDirectory(), QString::fromLatin1(kFileFilter));
+    const QString path = FileDialogSeam::getSaveFileName(this, tr("选择保存路径"), defaultDataDirectory(),
+                                                         QString::fromLatin1(kFileFilter));
     if (path.isEmpty())
         return;
     // A pipe would hold the page until someone reads it, and a device swallows the programmes.
     const QString problem = regularFileProblem(path);
     if (!problem.isEmpty()) {
-        MessageBoxSeam::warning(this, notice(),
-                                path + QStringLiteral("无法写入（") + problem + QStringLiteral("）"));
+        MessageBoxSeam::warning(this, tr("提示"), tr("%1无法写入（%2）").arg(path, problem));
         return;
     }
     qDebug() << "size:" << m_items.size();
@@ -236,40 +235,37 @@ void stageControlWidget::writeProgrammeFile(const QString &path, const StageProg
                          file.write(text) == text.size() && file.flush() && file.commit();
     if (!written) {
         qDebug() << "分阶配置写入失败" << path << file.errorString();
-        MessageBoxSeam::warning(this, notice(), QStringLiteral("加载失败"));
+        MessageBoxSeam::warning(this, tr("提示"), tr("加载失败"));
         return;
     }
-    MessageBoxSeam::information(this, notice(), QStringLiteral("成功加载文件") + path);
+    MessageBoxSeam::information(this, tr("提示"), tr("成功加载文件%1").arg(path));
 }
 
 void stageControlWidget::startLoad()
 {
     // A loaded table would replace the programme under a running step.
     if (anyItemRunning()) {
-        MessageBoxSeam::warning(this, QStringLiteral("错误提示"),
-                                QStringLiteral("分阶运行中，请先停止再调入配置"));
+        MessageBoxSeam::warning(this, tr("错误提示"), tr("分阶运行中，请先停止再调入配置"));
         return;
     }
-    const QString path = FileDialogSeam::getOpenFileName(
-        this, QStringLiteral("导入历史分阶记录"), defaultDataDirectory(), QString::fromLatin1(kFileFilter));
+    const QString path = FileDialogSeam::getOpenFileName(this, tr("导入历史分阶记录"), defaultDataDirectory(),
+                                                         QString::fromLatin1(kFileFilter));
     if (path.isEmpty())
         return;
     QString problem;
     const StageProgrammeParse parsed = readStageProgrammeFile(path, &problem);
     if (!problem.isEmpty()) {
-        MessageBoxSeam::warning(this, QStringLiteral("文件解析错误"),
-                                QStringLiteral("文件") + path + problem);
+        MessageBoxSeam::warning(this, tr("文件解析错误"), tr("文件%1%2").arg(path, problem));
         return;
     }
     if (!parsed.isUsable()) {
-        MessageBoxSeam::information(this, notice(), QStringLiteral("文件解析错误"));
+        MessageBoxSeam::information(this, tr("提示"), tr("文件解析错误"));
         return;
     }
     if (parsed.skippedLines > 0)
         qDebug() << "分阶配置文件中跳过的行数:" << parsed.skippedLines;
-    MessageBoxSeam::information(this, notice(),
-                                QStringLiteral("文件") + path + QStringLiteral("导入成功") +
-                                    unusableBlocksNote(parsed));
+    MessageBoxSeam::information(this, tr("提示"),
+                                tr("文件%1导入成功%2").arg(path, unusableBlocksNote(parsed)));
     fillTables(parsed);
     emit loadStep();
 }
@@ -286,7 +282,7 @@ QString stageControlWidget::unusableBlocksNote(const StageProgrammeParse &parsed
         QString header = parsed.headers.value(k);
         if (header.size() > kHeaderShown)
             header = header.left(kHeaderShown) + QStringLiteral("…");
-        note += QStringLiteral("；第%1块%2没有有效的阶，第%1个分阶控件未改动").arg(k + 1).arg(header);
+        note += tr("；第%1块%2没有有效的阶，第%1个分阶控件未改动").arg(QString::number(k + 1), header);
     }
     return note;
 }

@@ -58,6 +58,7 @@ private:
     bool firstItemHasDevice() const;
     bool anyItemRunning() const;
     void showStartButton(bool running);
+    void showPaused(bool paused);
     QList<int> usableDevices() const;
     bool refuseUnusableSteps();
     StageProgrammeSet collectProgrammes() const;
@@ -69,4 +70,7 @@ private:
     QList<itemStageControl *> m_items;
     bool m_starting = false;        // the widgets are being started
     bool m_runEndedInStart = false; // and one of them reported the end of its run meanwhile
+    // What the start and pause buttons show; their captions change with the language.
+    bool m_running = false;
+    bool m_paused = false;
 };

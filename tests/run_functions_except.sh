@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs every test function of a Qt Test program except the ones named, so that a long program can
-# run as two tests in parallel: run_functions_except.sh PROGRAM FUNCTION...
+# run as two tests in parallel: run_functions_except.sh PROGRAM CLASS FUNCTION...
 set -euo pipefail
 program=$1
-shift
+class=$2
+shift 2
 run=()
 while read -r function; do
   function=${function%()}
@@ -12,5 +13,5 @@ while read -r function; do
     [ "$function" = "$named" ] && skip=1
   done
   [ $skip = 1 ] || run+=("$function")
-done < <("$program" -functions)
-exec "$program" "${run[@]}"
+done < <("$program" "$class" -functions)
+exec "$program" "$class" "${run[@]}"

@@ -272,5 +272,7 @@ void tst_deviceRowFeedback::closedPortLeavesNoRowLookingLive()
     QCOMPARE(boxes.texts, QStringList());
 }
 
-QTEST_MAIN(tst_deviceRowFeedback)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_deviceRowFeedback)
 #include "tst_deviceRowFeedback.moc"

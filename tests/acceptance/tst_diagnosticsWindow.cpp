@@ -354,5 +354,7 @@ void tst_diagnosticsWindow::echoingAdapterIsShown()
         QCOMPARE(table.count(row, Unsound) + table.count(row, Timeouts), 0);
 }
 
-QTEST_MAIN(tst_diagnosticsWindow)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_diagnosticsWindow)
 #include "tst_diagnosticsWindow.moc"

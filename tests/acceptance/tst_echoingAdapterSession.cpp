@@ -60,5 +60,7 @@ void tst_echoingAdapterSession::scanReadAndSetThroughAnEchoingAdapter()
     QCOMPARE(online->text(), QStringLiteral("接连"));
 }
 
-QTEST_MAIN(tst_echoingAdapterSession)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_echoingAdapterSession)
 #include "tst_echoingAdapterSession.moc"

@@ -233,5 +233,7 @@ void tst_englishInterface::operatorDayInEnglish()
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
 }
 
-QTEST_MAIN(tst_englishInterface)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_englishInterface)
 #include "tst_englishInterface.moc"

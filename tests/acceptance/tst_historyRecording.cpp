@@ -501,5 +501,7 @@ void tst_historyRecording::openedFileLogsThePointsItDraws()
     f.window->debugWnd->hide();
 }
 
-QTEST_MAIN(tst_historyRecording)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_historyRecording)
 #include "tst_historyRecording.moc"

@@ -202,5 +202,7 @@ void tst_leavingTheProgram::waitingRecordingIsNamedAndDropped()
     QTRY_VERIFY(w.worker()->isFinished());
 }
 
-QTEST_MAIN(tst_leavingTheProgram)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_leavingTheProgram)
 #include "tst_leavingTheProgram.moc"

@@ -286,5 +286,7 @@ void tst_mqttSettings::remoteStopEndsTheRunningProgramme()
     QCOMPARE(f.bus->floatRegister(3, RegisterMap::InstantSetpoint), 0.0f);
 }
 
-QTEST_MAIN(tst_mqttSettings)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_mqttSettings)
 #include "tst_mqttSettings.moc"

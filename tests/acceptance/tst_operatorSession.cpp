@@ -143,5 +143,7 @@ void tst_operatorSession::dailyJobOnTheDeviceTab()
     QCOMPARE(f.boxes.boxes.size(), 1);
 }
 
-QTEST_MAIN(tst_operatorSession)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_operatorSession)
 #include "tst_operatorSession.moc"

@@ -441,5 +441,7 @@ void tst_parameterWindows::weightyCommandAskedFirst()
     QCOMPARE(s.f.boxes.texts().at(1), question);
 }
 
-QTEST_MAIN(tst_parameterWindows)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_parameterWindows)
 #include "tst_parameterWindows.moc"

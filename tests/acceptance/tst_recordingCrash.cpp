@@ -203,5 +203,7 @@ void tst_recordingCrash::declinedOfferComesAgainAtTheNextStart()
     QCOMPARE(contentsOf(dataFile), QByteArray("type3\n0,23.5\n1.001,23.25\n"));
 }
 
-QTEST_MAIN(tst_recordingCrash)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_recordingCrash)
 #include "tst_recordingCrash.moc"

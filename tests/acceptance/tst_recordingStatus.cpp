@@ -86,5 +86,7 @@ void tst_recordingStatus::labelFollowsTheRecordings()
     QVERIFY(label->text().isEmpty());
 }
 
-QTEST_MAIN(tst_recordingStatus)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_recordingStatus)
 #include "tst_recordingStatus.moc"

@@ -290,5 +290,7 @@ void tst_stagedProgramme::unusableStepsAndBlocksAreRefused()
     QTRY_COMPARE(setpointChanges(*f.bus, 3), floats({40, 0}));
 }
 
-QTEST_MAIN(tst_stagedProgramme)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_stagedProgramme)
 #include "tst_stagedProgramme.moc"

@@ -220,5 +220,7 @@ void tst_exitSequence::captionedQuestionAsShown()
     QVERIFY(captions.contains(QStringLiteral("取消")));
 }
 
-QTEST_MAIN(tst_exitSequence)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_exitSequence)
 #include "tst_exitSequence.moc"

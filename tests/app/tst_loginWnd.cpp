@@ -175,5 +175,7 @@ void tst_loginWnd::eyeTogglesVisibility()
     QCOMPARE(login.field->text(), QStringLiteral("guest4817"));
 }
 
-QTEST_MAIN(tst_loginWnd)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_loginWnd)
 #include "tst_loginWnd.moc"

@@ -358,5 +358,7 @@ void tst_messageLog::closeButtonAsksToClose()
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Form"));
 }
 
-QTEST_MAIN(tst_messageLog)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_messageLog)
 #include "tst_messageLog.moc"

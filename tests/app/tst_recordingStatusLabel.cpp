@@ -117,5 +117,7 @@ void tst_recordingStatusLabel::followsAChartPage()
     QVERIFY(page.pendingExportFile().isEmpty());
 }
 
-QTEST_MAIN(tst_recordingStatusLabel)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_recordingStatusLabel)
 #include "tst_recordingStatusLabel.moc"

@@ -460,5 +460,7 @@ void tst_busHealth::trafficFilterAndPause()
     QCOMPARE(model.lines().size(), 10);
 }
 
-QTEST_MAIN(tst_busHealth)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_busHealth)
 #include "tst_busHealth.moc"

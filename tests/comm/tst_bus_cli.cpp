@@ -430,5 +430,7 @@ void BusCliTest::echoingAdapter()
     QCOMPARE(outcome.out, out);
 }
 
-QTEST_GUILESS_MAIN(BusCliTest)
+#include "TestRunner.h"
+
+QUORIX_TEST_GUILESS_MAIN(BusCliTest)
 #include "tst_bus_cli.moc"

@@ -213,5 +213,7 @@ void TestCodec::recognisedReplies()
         QCOMPARE(result.exceptionCode, 2);
 }
 
-QTEST_GUILESS_MAIN(TestCodec)
+#include "TestRunner.h"
+
+QUORIX_TEST_GUILESS_MAIN(TestCodec)
 #include "tst_codec.moc"

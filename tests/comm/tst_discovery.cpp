@@ -210,5 +210,7 @@ void DiscoveryTest::emptyListEmptiesDevices()
     QCOMPARE(f.worker.devicesSnapshot().size(), 0);
 }
 
-QTEST_GUILESS_MAIN(DiscoveryTest)
+#include "TestRunner.h"
+
+QUORIX_TEST_GUILESS_MAIN(DiscoveryTest)
 #include "tst_discovery.moc"

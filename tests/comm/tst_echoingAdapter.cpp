@@ -177,5 +177,7 @@ void EchoingAdapterTest::foundFromAReplyWhenTheOpeningMissedIt()
     QCOMPARE(f.bus->floatRegister(1, RegisterMap::InstantSetpoint), 12.0f);
 }
 
-QTEST_GUILESS_MAIN(EchoingAdapterTest)
+#include "TestRunner.h"
+
+QUORIX_TEST_GUILESS_MAIN(EchoingAdapterTest)
 #include "tst_echoingAdapter.moc"

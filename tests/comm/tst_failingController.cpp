@@ -114,5 +114,7 @@ void FailingControllerTest::othersKeepTheirPace()
     }
 }
 
-QTEST_GUILESS_MAIN(FailingControllerTest)
+#include "TestRunner.h"
+
+QUORIX_TEST_GUILESS_MAIN(FailingControllerTest)
 #include "tst_failingController.moc"

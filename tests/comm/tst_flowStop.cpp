@@ -110,5 +110,7 @@ void tst_flowStop::confirmedZeroEndsTheWaitingStep()
     QCOMPARE(zeroWrites(*f.bus, 1), 1);
 }
 
-QTEST_MAIN(tst_flowStop)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_flowStop)
 #include "tst_flowStop.moc"

@@ -401,5 +401,7 @@ void LineSyncTest::pauseCountsTheSilenceAfterTheAnswer()
     QCOMPARE(line.sync.restLeftUs(10), qint64(10000));
 }
 
-QTEST_GUILESS_MAIN(LineSyncTest)
+#include "TestRunner.h"
+
+QUORIX_TEST_GUILESS_MAIN(LineSyncTest)
 #include "tst_line_sync.moc"

@@ -279,5 +279,7 @@ void tst_lossWidget::recountClearsAndRestarts()
     QCOMPARE(edit("edit_bus_rate")->text(), QStringLiteral("37.500%"));
 }
 
-QTEST_MAIN(tst_lossWidget)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_lossWidget)
 #include "tst_lossWidget.moc"

@@ -774,5 +774,7 @@ void PollingTest::stagedStopReachesScannedControllers()
              QStringList{WorkerFixture::hex(SerialPort::buildWriteFloatFrame(2, 0x303E, 0.0f))});
 }
 
-QTEST_GUILESS_MAIN(PollingTest)
+#include "TestRunner.h"
+
+QUORIX_TEST_GUILESS_MAIN(PollingTest)
 #include "tst_polling.moc"

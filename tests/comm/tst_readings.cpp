@@ -149,5 +149,7 @@ void ReadingsTest::unusableValueIsAFailedReadNotALoss()
     QCOMPARE(LogCapture::count("的读数无效"), ticks);
 }
 
-QTEST_MAIN(ReadingsTest)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(ReadingsTest)
 #include "tst_readings.moc"

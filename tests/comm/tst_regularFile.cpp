@@ -60,5 +60,7 @@ void tst_regularFile::problems()
     QCOMPARE(regularFileProblem(path), problem);
 }
 
-QTEST_APPLESS_MAIN(tst_regularFile)
+#include "TestRunner.h"
+
+QUORIX_TEST_APPLESS_MAIN(tst_regularFile)
 #include "tst_regularFile.moc"

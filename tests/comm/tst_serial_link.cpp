@@ -472,5 +472,7 @@ void SerialLinkTest::destroyingARunningWorkerShutsItDown()
     QCOMPARE(LogCapture::count("QSocketNotifier"), 0);
 }
 
-QTEST_GUILESS_MAIN(SerialLinkTest)
+#include "TestRunner.h"
+
+QUORIX_TEST_GUILESS_MAIN(SerialLinkTest)
 #include "tst_serial_link.moc"

@@ -304,5 +304,7 @@ void tst_setSerialport::longPathShowsItsEnd()
     QCOMPARE(m_port->toolTip(), QStringLiteral("ttyS0"));
 }
 
-QTEST_MAIN(tst_setSerialport)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_setSerialport)
 #include "tst_setSerialport.moc"

@@ -1,6 +1,7 @@
 #include "CustomSpimbox.h"
 #include "DeviceLine.h"
 #include "DevicesTestSupport.h"
+#include "Language.h"
 #include "MessageBoxSeam.h"
 #include "Reading.h"
 #include "myButton.h"
@@ -74,6 +75,13 @@ struct Row
 
 const char *const kReadingButtons[] = {"btn_currentFlow", "btn_cumFlow", "btn_temp", "btn_press"};
 
+// The English interface while it lives; rows made meanwhile carry English captions.
+struct EnglishInterface
+{
+    EnglishInterface() { QVERIFY2(Language::install(qApp, UiLanguage::English), "no English translation"); }
+    ~EnglishInterface() { Language::install(qApp, UiLanguage::Chinese); }
+};
+
 } // namespace
 
 class tst_DeviceLine : public QObject
@@ -85,6 +93,8 @@ private slots:
     void cellsLineUpWithHeader();
     void onlineButtonFollowsStateTable_data();
     void onlineButtonFollowsStateTable();
+    void onlineButtonFollowsStateTableInEnglish_data();
+    void onlineButtonFollowsStateTableInEnglish();
     void goingOfflineBlanksAndLocksReadings();
     void emptyRowIgnoresOnlineAndMode();
     void setpointPassesOnlyWhileConnected_data();
@@ -101,6 +111,7 @@ private slots:
     void readingButtonTogglesVisibility_data();
     void readingButtonTogglesVisibility();
     void modeButtonSwitchesAndAsksSetpoints();
+    void modeButtonSwitchesInEnglish();
     void modeButtonIgnoredUnlessConnected();
     void setModeViewOnlyForOwnAddress();
     void showDeviceModeLocksOtherEntry_data();
@@ -174,6 +185,44 @@ void tst_DeviceLine::onlineButtonFollowsStateTable()
     QCOMPARE(row.log, emitted);
     QCOMPARE(row.online->text(), caption);
     QCOMPARE(row.online->styleSheet(), style);
+}
+
+// The captions differ by language; what a click does may not.
+void tst_DeviceLine::onlineButtonFollowsStateTableInEnglish_data()
+{
+    QTest::addColumn<QString>("before"); // c: click, d: marked dropped
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QStringList>("emitted");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("Connect") << "" << "Connect" << QStringList{"online(3,7)", "refresh(7,1)", "askMode(7)"}
+                             << "Online";
+    QTest::newRow("Online") << "c" << "Online" << QStringList{"online(1,7)", "refresh(7,2)"} << "Off";
+    QTest::newRow("Off") << "cc" << "Off" << QStringList{"online(3,7)", "refresh(7,1)"} << "Online";
+    QTest::newRow("Offline") << "cd" << "Offline" << QStringList{"online(2,7)", "refresh(7,1)"} << "Online";
+}
+
+void tst_DeviceLine::onlineButtonFollowsStateTableInEnglish()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, shown);
+    QFETCH(QStringList, emitted);
+    QFETCH(QString, caption);
+    EnglishInterface english;
+    Row row;
+    StdoutCapture out;
+    for (QChar step : before)
+        step == 'c' ? row.clickOnline() : row.line.markDropped();
+    QCOMPARE(row.online->text(), shown);
+    row.takeLog();
+    row.clickOnline();
+    QCOMPARE(row.log, emitted);
+    QCOMPARE(row.online->text(), caption);
+    QCOMPARE(row.line.isConnected(), caption == "Online");
+    QVERIFY(!row.line.hasDropped());
+    // A setpoint passes only while the row is online, in English too.
+    row.takeLog();
+    row.commit(row.cum, "5");
+    QCOMPARE(row.log, caption == "Online" ? QStringList{"setpoint(7,2,5)"} : QStringList{});
 }
 
 void tst_DeviceLine::goingOfflineBlanksAndLocksReadings()
@@ -491,6 +540,28 @@ void tst_DeviceLine::modeButtonSwitchesAndAsksSetpoints()
     QCOMPARE(row.log, QStringList{"setpoint(7,2,6)"});
 }
 
+void tst_DeviceLine::modeButtonSwitchesInEnglish()
+{
+    EnglishInterface english;
+    Row row;
+    QCOMPARE(row.mode->text(), QString("Total mode"));
+    row.clickOnline();
+    row.takeLog();
+    row.clickMode();
+    QCOMPARE(row.log, (QStringList{"mode(7,0)", "readBack(1,7)", "readBack(2,7)"}));
+    QCOMPARE(row.mode->text(), QString("Flow mode"));
+    row.takeLog();
+    row.clickMode();
+    QCOMPARE(row.log, (QStringList{"mode(7,1)", "readBack(2,7)", "readBack(1,7)"}));
+    QCOMPARE(row.mode->text(), QString("Total mode"));
+    // A mode read back from the controller is what the next click switches from.
+    row.line.showDeviceMode(0);
+    QCOMPARE(row.mode->text(), QString("Flow mode"));
+    row.takeLog();
+    row.clickMode();
+    QCOMPARE(row.log.value(0), QString("mode(7,1)"));
+}
+
 void tst_DeviceLine::modeButtonIgnoredUnlessConnected()
 {
     Row row;
@@ -655,5 +726,7 @@ void tst_DeviceLine::resetKeepingAddressLeavesRowAsScanned()
     QCOMPARE(row.log, (QStringList{"online(3,7)", "refresh(7,1)", "askMode(7)"}));
 }
 
-QTEST_MAIN(tst_DeviceLine)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_DeviceLine)
 #include "tst_DeviceLine.moc"

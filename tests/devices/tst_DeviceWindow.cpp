@@ -187,5 +187,7 @@ void tst_DeviceWindow::refreshDeviceStatusIgnoresConnectedAndUnknown()
         QCOMPARE(page.row(k)->onlineCaption(), QString(k == 0 ? "接连" : "上线"));
 }
 
-QTEST_MAIN(tst_DeviceWindow)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_DeviceWindow)
 #include "tst_DeviceWindow.moc"

@@ -403,5 +403,7 @@ void tst_NumericInput::buttonLockKeepsCaption()
     QCOMPARE(button.text(), QString("压力"));
 }
 
-QTEST_MAIN(tst_NumericInput)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_NumericInput)
 #include "tst_NumericInput.moc"

@@ -184,5 +184,7 @@ void tst_dataFile::roundTripIsBitExact()
     }
 }
 
-QTEST_MAIN(tst_dataFile)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_dataFile)
 #include "tst_dataFile.moc"

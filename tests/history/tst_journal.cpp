@@ -488,5 +488,7 @@ void tst_journal::runningJournalIsNotOffered()
     QVERIFY(QFile::exists(stray.fileName()));
 }
 
-QTEST_MAIN(tst_journal)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_journal)
 #include "tst_journal.moc"

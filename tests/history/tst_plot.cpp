@@ -239,5 +239,7 @@ void tst_plot::wheelZoomsAndMenuClears()
     QCOMPARE(f.plot.series()->count(), 0);
 }
 
-QTEST_MAIN(tst_plot)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_plot)
 #include "tst_plot.moc"

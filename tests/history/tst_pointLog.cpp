@@ -145,5 +145,7 @@ void tst_pointLog::writesOneDebugMessageOfTheDefaultCategory()
     QCOMPARE(messages.first().text, QStringLiteral("( 0 , 20.1 )"));
 }
 
-QTEST_MAIN(tst_pointLog)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_pointLog)
 #include "tst_pointLog.moc"

@@ -273,5 +273,7 @@ void tst_recording::chosenFileThatIsNoFileIsRefused()
     QCOMPARE(requests.size(), 0);
 }
 
-QTEST_MAIN(tst_recording)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_recording)
 #include "tst_recording.moc"

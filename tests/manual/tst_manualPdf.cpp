@@ -372,5 +372,7 @@ void tst_manualPdf::renderingNeedsAFontForEveryCharacter()
     QVERIFY(!QFile::exists(pdf));
 }
 
-QTEST_GUILESS_MAIN(tst_manualPdf)
+#include "TestRunner.h"
+
+QUORIX_TEST_GUILESS_MAIN(tst_manualPdf)
 #include "tst_manualPdf.moc"

@@ -183,5 +183,7 @@ void tst_mqttBridgeCli::noControllerAnswers()
     QCOMPARE(watcher.count(topic("status")), 0);
 }
 
-QTEST_GUILESS_MAIN(tst_mqttBridgeCli)
+#include "TestRunner.h"
+
+QUORIX_TEST_GUILESS_MAIN(tst_mqttBridgeCli)
 #include "tst_mqttBridgeCli.moc"

@@ -406,5 +406,7 @@ void tst_mqttLink::shutdownSaysOffline()
     QCOMPARE(bench.bridge.connectionText(), QStringLiteral("MQTT未启用"));
 }
 
-QTEST_GUILESS_MAIN(tst_mqttLink)
+#include "TestRunner.h"
+
+QUORIX_TEST_GUILESS_MAIN(tst_mqttLink)
 #include "tst_mqttLink.moc"

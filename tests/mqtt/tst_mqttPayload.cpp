@@ -218,5 +218,7 @@ void tst_mqttPayload::storeKeepsThePasswordOnlyOnRequest()
     QVERIFY(error.contains(QStringLiteral("file/sub")));
 }
 
-QTEST_GUILESS_MAIN(tst_mqttPayload)
+#include "TestRunner.h"
+
+QUORIX_TEST_GUILESS_MAIN(tst_mqttPayload)
 #include "tst_mqttPayload.moc"

@@ -196,5 +196,7 @@ void tst_page_shells::saveWindowOffersTypesAndConfirm()
              QStringLiteral("确认保存"));
 }
 
-QTEST_MAIN(tst_page_shells)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_page_shells)
 #include "tst_page_shells.moc"

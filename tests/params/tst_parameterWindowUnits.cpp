@@ -1,6 +1,7 @@
 // Both parameter windows on their own: what each commit, choice and button asks the worker for,
 // how read results and write outcomes show, and the faults an operator could meet.
 
+#include "Language.h"
 #include "MessageBoxSeam.h"
 #include "SerialPort.h"
 #include "myEdit.h"
@@ -116,6 +117,13 @@ public:
     QStringList boxes;
 };
 
+// The English interface for the life of the object.
+struct InEnglish
+{
+    const bool installed = Language::install(qApp, UiLanguage::English);
+    ~InEnglish() { Language::install(qApp, UiLanguage::Chinese); }
+};
+
 } // namespace
 
 class tst_parameterWindowUnits : public QObject
@@ -133,6 +141,9 @@ private slots:
     void resultsFillInTurnAndOnlyForTheSelection();
     void placeholderHidesFieldByFieldUnlessCancelled();
     void cleaningCaptionFollowsLatestOutcome();
+    void noDeviceShowsNoFieldsInEnglish_data();
+    void noDeviceShowsNoFieldsInEnglish();
+    void cleaningTogglesInEnglish();
     void outcomeMarksTheControllerItWasFor();
     void resultOfAnEarlierReadKeepsTheCommittedValue();
     void lateResultKeepsTheTypedText();
@@ -459,6 +470,63 @@ void tst_parameterWindowUnits::cleaningCaptionFollowsLatestOutcome()
     QCOMPARE(cleaning->styleSheet(), QStringLiteral("background-color: white; border: 1px solid lightgray;"));
 }
 
+// The placeholder's caption is English here; it must still count as no controller chosen.
+void tst_parameterWindowUnits::noDeviceShowsNoFieldsInEnglish_data()
+{
+    QTest::addColumn<bool>("admin");
+    QTest::addColumn<bool>("chosenAgain"); // else the window is opened with nothing selected
+    QTest::newRow("ordinary window opened") << false << false;
+    QTest::newRow("administrator window opened") << true << false;
+    QTest::newRow("ordinary placeholder chosen again") << false << true;
+    QTest::newRow("administrator placeholder chosen again") << true << true;
+}
+
+void tst_parameterWindowUnits::noDeviceShowsNoFieldsInEnglish()
+{
+    QFETCH(bool, admin);
+    QFETCH(bool, chosenAgain);
+    const InEnglish english;
+    QVERIFY(english.installed);
+    std::unique_ptr<Harness> h;
+    std::unique_ptr<ParameterWindow> opened;
+    if (chosenAgain) {
+        h = std::make_unique<Harness>(admin);
+        QVERIFY(h->window->edits().first()->isVisible());
+        h->deviceSelector()->setCurrentIndex(0);
+    } else {
+        if (admin)
+            opened = std::make_unique<setAdminParam>();
+        else
+            opened = std::make_unique<setDeviceParamWin>();
+        opened->show();
+    }
+    ParameterWindow *window = h ? h->window.get() : opened.get();
+    auto *selector = window->findChild<QComboBox *>(QLatin1String(admin ? "combox_deviceId" : "comboBox"));
+    QCOMPARE(selector->currentText(), QStringLiteral("Select device"));
+    QTRY_VERIFY_WITH_TIMEOUT(window->settled(), 10 * window->edits().size() * ParameterWindow::HidePauseMs);
+    for (myEdit *field : window->edits())
+        QVERIFY2(!field->isVisible(), qPrintable(field->objectName()));
+    if (h)
+        QCOMPARE(h->reads->count(), 1); // the selection of controller 3 alone
+}
+
+void tst_parameterWindowUnits::cleaningTogglesInEnglish()
+{
+    const InEnglish english;
+    QVERIFY(english.installed);
+    Harness h(true);
+    QPushButton *cleaning = h.button("pushButton_4");
+    QCOMPARE(cleaning->text(), QStringLiteral("Purge on"));
+    QTest::mouseClick(cleaning, Qt::LeftButton);
+    QCOMPARE(cleaning->text(), QStringLiteral("Purge off"));
+    QTest::mouseClick(cleaning, Qt::LeftButton);
+    QCOMPARE(cleaning->text(), QStringLiteral("Purge on"));
+    QCOMPARE(h.sent(), (QStringList{"3:13,1,0,0", "3:14,1,0,0"}));
+    h.outcome(false, 14); // off failed: cleaning is still on
+    QTRY_VERIFY(h.window->settled());
+    QCOMPARE(cleaning->text(), QStringLiteral("Purge off"));
+}
+
 void tst_parameterWindowUnits::outcomeMarksTheControllerItWasFor()
 {
     Harness h(false);
@@ -718,5 +786,7 @@ void tst_parameterWindowUnits::showingAgainReadsTheSelectedController()
     QCOMPARE(h.sent(), QStringList{});
 }
 
-QTEST_MAIN(tst_parameterWindowUnits)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_parameterWindowUnits)
 #include "tst_parameterWindowUnits.moc"

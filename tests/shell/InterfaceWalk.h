@@ -16,6 +16,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QStyle>
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QtCharts/QAbstractAxis>
@@ -98,12 +100,27 @@ private:
     {
         if (text.isEmpty() || !widget->toolTip().isEmpty())
             return;
-        if (widget->sizeHint().width() > widget->width())
+        const int needed = neededWidth(widget, text);
+        if (needed > widget->width())
             faults << QStringLiteral("Cut without tooltip in %1 (%2 px wide, needs %3): %4")
                           .arg(name(widget))
                           .arg(widget->width())
-                          .arg(widget->sizeHint().width())
+                          .arg(needed)
                           .arg(text);
+    }
+
+    // A push button's size hint is at least 80 px in Qt's styles, however short its text: what it
+    // needs is its text and its margins.
+    static int neededWidth(QWidget *widget, const QString &text)
+    {
+        if (!qobject_cast<QPushButton *>(widget))
+            return widget->sizeHint().width();
+        QString shownText = text;
+        shownText.remove(QLatin1Char('&'));
+        const QStyle *style = widget->style();
+        return widget->fontMetrics().horizontalAdvance(shownText) +
+               style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, widget) +
+               2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, widget);
     }
 
     void visitModel(const QString &where, QAbstractItemView *view)

@@ -3,6 +3,7 @@
 #include "BusHealthWindow.h"
 #include "CustomSpimbox.h"
 #include "DeviceLine.h"
+#include "Language.h"
 #include "MainWindowPlacement.h"
 #include "PlotWidget.h"
 #include "RegisterMap.h"
@@ -106,6 +107,7 @@ private slots:
     void modeReportAsksForSetpointsInOrder();
     void droppedDeviceIsReportedThenMarked();
     void pulledAdapterMarksRowsOnceAndRecovers();
+    void englishSessionScansLosesAndRecovers();
     void readingsWithoutRowAreDropped();
     void unusableReadingKeepsRowText_data();
     void unusableReadingKeepsRowText();
@@ -477,6 +479,47 @@ void tst_mainWnd::pulledAdapterMarksRowsOnceAndRecovers()
     QCOMPARE(f.boxes.boxes.size(), 1);
 }
 
+// The same session in English: the port's state and the rows' states are the program's own, not
+// read back from the (now English) captions, so scanning, losing and regaining the adapter work.
+void tst_mainWnd::englishSessionScansLosesAndRecovers()
+{
+    QVERIFY(Language::install(qApp, UiLanguage::English));
+    struct BackToChinese
+    {
+        ~BackToChinese() { Language::install(qApp, UiLanguage::Chinese); }
+    } backToChinese;
+    MainWindowFixture f;
+    mainWnd &w = *f.window;
+    const QString notice = QStringLiteral("Notice|");
+    QCOMPARE(w.commMenu()->title(), QStringLiteral("Communication (not connected)(C)"));
+    w.set485();
+    f.clickOpen(f.bus->portPath());
+    QTRY_COMPARE(w.commMenu()->title(), QStringLiteral("Communication (connected)"));
+    menuEntry(w, QStringLiteral("查询设备"))->trigger();
+    QTRY_COMPARE(w.foundDeviceIds(), (QList<quint8>{1, 2, 3}));
+    QCOMPARE(f.boxes.texts(), QStringList{notice + QStringLiteral("Scan complete. Devices found: 1,2,3,")});
+    DeviceLine *rows[] = {w.devicePage()->row(0), w.devicePage()->row(1)};
+    for (DeviceLine *row : rows) {
+        QTest::mouseClick(f.child<QPushButton>(row, "btn_online"), Qt::LeftButton);
+        QCOMPARE(row->onlineCaption(), QStringLiteral("Online"));
+    }
+    QTRY_VERIFY(!f.child<QPushButton>(rows[1], "btn_press")->text().isEmpty());
+    f.boxes.boxes.clear();
+
+    f.bus->unplug();
+    QTRY_COMPARE(f.boxes.texts(), QStringList{notice + QStringLiteral("Serial port connection lost")});
+    for (DeviceLine *row : rows)
+        QCOMPARE(row->onlineCaption(), QStringLiteral("Offline"));
+    QCOMPARE(w.devicePage()->row(2)->onlineCaption(), QStringLiteral("Connect"));
+    QCOMPARE(w.commMenu()->title(), QStringLiteral("Communication (not connected)"));
+
+    QVERIFY(f.bus->replug());
+    QTRY_COMPARE(w.commMenu()->title(), QStringLiteral("Communication (connected)"));
+    for (DeviceLine *row : rows)
+        QTRY_COMPARE(row->onlineCaption(), QStringLiteral("Online"));
+    QCOMPARE(f.boxes.boxes.size(), 1);
+}
+
 void tst_mainWnd::readingsWithoutRowAreDropped()
 {
     MainWindowFixture f;
@@ -594,5 +637,7 @@ void tst_mainWnd::exitWithOpenPortIsOrderly()
     QVERIFY2(complaints.isEmpty(), qPrintable(complaints.join('\n')));
 }
 
-QTEST_MAIN(tst_mainWnd)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_mainWnd)
 #include "tst_mainWnd.moc"

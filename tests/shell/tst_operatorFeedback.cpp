@@ -123,5 +123,7 @@ void tst_operatorFeedback::typedPathThatOpenedStaysAfterFailedOpen()
     QVERIFY(listedPorts(f).contains(f.bus->portPath()));
 }
 
-QTEST_MAIN(tst_operatorFeedback)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_operatorFeedback)
 #include "tst_operatorFeedback.moc"

@@ -84,5 +84,7 @@ void tst_scanReply::addresses()
     QCOMPARE(addressesInScanReply(reply, adapterEchoes), expected);
 }
 
-QTEST_APPLESS_MAIN(tst_scanReply)
+#include "TestRunner.h"
+
+QUORIX_TEST_APPLESS_MAIN(tst_scanReply)
 #include "tst_scanReply.moc"

@@ -765,5 +765,7 @@ void TestSimBus::twinControllersCollideOnDifferingAnswers()
     QCOMPARE(answerBefore(port, readRequest(3, SimRegister::Flow), 1).size(), 9); // the others answer
 }
 
-QTEST_GUILESS_MAIN(TestSimBus)
+#include "TestRunner.h"
+
+QUORIX_TEST_GUILESS_MAIN(TestSimBus)
 #include "tst_simbus.moc"

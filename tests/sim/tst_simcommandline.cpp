@@ -146,5 +146,7 @@ void TestSimCommandLine::toolServesUntilSignalled()
     QVERIFY(!QFileInfo(link).isSymLink());
 }
 
-QTEST_GUILESS_MAIN(TestSimCommandLine)
+#include "TestRunner.h"
+
+QUORIX_TEST_GUILESS_MAIN(TestSimCommandLine)
 #include "tst_simcommandline.moc"

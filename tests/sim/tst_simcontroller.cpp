@@ -276,5 +276,7 @@ void TestSimController::ambientDriftsSlightly()
     QVERIFY(temperatures.size() > 1);
 }
 
-QTEST_GUILESS_MAIN(TestSimController)
+#include "TestRunner.h"
+
+QUORIX_TEST_GUILESS_MAIN(TestSimController)
 #include "tst_simcontroller.moc"

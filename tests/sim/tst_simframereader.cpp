@@ -134,5 +134,7 @@ void TestSimFrameReader::endlessGarbageIsBounded()
     QVERIFY(frames.last().sound);
 }
 
-QTEST_GUILESS_MAIN(TestSimFrameReader)
+#include "TestRunner.h"
+
+QUORIX_TEST_GUILESS_MAIN(TestSimFrameReader)
 #include "tst_simframereader.moc"

@@ -310,5 +310,7 @@ void tst_itemStageControl::stepCountEntry()
     }
 }
 
-QTEST_MAIN(tst_itemStageControl)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_itemStageControl)
 #include "tst_itemStageControl.moc"

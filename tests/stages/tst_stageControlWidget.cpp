@@ -3,6 +3,7 @@
 
 #include "DataDirectory.h"
 #include "FileDialogSeam.h"
+#include "Language.h"
 #include "MessageBoxSeam.h"
 #include "PipeTrap.h"
 #include "RegularFile.h"
@@ -101,6 +102,21 @@ bool writeFile(const QString &path, const QByteArray &text)
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
 }
 
+// The English interface for the life of the object.
+struct InEnglish
+{
+    const bool installed = Language::install(qApp, UiLanguage::English);
+    ~InEnglish() { Language::install(qApp, UiLanguage::Chinese); }
+};
+
+// The buttons' captions of a row of the state table, in the installed language.
+QStringList shownCaptions(QStringList buttons)
+{
+    for (int k : {0, 2})
+        buttons[k] = QCoreApplication::translate("stageControlWidget", buttons[k].toUtf8().constData());
+    return buttons;
+}
+
 } // namespace
 
 class tst_stageControlWidget : public QObject
@@ -109,6 +125,8 @@ class tst_stageControlWidget : public QObject
 private slots:
     void buttonStates_data();
     void buttonStates();
+    void buttonStatesInEnglish_data();
+    void buttonStatesInEnglish();
     void startRefusesAnUnusableStep_data();
     void startRefusesAnUnusableStep();
     void oneStepSingleRunHoldsItsFlow();
@@ -127,6 +145,9 @@ private slots:
     void failedWriteIsReported();
     void saveRefusesWhatIsNoRegularFile_data();
     void saveRefusesWhatIsNoRegularFile();
+
+private:
+    void checkButtonStates();
 };
 
 void tst_stageControlWidget::buttonStates_data()
@@ -164,6 +185,25 @@ void tst_stageControlWidget::buttonStates_data()
 
 void tst_stageControlWidget::buttonStates()
 {
+    checkButtonStates();
+}
+
+// The buttons' state is no longer read back from their captions, which are English here.
+void tst_stageControlWidget::buttonStatesInEnglish_data()
+{
+    buttonStates_data();
+}
+
+void tst_stageControlWidget::buttonStatesInEnglish()
+{
+    const InEnglish english;
+    QVERIFY(english.installed);
+    QCOMPARE(shownCaptions({"停止", "", "继续", ""}), (QStringList{"Stop", "", "Resume", ""}));
+    checkButtonStates();
+}
+
+void tst_stageControlWidget::checkButtonStates()
+{
     QFETCH(QStringList, devices);
     QFETCH(QString, presses);
     QFETCH(QStringList, buttons);
@@ -178,7 +218,7 @@ void tst_stageControlWidget::buttonStates()
     }
     QCOMPARE((QStringList{p.page.startButton()->text(), p.page.startButton()->styleSheet(),
                           p.page.pauseButton()->text(), p.page.pauseButton()->styleSheet()}),
-             buttons);
+             shownCaptions(buttons));
     QCOMPARE(p.events, events);
     QCOMPARE(p.steps, steps);
 }
@@ -483,5 +523,7 @@ void tst_stageControlWidget::saveRefusesWhatIsNoRegularFile()
     QCOMPARE(regularFileProblem(p.chosenPath), reason);
 }
 
-QTEST_MAIN(tst_stageControlWidget)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_stageControlWidget)
 #include "tst_stageControlWidget.moc"

@@ -107,5 +107,7 @@ void tst_stageProgrammeFile::randomBytesMakeNoStep()
     }
 }
 
-QTEST_MAIN(tst_stageProgrammeFile)
+#include "TestRunner.h"
+
+QUORIX_TEST_MAIN(tst_stageProgrammeFile)
 #include "tst_stageProgrammeFile.moc"

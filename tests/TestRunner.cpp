@@ -1,0 +1,38 @@
+#include "TestRunner.h"
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+
+namespace {
+// Filled by the test files' static initialisers, before main.
+std::map<std::string, TestRunner::Entry> &entries()
+{
+    static std::map<std::string, TestRunner::Entry> registered;
+    return registered;
+}
+} // namespace
+
+bool TestRunner::add(const char *sourceFile, Entry entry)
+{
+    std::string name = sourceFile;
+    name = name.substr(name.find_last_of('/') + 1);
+    entries()[name.substr(0, name.find_last_of('.'))] = entry;
+    return true;
+}
+
+int main(int argc, char *argv[])
+{
+    const auto found = argc >= 2 ? entries().find(argv[1]) : entries().end();
+    if (found == entries().end()) {
+        std::fprintf(stderr, "usage: %s TEST [Qt Test arguments]\ntests:", argv[0]);
+        for (const auto &entry : entries())
+            std::fprintf(stderr, " %s", entry.first.c_str());
+        std::fprintf(stderr, "\n");
+        return 2;
+    }
+    // The program's path takes the class name's place: Qt Test reads its own arguments after it.
+    argv[1] = argv[0];
+    return found->second(argc - 1, argv + 1);
+}
