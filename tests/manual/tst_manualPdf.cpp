@@ -281,7 +281,7 @@ void tst_manualPdf::englishManualQuotesTheInterfacesCaptions_data()
         {"高级参数设置", "Advanced parameters"},
         {"出厂初始化", "Factory reset"},
         {"清洗打开", "Purge on"},
-        {"重新计算总丢包数量", "Recount lost packets"},
+        {"重新计算总丢包数量", "Recount"},
         {"设备状态", "Device status"},
         {"通信报文", "Bus traffic"},
         {"MQTT 设置", "MQTT settings"},
