@@ -24,7 +24,8 @@ namespace {
 constexpr qreal maxImageWidth = 620;
 // Dialogs at their natural size would look oversized beside the text.
 constexpr qreal imageScale = 0.6;
-// The manual is Chinese; this font draws it, and fontconfig adds fallbacks for what it lacks.
+// The manual is Chinese, and the English one quotes a few Chinese captions; this font draws both, and
+// fontconfig adds fallbacks for what it lacks.
 const char *const manualFontFamily = "WenQuanYi Micro Hei";
 const char *const manualFontPackage = "fonts-wqy-microhei";
 // Enough of the missing characters to recognise which script lacks a font.
@@ -101,7 +102,8 @@ bool writePdf(QTextDocument *document, const QString &output)
         QPdfWriter pdf(&file);
         pdf.setPageSize(QPageSize(QPageSize::A4));
         pdf.setResolution(300);
-        pdf.setTitle(QStringLiteral("QUORIX RS485 操作说明书"));
+        // The manual's first line is its heading, in its own language.
+        pdf.setTitle(document->begin().text());
         pdf.setCreator(QStringLiteral("QUORIX RS485"));
         document->print(&pdf);
     }

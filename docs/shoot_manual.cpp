@@ -1,9 +1,12 @@
 // Takes the manual's screenshots from the real main window on a bus that quorix-sim serves:
 //   shoot_manual PORT OUTPUT_DIR
+// The interface speaks the language the environment chooses (QUORIX_LANG=en for the English manual's
+// pictures), so the steps below wait on changes of state, never on a caption of one language.
 // It opens the port, scans, takes two controllers online, enters a setpoint and grabs the pages and
 // windows an operator meets. Pages that are still empty are grabbed as they are.
 #include "BusHealthWindow.h"
 #include "DeviceLine.h"
+#include "Language.h"
 #include "MessageBoxSeam.h"
 #include "MqttLinkWiring.h"
 #include "MqttSettingsWindow.h"
@@ -17,15 +20,12 @@
 #include "setSerialport.h"
 #include "stageControlWidget.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -72,15 +72,6 @@ void shoot(QWidget *widget, const char *name)
     std::printf("%s\n", qPrintable(path));
 }
 
-QAction *menuEntry(const mainWnd &window, const QString &caption)
-{
-    for (QAction *menu : window.menuBar()->actions())
-        for (QAction *entry : menu->menu()->actions())
-            if (entry->text() == caption)
-                return entry;
-    return nullptr;
-}
-
 template <class T> T *child(QObject *parent, const char *name)
 {
     return parent ? parent->findChild<T *>(QString::fromLatin1(name)) : nullptr;
@@ -102,23 +93,19 @@ void openPort(mainWnd &window, const QString &port)
     child<QComboBox>(window.serialWnd, "combox_baud")->setCurrentText(QStringLiteral("9600"));
     settle(300); // the port listing arrives first
     ports->setEditText(port);
+    const QString closedCaption = open->text();
     open->click();
-    step(waitFor([open] { return open->text() == QStringLiteral("已打开"); }, 5000), "opening the port");
+    step(waitFor([open, closedCaption] { return open->text() != closedCaption; }, 5000), "opening the port");
 }
 
 void takeOnline(DeviceLine *row)
 {
     auto *online = child<QPushButton>(row, "btn_online");
-    auto *mode = child<QPushButton>(row, "btn_mode");
+    const QString offlineCaption = online->text();
     online->click();
-    // The mode read-back is one request slot: wait for it before the next row.
-    step(waitFor(
-             [mode] {
-                 return mode->text() == QStringLiteral("瞬时量控制") ||
-                        mode->text() == QStringLiteral("累积量控制");
-             },
-             5000),
-         "reading the control mode");
+    step(waitFor([online, offlineCaption] { return online->text() != offlineCaption; }, 5000),
+         "taking the controller online");
+    // The mode read-back is one request slot: let it pass before the next row.
     settle(1500);
 }
 
@@ -158,6 +145,7 @@ void chooseFirstDevice(QWidget *window, const char *comboName)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    Language::installChosen(&app);
     if (argc != 3) {
         std::fprintf(stderr, "usage: shoot_manual PORT OUTPUT_DIR\n");
         return 2;
@@ -181,8 +169,7 @@ int main(int argc, char *argv[])
     shoot(window.serialWnd, "serial-dialog");
     window.serialWnd->hide();
 
-    if (QAction *scan = menuEntry(window, QStringLiteral("查询设备")))
-        scan->trigger();
+    window.action_checkDevice();
     step(waitFor([&boxes] { return !boxes.isEmpty(); }, 10000), "the scan report");
     deviceWindow *page = window.devicePage();
     if (page->rowCount() > 1) {
@@ -244,9 +231,9 @@ int main(int argc, char *argv[])
     shoot(window.adminLoginWnd, "login");
     window.adminLoginWnd->hide();
     // The picture shows the window the administrator password opens.
+    window.resoponseLogWnd(true);
     window.adminParamWnd->setWindowFlags(Qt::Window);
     window.adminParamWnd->show();
-    window.adminParamWnd->setWindowTitle(QStringLiteral("高级参数修改"));
     chooseFirstDevice(window.adminParamWnd, "combox_deviceId");
     shoot(window.adminParamWnd, "admin-parameters");
     window.adminParamWnd->hide();

@@ -10,13 +10,15 @@ fail() { echo "install_check: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 app=$prefix/lib/quorix-rs485
-for f in "$app/quorix-rs485" "$app/QUORIXV1.0.pdf" "$app/icons/show.png" "$app/icons/hide.png" \
+for f in "$app/quorix-rs485" "$app/QUORIXV1.0.pdf" "$app/QUORIXV1.0-en.pdf" "$app/icons/show.png" "$app/icons/hide.png" \
          "$app/icons/quorix-rs485.png" "$prefix/bin/quorix-sim" "$prefix/bin/quorix-cli" \
          "$prefix/share/icons/hicolor/256x256/apps/quorix-rs485.png"; do
   [ -s "$f" ] || fail "missing $f"
 done
 [ -d "$app/data" ] || fail "missing $app/data"
-head -c 5 "$app/QUORIXV1.0.pdf" | grep -q '%PDF-' || fail "the manual is no PDF"
+for manual in QUORIXV1.0.pdf QUORIXV1.0-en.pdf; do
+  head -c 5 "$app/$manual" | grep -q '%PDF-' || fail "the manual $manual is no PDF"
+done
 # The manual's Chinese text needs a Chinese font inside the PDF, and its screenshots must be there.
 grep -aq "/BaseFont /WenQuanYiMicroHei" "$app/QUORIXV1.0.pdf" || fail "the manual embeds no Chinese font"
 images=$(grep -ac "/Subtype /Image" "$app/QUORIXV1.0.pdf" || true)
