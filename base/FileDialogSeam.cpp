@@ -4,8 +4,8 @@
 #include <QMutex>
 
 namespace {
-QMutex handlerMutex;
-FileDialogSeam::Handler &installedHandler()
+QMutex dialogHandlerMutex;
+FileDialogSeam::Handler &installedDialogHandler()
 {
     static FileDialogSeam::Handler handler;
     return handler;
@@ -15,8 +15,8 @@ QString ask(QWidget *parent, const FileDialogSeam::Request &request)
 {
     FileDialogSeam::Handler handler;
     {
-        QMutexLocker lock(&handlerMutex);
-        handler = installedHandler();
+        QMutexLocker lock(&dialogHandlerMutex);
+        handler = installedDialogHandler();
     }
     if (handler)
         return handler(parent, request);
@@ -40,8 +40,8 @@ QString FileDialogSeam::getSaveFileName(QWidget *parent, const QString &caption,
 
 void FileDialogSeam::setHandler(Handler handler)
 {
-    QMutexLocker lock(&handlerMutex);
-    installedHandler() = std::move(handler);
+    QMutexLocker lock(&dialogHandlerMutex);
+    installedDialogHandler() = std::move(handler);
 }
 
 void FileDialogSeam::reset()

@@ -4,8 +4,8 @@
 #include <QPushButton>
 
 namespace {
-QMutex handlerMutex;
-MessageBoxSeam::Handler &installedHandler()
+QMutex boxHandlerMutex;
+MessageBoxSeam::Handler &installedBoxHandler()
 {
     static MessageBoxSeam::Handler handler;
     return handler;
@@ -57,8 +57,8 @@ QMessageBox::StandardButton MessageBoxSeam::askWithCaptions(QWidget *parent, con
 
 void MessageBoxSeam::setHandler(Handler handler)
 {
-    QMutexLocker lock(&handlerMutex);
-    installedHandler() = std::move(handler);
+    QMutexLocker lock(&boxHandlerMutex);
+    installedBoxHandler() = std::move(handler);
 }
 
 void MessageBoxSeam::reset()
@@ -70,8 +70,8 @@ QMessageBox::StandardButton MessageBoxSeam::show(QWidget *parent, const Box &box
 {
     Handler handler;
     {
-        QMutexLocker lock(&handlerMutex);
-        handler = installedHandler();
+        QMutexLocker lock(&boxHandlerMutex);
+        handler = installedBoxHandler();
     }
     if (handler)
         return handler(parent, box);

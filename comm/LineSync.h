@@ -3,6 +3,7 @@
 #include "ReplyRecognizer.h"
 
 #include <QByteArray>
+#include <QMetaType>
 #include <QSet>
 #include <functional>
 #include <optional>
@@ -140,3 +141,7 @@ private:
     std::optional<ReplyRecognizer> m_expected;
     ReplyRecognizer::Result m_result;
 };
+
+// Replayed line scripts carry verdicts and checks in their rows.
+Q_DECLARE_METATYPE(LineSync::Verdict)
+Q_DECLARE_METATYPE(LineSync::Check)

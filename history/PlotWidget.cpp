@@ -3,6 +3,7 @@
 #include "JournalConversion.h"
 #include "JournalFiles.h"
 #include "MessageBoxSeam.h"
+#include "PrintLine.h"
 #include "RecordingFile.h"
 #include "ui_PlotWidget.h"
 
@@ -10,16 +11,9 @@
 #include <QSplitter>
 #include <QThread>
 
-#include <cstdio>
 #include <mutex>
 
 namespace {
-// A few handlers of this page write to standard output rather than to the message log.
-void printLine(const QString &line)
-{
-    std::fputs(line.toLocal8Bit().constData(), stdout);
-    std::fputc('\n', stdout);
-}
 // The writing thread's result, read on the GUI thread once it is done.
 struct LockedOutcome
 {

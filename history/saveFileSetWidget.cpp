@@ -4,6 +4,7 @@
 #include "FileDialogSeam.h"
 #include "MessageBoxSeam.h"
 #include "PlotWidget.h"
+#include "PrintLine.h"
 #include "RegularFile.h"
 #include "ui_saveFileSetWidget.h"
 
@@ -11,8 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-
-#include <cstdio>
 
 namespace {
 
@@ -44,12 +43,6 @@ std::optional<qint64> durationSeconds(const QString &hoursText, const QString &m
     if (!hours || !minutes)
         return std::nullopt;
     return *hours * 3600 + *minutes * 60;
-}
-
-void printLine(const QString &line)
-{
-    std::fputs(line.toLocal8Bit().constData(), stdout);
-    std::fputc('\n', stdout);
 }
 
 } // namespace

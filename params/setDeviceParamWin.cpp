@@ -12,7 +12,7 @@ namespace {
 
 // Alarm values are float registers: they travel as real
 // numbers.
-const QList<Field> fields{
+const QList<Field> deviceFields{
     {"edit_flow_number", 1, Decoding::Int16, true, 2, 1, Sent::IntegerTwice, Range::Word16},
     {"edit_cun_flow_number", 2, Decoding::Float, true, 1, 2, Sent::Real, Range::Any},
     {"edit_backlight_time", 3, Decoding::Int16, true, 3, 1, Sent::Integer, Range::Word16},
@@ -24,7 +24,7 @@ const QList<Field> fields{
     {"edit_id", 12, Decoding::Int16, false, 11, 1, Sent::Integer, Range::BusAddress},
 };
 
-const QList<Selector> selectors{
+const QList<Selector> deviceSelectors{
     {"combox__poweroff", 4, 4, {1, 0}, false},
     {"combox_alarm_level", 8, 8, {0, 1}, false},
 };
@@ -38,7 +38,7 @@ setDeviceParamWin::setDeviceParamWin(QWidget *parent)
     : ParameterWindow(parent, {true, tr("输入错误"), tr("请输入有效数值.")}), ui(new Ui::setDeviceParamWin)
 {
     ui->setupUi(this);
-    setUpCodes(ui->comboBox, fields, selectors, {ui->pushButton, ui->pushButton_3});
+    setUpCodes(ui->comboBox, deviceFields, deviceSelectors, {ui->pushButton, ui->pushButton_3});
     ui->edit_flow_number->setMaxValue(255);
     ui->edit_cun_flow_number->setMaxValue(99999);
     ui->edit_backlight_time->setMaxValue(65);

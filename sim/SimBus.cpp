@@ -21,9 +21,9 @@
 #include <thread>
 #include <unistd.h>
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
+// The parts SimBus::Impl holds are in a named namespace: compiled in a batch with other files, a
+// class with members of an unnamed namespace's types draws GCC's -Wsubobject-linkage.
+namespace SimBusParts {
 
 // Bytes that go out on the line at a given time: one chunk of an answer, or a burst of noise.
 struct Outgoing
@@ -40,13 +40,6 @@ struct Outgoing
     quint16 servedRegister = 0;
     QByteArray servedData;
 };
-
-constexpr int kMaxKeptFrames = 100000; // a bus left running for days must not eat the memory
-constexpr double kMinSilenceMs = 1.75;
-// An endless stream runs at the wire rate; with no baud emulated, at about 1 MB/s, and never
-// more than this much at once, so that a stalled reader costs the loop nothing.
-constexpr double kStreamBytesPerMsUnpaced = 1000.0;
-constexpr double kMaxStreamBurst = 4096.0;
 
 // The read replies one register of one controller served: in order, and counted for quick lookup.
 struct ServedLog
@@ -67,10 +60,21 @@ struct ServedLog
     }
 };
 
-quint16 bigEndian16(const QByteArray &frame, int i)
-{
-    return quint16(quint8(frame[i]) << 8 | quint8(frame[i + 1]));
-}
+} // namespace SimBusParts
+
+using SimBusParts::Outgoing;
+using SimBusParts::ServedLog;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kMaxKeptFrames = 100000; // a bus left running for days must not eat the memory
+constexpr double kMinSilenceMs = 1.75;
+// An endless stream runs at the wire rate; with no baud emulated, at about 1 MB/s, and never
+// more than this much at once, so that a stalled reader costs the loop nothing.
+constexpr double kStreamBytesPerMsUnpaced = 1000.0;
+constexpr double kMaxStreamBurst = 4096.0;
 
 bool isReadRequest(const QByteArray &frame)
 {

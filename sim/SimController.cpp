@@ -1,6 +1,7 @@
 #include "SimController.h"
 
 #include "SerialPort.h"
+#include "SimFrameReader.h"
 
 #include <algorithm>
 #include <cmath>
@@ -64,11 +65,6 @@ const RegisterEntry *entryStartingAt(quint16 reg)
 {
     const RegisterEntry *known = entryOf(reg);
     return known && known->reg == reg ? known : nullptr;
-}
-
-quint16 bigEndian16(const QByteArray &frame, int i)
-{
-    return quint16(quint8(frame[i]) << 8 | quint8(frame[i + 1]));
 }
 
 constexpr quint8 kIllegalFunction = 0x01;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMetaType>
 
 // How one simulated controller misbehaves. Fractions are drawn from the bus's seeded generator,
 // so a failing run can be replayed with the same seed.
@@ -42,3 +43,6 @@ struct SimFaults
     // whole). Writes reach both.
     bool twin = false;
 };
+
+// Test tables carry faults in their rows.
+Q_DECLARE_METATYPE(SimFaults)

@@ -3,6 +3,12 @@
 #include <QByteArray>
 #include <QList>
 
+// The 16-bit field of a frame that starts at byte i, high byte first as on the wire.
+inline quint16 bigEndian16(const QByteArray &frame, int i)
+{
+    return quint16(quint8(frame[i]) << 8 | quint8(frame[i + 1]));
+}
+
 // Delimits request frames in the byte stream a controller hears, as a device does: a frame is
 // taken as soon as its bytes are in and its CRC is right (the function code tells the length; for
 // 0x06 the CRC decides between the 8-byte 16-bit write and the 10-byte float write). Bytes that

@@ -90,4 +90,19 @@ inline float readFloat(QSerialPort &port, quint8 address, quint16 reg)
                                                         : std::numeric_limits<float>::quiet_NaN();
 }
 
+// The frame with its last CRC byte spoiled.
+inline QByteArray withBadCrc(QByteArray frame)
+{
+    frame[frame.size() - 1] = char(frame[frame.size() - 1] ^ 0x5A);
+    return frame;
+}
+
+// A controller that never answers.
+inline SimFaults silence()
+{
+    SimFaults faults;
+    faults.silent = true;
+    return faults;
+}
+
 } // namespace SimExchange

@@ -28,7 +28,7 @@ namespace {
 constexpr int kTickMs = 50;
 const QString kQuestion = QStringLiteral("分阶程序正在运行。退出前停止全部程序并将流量设为0？");
 
-MainWindowFixture::Setup busOfOneAndThree(int tickMs = kTickMs)
+MainWindowFixture::Setup busOfOneAndThreeAtTick(int tickMs = kTickMs)
 {
     MainWindowFixture::Setup setup;
     setup.addresses = {1, 3};
@@ -95,7 +95,7 @@ private slots:
 
 void tst_leavingTheProgram::closeEndsTheProgramWhateverIsOpen()
 {
-    MainWindowFixture f(busOfOneAndThree());
+    MainWindowFixture f(busOfOneAndThreeAtTick());
     mainWnd &w = *f.window;
     w.show();
     scanOneAndThree(f);
@@ -127,7 +127,7 @@ void tst_leavingTheProgram::runningProgrammeIsStoppedBeforeTheEnd()
     // Ticks of a second, as in the program: the staged stop that a tick would write again is
     // not what sets the controllers to 0 here.
     constexpr int kSlowTickMs = 1000;
-    MainWindowFixture f(busOfOneAndThree(kSlowTickMs));
+    MainWindowFixture f(busOfOneAndThreeAtTick(kSlowTickMs));
     mainWnd &w = *f.window;
     w.show();
     scanOneAndThree(f);
@@ -185,7 +185,7 @@ void tst_leavingTheProgram::runningProgrammeIsStoppedBeforeTheEnd()
 
 void tst_leavingTheProgram::waitingRecordingIsNamedAndDropped()
 {
-    MainWindowFixture f(busOfOneAndThree());
+    MainWindowFixture f(busOfOneAndThreeAtTick());
     mainWnd &w = *f.window;
     w.show();
     QTemporaryDir dir;

@@ -18,7 +18,7 @@
 namespace {
 
 // The cells of one device row, found by their object names.
-struct Row
+struct SessionRow
 {
     DeviceLine *line;
     QPushButton *cell(const char *name) const { return line->findChild<QPushButton *>(QLatin1String(name)); }
@@ -66,7 +66,7 @@ void tst_operatorSession::dailyJobOnTheDeviceTab()
     menuEntry(w, QStringLiteral("查询设备"))->trigger();
     QTRY_VERIFY(!f.boxes.boxes.isEmpty());
     QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("提示|查询设备完成，查询到的设备为:1,3,12,")});
-    Row first{w.devicePage()->row(0)}, second{w.devicePage()->row(1)}, third{w.devicePage()->row(2)};
+    SessionRow first{w.devicePage()->row(0)}, second{w.devicePage()->row(1)}, third{w.devicePage()->row(2)};
     QCOMPARE(first.line->deviceIdText(), QStringLiteral("1"));
     QCOMPARE(second.line->deviceIdText(), QStringLiteral("3"));
     QCOMPARE(third.line->deviceIdText(), QStringLiteral("12"));

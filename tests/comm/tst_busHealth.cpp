@@ -17,8 +17,6 @@
 #include <QtTest>
 
 Q_DECLARE_METATYPE(FrameOutcome)
-Q_DECLARE_METATYPE(SimFaults)
-Q_DECLARE_METATYPE(LineSync::Verdict)
 
 namespace {
 

@@ -13,7 +13,6 @@
 #include <limits>
 #include <thread>
 
-Q_DECLARE_METATYPE(SimFaults)
 
 class BusCliTest : public QObject
 {

@@ -2,7 +2,6 @@
 
 #include "WorkerFixture.h"
 
-Q_DECLARE_METATYPE(SimFaults)
 
 namespace {
 

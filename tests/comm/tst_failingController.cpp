@@ -9,7 +9,6 @@
 #include <QtTest>
 #include <atomic>
 
-Q_DECLARE_METATYPE(SimFaults)
 
 namespace {
 

@@ -8,7 +8,6 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 
-Q_DECLARE_METATYPE(SimFaults)
 
 namespace {
 

@@ -10,8 +10,6 @@
 using Verdict = LineSync::Verdict;
 using Chunks = LineScript::Chunks;
 
-Q_DECLARE_METATYPE(LineSync::Verdict)
-Q_DECLARE_METATYPE(LineSync::Check)
 
 namespace {
 

@@ -2,6 +2,7 @@
 // with its loss windows, the usage report, the parameter and setpoint writes, and a link that
 // breaks while devices are polled.
 
+#include "SimExchange.h"
 #include "LinkWatch.h"
 #include "RegisterMap.h"
 #include "WorkerFixture.h"
@@ -10,16 +11,10 @@
 #include <atomic>
 #include <limits>
 
-Q_DECLARE_METATYPE(SimFaults)
+
+using SimExchange::silence;
 
 namespace {
-
-SimFaults silence()
-{
-    SimFaults faults;
-    faults.silent = true;
-    return faults;
-}
 
 // A controller in a fault state: every read fails at once, with its exception reply, so that a
 // test need not wait out a reply timeout for each of the failures that drop it.

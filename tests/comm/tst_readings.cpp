@@ -6,7 +6,6 @@
 
 #include <limits>
 
-Q_DECLARE_METATYPE(SimFaults)
 
 namespace {
 

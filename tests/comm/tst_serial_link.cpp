@@ -2,13 +2,15 @@
 // request/response primitives against replies that are whole, chunked, overlong, corrupted or
 // late, and an orderly shutdown.
 
+#include "SimExchange.h"
 #include "RegisterMap.h"
 #include "WorkerFixture.h"
 
 #include <QFile>
 #include <QRegularExpression>
 
-Q_DECLARE_METATYPE(SimFaults)
+
+using SimExchange::silence;
 
 namespace {
 
@@ -16,13 +18,6 @@ void settle(WorkerFixture &f)
 {
     f.worker.runOnWorker([] {});
     QCoreApplication::processEvents();
-}
-
-SimFaults silence()
-{
-    SimFaults faults;
-    faults.silent = true;
-    return faults;
 }
 
 // The answer of controller 1 to a read of two registers holding `value`.

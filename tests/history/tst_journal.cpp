@@ -2,6 +2,7 @@
 // refuses it and written on when it can, and turned into the data file at the end or, after a crash,
 // at the next start.
 
+#include "history/RecordingSamples.h"
 #include "history/FullDisk.h"
 
 #include "DataDirectory.h"
@@ -28,6 +29,9 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+
+using RecordingSamples::contentsOf;
+using RecordingSamples::readingAt;
 
 namespace {
 
@@ -79,17 +83,6 @@ struct Warnings
         return int(lines().filter(part).size());
     }
 };
-
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-Reading readingAt(int type, float value, qint64 readMs)
-{
-    return Reading::fromDeviceValue(type, 1, value, ReadTime{readMs * 1000000, 0});
-}
 
 // Samples of all four types, 250 ms apart from the recording's first, each type's values its own.
 struct Feed

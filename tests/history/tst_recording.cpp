@@ -1,3 +1,4 @@
+#include "history/RecordingSamples.h"
 #include "DataDirectory.h"
 #include "FileDialogSeam.h"
 #include "MessageBoxSeam.h"
@@ -15,6 +16,9 @@
 
 #include <cmath>
 #include <limits>
+
+using RecordingSamples::contentsOf;
+using RecordingSamples::readingAt;
 
 namespace {
 // Answers every box and file dialog of the code under test, and keeps what they showed.
@@ -40,17 +44,6 @@ struct Seams
         FileDialogSeam::reset();
     }
 };
-
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-Reading readingAt(int type, float value, qint64 readMs)
-{
-    return Reading::fromDeviceValue(type, 1, value, ReadTime{readMs * 1000000, 0});
-}
 
 // Records types 2 and 3 at once for no time: what arrives before the event loop turns is written.
 // The two samples of each type were read 1.25 s apart and arrive together.

@@ -15,11 +15,11 @@
 
 namespace {
 
-const QString prefix = QStringLiteral("bench/cli");
+const QString kCliPrefix = QStringLiteral("bench/cli");
 
-QString topic(const QString &rest)
+QString cliTopic(const QString &rest)
 {
-    return prefix + QLatin1Char('/') + rest;
+    return kCliPrefix + QLatin1Char('/') + rest;
 }
 
 } // namespace
@@ -80,7 +80,7 @@ void tst_mqttBridgeCli::startBridge(const QStringList &extra)
     m_bridge.setProcessChannelMode(QProcess::SeparateChannels);
     m_bridge.start(QStringLiteral(QUORIX_CLI_PATH),
                    QStringList{"--port", m_bus->portPath(), "--timeout", "250", "bridge", "--mqtt",
-                               QStringLiteral("127.0.0.1:%1").arg(m_broker->port()), "--prefix", prefix,
+                               QStringLiteral("127.0.0.1:%1").arg(m_broker->port()), "--prefix", kCliPrefix,
                                "--period", "200"} +
                        extra);
     QVERIFY(m_bridge.waitForStarted(5000));
@@ -96,19 +96,19 @@ void tst_mqttBridgeCli::publishesAndEndsCleanlyOnASignal_data()
 void tst_mqttBridgeCli::publishesAndEndsCleanlyOnASignal()
 {
     QFETCH(int, signalNumber);
-    MqttWatcher watcher(m_broker->port(), prefix + QStringLiteral("/#"));
+    MqttWatcher watcher(m_broker->port(), kCliPrefix + QStringLiteral("/#"));
     startBridge();
-    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("status")), QByteArray("online"), 15000);
-    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("5/state")), QByteArray("online"), 15000);
-    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("2/flow")) >= 2 && watcher.count(topic("5/pressure")) >= 2, 15000);
-    QCOMPARE(watcher.lastJson(topic("5/pressure")).value("unit").toString(), QStringLiteral("KPa"));
-    QCOMPARE(watcher.count(topic("1/flow")), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(cliTopic("status")), QByteArray("online"), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(cliTopic("5/state")), QByteArray("online"), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(cliTopic("2/flow")) >= 2 && watcher.count(cliTopic("5/pressure")) >= 2, 15000);
+    QCOMPARE(watcher.lastJson(cliTopic("5/pressure")).value("unit").toString(), QStringLiteral("KPa"));
+    QCOMPARE(watcher.count(cliTopic("1/flow")), 0);
 
     ::kill(pid_t(m_bridge.processId()), signalNumber);
     QVERIFY(m_bridge.waitForFinished(10000));
     QCOMPARE(m_bridge.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_bridge.exitCode(), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("status")), QByteArray("offline"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(cliTopic("status")), QByteArray("offline"), 10000);
     QVERIFY(QString::fromUtf8(m_bridge.readAllStandardError()).contains("polling 2,5 every 200 ms"));
 }
 
@@ -118,24 +118,24 @@ void tst_mqttBridgeCli::remoteSetpointReachesTheController()
     QVERIFY(password.open(QIODevice::WriteOnly));
     password.write("not-needed\n");
     password.close();
-    MqttWatcher watcher(m_broker->port(), prefix + QStringLiteral("/#"));
+    MqttWatcher watcher(m_broker->port(), kCliPrefix + QStringLiteral("/#"));
     startBridge({"--allow-setpoints", "--user", "bench", "--password-file", password.fileName()});
-    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("2/state")), QByteArray("online"), 15000);
-    watcher.publish(topic("2/setpoint/set"), "{\"value\": 150}");
-    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("2/setpoint/result")) > 0, 15000);
-    QCOMPARE(watcher.last(topic("2/setpoint/result")), QByteArray("{\"ok\":true,\"value\":150}"));
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(cliTopic("2/state")), QByteArray("online"), 15000);
+    watcher.publish(cliTopic("2/setpoint/set"), "{\"value\": 150}");
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(cliTopic("2/setpoint/result")) > 0, 15000);
+    QCOMPARE(watcher.last(cliTopic("2/setpoint/result")), QByteArray("{\"ok\":true,\"value\":150}"));
     QCOMPARE(m_bus->floatRegister(2, RegisterMap::InstantSetpoint), 150.0f);
     QVERIFY(!QString::fromUtf8(m_bridge.readAllStandardError()).contains("not-needed"));
 }
 
 void tst_mqttBridgeCli::killedBridgeLeavesTheLastWill()
 {
-    MqttWatcher watcher(m_broker->port(), prefix + QStringLiteral("/status"));
+    MqttWatcher watcher(m_broker->port(), kCliPrefix + QStringLiteral("/status"));
     startBridge();
-    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("status")), QByteArray("online"), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(cliTopic("status")), QByteArray("online"), 15000);
     m_bridge.kill();
     QVERIFY(m_bridge.waitForFinished(5000));
-    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("status")), QByteArray("offline"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(cliTopic("status")), QByteArray("offline"), 10000);
 }
 
 void tst_mqttBridgeCli::badUsageIsRefused_data()
@@ -175,12 +175,12 @@ void tst_mqttBridgeCli::noControllerAnswers()
 {
     m_bus->removeController(2);
     m_bus->removeController(5);
-    MqttWatcher watcher(m_broker->port(), prefix + QStringLiteral("/#"));
+    MqttWatcher watcher(m_broker->port(), kCliPrefix + QStringLiteral("/#"));
     startBridge();
     QVERIFY(m_bridge.waitForFinished(15000));
     QCOMPARE(m_bridge.exitCode(), 1);
     QVERIFY(QString::fromUtf8(m_bridge.readAllStandardError()).contains("no device answered the scan"));
-    QCOMPARE(watcher.count(topic("status")), 0);
+    QCOMPARE(watcher.count(cliTopic("status")), 0);
 }
 
 #include "TestRunner.h"

@@ -28,7 +28,6 @@
 #include <limits>
 #include <mutex>
 
-Q_DECLARE_METATYPE(QList<quint8>)
 
 namespace {
 const QString kNotice = QStringLiteral("提示");

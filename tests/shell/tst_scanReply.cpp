@@ -3,7 +3,6 @@
 
 #include <QtTest>
 
-Q_DECLARE_METATYPE(QList<quint8>)
 
 namespace {
 QByteArray echo(quint8 address)

@@ -8,7 +8,6 @@
 
 using namespace SimExchange;
 
-Q_DECLARE_METATYPE(SimFaults)
 
 // The simulated bus as an application meets it: a real serial port on its pseudo-terminal.
 class TestSimBus : public QObject
@@ -62,12 +61,6 @@ private:
 };
 
 namespace {
-
-QByteArray withBadCrc(QByteArray frame)
-{
-    frame[frame.size() - 1] = char(frame[frame.size() - 1] ^ 0x5A);
-    return frame;
-}
 
 // The answer a controller at rest gives to a read of its flow: 0.0.
 QByteArray flowAtRest(quint8 address)

@@ -1,8 +1,10 @@
 #include "SerialPort.h"
+#include "SimExchange.h"
 #include "SimFrameReader.h"
 
 #include <QtTest>
 
+using SimExchange::withBadCrc;
 using Chunks = QList<QByteArray>;
 Q_DECLARE_METATYPE(Chunks)
 
@@ -28,12 +30,6 @@ const QByteArray kRead = hex("010310000002C0CB");
 const QByteArray kEcho = hex("0108000055665F71");
 const QByteArray kWrite16 = hex("010630082C01DA08");
 const QByteArray kWriteFloat = hex("0506303E0000803FEBD1");
-
-QByteArray withBadCrc(QByteArray frame)
-{
-    frame[frame.size() - 1] = char(frame[frame.size() - 1] ^ 0x5A);
-    return frame;
-}
 
 // "ok:" for a sound frame, "bad:" for a rejected one, then the bytes in hex.
 QString describe(const SimFrameReader::Frame &frame)
