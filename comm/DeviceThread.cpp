@@ -235,8 +235,8 @@ void DeviceThread::closeByOperator()
 
 void DeviceThread::onLinkLost(const QString &reason)
 {
+    emit signal_ser_status(Bus::code(PortStatus::Closed)); // the menu says so before the notice shows
     emit sig_linkLost(reason);
-    emit signal_ser_status(Bus::code(PortStatus::Closed));
     m_watch->start();
 }
 
