@@ -13,7 +13,6 @@
 #include <limits>
 #include <thread>
 
-
 class BusCliTest : public QObject
 {
     Q_OBJECT

@@ -2,7 +2,6 @@
 
 #include "WorkerFixture.h"
 
-
 namespace {
 
 // The device list as "id:polled" items, e.g. "7:1 9:0".

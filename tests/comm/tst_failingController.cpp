@@ -9,7 +9,6 @@
 #include <QtTest>
 #include <atomic>
 
-
 namespace {
 
 constexpr int kTickMs = 1000;

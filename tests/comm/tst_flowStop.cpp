@@ -8,7 +8,6 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 
-
 namespace {
 
 // The 0 writes to a controller's instantaneous setpoint that reached the bus.

@@ -10,7 +10,6 @@
 using Verdict = LineSync::Verdict;
 using Chunks = LineScript::Chunks;
 
-
 namespace {
 
 constexpr int kTimeoutMs = 250;

@@ -11,7 +11,6 @@
 #include <atomic>
 #include <limits>
 
-
 using SimExchange::silence;
 
 namespace {

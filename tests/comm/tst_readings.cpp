@@ -6,7 +6,6 @@
 
 #include <limits>
 
-
 namespace {
 
 // Every reply and reading of the worker, in the order they were emitted.

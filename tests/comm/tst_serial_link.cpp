@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QRegularExpression>
 
-
 using SimExchange::silence;
 
 namespace {

@@ -28,7 +28,6 @@
 #include <limits>
 #include <mutex>
 
-
 namespace {
 const QString kNotice = QStringLiteral("提示");
 

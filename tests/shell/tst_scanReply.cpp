@@ -3,7 +3,6 @@
 
 #include <QtTest>
 
-
 namespace {
 QByteArray echo(quint8 address)
 {

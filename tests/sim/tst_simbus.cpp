@@ -8,7 +8,6 @@
 
 using namespace SimExchange;
 
-
 // The simulated bus as an application meets it: a real serial port on its pseudo-terminal.
 class TestSimBus : public QObject
 {
