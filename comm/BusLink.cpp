@@ -212,6 +212,7 @@ bool BusLink::send(const QByteArray &frame, int writeTimeoutMs)
     if (!isOpen())
         return false;
     m_port->clearError();
+    m_sendStartedAt = ReadTime::now();
     if (m_port->write(frame) != frame.size())
         return false;
     const bool written = m_port->waitForBytesWritten(writeTimeoutMs);
@@ -253,9 +254,8 @@ BusLink::Verdict BusLink::exchange(const QByteArray &request, const ReplyRecogni
 {
     if (!ask(request, ReadWriteTimeoutMs))
         return Verdict::NotSent;
-    const ReadTime sentAt = m_observer ? ReadTime::now() : ReadTime();
     const Verdict verdict = collect(expected, frame);
-    observe(request, verdict, frame, sentAt);
+    observe(request, verdict, frame, m_sendStartedAt);
     return verdict;
 }
 
@@ -313,10 +313,9 @@ bool BusLink::writeEchoed(quint16 reg, const QByteArray &frame, bool verbose)
     if (verbose)
         qDebug() << "修改指令已经发送的报文是"
                  << "\033[31m" << frame.toHex() << "\033[0m";
-    const ReadTime sentAt = m_observer ? ReadTime::now() : ReadTime();
     QByteArray echo;
     const Verdict verdict = collect(ReplyRecognizer::forEcho(frame), echo);
-    observe(frame, verdict, echo, sentAt);
+    observe(frame, verdict, echo, m_sendStartedAt);
     if (verdict != Verdict::Answer)
         return false;
     if (verbose)

@@ -100,6 +100,9 @@ private:
     QSerialPort *m_port = nullptr;
     LineSync m_sync;
     ReadTime m_lastByteTime; // when the last byte was received
+    // When the last request began to go out. Stamped before the write: a worker put aside between
+    // its write and its read would otherwise time an answer that had long arrived as instant.
+    ReadTime m_sendStartedAt;
     QString m_name;
     int m_baud = 9600;
     bool m_lost = false;

@@ -187,8 +187,12 @@ void tst_diagnosticsWindow::rowsCountWhatTheBusDid()
     for (int column : {Timeouts, Unsound, Exceptions, OutOfStep, WriteRetries, WriteFailures})
         QCOMPARE(table.count(0, column), 0);
     QVERIFY(table.count(0, Answered) > 0);
-    QVERIFY(table.cell(0, LatencyMedian).toDouble() > 0);
-    QVERIFY(table.cell(0, LatencyP95).toDouble() >= table.cell(0, LatencyMedian).toDouble());
+    // The simulated bus answers at once, in tens of microseconds: the median can read 0.0, but it
+    // is a figure, not the "-" of a controller without answers.
+    bool medianShown = false;
+    const double medianMs = table.cell(0, LatencyMedian).toDouble(&medianShown);
+    QVERIFY(medianShown);
+    QVERIFY(table.cell(0, LatencyP95).toDouble() >= medianMs);
     QVERIFY(QTime::fromString(table.cell(0, LastReading), QStringLiteral("hh:mm:ss")).isValid());
 
     // Controller 1 answering each read 150 ms late makes a cycle longer than the period: the window

@@ -76,6 +76,7 @@ class tst_busHealth : public QObject
 private slots:
     void linkReportsEveryExchange_data();
     void linkReportsEveryExchange();
+    void latencySpansTheControllersAnswer();
     void exchangeOutcome_data();
     void exchangeOutcome();
     void countsByOutcome_data();
@@ -159,6 +160,37 @@ void tst_busHealth::linkReportsEveryExchange()
     QCOMPARE(seen, reported);
     health.setControllers({{2, BusHealth::State::Online}});
     QCOMPARE(rowOf(health, 2).counts.outOfStep, outOfStep);
+    link.close();
+    bus.stop();
+}
+
+// A worker put aside between its write and its read finds the whole answer waiting: the latency
+// still runs from before the request went out to after the answer came, never shorter.
+void tst_busHealth::latencySpansTheControllersAnswer()
+{
+    QTemporaryDir dir;
+    SimBus::Options options;
+    options.addresses = {2};
+    options.linkPath = dir.filePath(QStringLiteral("bus"));
+    SimBus bus(options);
+    QVERIFY(bus.start());
+    BusLink link;
+    link.setReplyTimeout(250);
+    QVERIFY(link.open(bus.portPath(), 9600));
+    QList<LinkExchange> exchanges;
+    link.setObserver([&exchanges](const LinkExchange &exchange) { exchanges << exchange; });
+    const quint16 reg = RegisterMap::readingRegister(1);
+    QByteArray reply;
+    for (int read = 0; read < 50; ++read)
+        QVERIFY(link.readRegisters(2, reg, reply));
+    const QList<SimBus::Served> served = bus.servedWithTimes(2, reg);
+    QCOMPARE(exchanges.size(), served.size());
+    for (int read = 0; read < served.size(); ++read) {
+        QVERIFY2(exchanges[read].sentAt.monotonicNs <= served[read].servedNs,
+                 qPrintable(QStringLiteral("read %1").arg(read)));
+        QVERIFY(served[read].servedNs <= exchanges[read].heardAt.monotonicNs);
+        QVERIFY(exchanges[read].latencyMs() > 0);
+    }
     link.close();
     bus.stop();
 }
