@@ -108,16 +108,6 @@ Clock::duration milliseconds(double ms)
     return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(ms));
 }
 
-// Two answers sent at once: where their bits differ the line reads the low one, and the longer one
-// runs on alone.
-QByteArray collide(const QByteArray &first, const QByteArray &second)
-{
-    QByteArray line = first.size() >= second.size() ? first : second;
-    for (int i = 0; i < qMin(first.size(), second.size()); ++i)
-        line[i] = char(quint8(first[i]) & quint8(second[i]));
-    return line;
-}
-
 } // namespace
 
 struct SimBus::Impl
@@ -444,7 +434,7 @@ SimController::Answer SimBus::Impl::handle(const QByteArray &request, SimControl
     std::unique_ptr<SimController> &twin = twins[address];
     if (!twin)
         twin = std::make_unique<SimController>(address, options.seed ^ 0x9E3779B9u, now);
-    reply.reply = collide(reply.reply, twin->handle(request, now, taken).reply);
+    reply.reply = SimBus::collide(reply.reply, twin->handle(request, now, taken).reply);
     return reply;
 }
 
@@ -857,6 +847,16 @@ QList<QByteArray> SimBus::servedValues(quint8 address, quint16 reg) const
     for (const Served &value : found->second.inOrder)
         values.append(value.dataBytes);
     return values;
+}
+
+QByteArray SimBus::collide(const QByteArray &first, const QByteArray &second)
+{
+    QByteArray line = first.size() >= second.size() ? first : second;
+    for (int i = 0; i < qMin(first.size(), second.size()); ++i)
+        line[i] = char(quint8(first[i]) & quint8(second[i]));
+    if (first != second && SerialPort::hasValidCrc(line))
+        line[line.size() - 1] = char(~quint8(line[line.size() - 1]));
+    return line;
 }
 
 QList<SimBus::Served> SimBus::servedWithTimes(quint8 address, quint16 reg) const

@@ -116,6 +116,12 @@ public:
     bool hasServed(quint8 address, quint16 reg, const QByteArray &dataBytes) const;
     void clearServedValues();
 
+    // What the line carries when two controllers answer at once: where their bits differ it reads
+    // the low one, and the longer answer runs on alone. Differing answers never make a sound frame:
+    // on a real line the clash also breaks the characters' start and stop bits, while the AND of
+    // two readings a noise apart passes its CRC about once in two thousand reads.
+    static QByteArray collide(const QByteArray &first, const QByteArray &second);
+
 private:
     struct Impl;
     std::unique_ptr<Impl> d;

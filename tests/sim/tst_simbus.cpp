@@ -50,6 +50,8 @@ private slots:
     void echoingAdapterHandsEveryByteBack();
     void echoingAdapterSendsItsCopyBeforeTheAnswer();
     void twinControllersCollideOnDifferingAnswers();
+    void collidingAnswers_data();
+    void collidingAnswers();
 
 private:
     QSerialPort &startBus(SimBus::Options options = {}, qint32 baud = QSerialPort::Baud9600);
@@ -755,6 +757,31 @@ void TestSimBus::twinControllersCollideOnDifferingAnswers()
         QVERIFY2(!SerialPort::hasValidCrc(reading), reading.toHex().constData());
     }
     QCOMPARE(answerBefore(port, readRequest(3, SimRegister::Flow), 1).size(), 9); // the others answer
+}
+
+void TestSimBus::collidingAnswers_data()
+{
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("second");
+    QTest::addColumn<bool>("sound");
+    const QByteArray reading = QByteArray::fromHex("020304b92e9843a657");
+    // 0.1 % apart, and every bit of this one is set in the other, CRC included: the AND alone
+    // would hand the line this reading, whole and sound.
+    const QByteArray subset = QByteArray::fromHex("020304100e98438601");
+    QTest::newRow("the same answer") << reading << reading << true;
+    QTest::newRow("readings whose AND passes its CRC") << reading << subset << false;
+    QTest::newRow("the other way round") << subset << reading << false;
+}
+
+// Two controllers answering at once give one frame only when they say the same thing.
+void TestSimBus::collidingAnswers()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, second);
+    QFETCH(bool, sound);
+    const QByteArray line = SimBus::collide(first, second);
+    QCOMPARE(line.size(), qMax(first.size(), second.size()));
+    QCOMPARE(SerialPort::hasValidCrc(line), sound);
 }
 
 #include "TestRunner.h"
