@@ -89,4 +89,11 @@ inline QList<float> setpointChanges(const SimBus &bus, quint8 address)
     return changes;
 }
 
+// The value the set-point register last took, or -1 before any write reached it.
+inline float lastSetpoint(const SimBus &bus, quint8 address)
+{
+    const QList<float> changes = setpointChanges(bus, address);
+    return changes.isEmpty() ? -1.0f : changes.last();
+}
+
 } // namespace StagePageDriver
