@@ -4,7 +4,7 @@
 
 #include "MqttBroker.h"
 #include "MqttWatcher.h"
-#include "comm/WorkerFixture.h"
+#include "bus/WorkerFixture.h"
 
 #include "BusCodes.h"
 #include "MqttBridge.h"
