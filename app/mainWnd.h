@@ -18,6 +18,7 @@ class PlotWidget;
 class QAction;
 class QMenu;
 struct Reading;
+struct RegisterReply;
 class RecordingRecovery;
 class RecordingStatusLabel;
 class SerialPort;
@@ -54,6 +55,8 @@ public:
     QMenu *commMenu() const { return menuComm; }
     QList<quint8> foundDeviceIds() const { return deviceIds; }
     MqttLinkWiring *mqttLink() const { return m_mqtt; }
+    QAction *openFileAction() const { return actionOpenFile; }
+    QAction *developerAction() const { return actionDevelop; }
 
     saveFileSetWidget *saveWnd = nullptr;
     setDeviceParamWin *ordParamWnd = nullptr;
@@ -108,6 +111,8 @@ public:
     // Handlers connected by pointer (not slots).
     // A polled reading, into its controller's row and onto its chart page.
     void showReadingInRow(const Reading &reading);
+    // A setpoint read back, into its controller's row.
+    void showSetpointReadBack(const RegisterReply &reply);
     void plotReading(const Reading &reading);
     // The same for a raw reply that arrives without its reading: decoded here, taken as read now.
     void feedDeviceChart(int type, int deviceId, QByteArray result);

@@ -24,6 +24,7 @@ void registerMetaTypes()
         qRegisterMetaType<QList<QSerialPortInfo>>("QList<QSerialPortInfo>");
         qRegisterMetaType<OnlineDevice>("OnlineDevice");
         qRegisterMetaType<Reading>("Reading");
+        qRegisterMetaType<RegisterReply>("RegisterReply");
         // A standard vector: its copy for the queued signal is deep, made by the metatype's helper.
         qRegisterMetaType<std::vector<FrameRecord>>("std::vector<FrameRecord>");
         return true;
@@ -94,11 +95,20 @@ void DeviceThread::connectParts()
 
     RequestServer *requests = m_requests.get();
     connect(requests, &RequestServer::scanned, this, &DeviceThread::sig_CheckDevice);
-    connect(requests, &RequestServer::parameterRead, this, &DeviceThread::sig_param_result);
-    connect(requests, &RequestServer::adminParameterRead, this, &DeviceThread::sig_show_Admin_param_result);
+    connect(requests, &RequestServer::parameterRead, this, [this](const RegisterReply &reply) {
+        emit sig_param_result(reply.code, reply.deviceId, reply.frame);
+        emit sig_parameterRead(reply);
+    });
+    connect(requests, &RequestServer::adminParameterRead, this, [this](const RegisterReply &reply) {
+        emit sig_show_Admin_param_result(reply.code, reply.deviceId, reply.frame);
+        emit sig_adminParameterRead(reply);
+    });
     connect(requests, &RequestServer::parameterWritten, this, &DeviceThread::sig_modifyParamStatus);
     connect(requests, &RequestServer::adminParameterWritten, this, &DeviceThread::sig_modifyAdminStatus);
-    connect(requests, &RequestServer::setpointReadBack, this, &DeviceThread::sig_showCurResult);
+    connect(requests, &RequestServer::setpointReadBack, this, [this](const RegisterReply &reply) {
+        emit sig_showCurResult(reply.code, reply.deviceId, reply.frame);
+        emit sig_setpointRead(reply);
+    });
     connect(requests, &RequestServer::modeReadBack, this, &DeviceThread::refreshDeviceMode);
     connect(requests, &RequestServer::setpointWritten, this, &DeviceThread::sig_setpointWritten);
     connect(requests, &RequestServer::setpointGivenUp, this, &DeviceThread::sig_setpointGivenUp);

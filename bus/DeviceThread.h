@@ -4,6 +4,7 @@
 #include "FrameRecord.h"
 #include "OnlineList.h"
 #include "Reading.h"
+#include "RegisterReply.h"
 #include "WorkerThread.h"
 
 #include <QByteArray>
@@ -90,11 +91,17 @@ signals:
     void sig_count_loss(int type, float result);
     void sig_param_result(int type, int deviceId, QByteArray result);
     void sig_show_Admin_param_result(int type, int deviceId, QByteArray result);
+    // The same answers decoded (the parameter's read code, the controller, the values, the read
+    // time); each right after its raw signal.
+    void sig_parameterRead(RegisterReply reply);
+    void sig_adminParameterRead(RegisterReply reply);
     void sig_CommParam(int type, int result);
     void sig_CheckDevice(QByteArray data);
     void sig_refreshSerCombox(QList<QSerialPortInfo> ports);
     void signal_ser_status(int status);
     void sig_showCurResult(int type, int deviceId, QByteArray result);
+    // The same read-back decoded (code: the setpoint kind), right after it.
+    void sig_setpointRead(RegisterReply reply);
     // The raw reply of a polled quantity, for receivers that want the bytes as they came.
     void sendFreshDeviceInformation(int type, int deviceId, QByteArray result);
     // The same answer decoded, with the time its last byte arrived; emitted right after it.

@@ -34,7 +34,7 @@ Reading Reading::fromDeviceValue(int type, quint8 deviceId, float deviceValue, R
 {
     Reading reading;
     reading.deviceId = deviceId;
-    reading.type = type;
+    reading.type = Bus::ReadingType(type);
     reading.usable = std::isfinite(deviceValue);
     reading.value = type == Bus::code(Bus::ReadingType::Pressure) ? deviceValue / PascalPerKilopascal
                                                                   : double(deviceValue);

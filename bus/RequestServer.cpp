@@ -135,10 +135,12 @@ void RequestServer::serveBlockRead(Kind kind)
             QByteArray reply;
             if (!m_link.readRegisters(request.address, registers[k], reply))
                 continue;
+            const RegisterReply parameter =
+                RegisterReply::fromFrame(k + 1, request.address, reply, m_link.lastByteTime());
             if (admin)
-                emit adminParameterRead(k + 1, request.address, reply);
+                emit adminParameterRead(parameter);
             else
-                emit parameterRead(k + 1, request.address, reply);
+                emit parameterRead(parameter);
         }
         m_book.finish(request);
         if (m_stopping())
@@ -222,7 +224,7 @@ void RequestServer::readBackGivenUpSetpoint(const PendingRequest &request)
     QByteArray reply;
     if (m_link.readRegisters(request.address,
                              instant ? RegisterMap::InstantSetpoint : RegisterMap::CumulativeSetpoint, reply))
-        emit setpointReadBack(request.type, request.address, reply);
+        emit setpointReadBack(RegisterReply::fromFrame(request.type, request.address, reply, m_link.lastByteTime()));
 }
 
 void RequestServer::serveReadBack(const PendingRequest &request)
@@ -245,6 +247,7 @@ void RequestServer::serveReadBack(const PendingRequest &request)
     if (mode)
         emit modeReadBack(request.address, bytes_to_uint16(reply, 3));
     else
-        emit setpointReadBack(Bus::code(instant ? Bus::SetpointKind::Instant : Bus::SetpointKind::Cumulative),
-                              request.address, reply);
+        emit setpointReadBack(
+            RegisterReply::fromFrame(Bus::code(instant ? Bus::SetpointKind::Instant : Bus::SetpointKind::Cumulative),
+                                     request.address, reply, m_link.lastByteTime()));
 }

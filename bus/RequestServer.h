@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RegisterReply.h"
 #include "RequestBook.h"
 
 #include <QByteArray>
@@ -40,11 +41,11 @@ public:
 
 signals:
     void scanned(QByteArray received);
-    void parameterRead(int type, int deviceId, QByteArray reply);
-    void adminParameterRead(int type, int deviceId, QByteArray reply);
+    void parameterRead(RegisterReply reply);
+    void adminParameterRead(RegisterReply reply);
     void parameterWritten(bool success, int type);
     void adminParameterWritten(bool success, int type);
-    void setpointReadBack(int kind, int deviceId, QByteArray reply);
+    void setpointReadBack(RegisterReply reply);
     // A setpoint write ended: echoed by the controller, or given up after its last attempt. A
     // given-up write is followed, in the same tick, by one read of the controller's own setpoint
     // (setpointReadBack when it is answered).

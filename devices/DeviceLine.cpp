@@ -404,7 +404,7 @@ void DeviceLine::showReading(const Reading &reading)
 {
     if (!reading.usable)
         return;
-    switch (ReadingType(reading.type)) {
+    switch (reading.type) {
     case ReadingType::InstantFlow:
         btn_currentFlow->lockedSetText(NumericText::fixed(reading.value, 3));
         break;

@@ -562,7 +562,7 @@ void tst_mainWnd::unusableReadingKeepsRowText()
     int usable = 0, unusable = 0, usableAfterUnusable = 0;
     QObject receiver;
     connect(w.worker(), &DeviceThread::sig_reading, &receiver, [&](const Reading &reading) {
-        if (reading.type != 3)
+        if (reading.type != Bus::ReadingType::Temperature)
             return;
         if (!reading.usable) {
             ++unusable;
