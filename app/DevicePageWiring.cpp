@@ -1,5 +1,7 @@
 #include "DevicePageWiring.h"
 
+#include "BenchModel.h"
+#include "BusCodes.h"
 #include "DeviceThread.h"
 #include "deviceWindow.h"
 #include "mainWnd.h"
@@ -9,6 +11,9 @@ void DevicePageWiring::connect(mainWnd &window)
     DeviceThread *worker = window.worker();
     deviceWindow *page = window.devicePage();
     QObject::connect(page, &deviceWindow::sig_onlineDevice, worker, &DeviceThread::slot_onlineDevice);
+    BenchModel *model = window.benchModel();
+    QObject::connect(page, &deviceWindow::sig_onlineDevice, model, &BenchModel::noteOnlineRequest);
+    QObject::connect(model, &BenchModel::stateChanged, &window, &mainWnd::showControllerState);
     QObject::connect(worker, &DeviceThread::refreshDeviceMode, &window, &mainWnd::slot_refreshDeviceMode);
     QObject::connect(worker, &DeviceThread::deviceconnectStatus, &window, &mainWnd::slot_deviceISconnectd);
     QObject::connect(worker, &DeviceThread::sig_setpointRead, &window, &mainWnd::showSetpointReadBack);
@@ -22,4 +27,8 @@ void DevicePageWiring::connect(mainWnd &window)
     QObject::connect(page, &deviceWindow::sig_setFlow, &window, &mainWnd::logFlowSet);
     QObject::connect(worker, &DeviceThread::sig_setpointWritten, &window, &mainWnd::showSetpointWritten);
     QObject::connect(worker, &DeviceThread::sig_setpointGivenUp, &window, &mainWnd::showSetpointGivenUp);
+    // A programme's steps and a stop's 0 show in the row as the operator's own writes do.
+    QObject::connect(worker, &DeviceThread::sig_stepWritten, &window, [&window](int deviceId, float value) {
+        window.showSetpointWritten(Bus::code(Bus::SetpointKind::Instant), deviceId, value);
+    });
 }

@@ -1,6 +1,7 @@
 #include "mainWnd.h"
 #include "ui_mainWnd.h"
 
+#include "BenchModel.h"
 #include "BusCodes.h"
 #include "BusHealthWindow.h"
 #include "DataDirectory.h"
@@ -139,6 +140,8 @@ void mainWnd::createWindows()
     serialWnd = new setSerialport(this);
     serialWnd->hide();
     deviceThread = new DeviceThread(serialPort);
+    // Before the wiring: the model has taken a result in when the windows' handlers see it.
+    m_model = new BenchModel(deviceThread, this);
     lossWnd = new lossWidget(this);
     lossWnd->hide();
     healthWnd = new BusHealthWindow(this);
@@ -469,6 +472,7 @@ void mainWnd::slot_CheckDevice(QByteArray datas)
     const QList<quint8> found = addressesInScanReply(datas, deviceThread->adapterEchoes());
     foundIds = QSet<quint8>(found.begin(), found.end());
     deviceIds = found;
+    m_model->setScanned(found);
     m_mqtt->setScanned(found);
     qDebug() << "找到的设备是:";
     emit clearCombox();
@@ -573,7 +577,33 @@ void mainWnd::requestSetpointWrite(uchar deviceId, int type, float value)
 {
     qDebug() << "开始修改瞬时流量"
              << "\n";
-    deviceThread->requestSetpoint(deviceId, type, value);
+    const QString refused = m_model->requestSetpoint(deviceId, type, value, Driver::operatorRow());
+    if (refused.isEmpty())
+        return;
+    qDebug() << "设定值被拒绝：" << refused;
+    MessageBoxSeam::warning(this, tr("错误提示"), refused);
+    // The field shows again what the controller holds.
+    const std::optional<float> held = m_model->heldSetpoint(deviceId, type);
+    if (DeviceLine *row = rowOf(deviceId); row && held)
+        row->showSetpoint(type, *held);
+}
+
+void mainWnd::showControllerState(quint8 deviceId)
+{
+    DeviceLine *row = rowOf(deviceId);
+    const ControllerRecord *controller = m_model->record(deviceId);
+    if (!row || !controller)
+        return;
+    if (controller->state != ControllerRecord::State::Dropped) {
+        row->showReadingsCurrent();
+        return;
+    }
+    QDateTime last;
+    for (const auto &reading : controller->readings) {
+        if (reading && reading->readTime.wallMs > last.toMSecsSinceEpoch())
+            last = reading->readTime.wallClock();
+    }
+    row->showReadingsStale(last);
 }
 
 void mainWnd::showSetpointWritten(int kind, int deviceId, float value)

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QVector>
 
+class BenchModel;
 class BusHealthWindow;
 class DataFileLoader;
 class DeviceLine;
@@ -55,6 +56,7 @@ public:
     QMenu *commMenu() const { return menuComm; }
     QList<quint8> foundDeviceIds() const { return deviceIds; }
     MqttLinkWiring *mqttLink() const { return m_mqtt; }
+    BenchModel *benchModel() const { return m_model; }
     QAction *openFileAction() const { return actionOpenFile; }
     QAction *developerAction() const { return actionDevelop; }
 
@@ -124,6 +126,8 @@ public:
     // field turns yellow and waits for the controller's own value to be read back).
     void showSetpointWritten(int kind, int deviceId, float value);
     void showSetpointGivenUp(int kind, int deviceId);
+    // A controller dropped: its row's readings are kept, greyed, until readings come again.
+    void showControllerState(quint8 deviceId);
     // The operator closed the port: every row goes back to what the scan left, not online.
     void showPortClosed();
     void logFlowSet(int type, float result);
@@ -174,4 +178,5 @@ private:
     RecordingStatusLabel *m_recordingStatus = nullptr;
     RecordingRecovery *m_recordingRecovery = nullptr; // made at the first showing
     MqttLinkWiring *m_mqtt = nullptr;
+    BenchModel *m_model = nullptr;
 };

@@ -112,6 +112,7 @@ void DeviceThread::connectParts()
     connect(requests, &RequestServer::modeReadBack, this, &DeviceThread::refreshDeviceMode);
     connect(requests, &RequestServer::setpointWritten, this, &DeviceThread::sig_setpointWritten);
     connect(requests, &RequestServer::setpointGivenUp, this, &DeviceThread::sig_setpointGivenUp);
+    connect(requests, &RequestServer::stepWritten, this, &DeviceThread::sig_stepWritten);
 
     Poller *poller = m_poller.get();
     connect(poller, &Poller::replied, this, &DeviceThread::sendFreshDeviceInformation);

@@ -122,6 +122,9 @@ signals:
     // One read of the controller's own setpoint follows; when it is answered it arrives as
     // sig_showCurResult, after this signal.
     void sig_setpointGivenUp(int kind, int deviceId);
+    // A staged step, or the 0 of a flow stop, was echoed by the controller: it holds that
+    // instantaneous setpoint.
+    void sig_stepWritten(int deviceId, float value);
     // The operator closed the port (also one whose adapter had gone away): every controller's
     // polling is switched off, as if taken offline, and its waiting read-backs are dropped, so no
     // controller is declared lost for the closed port. Emitted before signal_ser_status(2).

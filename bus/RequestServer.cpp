@@ -81,9 +81,10 @@ void RequestServer::serveSteps()
         const bool ok = m_link.writeFloatRegister(step.address, RegisterMap::InstantSetpoint, step.value);
         qDebug() << "设备" << int(step.address) << "的分阶指令" << step.value
                  << (ok ? "执行成功" : "执行失败");
-        if (ok)
+        if (ok) {
             m_book.finish(step);
-        else if (!retryOrGiveUp(step))
+            emit stepWritten(step.address, step.value);
+        } else if (!retryOrGiveUp(step))
             qDebug() << "设备" << int(step.address) << "的分阶指令" << step.value << "重试" << MaxAttempts
                      << "次后放弃";
     }
@@ -118,6 +119,7 @@ QList<quint8> RequestServer::zeroEach(const QList<quint8> &addresses)
             continue;
         }
         qDebug() << "设备" << int(address) << "的流量已设为0";
+        emit stepWritten(address, 0.0f);
         PendingRequest step;
         step.kind = Kind::Step;
         step.address = address;

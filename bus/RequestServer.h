@@ -51,6 +51,8 @@ signals:
     // (setpointReadBack when it is answered).
     void setpointWritten(int kind, int deviceId, float value);
     void setpointGivenUp(int kind, int deviceId);
+    // A staged step, or the 0 of a stop, was echoed by the controller.
+    void stepWritten(int deviceId, float value);
     void modeReadBack(int deviceId, int mode);
     // A write was not confirmed: it is tried again (givenUp false), or not any more.
     void writeFailed(int deviceId, bool givenUp);
