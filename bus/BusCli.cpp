@@ -223,8 +223,7 @@ int BusCli::execute(const Options &options)
 
 int BusCli::scan(BusLink &link)
 {
-    const QByteArray received = link.scan([] { return false; });
-    const QList<quint8> found = addressesInScanReply(received, link.adapterEchoes());
+    const QList<quint8> found = link.scan([] { return false; }).addresses;
     for (quint8 address : found)
         m_out << int(address) << '\n';
     if (found.isEmpty())
@@ -345,7 +344,7 @@ int BusCli::monitor(BusLink &link, const Options &options)
         addresses.append(quint8(address));
     }
     if (addresses.isEmpty())
-        addresses = addressesInScanReply(link.scan([] { return false; }));
+        addresses = link.scan([] { return false; }).addresses;
     if (addresses.isEmpty())
         return fail(NoAnswer, QStringLiteral("no device answered"));
     BusMonitor monitor(link, m_out);

@@ -24,6 +24,7 @@ void registerMetaTypes()
         qRegisterMetaType<QList<QSerialPortInfo>>("QList<QSerialPortInfo>");
         qRegisterMetaType<OnlineDevice>("OnlineDevice");
         qRegisterMetaType<Reading>("Reading");
+        qRegisterMetaType<ScanResult>("ScanResult");
         // A standard vector: its copy for the queued signal is deep, made by the metatype's helper.
         qRegisterMetaType<std::vector<FrameRecord>>("std::vector<FrameRecord>");
         return true;
@@ -93,7 +94,10 @@ void DeviceThread::connectParts()
     });
 
     RequestServer *requests = m_requests.get();
-    connect(requests, &RequestServer::scanned, this, &DeviceThread::sig_CheckDevice);
+    connect(requests, &RequestServer::scanned, this, [this](const ScanResult &result) {
+        emit sig_CheckDevice(result.received);
+        emit sig_scanResult(result);
+    });
     connect(requests, &RequestServer::parameterRead, this, &DeviceThread::sig_param_result);
     connect(requests, &RequestServer::adminParameterRead, this, &DeviceThread::sig_show_Admin_param_result);
     connect(requests, &RequestServer::parameterWritten, this, &DeviceThread::sig_modifyParamStatus);

@@ -4,6 +4,7 @@
 #include "FrameRecord.h"
 #include "OnlineList.h"
 #include "Reading.h"
+#include "ScanReply.h"
 #include "WorkerThread.h"
 
 #include <QByteArray>
@@ -91,7 +92,9 @@ signals:
     void sig_param_result(int type, int deviceId, QByteArray result);
     void sig_show_Admin_param_result(int type, int deviceId, QByteArray result);
     void sig_CommParam(int type, int result);
+    // Every byte of a scan; sig_scanResult follows with the controllers found in them.
     void sig_CheckDevice(QByteArray data);
+    void sig_scanResult(ScanResult result);
     void sig_refreshSerCombox(QList<QSerialPortInfo> ports);
     void signal_ser_status(int status);
     void sig_showCurResult(int type, int deviceId, QByteArray result);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RequestBook.h"
+#include "ScanReply.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -39,7 +40,7 @@ public:
     static constexpr int MaxAttempts = 6;
 
 signals:
-    void scanned(QByteArray received);
+    void scanned(ScanResult result);
     void parameterRead(int type, int deviceId, QByteArray reply);
     void adminParameterRead(int type, int deviceId, QByteArray reply);
     void parameterWritten(bool success, int type);
