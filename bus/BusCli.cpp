@@ -139,9 +139,9 @@ int BusCli::parse(const QStringList &args, Options &options)
         qlonglong high;
         int *value;
     };
-    for (const Range &range : {Range{"baud", 1, 4000000, &options.baud}, Range{"timeout", 1, 600000, &options.timeout},
-                               Range{"count", 0, INT_MAX, &options.count},
-                               Range{"interval", 0, 86400000, &options.interval}}) {
+    for (const Range &range :
+         {Range{"baud", 1, 4000000, &options.baud}, Range{"timeout", 1, 600000, &options.timeout},
+          Range{"count", 0, INT_MAX, &options.count}, Range{"interval", 0, 86400000, &options.interval}}) {
         for (const QString &value : line.values(range.name)) {
             if (!parseInRange(value, range.low, range.high, *range.value))
                 return bad(range.name, value);

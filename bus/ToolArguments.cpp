@@ -90,7 +90,8 @@ QString ToolArguments::describeFailure(const QStringList &args)
             return QStringLiteral("%1 takes no value").arg(arg.section(QLatin1Char('='), 0, 0));
     }
     // Nothing unknown, no flag with a value: an option that takes a value ended the line.
-    if (!args.isEmpty() && m_valued.contains(optionName(args.last())) && !args.last().contains(QLatin1Char('=')))
+    if (!args.isEmpty() && m_valued.contains(optionName(args.last())) &&
+        !args.last().contains(QLatin1Char('=')))
         return QStringLiteral("%1 needs a value").arg(args.last());
     return m_parser.errorText();
 }

@@ -125,7 +125,8 @@ QString SimCommandLine::usage()
 bool SimCommandLine::parse(const QStringList &arguments, QString *error)
 {
     // An address followed by fields separated by ':'; the handler checks the fields.
-    const auto addressed = [this](int fields, const std::function<bool(SimFaults &, const QStringList &)> &apply) {
+    const auto addressed = [this](int fields,
+                                  const std::function<bool(SimFaults &, const QStringList &)> &apply) {
         return [this, fields, apply](const QString &value) {
             const QStringList parts = value.split(QLatin1Char(':'));
             quint8 address = 0;
@@ -174,21 +175,27 @@ bool SimCommandLine::parse(const QStringList &arguments, QString *error)
              return ok;
          }},
         {"silent", addressed(0, set(&SimFaults::silent))},
-        {"drop", addressed(1, [](SimFaults &f, const QStringList &p) { return parseFraction(p[0], &f.dropFraction); })},
+        {"drop", addressed(1, [](SimFaults &f,
+                                 const QStringList &p) { return parseFraction(p[0], &f.dropFraction); })},
         {"corrupt",
-         addressed(1, [](SimFaults &f, const QStringList &p) { return parseFraction(p[0], &f.corruptFraction); })},
-        {"late", addressed(1, [](SimFaults &f, const QStringList &p) { return parseInt(p[0], 0, &f.lateMs); })},
+         addressed(
+             1, [](SimFaults &f, const QStringList &p) { return parseFraction(p[0], &f.corruptFraction); })},
+        {"late",
+         addressed(1, [](SimFaults &f, const QStringList &p) { return parseInt(p[0], 0, &f.lateMs); })},
         {"chunks", addressed(2,
                              [](SimFaults &f, const QStringList &p) {
                                  return parseInt(p[0], 1, &f.chunkSize) && parseInt(p[1], 0, &f.chunkGapMs);
                              })},
-        {"cut", addressed(1, [](SimFaults &f, const QStringList &p) { return parseInt(p[0], 1, &f.cutAfterBytes); })},
-        {"extra", addressed(1, [](SimFaults &f, const QStringList &p) { return parseHex(p[0], &f.extraBytes); })},
+        {"cut", addressed(1, [](SimFaults &f,
+                                const QStringList &p) { return parseInt(p[0], 1, &f.cutAfterBytes); })},
+        {"extra",
+         addressed(1, [](SimFaults &f, const QStringList &p) { return parseHex(p[0], &f.extraBytes); })},
         {"late-register", addressed(1,
                                     [](SimFaults &f, const QStringList &p) {
                                         return parseRegister(p[0], &f.lateRegister) && f.lateRegister != 0;
                                     })},
-        {"stray", addressed(1, [](SimFaults &f, const QStringList &p) { return parseHex(p[0], &f.strayBefore); })},
+        {"stray",
+         addressed(1, [](SimFaults &f, const QStringList &p) { return parseHex(p[0], &f.strayBefore); })},
         {"sound-before", addressed(0, set(&SimFaults::soundFrameBeforeAnswer))},
         {"endless", addressed(0, set(&SimFaults::endlessStream))},
         {"lose-writes",
@@ -197,7 +204,8 @@ bool SimCommandLine::parse(const QStringList &arguments, QString *error)
         {"noise",
          [this](const QString &value) {
              const QStringList parts = value.split(QLatin1Char(':'));
-             return parts.size() == 2 && parseHex(parts[0], &noiseBytes) && parseInt(parts[1], 1, &noiseIntervalMs);
+             return parts.size() == 2 && parseHex(parts[0], &noiseBytes) &&
+                    parseInt(parts[1], 1, &noiseIntervalMs);
          }},
     };
 

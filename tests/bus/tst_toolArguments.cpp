@@ -51,53 +51,62 @@ void tst_toolArguments::commandLines_data()
     const QString sim = QStringLiteral(QUORIX_SIM_BINARY);
 
     QTest::newRow("cli --help") << cli << QStringList{"--help"} << 0 << "usage: quorix-cli --port PATH";
-    QTest::newRow("cli -h after a bad option") << cli << QStringList{"--fast", "-h"} << 0 << "usage: quorix-cli";
+    QTest::newRow("cli -h after a bad option")
+        << cli << QStringList{"--fast", "-h"} << 0 << "usage: quorix-cli";
     QTest::newRow("cli --version") << cli << QStringList{"--version"} << 0 << "quorix-cli " + version;
-    QTest::newRow("bridge --version") << cli << QStringList{"bridge", "--version"} << 0 << "quorix-cli " + version;
+    QTest::newRow("bridge --version")
+        << cli << QStringList{"bridge", "--version"} << 0 << "quorix-cli " + version;
     QTest::newRow("bridge --help") << cli << QStringList{"--port=PORT", "bridge", "--help"} << 0
                                    << "usage: quorix-cli --port PATH";
     QTest::newRow("--port=PATH") << cli << QStringList{"--port=PORT", "scan"} << 0 << "2\n5\n";
     QTest::newRow("options after the command, with '='")
-        << cli << QStringList{"read", "2", "0x3008", "--as=u16", "--port", "PORT", "--timeout=250"} << 0 << "300\n";
+        << cli << QStringList{"read", "2", "0x3008", "--as=u16", "--port", "PORT", "--timeout=250"} << 0
+        << "300\n";
     QTest::newRow("a negative value is no option")
         << cli << QStringList{"--port=PORT", "write", "2", "0x3008", "-5"} << 0 << "";
 
     QTest::newRow("unknown option") << cli << QStringList{"--port=PORT", "--fast", "scan"} << 2
                                     << "quorix-cli: unknown option --fast";
-    QTest::newRow("unknown option with a value") << cli << QStringList{"--port=PORT", "--fast=1", "scan"} << 2
-                                                 << "quorix-cli: unknown option --fast";
-    QTest::newRow("value missing at the end") << cli << QStringList{"scan", "--port"} << 2
-                                              << "quorix-cli: --port needs a value";
-    QTest::newRow("flag given a value") << cli << QStringList{"--port=PORT", "--float=yes", "write", "2", "1", "1"}
-                                        << 2 << "quorix-cli: --float takes no value";
+    QTest::newRow("unknown option with a value")
+        << cli << QStringList{"--port=PORT", "--fast=1", "scan"} << 2 << "quorix-cli: unknown option --fast";
+    QTest::newRow("value missing at the end")
+        << cli << QStringList{"scan", "--port"} << 2 << "quorix-cli: --port needs a value";
+    QTest::newRow("flag given a value")
+        << cli << QStringList{"--port=PORT", "--float=yes", "write", "2", "1", "1"} << 2
+        << "quorix-cli: --float takes no value";
     QTest::newRow("bad value after '='") << cli << QStringList{"--port=PORT", "--baud=fast", "scan"} << 2
                                          << "quorix-cli: bad value for --baud: fast";
-    QTest::newRow("bad value repeated away") << cli << QStringList{"--baud", "0", "--baud", "9600", "scan"} << 2
-                                             << "quorix-cli: bad value for --baud: 0";
+    QTest::newRow("bad value repeated away") << cli << QStringList{"--baud", "0", "--baud", "9600", "scan"}
+                                             << 2 << "quorix-cli: bad value for --baud: 0";
     QTest::newRow("negative value out of range")
         << cli << QStringList{"--port=PORT", "write", "2", "0x3008", "-40000"} << 2
         << "quorix-cli: bad value -40000 for a 16-bit write";
     QTest::newRow("unknown command") << cli << QStringList{"--port=PORT", "frob"} << 2
                                      << "quorix-cli: unknown command frob";
-    QTest::newRow("bridge: unknown option") << cli << QStringList{"--port=PORT", "bridge", "--mqtt=h", "--fast"} << 2
-                                            << "quorix-cli: unknown argument --fast for bridge (try --help)";
-    QTest::newRow("bridge: stray argument") << cli << QStringList{"--port=PORT", "bridge", "--mqtt", "h", "now"}
-                                            << 2 << "quorix-cli: unknown argument now for bridge (try --help)";
-    QTest::newRow("bridge: bad value after '='") << cli << QStringList{"--port=PORT", "bridge", "--mqtt=h:0"} << 2
-                                                 << "quorix-cli: bad value for --mqtt: h:0";
-    QTest::newRow("bridge: value missing") << cli << QStringList{"--port=PORT", "bridge", "--mqtt=h", "--period"}
-                                           << 2 << "quorix-cli: --period needs a value";
+    QTest::newRow("bridge: unknown option")
+        << cli << QStringList{"--port=PORT", "bridge", "--mqtt=h", "--fast"} << 2
+        << "quorix-cli: unknown argument --fast for bridge (try --help)";
+    QTest::newRow("bridge: stray argument")
+        << cli << QStringList{"--port=PORT", "bridge", "--mqtt", "h", "now"} << 2
+        << "quorix-cli: unknown argument now for bridge (try --help)";
+    QTest::newRow("bridge: bad value after '='") << cli << QStringList{"--port=PORT", "bridge", "--mqtt=h:0"}
+                                                 << 2 << "quorix-cli: bad value for --mqtt: h:0";
+    QTest::newRow("bridge: value missing")
+        << cli << QStringList{"--port=PORT", "bridge", "--mqtt=h", "--period"} << 2
+        << "quorix-cli: --period needs a value";
 
     QTest::newRow("sim --version") << sim << QStringList{"--version"} << 0 << "quorix-sim " + version;
     QTest::newRow("sim --help") << sim << QStringList{"--help"} << 0 << "Usage: quorix-sim [options]";
-    QTest::newRow("sim unknown option") << sim << QStringList{"--fast"} << 2 << "quorix-sim: unknown option --fast";
-    QTest::newRow("sim single-dash word") << sim << QStringList{"-fast"} << 2 << "quorix-sim: unknown option -fast";
-    QTest::newRow("sim bad value after '='") << sim << QStringList{"--devices=0"} << 2
-                                             << "quorix-sim: invalid value for --devices: \"0\"";
-    QTest::newRow("sim flag given a value") << sim << QStringList{"--adapter-echo=1"} << 2
-                                            << "quorix-sim: --adapter-echo takes no value";
-    QTest::newRow("sim value missing") << sim << QStringList{"--seed=3", "--baud"} << 2
-                                       << "quorix-sim: --baud needs a value";
+    QTest::newRow("sim unknown option")
+        << sim << QStringList{"--fast"} << 2 << "quorix-sim: unknown option --fast";
+    QTest::newRow("sim single-dash word")
+        << sim << QStringList{"-fast"} << 2 << "quorix-sim: unknown option -fast";
+    QTest::newRow("sim bad value after '='")
+        << sim << QStringList{"--devices=0"} << 2 << "quorix-sim: invalid value for --devices: \"0\"";
+    QTest::newRow("sim flag given a value")
+        << sim << QStringList{"--adapter-echo=1"} << 2 << "quorix-sim: --adapter-echo takes no value";
+    QTest::newRow("sim value missing")
+        << sim << QStringList{"--seed=3", "--baud"} << 2 << "quorix-sim: --baud needs a value";
 }
 
 void tst_toolArguments::commandLines()

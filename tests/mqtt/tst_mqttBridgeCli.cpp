@@ -195,7 +195,8 @@ void tst_mqttBridgeCli::echoingAdapterHidesNoController()
     QVERIFY(monitor.waitForFinished(30000));
     QVERIFY2(monitor.exitCode() == 0, monitor.readAllStandardError().constData());
     QSet<QString> polled;
-    for (const QString &line : QString::fromLatin1(monitor.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+    for (const QString &line :
+         QString::fromLatin1(monitor.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
         polled.insert(line.section(' ', 2, 2));
     QCOMPARE(polled, (QSet<QString>{"2", "5"}));
 
