@@ -14,7 +14,7 @@ void ScanWiring::connect(mainWnd &window)
     QObject::connect(serial, &setSerialport::sig_openSer, worker, &DeviceThread::slot_openSer);
     QObject::connect(worker, &DeviceThread::signal_ser_status, serial, &setSerialport::slot_ser_status);
     QObject::connect(worker, &DeviceThread::signal_ser_status, &window, &mainWnd::updateSerStatus);
-    QObject::connect(worker, &DeviceThread::sig_CheckDevice, &window, &mainWnd::slot_CheckDevice);
+    QObject::connect(worker, &DeviceThread::sig_scanResult, &window, &mainWnd::showScanResult);
     QObject::connect(&window, &mainWnd::sendDeviceCount, &window, &mainWnd::receiveDevicesCount);
     QObject::connect(&window, &mainWnd::sendDeviceCount, window.saveWnd, &saveFileSetWidget::updateDeviceList);
     QObject::connect(&window, &mainWnd::sendDeviceCount, &window, &mainWnd::slot_receiveStageWidget);

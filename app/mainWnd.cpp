@@ -459,17 +459,22 @@ void mainWnd::restoreLinkDroppedRows()
 
 void mainWnd::slot_CheckDevice(QByteArray datas)
 {
-    qDebug() << "查询设备接收的报文是" << datas.toHex() << "\n";
+    showScanResult(ScanResult::fromReceived(datas, deviceThread->adapterEchoes()));
+}
+
+void mainWnd::showScanResult(const ScanResult &scan)
+{
+    qDebug() << "查询设备接收的报文是" << scan.received.toHex() << "\n";
     // Nobody answered: the worker goes on polling the devices it knows, so their rows stay, with
     // their addresses, to be read and taken offline.
-    if (datas.isEmpty()) {
+    if (scan.received.isEmpty()) {
         MessageBoxSeam::information(this, tr("提示"), tr("没有查询到设备"));
         return;
     }
     for (int k = 0; k < m_devicePage->rowCount(); ++k)
         m_devicePage->row(k)->resetRow();
     linkDroppedIds.clear();
-    const QList<quint8> found = addressesInScanReply(datas, deviceThread->adapterEchoes());
+    const QList<quint8> &found = scan.addresses;
     foundIds = QSet<quint8>(found.begin(), found.end());
     deviceIds = found;
     m_model->setScanned(found);

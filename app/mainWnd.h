@@ -20,6 +20,7 @@ class QAction;
 class QMenu;
 struct Reading;
 struct RegisterReply;
+struct ScanResult;
 class RecordingRecovery;
 class RecordingStatusLabel;
 class SerialPort;
@@ -115,6 +116,9 @@ public:
     void showReadingInRow(const Reading &reading);
     // A setpoint read back, into its controller's row.
     void showSetpointReadBack(const RegisterReply &reply);
+    // What a scan found: the rows, the parameter windows, the stage widgets, the save window and
+    // the worker's list take its addresses.
+    void showScanResult(const ScanResult &scan);
     void plotReading(const Reading &reading);
     // The same for a raw reply that arrives without its reading: decoded here, taken as read now.
     void feedDeviceChart(int type, int deviceId, QByteArray result);

@@ -25,6 +25,7 @@ void registerMetaTypes()
         qRegisterMetaType<OnlineDevice>("OnlineDevice");
         qRegisterMetaType<Reading>("Reading");
         qRegisterMetaType<RegisterReply>("RegisterReply");
+        qRegisterMetaType<ScanResult>("ScanResult");
         // A standard vector: its copy for the queued signal is deep, made by the metatype's helper.
         qRegisterMetaType<std::vector<FrameRecord>>("std::vector<FrameRecord>");
         return true;
@@ -94,7 +95,10 @@ void DeviceThread::connectParts()
     });
 
     RequestServer *requests = m_requests.get();
-    connect(requests, &RequestServer::scanned, this, &DeviceThread::sig_CheckDevice);
+    connect(requests, &RequestServer::scanned, this, [this](const ScanResult &result) {
+        emit sig_CheckDevice(result.received);
+        emit sig_scanResult(result);
+    });
     connect(requests, &RequestServer::parameterRead, this, [this](const RegisterReply &reply) {
         emit sig_param_result(reply.code, reply.deviceId, reply.frame);
         emit sig_parameterRead(reply);

@@ -5,6 +5,7 @@
 #include "OnlineList.h"
 #include "Reading.h"
 #include "RegisterReply.h"
+#include "ScanReply.h"
 #include "WorkerThread.h"
 
 #include <QByteArray>
@@ -96,7 +97,9 @@ signals:
     void sig_parameterRead(RegisterReply reply);
     void sig_adminParameterRead(RegisterReply reply);
     void sig_CommParam(int type, int result);
+    // Every byte of a scan; sig_scanResult follows with the controllers found in them.
     void sig_CheckDevice(QByteArray data);
+    void sig_scanResult(ScanResult result);
     void sig_refreshSerCombox(QList<QSerialPortInfo> ports);
     void signal_ser_status(int status);
     void sig_showCurResult(int type, int deviceId, QByteArray result);

@@ -62,12 +62,12 @@ void RequestServer::serveScan()
         return;
     }
     qDebug() << "串口已经连接";
-    const QByteArray received = m_link.scan(m_stopping);
+    const ScanResult result = m_link.scan(m_stopping);
     // A scan cut short by a pulled adapter lists only the controllers probed before: the windows
     // would take it for the bus and reset every other row. The lost link is reported instead.
     if (m_link.isLost())
         return;
-    emit scanned(received);
+    emit scanned(result);
 }
 
 void RequestServer::serveSteps()

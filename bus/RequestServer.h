@@ -2,6 +2,7 @@
 
 #include "RegisterReply.h"
 #include "RequestBook.h"
+#include "ScanReply.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -40,7 +41,7 @@ public:
     static constexpr int MaxAttempts = 6;
 
 signals:
-    void scanned(QByteArray received);
+    void scanned(ScanResult result);
     void parameterRead(RegisterReply reply);
     void adminParameterRead(RegisterReply reply);
     void parameterWritten(bool success, int type);
