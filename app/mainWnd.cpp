@@ -587,10 +587,8 @@ void mainWnd::requestSetpointWrite(uchar deviceId, int type, float value)
         return;
     qDebug() << "设定值被拒绝：" << refused;
     MessageBoxSeam::warning(this, tr("错误提示"), refused);
-    // The field shows again what the controller holds.
-    const std::optional<float> held = m_model->heldSetpoint(deviceId, type);
-    if (DeviceLine *row = rowOf(deviceId); row && held)
-        row->showSetpoint(type, *held);
+    if (DeviceLine *row = rowOf(deviceId))
+        row->revertSetpoint(type);
 }
 
 void mainWnd::showControllerState(quint8 deviceId)
@@ -603,12 +601,12 @@ void mainWnd::showControllerState(quint8 deviceId)
         row->showReadingsCurrent();
         return;
     }
-    QDateTime last;
+    qint64 lastMs = 0;
     for (const auto &reading : controller->readings) {
-        if (reading && reading->readTime.wallMs > last.toMSecsSinceEpoch())
-            last = reading->readTime.wallClock();
+        if (reading)
+            lastMs = qMax(lastMs, reading->readTime.wallMs);
     }
-    row->showReadingsStale(last);
+    row->showReadingsStale(lastMs > 0 ? QDateTime::fromMSecsSinceEpoch(lastMs) : QDateTime());
 }
 
 void mainWnd::showSetpointWritten(int kind, int deviceId, float value)

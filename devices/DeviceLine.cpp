@@ -443,6 +443,12 @@ void DeviceLine::confirmSetpoint(int kind, float value)
         entry->confirmWrite(setpointText(value));
 }
 
+void DeviceLine::revertSetpoint(int kind)
+{
+    if (CustomSpimbox *entry = setpointEntry(kind))
+        entry->restoreSettledText();
+}
+
 void DeviceLine::markSetpointFailed(int kind)
 {
     if (CustomSpimbox *entry = setpointEntry(kind))
