@@ -156,11 +156,8 @@ void RampCliTest::badUsageTouchesNothing_data()
     QTest::newRow("address 0") << QStringList{"0", "5", "--rate", "1"} << "bad device address 0";
     QTest::newRow("address 248") << QStringList{"248", "5", "--rate", "1"} << "bad device address 248";
     QTest::newRow("target above 999999") << QStringList{"3", "1000000", "--rate", "1"} << "bad target 1000000";
-    QTest::newRow("negative target") << QStringList{"3", "-1", "--rate", "1"} << "bad target -1";
     QTest::newRow("rate 0") << QStringList{"3", "5", "--rate", "0"} << "bad rate 0";
-    QTest::newRow("rate without end") << QStringList{"3", "5", "--rate", "inf"} << "bad rate inf";
     QTest::newRow("no rate") << QStringList{"3", "5"} << "needs --rate";
-    QTest::newRow("no target") << QStringList{"3", "--rate", "1"} << "takes 2 arguments";
 }
 
 void RampCliTest::badUsageTouchesNothing()
