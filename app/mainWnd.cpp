@@ -1,6 +1,8 @@
 #include "mainWnd.h"
 #include "ui_mainWnd.h"
 
+#include "AlarmMonitor.h"
+#include "AlarmWiring.h"
 #include "BenchModel.h"
 #include "ProcessSettingsWiring.h"
 #include "RampDriver.h"
@@ -146,6 +148,7 @@ void mainWnd::createWindows()
     // Before the wiring: the model has taken a result in when the windows' handlers see it.
     m_model = new BenchModel(deviceThread, this);
     m_ramps = new RampDriver(m_model, this);
+    m_alarms = new AlarmMonitor(m_model, this);
     lossWnd = new lossWidget(this);
     lossWnd->hide();
     healthWnd = new BusHealthWindow(this);
@@ -491,6 +494,7 @@ void mainWnd::showScanResult(const ScanResult &scan)
         emit isBeenFindDevice(address);
     }
     emit sendDeviceCount(deviceIds);
+    m_alarmWiring->markRows();
 }
 
 void mainWnd::receiveDevicesCount(QList<quint8> devices)
@@ -606,12 +610,17 @@ void mainWnd::showRamp(quint8 deviceId)
 
 void mainWnd::createProcessSettings()
 {
-    m_process = new ProcessSettingsWiring(this, m_ramps, ProcessSettings::defaultPath());
+    m_process = new ProcessSettingsWiring(this, m_ramps, m_alarms, ProcessSettings::defaultPath());
+    m_alarmWiring = new AlarmWiring(this, m_alarms);
     QMenu *devices = menuBar()->findChild<QMenu *>(QStringLiteral("menuDevices"));
     auto *open = new QAction(tr("过程设置"), this);
     open->setObjectName(QStringLiteral("actionProcessSettings"));
     devices->addAction(open);
     connect(open, &QAction::triggered, m_process, [this] { m_process->open(deviceIds); });
+    auto *alarmList = new QAction(tr("报警记录"), this);
+    alarmList->setObjectName(QStringLiteral("actionAlarmList"));
+    devices->addAction(alarmList);
+    connect(alarmList, &QAction::triggered, m_alarmWiring, &AlarmWiring::openList);
 }
 
 void mainWnd::showControllerState(quint8 deviceId)

@@ -8,6 +8,8 @@
 #include <QSet>
 #include <QVector>
 
+class AlarmMonitor;
+class AlarmWiring;
 class BenchModel;
 class ProcessSettingsWiring;
 class RampDriver;
@@ -61,6 +63,8 @@ public:
     MqttLinkWiring *mqttLink() const { return m_mqtt; }
     BenchModel *benchModel() const { return m_model; }
     RampDriver *ramps() const { return m_ramps; }
+    AlarmMonitor *alarms() const { return m_alarms; }
+    AlarmWiring *alarmWiring() const { return m_alarmWiring; }
     ProcessSettingsWiring *processSettings() const { return m_process; }
     QAction *openFileAction() const { return actionOpenFile; }
     QAction *developerAction() const { return actionDevelop; }
@@ -191,5 +195,7 @@ private:
     MqttLinkWiring *m_mqtt = nullptr;
     BenchModel *m_model = nullptr;
     RampDriver *m_ramps = nullptr;
+    AlarmMonitor *m_alarms = nullptr;
+    AlarmWiring *m_alarmWiring = nullptr;
     ProcessSettingsWiring *m_process = nullptr;
 };
