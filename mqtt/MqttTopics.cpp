@@ -107,6 +107,7 @@ MqttTopics::Command MqttTopics::parseCommand(const QString &topic) const
     bool numeric = false;
     const int address = parts[0].toInt(&numeric);
     if (!numeric || address < 1 || address > LastAddress || parts[0] != QString::number(address)) {
+        command.kind = 0;
         command.reason = QStringLiteral("not a controller address: \"%1\" (1 to %2)").arg(parts[0]).arg(LastAddress);
         return command;
     }
