@@ -48,6 +48,11 @@ void RemoteCommands::answer(const QString &topic, const QByteArray &payload, con
 
 void RemoteCommands::handle(const QString &topic, const QByteArray &payload, bool retained)
 {
+    // The broker hands a kept message over again at every connection; one answer is enough.
+    if (retained && m_retainedAnswered.contains(topic) && m_retainedAnswered.value(topic) == payload)
+        return;
+    if (retained)
+        m_retainedAnswered.insert(topic, payload);
     const MqttTopics::Command command = m_topics.parseCommand(topic);
     if (command.type == MqttTopics::Command::Invalid) {
         answer(m_topics.error(), MqttPayload::topicError(command.reason, topic),
@@ -61,13 +66,8 @@ void RemoteCommands::handle(const QString &topic, const QByteArray &payload, boo
     const auto refuse = [&](const QString &reason) {
         answer(resultTopic, MqttPayload::error(reason), what + QStringLiteral(" 被拒绝：") + reason);
     };
-    if (retained) {
-        // The broker hands it over again at every connection; one answer is enough.
-        if (m_retainedAnswered.contains(topic) && m_retainedAnswered.value(topic) == payload)
-            return;
-        m_retainedAnswered.insert(topic, payload);
+    if (retained)
         return refuse(QStringLiteral("retained command not carried out: send commands without the retain flag"));
-    }
     if (!m_allowed)
         return refuse(QStringLiteral("remote setpoints are not allowed"));
     if (stop)
