@@ -2,6 +2,8 @@
 #include "ui_mainWnd.h"
 
 #include "BenchModel.h"
+#include "ProcessSettingsWiring.h"
+#include "RampDriver.h"
 #include "BusCodes.h"
 #include "BusHealthWindow.h"
 #include "DataDirectory.h"
@@ -76,6 +78,7 @@ mainWnd::mainWnd(QWidget *parent, int tickIntervalMs) : QMainWindow(parent), ui(
     createExitSequence();
     createRecordingStatus();
     createMqttLink();
+    createProcessSettings();
     ui->tabWidget->setCurrentIndex(0);
     qInstallMessageHandler(messageHandler);
 }
@@ -142,6 +145,7 @@ void mainWnd::createWindows()
     deviceThread = new DeviceThread(serialPort);
     // Before the wiring: the model has taken a result in when the windows' handlers see it.
     m_model = new BenchModel(deviceThread, this);
+    m_ramps = new RampDriver(m_model, this);
     lossWnd = new lossWidget(this);
     lossWnd->hide();
     healthWnd = new BusHealthWindow(this);
@@ -166,6 +170,7 @@ void mainWnd::createMenus()
     connect(menuComm, &QMenu::aboutToShow, this, &mainWnd::set485);
 
     QMenu *devices = menuBar()->addMenu(tr("设备管理(D)"));
+    devices->setObjectName(QStringLiteral("menuDevices"));
     auto *checkDevice = new QAction(tr("查询设备"), this);
     auto *lossStatistics = new QAction(tr("丢包统计"), this);
     auto *mqttSettings = new QAction(tr("MQTT 设置"), this);
@@ -581,15 +586,31 @@ void mainWnd::requestSetpointWrite(uchar deviceId, int type, float value)
 {
     qDebug() << "开始修改瞬时流量"
              << "\n";
-    const QString refused = m_model->requestSetpoint(deviceId, type, value, Driver::operatorRow());
+    const bool flow = type == Bus::code(Bus::SetpointKind::Instant);
+    const QString refused = flow ? m_ramps->approach(deviceId, value, Driver::operatorRow())
+                                 : m_model->requestSetpoint(deviceId, type, value, Driver::operatorRow());
     if (refused.isEmpty())
         return;
     qDebug() << "设定值被拒绝：" << refused;
     MessageBoxSeam::warning(this, tr("错误提示"), refused);
-    // The field shows again what the controller holds.
-    const std::optional<float> held = m_model->heldSetpoint(deviceId, type);
-    if (DeviceLine *row = rowOf(deviceId); row && held)
-        row->showSetpoint(type, *held);
+    if (DeviceLine *row = rowOf(deviceId))
+        row->revertSetpoint(type);
+}
+
+void mainWnd::showRamp(quint8 deviceId)
+{
+    if (DeviceLine *row = rowOf(deviceId))
+        row->showRamp(m_ramps->target(deviceId), m_ramps->reached(deviceId).value_or(0.0f), m_ramps->rate(deviceId));
+}
+
+void mainWnd::createProcessSettings()
+{
+    m_process = new ProcessSettingsWiring(this, m_ramps, ProcessSettings::defaultPath());
+    QMenu *devices = menuBar()->findChild<QMenu *>(QStringLiteral("menuDevices"));
+    auto *open = new QAction(tr("过程设置"), this);
+    open->setObjectName(QStringLiteral("actionProcessSettings"));
+    devices->addAction(open);
+    connect(open, &QAction::triggered, m_process, [this] { m_process->open(deviceIds); });
 }
 
 void mainWnd::showControllerState(quint8 deviceId)
@@ -602,12 +623,12 @@ void mainWnd::showControllerState(quint8 deviceId)
         row->showReadingsCurrent();
         return;
     }
-    QDateTime last;
+    qint64 lastMs = 0;
     for (const auto &reading : controller->readings) {
-        if (reading && reading->readTime.wallMs > last.toMSecsSinceEpoch())
-            last = reading->readTime.wallClock();
+        if (reading)
+            lastMs = qMax(lastMs, reading->readTime.wallMs);
     }
-    row->showReadingsStale(last);
+    row->showReadingsStale(lastMs > 0 ? QDateTime::fromMSecsSinceEpoch(lastMs) : QDateTime());
 }
 
 void mainWnd::showSetpointWritten(int kind, int deviceId, float value)

@@ -443,6 +443,23 @@ void DeviceLine::confirmSetpoint(int kind, float value)
         entry->confirmWrite(setpointText(value));
 }
 
+void DeviceLine::showRamp(std::optional<float> target, float reached, double rate)
+{
+    if (!target) {
+        edit_cur->showTarget(QString(), QString());
+        return;
+    }
+    edit_cur->showTarget(QStringLiteral("→ %1").arg(setpointText(*target)),
+                         tr("斜坡：%1 → %2 sccm，%3 sccm/s")
+                             .arg(setpointText(reached), setpointText(*target), setpointText(float(rate))));
+}
+
+void DeviceLine::revertSetpoint(int kind)
+{
+    if (CustomSpimbox *entry = setpointEntry(kind))
+        entry->restoreSettledText();
+}
+
 void DeviceLine::markSetpointFailed(int kind)
 {
     if (CustomSpimbox *entry = setpointEntry(kind))

@@ -70,16 +70,19 @@ signals:
     // offline, dropped, its adapter gone: controllerLeft).
     void driverStopped(quint8 address, Driver driver, QString reason, bool controllerLeft);
 
-private:
-    ControllerRecord &recordOf(quint8 address);
-    void connectWorker(DeviceThread *worker);
-    void setState(quint8 address, State state, const QString &leaveReason);
-    void endHold(quint8 address, const QString &reason, bool controllerLeft);
+public:
+    // What the worker reported; public for owners that feed the model themselves.
     void takeReading(const Reading &reading);
     void confirm(quint8 address, int kind, float value);
     void giveUp(quint8 address, int kind);
     void readBack(const RegisterReply &reply);
     void setMode(quint8 address, int mode);
+
+private:
+    ControllerRecord &recordOf(quint8 address);
+    void connectWorker(DeviceThread *worker);
+    void setState(quint8 address, State state, const QString &leaveReason);
+    void endHold(quint8 address, const QString &reason, bool controllerLeft);
     void markAll(State from, State to, const QString &leaveReason);
 
     DeviceThread *m_worker;

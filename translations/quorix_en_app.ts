@@ -66,6 +66,10 @@
         <source>最后读数：%1</source>
         <translation>Last reading: %1</translation>
     </message>
+    <message>
+        <source>斜坡：%1 → %2 sccm，%3 sccm/s</source>
+        <translation>Ramp: %1 → %2 sccm, %3 sccm/s</translation>
+    </message>
 </context>
 <context>
     <name>ExitSequence</name>
@@ -119,6 +123,37 @@
     <message>
         <source>密码错误</source>
         <translation>Wrong password</translation>
+    </message>
+</context>
+<context>
+    <name>ProcessSettingsWiring</name>
+    <message>
+        <source>过程设置</source>
+        <translation>Process settings</translation>
+    </message>
+    <message>
+        <source>请登录</source>
+        <translation>Please log in</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>密码错误</source>
+        <translation>Wrong password</translation>
+    </message>
+    <message>
+        <source>错误提示</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>过程设置无法保存：%1</source>
+        <translation>The process settings cannot be saved: %1</translation>
+    </message>
+    <message>
+        <source>过程设置已保存</source>
+        <translation>Process settings saved</translation>
     </message>
 </context>
 <context>
@@ -417,6 +452,10 @@
     <message>
         <source>高级参数修改</source>
         <translation>Advanced parameters</translation>
+    </message>
+    <message>
+        <source>过程设置</source>
+        <translation>Process settings</translation>
     </message>
 </context>
 <context>

@@ -370,6 +370,99 @@
     </message>
 </context>
 <context>
+    <name>ProcessSettings</name>
+    <message>
+        <source>%1大于%2 MB</source>
+        <translation>%1 is larger than %2 MB</translation>
+    </message>
+    <message>
+        <source>%1无法打开（%2）</source>
+        <translation>%1 cannot be opened (%2)</translation>
+    </message>
+    <message>
+        <source>%1不是有效的JSON（%2）</source>
+        <translation>%1 is not valid JSON (%2)</translation>
+    </message>
+    <message>
+        <source>%1无法写入（%2）</source>
+        <translation>%1 cannot be written (%2)</translation>
+    </message>
+    <message>
+        <source>控制器地址“%1”无效</source>
+        <translation>Invalid controller address "%1"</translation>
+    </message>
+    <message>
+        <source>设备%1的斜坡速率无效</source>
+        <translation>Invalid ramp rate for device %1</translation>
+    </message>
+</context>
+<context>
+    <name>ProcessSettingsWindow</name>
+    <message>
+        <source>过程设置</source>
+        <translation>Process settings</translation>
+    </message>
+    <message>
+        <source>斜坡速率为0时设定值立即写入；修改需要管理员密码。</source>
+        <translation>With a ramp rate of 0 a setpoint is written at once. Changes need the administrator password.</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>斜坡速率 (sccm/s)</source>
+        <translation>Ramp rate (sccm/s)</translation>
+    </message>
+    <message>
+        <source>修改时间</source>
+        <translation>Changed</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>设备%1</source>
+        <translation>Device %1</translation>
+    </message>
+    <message>
+        <source>保存在%1</source>
+        <translation>Kept in %1</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>没有修改</source>
+        <translation>Nothing was changed</translation>
+    </message>
+</context>
+<context>
+    <name>RampDriver</name>
+    <message>
+        <source>设备%1已不在线</source>
+        <translation>Device %1 is no longer online</translation>
+    </message>
+    <message>
+        <source>设备%1的流量被%2设为0</source>
+        <translation>Device %1 was set to 0 by %2</translation>
+    </message>
+    <message>
+        <source>设备%1处于累积量控制模式，不能使用斜坡</source>
+        <translation>Device %1 is in cumulative control: no ramp</translation>
+    </message>
+    <message>
+        <source>设备%1正由%2控制</source>
+        <translation>Device %1 is driven by %2</translation>
+    </message>
+    <message>
+        <source>设备%1没有确认设定值%2</source>
+        <translation>Device %1 did not confirm setpoint %2</translation>
+    </message>
+</context>
+<context>
     <name>TrafficModel</name>
     <message>
         <source>时间</source>

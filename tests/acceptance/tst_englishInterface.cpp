@@ -151,6 +151,7 @@ void tst_englishInterface::everyWindowReadsInEnglish()
     w.loss_Statistics();
     w.showBusHealth();
     w.mqttLink()->openSettings();
+    menuEntry(w, QStringLiteral("过程设置"))->trigger();
     w.setAdmin();
     w.showDevelopAction();
     QStringList faults = faultsInVisibleWindows();
