@@ -288,7 +288,7 @@ void mainWnd::createRecordingStatus()
 // Off by default: with publishing off the link holds no connection and costs nothing.
 void mainWnd::createMqttLink()
 {
-    m_mqtt = new MqttLinkWiring(this, deviceThread, m_devicePage, m_stagePage, MqttSettingsStore::defaultFolder());
+    m_mqtt = new MqttLinkWiring(this, deviceThread, m_model, m_stagePage, MqttSettingsStore::defaultFolder());
 }
 
 void mainWnd::openWindow(QWidget *window, const QString &title)
@@ -486,7 +486,6 @@ void mainWnd::showScanResult(const ScanResult &scan)
     foundIds = QSet<quint8>(found.begin(), found.end());
     deviceIds = found;
     m_model->setScanned(found);
-    m_mqtt->setScanned(found);
     qDebug() << "找到的设备是:";
     emit clearCombox();
     for (quint8 address : qAsConst(deviceIds)) {
