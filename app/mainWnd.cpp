@@ -22,6 +22,7 @@
 #include "LoginWiring.h"
 #include "MessageBoxSeam.h"
 #include "MessageLog.h"
+#include "MqttBridge.h"
 #include "MqttLinkWiring.h"
 #include "MqttSettingsStore.h"
 #include "ParameterWiring.h"
@@ -289,6 +290,7 @@ void mainWnd::createRecordingStatus()
 void mainWnd::createMqttLink()
 {
     m_mqtt = new MqttLinkWiring(this, deviceThread, m_model, m_stagePage, MqttSettingsStore::defaultFolder());
+    m_mqtt->bridge().setProcess(m_ramps, m_alarms);
 }
 
 void mainWnd::openWindow(QWidget *window, const QString &title)

@@ -109,6 +109,12 @@ void MqttBridge::setProgrammeStop(std::function<void()> stop)
     m_commands->setProgrammeStop(std::move(stop));
 }
 
+void MqttBridge::setProcess(RampDriver *ramps, AlarmMonitor *alarms)
+{
+    m_publisher->setProcess(ramps, alarms);
+    m_commands->setProcess(ramps, alarms);
+}
+
 bool MqttBridge::isConnected() const
 {
     return m_client->isConnected();

@@ -7,7 +7,9 @@
 #include <functional>
 #include <memory>
 
+class AlarmMonitor;
 class BenchModel;
+class RampDriver;
 class DeviceThread;
 class MqttClient;
 class MqttPublisher;
@@ -32,6 +34,8 @@ public:
     const MqttSettings &settings() const { return m_settings; }
 
     void setProgrammeStop(std::function<void()> stop);
+    // Ramps and alarms, when the owner has them: both must outlive the bridge.
+    void setProcess(RampDriver *ramps, AlarmMonitor *alarms);
 
     bool isConnected() const;
     QString connectionText() const { return m_connectionText; }

@@ -1,5 +1,7 @@
 #include "MqttPayload.h"
 
+#include "AlarmMonitor.h"
+
 #include "BusCodes.h"
 #include "Reading.h"
 
@@ -66,6 +68,20 @@ QByteArray MqttPayload::value(double value, const QString &unit, qint64 wallMs)
 {
     return "{\"value\":" + number(value) + ",\"unit\":\"" + unit.toUtf8() + "\",\"time\":\"" + timeText(wallMs) +
            "\"}";
+}
+
+QByteArray MqttPayload::rampedValue(double value, double target, const QString &unit, qint64 wallMs)
+{
+    return "{\"value\":" + number(value) + ",\"target\":" + number(target) + ",\"unit\":\"" + unit.toUtf8() +
+           "\",\"time\":\"" + timeText(wallMs) + "\"}";
+}
+
+QByteArray MqttPayload::alarm(const AlarmRecord &record)
+{
+    return "{\"kind\":\"" + AlarmRecord::kindKey(record.kind).toUtf8() + "\",\"value\":" + number(record.value) +
+           ",\"limit\":" + number(record.limit) + ",\"since\":\"" + timeText(record.raised.toMSecsSinceEpoch()) +
+           "\",\"active\":" + (record.active ? "true" : "false") +
+           ",\"acknowledged\":" + (record.acknowledged.isNull() ? "false" : "true") + "}";
 }
 
 QByteArray MqttPayload::mode(int mode, qint64 wallMs)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+struct AlarmRecord;
 struct Reading;
 
 // The JSON the topics carry. Readings and read-backs: {"value": 12.5, "unit": "sccm", "time":
@@ -19,6 +20,11 @@ public:
 
     static QByteArray reading(const Reading &reading);
     static QByteArray value(double value, const QString &unit, qint64 wallMs);
+    // A held flow setpoint whose ramp heads for `target`: {"value": 40, "target": 100, ...}.
+    static QByteArray rampedValue(double value, double target, const QString &unit, qint64 wallMs);
+    // An alarm episode: {"kind": "deviation", "value": 12, "limit": 5, "since": "...", "active":
+    // true, "acknowledged": false}.
+    static QByteArray alarm(const AlarmRecord &record);
     static QByteArray mode(int mode, qint64 wallMs); // 0 instantaneous, 1 cumulative
     static QByteArray ok(double value);
     static QByteArray ok();

@@ -1,5 +1,8 @@
 #include "MqttPublisher.h"
 
+#include "AlarmMonitor.h"
+#include "RampDriver.h"
+
 #include "BenchModel.h"
 #include "BusCodes.h"
 #include "DeviceThread.h"
@@ -93,12 +96,61 @@ void MqttPublisher::publishState(quint8 address)
 void MqttPublisher::publishSetpoint(quint8 address, int kind)
 {
     const std::optional<float> held = m_model ? m_model->heldSetpoint(address, kind) : std::nullopt;
+    const std::optional<float> target =
+        m_ramps && kind == Bus::code(Bus::SetpointKind::Instant) ? m_ramps->target(address) : std::nullopt;
     const int key = setpointKey(kind, address);
-    if (!held || (m_shownSetpoints.contains(key) && m_shownSetpoints.value(key) == *held))
+    if (!held)
         return;
-    m_shownSetpoints.insert(key, *held);
-    retain(m_topics.setpoint(address, kind), MqttPayload::value(double(*held), MqttPayload::setpointUnitOf(kind),
-                                                                QDateTime::currentMSecsSinceEpoch()));
+    const float heldValue = *held;
+    const float targetValue = target ? *target : -1.0f;
+    const QByteArray shown = QByteArray::number(heldValue) + '>' + QByteArray::number(targetValue);
+    if (m_shownSetpoints.value(key) == shown)
+        return;
+    m_shownSetpoints.insert(key, shown);
+    const QString unit = MqttPayload::setpointUnitOf(kind);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    retain(m_topics.setpoint(address, kind), target ? MqttPayload::rampedValue(double(heldValue), double(targetValue), unit, now)
+                                                    : MqttPayload::value(double(heldValue), unit, now));
+}
+
+void MqttPublisher::setProcess(RampDriver *ramps, AlarmMonitor *alarms)
+{
+    m_ramps = ramps;
+    m_alarms = alarms;
+    if (ramps)
+        connect(ramps, &RampDriver::rampChanged, this,
+                [this](quint8 address) { publishSetpoint(address, Bus::code(Bus::SetpointKind::Instant)); });
+    if (alarms) {
+        const auto follow = [this](const AlarmRecord &record) {
+            publishAlarm(record.address);
+            publishAlarmCount();
+        };
+        connect(alarms, &AlarmMonitor::alarmRaised, this, follow);
+        connect(alarms, &AlarmMonitor::alarmChanged, this, follow);
+    }
+}
+
+// The controller's newest latched alarm; none: the kept message is taken off the broker.
+void MqttPublisher::publishAlarm(quint8 address)
+{
+    QByteArray payload;
+    for (const AlarmRecord &record : m_alarms->latched()) {
+        if (record.address == address)
+            payload = MqttPayload::alarm(record);
+    }
+    if (m_shownAlarms.contains(address) && m_shownAlarms.value(address) == payload)
+        return;
+    m_shownAlarms.insert(address, payload);
+    retain(m_topics.alarm(address), payload);
+}
+
+void MqttPublisher::publishAlarmCount()
+{
+    const int count = m_alarms->latchedCount();
+    if (count == m_shownAlarmCount)
+        return;
+    m_shownAlarmCount = count;
+    retain(m_topics.alarms(), QByteArray::number(count));
 }
 
 void MqttPublisher::publishMode(quint8 address)
@@ -157,6 +209,13 @@ void MqttPublisher::publishRetained()
     m_shownStates.clear();
     m_shownSetpoints.clear();
     m_shownModes.clear();
+    m_shownAlarms.clear();
+    m_shownAlarmCount = -1;
+    if (m_alarms) {
+        publishAlarmCount();
+        for (const AlarmRecord &record : m_alarms->latched())
+            publishAlarm(record.address);
+    }
     if (!m_model)
         return;
     QList<quint8> addresses = m_model->scanned();

@@ -11,7 +11,9 @@
 #include <functional>
 #include <mutex>
 
+class AlarmMonitor;
 class BenchModel;
+class RampDriver;
 class DeviceThread;
 class MqttClient;
 struct Reading;
@@ -35,6 +37,8 @@ public:
     ~MqttPublisher() override;
 
     void setTopics(const MqttTopics &topics);
+    // Flow setpoints then carry the target of a running ramp; P/A/alarm and P/alarms are published.
+    void setProcess(RampDriver *ramps, AlarmMonitor *alarms);
     const MqttTopics &topics() const { return m_topics; }
 
     // Any thread.
@@ -53,6 +57,8 @@ private:
     void publishState(quint8 address);
     void publishSetpoint(quint8 address, int kind);
     void publishMode(quint8 address);
+    void publishAlarm(quint8 address);
+    void publishAlarmCount();
     void followScan();
     void onWorkerThread(const std::function<void()> &job);
 
@@ -63,7 +69,11 @@ private:
     MqttTopics m_topics;
     // What this connection was last told, so that a signal that changes nothing sends nothing.
     QHash<quint8, QByteArray> m_shownStates;
-    QHash<int, float> m_shownSetpoints; // by kind * 256 + address
+    QHash<int, QByteArray> m_shownSetpoints; // by kind * 256 + address: value and target
+    QHash<quint8, QByteArray> m_shownAlarms;
+    int m_shownAlarmCount = -1;
+    QPointer<RampDriver> m_ramps;
+    QPointer<AlarmMonitor> m_alarms;
     QHash<quint8, int> m_shownModes;
     std::mutex m_prefixMutex;
     QByteArray m_readingPrefix; // "P/", under m_prefixMutex: read on the worker's thread

@@ -4,9 +4,10 @@
 
 // The topic names under one prefix P, for controller address A:
 //   P/status, P/A/state, P/A/flow|total|temperature|pressure, P/A/setpoint, P/A/total_setpoint,
-//   P/A/mode, the commands P/A/setpoint/set, P/A/total_setpoint/set and P/stop, and their results
-//   P/A/setpoint/result, P/A/total_setpoint/result and P/stop/result; P/error for a message on a
-//   command pattern that names no command.
+//   P/A/mode, P/A/alarm, P/alarms, the commands P/A/setpoint/set, P/A/total_setpoint/set,
+//   P/A/alarm/ack and P/stop, and their results P/A/setpoint/result, P/A/total_setpoint/result,
+//   P/A/alarm/ack/result and P/stop/result; P/error for a message on a command pattern that names
+//   no command.
 class MqttTopics
 {
 public:
@@ -23,6 +24,12 @@ public:
     QString stop() const;
     QString stopResult() const;
     QString error() const;
+    // P/A/alarm (retained: the controller's newest latched alarm), P/alarms (how many are latched),
+    // the command P/A/alarm/ack and its result.
+    QString alarm(int deviceId) const;
+    QString alarms() const;
+    QString alarmAck(int deviceId) const;
+    QString alarmAckResult(int deviceId) const;
     // The patterns the command handler subscribes to.
     QStringList commandPatterns() const;
 
@@ -37,7 +44,8 @@ public:
         {
             Invalid, // reason says why
             Setpoint,
-            Stop
+            Stop,
+            AlarmAck
         };
         Type type = Invalid;
         int kind = 0;

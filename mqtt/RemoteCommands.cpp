@@ -1,13 +1,17 @@
 #include "RemoteCommands.h"
 
+#include "AlarmMonitor.h"
 #include "BenchModel.h"
 #include "BusCodes.h"
 #include "DeviceThread.h"
 #include "MqttClient.h"
 #include "MqttPayload.h"
+#include "RampDriver.h"
 #include "SetpointRange.h"
 
 #include <QDeadlineTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStringList>
 
 namespace {
@@ -60,9 +64,14 @@ void RemoteCommands::handle(const QString &topic, const QByteArray &payload, boo
         return;
     }
     const bool stop = command.type == MqttTopics::Command::Stop;
-    const QString resultTopic = stop ? m_topics.stopResult() : m_topics.setpointResult(command.address, command.kind);
-    const QString what =
-        QStringLiteral("远程命令：") + (stop ? QStringLiteral("停止") : describe(command.kind, command.address));
+    const bool ack = command.type == MqttTopics::Command::AlarmAck;
+    const QString resultTopic = stop  ? m_topics.stopResult()
+                                : ack ? m_topics.alarmAckResult(command.address)
+                                      : m_topics.setpointResult(command.address, command.kind);
+    const QString what = QStringLiteral("远程命令：") +
+                         (stop  ? QStringLiteral("停止")
+                          : ack ? QStringLiteral("确认设备%1的报警").arg(command.address)
+                                : describe(command.kind, command.address));
     const auto refuse = [&](const QString &reason) {
         answer(resultTopic, MqttPayload::error(reason), what + QStringLiteral(" 被拒绝：") + reason);
     };
@@ -72,8 +81,70 @@ void RemoteCommands::handle(const QString &topic, const QByteArray &payload, boo
         return refuse(QStringLiteral("remote setpoints are not allowed"));
     if (stop)
         handleStop();
+    else if (ack)
+        handleAlarmAck(command);
     else
         handleSetpoint(command, payload);
+}
+
+void RemoteCommands::setProcess(RampDriver *ramps, AlarmMonitor *alarms)
+{
+    m_ramps = ramps;
+    m_alarms = alarms;
+    if (ramps)
+        connect(ramps, &RampDriver::rampEnded, this, &RemoteCommands::rampEnded);
+}
+
+void RemoteCommands::handleAlarmAck(const MqttTopics::Command &command)
+{
+    const QString resultTopic = m_topics.alarmAckResult(command.address);
+    const QString what = QStringLiteral("远程命令：确认设备%1的报警").arg(command.address);
+    if (!m_alarms) {
+        answer(resultTopic, MqttPayload::error(QStringLiteral("no alarms are watched here")),
+               what + QStringLiteral(" 被拒绝：没有报警监视"));
+        return;
+    }
+    const int count = m_alarms->acknowledgeController(command.address);
+    answer(resultTopic, QJsonDocument(QJsonObject{{QStringLiteral("ok"), true}, {QStringLiteral("acknowledged"), count}})
+                            .toJson(QJsonDocument::Compact),
+           what + QStringLiteral("：%1条").arg(count));
+}
+
+void RemoteCommands::handleRamp(const MqttTopics::Command &command, double value, const QString &resultTopic,
+                                const QString &what)
+{
+    const QString reason = m_ramps->approach(command.address, float(value), Driver::remote());
+    if (!reason.isEmpty()) {
+        answer(resultTopic, MqttPayload::error(reason, value), what + QStringLiteral(" 被拒绝：") + reason);
+        return;
+    }
+    // A new target replaces the one the ramp headed for: that command has its answer now.
+    const Pending earlier = m_ramping.take(command.address);
+    if (!earlier.resultTopic.isEmpty() && earlier.value != float(value)) {
+        const QString why = QStringLiteral("replaced by a newer target before it was reached");
+        answer(earlier.resultTopic, MqttPayload::error(why, double(earlier.value)),
+               earlier.what + QStringLiteral(" 被新的目标取代"));
+    }
+    Pending pending{resultTopic, what, float(value), {}};
+    pending.since.start();
+    m_ramping.insert(command.address, pending);
+    emit logLine(what + QStringLiteral(" 斜坡至 ") + QString::number(value, 'g', 7));
+}
+
+void RemoteCommands::rampEnded(quint8 address, float target, bool reached, const QString &why)
+{
+    const auto found = m_ramping.constFind(address);
+    if (found == m_ramping.constEnd() || found->value != target)
+        return;
+    const Pending pending = m_ramping.take(address);
+    if (reached) {
+        answer(pending.resultTopic, MqttPayload::ok(double(target)),
+               pending.what + QStringLiteral(" 成功：") + QString::number(double(target), 'g', 7));
+        return;
+    }
+    const QString reason = why.isEmpty() ? QStringLiteral("the ramp was abandoned") : why;
+    answer(pending.resultTopic, MqttPayload::error(reason, double(target)),
+           pending.what + QStringLiteral(" 斜坡中止：") + reason);
 }
 
 void RemoteCommands::handleSetpoint(const MqttTopics::Command &command, const QByteArray &payload)
@@ -93,6 +164,12 @@ void RemoteCommands::handleSetpoint(const MqttTopics::Command &command, const QB
         return refuse(QStringLiteral("value out of range %1 to %2")
                           .arg(double(SetpointRange::lowest))
                           .arg(double(SetpointRange::highest), 0, 'f', 0));
+    const bool flow = command.kind == Bus::code(Bus::SetpointKind::Instant);
+    if (flow && m_ramps && value != 0 && m_ramps->rate(command.address) > 0)
+        return handleRamp(command, value, resultTopic, what);
+    // A 0 ends a ramp at once; the 0 itself goes out with its own ticket.
+    if (flow && m_ramps && value == 0)
+        m_ramps->cancel(command.address, QStringLiteral("设备%1的流量被远程命令设为0").arg(command.address));
     const quint64 ticket = ++m_lastTicket;
     reason = m_model->requestSetpoint(command.address, command.kind, float(value), Driver::remote(), ticket);
     if (!reason.isEmpty())

@@ -8,7 +8,9 @@
 #include <QTimer>
 #include <functional>
 
+class AlarmMonitor;
 class BenchModel;
+class RampDriver;
 class DeviceThread;
 class MqttClient;
 
@@ -40,6 +42,10 @@ public:
     bool isAllowed() const { return m_allowed; }
     // Stops every running stage programme; nothing when not set.
     void setProgrammeStop(std::function<void()> stop) { m_stopProgrammes = std::move(stop); }
+    // With a ramp driver, a flow setpoint of a controller that has a ramp rate ramps, and its
+    // result comes when the target is confirmed or the ramp is abandoned. With an alarm monitor,
+    // P/A/alarm/ack acknowledges the controller's latched alarms.
+    void setProcess(RampDriver *ramps, AlarmMonitor *alarms);
 
     void handle(const QString &topic, const QByteArray &payload, bool retained);
 
@@ -56,6 +62,10 @@ private:
     };
     void handleSetpoint(const MqttTopics::Command &command, const QByteArray &payload);
     void handleStop();
+    void handleRamp(const MqttTopics::Command &command, double value, const QString &resultTopic,
+                    const QString &what);
+    void rampEnded(quint8 address, float target, bool reached, const QString &why);
+    void handleAlarmAck(const MqttTopics::Command &command);
     void ended(quint64 ticket, bool written);
     void replaced(quint64 ticket);
     void stopped(const QList<quint8> &unconfirmed);
@@ -74,4 +84,7 @@ private:
     int m_stopsWaiting = 0;            // the stop under way and those that joined it
     QHash<QString, QByteArray> m_retainedAnswered; // by topic: the kept command last answered
     QTimer m_expiry;
+    RampDriver *m_ramps = nullptr;
+    AlarmMonitor *m_alarms = nullptr;
+    QHash<quint8, Pending> m_ramping; // by address: the remote target a ramp heads for
 };
