@@ -80,6 +80,10 @@ QString describe(quint8 address, const SimFaults &faults)
         parts << QStringLiteral("%1 writes lost").arg(faults.lostWrites);
     if (faults.twin)
         parts << QStringLiteral("two controllers at this address");
+    if (faults.neighbourAddress != 0)
+        parts << QStringLiteral("a read reply of %1 ends %2 ms before every answer")
+                     .arg(faults.neighbourAddress)
+                     .arg(faults.neighbourGapMs);
     return QStringLiteral("%1: %2").arg(address).arg(parts.join(QStringLiteral(", ")));
 }
 
@@ -110,9 +114,12 @@ QString SimCommandLine::usage()
         "  --endless A             after a request, A sends bytes without end instead of answering\n"
         "  --lose-writes A:N       the next N write requests to A vanish before A hears them\n"
         "  --twin A                a second controller at address A answers with it, their answers collide\n"
+        "  --neighbour A:B:GAP     a sound read reply of address B ends GAP ms before every answer of A\n"
         "  --adapter-echo          the adapter hands every byte sent back to the host before any answer\n"
         "  --noise HEX:MS          write the bytes HEX on the line every MS milliseconds\n"
-        "  --log-frames            print every frame received, as \"rx\" and its bytes in hex\n"
+        "  --log-frames            print every frame on the line: \"rx\" and the bytes of each frame heard,\n"
+        "                          \"tx\" and the bytes of each frame sent with the faults applied to it,\n"
+        "                          \"fault\" for what a fault kept off the line\n"
         "  --help                  show this text\n"
         "Fault options may be repeated and combined for one address.\n");
 }
@@ -222,6 +229,10 @@ bool SimCommandLine::parse(const QStringList &arguments, QString *error)
             });
         } else if (option == QLatin1String("--twin")) {
             ok = addressed(value, 0, [](SimFaults &f, const QStringList &) { return f.twin = true; });
+        } else if (option == QLatin1String("--neighbour")) {
+            ok = addressed(value, 2, [](SimFaults &f, const QStringList &p) {
+                return parseAddress(p[0], &f.neighbourAddress) && parseInt(p[1], 0, &f.neighbourGapMs);
+            });
         } else if (option == QLatin1String("--noise")) {
             const QStringList parts = value.split(QLatin1Char(':'));
             ok = parts.size() == 2 && parseHex(parts[0], &noiseBytes) &&

@@ -42,6 +42,11 @@ struct SimFaults
     // differs between the two comes out with a wrong CRC; an echo, the same in both, comes out
     // whole). Writes reach both.
     bool twin = false;
+    // A neighbour's late answer: a sound read reply from this other address (holding kDecoyValue)
+    // reaches the line before every answer of this controller, ending neighbourGapMs before the
+    // answer begins. 0: none.
+    quint8 neighbourAddress = 0;
+    int neighbourGapMs = 0;
 };
 
 // Test tables carry faults in their rows.
