@@ -242,6 +242,11 @@ BusLink::Verdict BusLink::collect(const ReplyRecognizer &expected, QByteArray &f
 {
     m_sync.beginAnswer(expected);
     drive();
+    if (m_observer) {
+        for (const QByteArray &foreign : m_sync.foreignFrames())
+            m_observer(LinkExchange::of(Verdict::Silent, QByteArray(), foreign, foreign, ReadTime(),
+                                        m_lastByteTime, m_sync.adapterEchoes()));
+    }
     // A buffer of its own: the frame leaves the worker in signals, and the sync frees its copy at
     // the next exchange, which ThreadSanitizer cannot order after the other thread's last use.
     const QByteArray answer = m_sync.frame();

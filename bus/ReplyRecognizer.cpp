@@ -85,6 +85,12 @@ ReplyRecognizer::Result ReplyRecognizer::recognise(const QByteArray &received) c
     return result;
 }
 
+bool ReplyRecognizer::isForeignFrame(const QByteArray &received) const
+{
+    return received.size() >= ExceptionSize && quint8(received[0]) != m_address &&
+           SerialPort::hasValidCrc(received);
+}
+
 QList<quint8> ReplyRecognizer::readReplyAddresses(const QByteArray &bytes)
 {
     QList<quint8> found;

@@ -43,6 +43,10 @@ public:
     // Whether a line that fell silent after `received` has no more answer to give.
     bool finishedOnSilence(const QByteArray &received) const { return received.size() >= m_answerSize; }
 
+    // Bytes that are one whole, sound frame of another controller: a neighbour's answer, not a
+    // spoilt one of this request.
+    bool isForeignFrame(const QByteArray &received) const;
+
     // The addresses of every sound read reply of two registers found in these bytes.
     static QList<quint8> readReplyAddresses(const QByteArray &bytes);
 

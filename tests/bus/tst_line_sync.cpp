@@ -117,8 +117,16 @@ void LineSyncTest::answers_data()
     QTest::newRow("half an answer is unsound at the timeout")
         << Chunks{{5, answer.left(5)}} << Verdict::Unsound << 250.0 << QByteArray();
     QTest::newRow("a wrong CRC") << Chunks{{5, corrupted(answer)}} << Verdict::Unsound << 9.0 << QByteArray();
-    QTest::newRow("another controller's answer")
-        << Chunks{{5, LineScript::readReply(2, 1.0f)}} << Verdict::Unsound << 9.0 << QByteArray();
+    // A neighbour's sound frame is set aside and the wait goes on; a spoilt one ends it.
+    const QByteArray neighbours = LineScript::readReply(2, 1.0f);
+    QTest::newRow("another controller's answer alone: the wait goes on")
+        << Chunks{{5, neighbours}} << Verdict::NoAnswer << 250.0 << QByteArray();
+    QTest::newRow("another controller's answer, then the answer")
+        << Chunks{{5, neighbours}, {8, answer}} << Verdict::Answer << 17.0 << answer;
+    QTest::newRow("another controller's answer run into the answer")
+        << Chunks{{5, neighbours + answer}} << Verdict::Answer << 9.0 << answer;
+    QTest::newRow("another controller's spoilt answer ends the wait")
+        << Chunks{{5, corrupted(neighbours)}, {8, answer}} << Verdict::Unsound << 9.0 << QByteArray();
     QTest::newRow("an answer after the timeout is no answer")
         << Chunks{{260, answer}} << Verdict::NoAnswer << 250.0 << QByteArray();
 }
