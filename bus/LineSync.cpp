@@ -38,6 +38,13 @@ double LineSync::silenceMs() const
     return qMax(MinSilenceMs, characters);
 }
 
+int LineSync::graceMs() const
+{
+    constexpr int MinGraceMs = 5;
+    const double characters = m_baud > 0 ? 5 * BitsPerCharacter * 1000.0 / m_baud : 0.0;
+    return qMax(MinGraceMs, int(std::ceil(characters)));
+}
+
 int LineSync::silenceLeftMs() const
 {
     const double left = silenceMs() - double(now() - m_lastActivity) / double(NsPerMs);

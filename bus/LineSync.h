@@ -63,6 +63,9 @@ public:
     double silenceMs() const;
     // What is left of that silence since the line last carried a byte, in whole ms.
     int silenceLeftMs() const;
+    // How long the line is held after a reply timeout, so that an answer just past the wait lands
+    // there rather than on top of the next request: about five characters, at least 5 ms.
+    int graceMs() const;
 
     // What the link reports.
     void opened(); // the line carried nothing yet: its silence starts now

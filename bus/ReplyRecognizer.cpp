@@ -87,8 +87,10 @@ ReplyRecognizer::Result ReplyRecognizer::recognise(const QByteArray &received) c
 
 bool ReplyRecognizer::isForeignFrame(const QByteArray &received) const
 {
-    return received.size() >= ExceptionSize && quint8(received[0]) != m_address &&
-           SerialPort::hasValidCrc(received);
+    if (received.size() < ExceptionSize || !SerialPort::hasValidCrc(received))
+        return false;
+    const bool readReply = readReplyAt(received, 0, received.size(), nullptr);
+    return quint8(received[0]) != m_address || (!isRead() && readReply);
 }
 
 QList<quint8> ReplyRecognizer::readReplyAddresses(const QByteArray &bytes)
