@@ -18,19 +18,65 @@ public:
         QObject::connect(&f.relay, &WorkerSignals::sendFreshDeviceInformation, &m_context,
                          [this](int type, int id, const QByteArray &reply) {
                              ++m_count[id];
+                             ++m_countByType[qMakePair(id, type)];
                              if (!m_f.bus->hasServed(quint8(id), RegisterMap::readingRegister(type), reply.mid(3, 4)))
                                  ++m_wrong;
                          });
     }
     int of(int id) const { return m_count.value(id); }
+    int of(int id, int type) const { return m_countByType.value(qMakePair(id, type)); }
     int wrong() const { return m_wrong; }
 
 private:
     WorkerFixture &m_f;
     QObject m_context;
     QMap<int, int> m_count;
+    QMap<QPair<int, int>, int> m_countByType;
     int m_wrong = 0;
 };
+
+// The last total of lost queries the worker reported.
+class LossReport
+{
+public:
+    explicit LossReport(WorkerFixture &f)
+    {
+        QObject::connect(&f.relay, &WorkerSignals::sig_count_loss, &m_context, [this](int type, float value) {
+            if (type == Bus::code(Bus::LossReport::LostQueries))
+                m_total = int(value);
+        });
+    }
+    int total() const { return m_total; }
+
+private:
+    QObject m_context;
+    int m_total = 0;
+};
+
+// The corrupted answers of the sim's line log to a controller's polled reads and line checks: the
+// request an answer follows is the last one the controller heard.
+int corruptedPollAnswers(const QStringList &lineLog, quint8 address)
+{
+    const QString hex = QStringLiteral("%1 ").arg(address, 2, 16, QLatin1Char('0')).toUpper();
+    const QString heard = "rx " + hex;
+    const QString sent = "tx " + hex;
+    QString lastRequest;
+    int count = 0;
+    for (const QString &line : lineLog) {
+        if (line.startsWith(heard))
+            lastRequest = line.mid(heard.size());
+        else if (line.startsWith(sent) && line.endsWith("(corrupt)") && !lastRequest.startsWith("03 30 00"))
+            ++count; // not the mode read-back that follows a controller taken online again
+    }
+    return count;
+}
+
+// The worker's signals of the ticks run so far, delivered to the test thread.
+void settle(WorkerFixture &f)
+{
+    f.worker.runOnWorker([] {});
+    QCoreApplication::processEvents();
+}
 
 SimFaults neighbourAhead(quint8 neighbour, int gapMs)
 {
@@ -49,6 +95,8 @@ class BusDisciplineTest : public QObject
 private slots:
     void neighboursAnswerCostsNoHealthyController_data();
     void neighboursAnswerCostsNoHealthyController();
+    void unsoundAnswerIsOneLoss();
+    void lateFlowAnswerLeavesTheOtherQuantities();
 };
 
 void BusDisciplineTest::neighboursAnswerCostsNoHealthyController_data()
@@ -67,11 +115,11 @@ void BusDisciplineTest::neighboursAnswerCostsNoHealthyController()
     QCOMPARE(f.openPort(), 1);
     f.poll({1, 3, 12});
     f.tick(); // the mode read-backs and a clean first cycle
+    settle(f);
     f.bus->setFaults(1, neighbourAhead(3, gapMs));
     ReadingLedger readings(f);
     f.ticks(kTicks);
-    f.worker.runOnWorker([] {});
-    QCoreApplication::processEvents();
+    settle(f);
 
     QCOMPARE(readings.wrong(), 0);
     QCOMPARE(f.bus->collisions(), 0);
@@ -79,6 +127,67 @@ void BusDisciplineTest::neighboursAnswerCostsNoHealthyController()
         QVERIFY2(readings.of(id) >= 0.95 * 4 * kTicks, qPrintable(QString("%1: %2").arg(id).arg(readings.of(id))));
     QCOMPARE(f.device(1).totalLoss, 0);
     QCOMPARE(f.device(12).totalLoss, 0);
+}
+
+// Every corrupt answer to a poll or a check is one lost query; every other query is a reading.
+void BusDisciplineTest::unsoundAnswerIsOneLoss()
+{
+    constexpr int kTicks = 10;
+    constexpr quint8 kNoisy = 2;
+    WorkerFixture f({1, 2}, Timings{}, 9600);
+    QCOMPARE(f.openPort(), 1);
+    f.poll({1, 2});
+    f.tick();
+    settle(f);
+    SimFaults noisy;
+    noisy.corruptFraction = 0.3;
+    f.bus->setFaults(kNoisy, noisy);
+    f.bus->takeLineLog();
+    ReadingLedger readings(f);
+    LossReport losses(f);
+    // The loss rule may drop it by chance; taken online again, it meets every tick.
+    QObject context;
+    connect(&f.relay, &WorkerSignals::deviceconnectStatus, &context,
+            [&](int id, bool) { f.worker.slot_onlineDevice(Bus::code(Bus::OnlineRequest::TakeOnlineAgain), id); });
+    for (int i = 0; i < kTicks; ++i) {
+        f.tick();
+        QCoreApplication::processEvents();
+    }
+    settle(f);
+
+    const int corrupted = corruptedPollAnswers(f.bus->takeLineLog(), kNoisy);
+    QVERIFY2(corrupted >= 3, qPrintable(QString::number(corrupted))); // about 30 % of 40 and more
+    QCOMPARE(losses.total(), corrupted);
+    QCOMPARE(readings.of(kNoisy) + losses.total(), 4 * kTicks);
+    QCOMPARE(readings.of(1), 4 * kTicks);
+    QCOMPARE(readings.wrong(), 0);
+    QCOMPARE(f.bus->faultCounts(kNoisy).unanswered, 0);
+}
+
+// The flow answer always comes a few ms past the wait: it lands in the grace after the timeout, or
+// the pause, and shows the controller alive. One loss a cycle; the other three quantities shown.
+void BusDisciplineTest::lateFlowAnswerLeavesTheOtherQuantities()
+{
+    constexpr int kTicks = 5;
+    const Timings timings{10, 250};
+    WorkerFixture f({1, 2}, timings, 9600);
+    QCOMPARE(f.openPort(), 1);
+    f.poll({1, 2});
+    f.tick();
+    settle(f);
+    SimFaults lateFlow;
+    lateFlow.lateRegister = RegisterMap::readingRegister(Bus::code(Bus::ReadingType::InstantFlow));
+    lateFlow.lateMs = timings.replyTimeout - 14; // the answer's 19.7 ms on the wire and turnaround
+    f.bus->setFaults(1, lateFlow);
+    ReadingLedger readings(f);
+    f.ticks(kTicks);
+    settle(f);
+
+    QCOMPARE(readings.wrong(), 0);
+    for (int type = 2; type <= 4; ++type)
+        QCOMPARE(readings.of(1, type), kTicks);
+    QCOMPARE(readings.of(1) + f.device(1).totalLoss, 4 * kTicks);
+    QCOMPARE(readings.of(2), 4 * kTicks);
 }
 
 #include "TestRunner.h"
