@@ -60,6 +60,10 @@ bool Poller::pollDevice(int index)
             countQuery(record, false);
             continue;
         }
+        if (polled && m_betweenExchanges)
+            m_betweenExchanges();
+        if (polled && (m_stopping() || m_link.isLost()))
+            return true;
         if (polled)
             metSilence = !read(index, type);
         // A zero pause must cost nothing: even a sleep of 0 ms waits out the kernel's timer slack.

@@ -30,6 +30,9 @@ public:
     void setPause(int ms) { m_pause = ms; }
     int pause() const { return m_pause; }
     void clearLosses() { m_totalLosses = 0; }
+    // Called between two exchanges of the cycle, before each read: the bus is free for whatever
+    // waits (the one-off requests).
+    void setBetweenExchanges(std::function<void()> slot) { m_betweenExchanges = std::move(slot); }
 
     // One cycle and its usage report.
     void runCycle();
@@ -52,6 +55,7 @@ private:
     BusLink &m_link;
     OnlineList &m_devices;
     std::function<bool()> m_stopping;
+    std::function<void()> m_betweenExchanges;
     int m_period = 1000;
     int m_pause = 10;
     int m_totalLosses = 0;
