@@ -146,6 +146,7 @@ struct SimBus::Impl
     int lostFrames = 0;
     std::map<quint8, FaultCounts> faultCounts;
     QStringList lineLog;
+    QList<SimBus::Heard> heard;
     int collisionCount = 0;
     std::map<std::pair<quint8, quint16>, ServedLog> served;
     std::set<quint8> streaming;                        // controllers babbling since a request
@@ -352,6 +353,9 @@ void SimBus::Impl::receive(const SimFrameReader::Frame &frame, Clock::time_point
     if (frames.size() >= kMaxKeptFrames)
         frames.removeFirst();
     frames.append(frame.bytes);
+    if (heard.size() >= kMaxKeptFrames)
+        heard.removeFirst();
+    heard.append({frame.bytes, std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count()});
     if (!frame.sound)
         return; // a bad CRC or a torn frame: a real device keeps quiet
     SimController *target = controller(quint8(frame.bytes[0]));
@@ -925,6 +929,14 @@ int SimBus::collisions() const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
     return d->collisionCount;
+}
+
+QList<SimBus::Heard> SimBus::takeHeard()
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    QList<Heard> taken;
+    taken.swap(d->heard);
+    return taken;
 }
 
 QStringList SimBus::takeLineLog()

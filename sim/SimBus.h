@@ -107,6 +107,14 @@ public:
     // controllers heard, "tx" and each answer or injected frame they sent with the faults applied
     // to it, and "fault" lines for what a fault kept off the line. The newest 100000 are kept.
     QStringList takeLineLog();
+    // The frames the controllers heard since the last call, each with the time it was whole, in
+    // nanoseconds of std::chrono::steady_clock; the newest 100000 are kept.
+    struct Heard
+    {
+        QByteArray frame;
+        qint64 heardNs = 0;
+    };
+    QList<Heard> takeHeard();
 
     // The data bytes of every read reply a controller put on the line for reads starting at `reg`
     // (four bytes for the usual read of two registers), oldest first; the newest
