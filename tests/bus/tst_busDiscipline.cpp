@@ -78,6 +78,27 @@ void settle(WorkerFixture &f)
     QCoreApplication::processEvents();
 }
 
+// What the controllers heard, one word a frame: "w1:303e=0" a write of a value, "r3:1000" a read,
+// "check" a discovery echo (a probe of the scan, or the check of a controller out of step).
+QStringList heard(WorkerFixture &f)
+{
+    QStringList words;
+    for (const QByteArray &frame : f.bus->receivedFrames()) {
+        if (WorkerFixture::isAdapterProbe(frame))
+            continue;
+        const int function = quint8(frame[1]);
+        const QString target =
+            QString("%1:%2").arg(quint8(frame[0])).arg(quint8(frame[2]) << 8 | quint8(frame[3]), 4, 16, QChar('0'));
+        if (function == 0x08)
+            words << "check";
+        else if (function == 0x03)
+            words << "r" + target;
+        else
+            words << QString("w%1=%2").arg(target).arg(frame.size() == 10 ? bytes_to_float(frame, 4) : 0.0f);
+    }
+    return words;
+}
+
 SimFaults neighbourAhead(quint8 neighbour, int gapMs)
 {
     SimFaults faults;
@@ -97,6 +118,8 @@ private slots:
     void neighboursAnswerCostsNoHealthyController();
     void unsoundAnswerIsOneLoss();
     void lateFlowAnswerLeavesTheOtherQuantities();
+    void stopGoesAheadOfAPendingScan();
+    void requestWaitsOnlyForTheExchangeInFlight();
 };
 
 void BusDisciplineTest::neighboursAnswerCostsNoHealthyController_data()
@@ -188,6 +211,56 @@ void BusDisciplineTest::lateFlowAnswerLeavesTheOtherQuantities()
         QCOMPARE(readings.of(1, type), kTicks);
     QCOMPARE(readings.of(1) + f.device(1).totalLoss, 4 * kTicks);
     QCOMPARE(readings.of(2), 4 * kTicks);
+}
+
+// A stop's 0 shuts the gas off before the bus is scanned or written anything else.
+void BusDisciplineTest::stopGoesAheadOfAPendingScan()
+{
+    WorkerFixture f({1, 2, 3});
+    QCOMPARE(f.openPort(), 1);
+    f.poll({1, 2, 3});
+    f.tick();
+    f.bus->clearReceivedFrames();
+    f.worker.requestScan();
+    f.worker.requestSetpoint(2, Bus::code(Bus::SetpointKind::Cumulative), 5.0f);
+    f.worker.slot_excuteStep(1, 0.0f);                                        // a programme stopped
+    f.worker.requestSetpoint(3, Bus::code(Bus::SetpointKind::Instant), 0.0f); // a row's 0
+    f.tick();
+    const QStringList words = heard(f);
+    QCOMPARE(words.mid(0, 3), (QStringList{"w1:303e=0", "w3:303e=0", "check"}));
+    QCOMPARE(words.count("check"), 15);
+    QVERIFY(words.indexOf("w2:3042=5") > words.lastIndexOf("check"));
+}
+
+// A setpoint asked for while the cycle runs goes out before the cycle's next read; one that fails
+// is tried once a tick. Controller 2 is silent; the request comes as its cycle is given up.
+void BusDisciplineTest::requestWaitsOnlyForTheExchangeInFlight()
+{
+    WorkerFixture f({1, 2, 3});
+    QCOMPARE(f.openPort(), 1);
+    f.poll({1, 2, 3});
+    f.tick();
+    SimFaults silent;
+    silent.silent = true;
+    f.bus->setFaults(2, silent);
+    f.worker.requestSetpoint(2, Bus::code(Bus::SetpointKind::Instant), 7.0f);
+    f.bus->clearReceivedFrames();
+    bool asked = false;
+    LogCapture::setHook([&](const QString &line) {
+        if (!asked && line.contains("本周期其余的查询记为丢失")) {
+            asked = true; // on the worker's thread, inside the tick
+            f.worker.requestSetpoint(1, Bus::code(Bus::SetpointKind::Instant), 42.0f);
+        }
+    });
+    f.tick();
+    LogCapture::setHook(nullptr);
+    const QStringList words = heard(f);
+    QVERIFY(asked);
+    QCOMPARE(words.mid(words.indexOf("r2:1000")),
+             (QStringList{"r2:1000", "w1:303e=42", "r3:1000", "r3:3046", "r3:1004", "r3:1008"}));
+    QCOMPARE(words.count("w2:303e=7"), 1);
+    f.tick();
+    QCOMPARE(words.count("w2:303e=7") + heard(f).mid(words.size()).count("w2:303e=7"), 2);
 }
 
 #include "TestRunner.h"
