@@ -1,26 +1,35 @@
 #include "mainWnd.h"
 #include "ui_mainWnd.h"
 
+#include "BenchModel.h"
 #include "BusCodes.h"
 #include "BusHealthWindow.h"
 #include "DataDirectory.h"
 #include "DataFileLoader.h"
 #include "DeviceLine.h"
+#include "DevicePageWiring.h"
+#include "DiagnosticsWiring.h"
 #include "DeviceThread.h"
 #include "ExitSequence.h"
 #include "FileDialogSeam.h"
+#include "HistoryWiring.h"
 #include "JournalFiles.h"
 #include "Language.h"
+#include "LoginWiring.h"
 #include "MessageBoxSeam.h"
 #include "MessageLog.h"
 #include "MqttLinkWiring.h"
 #include "MqttSettingsStore.h"
+#include "ParameterWiring.h"
 #include "PlotWidget.h"
 #include "Reading.h"
+#include "RegisterReply.h"
 #include "RecordingRecovery.h"
 #include "RecordingStatusLabel.h"
 #include "ScanReply.h"
+#include "ScanWiring.h"
 #include "SerialPort.h"
+#include "StageWiring.h"
 #include "deviceWindow.h"
 #include "itemStageControl.h"
 #include "loginWnd.h"
@@ -131,6 +140,8 @@ void mainWnd::createWindows()
     serialWnd = new setSerialport(this);
     serialWnd->hide();
     deviceThread = new DeviceThread(serialPort);
+    // Before the wiring: the model has taken a result in when the windows' handlers see it.
+    m_model = new BenchModel(deviceThread, this);
     lossWnd = new lossWidget(this);
     lossWnd->hide();
     healthWnd = new BusHealthWindow(this);
@@ -215,69 +226,19 @@ void mainWnd::createChartPages()
     });
 }
 
-// The connections run in a fixed order; several signals have more than one receiver and Qt calls
-// receivers of one thread in connection order.
+// The wiring, feature by feature. Several signals have more than one receiver, and Qt calls the
+// receivers of one thread in connection order: a scan's addresses reach the rows, the save window,
+// the stage widgets and the worker in that order (ScanWiring), a reading the row before the chart
+// (DevicePageWiring before HistoryWiring).
 void mainWnd::connectWiring()
 {
-    DeviceThread *worker = deviceThread;
-    deviceWindow *page = m_devicePage;
-    connect(actionOpenFile, &QAction::triggered, this, &mainWnd::openPlotFile);   // 1
-    connect(this, &mainWnd::refreshSer, worker, &DeviceThread::slot_refresdhSer); // 2
-    connect(worker, &DeviceThread::sig_refreshSerCombox, serialWnd, &setSerialport::slot_refreshSerCombox);
-    connect(serialWnd, &setSerialport::sig_openSer, worker, &DeviceThread::slot_openSer);          // 4
-    connect(worker, &DeviceThread::signal_ser_status, serialWnd, &setSerialport::slot_ser_status); // 5
-    connect(worker, &DeviceThread::signal_ser_status, this, &mainWnd::updateSerStatus);            // 6
-    connect(worker, &DeviceThread::sig_CheckDevice, this, &mainWnd::slot_CheckDevice);             // 7
-    connect(this, &mainWnd::clearCombox, ordParamWnd, &setDeviceParamWin::clearCombox);            // 8
-    connect(this, &mainWnd::clearCombox, adminParamWnd, &setAdminParam::clearCombox);              // 9
-    connect(this, &mainWnd::isBeenFindDevice, adminParamWnd, &setAdminParam::slot_isBeenFindDevice);
-    connect(this, &mainWnd::isBeenFindDevice, ordParamWnd, &setDeviceParamWin::slot_isBeenFindDevice);
-    connect(this, &mainWnd::sendDeviceCount, this, &mainWnd::receiveDevicesCount);              // 12
-    connect(this, &mainWnd::sendDeviceCount, saveWnd, &saveFileSetWidget::updateDeviceList);    // 13
-    connect(this, &mainWnd::sendDeviceCount, this, &mainWnd::slot_receiveStageWidget);          // 14
-    connect(this, &mainWnd::sendDeviceCount, worker, &DeviceThread::slot_checkDevices);         // 15
-    connect(page, &deviceWindow::sig_onlineDevice, worker, &DeviceThread::slot_onlineDevice);   // 16
-    connect(worker, &DeviceThread::refreshDeviceMode, this, &mainWnd::slot_refreshDeviceMode);  // 17
-    connect(worker, &DeviceThread::deviceconnectStatus, this, &mainWnd::slot_deviceISconnectd); // 18
-    connect(m_stagePage, &stageControlWidget::sig_stratStep, worker, &DeviceThread::slot_startStep);
-    connect(worker, &DeviceThread::sig_showCurResult, this, &mainWnd::showDeviceCum);              // 20
-    connect(page, &deviceWindow::request_show_cumSet, worker, &DeviceThread::slot_showFlowResult); // 21
-    connect(this, &mainWnd::showsCurCumset, page, &deviceWindow::slot_showFlowSetValue);           // 22
-    connect(page, &deviceWindow::requestShowMode, worker, &DeviceThread::slot_responseShowMode);   // 23
-    connect(this, &mainWnd::clearMessge, adminLoginWnd, &loginWnd::slot_clearMessage);             // 24
-    connect(this, &mainWnd::clearMessge, developLoginWnd, &loginWnd::slot_clearMessage);           // 25
-    connect(lossWnd, &lossWidget::sig_clearloss, worker, &DeviceThread::slot_clearLoss);           // 26
-    connect(worker, &DeviceThread::sig_modifyAdminStatus, adminParamWnd, &setAdminParam::slot_modifyStatus);
-    connect(worker, &DeviceThread::sig_modifyParamStatus, ordParamWnd, &setDeviceParamWin::slot_modifyStatus);
-    connect(debugWnd, &qDebugWidget::sig_closeDebug, this, &mainWnd::slot_closeDebug);        // 29
-    connect(this, &mainWnd::sig_refresdDevicedSta, page, &deviceWindow::refreshDeviceStatus); // 30
-    connect(worker, &DeviceThread::sig_reading, this, &mainWnd::showReadingInRow); // 31
-    connect(worker, &DeviceThread::sig_reading, this, &mainWnd::plotReading);      // 32
-    connect(page, &deviceWindow::sig_sendBaseParam, this, &mainWnd::requestSetpointWrite);       // 33
-    connect(ordParamWnd, &setDeviceParamWin::sigshowDeviceParam, this, &mainWnd::slots_showDeviceParam);
-    connect(worker, &DeviceThread::sig_param_result, ordParamWnd, &setDeviceParamWin::slot_param_result);
-    connect(ordParamWnd, &setDeviceParamWin::sig_modifyDeviceParam, this, &mainWnd::slot_modifyDeviceParam);
-    connect(adminLoginWnd, &loginWnd::requestLogin, this, &mainWnd::resoponseLogWnd);          // 37
-    connect(actionDevelop, &QAction::triggered, this, &mainWnd::showDevelopAction);            // 38
-    connect(developLoginWnd, &loginWnd::requestDevp, this, &mainWnd::responseDevpWnd);         // 39
-    connect(adminParamWnd, &setAdminParam::sigshowAdminParam, this, &mainWnd::slot_showAdmin); // 40
-    connect(adminParamWnd, &setAdminParam::sig_modifyAdminParam, this, &mainWnd::slot_modifyAdminParam);
-    connect(worker, &DeviceThread::sig_show_Admin_param_result, adminParamWnd,
-            &setAdminParam::slot_param_result);
-    connect(page, &deviceWindow::sig_setFlow, this, &mainWnd::logFlowSet);             // 43
-    connect(worker, &DeviceThread::sig_count_loss, lossWnd, &lossWidget::receiveLoss); // 44
-    connect(m_stagePage, &stageControlWidget::sig_excuteStep, worker, &DeviceThread::slot_excuteStep);
-    connect(lossWnd, &lossWidget::commSet, worker, &DeviceThread::setCommParam);            // 46
-    connect(lossWnd, &lossWidget::getCommSet, worker, &DeviceThread::slot_getCommara);      // 47
-    connect(worker, &DeviceThread::sig_CommParam, lossWnd, &lossWidget::receiveCommSet);    // 48
-    connect(saveWnd, &saveFileSetWidget::sig_savePlotFile, this, &mainWnd::startChartSave); // 49
-    connect(worker, &DeviceThread::sig_linkLost, this, &mainWnd::showLinkLost);
-    // Emitted just before status 3, so the failure box can name the system's reason.
-    connect(worker, &DeviceThread::sig_openFailed, serialWnd, &setSerialport::setOpenFailureReason);
-    connect(worker, &DeviceThread::sig_setpointWritten, this, &mainWnd::showSetpointWritten);
-    connect(worker, &DeviceThread::sig_setpointGivenUp, this, &mainWnd::showSetpointGivenUp);
-    connect(worker, &DeviceThread::sig_portClosed, this, &mainWnd::showPortClosed);
-    healthWnd->attach(worker);
+    ScanWiring::connect(*this);
+    DevicePageWiring::connect(*this);
+    StageWiring::connect(*this);
+    ParameterWiring::connect(*this);
+    LoginWiring::connect(*this);
+    HistoryWiring::connect(*this);
+    DiagnosticsWiring::connect(*this);
 }
 
 void mainWnd::startWorker(int tickIntervalMs)
@@ -498,19 +459,25 @@ void mainWnd::restoreLinkDroppedRows()
 
 void mainWnd::slot_CheckDevice(QByteArray datas)
 {
-    qDebug() << "查询设备接收的报文是" << datas.toHex() << "\n";
+    showScanResult(ScanResult::fromReceived(datas, deviceThread->adapterEchoes()));
+}
+
+void mainWnd::showScanResult(const ScanResult &scan)
+{
+    qDebug() << "查询设备接收的报文是" << scan.received.toHex() << "\n";
     // Nobody answered: the worker goes on polling the devices it knows, so their rows stay, with
     // their addresses, to be read and taken offline.
-    if (datas.isEmpty()) {
+    if (scan.received.isEmpty()) {
         MessageBoxSeam::information(this, tr("提示"), tr("没有查询到设备"));
         return;
     }
     for (int k = 0; k < m_devicePage->rowCount(); ++k)
         m_devicePage->row(k)->resetRow();
     linkDroppedIds.clear();
-    const QList<quint8> found = addressesInScanReply(datas, deviceThread->adapterEchoes());
+    const QList<quint8> &found = scan.addresses;
     foundIds = QSet<quint8>(found.begin(), found.end());
     deviceIds = found;
+    m_model->setScanned(found);
     m_mqtt->setScanned(found);
     qDebug() << "找到的设备是:";
     emit clearCombox();
@@ -573,11 +540,17 @@ void mainWnd::slot_deviceISconnectd(uchar deviceId, bool isconnect)
 
 void mainWnd::showDeviceCum(int type, uchar deviceId, QByteArray result)
 {
-    qDebug() << "现在模式的流量值是报文" << result.toHex();
-    const float value = bytes_to_float(result, 3);
-    qDebug() << "f_result" << value << "\n";
-    if (DeviceLine *row = rowOf(deviceId))
-        row->showSetpoint(type, value);
+    showSetpointReadBack(RegisterReply::fromFrame(type, deviceId, result, ReadTime::now()));
+}
+
+void mainWnd::showSetpointReadBack(const RegisterReply &reply)
+{
+    qDebug() << "现在模式的流量值是报文" << reply.frame.toHex();
+    if (!reply.isValid())
+        return;
+    qDebug() << "f_result" << reply.asFloat << "\n";
+    if (DeviceLine *row = rowOf(reply.deviceId))
+        row->showSetpoint(reply.code, reply.asFloat);
 }
 
 void mainWnd::refreshDeiceInforMation(int type, uchar deviceId, QByteArray result)
@@ -609,7 +582,33 @@ void mainWnd::requestSetpointWrite(uchar deviceId, int type, float value)
 {
     qDebug() << "开始修改瞬时流量"
              << "\n";
-    deviceThread->requestSetpoint(deviceId, type, value);
+    const QString refused = m_model->requestSetpoint(deviceId, type, value, Driver::operatorRow());
+    if (refused.isEmpty())
+        return;
+    qDebug() << "设定值被拒绝：" << refused;
+    MessageBoxSeam::warning(this, tr("错误提示"), refused);
+    // The field shows again what the controller holds.
+    const std::optional<float> held = m_model->heldSetpoint(deviceId, type);
+    if (DeviceLine *row = rowOf(deviceId); row && held)
+        row->showSetpoint(type, *held);
+}
+
+void mainWnd::showControllerState(quint8 deviceId)
+{
+    DeviceLine *row = rowOf(deviceId);
+    const ControllerRecord *controller = m_model->record(deviceId);
+    if (!row || !controller)
+        return;
+    if (controller->state != ControllerRecord::State::Dropped) {
+        row->showReadingsCurrent();
+        return;
+    }
+    QDateTime last;
+    for (const auto &reading : controller->readings) {
+        if (reading && reading->readTime.wallMs > last.toMSecsSinceEpoch())
+            last = reading->readTime.wallClock();
+    }
+    row->showReadingsStale(last);
 }
 
 void mainWnd::showSetpointWritten(int kind, int deviceId, float value)

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QVector>
 
+class BenchModel;
 class BusHealthWindow;
 class DataFileLoader;
 class DeviceLine;
@@ -18,6 +19,8 @@ class PlotWidget;
 class QAction;
 class QMenu;
 struct Reading;
+struct RegisterReply;
+struct ScanResult;
 class RecordingRecovery;
 class RecordingStatusLabel;
 class SerialPort;
@@ -54,6 +57,9 @@ public:
     QMenu *commMenu() const { return menuComm; }
     QList<quint8> foundDeviceIds() const { return deviceIds; }
     MqttLinkWiring *mqttLink() const { return m_mqtt; }
+    BenchModel *benchModel() const { return m_model; }
+    QAction *openFileAction() const { return actionOpenFile; }
+    QAction *developerAction() const { return actionDevelop; }
 
     saveFileSetWidget *saveWnd = nullptr;
     setDeviceParamWin *ordParamWnd = nullptr;
@@ -108,6 +114,11 @@ public:
     // Handlers connected by pointer (not slots).
     // A polled reading, into its controller's row and onto its chart page.
     void showReadingInRow(const Reading &reading);
+    // A setpoint read back, into its controller's row.
+    void showSetpointReadBack(const RegisterReply &reply);
+    // What a scan found: the rows, the parameter windows, the stage widgets, the save window and
+    // the worker's list take its addresses.
+    void showScanResult(const ScanResult &scan);
     void plotReading(const Reading &reading);
     // The same for a raw reply that arrives without its reading: decoded here, taken as read now.
     void feedDeviceChart(int type, int deviceId, QByteArray result);
@@ -119,6 +130,8 @@ public:
     // field turns yellow and waits for the controller's own value to be read back).
     void showSetpointWritten(int kind, int deviceId, float value);
     void showSetpointGivenUp(int kind, int deviceId);
+    // A controller dropped: its row's readings are kept, greyed, until readings come again.
+    void showControllerState(quint8 deviceId);
     // The operator closed the port: every row goes back to what the scan left, not online.
     void showPortClosed();
     void logFlowSet(int type, float result);
@@ -169,4 +182,5 @@ private:
     RecordingStatusLabel *m_recordingStatus = nullptr;
     RecordingRecovery *m_recordingRecovery = nullptr; // made at the first showing
     MqttLinkWiring *m_mqtt = nullptr;
+    BenchModel *m_model = nullptr;
 };

@@ -50,7 +50,7 @@ public:
                                     .arg(what)
                                     .arg(type)
                                     .arg(deviceId)
-                                    .arg(reply.size() >= 7 ? bytes_to_float(reply, 3) : -1.0f);
+                                    .arg(RegisterReply::fromFrame(type, quint8(deviceId), reply, {}).asFloat);
         if (m_examples.size() < 3)
             m_examples << example;
         if (traceClock)

@@ -62,7 +62,7 @@ double microsPerReading(DeviceThread &worker, int ticks)
             for (int id = 1; id <= Controllers; ++id) {
                 for (int type = 1; type <= 4; ++type) {
                     reading.deviceId = quint8(id);
-                    reading.type = type;
+                    reading.type = Bus::ReadingType(type);
                     reading.value = 100.0 + tick * 0.125 + type;
                     reading.readTime = ReadTime::now();
                     emit worker.sig_reading(reading);

@@ -7,6 +7,7 @@
 #include "RegisterMap.h"
 #include "ScanReply.h"
 #include "SerialPort.h"
+#include "ToolArguments.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -27,6 +28,7 @@ struct BusCli::Options
     int count = 1; // 0: until the process is stopped
     int interval = 1000;
     bool help = false;
+    bool version = false;
 };
 
 namespace {
@@ -65,8 +67,6 @@ bool parseInRange(const QString &text, qlonglong low, qlonglong high, int &value
     return true;
 }
 
-const QStringList valueOptions{"--port", "--baud", "--timeout", "--as", "--count", "--interval"};
-
 } // namespace
 
 BusCli::BusCli(QTextStream &out, QTextStream &err) : m_out(out), m_err(err) {}
@@ -75,6 +75,7 @@ QString BusCli::usage()
 {
     return QStringLiteral(
         "usage: quorix-cli --port PATH [--baud N] [--timeout MS] COMMAND\n"
+        "       quorix-cli --help | --version\n"
         "  scan                                      addresses that answer, one per line\n"
         "  read ADDR REG [--as float|u16|i32]        value of a two-register read\n"
         "  write ADDR REG VALUE [--float]            16-bit (or float) write, checked by its echo\n"
@@ -87,8 +88,8 @@ QString BusCli::usage()
         "  bridge --mqtt HOST[:PORT] ...             polls every controller found and publishes over MQTT\n"
         "                                            (quorix-cli --port PATH bridge --help for its options)\n"
         "REG in decimal or 0x hex; --count 0 polls until stopped; defaults: --baud 9600 --timeout 500\n"
-        "--count 1 --interval 1000. Exit codes: 0 success, 1 no or unsound answer or no number, 2 bad usage\n"
-        "or port.\n");
+        "--count 1 --interval 1000. An option's value follows it or joins it with '=': --port=PATH.\n"
+        "Exit codes: 0 success, 1 no or unsound answer or no number, 2 bad usage or port.\n");
 }
 
 int BusCli::fail(int code, const QString &message)
@@ -104,8 +105,8 @@ int BusCli::run(const QStringList &args)
     const int parsed = parse(args, options);
     if (parsed != Success)
         return parsed;
-    if (options.help) {
-        m_out << usage();
+    if (options.help || options.version) {
+        m_out << (options.help ? usage() : ToolArguments(QStringLiteral("quorix-cli")).versionLine() + '\n');
         m_out.flush();
         return Success;
     }
@@ -114,44 +115,46 @@ int BusCli::run(const QStringList &args)
 
 int BusCli::parse(const QStringList &args, Options &options)
 {
-    QStringList positional;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &arg = args[i];
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            options.help = true;
-            return Success;
-        }
-        if (arg == QLatin1String("--float")) {
-            options.asFloat = true;
-        } else if (arg == QLatin1String("--verbose")) {
-            // Handled by the entry point (it decides where the worker's log goes).
-        } else if (valueOptions.contains(arg)) {
-            if (i + 1 >= args.size())
-                return fail(BadUsage, QStringLiteral("%1 needs a value").arg(arg));
-            const QString value = args[++i];
-            bool ok = true;
-            if (arg == QLatin1String("--port"))
-                options.port = value;
-            else if (arg == QLatin1String("--baud"))
-                ok = parseInRange(value, 1, 4000000, options.baud);
-            else if (arg == QLatin1String("--timeout"))
-                ok = parseInRange(value, 1, 600000, options.timeout);
-            else if (arg == QLatin1String("--count"))
-                ok = parseInRange(value, 0, INT_MAX, options.count);
-            else if (arg == QLatin1String("--interval"))
-                ok = parseInRange(value, 0, 86400000, options.interval);
-            else {
-                options.as = value;
-                ok = QStringList{"float", "u16", "i32"}.contains(value);
-            }
-            if (!ok)
-                return fail(BadUsage, QStringLiteral("bad value for %1: %2").arg(arg, value));
-        } else if (arg.startsWith(QLatin1String("--"))) {
-            return fail(BadUsage, QStringLiteral("unknown option %1").arg(arg));
-        } else {
-            positional.append(arg);
+    ToolArguments line(QStringLiteral("quorix-cli"));
+    line.addFlag(QStringLiteral("float"));
+    line.addFlag(QStringLiteral("verbose")); // the entry point decides where the worker's log goes
+    for (const char *name : {"port", "baud", "timeout", "as", "count", "interval"})
+        line.addValue(QLatin1String(name));
+    const bool parsed = line.parse(args);
+    options.help = line.helpRequested();
+    options.version = line.versionRequested();
+    if (options.help || options.version)
+        return Success;
+    if (!parsed)
+        return fail(BadUsage, line.error());
+
+    // Every value given is checked, also one a later repetition of its option replaces.
+    const auto bad = [this](const QString &name, const QString &value) {
+        return fail(BadUsage, QStringLiteral("bad value for --%1: %2").arg(name, value));
+    };
+    struct Range
+    {
+        QString name;
+        qlonglong low;
+        qlonglong high;
+        int *value;
+    };
+    for (const Range &range :
+         {Range{"baud", 1, 4000000, &options.baud}, Range{"timeout", 1, 600000, &options.timeout},
+          Range{"count", 0, INT_MAX, &options.count}, Range{"interval", 0, 86400000, &options.interval}}) {
+        for (const QString &value : line.values(range.name)) {
+            if (!parseInRange(value, range.low, range.high, *range.value))
+                return bad(range.name, value);
         }
     }
+    for (const QString &value : line.values(QStringLiteral("as"))) {
+        if (!QStringList{"float", "u16", "i32"}.contains(value))
+            return bad(QStringLiteral("as"), value);
+        options.as = value;
+    }
+    options.port = line.value(QStringLiteral("port"));
+    options.asFloat = line.isSet(QStringLiteral("float"));
+    QStringList positional = line.positional();
     if (positional.isEmpty())
         return fail(BadUsage, QStringLiteral("no command given (try --help)"));
     options.command = positional.takeFirst();
@@ -220,8 +223,7 @@ int BusCli::execute(const Options &options)
 
 int BusCli::scan(BusLink &link)
 {
-    const QByteArray received = link.scan([] { return false; });
-    const QList<quint8> found = addressesInScanReply(received, link.adapterEchoes());
+    const QList<quint8> found = link.scan([] { return false; }).addresses;
     for (quint8 address : found)
         m_out << int(address) << '\n';
     if (found.isEmpty())
@@ -342,7 +344,7 @@ int BusCli::monitor(BusLink &link, const Options &options)
         addresses.append(quint8(address));
     }
     if (addresses.isEmpty())
-        addresses = addressesInScanReply(link.scan([] { return false; }));
+        addresses = link.scan([] { return false; }).addresses;
     if (addresses.isEmpty())
         return fail(NoAnswer, QStringLiteral("no device answered"));
     BusMonitor monitor(link, m_out);

@@ -13,6 +13,8 @@ class QTextStream;
 //   ... write ADDR REG VALUE [--float]
 //   ... poll ADDR [--count N] [--interval MS]
 //   ... monitor [ADDR...] [--count N] [--interval MS]
+//   --help, --version
+// An option's value follows it or joins it with '=' (--port=PATH); options and command mix freely.
 //
 // Exit codes: 0 success, 1 no or unsound answer (or a reading that is no number), 2 bad usage or
 // a port that cannot be opened; every failure leaves one line on the error stream.

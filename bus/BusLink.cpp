@@ -390,13 +390,13 @@ bool BusLink::waitForReply(int expectedBytes, int timeoutMs, QByteArray &out)
     return false;
 }
 
-QByteArray BusLink::scan(const std::function<bool()> &stopping)
+ScanResult BusLink::scan(const std::function<bool()> &stopping)
 {
     QByteArray received;
     // Stale bytes go once, before the first probe; within the scan nothing is discarded, since a
     // late echo belongs to the result as much as a timely one.
     if (!quietLine())
-        return received;
+        return ScanResult::fromReceived(received, adapterEchoes());
     for (int address = 1; address <= 15 && !stopping() && isOpen(); ++address) {
         const QByteArray frame = SerialPort::buildEchoFrame(quint8(address));
         qDebug() << "查询设备发送的报文是"
@@ -412,7 +412,7 @@ QByteArray BusLink::scan(const std::function<bool()> &stopping)
                  << "[" << answer.toHex() << "]";
         received.append(answer);
     }
-    return received;
+    return ScanResult::fromReceived(received, adapterEchoes());
 }
 
 void BusLink::restAfterExchange(int pauseMs)

@@ -3,6 +3,7 @@
 #include "LineSync.h"
 #include "LinkExchange.h"
 #include "Reading.h"
+#include "ScanReply.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -63,8 +64,9 @@ public:
     bool writeFloatRegister(quint8 address, quint16 reg, float value);
     // Collects at least `expectedBytes` bytes, then waits for the silence after them.
     bool waitForReply(int expectedBytes, int timeoutMs, QByteArray &out);
-    // Probes addresses 1 to 15 with the diagnostic echo and returns every byte received.
-    QByteArray scan(const std::function<bool()> &stopping);
+    // Probes addresses 1 to 15 with the diagnostic echo: every byte received, and the controllers
+    // that answered, read as the adapter's echo demands.
+    ScanResult scan(const std::function<bool()> &stopping);
     // Waits out what is left of `pauseMs` since the line last carried a byte: the silence that
     // ended the last answer counts as part of the pause.
     void restAfterExchange(int pauseMs);

@@ -24,6 +24,8 @@ void registerMetaTypes()
         qRegisterMetaType<QList<QSerialPortInfo>>("QList<QSerialPortInfo>");
         qRegisterMetaType<OnlineDevice>("OnlineDevice");
         qRegisterMetaType<Reading>("Reading");
+        qRegisterMetaType<RegisterReply>("RegisterReply");
+        qRegisterMetaType<ScanResult>("ScanResult");
         // A standard vector: its copy for the queued signal is deep, made by the metatype's helper.
         qRegisterMetaType<std::vector<FrameRecord>>("std::vector<FrameRecord>");
         return true;
@@ -97,16 +99,29 @@ void DeviceThread::connectParts()
     });
 
     RequestServer *requests = m_requests.get();
-    connect(requests, &RequestServer::scanned, this, &DeviceThread::sig_CheckDevice);
-    connect(requests, &RequestServer::parameterRead, this, &DeviceThread::sig_param_result);
-    connect(requests, &RequestServer::adminParameterRead, this, &DeviceThread::sig_show_Admin_param_result);
+    connect(requests, &RequestServer::scanned, this, [this](const ScanResult &result) {
+        emit sig_CheckDevice(result.received);
+        emit sig_scanResult(result);
+    });
+    connect(requests, &RequestServer::parameterRead, this, [this](const RegisterReply &reply) {
+        emit sig_param_result(reply.code, reply.deviceId, reply.frame);
+        emit sig_parameterRead(reply);
+    });
+    connect(requests, &RequestServer::adminParameterRead, this, [this](const RegisterReply &reply) {
+        emit sig_show_Admin_param_result(reply.code, reply.deviceId, reply.frame);
+        emit sig_adminParameterRead(reply);
+    });
     connect(requests, &RequestServer::parameterWritten, this, &DeviceThread::sig_modifyParamStatus);
     connect(requests, &RequestServer::adminParameterWritten, this, &DeviceThread::sig_modifyAdminStatus);
-    connect(requests, &RequestServer::setpointReadBack, this, &DeviceThread::sig_showCurResult);
+    connect(requests, &RequestServer::setpointReadBack, this, [this](const RegisterReply &reply) {
+        emit sig_showCurResult(reply.code, reply.deviceId, reply.frame);
+        emit sig_setpointRead(reply);
+    });
     connect(requests, &RequestServer::modeReadBack, this, &DeviceThread::refreshDeviceMode);
     connect(requests, &RequestServer::setpointWritten, this, &DeviceThread::sig_setpointWritten);
     connect(requests, &RequestServer::setpointGivenUp, this, &DeviceThread::sig_setpointGivenUp);
     connect(requests, &RequestServer::flowsStopped, this, &DeviceThread::sig_flowsStopped);
+    connect(requests, &RequestServer::stepWritten, this, &DeviceThread::sig_stepWritten);
 
     Poller *poller = m_poller.get();
     connect(poller, &Poller::replied, this, &DeviceThread::sendFreshDeviceInformation);

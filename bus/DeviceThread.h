@@ -5,6 +5,8 @@
 #include "OnlineList.h"
 #include "Reading.h"
 #include "RequestBook.h"
+#include "RegisterReply.h"
+#include "ScanReply.h"
 #include "WorkerThread.h"
 
 #include <QByteArray>
@@ -93,11 +95,19 @@ signals:
     void sig_count_loss(int type, float result);
     void sig_param_result(int type, int deviceId, QByteArray result);
     void sig_show_Admin_param_result(int type, int deviceId, QByteArray result);
+    // The same answers decoded (the parameter's read code, the controller, the values, the read
+    // time); each right after its raw signal.
+    void sig_parameterRead(RegisterReply reply);
+    void sig_adminParameterRead(RegisterReply reply);
     void sig_CommParam(int type, int result);
+    // Every byte of a scan; sig_scanResult follows with the controllers found in them.
     void sig_CheckDevice(QByteArray data);
+    void sig_scanResult(ScanResult result);
     void sig_refreshSerCombox(QList<QSerialPortInfo> ports);
     void signal_ser_status(int status);
     void sig_showCurResult(int type, int deviceId, QByteArray result);
+    // The same read-back decoded (code: the setpoint kind), right after it.
+    void sig_setpointRead(RegisterReply reply);
     // The raw reply of a polled quantity, for receivers that want the bytes as they came.
     void sendFreshDeviceInformation(int type, int deviceId, QByteArray result);
     // The same answer decoded, with the time its last byte arrived; emitted right after it.
@@ -118,6 +128,9 @@ signals:
     // One read of the controller's own setpoint follows; when it is answered it arrives as
     // sig_showCurResult, after this signal.
     void sig_setpointGivenUp(int kind, int deviceId);
+    // A staged step, or the 0 of a flow stop, was echoed by the controller: it holds that
+    // instantaneous setpoint.
+    void sig_stepWritten(int deviceId, float value);
     // The operator closed the port (also one whose adapter had gone away): every controller's
     // polling is switched off, as if taken offline, and its waiting read-backs are dropped, so no
     // controller is declared lost for the closed port. Emitted before signal_ser_status(2).

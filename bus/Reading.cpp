@@ -9,7 +9,7 @@
 namespace {
 constexpr int ValueOffset = 3; // address, function and byte count come first
 // Within double precision, dividing first and narrowing to float afterwards gives the very float
-// that a division in float gives: charts and recordings see the same value as before.
+// that a division in float gives.
 constexpr double PascalPerKilopascal = 1000.0;
 } // namespace
 
@@ -34,7 +34,7 @@ Reading Reading::fromDeviceValue(int type, quint8 deviceId, float deviceValue, R
 {
     Reading reading;
     reading.deviceId = deviceId;
-    reading.type = type;
+    reading.type = Bus::ReadingType(type);
     reading.usable = std::isfinite(deviceValue);
     reading.value = type == Bus::code(Bus::ReadingType::Pressure) ? deviceValue / PascalPerKilopascal
                                                                   : double(deviceValue);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BusCodes.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QMetaType>
@@ -24,10 +26,13 @@ struct ReadTime
 struct Reading
 {
     quint8 deviceId = 0;
-    int type = 0;        // Bus::ReadingType: 1 instantaneous flow .. 4 pressure
+    Bus::ReadingType type = Bus::ReadingType::InstantFlow;
     double value = 0;    // in display units: sccm, L, ℃, KPa
     bool usable = false; // a finite number; NaN and infinity are shown, drawn and recorded nowhere
     ReadTime readTime;
+
+    // Where a quantity's code travels as a number (signals, the sections of a data file): 1 .. 4.
+    int typeCode() const { return Bus::code(type); }
 
     // The float of a read reply (at index 3 of its 9 bytes). The reply must hold at least 7 bytes.
     static Reading fromReply(int type, quint8 deviceId, const QByteArray &reply, ReadTime readTime);

@@ -82,12 +82,12 @@ void RequestServer::serveScan()
         return;
     }
     qDebug() << "串口已经连接";
-    const QByteArray received = m_link.scan(m_stopping);
+    const ScanResult result = m_link.scan(m_stopping);
     // A scan cut short by a pulled adapter lists only the controllers probed before: the windows
     // would take it for the bus and reset every other row. The lost link is reported instead.
     if (m_link.isLost())
         return;
-    emit scanned(received);
+    emit scanned(result);
 }
 
 void RequestServer::serveSteps()
@@ -116,9 +116,10 @@ void RequestServer::serveStep(const PendingRequest &step)
              << "找到设备" << int(step.address) << "流量是" << step.value << "\033[0m";
     const bool ok = m_link.writeFloatRegister(step.address, RegisterMap::InstantSetpoint, step.value);
     qDebug() << "设备" << int(step.address) << "的分阶指令" << step.value << (ok ? "执行成功" : "执行失败");
-    if (ok)
+    if (ok) {
         m_book.finish(step);
-    else if (!retryOrGiveUp(step))
+        emit stepWritten(step.address, step.value);
+    } else if (!retryOrGiveUp(step))
         qDebug() << "设备" << int(step.address) << "的分阶指令" << step.value << "重试" << MaxAttempts
                  << "次后放弃";
 }
@@ -149,6 +150,7 @@ QList<quint8> RequestServer::zeroEach(const QList<quint8> &addresses)
             continue;
         }
         qDebug() << "设备" << int(address) << "的流量已设为0";
+        emit stepWritten(address, 0.0f);
         PendingRequest step;
         step.kind = Kind::Step;
         step.address = address;
@@ -166,10 +168,12 @@ void RequestServer::serveBlockRead(Kind kind)
             QByteArray reply;
             if (!m_link.readRegisters(request.address, registers[k], reply))
                 continue;
+            const RegisterReply parameter =
+                RegisterReply::fromFrame(k + 1, request.address, reply, m_link.lastByteTime());
             if (admin)
-                emit adminParameterRead(k + 1, request.address, reply);
+                emit adminParameterRead(parameter);
             else
-                emit parameterRead(k + 1, request.address, reply);
+                emit parameterRead(parameter);
         }
         m_book.finish(request);
         if (m_stopping())
@@ -253,7 +257,7 @@ void RequestServer::readBackGivenUpSetpoint(const PendingRequest &request)
     QByteArray reply;
     if (m_link.readRegisters(request.address,
                              instant ? RegisterMap::InstantSetpoint : RegisterMap::CumulativeSetpoint, reply))
-        emit setpointReadBack(request.type, request.address, reply);
+        emit setpointReadBack(RegisterReply::fromFrame(request.type, request.address, reply, m_link.lastByteTime()));
 }
 
 void RequestServer::serveReadBack(const PendingRequest &request)
@@ -278,6 +282,7 @@ void RequestServer::serveReadBack(const PendingRequest &request)
     if (mode)
         emit modeReadBack(request.address, bytes_to_uint16(reply, 3));
     else
-        emit setpointReadBack(Bus::code(instant ? Bus::SetpointKind::Instant : Bus::SetpointKind::Cumulative),
-                              request.address, reply);
+        emit setpointReadBack(
+            RegisterReply::fromFrame(Bus::code(instant ? Bus::SetpointKind::Instant : Bus::SetpointKind::Cumulative),
+                                     request.address, reply, m_link.lastByteTime()));
 }

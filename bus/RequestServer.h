@@ -1,6 +1,8 @@
 #pragma once
 
+#include "RegisterReply.h"
 #include "RequestBook.h"
+#include "ScanReply.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -40,17 +42,19 @@ public:
     static constexpr int MaxAttempts = 6;
 
 signals:
-    void scanned(QByteArray received);
-    void parameterRead(int type, int deviceId, QByteArray reply);
-    void adminParameterRead(int type, int deviceId, QByteArray reply);
+    void scanned(ScanResult result);
+    void parameterRead(RegisterReply reply);
+    void adminParameterRead(RegisterReply reply);
     void parameterWritten(bool success, int type);
     void adminParameterWritten(bool success, int type);
-    void setpointReadBack(int kind, int deviceId, QByteArray reply);
+    void setpointReadBack(RegisterReply reply);
     // A setpoint write ended: echoed by the controller, or given up after its last attempt. A
     // given-up write is followed, in the same tick, by one read of the controller's own setpoint
     // (setpointReadBack when it is answered).
     void setpointWritten(int kind, int deviceId, float value);
     void setpointGivenUp(int kind, int deviceId);
+    // A staged step, or the 0 of a stop, was echoed by the controller.
+    void stepWritten(int deviceId, float value);
     void modeReadBack(int deviceId, int mode);
     // A write was not confirmed: it is tried again (givenUp false), or not any more.
     void writeFailed(int deviceId, bool givenUp);

@@ -24,3 +24,8 @@ QList<quint8> addressesInScanReply(const QByteArray &reply, bool adapterEchoes)
     }
     return found;
 }
+
+ScanResult ScanResult::fromReceived(const QByteArray &received, bool adapterEchoes)
+{
+    return {addressesInScanReply(received, adapterEchoes), adapterEchoes, received};
+}

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMetaType>
 
 // The addresses that a discovery scan probes, in order.
 constexpr quint8 FirstProbedAddress = 1;
@@ -15,4 +16,16 @@ constexpr quint8 LastProbedAddress = 15;
 // An adapter that hands every byte the host sends back to it puts a copy of each probe on the line
 // before the controller's echo, byte for byte the same: with `adapterEchoes`, an address counts only
 // when its echo came back twice, once for the copy and once from the controller.
-QList<quint8> addressesInScanReply(const QByteArray &reply, bool adapterEchoes = false);
+QList<quint8> addressesInScanReply(const QByteArray &reply, bool adapterEchoes);
+
+// What a discovery scan found, together with what decides how its bytes are read: whoever gets the
+// addresses gets them read with the adapter's echo in mind.
+struct ScanResult
+{
+    QList<quint8> addresses; // the controllers that answered, sorted
+    bool adapterEchoes = false;
+    QByteArray received; // every byte the scan received, in order
+
+    static ScanResult fromReceived(const QByteArray &received, bool adapterEchoes);
+};
+Q_DECLARE_METATYPE(ScanResult)

@@ -8,7 +8,9 @@
 #include "myButton.h"
 #include "ui_DeviceLine.h"
 
+#include <QDateTime>
 #include <QHBoxLayout>
+#include <QPalette>
 #include <QVBoxLayout>
 
 namespace {
@@ -404,7 +406,7 @@ void DeviceLine::showReading(const Reading &reading)
 {
     if (!reading.usable)
         return;
-    switch (ReadingType(reading.type)) {
+    switch (reading.type) {
     case ReadingType::InstantFlow:
         btn_currentFlow->lockedSetText(NumericText::fixed(reading.value, 3));
         break;
@@ -445,6 +447,31 @@ void DeviceLine::markSetpointFailed(int kind)
 {
     if (CustomSpimbox *entry = setpointEntry(kind))
         entry->markWriteFailed();
+}
+
+void DeviceLine::showReadingsStale(const QDateTime &lastReading)
+{
+    m_readingsStale = true;
+    const QString tip = lastReading.isValid()
+                            ? tr("最后读数：%1").arg(lastReading.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                            : QString();
+    for (myButton *button : {btn_currentFlow, btn_cumFlow, btn_temp, btn_press}) {
+        QPalette palette = button->palette();
+        palette.setColor(QPalette::ButtonText, Qt::gray);
+        button->setPalette(palette);
+        button->setToolTip(tip);
+    }
+}
+
+void DeviceLine::showReadingsCurrent()
+{
+    if (!m_readingsStale)
+        return;
+    m_readingsStale = false;
+    for (myButton *button : {btn_currentFlow, btn_cumFlow, btn_temp, btn_press}) {
+        button->setPalette(QPalette());
+        button->setToolTip(QString());
+    }
 }
 
 void DeviceLine::markDropped()

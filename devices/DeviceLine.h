@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <memory>
 
+class QDateTime;
 class QPushButton;
 class CustomSpimbox;
 class myButton;
@@ -51,6 +52,12 @@ public:
     void showSetpoint(int type, float value);
     void showDeviceMode(int mode);
     void markDropped();
+    // The readings shown are no longer current (the controller dropped): their text greys, for
+    // reference, with the time of the last reading as tooltip; the style sheets that carry the
+    // row's state stay as they are. showReadingsCurrent() undoes it.
+    void showReadingsStale(const QDateTime &lastReading);
+    void showReadingsCurrent();
+    bool readingsStale() const { return m_readingsStale; }
     // The controller echoed a setpoint write (kind 1 or 2) of this value: the field's mark of a
     // failed write goes, and a refused entry returns to this value.
     void confirmSetpoint(int kind, float value);
@@ -124,4 +131,5 @@ private:
     myButton *btn_mode = nullptr;
     OnlineState m_onlineState = OnlineState::NotYetOnline;
     bool m_showsCumulativeMode = true;
+    bool m_readingsStale = false;
 };

@@ -95,14 +95,15 @@ void PlotWidget::addReading(const Reading &reading)
                  << "\n";
         return;
     }
-    if (!isKnownType(reading.type))
+    const int type = reading.typeCode();
+    if (!isKnownType(type))
         return;
     const float value = float(reading.value);
-    ++m_sampleCounts[reading.type - 1];
-    m_lastSamples[reading.type - 1] = value;
-    m_plots[reading.type - 1]->appendValue(value, reading.readTime.monotonicMs());
+    ++m_sampleCounts[type - 1];
+    m_lastSamples[type - 1] = value;
+    m_plots[type - 1]->appendValue(value, reading.readTime.monotonicMs());
     if (m_journal)
-        journalSample(reading.type, value);
+        journalSample(type, value);
 }
 
 // Every type goes to the journal, selected or not: the end prints the values of all four.

@@ -1,17 +1,28 @@
 #include "BridgeCli.h"
 
 #include "TerminationSignals.h"
+#include "ToolArguments.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QHash>
 #include <QTextStream>
 
 namespace {
 
 constexpr int BadUsage = 2;
 
-const QStringList valueOptions{"--port", "--baud", "--timeout", "--mqtt", "--prefix", "--user",
-                               "--password-file", "--cafile", "--period"};
+const QStringList valueOptions{"port", "baud",          "timeout", "mqtt",  "prefix",
+                               "user", "password-file", "cafile",  "period"};
+
+// The bridge's command line; `bridge` is its one positional argument.
+void describe(ToolArguments &line)
+{
+    line.addFlag(QStringLiteral("allow-setpoints"));
+    line.addFlag(QStringLiteral("verbose"));
+    for (const QString &name : valueOptions)
+        line.addValue(name);
+}
 
 bool parseInt(const QString &text, int low, int high, int &value)
 {
@@ -29,13 +40,11 @@ BridgeCli::BridgeCli(QTextStream &out, QTextStream &err) : m_out(out), m_err(err
 
 bool BridgeCli::wants(const QStringList &args)
 {
-    for (int i = 0; i < args.size(); ++i) {
-        if (valueOptions.contains(args[i]))
-            ++i;
-        else if (!args[i].startsWith(QLatin1String("--")))
-            return args[i] == QLatin1String("bridge");
-    }
-    return false;
+    // Read as the bridge reads it, so that the value of one of its options is never taken for the verb.
+    ToolArguments line(QStringLiteral("quorix-cli"));
+    describe(line);
+    line.parse(args);
+    return line.positional().value(0) == QLatin1String("bridge");
 }
 
 QString BridgeCli::usage()
@@ -46,6 +55,7 @@ QString BridgeCli::usage()
         "Scans, polls every controller found and publishes under P (default quorix/<host name>) until\n"
         "SIGINT or SIGTERM. --allow-setpoints obeys P/A/setpoint/set, P/A/total_setpoint/set and P/stop.\n"
         "Defaults: --baud 9600 --timeout 500 --period 1000, port 1883 (TLS with --cafile: give the port).\n"
+        "An option's value follows it or joins it with '=': --mqtt=HOST. --version shows the version.\n"
         "Exit codes: 0 stopped by a signal, 1 no controller answered, 2 bad usage, password file or port.\n");
 }
 
@@ -65,46 +75,45 @@ bool BridgeCli::parseBroker(const QString &text, MqttSettings &settings)
     return !settings.host.isEmpty();
 }
 
-int BridgeCli::parse(const QStringList &args, HeadlessBridge::Options &options)
+int BridgeCli::parse(const ToolArguments &line, HeadlessBridge::Options &options)
 {
+    for (const QString &arg : line.positional()) {
+        if (arg != QLatin1String("bridge"))
+            return fail(QStringLiteral("unknown argument %1 for bridge (try --help)").arg(arg));
+    }
     QString passwordFile;
     bool brokerGiven = false;
     MqttSettings &mqtt = options.mqtt;
     mqtt.publish = true;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &arg = args[i];
-        if (arg == QLatin1String("bridge") || arg == QLatin1String("--verbose"))
+    mqtt.allowSetpoints = line.isSet(QStringLiteral("allow-setpoints"));
+    // In the order typed: the first bad value is the one named.
+    QHash<QString, int> taken;
+    for (const QString &option : line.optionsInOrder()) {
+        const QString name = option.mid(2);
+        if (!valueOptions.contains(name))
             continue;
-        if (arg == QLatin1String("--allow-setpoints")) {
-            mqtt.allowSetpoints = true;
-            continue;
-        }
-        if (!valueOptions.contains(arg))
-            return fail(QStringLiteral("unknown argument %1 for bridge (try --help)").arg(arg));
-        if (i + 1 >= args.size())
-            return fail(QStringLiteral("%1 needs a value").arg(arg));
-        const QString value = args[++i];
+        const QString value = line.values(name).value(taken[name]++);
         bool ok = true;
-        if (arg == QLatin1String("--port"))
+        if (name == QLatin1String("port"))
             options.port = value;
-        else if (arg == QLatin1String("--baud"))
+        else if (name == QLatin1String("baud"))
             ok = parseInt(value, 1, 4000000, options.baud);
-        else if (arg == QLatin1String("--timeout"))
+        else if (name == QLatin1String("timeout"))
             ok = parseInt(value, 1, 600000, options.replyTimeoutMs);
-        else if (arg == QLatin1String("--period"))
+        else if (name == QLatin1String("period"))
             ok = parseInt(value, 50, 86400000, options.periodMs);
-        else if (arg == QLatin1String("--mqtt"))
+        else if (name == QLatin1String("mqtt"))
             ok = brokerGiven = parseBroker(value, mqtt);
-        else if (arg == QLatin1String("--prefix"))
+        else if (name == QLatin1String("prefix"))
             ok = !(mqtt.prefix = MqttSettings::cleanPrefix(value)).isEmpty();
-        else if (arg == QLatin1String("--user"))
+        else if (name == QLatin1String("user"))
             mqtt.user = value;
-        else if (arg == QLatin1String("--password-file"))
+        else if (name == QLatin1String("password-file"))
             passwordFile = value;
         else
             mqtt.caFile = value;
         if (!ok)
-            return fail(QStringLiteral("bad value for %1: %2").arg(arg, value));
+            return fail(QStringLiteral("bad value for %1: %2").arg(option, value));
     }
     if (options.port.isEmpty())
         return fail(QStringLiteral("--port is required"));
@@ -122,15 +131,22 @@ int BridgeCli::parse(const QStringList &args, HeadlessBridge::Options &options)
 
 int BridgeCli::run(const QStringList &args)
 {
-    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
-        m_out << usage();
+    ToolArguments line(QStringLiteral("quorix-cli"));
+    describe(line);
+    const bool parsed = line.parse(args);
+    if (line.helpRequested() || line.versionRequested()) {
+        m_out << (line.helpRequested() ? usage() : line.versionLine() + QLatin1Char('\n'));
         m_out.flush();
         return 0;
     }
+    if (!parsed && !line.unknownOption().isEmpty())
+        return fail(QStringLiteral("unknown argument %1 for bridge (try --help)").arg(line.unknownOption()));
+    if (!parsed)
+        return fail(line.error());
     HeadlessBridge::Options options;
-    const int parsed = parse(args, options);
-    if (parsed != 0)
-        return parsed;
+    const int code = parse(line, options);
+    if (code != 0)
+        return code;
     TerminationSignals termination;
     HeadlessBridge bridge(options, m_err);
     QObject::connect(&termination, &TerminationSignals::received, &bridge, &HeadlessBridge::stop);

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 class QTextStream;
+class ToolArguments;
 
 // quorix-cli's bridge command:
 //   --port PATH [--baud N] [--timeout MS] bridge --mqtt HOST[:PORT] [--prefix P]
@@ -24,7 +25,7 @@ public:
     int run(const QStringList &args);
 
 private:
-    int parse(const QStringList &args, HeadlessBridge::Options &options);
+    int parse(const ToolArguments &line, HeadlessBridge::Options &options);
     bool parseBroker(const QString &text, MqttSettings &settings);
     int fail(const QString &message);
 

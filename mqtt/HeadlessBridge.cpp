@@ -3,7 +3,6 @@
 #include "BusCodes.h"
 #include "DeviceThread.h"
 #include "MqttBridge.h"
-#include "ScanReply.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -19,7 +18,7 @@ HeadlessBridge::HeadlessBridge(const Options &options, QTextStream &logStream, Q
     DeviceThread *worker = m_worker.get();
     connect(worker, &DeviceThread::sig_openFailed, this, [this](const QString &reason) { m_openFailure = reason; });
     connect(worker, &DeviceThread::signal_ser_status, this, &HeadlessBridge::onPortStatus);
-    connect(worker, &DeviceThread::sig_CheckDevice, this, &HeadlessBridge::onScanned);
+    connect(worker, &DeviceThread::sig_scanResult, this, &HeadlessBridge::onScanned);
     connect(worker, &DeviceThread::deviceconnectStatus, this, &HeadlessBridge::onDropped);
     connect(worker, &DeviceThread::sig_linkLost, this,
             [this](const QString &reason) { log(QStringLiteral("port connection lost: ") + reason); });
@@ -66,10 +65,10 @@ void HeadlessBridge::onPortStatus(int status)
         takeOnline(id, Bus::code(Bus::OnlineRequest::TakeOnlineAgain));
 }
 
-void HeadlessBridge::onScanned(const QByteArray &reply)
+void HeadlessBridge::onScanned(const ScanResult &result)
 {
     m_scanned = true;
-    const QList<quint8> found = addressesInScanReply(reply);
+    const QList<quint8> found = result.addresses;
     if (found.isEmpty()) {
         log(QStringLiteral("no device answered the scan of %1").arg(m_options.port));
         end(1);

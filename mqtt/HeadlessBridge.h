@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MqttSettings.h"
+#include "ScanReply.h"
 
 #include <QObject>
 #include <QSet>
@@ -43,7 +44,7 @@ signals:
 
 private:
     void onPortStatus(int status);
-    void onScanned(const QByteArray &reply);
+    void onScanned(const ScanResult &result);
     void takeOnline(quint8 deviceId, int how);
     void onDropped(int deviceId, bool connected);
     void end(int code);

@@ -55,8 +55,8 @@ QByteArray MqttPayload::timeText(qint64 wallMs)
 QByteArray MqttPayload::reading(const Reading &reading)
 {
     static const QByteArray units[] = {"sccm", "L", QStringLiteral("℃").toUtf8(), "KPa"};
-    const QByteArray &unit = reading.type >= Bus::FirstReadingType && reading.type <= Bus::LastReadingType
-                                 ? units[reading.type - Bus::FirstReadingType]
+    const QByteArray &unit = reading.typeCode() >= Bus::FirstReadingType && reading.typeCode() <= Bus::LastReadingType
+                                 ? units[reading.typeCode() - Bus::FirstReadingType]
                                  : QByteArray();
     return "{\"value\":" + number(reading.value) + ",\"unit\":\"" + unit + "\",\"time\":\"" +
            timeText(reading.readTime.wallMs) + "\"}";

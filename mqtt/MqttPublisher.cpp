@@ -4,7 +4,6 @@
 #include "DeviceThread.h"
 #include "MqttClient.h"
 #include "MqttPayload.h"
-#include "SerialPort.h"
 
 #include <QDateTime>
 
@@ -17,7 +16,7 @@ MqttPublisher::MqttPublisher(MqttClient &client, DeviceThread *worker, QObject *
         m_readings = connect(m_worker, &DeviceThread::sig_reading, this, &MqttPublisher::publishReading,
                              Qt::DirectConnection);
     });
-    connect(worker, &DeviceThread::sig_showCurResult, this, &MqttPublisher::publishSetpoint);
+    connect(worker, &DeviceThread::sig_setpointRead, this, &MqttPublisher::publishSetpoint);
     connect(worker, &DeviceThread::refreshDeviceMode, this, &MqttPublisher::publishMode);
     connect(worker, &DeviceThread::deviceconnectStatus, this, [this](int deviceId, bool connected) {
         if (!connected)
@@ -91,25 +90,24 @@ void MqttPublisher::publishReading(const Reading &reading)
         return;
     }
     static const QByteArray names[] = {"/flow", "/total", "/temperature", "/pressure"};
-    if (reading.type < Bus::FirstReadingType || reading.type > Bus::LastReadingType)
+    if (reading.typeCode() < Bus::FirstReadingType || reading.typeCode() > Bus::LastReadingType)
         return;
     QByteArray topic;
     {
         std::lock_guard<std::mutex> lock(m_prefixMutex);
         topic = m_readingPrefix;
     }
-    topic += QByteArray::number(reading.deviceId) + names[reading.type - Bus::FirstReadingType];
+    topic += QByteArray::number(reading.deviceId) + names[reading.typeCode() - Bus::FirstReadingType];
     if (!m_client.publish(topic, MqttPayload::reading(reading), false))
         ++m_dropped;
 }
 
-void MqttPublisher::publishSetpoint(int kind, int deviceId, const QByteArray &reply)
+void MqttPublisher::publishSetpoint(const RegisterReply &reply)
 {
-    if (reply.size() < 7 || MqttTopics::setpointName(kind).isEmpty())
+    if (!reply.isValid() || MqttTopics::setpointName(reply.code).isEmpty())
         return;
-    const double value = double(bytes_to_float(reply, 3));
-    retain(m_topics.setpoint(deviceId, kind),
-           MqttPayload::value(value, MqttPayload::setpointUnitOf(kind), QDateTime::currentMSecsSinceEpoch()));
+    retain(m_topics.setpoint(reply.deviceId, reply.code),
+           MqttPayload::value(double(reply.asFloat), MqttPayload::setpointUnitOf(reply.code), reply.readTime.wallMs));
 }
 
 void MqttPublisher::publishMode(int deviceId, int mode)

@@ -2,6 +2,7 @@
 
 #include "ControllerStates.h"
 #include "MqttTopics.h"
+#include "RegisterReply.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -47,7 +48,7 @@ public:
 private:
     void retain(const QString &topic, const QByteArray &payload);
     void publishState(quint8 deviceId);
-    void publishSetpoint(int kind, int deviceId, const QByteArray &reply);
+    void publishSetpoint(const RegisterReply &reply);
     void publishMode(int deviceId, int mode);
     void markAll(ControllerStates::State from, ControllerStates::State to);
     void onWorkerThread(const std::function<void()> &job);

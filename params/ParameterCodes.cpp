@@ -1,6 +1,5 @@
 #include "ParameterCodes.h"
 
-#include "SerialPort.h"
 
 #include <QRegularExpression>
 #include <cmath>
@@ -29,10 +28,6 @@ bool withinRange(Range range, double value)
     }
     return value <= std::numeric_limits<int>::max();
 }
-
-// A read reply is the address, the function, the byte count, then the value from byte 3.
-constexpr int ValueBytes = 4;
-constexpr int ValueOffset = 3;
 
 } // namespace
 
@@ -64,26 +59,19 @@ std::optional<Write> writeFor(const Selector &selector, int index)
     return Write{selector.writeType, 1, value, selector.valueAsReal ? float(value) : 0.0f};
 }
 
-QString shownText(Decoding decoding, const QByteArray &reply)
+QString shownText(Decoding decoding, const RegisterReply &reply)
 {
-    if (reply.size() < ValueOffset + ValueBytes)
+    if (!reply.isValid())
         return QString();
     switch (decoding) {
     case Decoding::Int16:
-        return QString::number(bytes_to_uint16(reply, ValueOffset));
+        return QString::number(reply.asUint16);
     case Decoding::Int32:
-        return QString::number(bytes_to_int32(reply, ValueOffset));
+        return QString::number(reply.asInt32);
     case Decoding::Float:
         break;
     }
-    return QString::number(double(bytes_to_float(reply, ValueOffset)), 'g', 6);
-}
-
-std::optional<int> int16Value(const QByteArray &reply)
-{
-    if (reply.size() < ValueOffset + ValueBytes)
-        return std::nullopt;
-    return bytes_to_uint16(reply, ValueOffset);
+    return QString::number(double(reply.asFloat), 'g', 6);
 }
 
 } // namespace ParameterCodes

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QByteArray>
+#include "RegisterReply.h"
+
 #include <QString>
 #include <QVector>
 #include <optional>
@@ -10,7 +11,7 @@
 // functions below turn committed text into a write and a read reply into the text it shows.
 namespace ParameterCodes {
 
-// How a read reply carries the value (from byte 3 of the 9-byte reply).
+// Which of a read reply's decodings the field shows.
 enum class Decoding
 {
     Int16,
@@ -75,9 +76,6 @@ std::optional<Write> writeFor(const Field &field, const QString &text);
 std::optional<Write> writeFor(const Selector &selector, int index);
 
 // The value a read reply carries, as the field shows it; empty for a reply too short to hold one.
-QString shownText(Decoding decoding, const QByteArray &reply);
-
-// The value of a 16-bit read reply; nothing for a reply too short to hold one.
-std::optional<int> int16Value(const QByteArray &reply);
+QString shownText(Decoding decoding, const RegisterReply &reply);
 
 } // namespace ParameterCodes

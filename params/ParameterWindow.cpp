@@ -334,9 +334,14 @@ void ParameterWindow::sendChoice(QComboBox *combo, int index)
     }
 }
 
-void ParameterWindow::queueResult(int code, int deviceId, const QByteArray &reply)
+void ParameterWindow::queueResult(const RegisterReply &reply)
 {
-    m_results.push([this, code, deviceId, reply] { return showResult(code, deviceId, reply); });
+    m_results.push([this, reply] { return showResult(reply); });
+}
+
+void ParameterWindow::queueResult(int code, int deviceId, const QByteArray &frame)
+{
+    queueResult(RegisterReply::fromFrame(code, quint8(deviceId), frame, ReadTime::now()));
 }
 
 void ParameterWindow::queueOutcome(bool success, int type, std::function<void()> onShown)
@@ -402,12 +407,13 @@ myEdit *ParameterWindow::editOfWrite(int type) const
     return nullptr;
 }
 
-bool ParameterWindow::showResult(int code, int deviceId, const QByteArray &reply)
+bool ParameterWindow::showResult(const RegisterReply &reply)
 {
     // A result still on its way for the previously selected controller is not this one's value.
     quint8 address = 0;
-    if (!selectedAddress(&address) || deviceId != address)
+    if (!selectedAddress(&address) || reply.deviceId != address)
         return false;
+    const int code = reply.code;
     const int writeType = writeTypeOfRead(code);
     if (writeType != 0 && m_writtenSinceRead.contains(writeType))
         return false;
@@ -438,14 +444,13 @@ bool ParameterWindow::showResult(int code, int deviceId, const QByteArray &reply
     return field.inTurn;
 }
 
-void ParameterWindow::showSelection(int k, const QByteArray &reply)
+void ParameterWindow::showSelection(int k, const RegisterReply &reply)
 {
     const Selector &selector = m_selectors.at(k);
-    const auto value = int16Value(reply);
-    if (!value)
+    if (!reply.isValid())
         return;
-    rememberSelectorValue(selector.readCode, *value);
-    const int item = selector.itemValues.indexOf(*value);
+    rememberSelectorValue(selector.readCode, reply.asUint16);
+    const int item = selector.itemValues.indexOf(reply.asUint16);
     if (item < 0)
         return;
     // Showing what the controller holds is no choice of the operator's: nothing is written.

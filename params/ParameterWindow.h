@@ -40,6 +40,8 @@ public slots:
     void slot_isBeenFindDevice(uchar deviceId);
     // A new scan starts: only the placeholder "选择设备" is left.
     void clearCombox();
+    // A parameter read by the worker, shown in turn with the others.
+    void showParameterReply(const RegisterReply &reply) { queueResult(reply); }
 
 protected slots:
     // A field committed by Return or by losing the focus; every field is connected here.
@@ -96,7 +98,9 @@ protected:
 
     // Shows a read result or a write outcome in turn with the others. onShown runs after the
     // field mark of an outcome (boxes and the window's own reactions).
-    void queueResult(int code, int deviceId, const QByteArray &reply);
+    void queueResult(const RegisterReply &reply);
+    // The raw reply of the window's own slot, decoded as the worker decodes it, taken as read now.
+    void queueResult(int code, int deviceId, const QByteArray &frame);
     void queueOutcome(bool success, int type, std::function<void()> onShown = {});
     // The last value read or chosen for a selector's code.
     int selectorValue(int readCode) const { return m_selectorValues.value(readCode, 0); }
@@ -107,8 +111,8 @@ private:
     myEdit *editOfRead(int code) const;
     myEdit *editOfWrite(int type) const;
     int writeTypeOfRead(int code) const;
-    bool showResult(int code, int deviceId, const QByteArray &reply);
-    void showSelection(int k, const QByteArray &reply);
+    bool showResult(const RegisterReply &reply);
+    void showSelection(int k, const RegisterReply &reply);
     // The controller whose write of `type` the outcome arriving now reports; nothing when no write
     // of that type waits for its outcome here.
     std::optional<quint8> takeWrittenTo(int type);

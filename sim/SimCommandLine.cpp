@@ -1,5 +1,8 @@
 #include "SimCommandLine.h"
 
+#include "ToolArguments.h"
+
+#include <QHash>
 #include <functional>
 
 namespace {
@@ -121,130 +124,142 @@ QString SimCommandLine::usage()
         "                          \"tx\" and the bytes of each frame sent with the faults applied to it,\n"
         "                          \"fault\" for what a fault kept off the line\n"
         "  --help                  show this text\n"
+        "  --version               show the version\n"
+        "An option's value follows it or joins it with '=': --baud 9600 or --baud=9600.\n"
         "Fault options may be repeated and combined for one address.\n");
 }
 
 bool SimCommandLine::parse(const QStringList &arguments, QString *error)
 {
-    const auto bad = [error](const QString &option, const QString &value) {
-        *error = QStringLiteral("invalid value for %1: \"%2\"").arg(option, value);
-        return false;
-    };
     // An address followed by fields separated by ':'; the handler checks the fields.
-    const auto addressed = [this](const QString &value, int fields,
+    const auto addressed = [this](int fields,
                                   const std::function<bool(SimFaults &, const QStringList &)> &apply) {
-        const QStringList parts = value.split(QLatin1Char(':'));
-        quint8 address = 0;
-        if (parts.size() != fields + 1 || !parseAddress(parts[0], &address))
-            return false;
-        SimFaults updated = faults.value(address);
-        if (!apply(updated, parts.mid(1)))
-            return false;
-        faults[address] = updated;
-        return true;
+        return [this, fields, apply](const QString &value) {
+            const QStringList parts = value.split(QLatin1Char(':'));
+            quint8 address = 0;
+            if (parts.size() != fields + 1 || !parseAddress(parts[0], &address))
+                return false;
+            SimFaults updated = faults.value(address);
+            if (!apply(updated, parts.mid(1)))
+                return false;
+            faults[address] = updated;
+            return true;
+        };
+    };
+    const auto set = [](bool SimFaults::*field) {
+        return [field](SimFaults &f, const QStringList &) { return f.*field = true; };
+    };
+    // Each option that takes a value, with what it does to the options read so far.
+    const QHash<QString, std::function<bool(const QString &)>> valued{
+        {"devices",
+         [this](const QString &value) {
+             bus.addresses.clear();
+             for (const QString &part : value.split(QLatin1Char(','))) {
+                 quint8 address = 0;
+                 if (!parseAddress(part, &address))
+                     return false;
+                 if (!bus.addresses.contains(address))
+                     bus.addresses.append(address);
+             }
+             return true;
+         }},
+        {"baud", [this](const QString &value) { return parseInt(value, 0, &bus.baud); }},
+        {"turnaround",
+         [this](const QString &value) {
+             bool ok = false;
+             bus.turnaroundMs = value.toDouble(&ok);
+             return ok && bus.turnaroundMs >= 0.0;
+         }},
+        {"link",
+         [this](const QString &value) {
+             bus.linkPath = value;
+             return !value.isEmpty();
+         }},
+        {"seed",
+         [this](const QString &value) {
+             bool ok = false;
+             bus.seed = value.toUInt(&ok);
+             return ok;
+         }},
+        {"silent", addressed(0, set(&SimFaults::silent))},
+        {"drop", addressed(1, [](SimFaults &f,
+                                 const QStringList &p) { return parseFraction(p[0], &f.dropFraction); })},
+        {"corrupt",
+         addressed(
+             1, [](SimFaults &f, const QStringList &p) { return parseFraction(p[0], &f.corruptFraction); })},
+        {"late",
+         addressed(1, [](SimFaults &f, const QStringList &p) { return parseInt(p[0], 0, &f.lateMs); })},
+        {"chunks", addressed(2,
+                             [](SimFaults &f, const QStringList &p) {
+                                 return parseInt(p[0], 1, &f.chunkSize) && parseInt(p[1], 0, &f.chunkGapMs);
+                             })},
+        {"cut", addressed(1, [](SimFaults &f,
+                                const QStringList &p) { return parseInt(p[0], 1, &f.cutAfterBytes); })},
+        {"extra",
+         addressed(1, [](SimFaults &f, const QStringList &p) { return parseHex(p[0], &f.extraBytes); })},
+        {"late-register", addressed(1,
+                                    [](SimFaults &f, const QStringList &p) {
+                                        return parseRegister(p[0], &f.lateRegister) && f.lateRegister != 0;
+                                    })},
+        {"stray",
+         addressed(1, [](SimFaults &f, const QStringList &p) { return parseHex(p[0], &f.strayBefore); })},
+        {"sound-before", addressed(0, set(&SimFaults::soundFrameBeforeAnswer))},
+        {"endless", addressed(0, set(&SimFaults::endlessStream))},
+        {"lose-writes",
+         addressed(1, [](SimFaults &f, const QStringList &p) { return parseInt(p[0], 1, &f.lostWrites); })},
+        {"twin", addressed(0, set(&SimFaults::twin))},
+        {"neighbour", addressed(2,
+                                [](SimFaults &f, const QStringList &p) {
+                                    return parseAddress(p[0], &f.neighbourAddress) &&
+                                           parseInt(p[1], 0, &f.neighbourGapMs);
+                                })},
+        {"noise",
+         [this](const QString &value) {
+             const QStringList parts = value.split(QLatin1Char(':'));
+             return parts.size() == 2 && parseHex(parts[0], &noiseBytes) &&
+                    parseInt(parts[1], 1, &noiseIntervalMs);
+         }},
     };
 
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString option = arguments[i];
-        if (option == QLatin1String("--help") || option == QLatin1String("-h")) {
-            helpRequested = true;
-            return true;
-        }
-        if (option == QLatin1String("--log-frames")) {
-            logFrames = true;
+    ToolArguments line(QStringLiteral("quorix-sim"));
+    line.addFlag(QStringLiteral("log-frames"));
+    line.addFlag(QStringLiteral("adapter-echo"));
+    for (auto it = valued.cbegin(); it != valued.cend(); ++it)
+        line.addValue(it.key());
+    const bool parsed = line.parse(arguments);
+    helpRequested = line.helpRequested();
+    versionRequested = line.versionRequested();
+    if (helpRequested || versionRequested)
+        return true;
+    if (!parsed) {
+        *error = line.error();
+        return false;
+    }
+    if (!line.positional().isEmpty()) {
+        *error = QStringLiteral("unexpected argument \"%1\"").arg(line.positional().first());
+        return false;
+    }
+    logFrames = line.isSet(QStringLiteral("log-frames"));
+    bus.adapterEchoes = line.isSet(QStringLiteral("adapter-echo"));
+    // In the order typed, so that a later value of an option overrides an earlier one and the first
+    // bad value is the one named.
+    QHash<QString, int> taken;
+    for (const QString &option : line.optionsInOrder()) {
+        const QString name = option.mid(2);
+        if (!valued.contains(name))
             continue;
-        }
-        if (option == QLatin1String("--adapter-echo")) {
-            bus.adapterEchoes = true;
-            continue;
-        }
-        if (!option.startsWith(QLatin1String("--"))) {
-            *error = QStringLiteral("unexpected argument \"%1\"").arg(option);
+        const QString value = line.values(name).value(taken[name]++);
+        if (!valued[name](value)) {
+            *error = QStringLiteral("invalid value for %1: \"%2\"").arg(option, value);
             return false;
         }
-        if (i + 1 >= arguments.size()) {
-            *error = QStringLiteral("%1 needs a value").arg(option);
-            return false;
-        }
-        const QString value = arguments[++i];
-        bool ok = true;
-        if (option == QLatin1String("--devices")) {
-            bus.addresses.clear();
-            for (const QString &part : value.split(QLatin1Char(','))) {
-                quint8 address = 0;
-                ok = ok && parseAddress(part, &address);
-                if (ok && !bus.addresses.contains(address))
-                    bus.addresses.append(address);
-            }
-        } else if (option == QLatin1String("--baud")) {
-            ok = parseInt(value, 0, &bus.baud);
-        } else if (option == QLatin1String("--turnaround")) {
-            bus.turnaroundMs = value.toDouble(&ok);
-            ok = ok && bus.turnaroundMs >= 0.0;
-        } else if (option == QLatin1String("--link")) {
-            bus.linkPath = value;
-            ok = !value.isEmpty();
-        } else if (option == QLatin1String("--seed")) {
-            bus.seed = value.toUInt(&ok);
-        } else if (option == QLatin1String("--silent")) {
-            ok = addressed(value, 0, [](SimFaults &f, const QStringList &) { return f.silent = true; });
-        } else if (option == QLatin1String("--drop")) {
-            ok = addressed(value, 1, [](SimFaults &f, const QStringList &p) {
-                return parseFraction(p[0], &f.dropFraction);
-            });
-        } else if (option == QLatin1String("--corrupt")) {
-            ok = addressed(value, 1, [](SimFaults &f, const QStringList &p) {
-                return parseFraction(p[0], &f.corruptFraction);
-            });
-        } else if (option == QLatin1String("--late")) {
-            ok = addressed(value, 1,
-                           [](SimFaults &f, const QStringList &p) { return parseInt(p[0], 0, &f.lateMs); });
-        } else if (option == QLatin1String("--chunks")) {
-            ok = addressed(value, 2, [](SimFaults &f, const QStringList &p) {
-                return parseInt(p[0], 1, &f.chunkSize) && parseInt(p[1], 0, &f.chunkGapMs);
-            });
-        } else if (option == QLatin1String("--cut")) {
-            ok = addressed(value, 1, [](SimFaults &f, const QStringList &p) {
-                return parseInt(p[0], 1, &f.cutAfterBytes);
-            });
-        } else if (option == QLatin1String("--extra")) {
-            ok = addressed(value, 1,
-                           [](SimFaults &f, const QStringList &p) { return parseHex(p[0], &f.extraBytes); });
-        } else if (option == QLatin1String("--late-register")) {
-            ok = addressed(value, 1, [](SimFaults &f, const QStringList &p) {
-                return parseRegister(p[0], &f.lateRegister) && f.lateRegister != 0;
-            });
-        } else if (option == QLatin1String("--stray")) {
-            ok = addressed(value, 1,
-                           [](SimFaults &f, const QStringList &p) { return parseHex(p[0], &f.strayBefore); });
-        } else if (option == QLatin1String("--sound-before")) {
-            ok = addressed(value, 0,
-                           [](SimFaults &f, const QStringList &) { return f.soundFrameBeforeAnswer = true; });
-        } else if (option == QLatin1String("--endless")) {
-            ok =
-                addressed(value, 0, [](SimFaults &f, const QStringList &) { return f.endlessStream = true; });
-        } else if (option == QLatin1String("--lose-writes")) {
-            ok = addressed(value, 1, [](SimFaults &f, const QStringList &p) {
-                return parseInt(p[0], 1, &f.lostWrites);
-            });
-        } else if (option == QLatin1String("--twin")) {
-            ok = addressed(value, 0, [](SimFaults &f, const QStringList &) { return f.twin = true; });
-        } else if (option == QLatin1String("--neighbour")) {
-            ok = addressed(value, 2, [](SimFaults &f, const QStringList &p) {
-                return parseAddress(p[0], &f.neighbourAddress) && parseInt(p[1], 0, &f.neighbourGapMs);
-            });
-        } else if (option == QLatin1String("--noise")) {
-            const QStringList parts = value.split(QLatin1Char(':'));
-            ok = parts.size() == 2 && parseHex(parts[0], &noiseBytes) &&
-                 parseInt(parts[1], 1, &noiseIntervalMs);
-        } else {
-            *error = QStringLiteral("unknown option %1").arg(option);
-            return false;
-        }
-        if (!ok)
-            return bad(option, value);
     }
     return true;
+}
+
+QString SimCommandLine::versionLine()
+{
+    return ToolArguments(QStringLiteral("quorix-sim")).versionLine();
 }
 
 QString SimCommandLine::summary(const QString &terminal) const

@@ -16,6 +16,7 @@ struct SimCommandLine
     int noiseIntervalMs = 0;
     bool logFrames = false; // print every received frame on standard output
     bool helpRequested = false;
+    bool versionRequested = false;
 
     // Parses the arguments (without the program name). On a bad argument returns false and
     // explains it in *error.
@@ -23,4 +24,6 @@ struct SimCommandLine
     // One line that says what runs: devices, timing, seed and every fault.
     QString summary(const QString &terminal) const;
     static QString usage();
+    // "quorix-sim 2.0.0"
+    static QString versionLine();
 };

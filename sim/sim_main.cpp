@@ -20,6 +20,10 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(SimCommandLine::usage()), stdout);
         return 0;
     }
+    if (options.versionRequested) {
+        std::printf("%s\n", qPrintable(SimCommandLine::versionLine()));
+        return 0;
+    }
 
     // Blocked before the bus thread starts, so that only sigwait below sees the signals.
     sigset_t stopSignals;

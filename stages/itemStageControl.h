@@ -41,6 +41,8 @@ public:
 
     // Rows whose two cells both hold text, wherever they lie.
     int validRowCount() const;
+    // A start would run steps (the table, or the count entered, gives at least one).
+    bool wouldRun() const { return stepCountForStart() > 0; }
     int stepCount() const { return step_count; }
     // Ticks since the run was started; the tick of the start itself is 0.
     int programmeTicks() const { return m_ticks; }

@@ -90,7 +90,7 @@ QList<int> stageControlWidget::usableDevices() const
 void stageControlWidget::startStep()
 {
     if (!m_running && firstItemHasDevice()) {
-        if (refuseUnusableSteps())
+        if (refuseUnusableSteps() || refuseUndrivableDevices())
             return;
         emit sig_stratStep(true);
         // A run may end inside its own start; its end is weighed once every widget has started.
@@ -100,6 +100,7 @@ void stageControlWidget::startStep()
             emit devicestartStep(device);
         m_starting = false;
         showStartButton(!m_runEndedInStart || anyItemRunning());
+        emit programmesChanged();
     } else if (m_running) {
         stopAll();
     }
@@ -111,6 +112,54 @@ void stageControlWidget::stopAll()
     showStartButton(false);
     ui->btn_pause->setStyleSheet(QString::fromLatin1(kIdleStyle));
     showPaused(false);
+    emit programmesChanged();
+}
+
+void stageControlWidget::stopProgramme(int index, const QString &why)
+{
+    itemStageControl *item = m_items.value(index);
+    if (!item || !item->isRunning())
+        return;
+    item->stopStep();
+    if (!anyItemRunning())
+        showStartButton(false);
+    emit programmesChanged();
+    MessageBoxSeam::information(this, tr("提示"), tr("%1，第%2个分阶控件已停止").arg(why).arg(index + 1));
+}
+
+void stageControlWidget::pauseProgramme(int index, const QString &why)
+{
+    itemStageControl *item = m_items.value(index);
+    if (!item || !item->isRunning())
+        return;
+    item->slot_stepPause(item->deviceId(), 1);
+    emit programmesChanged();
+    MessageBoxSeam::information(this, tr("提示"),
+                                tr("%1，第%2个分阶控件已暂停，流量已设为0").arg(why).arg(index + 1));
+}
+
+QString stageControlWidget::whereOf(int index) const
+{
+    return tr("第%1个分阶控件（设备%2）").arg(index + 1).arg(m_items.at(index)->deviceId());
+}
+
+// A programme drives only a controller that is polled and that no other driver holds: gas must
+// not flow where no reading shows it, nor two hands set one valve.
+bool stageControlWidget::refuseUndrivableDevices()
+{
+    if (!m_startCheck)
+        return false;
+    for (int k = 0; k < m_items.size(); ++k) {
+        const itemStageControl *item = m_items[k];
+        if (!item->hasUsableDevice() || !item->wouldRun())
+            continue;
+        const QString reason = m_startCheck(k, quint8(item->deviceId()));
+        if (reason.isEmpty())
+            continue;
+        MessageBoxSeam::warning(this, tr("错误提示"), tr("%1：%2，未启动").arg(whereOf(k), reason));
+        return true;
+    }
+    return false;
 }
 
 QList<quint8> stageControlWidget::drivenDevices() const
@@ -132,7 +181,7 @@ bool stageControlWidget::refuseUnusableSteps()
         const itemStageControl *item = m_items[k];
         if (!item->hasUsableDevice())
             continue;
-        const QString where = tr("第%1个分阶控件（设备%2）").arg(k + 1).arg(item->deviceId());
+        const QString where = whereOf(k);
         const int flowRow = item->firstOutOfRangeRow();
         const int timeRow = item->firstTimelessRow();
         QString reason;
@@ -179,9 +228,9 @@ void stageControlWidget::slot_item_finish()
         return;
     }
     // Another widget's run goes on: the page stays stoppable.
-    if (anyItemRunning())
-        return;
-    showStartButton(false);
+    if (!anyItemRunning())
+        showStartButton(false);
+    emit programmesChanged();
 }
 
 void stageControlWidget::showStartButton(bool running)

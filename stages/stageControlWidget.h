@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QWidget>
+#include <functional>
 
 class itemStageControl;
 class QPushButton;
@@ -38,6 +39,15 @@ public:
     // Stops every programme as the stop button does; each widget sends 0 to its controller.
     void stopAll();
 
+    // Asked for every widget a start would run, before anything is sent: why its controller may
+    // not be driven now (not online, driven by another), or empty. None refuses when not set.
+    using StartCheck = std::function<QString(int widget, quint8 device)>;
+    void setStartCheck(StartCheck check) { m_startCheck = std::move(check); }
+    // Widget `index` (0 ..) stops, or pauses with 0 sent, because of what happened to its
+    // controller; `why` says what, in a notice.
+    void stopProgramme(int index, const QString &why);
+    void pauseProgramme(int index, const QString &why);
+
 signals:
     void sig_stratStep(bool isStep);
     void sig_excuteStep(uchar deviceId, float data);
@@ -45,6 +55,8 @@ signals:
     void devicePasueStep(int deviceId, int type);
     void SetStop();
     void loadStep();
+    // A programme started, stopped, paused for its controller or ended.
+    void programmesChanged();
 
 public slots:
     void startStep();
@@ -61,6 +73,8 @@ private:
     void showPaused(bool paused);
     QList<int> usableDevices() const;
     bool refuseUnusableSteps();
+    bool refuseUndrivableDevices();
+    QString whereOf(int index) const;
     StageProgrammeSet collectProgrammes() const;
     void writeProgrammeFile(const QString &path, const StageProgrammeSet &programmes);
     QString unusableBlocksNote(const StageProgrammeParse &parsed) const;
@@ -73,4 +87,5 @@ private:
     // What the start and pause buttons show; their captions change with the language.
     bool m_running = false;
     bool m_paused = false;
+    StartCheck m_startCheck;
 };

@@ -1,10 +1,10 @@
 #pragma once
 
-// The test classes of a folder share one program, so that a build links and runs moc for a dozen
-// programs instead of sixty. Each class registers itself with QUORIX_TEST_MAIN (and its GUILESS and
-// APPLESS variants, as Qt Test's own macros); the program runs the class named by its first
-// argument with the rest of the arguments, one class per process as before. A class is named by
-// its file's base name, as its test is:  tests_comm tst_polling -functions
+// The test classes of a folder share one program, so that a build links and runs moc once per
+// folder rather than once per class. Each class registers itself with QUORIX_TEST_MAIN (and its
+// GUILESS and APPLESS variants, as Qt Test's own macros); the program runs the class named by its
+// first argument with the rest of the arguments, one class per process. A class is named by its
+// file's base name, as its test is:  tests_bus tst_polling -functions
 
 #include <QtTest>
 

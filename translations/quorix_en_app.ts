@@ -62,6 +62,10 @@
         <source>设定值超出范围，请输入%1到%2之间的数值</source>
         <translation>Setpoint out of range: enter a value from %1 to %2</translation>
     </message>
+    <message>
+        <source>最后读数：%1</source>
+        <translation>Last reading: %1</translation>
+    </message>
 </context>
 <context>
     <name>ExitSequence</name>

@@ -2,6 +2,49 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>BenchModel</name>
+    <message>
+        <source>设备%1掉线</source>
+        <translation>Device %1 dropped</translation>
+    </message>
+    <message>
+        <source>串口连接中断</source>
+        <translation>Serial connection lost</translation>
+    </message>
+    <message>
+        <source>串口已关闭</source>
+        <translation>Serial port closed</translation>
+    </message>
+    <message>
+        <source>设备%1已重新查询</source>
+        <translation>Device %1 scanned again</translation>
+    </message>
+    <message>
+        <source>设备%1已下线</source>
+        <translation>Device %1 taken offline</translation>
+    </message>
+    <message>
+        <source>设备%1未上线</source>
+        <translation>Device %1 is not online</translation>
+    </message>
+    <message>
+        <source>设备%1正由%2控制</source>
+        <translation>Device %1 is driven by %2</translation>
+    </message>
+    <message>
+        <source>设备%1处于累积量控制模式，不能设定瞬时流量</source>
+        <translation>Device %1 is in cumulative control: no flow setpoint</translation>
+    </message>
+    <message>
+        <source>设备%1处于瞬时量控制模式，不能设定累积流量</source>
+        <translation>Device %1 is in flow control: no cumulative setpoint</translation>
+    </message>
+    <message>
+        <source>设备%1的流量被%2设为0</source>
+        <translation>Device %1 was set to 0 by %2</translation>
+    </message>
+</context>
+<context>
     <name>BusHealthWindow</name>
     <message>
         <source>通信诊断</source>
@@ -109,6 +152,33 @@
     <message>
         <source>轮询一周比查询周期长：每个控制器的读数间隔都超过了查询周期。提高波特率、缩短查询间隔或减少在线的控制器可以缩短轮询。</source>
         <translation>One poll cycle takes longer than the query period: every controller is read less often than the query period. A higher baud rate, a shorter query interval or fewer online controllers shorten the cycle.</translation>
+    </message>
+</context>
+<context>
+    <name>Driver</name>
+    <message>
+        <source>操作员</source>
+        <translation>the operator</translation>
+    </message>
+    <message>
+        <source>分阶程序%1</source>
+        <translation>stage programme %1</translation>
+    </message>
+    <message>
+        <source>远程命令</source>
+        <translation>remote commands</translation>
+    </message>
+    <message>
+        <source>斜坡</source>
+        <translation>a ramp</translation>
+    </message>
+    <message>
+        <source>混合组%1</source>
+        <translation>mix group %1</translation>
+    </message>
+    <message>
+        <source>退出停止</source>
+        <translation>the exit stop</translation>
     </message>
 </context>
 <context>

@@ -685,5 +685,17 @@
         <source>；第%1块%2没有有效的阶，第%1个分阶控件未改动</source>
         <translation>; block %1 %2 has no valid stage, stage widget %1 left unchanged</translation>
     </message>
+    <message>
+        <source>%1，第%2个分阶控件已停止</source>
+        <translation>%1: stage programme %2 stopped</translation>
+    </message>
+    <message>
+        <source>%1，第%2个分阶控件已暂停，流量已设为0</source>
+        <translation>%1: stage programme %2 paused, flow set to 0</translation>
+    </message>
+    <message>
+        <source>%1：%2，未启动</source>
+        <translation>%1: %2; not started</translation>
+    </message>
 </context>
 </TS>

@@ -205,6 +205,7 @@ void tst_englishInterface::operatorDayInEnglish()
     QTRY_COMPARE(f.bus->floatRegister(1, RegisterMap::InstantSetpoint), 50.0f);
 
     // A staged run on controller 3: started, its steps written, stopped.
+    f.takeOnline({3});
     stageControlWidget &page = *w.stagePage();
     itemStageControl &second = *page.items().at(1);
     page.setTickInterval(200);

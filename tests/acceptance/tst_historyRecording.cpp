@@ -44,7 +44,7 @@ struct ServedValues
     explicit ServedValues(DeviceThread *worker)
     {
         QObject::connect(worker, &DeviceThread::sig_reading, &receiver, [this](const Reading &reading) {
-            values[reading.type - 1].insert(float(reading.value));
+            values[reading.typeCode() - 1].insert(float(reading.value));
         });
     }
 };

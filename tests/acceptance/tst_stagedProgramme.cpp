@@ -59,6 +59,7 @@ void tst_stagedProgramme::runPauseResumeStopAndKeepInAFile()
     QVERIFY(f.openPort());
     scanFromMenu(w);
     QTRY_COMPARE(f.boxes.texts(), QStringList{QStringLiteral("提示|查询设备完成，查询到的设备为:1,3,")});
+    f.takeOnline({1, 3});
 
     stageControlWidget &page = *w.stagePage();
     itemStageControl &first = *page.items().at(0);
@@ -156,6 +157,7 @@ void tst_stagedProgramme::lostStopRequestStillStopsTheGas()
     QVERIFY(f.openPort());
     scanFromMenu(w);
     QTRY_VERIFY(!f.boxes.boxes.isEmpty());
+    f.takeOnline({1, 3});
 
     stageControlWidget &page = *w.stagePage();
     page.setTickInterval(400);
@@ -188,6 +190,7 @@ void tst_stagedProgramme::oneStepRunAndAKeptStepCount()
     QVERIFY(f.openPort());
     scanFromMenu(w);
     QTRY_VERIFY(!f.boxes.boxes.isEmpty());
+    f.takeOnline({1, 3});
 
     stageControlWidget &page = *w.stagePage();
     itemStageControl &first = *page.items().at(0);
@@ -245,6 +248,7 @@ void tst_stagedProgramme::unusableStepsAndBlocksAreRefused()
     QVERIFY(f.openPort());
     scanFromMenu(w);
     QTRY_VERIFY(!f.boxes.boxes.isEmpty());
+    f.takeOnline({1, 3});
 
     stageControlWidget &page = *w.stagePage();
     itemStageControl &first = *page.items().at(0);

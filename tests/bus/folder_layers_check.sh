@@ -7,16 +7,17 @@ declare -A may_use=(
   [base]="base"
   [bus]="bus"
   [sim]="sim bus"
-  [mqtt]="mqtt bus base"
-  [devices]="devices bus base"
-  [stages]="stages devices bus base"
-  [history]="history bus base"
-  [params]="params devices bus base"
-  [comm]="comm mqtt bus base"
+  [model]="model bus base"
+  [mqtt]="mqtt model bus base"
+  [devices]="devices model bus base"
+  [stages]="stages devices model bus base"
+  [history]="history model bus base"
+  [params]="params devices model bus base"
+  [comm]="comm mqtt model bus base"
 )
 # Where each of our headers lives.
 declare -A home
-for dir in base bus sim mqtt devices stages history params comm app; do
+for dir in base bus sim model mqtt devices stages history params comm app; do
   for header in "$top/$dir"/*.h; do
     [ -e "$header" ] && home[$(basename "$header")]=$dir
   done

@@ -91,8 +91,8 @@ void ReadingsTest::decodedOnceWithItsReadTime()
         const Reading &reading = handed.readings[k];
         const int type = handed.replies[k].at(0).toInt();
         const QByteArray dataBytes = handed.replies[k].at(2).toByteArray().mid(3, 4);
-        QCOMPARE(reading.type, type);
-        QCOMPARE(reading.type, k % 4 + 1);
+        QCOMPARE(reading.typeCode(), type);
+        QCOMPARE(reading.typeCode(), k % 4 + 1);
         QCOMPARE(int(reading.deviceId), 1);
         QVERIFY(reading.usable);
         QCOMPARE(reading.value, displayValue(type, dataBytes));
@@ -135,7 +135,7 @@ void ReadingsTest::unusableValueIsAFailedReadNotALoss()
     f.ticks(ticks);
     QTRY_COMPARE(handed.readings.size(), 4 * ticks);
     for (const Reading &reading : qAsConst(handed.readings))
-        QCOMPARE(reading.usable, reading.type != Bus::code(Bus::ReadingType::Temperature));
+        QCOMPARE(reading.usable, reading.type != Bus::ReadingType::Temperature);
     QCOMPARE(handed.replies.size(), 4 * ticks); // the replies as they came, all of them
     const OnlineDevice record = f.device(1);
     QCOMPARE(record.unusableReads, ticks);

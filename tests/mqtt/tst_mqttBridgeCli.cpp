@@ -39,6 +39,7 @@ private slots:
     void badUsageIsRefused_data();
     void badUsageIsRefused();
     void noControllerAnswers();
+    void echoingAdapterHidesNoController();
 
 private:
     void startBridge(const QStringList &extra = {});
@@ -181,6 +182,32 @@ void tst_mqttBridgeCli::noControllerAnswers()
     QCOMPARE(m_bridge.exitCode(), 1);
     QVERIFY(QString::fromUtf8(m_bridge.readAllStandardError()).contains("no device answered the scan"));
     QCOMPARE(watcher.count(cliTopic("status")), 0);
+}
+
+// Behind an adapter that hands every probe back, each probed address seems to echo once: monitor and
+// the bridge poll only the controllers that answered, as scan lists them.
+void tst_mqttBridgeCli::echoingAdapterHidesNoController()
+{
+    m_bus->setAdapterEchoes(true);
+    QProcess monitor;
+    monitor.start(QStringLiteral(QUORIX_CLI_PATH),
+                  {"--port", m_bus->portPath(), "--timeout", "250", "monitor", "--count", "1"});
+    QVERIFY(monitor.waitForFinished(30000));
+    QVERIFY2(monitor.exitCode() == 0, monitor.readAllStandardError().constData());
+    QSet<QString> polled;
+    for (const QString &line :
+         QString::fromLatin1(monitor.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+        polled.insert(line.section(' ', 2, 2));
+    QCOMPARE(polled, (QSet<QString>{"2", "5"}));
+
+    MqttWatcher watcher(m_broker->port(), kCliPrefix + QStringLiteral("/#"));
+    startBridge();
+    QByteArray log;
+    QTRY_VERIFY_WITH_TIMEOUT((log += m_bridge.readAllStandardError()).contains("polling "), 15000);
+    QVERIFY2(log.contains("polling 2,5 every 200 ms"), log.constData());
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(cliTopic("5/state")), QByteArray("online"), 15000);
+    for (int address : {1, 3, 15})
+        QCOMPARE(watcher.count(cliTopic(QStringLiteral("%1/state").arg(address))), 0);
 }
 
 #include "TestRunner.h"

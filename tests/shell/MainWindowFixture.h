@@ -3,10 +3,12 @@
 // The real main window with its worker thread, a simulated bus on a pseudo-terminal, and every
 // modal box answered and recorded through the seam.
 
+#include "DeviceLine.h"
 #include "DeviceThread.h"
 #include "JournalFiles.h"
 #include "MessageBoxSeam.h"
 #include "SimBus.h"
+#include "deviceWindow.h"
 #include "mainWnd.h"
 #include "setSerialport.h"
 
@@ -113,7 +115,17 @@ public:
         return QTest::qWaitFor([this] { return openButton()->text() == shown("setSerialport", "已打开"); }, 5000);
     }
 
-    // Returns when the worker has served everything posted to it before this call.
+    // Clicks "上线" on the row of each address, as an operator does before driving a controller.
+    void takeOnline(const QList<quint8> &addresses)
+    {
+        for (quint8 address : addresses) {
+            const int row = window->foundDeviceIds().indexOf(address);
+            if (row < 0)
+                qFatal("no row for controller %d", int(address));
+            QTest::mouseClick(child<QPushButton>(window->devicePage()->row(row), "btn_online"), Qt::LeftButton);
+        }
+    }
+
     // Returns when the worker has served everything posted to it before this call and what it
     // signalled back meanwhile has been delivered here.
     bool flushWorker()

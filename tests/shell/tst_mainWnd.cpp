@@ -1,3 +1,4 @@
+#include "BenchModel.h"
 #include "MainWindowFixture.h"
 
 #include "BusHealthWindow.h"
@@ -562,7 +563,7 @@ void tst_mainWnd::unusableReadingKeepsRowText()
     int usable = 0, unusable = 0, usableAfterUnusable = 0;
     QObject receiver;
     connect(w.worker(), &DeviceThread::sig_reading, &receiver, [&](const Reading &reading) {
-        if (reading.type != 3)
+        if (reading.type != Bus::ReadingType::Temperature)
             return;
         if (!reading.usable) {
             ++unusable;
@@ -595,11 +596,15 @@ void tst_mainWnd::setpointRequestReachesTheBus()
 {
     MainWindowFixture f;
     QVERIFY(f.openPort());
+    f.window->action_checkDevice();
+    QTRY_COMPARE(f.window->foundDeviceIds(), (QList<quint8>{1, 2, 3}));
+    f.takeOnline({2});
+    QTRY_COMPARE(f.window->benchModel()->record(2)->mode, 0);
     f.bus->clearReceivedFrames();
-    f.window->requestSetpointWrite(2, 2, 12.5f);
-    const QByteArray expected = SerialPort::buildWriteFloatFrame(2, 0x3042, 12.5f);
+    f.window->requestSetpointWrite(2, 1, 12.5f);
+    const QByteArray expected = SerialPort::buildWriteFloatFrame(2, 0x303E, 12.5f);
     QTRY_VERIFY(f.bus->receivedFrames().contains(expected));
-    QTRY_COMPARE(f.bus->floatRegister(2, 0x3042), 12.5f);
+    QTRY_COMPARE(f.bus->floatRegister(2, 0x303E), 12.5f);
 }
 
 void tst_mainWnd::exitWithOpenPortIsOrderly()

@@ -188,7 +188,7 @@ void tst_stageControlWidget::buttonStates()
     checkButtonStates();
 }
 
-// The buttons' state is no longer read back from their captions, which are English here.
+// The buttons' state does not depend on their captions, which are English here.
 void tst_stageControlWidget::buttonStatesInEnglish_data()
 {
     buttonStates_data();

@@ -1,0 +1,47 @@
+#include "StageWiring.h"
+
+#include "BenchModel.h"
+#include "DeviceThread.h"
+#include "itemStageControl.h"
+#include "mainWnd.h"
+#include "stageControlWidget.h"
+
+namespace {
+
+// Each widget holds the controller of its running (or paused) programme, and nothing else.
+void holdRunningControllers(stageControlWidget *page, BenchModel *model)
+{
+    const QList<itemStageControl *> &items = page->items();
+    for (int k = 0; k < items.size(); ++k) {
+        const Driver programme = Driver::programme(k + 1);
+        const quint8 device = quint8(items[k]->runDevice());
+        model->releaseAll(programme, device);
+        if (device != 0)
+            model->take(device, programme);
+    }
+}
+
+} // namespace
+
+void StageWiring::connect(mainWnd &window)
+{
+    DeviceThread *worker = window.worker();
+    stageControlWidget *page = window.stagePage();
+    BenchModel *model = window.benchModel();
+    QObject::connect(page, &stageControlWidget::sig_stratStep, worker, &DeviceThread::slot_startStep);
+    QObject::connect(page, &stageControlWidget::sig_excuteStep, worker, &DeviceThread::slot_excuteStep);
+    page->setStartCheck([model](int widget, quint8 device) {
+        return model->takeRefusal(device, Driver::programme(widget + 1));
+    });
+    QObject::connect(page, &stageControlWidget::programmesChanged, model,
+                     [page, model] { holdRunningControllers(page, model); });
+    QObject::connect(model, &BenchModel::driverStopped, page,
+                     [page](quint8, Driver driver, const QString &why, bool controllerLeft) {
+                         if (driver.kind != Driver::Programme)
+                             return;
+                         if (controllerLeft)
+                             page->pauseProgramme(driver.index - 1, why);
+                         else
+                             page->stopProgramme(driver.index - 1, why);
+                     });
+}
