@@ -31,8 +31,8 @@ class RequestServer;
 // through a signal connection); they are served between ticks, in the order made. One-off bus
 // requests (the request methods, steps, read-backs) go straight into the request book, which the
 // worker reads between two exchanges: they wait only for the exchange in flight, or, with the main
-// timer stopped, for the next tick. Results leave it as signals only. shutdown() stops the running tick after its current exchange
-// and closes the port on the worker thread.
+// timer stopped, for the next tick. Results leave it as signals only. shutdown() stops the running
+// tick after its current exchange and closes the port on the worker thread.
 //
 // The parts: BusLink (the port and every exchange), RequestServer with its RequestBook (the
 // one-off requests of a tick), Poller (the polling cycle), OnlineList (the known controllers) and

@@ -66,15 +66,20 @@ bool Poller::pollDevice(int index)
             return true;
         if (polled)
             metSilence = !read(index, type);
-        // A zero pause must cost nothing: even a sleep of 0 ms waits out the kernel's timer slack.
-        if (m_pause > 0) {
-            if (polled)
-                m_link.restAfterExchange(m_pause);
-            else
-                QThread::msleep(ulong(m_pause));
-        }
+        rest(polled);
     }
     return closeWindow(index);
+}
+
+void Poller::rest(bool afterExchange)
+{
+    // A zero pause must cost nothing: even a sleep of 0 ms waits out the kernel's timer slack.
+    if (m_pause <= 0)
+        return;
+    if (afterExchange)
+        m_link.restAfterExchange(m_pause);
+    else
+        QThread::msleep(ulong(m_pause));
 }
 
 // Reads one quantity and counts it; false when the read met a silent line.

@@ -47,6 +47,7 @@ signals:
 private:
     bool pollDevice(int index);
     bool read(int index, int type);
+    void rest(bool afterExchange);
     bool closeWindow(int index);
     void countQuery(OnlineDevice &record, bool answered);
     void passOn(OnlineDevice &record, int type, const QByteArray &reply);
