@@ -64,8 +64,6 @@ private slots:
     void answers();
     void silenceAtEveryBaudRate_data();
     void silenceAtEveryBaudRate();
-    void graceAfterATimeout_data();
-    void graceAfterATimeout();
     void endlessStreamIsCutAtTheTimeout();
     void lateReadAnswerCannotPassTheCheck();
     void lateCheckAnswerIsNeverTakenForAReading();
@@ -165,23 +163,6 @@ void LineSyncTest::silenceAtEveryBaudRate_data()
     QTest::newRow("19200 baud, 2.5 ms after") << 19200 << 1.8229 << 2.5 << false;
     QTest::newRow("115200 baud waits the least silence, 1.5 ms after") << 115200 << 1.75 << 1.5 << true;
     QTest::newRow("115200 baud, 2.5 ms after") << 115200 << 1.75 << 2.5 << false;
-}
-
-// Five characters after a timeout, never less than 5 ms, in whole ms.
-void LineSyncTest::graceAfterATimeout_data()
-{
-    QTest::addColumn<int>("baud");
-    QTest::addColumn<int>("graceMs");
-    QTest::newRow("1200 baud") << 1200 << 42;
-    QTest::newRow("9600 baud") << 9600 << 6;
-    QTest::newRow("115200 baud, the floor") << 115200 << 5;
-}
-
-void LineSyncTest::graceAfterATimeout()
-{
-    QFETCH(int, baud);
-    QFETCH(int, graceMs);
-    QCOMPARE(Line(baud).sync.graceMs(), graceMs);
 }
 
 void LineSyncTest::silenceAtEveryBaudRate()

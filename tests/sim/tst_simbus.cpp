@@ -52,7 +52,6 @@ private slots:
     void twinControllersCollideOnDifferingAnswers();
     void collidingAnswers_data();
     void collidingAnswers();
-    void neighboursFrameEndsTheGapBeforeTheAnswer();
     void requestOnABusyLineIsACollision();
 
 private:
@@ -790,31 +789,6 @@ void TestSimBus::collidingAnswers()
 
 QUORIX_TEST_GUILESS_MAIN(TestSimBus)
 #include "tst_simbus.moc"
-
-// The neighbour's frame arrives whole, then the line is silent for the gap, then the answer.
-void TestSimBus::neighboursFrameEndsTheGapBeforeTheAnswer()
-{
-    SimBus::Options options;
-    options.baud = 9600;
-    QSerialPort &port = startBus(options);
-    SimFaults faults;
-    faults.neighbourAddress = 3;
-    faults.neighbourGapMs = 30;
-    m_bus->setFaults(1, faults);
-    port.write(readRequest(1, SimRegister::Backlight));
-    QVERIFY(port.waitForBytesWritten(1000));
-    QCOMPARE(readAtLeast(port, 9, 2000), decoy(3));
-    QElapsedTimer gap;
-    gap.start();
-    QCOMPARE(readAtLeast(port, 9, 2000), backlightAtDefault(1));
-    // The gap, and the answer's own 9.4 ms on the wire; a loaded machine only makes it longer.
-    QVERIFY2(gap.elapsed() >= 30, qPrintable(QString::number(gap.elapsed())));
-    const QStringList log = m_bus->takeLineLog();
-    QCOMPARE(log.size(), 3);
-    QVERIFY2(log[0].startsWith("rx 01 03 30 08") && log[1].startsWith("tx 03 03 04") &&
-                 log[1].endsWith("(neighbour's frame)") && log[2].startsWith("tx 01 03 04"),
-             qPrintable(log.join('|')));
-}
 
 // A request sent while an answer is on the wire is counted, and logged; one after it is not. At
 // 1200 baud an answer is on the wire for 75 ms, from the moment the neighbour's frame arrives.
