@@ -78,7 +78,7 @@ bool latencyRow(int baud, double goalMs)
     QEventLoop settle;
     QTimer::singleShot(1500, &settle, &QEventLoop::quit); // the read-backs of taking them online
     settle.exec();
-    polled.bus->takeHeard();
+    polled.bus->keepLineLog(true);
     constexpr int kCount = 60;
     const QList<double> latencies = writeLatencies(polled, kCount, 173);
     if (latencies.size() != kCount) {

@@ -145,6 +145,7 @@ struct SimBus::Impl
     int answers = 0;
     int lostFrames = 0;
     std::map<quint8, FaultCounts> faultCounts;
+    bool lineLogOn = false;
     QStringList lineLog;
     QList<SimBus::Heard> heard;
     int collisionCount = 0;
@@ -353,9 +354,10 @@ void SimBus::Impl::receive(const SimFrameReader::Frame &frame, Clock::time_point
     if (frames.size() >= kMaxKeptFrames)
         frames.removeFirst();
     frames.append(frame.bytes);
-    if (heard.size() >= kMaxKeptFrames)
+    if (lineLogOn && heard.size() >= kMaxKeptFrames)
         heard.removeFirst();
-    heard.append({frame.bytes, std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count()});
+    if (lineLogOn)
+        heard.append({frame.bytes, std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count()});
     if (!frame.sound)
         return; // a bad CRC or a torn frame: a real device keeps quiet
     SimController *target = controller(quint8(frame.bytes[0]));
@@ -487,6 +489,8 @@ Clock::duration SimBus::Impl::wireTime(int bytes) const
 
 void SimBus::Impl::log(const QString &line)
 {
+    if (!lineLogOn)
+        return;
     if (lineLog.size() >= kMaxLogLines)
         lineLog.removeFirst();
     lineLog.append(line);
@@ -929,6 +933,12 @@ int SimBus::collisions() const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
     return d->collisionCount;
+}
+
+void SimBus::keepLineLog(bool on)
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->lineLogOn = on;
 }
 
 QList<SimBus::Heard> SimBus::takeHeard()

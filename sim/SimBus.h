@@ -103,6 +103,9 @@ public:
     // Requests that reached the line while an answer was on it (the wire time emulated with a baud
     // rate): the host sent before the line had fallen silent.
     int collisions() const;
+    // Whether the line log and the heard frames below are kept (off as the bus starts): a bus left
+    // running for days keeps only what is asked for.
+    void keepLineLog(bool on);
     // What passed on the line since the last call, oldest first: "rx" and each frame the
     // controllers heard, "tx" and each answer or injected frame they sent with the faults applied
     // to it, and "fault" lines for what a fault kept off the line. The newest 100000 are kept.

@@ -33,6 +33,7 @@ int main(int argc, char *argv[])
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     SimBus bus(options.bus);
+    bus.keepLineLog(options.logFrames);
     for (auto it = options.faults.cbegin(); it != options.faults.cend(); ++it)
         bus.setFaults(it.key(), it.value());
     bus.setNoise(options.noiseBytes, options.noiseIntervalMs);

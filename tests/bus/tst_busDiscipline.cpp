@@ -165,7 +165,7 @@ void BusDisciplineTest::unsoundAnswerIsOneLoss()
     SimFaults noisy;
     noisy.corruptFraction = 0.3;
     f.bus->setFaults(kNoisy, noisy);
-    f.bus->takeLineLog();
+    f.bus->keepLineLog(true);
     ReadingLedger readings(f);
     LossReport losses(f);
     // The loss rule may drop it by chance; taken online again, it meets every tick.

@@ -797,6 +797,7 @@ void TestSimBus::requestOnABusyLineIsACollision()
     SimBus::Options options;
     options.baud = 1200;
     QSerialPort &port = startBus(options, QSerialPort::Baud1200);
+    m_bus->keepLineLog(true);
     SimFaults faults;
     faults.neighbourAddress = 3;
     m_bus->setFaults(1, faults);
