@@ -424,6 +424,10 @@
         <translation>Late/discarded</translation>
     </message>
     <message>
+        <source>迟到</source>
+        <translation>Late</translation>
+    </message>
+    <message>
         <source>适配器回显</source>
         <translation>Adapter echo</translation>
     </message>
