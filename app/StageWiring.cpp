@@ -29,7 +29,10 @@ void StageWiring::connect(mainWnd &window)
     DeviceThread *worker = window.worker();
     stageControlWidget *page = window.stagePage();
     BenchModel *model = window.benchModel();
-    QObject::connect(page, &stageControlWidget::sig_stratStep, worker, &DeviceThread::slot_startStep);
+    // Both go straight into the worker's thread-safe request book, in the order the page sends
+    // them: a queued start behind a step posted directly would switch that step off.
+    QObject::connect(page, &stageControlWidget::sig_stratStep, worker, &DeviceThread::slot_startStep,
+                     Qt::DirectConnection);
     RampDriver *ramps = window.ramps();
     // A step of a programme that holds a controller with a ramp rate is its ramp's target; every
     // other step, and every 0, goes to the worker as it is.

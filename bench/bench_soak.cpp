@@ -14,7 +14,9 @@
 //     --only-fault: mix in only this fault, to hunt down what a wrong reading came from: 0 silent,
 //       1 half the answers dropped, 2 half corrupted, 3 every answer 515 ms late, 4 only the flow
 //       read 515 ms late, 5 answers in 3-byte chunks, 6 a byte after the answer, 7 a stray byte
-//       before it, 8 a sound frame run into it, 9 an endless stream, 10 two writes lost, 11 noise
+//       before it, 8 a sound frame run into it, 9 an endless stream, 10 two writes lost, 11 the
+//       next controller's sound read reply 8 ms ahead of every answer, 12 30 % of the answers
+//       corrupted, 13 noise
 //     --trace: one line of running figures a second on stderr, and every fault, pull and port status
 
 #include "SerialPort.h"
@@ -55,6 +57,9 @@ constexpr int kSetpointEveryMs = 2000;
 // enough that the simulator's record stops growing before the first memory figure.
 constexpr int kServedKept = 16;
 
+// The faults the soak mixes in (FaultMixer::faultOf), noise the last of them.
+constexpr int kFaultModes = 14;
+
 struct SoakOptions
 {
     double minutes = 20.0;
@@ -78,7 +83,7 @@ struct SoakOptions
                 seed = arguments[i + 1].toUInt(&ok);
             else if (arguments[i] == QLatin1String("--only-fault"))
                 onlyFault = arguments[i + 1].toInt(&ok);
-            if (!ok || !(minutes > 0.0) || !(scenarioMinutes > 0.0) || onlyFault >= 12)
+            if (!ok || !(minutes > 0.0) || !(scenarioMinutes > 0.0) || onlyFault >= kFaultModes)
                 return false;
         }
         return arguments.size() % 2 == 0;
@@ -110,7 +115,7 @@ double cpuSeconds()
 class FaultMixer
 {
 public:
-    static constexpr int kModes = 12;
+    static constexpr int kModes = kFaultModes;
 
     FaultMixer(SimBus &bus, quint32 seed) : m_bus(bus), m_random(seed) {}
 
@@ -134,7 +139,7 @@ public:
                 m_noiseUntil = m_until[address];
                 continue;
             }
-            m_bus.setFaults(address, faultOf(mode));
+            m_bus.setFaults(address, faultOf(mode, address));
             if (trace)
                 std::fprintf(stderr, "%5.1f s: controller %d: fault mode %d until %.1f s\n", nowMs / 1000.0,
                              address, mode, m_until[address] / 1000.0);
@@ -162,7 +167,7 @@ public:
 private:
     double chance() { return std::uniform_real_distribution<double>(0.0, 1.0)(m_random); }
 
-    static SimFaults faultOf(int mode)
+    static SimFaults faultOf(int mode, quint8 address)
     {
         SimFaults faults;
         switch (mode) {
@@ -198,8 +203,15 @@ private:
         case 9:
             faults.endlessStream = true;
             break;
-        default:
+        case 10:
             faults.lostWrites = 2;
+            break;
+        case 11: // a neighbour's late answer ahead of every answer
+            faults.neighbourAddress = quint8(address % kControllers + 1);
+            faults.neighbourGapMs = 8;
+            break;
+        default: // noise that spoils some answers, not the controller
+            faults.corruptFraction = 0.3;
             break;
         }
         return faults;

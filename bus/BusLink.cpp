@@ -242,6 +242,11 @@ BusLink::Verdict BusLink::collect(const ReplyRecognizer &expected, QByteArray &f
 {
     m_sync.beginAnswer(expected);
     drive();
+    if (m_observer) {
+        for (const QByteArray &foreign : m_sync.foreignFrames())
+            m_observer(LinkExchange::of(Verdict::Silent, QByteArray(), foreign, foreign, ReadTime(),
+                                        m_lastByteTime, m_sync.adapterEchoes()));
+    }
     // A buffer of its own: the frame leaves the worker in signals, and the sync frees its copy at
     // the next exchange, which ThreadSanitizer cannot order after the other thread's last use.
     const QByteArray answer = m_sync.frame();
@@ -256,27 +261,53 @@ BusLink::Verdict BusLink::exchange(const QByteArray &request, const ReplyRecogni
         return Verdict::NotSent;
     const Verdict verdict = collect(expected, frame);
     observe(request, verdict, frame, m_sendStartedAt);
+    if (verdict == Verdict::NoAnswer)
+        holdAfterTimeout();
     return verdict;
+}
+
+// An answer just past the wait lands in the grace, heard and dropped, not on the next request.
+void BusLink::holdAfterTimeout()
+{
+    m_metSilence = quietLine(m_sync.graceMs()) && m_heard.isEmpty();
+}
+
+bool BusLink::spokeSinceTimeout()
+{
+    if (!m_metSilence)
+        return true;
+    quietLine();
+    if (m_heard.isEmpty())
+        return false;
+    m_metSilence = false;
+    m_checkFailed.remove(m_readAddress);
+    return true;
 }
 
 // ---- exchanges ----------------------------------------------------------------------------------
 
-// One check, one reply timeout at most: the loss rule, not the check, decides about the controller.
+// One check on a silent line a round, one reply timeout at most: the loss rule, not the check,
+// decides about the controller. A check spoilt by noise is tried again at the next read.
 bool BusLink::resync(quint8 address)
 {
-    if (m_checkFailed.contains(address))
+    if (m_checkFailed.contains(address)) {
+        m_metSilence = true;
         return false;
+    }
     const QByteArray check = SerialPort::buildEchoFrame(address);
     QByteArray frame;
     const Verdict verdict = exchange(check, ReplyRecognizer::forEcho(check), frame);
     if (m_sync.checkDone(address, verdict) == LineSync::Check::InStep)
         return true;
-    m_checkFailed.insert(address);
+    if (m_metSilence)
+        m_checkFailed.insert(address);
     return false;
 }
 
 bool BusLink::readRegisters(quint8 address, quint16 reg, QByteArray &out)
 {
+    m_metSilence = false;
+    m_readAddress = address;
     if (!isOpen()) {
         qDebug() << "send error" << errorString();
         return false;
@@ -316,6 +347,8 @@ bool BusLink::writeEchoed(quint16 reg, const QByteArray &frame, bool verbose)
     QByteArray echo;
     const Verdict verdict = collect(ReplyRecognizer::forEcho(frame), echo);
     observe(frame, verdict, echo, m_sendStartedAt);
+    if (verdict == Verdict::NoAnswer)
+        holdAfterTimeout();
     if (verdict != Verdict::Answer)
         return false;
     if (verbose)

@@ -53,6 +53,12 @@ public:
 
     // Reads two registers; `out` receives the whole 9-byte reply and is left alone on failure.
     bool readRegisters(quint8 address, quint16 reg, QByteArray &out);
+    // Whether the last read failed on a silent line: neither the read nor its check got a byte
+    // within the reply timeout and the grace after it. An unsound answer is no silence.
+    bool lastReadMetSilence() const { return m_metSilence; }
+    // After a read that met silence: whether the controller has spoken since (a late answer), once
+    // the line has fallen silent. A controller that did is alive: checked again, not given up.
+    bool spokeSinceTimeout();
     // Writes and checks the echo.
     bool writeRegister(quint8 address, quint16 reg, int value);
     bool writeFloatRegister(quint8 address, quint16 reg, float value);
@@ -96,6 +102,7 @@ private:
     void detectAdapterEcho();
     void reportAdapterEcho();
     bool writeEchoed(quint16 reg, const QByteArray &frame, bool verbose);
+    void holdAfterTimeout();
     void onPortError(QSerialPort::SerialPortError error);
     void closeLostPort();
 
@@ -112,5 +119,7 @@ private:
     QString m_lostReason;
     Observer m_observer;
     QByteArray m_heard; // what the line carried in the current phase, while observed
-    QSet<quint8> m_checkFailed; // controllers whose check got no answer this round
+    QSet<quint8> m_checkFailed; // controllers whose check met a silent line this round
+    bool m_metSilence = false;   // the last timeout's grace heard nothing
+    quint8 m_readAddress = 0;    // the controller of the last read
 };

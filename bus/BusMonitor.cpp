@@ -42,6 +42,7 @@ bool BusMonitor::run(const QList<quint8> &addresses, int count, int intervalMs)
 
 void BusMonitor::pollOnce(const QList<quint8> &addresses)
 {
+    m_link.beginRound(); // a failing controller is checked again every round
     for (quint8 address : addresses) {
         for (int type = Bus::FirstReadingType; type <= Bus::LastReadingType; ++type) {
             QByteArray reply;

@@ -76,8 +76,12 @@ void DeviceThread::createParts()
 {
     const auto stop = [this] { return stopping(); };
     m_link = std::make_unique<BusLink>();
-    m_requests = std::make_unique<RequestServer>(*m_link, m_devices, stop);
+    m_requests = std::make_unique<RequestServer>(*m_link, m_devices, m_book, stop);
     m_poller = std::make_unique<Poller>(*m_link, m_devices, stop);
+    m_poller->setBetweenExchanges([this] {
+        if (m_book.hasWork())
+            m_requests->serve();
+    });
     m_watch = std::make_unique<LinkWatch>([this] { return reopenLostLink(); });
     m_mainTimer = std::make_unique<QTimer>();
     m_diagnostics =
@@ -117,6 +121,7 @@ void DeviceThread::connectParts()
     connect(requests, &RequestServer::setpointWritten, this, &DeviceThread::sig_setpointWritten);
     connect(requests, &RequestServer::setpointGivenUp, this, &DeviceThread::sig_setpointGivenUp);
     connect(requests, &RequestServer::setpointEnded, this, &DeviceThread::sig_setpointEnded);
+    connect(requests, &RequestServer::flowsStopped, this, &DeviceThread::sig_flowsStopped);
     connect(requests, &RequestServer::stepWritten, this, &DeviceThread::sig_stepWritten);
 
     Poller *poller = m_poller.get();
@@ -124,7 +129,7 @@ void DeviceThread::connectParts()
     connect(poller, &Poller::reading, this, &DeviceThread::sig_reading);
     connect(poller, &Poller::lossReport, this, &DeviceThread::sig_count_loss);
     connect(poller, &Poller::deviceLost, this, [this](int id) {
-        m_requests->book().dropReadBacks(quint8(id));
+        m_book.dropReadBacks(quint8(id));
         emit deviceconnectStatus(id, false);
     });
 }
@@ -163,16 +168,32 @@ void DeviceThread::postRequest(int kind, quint8 deviceId, int type, int dataType
     request.data1 = data1;
     request.value = value;
     request.ticket = ticket;
-    QUORIX_ON_WORKER(postRequest(kind, deviceId, type, dataType, data1, value, ticket));
-    const quint64 replaced = m_requests->book().post(request);
+    const quint64 replaced = m_book.post(request);
     if (replaced)
         emit sig_setpointReplaced(replaced);
+    wake();
+}
+
+// An idle bus serves a request at once; a busy one, between its next two exchanges.
+void DeviceThread::wake()
+{
+    post([this] { serveAtOnce(); });
+}
+
+void DeviceThread::serveAtOnce()
+{
+    if (stopping())
+        return;
+    m_requests->serveFlowStops();
+    // Without its timer the worker is driven tick by tick, and serves its requests only there.
+    if (m_mainTimer->isActive() && m_book.hasWork())
+        m_requests->serve();
 }
 
 void DeviceThread::requestScan()
 {
-    QUORIX_ON_WORKER(requestScan());
-    m_requests->requestScan();
+    m_book.requestScan();
+    wake();
 }
 
 void DeviceThread::requestOrdinaryRead(quint8 deviceId)
@@ -206,7 +227,9 @@ void DeviceThread::requestSetpoint(quint8 deviceId, int kind, float value, quint
 
 void DeviceThread::requestFlowStop(QList<quint8> deviceIds, QDeadlineTimer deadline)
 {
-    post([this, deviceIds, deadline] { emit sig_flowsStopped(m_requests->stopFlows(deviceIds, deadline)); });
+    for (quint64 ticket : m_book.postFlowStop({deviceIds, deadline}))
+        emit sig_setpointReplaced(ticket);
+    wake();
 }
 
 // A controller that comes online shows its own mode and setpoints, not what its row showed before.
@@ -246,7 +269,7 @@ void DeviceThread::closeByOperator()
     m_link->close();
     for (OnlineDevice &record : m_devices.records()) {
         record.setPolled(false);
-        m_requests->book().dropReadBacks(record.id);
+        m_book.dropReadBacks(record.id);
     }
     emit sig_portClosed();
     if (wasOpen)
@@ -360,23 +383,16 @@ void DeviceThread::slot_clearLoss()
     m_poller->clearLosses();
 }
 
+// Whether the controller is one the step may reach is decided where it is served.
 void DeviceThread::slot_excuteStep(uchar deviceId, float data)
 {
-    QUORIX_ON_WORKER(slot_excuteStep(deviceId, data));
-    // A stop reaches every controller the last scan found, online or dropped.
-    const bool listed = m_devices.indexOf(deviceId) >= 0;
-    if (!listed && !(data == 0.0f && m_devices.lastScan().contains(deviceId)))
-        return;
-    qDebug() << "\033[31m"
-             << "找到设备" << int(deviceId) << "流量是" << data << "\033[0m";
+    // Posting a step also lets steps go out.
     postRequest(Kind::Step, deviceId, 0, 0, 0, data);
-    m_requests->setStepsEnabled(true);
 }
 
 void DeviceThread::slot_startStep(bool isStep)
 {
-    QUORIX_ON_WORKER(slot_startStep(isStep));
-    m_requests->setStepsEnabled(isStep);
+    m_book.setStepsEnabled(isStep);
 }
 
 // ---- primitives ---------------------------------------------------------------------------------
@@ -412,6 +428,7 @@ void DeviceThread::onMainTimer()
 {
     if (stopping())
         return;
+    m_book.beginRound();
     m_link->beginRound();
     m_requests->serve();
     if (stopping())

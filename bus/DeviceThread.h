@@ -4,6 +4,7 @@
 #include "FrameRecord.h"
 #include "OnlineList.h"
 #include "Reading.h"
+#include "RequestBook.h"
 #include "RegisterReply.h"
 #include "ScanReply.h"
 #include "WorkerThread.h"
@@ -25,11 +26,13 @@ class RequestServer;
 
 // The communication worker. The object lives on the thread it starts (WorkerThread), so its
 // link, its main timer, every tick and every slot run there: a tick blocks only this thread while
-// it waits for a reply, and ticks never overlap. Requests come in one way: through the thread's
-// event queue, as calls of the public slots and request methods below, which any thread may make
-// (directly or through a signal connection); they are served between ticks, in the order made.
-// Results leave it as signals only. shutdown() stops the running tick after its current exchange
-// and closes the port on the worker thread.
+// it waits for a reply, and ticks never overlap. Settings and online changes come in through the
+// thread's event queue, as calls of the public slots below, which any thread may make (directly or
+// through a signal connection); they are served between ticks, in the order made. One-off bus
+// requests (the request methods, steps, read-backs) go straight into the request book, which the
+// worker reads between two exchanges: they wait only for the exchange in flight, or, with the main
+// timer stopped, for the next tick. Results leave it as signals only. shutdown() stops the running
+// tick after its current exchange and closes the port on the worker thread.
 //
 // The parts: BusLink (the port and every exchange), RequestServer with its RequestBook (the
 // one-off requests of a tick), Poller (the polling cycle), OnlineList (the known controllers) and
@@ -45,9 +48,9 @@ public:
     // dialog translates it where it shows it.
     static constexpr const char *kAlreadyOpen = QT_TRANSLATE_NOOP("setSerialport", "串口已经打开");
 
-    // Thread-safe requests; each posts to the worker thread and is served by the next tick. A
-    // request replaces a waiting one only for the same controller and kind (and parameter type,
-    // or setpoint kind); the others wait their turn, oldest first.
+    // Thread-safe requests, served at the bus's next free slot. A request replaces a waiting one
+    // only for the same controller and kind (and parameter type, or setpoint kind); the others
+    // wait their turn, oldest first.
     void requestScan();
     void requestOrdinaryRead(quint8 deviceId);
     void requestOrdinaryWrite(quint8 deviceId, int type, int dataType, int data1, float data2);
@@ -56,9 +59,9 @@ public:
     // A ticket other than 0 is answered by exactly one of sig_setpointEnded and sig_setpointReplaced.
     void requestSetpoint(quint8 deviceId, int kind, float value, quint64 ticket = 0);
 
-    // Sets the instantaneous setpoint of each controller to 0 as soon as the worker is between
-    // ticks, retrying back to back until the deadline (RequestServer::stopFlows), then emits
-    // sig_flowsStopped with the controllers that did not confirm it.
+    // Sets the instantaneous setpoint of each controller to 0 at the bus's next free slot (with the
+    // main timer stopped too), retrying back to back until the deadline (RequestServer::stopFlows),
+    // then emits sig_flowsStopped with the controllers that did not confirm it.
     void requestFlowStop(QList<quint8> deviceIds, QDeadlineTimer deadline);
 
     // Asks for the same end without waiting for it: the bus falls silent after the current
@@ -175,6 +178,8 @@ private:
     void postRequest(int kind, quint8 deviceId, int type = 0, int dataType = 0, int data1 = 0,
                      float value = 0, quint64 ticket = 0);
     void readBackOnline(quint8 deviceId);
+    void wake();
+    void serveAtOnce();
 
     // Created and destroyed on the worker thread, in run().
     std::unique_ptr<BusLink> m_link;
@@ -184,6 +189,7 @@ private:
     std::unique_ptr<QTimer> m_mainTimer;
     std::unique_ptr<DiagnosticsFeed> m_diagnostics;
     OnlineList m_devices;
+    RequestBook m_book; // any thread posts; the worker reads it between two exchanges
     BusHealth m_health;
     std::atomic_bool m_tapOn{false};
     std::atomic<bool> m_adapterEchoes{false};

@@ -1,5 +1,7 @@
 #include "FrameRecord.h"
 
+#include "SerialPort.h"
+
 #include <QDateTime>
 
 namespace {
@@ -31,7 +33,8 @@ QString FrameRecord::outcomeText() const
     case FrameOutcome::Exception:
         return QStringLiteral("exception ") + hexByte(exceptionCode);
     case FrameOutcome::Late:
-        return QStringLiteral("late/discarded");
+        // A whole, sound answer came after its wait; anything else was noise on the line.
+        return SerialPort::hasValidCrc(bytes) ? QStringLiteral("late") : QStringLiteral("late/discarded");
     case FrameOutcome::AdapterEcho:
         return QStringLiteral("adapter echo");
     }

@@ -38,6 +38,13 @@ double LineSync::silenceMs() const
     return qMax(MinSilenceMs, characters);
 }
 
+int LineSync::graceMs() const
+{
+    constexpr int MinGraceMs = 5;
+    const double characters = m_baud > 0 ? 5 * BitsPerCharacter * 1000.0 / m_baud : 0.0;
+    return qMax(MinGraceMs, int(std::ceil(characters)));
+}
+
 int LineSync::silenceLeftMs() const
 {
     const double left = silenceMs() - double(now() - m_lastActivity) / double(NsPerMs);
@@ -167,6 +174,7 @@ void LineSync::beginAnswer(const ReplyRecognizer &expected, bool logFailures)
     m_expected = expected;
     m_bytes.clear();
     m_frame.clear();
+    m_foreign.clear();
     m_result = ReplyRecognizer::Result();
     m_endedOnSilence = false;
     m_echoJudged = false;
@@ -234,6 +242,8 @@ void LineSync::answerOnSilence()
         judgeAnswer(); // the deadline decides
         return;
     }
+    if (setAsideForeignFrame())
+        return;
     m_endedOnSilence = true;
     m_frame = m_result.frame;
     switch (m_result.state) {
@@ -249,6 +259,20 @@ void LineSync::answerOnSilence()
         endAnswer(Verdict::Unsound);
         return;
     }
+}
+
+// A neighbour's late answer on the line says nothing of this request: the answer may still come
+// within the reply timeout, and a request sent now would run into it.
+bool LineSync::setAsideForeignFrame()
+{
+    if (m_result.state != ReplyRecognizer::State::Incomplete || !m_expected->isForeignFrame(m_bytes))
+        return false;
+    qDebug() << "等待应答时收到其他设备的报文" << m_bytes.toHex();
+    for (quint8 address : ReplyRecognizer::readReplyAddresses(m_bytes))
+        m_outOfStep.insert(address);
+    m_foreign.append(m_bytes);
+    m_bytes.clear();
+    return true;
 }
 
 void LineSync::endAnswer(Verdict verdict)

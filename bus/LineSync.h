@@ -3,6 +3,7 @@
 #include "ReplyRecognizer.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QMetaType>
 #include <QSet>
 #include <functional>
@@ -62,6 +63,9 @@ public:
     double silenceMs() const;
     // What is left of that silence since the line last carried a byte, in whole ms.
     int silenceLeftMs() const;
+    // How long the line is held after a reply timeout, so that an answer just past the wait lands
+    // there rather than on top of the next request: about five characters, at least 5 ms.
+    int graceMs() const;
 
     // What the link reports.
     void opened(); // the line carried nothing yet: its silence starts now
@@ -82,6 +86,9 @@ public:
     Verdict verdict() const { return m_verdict; }
     // The answer or the exception reply.
     QByteArray frame() const { return m_frame; }
+    // The sound frames of other controllers heard while waiting for the answer: each was counted
+    // and set aside, and the wait went on.
+    QList<QByteArray> foreignFrames() const { return m_foreign; }
 
     // Whether the adapter hands the host's own bytes back. Found from the replies; the link also
     // asks at opening (a request no controller answers) and reports what it found.
@@ -117,6 +124,7 @@ private:
     void judgeAnswer();
     void logFailure(const char *what) const;
     void answerOnSilence();
+    bool setAsideForeignFrame();
     void endAnswer(Verdict verdict);
     void endQuiet(Verdict verdict);
 
@@ -138,6 +146,7 @@ private:
     int m_settleMs = 0;
     QByteArray m_bytes;
     QByteArray m_frame;
+    QList<QByteArray> m_foreign;
     std::optional<ReplyRecognizer> m_expected;
     ReplyRecognizer::Result m_result;
 };

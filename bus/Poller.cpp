@@ -38,43 +38,64 @@ void Poller::runCycle()
 }
 
 // Polls one record; false when the record was dropped, so the next one now sits at the same index.
-// After a failed query the controller's other quantities of this cycle count as lost unsent: a
-// controller that fails must not spend the cycle of the others, and its next turn checks the line.
+// Whether a read that met silence gives the controller up for the cycle is decided only before its
+// next read: an answer late past the grace still lands in the pause.
 bool Poller::pollDevice(int index)
 {
     static const bool OnlineDevice::*const flags[] = {&OnlineDevice::cur, &OnlineDevice::cum,
                                                       &OnlineDevice::temp, &OnlineDevice::press};
-    const quint8 id = m_devices.records()[index].id;
-    bool failed = false;
+    bool metSilence = false;
+    bool silent = false;
     for (int type = Bus::FirstReadingType; type <= Bus::LastReadingType; ++type) {
         if (m_stopping() || m_link.isLost())
             return true;
         OnlineDevice &record = m_devices.records()[index];
         const bool polled = record.*flags[type - 1];
-        if (polled && failed) {
+        if (polled && metSilence && !silent) {
+            silent = !m_link.spokeSinceTimeout();
+            if (silent)
+                qDebug() << "设备" << int(record.id) << "本周期其余的查询记为丢失";
+        }
+        if (polled && silent) {
             countQuery(record, false);
             continue;
         }
-        if (polled) {
-            QByteArray reply;
-            if (m_link.readRegisters(id, RegisterMap::readingRegister(type), reply)) {
-                countQuery(record, true);
-                passOn(record, type, reply);
-            } else if (!m_link.isLost()) { // else the query never reached the line
-                countQuery(record, false);
-                failed = true;
-                qDebug() << "设备" << int(id) << "本周期其余的查询记为丢失";
-            }
-        }
-        // A zero pause must cost nothing: even a sleep of 0 ms waits out the kernel's timer slack.
-        if (m_pause > 0) {
-            if (polled)
-                m_link.restAfterExchange(m_pause);
-            else
-                QThread::msleep(ulong(m_pause));
-        }
+        if (polled && m_betweenExchanges)
+            m_betweenExchanges();
+        if (polled && (m_stopping() || m_link.isLost()))
+            return true;
+        if (polled)
+            metSilence = !read(index, type);
+        rest(polled);
     }
     return closeWindow(index);
+}
+
+void Poller::rest(bool afterExchange)
+{
+    // A zero pause must cost nothing: even a sleep of 0 ms waits out the kernel's timer slack.
+    if (m_pause <= 0)
+        return;
+    if (afterExchange)
+        m_link.restAfterExchange(m_pause);
+    else
+        QThread::msleep(ulong(m_pause));
+}
+
+// Reads one quantity and counts it; false when the read met a silent line.
+bool Poller::read(int index, int type)
+{
+    OnlineDevice &record = m_devices.records()[index];
+    QByteArray reply;
+    if (m_link.readRegisters(record.id, RegisterMap::readingRegister(type), reply)) {
+        countQuery(record, true);
+        passOn(record, type, reply);
+        return true;
+    }
+    if (m_link.isLost())
+        return true; // the query never reached the line
+    countQuery(record, false);
+    return !m_link.lastReadMetSilence();
 }
 
 void Poller::countQuery(OnlineDevice &record, bool answered)

@@ -85,6 +85,14 @@ ReplyRecognizer::Result ReplyRecognizer::recognise(const QByteArray &received) c
     return result;
 }
 
+bool ReplyRecognizer::isForeignFrame(const QByteArray &received) const
+{
+    if (received.size() < ExceptionSize || !SerialPort::hasValidCrc(received))
+        return false;
+    const bool readReply = readReplyAt(received, 0, received.size(), nullptr);
+    return quint8(received[0]) != m_address || (!isRead() && readReply);
+}
+
 QList<quint8> ReplyRecognizer::readReplyAddresses(const QByteArray &bytes)
 {
     QList<quint8> found;

@@ -43,6 +43,11 @@ public:
     // Whether a line that fell silent after `received` has no more answer to give.
     bool finishedOnSilence(const QByteArray &received) const { return received.size() >= m_answerSize; }
 
+    // Bytes that are one whole, sound frame that cannot answer this request: another controller's,
+    // or, where an echo is expected, a read reply (a late answer to an earlier read). Not a spoilt
+    // answer of this request, which may still come.
+    bool isForeignFrame(const QByteArray &received) const;
+
     // The addresses of every sound read reply of two registers found in these bytes.
     static QList<quint8> readReplyAddresses(const QByteArray &bytes);
 

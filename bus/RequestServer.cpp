@@ -10,18 +10,20 @@
 
 using RegisterMap::Encoding;
 
-RequestServer::RequestServer(BusLink &link, OnlineList &devices, std::function<bool()> stopping,
-                             QObject *parent)
-    : QObject(parent), m_link(link), m_devices(devices), m_stopping(std::move(stopping))
+RequestServer::RequestServer(BusLink &link, OnlineList &devices, RequestBook &book,
+                             std::function<bool()> stopping, QObject *parent)
+    : QObject(parent), m_link(link), m_devices(devices), m_stopping(std::move(stopping)), m_book(book)
 {
 }
 
 void RequestServer::serve()
 {
+    serveFlowStops();
     // While the adapter is away every request waits for it, its attempts uncounted.
     if (m_link.isLost())
         return;
-    if (m_scanRequested)
+    serveZeros();
+    if (m_book.takeScan())
         serveScan();
     if (!m_stopping())
         serveSteps();
@@ -54,9 +56,27 @@ bool RequestServer::retryOrGiveUp(const PendingRequest &request)
     return again;
 }
 
+void RequestServer::serveFlowStops()
+{
+    for (const FlowStop &stop : m_book.takeFlowStops())
+        emit flowsStopped(stopFlows(stop.addresses, stop.deadline));
+}
+
+// A stop shuts the gas off before anything else is asked of the bus, a scan included.
+void RequestServer::serveZeros()
+{
+    for (const PendingRequest &zero : m_book.pendingZeros()) {
+        if (m_stopping())
+            return;
+        if (zero.kind == Kind::Step)
+            serveStep(zero);
+        else
+            serveSetpoint(zero);
+    }
+}
+
 void RequestServer::serveScan()
 {
-    m_scanRequested = false;
     if (!m_link.isOpen()) {
         qDebug() << "串口未连接";
         return;
@@ -76,21 +96,31 @@ void RequestServer::serveSteps()
         if (m_stopping())
             return;
         // A stop (a staged 0) goes out even after the programme ended: it shuts the gas off.
-        if (!m_stepsEnabled && step.value != 0.0f)
-            continue;
-        const bool ok = m_link.writeFloatRegister(step.address, RegisterMap::InstantSetpoint, step.value);
-        qDebug() << "设备" << int(step.address) << "的分阶指令" << step.value
-                 << (ok ? "执行成功" : "执行失败");
-        if (ok) {
-            m_book.finish(step);
-            emit stepWritten(step.address, step.value);
-        } else if (!retryOrGiveUp(step))
-            qDebug() << "设备" << int(step.address) << "的分阶指令" << step.value << "重试" << MaxAttempts
-                     << "次后放弃";
+        if (m_book.stepsEnabled() || step.isZeroFlow())
+            serveStep(step);
     }
     // Served steps end the request; failed ones keep it for their next attempt.
-    if (!m_book.has(Kind::Step))
-        m_stepsEnabled = false;
+    m_book.disableStepsWhenNoneWait();
+}
+
+void RequestServer::serveStep(const PendingRequest &step)
+{
+    // A stop reaches every controller the last scan found, online or dropped.
+    const bool listed = m_devices.indexOf(step.address) >= 0;
+    if (!listed && !(step.isZeroFlow() && m_devices.lastScan().contains(step.address))) {
+        m_book.finish(step);
+        return;
+    }
+    qDebug() << "\033[31m"
+             << "找到设备" << int(step.address) << "流量是" << step.value << "\033[0m";
+    const bool ok = m_link.writeFloatRegister(step.address, RegisterMap::InstantSetpoint, step.value);
+    qDebug() << "设备" << int(step.address) << "的分阶指令" << step.value << (ok ? "执行成功" : "执行失败");
+    if (ok) {
+        m_book.finish(step);
+        emit stepWritten(step.address, step.value);
+    } else if (!retryOrGiveUp(step))
+        qDebug() << "设备" << int(step.address) << "的分阶指令" << step.value << "重试" << MaxAttempts
+                 << "次后放弃";
 }
 
 QList<quint8> RequestServer::stopFlows(const QList<quint8> &addresses, const QDeadlineTimer &deadline)
@@ -247,8 +277,10 @@ void RequestServer::serveReadBack(const PendingRequest &request)
                         : instant ? RegisterMap::InstantSetpoint
                                   : RegisterMap::CumulativeSetpoint;
     QByteArray reply;
-    if (!m_link.readRegisters(request.address, reg, reply))
+    if (!m_link.readRegisters(request.address, reg, reply)) {
+        m_book.markTried(request);
         return;
+    }
     m_book.finish(request);
     if (mode)
         emit modeReadBack(request.address, bytes_to_uint16(reply, 3));

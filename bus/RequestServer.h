@@ -13,25 +13,26 @@
 class BusLink;
 class OnlineList;
 
-// Serves the one-off requests of a tick through the link, in the tick's fixed order: discovery
-// scan, staged steps, ordinary read and write, administrator read and write, setpoint writes,
-// then the setpoint and mode read-backs. Setpoints and staged steps are tried once a tick until
-// they succeed or fail for the sixth time; read-backs until they are answered; scans, parameter
-// reads and parameter writes exactly once. While the adapter is away nothing is served: the
-// requests wait for it without spending their attempts.
+// Serves the one-off requests through the link, whenever the worker finds the bus free: at the
+// start of a tick and between two exchanges of the polling cycle. A 0 to a controller's flow (a
+// stop, a pause) goes first, then in a fixed order: discovery scan, staged steps, ordinary read
+// and write, administrator read and write, setpoint writes, then the setpoint and mode read-backs.
+// Setpoints and staged steps are tried once a tick until they succeed or fail for the sixth time;
+// read-backs once a tick until they are answered; scans, parameter reads and parameter writes
+// exactly once. While the adapter is away nothing but a flow stop is served: the requests wait
+// for it without spending their attempts.
 class RequestServer : public QObject
 {
     Q_OBJECT
 public:
-    RequestServer(BusLink &link, OnlineList &devices, std::function<bool()> stopping,
+    RequestServer(BusLink &link, OnlineList &devices, RequestBook &book, std::function<bool()> stopping,
                   QObject *parent = nullptr);
 
     RequestBook &book() { return m_book; }
-    void requestScan() { m_scanRequested = true; }
-    // Staged steps are written only while the stage programme says so; a staged 0 always is.
-    void setStepsEnabled(bool enabled) { m_stepsEnabled = enabled; }
 
     void serve();
+    // The flow stops waiting in the book (requestFlowStop), each answered by flowsStopped.
+    void serveFlowStops();
     // Sets the instantaneous setpoint of each controller to 0 at once: one write to each in turn,
     // then again back to back to those that did not confirm it, until the deadline has passed (no
     // write starts after it), the link is closed or the worker stops. A confirmed 0 also ends the
@@ -59,11 +60,15 @@ signals:
     void modeReadBack(int deviceId, int mode);
     // A write was not confirmed: it is tried again (givenUp false), or not any more.
     void writeFailed(int deviceId, bool givenUp);
+    // The controllers of a flow stop that did not confirm their 0 (empty: all did).
+    void flowsStopped(QList<quint8> unconfirmed);
 
 private:
     using Kind = PendingRequest::Kind;
     void serveScan();
+    void serveZeros();
     void serveSteps();
+    void serveStep(const PendingRequest &step);
     void serveBlockRead(Kind kind);
     void serveOrdinaryWrite(const PendingRequest &request);
     void serveAdminWrite(const PendingRequest &request);
@@ -77,7 +82,5 @@ private:
     BusLink &m_link;
     OnlineList &m_devices;
     std::function<bool()> m_stopping;
-    RequestBook m_book;
-    bool m_scanRequested = false;
-    bool m_stepsEnabled = false;
+    RequestBook &m_book;
 };

@@ -1,5 +1,7 @@
 #include "TrafficModel.h"
 
+#include "SerialPort.h"
+
 #include <vector>
 
 namespace {
@@ -40,7 +42,8 @@ QString TrafficModel::outcomeCaption(const FrameRecord &frame)
         return tr("异常应答 %1")
             .arg(QStringLiteral("%1").arg(frame.exceptionCode, 2, 16, QLatin1Char('0')).toUpper());
     case FrameOutcome::Late:
-        return tr("迟到/丢弃");
+        // A whole, sound answer after its wait; anything else was noise on the line.
+        return SerialPort::hasValidCrc(frame.bytes) ? tr("迟到") : tr("迟到/丢弃");
     case FrameOutcome::AdapterEcho:
         return tr("适配器回显");
     }

@@ -39,6 +39,7 @@ struct Outgoing
     quint8 servedAddress = 0;
     quint16 servedRegister = 0;
     QByteArray servedData;
+    QString faultNote; // what the faults did to these bytes, for the line log
 };
 
 // The read replies one register of one controller served: in order, and counted for quick lookup.
@@ -70,6 +71,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kMaxKeptFrames = 100000; // a bus left running for days must not eat the memory
+constexpr int kMaxLogLines = 100000;
 constexpr double kMinSilenceMs = 1.75;
 // An endless stream runs at the wire rate; with no baud emulated, at about 1 MB/s, and never
 // more than this much at once, so that a stalled reader costs the loop nothing.
@@ -143,6 +145,10 @@ struct SimBus::Impl
     int answers = 0;
     int lostFrames = 0;
     std::map<quint8, FaultCounts> faultCounts;
+    bool lineLogOn = false;
+    QStringList lineLog;
+    QList<SimBus::Heard> heard;
+    int collisionCount = 0;
     std::map<std::pair<quint8, quint16>, ServedLog> served;
     std::set<quint8> streaming;                        // controllers babbling since a request
     std::map<quint8, Clock::time_point> lastAnswerDue; // when each controller's last answer ends
@@ -173,6 +179,11 @@ struct SimBus::Impl
     void receive(const SimFrameReader::Frame &frame, Clock::time_point now);
     void answer(const QByteArray &request, SimController &controller, Clock::time_point now);
     Clock::duration wireDelay(int requestBytes, int answerBytes) const;
+    Clock::duration wireTime(int bytes) const;
+    void log(const QString &line);
+    void countCollision(int requestBytes, Clock::time_point now);
+    static QString answerNote(const SimFaults &fault, bool corrupted, bool late);
+    void scheduleNeighbour(const SimFaults &fault, Clock::time_point answerEnd, int answerBytes);
     bool draw(double fraction);
     Clock::time_point schedule(Clock::time_point due, const QByteArray &bytes, const SimFaults &faults,
                                Outgoing last, Clock::time_point notBefore);
@@ -335,11 +346,20 @@ Clock::duration SimBus::Impl::silenceGap() const
 
 void SimBus::Impl::receive(const SimFrameReader::Frame &frame, Clock::time_point now)
 {
-    if (frame.sound && loseWrite(frame.bytes))
+    countCollision(frame.bytes.size(), now);
+    const QString hex = QString::fromLatin1(frame.bytes.toHex(' ').toUpper());
+    if (frame.sound && loseWrite(frame.bytes)) {
+        log(QStringLiteral("fault %1 lost on the line").arg(hex));
         return;
+    }
+    log(QStringLiteral("rx %1").arg(hex));
     if (frames.size() >= kMaxKeptFrames)
         frames.removeFirst();
     frames.append(frame.bytes);
+    if (lineLogOn && heard.size() >= kMaxKeptFrames)
+        heard.removeFirst();
+    if (lineLogOn)
+        heard.append({frame.bytes, std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count()});
     if (!frame.sound)
         return; // a bad CRC or a torn frame: a real device keeps quiet
     SimController *target = controller(quint8(frame.bytes[0]));
@@ -348,13 +368,10 @@ void SimBus::Impl::receive(const SimFrameReader::Frame &frame, Clock::time_point
     SimFaults &fault = faults[target->address()];
     FaultCounts &counts = faultCounts[target->address()];
     ++counts.heard;
-    if (fault.silent) {
+    if (fault.silent || fault.unansweredRequests > 0) {
+        fault.unansweredRequests = qMax(0, fault.unansweredRequests - (fault.silent ? 0 : 1));
         ++counts.unanswered;
-        return;
-    }
-    if (fault.unansweredRequests > 0) {
-        --fault.unansweredRequests;
-        ++counts.unanswered;
+        log(QStringLiteral("fault %1 keeps quiet").arg(target->address()));
         return;
     }
     if (fault.endlessStream) {
@@ -400,11 +417,13 @@ void SimBus::Impl::answer(const QByteArray &request, SimController &target, Cloc
         // The controller did its work; only the answer got lost on the way.
         moveController(last.moveFrom, last.moveTo);
         ++counts.dropped;
+        log(QStringLiteral("fault %1 answer dropped").arg(address));
         return;
     }
     ++counts.answered;
     QByteArray bytes = reply.reply;
-    if (draw(fault.corruptFraction)) {
+    const bool corrupted = draw(fault.corruptFraction);
+    if (corrupted) {
         ++counts.corrupted;
         bytes[bytes.size() - 2] = char(bytes[bytes.size() - 2] ^ 0xFF);
         bytes[bytes.size() - 1] = char(bytes[bytes.size() - 1] ^ 0xFF);
@@ -419,9 +438,80 @@ void SimBus::Impl::answer(const QByteArray &request, SimController &target, Cloc
     bytes += fault.extraBytes;
     const bool lateHere =
         fault.lateRegister == 0 || (isReadRequest(request) && bigEndian16(request, 2) == fault.lateRegister);
-    const Clock::time_point due = now + wireDelay(request.size(), bytes.size()) +
-                                  std::chrono::milliseconds(lateHere ? fault.lateMs : 0);
+    Clock::time_point due = now + wireDelay(request.size(), bytes.size()) +
+                            std::chrono::milliseconds(lateHere ? fault.lateMs : 0);
+    // The neighbour's frame takes the line first, as an answer would, and the gap follows it.
+    if (fault.neighbourAddress != 0)
+        due = std::max(due, now + wireDelay(request.size(), 9) +
+                                std::chrono::milliseconds(fault.neighbourGapMs) + wireTime(bytes.size()));
+    last.faultNote = answerNote(fault, corrupted, lateHere && fault.lateMs > 0);
     lastAnswerDue[address] = schedule(due, bytes, fault, last, lastAnswerDue[address]);
+    scheduleNeighbour(fault, lastAnswerDue[address], bytes.size());
+}
+
+QString SimBus::Impl::answerNote(const SimFaults &fault, bool corrupted, bool late)
+{
+    QStringList notes;
+    if (corrupted)
+        notes << QStringLiteral("corrupt");
+    if (late)
+        notes << QStringLiteral("late %1 ms").arg(fault.lateMs);
+    if (fault.cutAfterBytes > 0)
+        notes << QStringLiteral("cut");
+    if (fault.soundFrameBeforeAnswer)
+        notes << QStringLiteral("sound frame before");
+    if (!fault.strayBefore.isEmpty())
+        notes << QStringLiteral("stray before");
+    if (!fault.extraBytes.isEmpty())
+        notes << QStringLiteral("extra after");
+    if (fault.chunkSize > 0)
+        notes << QStringLiteral("chunked");
+    if (fault.twin)
+        notes << QStringLiteral("twin");
+    return notes.join(QLatin1Char(' '));
+}
+
+// The neighbour's frame ends the gap before the answer begins on the wire.
+void SimBus::Impl::scheduleNeighbour(const SimFaults &fault, Clock::time_point answerEnd, int answerBytes)
+{
+    if (fault.neighbourAddress == 0)
+        return;
+    Outgoing frame;
+    frame.bytes = decoyReply(fault.neighbourAddress);
+    frame.faultNote = QStringLiteral("neighbour's frame");
+    const Clock::time_point due =
+        answerEnd - wireTime(answerBytes) - std::chrono::milliseconds(fault.neighbourGapMs);
+    outbox.emplace(due, frame);
+}
+
+Clock::duration SimBus::Impl::wireTime(int bytes) const
+{
+    return milliseconds(options.baud > 0 ? bytes * 10.0 * 1000.0 / options.baud : 0.0);
+}
+
+void SimBus::Impl::log(const QString &line)
+{
+    if (!lineLogOn)
+        return;
+    if (lineLog.size() >= kMaxLogLines)
+        lineLog.removeFirst();
+    lineLog.append(line);
+}
+
+// The request was on the wire from its arrival for its wire time; an answer, for the wire time
+// before it is handed over.
+void SimBus::Impl::countCollision(int requestBytes, Clock::time_point now)
+{
+    const Clock::time_point requestEnd = now + wireTime(requestBytes);
+    for (const auto &entry : outbox) {
+        if (entry.second.isAdapterEcho)
+            continue;
+        if (entry.first - wireTime(entry.second.bytes.size()) < requestEnd) {
+            ++collisionCount;
+            log(QStringLiteral("collision: a request reached the line while an answer was on it"));
+            return;
+        }
+    }
 }
 
 // The controller's answer, run into its twin's when a second controller holds the address.
@@ -508,6 +598,9 @@ void SimBus::Impl::sendDue(Clock::time_point now)
         writeToLine(piece.bytes);
         if (piece.isAdapterEcho)
             continue;
+        const QString hex = QString::fromLatin1(piece.bytes.toHex(' ').toUpper());
+        log(piece.faultNote.isEmpty() ? QStringLiteral("tx %1").arg(hex)
+                                      : QStringLiteral("tx %1 (%2)").arg(hex, piece.faultNote));
         answerInProgress = !piece.endsAnswer;
         if (piece.endsAnswer) {
             ++answers;
@@ -856,6 +949,34 @@ int SimBus::lostFrameCount() const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
     return d->lostFrames;
+}
+
+int SimBus::collisions() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->collisionCount;
+}
+
+void SimBus::keepLineLog(bool on)
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->lineLogOn = on;
+}
+
+QList<SimBus::Heard> SimBus::takeHeard()
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    QList<Heard> taken;
+    taken.swap(d->heard);
+    return taken;
+}
+
+QStringList SimBus::takeLineLog()
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    QStringList taken;
+    taken.swap(d->lineLog);
+    return taken;
 }
 
 QList<QByteArray> SimBus::servedValues(quint8 address, quint16 reg) const

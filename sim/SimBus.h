@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class SimController;
@@ -99,6 +100,24 @@ public:
     FaultCounts faultCounts(quint8 address) const;
     void clearFaultCounts();
     int lostFrameCount() const;
+    // Requests that reached the line while an answer was on it (the wire time emulated with a baud
+    // rate): the host sent before the line had fallen silent.
+    int collisions() const;
+    // Whether the line log and the heard frames below are kept (off as the bus starts): a bus left
+    // running for days keeps only what is asked for.
+    void keepLineLog(bool on);
+    // What passed on the line since the last call, oldest first: "rx" and each frame the
+    // controllers heard, "tx" and each answer or injected frame they sent with the faults applied
+    // to it, and "fault" lines for what a fault kept off the line. The newest 100000 are kept.
+    QStringList takeLineLog();
+    // The frames the controllers heard since the last call, each with the time it was whole, in
+    // nanoseconds of std::chrono::steady_clock; the newest 100000 are kept.
+    struct Heard
+    {
+        QByteArray frame;
+        qint64 heardNs = 0;
+    };
+    QList<Heard> takeHeard();
 
     // The data bytes of every read reply a controller put on the line for reads starting at `reg`
     // (four bytes for the usual read of two registers), oldest first; the newest

@@ -87,6 +87,10 @@ QString describe(quint8 address, const SimFaults &faults)
         parts << QStringLiteral("flow lags %1 s").arg(faults.lagSeconds);
     if (faults.stuck)
         parts << QStringLiteral("valve stuck");
+    if (faults.neighbourAddress != 0)
+        parts << QStringLiteral("a read reply of %1 ends %2 ms before every answer")
+                     .arg(faults.neighbourAddress)
+                     .arg(faults.neighbourGapMs);
     return QStringLiteral("%1: %2").arg(address).arg(parts.join(QStringLiteral(", ")));
 }
 
@@ -119,9 +123,12 @@ QString SimCommandLine::usage()
         "  --twin A                a second controller at address A answers with it, their answers collide\n"
         "  --lag A:SECONDS         A's flow follows its setpoint with this time constant (default 0.5)\n"
         "  --stuck A               A's valve does not move: its flow stays where it is, whatever the setpoint\n"
+        "  --neighbour A:B:GAP     a sound read reply of address B ends GAP ms before every answer of A\n"
         "  --adapter-echo          the adapter hands every byte sent back to the host before any answer\n"
         "  --noise HEX:MS          write the bytes HEX on the line every MS milliseconds\n"
-        "  --log-frames            print every frame received, as \"rx\" and its bytes in hex\n"
+        "  --log-frames            print every frame on the line: \"rx\" and the bytes of each frame heard,\n"
+        "                          \"tx\" and the bytes of each frame sent with the faults applied to it,\n"
+        "                          \"fault\" for what a fault kept off the line\n"
         "  --help                  show this text\n"
         "  --version               show the version\n"
         "An option's value follows it or joins it with '=': --baud 9600 or --baud=9600.\n"
@@ -215,6 +222,11 @@ bool SimCommandLine::parse(const QStringList &arguments, QString *error)
                               return ok && f.lagSeconds > 0.0 && f.lagSeconds <= 3600.0;
                           })},
         {"stuck", addressed(0, set(&SimFaults::stuck))},
+        {"neighbour", addressed(2,
+                                [](SimFaults &f, const QStringList &p) {
+                                    return parseAddress(p[0], &f.neighbourAddress) &&
+                                           parseInt(p[1], 0, &f.neighbourGapMs);
+                                })},
         {"noise",
          [this](const QString &value) {
              const QStringList parts = value.split(QLatin1Char(':'));

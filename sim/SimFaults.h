@@ -48,6 +48,11 @@ struct SimFaults
     // The valve no longer moves: the flow stays where it was when the fault was set, whatever the
     // setpoint (a 0 included) or a delivered dose asks. Its readings and register writes still work.
     bool stuck = false;
+    // A neighbour's late answer: a sound read reply from this other address (holding kDecoyValue)
+    // reaches the line before every answer of this controller, ending neighbourGapMs before the
+    // answer begins. 0: none.
+    quint8 neighbourAddress = 0;
+    int neighbourGapMs = 0;
 };
 
 // Test tables carry faults in their rows.

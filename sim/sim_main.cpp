@@ -33,6 +33,7 @@ int main(int argc, char *argv[])
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     SimBus bus(options.bus);
+    bus.keepLineLog(options.logFrames);
     for (auto it = options.faults.cbegin(); it != options.faults.cend(); ++it)
         bus.setFaults(it.key(), it.value());
     bus.setNoise(options.noiseBytes, options.noiseIntervalMs);
@@ -44,14 +45,12 @@ int main(int argc, char *argv[])
     std::fflush(stdout);
 
     if (options.logFrames) {
-        // The bus keeps every frame it received; those not yet printed go out every 50 ms, so that
-        // a test driving an application can see its writes arrive.
+        // What passed on the line goes out every 50 ms, so that a test driving an application can
+        // see its writes arrive.
         const timespec interval{0, 50 * 1000 * 1000};
-        int printed = 0;
         while (sigtimedwait(&stopSignals, nullptr, &interval) < 0) {
-            const QList<QByteArray> frames = bus.receivedFrames();
-            for (; printed < frames.size(); ++printed)
-                std::printf("rx %s\n", frames[printed].toHex(' ').toUpper().constData());
+            for (const QString &line : bus.takeLineLog())
+                std::printf("%s\n", qPrintable(line));
             std::fflush(stdout);
         }
     } else {

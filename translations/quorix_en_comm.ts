@@ -679,6 +679,10 @@ alarm</translation>
         <translation>Late/discarded</translation>
     </message>
     <message>
+        <source>迟到</source>
+        <translation>Late</translation>
+    </message>
+    <message>
         <source>适配器回显</source>
         <translation>Adapter echo</translation>
     </message>

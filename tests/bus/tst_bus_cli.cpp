@@ -35,6 +35,7 @@ private slots:
     void pollLeavesNoNumberOut();
     void monitorPrintsEveryFrame_data();
     void monitorPrintsEveryFrame();
+    void monitorPollsAFailingControllerEveryRound();
     void echoingAdapter_data();
     void echoingAdapter();
 
@@ -361,6 +362,13 @@ void BusCliTest::monitorPrintsEveryFrame_data()
         << QStringList{"TX:5:CRC error", "RX:5:CRC error", "!RX:5:answered"};
     QTest::newRow("an address out of range")
         << QStringList{"--port", "PORT", "monitor", "2", "256"} << 0 << none << 2 << 0 << QStringList();
+    // Past the wait, the answer lands in the grace or in the check's wait: alive, and named late.
+    SimFaults lateFlow;
+    lateFlow.lateRegister = 0x1000;
+    lateFlow.lateMs = 250 + 6;
+    QTest::newRow("a flow answer just past the wait")
+        << QStringList{"--timeout", "250", "--port", "PORT", "monitor", "5"} << 5 << lateFlow << 1 << -1
+        << QStringList{"TX:5:timeout", "RX:5:late", "RX:5:answered", "!RX:5:CRC error"};
 }
 
 void BusCliTest::monitorPrintsEveryFrame()
@@ -380,7 +388,7 @@ void BusCliTest::monitorPrintsEveryFrame()
     if (lineCount >= 0)
         QCOMPARE(lines.size(), lineCount);
     const QRegularExpression frameLine(
-        R"(^\d\d:\d\d:\d\d\.\d{3} (TX|RX) (\d+) ([0-9A-F]{2}) ((?:[0-9A-F]{2} )+)(answered|timeout|CRC error)$)");
+        R"(^\d\d:\d\d:\d\d\.\d{3} (TX|RX) (\d+) ([0-9A-F]{2}) ((?:[0-9A-F]{2} )+)(answered|timeout|CRC error|late)$)");
     QSet<QString> printed;
     for (const QString &line : lines) {
         const QRegularExpressionMatch match = frameLine.match(line);
@@ -395,6 +403,24 @@ void BusCliTest::monitorPrintsEveryFrame()
         else
             QVERIFY2(printed.contains(kind), qPrintable(kind));
     }
+}
+
+// A silent controller is tried again every round: its first read, then the check that it is in
+// step, once a round.
+void BusCliTest::monitorPollsAFailingControllerEveryRound()
+{
+    SimFaults silent;
+    silent.silent = true;
+    m_bus->setFaults(5, silent);
+    const Outcome outcome =
+        run({"--timeout", "250", "--port", "PORT", "monitor", "5", "--count", "3", "--interval", "10"});
+    QCOMPARE(outcome.code, 1);
+    const QList<QByteArray> heard = controllerFrames();
+    QCOMPARE(heard.size(), 1 + 3);
+    QCOMPARE(heard.first(), SerialPort::appendCrc(SerialPort::buildReadFrame(5, 0x1000, 2)));
+    QCOMPARE(heard.mid(1), QList<QByteArray>() << SerialPort::buildEchoFrame(5) << SerialPort::buildEchoFrame(5)
+                                               << SerialPort::buildEchoFrame(5));
+    QCOMPARE(outcome.out.count(" timeout\n"), 1 + 3);
 }
 
 // An adapter that hands every byte sent back: the tool finds it at opening, so that a scan lists

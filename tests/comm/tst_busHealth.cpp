@@ -122,8 +122,8 @@ void tst_busHealth::linkReportsEveryExchange_data()
                                      << 0;
     QTest::newRow("echoing adapter, CRC error")
         << corrupt << true << QStringList{"adapter echo@2", "CRC error@2", "adapter echo@3", "answered@3"} << 0;
-    // The late answer is heard before the next request goes out, and dropped.
-    QTest::newRow("late") << late << false << QStringList{"timeout@2", "late/discarded@2", "answered@3"} << 1;
+    // The late answer is heard before the next request goes out, dropped, and named late.
+    QTest::newRow("late") << late << false << QStringList{"timeout@2", "late@2", "answered@3"} << 1;
 }
 
 void tst_busHealth::linkReportsEveryExchange()
@@ -410,6 +410,9 @@ void tst_busHealth::echoingAdapterIsSaid()
     echo.outcome = FrameOutcome::Late;
     QCOMPARE(echo.outcomeText(), QStringLiteral("late/discarded"));
     QCOMPARE(TrafficModel::outcomeCaption(echo), QStringLiteral("迟到/丢弃"));
+    echo.bytes = SerialPort::appendCrc(QByteArray::fromHex("010304000000"));
+    QCOMPARE(echo.outcomeText(), QStringLiteral("late"));
+    QCOMPARE(TrafficModel::outcomeCaption(echo), QStringLiteral("迟到"));
 }
 
 // A refresh that changes two counts tells the view of those two cells; one that changes nothing,

@@ -191,6 +191,9 @@ void tst_mqttLink::allowedSetpointReachesTheController()
     MqttWatcher watcher(broker.port(), prefix + QStringLiteral("/#"));
     QTRY_VERIFY_WITH_TIMEOUT(bench.bridge.isConnected(), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("status")), QByteArray("online"), 10000);
+    // A cumulative setpoint is taken in cumulative mode only.
+    bench.readBack(1, 0, 0.0f);
+    bench.readBack(2, 1, 0.0f);
 
     watcher.publish(topic("1/setpoint/set"), "{\"value\": 300}");
     watcher.publish(topic("2/total_setpoint/set"), "12.5");

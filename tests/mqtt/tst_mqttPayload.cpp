@@ -124,7 +124,7 @@ void tst_mqttPayload::topicNames()
     QCOMPARE(topics.stop(), QStringLiteral("quorix/lab/stop"));
     QCOMPARE(topics.stopResult(), QStringLiteral("quorix/lab/stop/result"));
     QCOMPARE(topics.commandPatterns(), (QStringList{"quorix/lab/+/setpoint/set", "quorix/lab/+/total_setpoint/set",
-                                                    "quorix/lab/stop"}));
+                                                    "quorix/lab/+/alarm/ack", "quorix/lab/stop"}));
 }
 
 void tst_mqttPayload::commandTopics_data()

@@ -53,6 +53,7 @@ private slots:
     void twinControllersCollideOnDifferingAnswers();
     void collidingAnswers_data();
     void collidingAnswers();
+    void requestOnABusyLineIsACollision();
 
 private:
     QSerialPort &startBus(SimBus::Options options = {}, qint32 baud = QSerialPort::Baud9600);
@@ -809,3 +810,26 @@ void TestSimBus::collidingAnswers()
 
 QUORIX_TEST_GUILESS_MAIN(TestSimBus)
 #include "tst_simbus.moc"
+
+// A request sent while an answer is on the wire is counted, and logged; one after it is not. At
+// 1200 baud an answer is on the wire for 75 ms, from the moment the neighbour's frame arrives.
+void TestSimBus::requestOnABusyLineIsACollision()
+{
+    SimBus::Options options;
+    options.baud = 1200;
+    QSerialPort &port = startBus(options, QSerialPort::Baud1200);
+    m_bus->keepLineLog(true);
+    SimFaults faults;
+    faults.neighbourAddress = 3;
+    m_bus->setFaults(1, faults);
+    port.write(readRequest(1, SimRegister::Backlight));
+    QVERIFY(port.waitForBytesWritten(1000));
+    QCOMPARE(readAtLeast(port, 9, 2000), decoy(3));
+    port.write(readRequest(2, SimRegister::Backlight));
+    QVERIFY(port.waitForBytesWritten(1000));
+    QCOMPARE(readAtLeast(port, 18, 3000), backlightAtDefault(1) + backlightAtDefault(2));
+    QCOMPARE(m_bus->collisions(), 1);
+    QCOMPARE(exchange(port, readRequest(2, SimRegister::Backlight), 9), backlightAtDefault(2));
+    QCOMPARE(m_bus->collisions(), 1);
+    QCOMPARE(m_bus->takeLineLog().filter("collision").size(), 1);
+}

@@ -31,7 +31,7 @@ void TestSimCommandLine::validOptions()
                     "--late-register", "2:0x1000", "--stray",       "1:00FE", "--sound-before", "1",
                     "--endless",       "12",       "--lose-writes", "3:4",    "--cut",          "5:6",
                     "--twin",          "3",        "--adapter-echo", "--lag",      "2:3.5",
-                    "--stuck",         "5"},
+                    "--stuck",         "5",        "--neighbour",    "1:3:8"},
                    &error),
         qPrintable(error));
     const QList<quint8> chosen = QList<quint8>() << 1 << 3 << 12;
@@ -61,15 +61,18 @@ void TestSimCommandLine::validOptions()
     QCOMPARE(line.faults[2].lagSeconds, 3.5);
     QVERIFY(line.faults[5].stuck);
     QVERIFY(!line.faults[2].stuck);
+    QCOMPARE(line.faults[1].neighbourAddress, quint8(3));
+    QCOMPARE(line.faults[1].neighbourGapMs, 8);
     const QString summary = line.summary("/dev/pts/9");
     QVERIFY(summary.contains("devices 1,3,12 on /dev/pts/9"));
     for (const char *said : {"reads of 0x1000 late 300 ms", "stray 00FE", "sound frame before the answer",
                              "endless stream", "4 writes lost", "5: cut after 6 bytes",
                              "two controllers at this address", "the adapter echoes every byte sent",
-                             "flow lags 3.5 s", "5: cut after 6 bytes, valve stuck"})
+                             "flow lags 3.5 s", "5: cut after 6 bytes, valve stuck",
+                             "a read reply of 3 ends 8 ms before every answer"})
         QVERIFY2(summary.contains(said), qPrintable(summary));
     for (const char *option : {"--late-register", "--stray", "--sound-before", "--endless", "--lose-writes",
-                               "--cut", "--twin", "--adapter-echo", "--lag", "--stuck"})
+                               "--cut", "--twin", "--adapter-echo", "--lag", "--stuck", "--neighbour"})
         QVERIFY2(SimCommandLine::usage().contains(option), option);
 
     SimCommandLine defaults;
