@@ -101,6 +101,12 @@ struct Feed
     }
 };
 
+// The recording starts as Feed's first sample is read.
+void startAtFirstSample(PlotWidget &page)
+{
+    page.recorder().setClocks([] { return QDateTime::currentDateTime(); }, [] { return qint64(5000) * 1000000; });
+}
+
 // What the journal file of a running recording holds, sample lines only.
 int samplesInJournal(const QString &path)
 {
@@ -199,6 +205,7 @@ void tst_journal::endPrintsEveryValueOfAllFourTypes()
 {
     Boxes boxes;
     PlotWidget page;
+    startAtFirstSample(page);
     const QString csv = target("printed.csv");
     const QString printedPath = target("stdout.txt");
     QVERIFY(page.scheduleSave(QDateTime::currentDateTime(), 3600, false, true, false, false, csv));
@@ -228,6 +235,7 @@ void tst_journal::diskFullIsReportedOnceAndNothingIsLost()
     Boxes boxes;
     Warnings warnings;
     PlotWidget page;
+    startAtFirstSample(page);
     QSignalSpy failed(&page, &PlotWidget::recordingWriteFailed);
     QSignalSpy resumed(&page, &PlotWidget::recordingWriteResumed);
     const QString csv = target("full.csv");
@@ -268,6 +276,7 @@ void tst_journal::folderRemovedIsReportedAndWrittenAgain()
 {
     Boxes boxes;
     PlotWidget page;
+    startAtFirstSample(page);
     QSignalSpy resumed(&page, &PlotWidget::recordingWriteResumed);
     const QString csv = target("removed.csv");
     QVERIFY(page.scheduleSave(QDateTime::currentDateTime(), 3600, false, true, false, false, csv));
@@ -301,6 +310,7 @@ void tst_journal::samplesReachTheFileWhenNoJournalCanBeMade()
     plain.close();
     JournalFiles::setFolder(target("plain") + QStringLiteral("/journals"));
     PlotWidget page;
+    startAtFirstSample(page);
     const QString csv = target("unjournaled.csv");
     QVERIFY(page.scheduleSave(QDateTime::currentDateTime(), 3600, true, false, false, false, csv));
     Feed feed;
