@@ -1,6 +1,7 @@
 #include "DevicePageWiring.h"
 
 #include "BenchModel.h"
+#include "RampDriver.h"
 #include "BusCodes.h"
 #include "DeviceThread.h"
 #include "deviceWindow.h"
@@ -14,6 +15,7 @@ void DevicePageWiring::connect(mainWnd &window)
     BenchModel *model = window.benchModel();
     QObject::connect(page, &deviceWindow::sig_onlineDevice, model, &BenchModel::noteOnlineRequest);
     QObject::connect(model, &BenchModel::stateChanged, &window, &mainWnd::showControllerState);
+    QObject::connect(window.ramps(), &RampDriver::rampChanged, &window, &mainWnd::showRamp);
     QObject::connect(worker, &DeviceThread::refreshDeviceMode, &window, &mainWnd::slot_refreshDeviceMode);
     QObject::connect(worker, &DeviceThread::deviceconnectStatus, &window, &mainWnd::slot_deviceISconnectd);
     QObject::connect(worker, &DeviceThread::sig_setpointRead, &window, &mainWnd::showSetpointReadBack);

@@ -1,6 +1,7 @@
 #include "StageWiring.h"
 
 #include "BenchModel.h"
+#include "RampDriver.h"
 #include "DeviceThread.h"
 #include "itemStageControl.h"
 #include "mainWnd.h"
@@ -29,10 +30,23 @@ void StageWiring::connect(mainWnd &window)
     stageControlWidget *page = window.stagePage();
     BenchModel *model = window.benchModel();
     QObject::connect(page, &stageControlWidget::sig_stratStep, worker, &DeviceThread::slot_startStep);
-    QObject::connect(page, &stageControlWidget::sig_excuteStep, worker, &DeviceThread::slot_excuteStep);
+    RampDriver *ramps = window.ramps();
+    // A step of a programme that holds a controller with a ramp rate is its ramp's target; every
+    // other step, and every 0, goes to the worker as it is.
+    QObject::connect(page, &stageControlWidget::sig_excuteStep, ramps, [worker, model, ramps](uchar id, float flow) {
+        const Driver holder = model->driverOf(id);
+        if (flow != 0.0f && holder.kind == Driver::Programme && ramps->rate(id) > 0 &&
+            ramps->approach(id, flow, holder).isEmpty())
+            return;
+        if (flow == 0.0f)
+            ramps->cancel(id, QString());
+        worker->slot_excuteStep(id, flow);
+    });
+    page->setRampRateLookup([ramps](quint8 device) { return ramps->rate(device); });
     page->setStartCheck([model](int widget, quint8 device) {
         return model->takeRefusal(device, Driver::programme(widget + 1));
     });
+    page->setStartTake([model](int widget, quint8 device) { model->take(device, Driver::programme(widget + 1)); });
     QObject::connect(page, &stageControlWidget::programmesChanged, model,
                      [page, model] { holdRunningControllers(page, model); });
     QObject::connect(model, &BenchModel::driverStopped, page,

@@ -2,6 +2,7 @@
 
 #include "BridgeCli.h"
 #include "BusCli.h"
+#include "RampCli.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -34,6 +35,8 @@ int main(int argc, char *argv[])
     QTextStream err(stderr);
     if (BridgeCli::wants(args))
         return BridgeCli(out, err).run(args);
+    if (RampCli::wants(args))
+        return RampCli(out, err).run(args);
     BusCli cli(out, err);
     return cli.run(args);
 }

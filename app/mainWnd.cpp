@@ -1,7 +1,11 @@
 #include "mainWnd.h"
 #include "ui_mainWnd.h"
 
+#include "AlarmMonitor.h"
+#include "AlarmWiring.h"
 #include "BenchModel.h"
+#include "ProcessSettingsWiring.h"
+#include "RampDriver.h"
 #include "BusCodes.h"
 #include "BusHealthWindow.h"
 #include "DataDirectory.h"
@@ -18,6 +22,7 @@
 #include "LoginWiring.h"
 #include "MessageBoxSeam.h"
 #include "MessageLog.h"
+#include "MqttBridge.h"
 #include "MqttLinkWiring.h"
 #include "MqttSettingsStore.h"
 #include "ParameterWiring.h"
@@ -76,6 +81,7 @@ mainWnd::mainWnd(QWidget *parent, int tickIntervalMs) : QMainWindow(parent), ui(
     createExitSequence();
     createRecordingStatus();
     createMqttLink();
+    createProcessSettings();
     ui->tabWidget->setCurrentIndex(0);
     qInstallMessageHandler(messageHandler);
 }
@@ -142,6 +148,8 @@ void mainWnd::createWindows()
     deviceThread = new DeviceThread(serialPort);
     // Before the wiring: the model has taken a result in when the windows' handlers see it.
     m_model = new BenchModel(deviceThread, this);
+    m_ramps = new RampDriver(m_model, this);
+    m_alarms = new AlarmMonitor(m_model, this);
     lossWnd = new lossWidget(this);
     lossWnd->hide();
     healthWnd = new BusHealthWindow(this);
@@ -166,6 +174,7 @@ void mainWnd::createMenus()
     connect(menuComm, &QMenu::aboutToShow, this, &mainWnd::set485);
 
     QMenu *devices = menuBar()->addMenu(tr("设备管理(D)"));
+    devices->setObjectName(QStringLiteral("menuDevices"));
     auto *checkDevice = new QAction(tr("查询设备"), this);
     auto *lossStatistics = new QAction(tr("丢包统计"), this);
     auto *mqttSettings = new QAction(tr("MQTT 设置"), this);
@@ -281,7 +290,8 @@ void mainWnd::createRecordingStatus()
 // Off by default: with publishing off the link holds no connection and costs nothing.
 void mainWnd::createMqttLink()
 {
-    m_mqtt = new MqttLinkWiring(this, deviceThread, m_devicePage, m_stagePage, MqttSettingsStore::defaultFolder());
+    m_mqtt = new MqttLinkWiring(this, deviceThread, m_model, m_stagePage, MqttSettingsStore::defaultFolder());
+    m_mqtt->bridge().setProcess(m_ramps, m_alarms);
 }
 
 void mainWnd::openWindow(QWidget *window, const QString &title)
@@ -479,7 +489,6 @@ void mainWnd::showScanResult(const ScanResult &scan)
     foundIds = QSet<quint8>(found.begin(), found.end());
     deviceIds = found;
     m_model->setScanned(found);
-    m_mqtt->setScanned(found);
     qDebug() << "找到的设备是:";
     emit clearCombox();
     for (quint8 address : qAsConst(deviceIds)) {
@@ -487,6 +496,7 @@ void mainWnd::showScanResult(const ScanResult &scan)
         emit isBeenFindDevice(address);
     }
     emit sendDeviceCount(deviceIds);
+    m_alarmWiring->markRows();
 }
 
 void mainWnd::receiveDevicesCount(QList<quint8> devices)
@@ -583,15 +593,36 @@ void mainWnd::requestSetpointWrite(uchar deviceId, int type, float value)
 {
     qDebug() << "开始修改瞬时流量"
              << "\n";
-    const QString refused = m_model->requestSetpoint(deviceId, type, value, Driver::operatorRow());
+    const bool flow = type == Bus::code(Bus::SetpointKind::Instant);
+    const QString refused = flow ? m_ramps->approach(deviceId, value, Driver::operatorRow())
+                                 : m_model->requestSetpoint(deviceId, type, value, Driver::operatorRow());
     if (refused.isEmpty())
         return;
     qDebug() << "设定值被拒绝：" << refused;
     MessageBoxSeam::warning(this, tr("错误提示"), refused);
-    // The field shows again what the controller holds.
-    const std::optional<float> held = m_model->heldSetpoint(deviceId, type);
-    if (DeviceLine *row = rowOf(deviceId); row && held)
-        row->showSetpoint(type, *held);
+    if (DeviceLine *row = rowOf(deviceId))
+        row->revertSetpoint(type);
+}
+
+void mainWnd::showRamp(quint8 deviceId)
+{
+    if (DeviceLine *row = rowOf(deviceId))
+        row->showRamp(m_ramps->target(deviceId), m_ramps->reached(deviceId).value_or(0.0f), m_ramps->rate(deviceId));
+}
+
+void mainWnd::createProcessSettings()
+{
+    m_process = new ProcessSettingsWiring(this, m_ramps, m_alarms, ProcessSettings::defaultPath());
+    m_alarmWiring = new AlarmWiring(this, m_alarms);
+    QMenu *devices = menuBar()->findChild<QMenu *>(QStringLiteral("menuDevices"));
+    auto *open = new QAction(tr("过程设置"), this);
+    open->setObjectName(QStringLiteral("actionProcessSettings"));
+    devices->addAction(open);
+    connect(open, &QAction::triggered, m_process, [this] { m_process->open(deviceIds); });
+    auto *alarmList = new QAction(tr("报警记录"), this);
+    alarmList->setObjectName(QStringLiteral("actionAlarmList"));
+    devices->addAction(alarmList);
+    connect(alarmList, &QAction::triggered, m_alarmWiring, &AlarmWiring::openList);
 }
 
 void mainWnd::showControllerState(quint8 deviceId)
@@ -604,12 +635,12 @@ void mainWnd::showControllerState(quint8 deviceId)
         row->showReadingsCurrent();
         return;
     }
-    QDateTime last;
+    qint64 lastMs = 0;
     for (const auto &reading : controller->readings) {
-        if (reading && reading->readTime.wallMs > last.toMSecsSinceEpoch())
-            last = reading->readTime.wallClock();
+        if (reading)
+            lastMs = qMax(lastMs, reading->readTime.wallMs);
     }
-    row->showReadingsStale(last);
+    row->showReadingsStale(lastMs > 0 ? QDateTime::fromMSecsSinceEpoch(lastMs) : QDateTime());
 }
 
 void mainWnd::showSetpointWritten(int kind, int deviceId, float value)

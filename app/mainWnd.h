@@ -8,7 +8,11 @@
 #include <QSet>
 #include <QVector>
 
+class AlarmMonitor;
+class AlarmWiring;
 class BenchModel;
+class ProcessSettingsWiring;
+class RampDriver;
 class BusHealthWindow;
 class DataFileLoader;
 class DeviceLine;
@@ -58,6 +62,10 @@ public:
     QList<quint8> foundDeviceIds() const { return deviceIds; }
     MqttLinkWiring *mqttLink() const { return m_mqtt; }
     BenchModel *benchModel() const { return m_model; }
+    RampDriver *ramps() const { return m_ramps; }
+    AlarmMonitor *alarms() const { return m_alarms; }
+    AlarmWiring *alarmWiring() const { return m_alarmWiring; }
+    ProcessSettingsWiring *processSettings() const { return m_process; }
     QAction *openFileAction() const { return actionOpenFile; }
     QAction *developerAction() const { return actionDevelop; }
 
@@ -132,6 +140,8 @@ public:
     void showSetpointGivenUp(int kind, int deviceId);
     // A controller dropped: its row's readings are kept, greyed, until readings come again.
     void showControllerState(quint8 deviceId);
+    // Where a controller's ramp stands, in its row.
+    void showRamp(quint8 deviceId);
     // The operator closed the port: every row goes back to what the scan left, not online.
     void showPortClosed();
     void logFlowSet(int type, float result);
@@ -162,6 +172,7 @@ private:
     void createExitSequence();
     void createRecordingStatus();
     void createMqttLink();
+    void createProcessSettings();
 
     Ui::mainWnd *ui;
     deviceWindow *m_devicePage = nullptr;
@@ -183,4 +194,8 @@ private:
     RecordingRecovery *m_recordingRecovery = nullptr; // made at the first showing
     MqttLinkWiring *m_mqtt = nullptr;
     BenchModel *m_model = nullptr;
+    RampDriver *m_ramps = nullptr;
+    AlarmMonitor *m_alarms = nullptr;
+    AlarmWiring *m_alarmWiring = nullptr;
+    ProcessSettingsWiring *m_process = nullptr;
 };

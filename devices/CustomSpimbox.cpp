@@ -3,6 +3,7 @@
 #include "ui_CustomSpimbox.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QScopedValueRollback>
 #include <cmath>
 
@@ -20,6 +21,31 @@ CustomSpimbox::CustomSpimbox(QWidget *parent) : QWidget(parent), ui(std::make_un
 }
 
 CustomSpimbox::~CustomSpimbox() = default;
+
+void CustomSpimbox::showTarget(const QString &text, const QString &tooltip)
+{
+    if (!m_target) {
+        m_target = new QLabel(this);
+        m_target->setObjectName(QStringLiteral("label_target"));
+        m_target->setAttribute(Qt::WA_TransparentForMouseEvents);
+        m_target->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        m_target->setStyleSheet(QStringLiteral("color: gray;"));
+        QFont small = m_target->font();
+        small.setPointSizeF(small.pointSizeF() * 0.8);
+        m_target->setFont(small);
+    }
+    const QRect field = ui->lineEdit->geometry();
+    m_target->setGeometry(field.x(), field.y(), field.width() - 3, field.height());
+    m_target->setText(text);
+    m_target->setVisible(!text.isEmpty());
+    m_target->raise();
+    ui->lineEdit->setToolTip(tooltip);
+}
+
+QString CustomSpimbox::targetText() const
+{
+    return m_target && m_target->isVisible() ? m_target->text() : QString();
+}
 
 void CustomSpimbox::setValueText(const QString &text)
 {

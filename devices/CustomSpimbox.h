@@ -4,6 +4,8 @@
 #include <memory>
 
 namespace Ui {
+class QLabel;
+
 class CustomSpimbox;
 }
 
@@ -39,6 +41,10 @@ public:
     void setReadOnlyState(bool on);
     bool isReadOnlyState() const { return readOnly; }
     void clearEntryFocus();
+    // Where a ramp is heading ("→ 120"), small at the field's right end, with the ramp's progress as
+    // the field's tooltip; an empty text takes both away.
+    void showTarget(const QString &text, const QString &tooltip);
+    QString targetText() const;
 
 signals:
     void setFlowValue(float value);
@@ -54,6 +60,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    QLabel *m_target = nullptr;
     bool committedValue(float *value) const;
     bool commitOnLeave();
     bool commitOnKey(int key);

@@ -46,7 +46,8 @@ public:
     QString refusal(quint8 address, int kind, float value, Driver from) const;
     // Sends a setpoint through the worker's request book, or returns why not (nothing sent). The
     // value is in flight until the controller's echo (or its read-back) confirms what it holds.
-    QString requestSetpoint(quint8 address, int kind, float value, Driver from);
+    // A ticket is handed to the worker, which tells how that very request ended.
+    QString requestSetpoint(quint8 address, int kind, float value, Driver from, quint64 ticket = 0);
     // A running driver takes a controller, or is told why not (not online, held by another).
     QString take(quint8 address, Driver driver);
     QString takeRefusal(quint8 address, Driver driver) const;
@@ -57,6 +58,8 @@ public:
     void noteSent(quint8 address, int kind, float value, Driver from);
 
 signals:
+    // A scan replaced the list; controllers no longer in it are forgotten without a stateChanged.
+    void scanChanged();
     void stateChanged(quint8 address, ControllerRecord::State state);
     void readingChanged(const Reading &reading);
     // The held or in-flight setpoint of a kind changed.
@@ -67,16 +70,19 @@ signals:
     // offline, dropped, its adapter gone: controllerLeft).
     void driverStopped(quint8 address, Driver driver, QString reason, bool controllerLeft);
 
-private:
-    ControllerRecord &recordOf(quint8 address);
-    void connectWorker(DeviceThread *worker);
-    void setState(quint8 address, State state, const QString &leaveReason);
-    void endHold(quint8 address, const QString &reason, bool controllerLeft);
+public:
+    // What the worker reported; public for owners that feed the model themselves.
     void takeReading(const Reading &reading);
     void confirm(quint8 address, int kind, float value);
     void giveUp(quint8 address, int kind);
     void readBack(const RegisterReply &reply);
     void setMode(quint8 address, int mode);
+
+private:
+    ControllerRecord &recordOf(quint8 address);
+    void connectWorker(DeviceThread *worker);
+    void setState(quint8 address, State state, const QString &leaveReason);
+    void endHold(quint8 address, const QString &reason, bool controllerLeft);
     void markAll(State from, State to, const QString &leaveReason);
 
     DeviceThread *m_worker;

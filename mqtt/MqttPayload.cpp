@@ -1,5 +1,7 @@
 #include "MqttPayload.h"
 
+#include "AlarmMonitor.h"
+
 #include "BusCodes.h"
 #include "Reading.h"
 
@@ -68,6 +70,20 @@ QByteArray MqttPayload::value(double value, const QString &unit, qint64 wallMs)
            "\"}";
 }
 
+QByteArray MqttPayload::rampedValue(double value, double target, const QString &unit, qint64 wallMs)
+{
+    return "{\"value\":" + number(value) + ",\"target\":" + number(target) + ",\"unit\":\"" + unit.toUtf8() +
+           "\",\"time\":\"" + timeText(wallMs) + "\"}";
+}
+
+QByteArray MqttPayload::alarm(const AlarmRecord &record)
+{
+    return "{\"kind\":\"" + AlarmRecord::kindKey(record.kind).toUtf8() + "\",\"value\":" + number(record.value) +
+           ",\"limit\":" + number(record.limit) + ",\"since\":\"" + timeText(record.raised.toMSecsSinceEpoch()) +
+           "\",\"active\":" + (record.active ? "true" : "false") +
+           ",\"acknowledged\":" + (record.acknowledged.isNull() ? "false" : "true") + "}";
+}
+
 QByteArray MqttPayload::mode(int mode, qint64 wallMs)
 {
     return QByteArray("{\"value\":\"") + (mode == 1 ? "cumulative" : "instantaneous") + "\",\"time\":\"" +
@@ -87,6 +103,17 @@ QByteArray MqttPayload::ok()
 QByteArray MqttPayload::error(const QString &reason)
 {
     return QJsonDocument(QJsonObject{{"ok", false}, {"error", reason}}).toJson(QJsonDocument::Compact);
+}
+
+QByteArray MqttPayload::error(const QString &reason, double value)
+{
+    return QJsonDocument(QJsonObject{{"ok", false}, {"error", reason}, {"value", value}}).toJson(QJsonDocument::Compact);
+}
+
+QByteArray MqttPayload::topicError(const QString &reason, const QString &topic)
+{
+    return QJsonDocument(QJsonObject{{"ok", false}, {"error", reason}, {"topic", topic}})
+        .toJson(QJsonDocument::Compact);
 }
 
 bool MqttPayload::parseSetpoint(const QByteArray &payload, double &value, QString &reason)

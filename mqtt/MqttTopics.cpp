@@ -75,25 +75,67 @@ QString MqttTopics::stopResult() const
     return stop() + QStringLiteral("/result");
 }
 
-QStringList MqttTopics::commandPatterns() const
+QString MqttTopics::error() const
 {
-    return {m_prefix + QStringLiteral("/+/setpoint/set"), m_prefix + QStringLiteral("/+/total_setpoint/set"), stop()};
+    return m_prefix + QStringLiteral("/error");
 }
 
-MqttTopics::Command MqttTopics::parseSetpointCommand(const QString &topic) const
+QString MqttTopics::alarm(int deviceId) const
+{
+    return device(deviceId) + QStringLiteral("/alarm");
+}
+
+QString MqttTopics::alarms() const
+{
+    return m_prefix + QStringLiteral("/alarms");
+}
+
+QString MqttTopics::alarmAck(int deviceId) const
+{
+    return alarm(deviceId) + QStringLiteral("/ack");
+}
+
+QString MqttTopics::alarmAckResult(int deviceId) const
+{
+    return alarmAck(deviceId) + QStringLiteral("/result");
+}
+
+QStringList MqttTopics::commandPatterns() const
+{
+    return {m_prefix + QStringLiteral("/+/setpoint/set"), m_prefix + QStringLiteral("/+/total_setpoint/set"),
+            m_prefix + QStringLiteral("/+/alarm/ack"), stop()};
+}
+
+MqttTopics::Command MqttTopics::parseCommand(const QString &topic) const
 {
     Command command;
-    const QString head = m_prefix + QLatin1Char('/');
-    if (!topic.startsWith(head) || !topic.endsWith(setSuffix))
+    if (topic == stop()) {
+        command.type = Command::Stop;
         return command;
-    const QStringList parts = topic.mid(head.size(), topic.size() - head.size() - setSuffix.size()).split('/');
-    if (parts.size() != 2)
-        return command;
-    for (int kind : {Bus::code(Bus::SetpointKind::Instant), Bus::code(Bus::SetpointKind::Cumulative)}) {
-        if (parts[1] == setpointName(kind)) {
-            command.kind = kind;
-            command.address = parts[0];
-        }
     }
+    const QString head = m_prefix + QLatin1Char('/');
+    const QString ackSuffix = QStringLiteral("/alarm/ack");
+    const bool ack = topic.startsWith(head) && topic.endsWith(ackSuffix);
+    const QString suffix = ack ? ackSuffix : setSuffix;
+    const QStringList parts = topic.startsWith(head) && topic.endsWith(suffix)
+                                  ? topic.mid(head.size(), topic.size() - head.size() - suffix.size()).split('/')
+                                  : QStringList();
+    for (int kind : {Bus::code(Bus::SetpointKind::Instant), Bus::code(Bus::SetpointKind::Cumulative)}) {
+        if (!ack && parts.size() == 2 && parts[1] == setpointName(kind))
+            command.kind = kind;
+    }
+    if (command.kind == 0 && !(ack && parts.size() == 1)) {
+        command.reason = QStringLiteral("not a command topic");
+        return command;
+    }
+    bool numeric = false;
+    const int address = parts[0].toInt(&numeric);
+    if (!numeric || address < 1 || address > LastAddress || parts[0] != QString::number(address)) {
+        command.kind = 0;
+        command.reason = QStringLiteral("not a controller address: \"%1\" (1 to %2)").arg(parts[0]).arg(LastAddress);
+        return command;
+    }
+    command.type = ack ? Command::AlarmAck : Command::Setpoint;
+    command.address = quint8(address);
     return command;
 }

@@ -1,5 +1,7 @@
 #include "itemStageControl.h"
 
+#include "SetpointRamp.h"
+
 #include "MessageBoxSeam.h"
 #include "ui_itemStageControl.h"
 
@@ -73,6 +75,59 @@ itemStageControl::itemStageControl(QWidget *parent)
     connect(m_singleTimer, &QTimer::timeout, this, &itemStageControl::excuteStep);
     connect(m_cycleTimer, &QTimer::timeout, this, &itemStageControl::cycleStep);
     connect(m_reverseTimer, &QTimer::timeout, this, &itemStageControl::reverseStep);
+    connect(ui->table_steps, &QTableWidget::itemChanged, this, [this] {
+        if (m_rampRate > 0)
+            markRampTimes();
+    });
+}
+
+void itemStageControl::setRampRate(double sccmPerSecond)
+{
+    if (sccmPerSecond == m_rampRate)
+        return;
+    m_rampRate = sccmPerSecond;
+    markRampTimes();
+}
+
+QList<int> itemStageControl::rowsShorterThanRamp() const
+{
+    QList<int> rows;
+    if (m_rampRate <= 0)
+        return rows;
+    int previousFlow = 0;
+    for (int row = 0; row < ui->table_steps->rowCount(); ++row) {
+        const QTableWidgetItem *flow = ui->table_steps->item(row, 0);
+        const QTableWidgetItem *seconds = ui->table_steps->item(row, 1);
+        if (!hasText(flow) || !hasText(seconds))
+            continue;
+        const int rampTicks = SetpointRamp::ticksFor(cellValue(flow) - previousFlow, m_rampRate);
+        if (cellValue(flow) != 0 && rampTicks > cellValue(seconds))
+            rows.append(row);
+        previousFlow = cellValue(flow);
+    }
+    return rows;
+}
+
+// Only the time cells' tooltip and text colour: the rows' backgrounds show the run.
+void itemStageControl::markRampTimes()
+{
+    QTableWidget *table = ui->table_steps;
+    const QSignalBlocker quiet(table);
+    const QList<int> slow = rowsShorterThanRamp();
+    int previousFlow = 0;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QTableWidgetItem *seconds = table->item(row, 1);
+        const QTableWidgetItem *flow = table->item(row, 0);
+        if (!seconds)
+            continue;
+        const bool marked = slow.contains(row);
+        const int flowValue = hasText(flow) ? cellValue(flow) : previousFlow;
+        seconds->setToolTip(marked ? tr("斜坡需要%1秒").arg(SetpointRamp::ticksFor(flowValue - previousFlow, m_rampRate))
+                                   : QString());
+        seconds->setForeground(marked ? QBrush(QColor(200, 100, 0)) : QBrush());
+        if (hasText(flow) && hasText(seconds))
+            previousFlow = flowValue;
+    }
 }
 
 itemStageControl::~itemStageControl()

@@ -2,6 +2,7 @@
 
 #include "StageProgrammeFile.h"
 
+#include <QList>
 #include <QWidget>
 
 class QBrush;
@@ -59,6 +60,12 @@ public:
     // The first row a run would send whose duration is not a whole number of seconds above 0, or -1.
     int firstTimelessRow() const;
 
+    // The controller's ramp rate (sccm/s, 0 = none): a step whose ramp from the step before takes
+    // longer than its time is allowed, but its time cell says so (tooltip with the ramp's time).
+    void setRampRate(double sccmPerSecond);
+    // Rows whose time is shorter than their ramp, in table order.
+    QList<int> rowsShorterThanRamp() const;
+
 signals:
     void sig_item_excStep(uchar in, float data);
     void sig_item_finish();
@@ -93,6 +100,7 @@ private:
     void commitStepCount();
     void writeCountField(const QString &text);
     void showIdleFields();
+    void markRampTimes();
 
     void highlightRow(int row);
     void whitenRows(int count);
@@ -122,4 +130,5 @@ private:
     bool m_finishDue = false;       // a single run's last step has ended; the next tick sends the 0
     int m_enteredCount = -1;        // the count the operator entered (or a load counted); -1: none
     bool m_countEdited = false;     // the count field was typed in since its last commit
+    double m_rampRate = 0;
 };

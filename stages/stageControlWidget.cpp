@@ -96,6 +96,11 @@ void stageControlWidget::startStep()
         // A run may end inside its own start; its end is weighed once every widget has started.
         m_starting = true;
         m_runEndedInStart = false;
+        refreshRampRates();
+        for (int k = 0; k < m_items.size() && m_startTake; ++k) {
+            if (m_items[k]->hasUsableDevice() && m_items[k]->wouldRun())
+                m_startTake(k, quint8(m_items[k]->deviceId()));
+        }
         for (int device : usableDevices())
             emit devicestartStep(device);
         m_starting = false;
@@ -136,6 +141,18 @@ void stageControlWidget::pauseProgramme(int index, const QString &why)
     emit programmesChanged();
     MessageBoxSeam::information(this, tr("提示"),
                                 tr("%1，第%2个分阶控件已暂停，流量已设为0").arg(why).arg(index + 1));
+}
+
+void stageControlWidget::setRampRateLookup(std::function<double(quint8)> lookup)
+{
+    m_rampRate = std::move(lookup);
+    refreshRampRates();
+}
+
+void stageControlWidget::refreshRampRates()
+{
+    for (itemStageControl *item : qAsConst(m_items))
+        item->setRampRate(m_rampRate && item->hasUsableDevice() ? m_rampRate(quint8(item->deviceId())) : 0.0);
 }
 
 QString stageControlWidget::whereOf(int index) const

@@ -43,6 +43,13 @@ public:
     // not be driven now (not online, driven by another), or empty. None refuses when not set.
     using StartCheck = std::function<QString(int widget, quint8 device)>;
     void setStartCheck(StartCheck check) { m_startCheck = std::move(check); }
+    // Told of every widget about to run, before its first step is sent.
+    using StartTake = std::function<void(int widget, quint8 device)>;
+    void setStartTake(StartTake take) { m_startTake = std::move(take); }
+    // The ramp rate of a controller, for the widgets' marks of steps shorter than their ramp.
+    void setRampRateLookup(std::function<double(quint8)> lookup);
+    // Asks the lookup again for every widget's controller.
+    void refreshRampRates();
     // Widget `index` (0 ..) stops, or pauses with 0 sent, because of what happened to its
     // controller; `why` says what, in a notice.
     void stopProgramme(int index, const QString &why);
@@ -88,4 +95,6 @@ private:
     bool m_running = false;
     bool m_paused = false;
     StartCheck m_startCheck;
+    StartTake m_startTake;
+    std::function<double(quint8)> m_rampRate;
 };

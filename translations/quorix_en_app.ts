@@ -2,6 +2,45 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>AlarmWiring</name>
+    <message>
+        <source>报警</source>
+        <translation>Alarm</translation>
+    </message>
+    <message>
+        <source>报警已确认</source>
+        <translation>Alarm acknowledged</translation>
+    </message>
+    <message>
+        <source>报警已解除并确认</source>
+        <translation>Alarm cleared and acknowledged</translation>
+    </message>
+    <message>
+        <source>报警已解除</source>
+        <translation>Alarm cleared</translation>
+    </message>
+    <message>
+        <source>报警动作：设备%1的流量设为0（%2）</source>
+        <translation>Alarm action: device %1 set to 0 (%2)</translation>
+    </message>
+    <message>
+        <source>报警记录</source>
+        <translation>Alarm log</translation>
+    </message>
+    <message>
+        <source>%1：%2（自 %3）</source>
+        <translation>%1: %2 (since %3)</translation>
+    </message>
+    <message>
+        <source>报警：%1（自 %2）</source>
+        <translation>Alarm: %1 (since %2)</translation>
+    </message>
+    <message>
+        <source>，共%1条</source>
+        <translation>, %1 in all</translation>
+    </message>
+</context>
+<context>
     <name>CustomSpimbox</name>
     <message>
         <source>Form</source>
@@ -65,6 +104,10 @@
     <message>
         <source>最后读数：%1</source>
         <translation>Last reading: %1</translation>
+    </message>
+    <message>
+        <source>斜坡：%1 → %2 sccm，%3 sccm/s</source>
+        <translation>Ramp: %1 → %2 sccm, %3 sccm/s</translation>
     </message>
 </context>
 <context>
@@ -135,6 +178,37 @@
     <message>
         <source>密码错误</source>
         <translation>Wrong password</translation>
+    </message>
+</context>
+<context>
+    <name>ProcessSettingsWiring</name>
+    <message>
+        <source>过程设置</source>
+        <translation>Process settings</translation>
+    </message>
+    <message>
+        <source>请登录</source>
+        <translation>Please log in</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>密码错误</source>
+        <translation>Wrong password</translation>
+    </message>
+    <message>
+        <source>错误提示</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>过程设置无法保存：%1</source>
+        <translation>The process settings cannot be saved: %1</translation>
+    </message>
+    <message>
+        <source>过程设置已保存</source>
+        <translation>Process settings saved</translation>
     </message>
 </context>
 <context>
@@ -433,6 +507,14 @@
     <message>
         <source>高级参数修改</source>
         <translation>Advanced parameters</translation>
+    </message>
+    <message>
+        <source>过程设置</source>
+        <translation>Process settings</translation>
+    </message>
+    <message>
+        <source>报警记录</source>
+        <translation>Alarm log</translation>
     </message>
 </context>
 <context>

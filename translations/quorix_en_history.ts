@@ -237,6 +237,10 @@
         <source>输入的阶数不能大于%1</source>
         <translation>The number of stages cannot exceed %1</translation>
     </message>
+    <message>
+        <source>斜坡需要%1秒</source>
+        <translation>The ramp needs %1 s</translation>
+    </message>
 </context>
 <context>
     <name>saveFileSetWidget</name>

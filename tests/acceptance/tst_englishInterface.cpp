@@ -151,6 +151,8 @@ void tst_englishInterface::everyWindowReadsInEnglish()
     w.loss_Statistics();
     w.showBusHealth();
     w.mqttLink()->openSettings();
+    menuEntry(w, QStringLiteral("过程设置"))->trigger();
+    menuEntry(w, QStringLiteral("报警记录"))->trigger();
     w.setAdmin();
     w.showDevelopAction();
     QStringList faults = faultsInVisibleWindows();

@@ -137,6 +137,7 @@ void tst_mainWnd::startupShowsTabsMenusAndHiddenWindows()
         actionCaptions(w),
         (QStringList{QStringLiteral("设备管理(D)/查询设备"), QStringLiteral("设备管理(D)/丢包统计"),
                      QStringLiteral("设备管理(D)/通信诊断"), QStringLiteral("设备管理(D)/MQTT 设置"),
+                     QStringLiteral("设备管理(D)/过程设置"), QStringLiteral("设备管理(D)/报警记录"),
                      QStringLiteral("文件(F)/打开文件"), QStringLiteral("文件(F)/保存文件"),
                      QStringLiteral("设备参数设置(P)/普通参数设置"),
                      QStringLiteral("设备参数设置(P)/高级参数设置"), QStringLiteral("帮助（H）/软件版本号"),
@@ -456,12 +457,20 @@ void tst_mainWnd::pulledAdapterMarksRowsOnceAndRecovers()
     for (DeviceLine *row : rows)
         QTest::mouseClick(f.child<QPushButton>(row, "btn_online"), Qt::LeftButton);
     QTRY_VERIFY(!f.child<QPushButton>(rows[1], "btn_press")->text().isEmpty());
+    for (quint8 address : {1, 2})
+        QTRY_VERIFY(w.benchModel()->record(address)->readings[3].has_value());
     f.boxes.boxes.clear();
 
     f.bus->unplug();
     QTRY_COMPARE(f.boxes.texts(), QStringList{kNotice + QStringLiteral("|串口连接中断")});
-    for (DeviceLine *row : rows)
+    const QString pressureBefore = f.child<QPushButton>(rows[1], "btn_press")->text();
+    for (DeviceLine *row : rows) {
         QCOMPARE(row->onlineCaption(), QStringLiteral("掉线"));
+        // The last readings stay for reference, greyed, with their time: never shown as current.
+        QVERIFY(row->readingsStale());
+        QVERIFY(f.child<QPushButton>(row, "btn_press")->toolTip().startsWith(QStringLiteral("最后读数：")));
+    }
+    QCOMPARE(f.child<QPushButton>(rows[1], "btn_press")->text(), pressureBefore);
     QCOMPARE(w.devicePage()->row(2)->onlineCaption(), QStringLiteral("上线"));
     QCOMPARE(w.commMenu()->title(), QStringLiteral("通信设置(未连接)"));
     QCOMPARE(f.openButton()->text(), QStringLiteral("已关闭"));
@@ -475,6 +484,8 @@ void tst_mainWnd::pulledAdapterMarksRowsOnceAndRecovers()
     for (DeviceLine *row : rows)
         QTRY_COMPARE(row->onlineCaption(), QStringLiteral("接连"));
     QTRY_COMPARE(f.child<CustomSpimbox>(rows[0], "edit_cur")->valueText(), QStringLiteral("30"));
+    for (DeviceLine *row : rows)
+        QTRY_VERIFY(!row->readingsStale());
     QCOMPARE(f.boxes.boxes.size(), 1);
 }
 
@@ -503,6 +514,8 @@ void tst_mainWnd::englishSessionScansLosesAndRecovers()
         QCOMPARE(row->onlineCaption(), QStringLiteral("Online"));
     }
     QTRY_VERIFY(!f.child<QPushButton>(rows[1], "btn_press")->text().isEmpty());
+    for (quint8 address : {1, 2})
+        QTRY_VERIFY(w.benchModel()->record(address)->readings[3].has_value());
     f.boxes.boxes.clear();
 
     f.bus->unplug();
