@@ -7,7 +7,9 @@
 #include "stageControlWidget.h"
 
 #include <QDeadlineTimer>
+#include <QAbstractButton>
 #include <QDebug>
+#include <QMessageBox>
 #include <QWidget>
 
 ExitSequence::ExitSequence(QWidget *window, stageControlWidget *stages, DeviceThread *worker,
@@ -20,6 +22,15 @@ ExitSequence::ExitSequence(QWidget *window, stageControlWidget *stages, DeviceTh
         if (m_state == State::StoppingFlows)
             finishStop(unconfirmed);
     });
+    connect(m_worker, &DeviceThread::sig_stepWritten, this, [this](int deviceId, float value) {
+        if (m_state != State::StoppingFlows || value != 0.0f || !m_stopping.contains(quint8(deviceId)) ||
+            m_confirmed.contains(quint8(deviceId)))
+            return;
+        m_confirmed.append(quint8(deviceId));
+        showProgress();
+    });
+    m_noticeEnd.setSingleShot(true);
+    connect(&m_noticeEnd, &QTimer::timeout, this, &ExitSequence::leave);
 }
 
 bool ExitSequence::allowsClose()
@@ -83,15 +94,68 @@ void ExitSequence::stopFlows(const QList<quint8> &devices)
     m_stopping = devices;
     m_stages->stopAll();
     m_window->setEnabled(false);
+    // Not modal: the worker's answers come through the event loop. A child of the disabled window
+    // would take no click, so the box is a window of its own, kept above it.
+    m_box = new QMessageBox(QMessageBox::Information, tr("提示"), QString(), QMessageBox::NoButton);
+    m_box->setObjectName(QStringLiteral("exitStopBox"));
+    m_box->setWindowFlag(Qt::WindowStaysOnTopHint);
+    m_box->setWindowModality(Qt::NonModal);
+    showProgress();
+    m_box->show();
+    // The box adds an OK button of its own when shown with none; nothing is to be confirmed yet.
+    if (QAbstractButton *ok = m_box->button(QMessageBox::Ok))
+        ok->setEnabled(false);
     m_worker->requestFlowStop(devices, QDeadlineTimer(StopBudgetMs));
     m_guard.start(StopBudgetMs + GraceMs);
+}
+
+// "正在将流量设为0：设备1 ✓，设备3 …"
+void ExitSequence::showProgress()
+{
+    QStringList parts;
+    for (quint8 device : qAsConst(m_stopping))
+        parts << tr("设备%1").arg(device) + (m_confirmed.contains(device) ? QStringLiteral(" ✓") : QStringLiteral(" …"));
+    m_box->setText(tr("正在将流量设为0：%1").arg(parts.join(tr("，"))));
 }
 
 void ExitSequence::finishStop(const QList<quint8> &unconfirmed)
 {
     m_guard.stop();
-    for (quint8 device : unconfirmed)
-        qWarning() << "退出前未能确认设备" << int(device) << "的流量已设为0";
     m_state = State::Leaving;
+    if (unconfirmed.isEmpty()) {
+        leave();
+        return;
+    }
+    QStringList names;
+    for (quint8 device : unconfirmed) {
+        qWarning() << "退出前未能确认设备" << int(device) << "的流量已设为0";
+        names << tr("设备%1").arg(device);
+    }
+    // The operator has to know where gas may still flow before the program that drove it is gone.
+    m_box->setIcon(QMessageBox::Warning);
+    m_box->setText(tr("%1未在%2秒内确认流量已设为0，请检查该设备。关闭本窗口后程序退出。")
+                       .arg(names.join(tr("，")))
+                       .arg(StopBudgetMs / 1000));
+    m_box->setStandardButtons(QMessageBox::Ok);
+    connect(m_box, &QMessageBox::finished, this, &ExitSequence::leave);
+    m_box->show(); // again, should it have been closed meanwhile
+    m_box->raise();
+    m_noticeEnd.start(UnconfirmedNoticeMs);
+}
+
+void ExitSequence::leave()
+{
+    m_noticeEnd.stop();
+    if (m_box) {
+        m_box->disconnect(this);
+        m_box->close();
+        m_box->deleteLater();
+        m_box = nullptr;
+    }
     emit readyToClose();
+}
+
+ExitSequence::~ExitSequence()
+{
+    delete m_box; // a window of its own, not deleted with the main window
 }

@@ -233,6 +233,7 @@ void mainWnd::createChartPages()
         return deviceId >= 1 && deviceId <= kChartPages ? devicePlots[deviceId - 1]->pendingExportFile()
                                                         : QString();
     });
+    saveWnd->setOnlineLookup([this](int deviceId) { return benchModel()->isOnline(quint8(deviceId)); });
 }
 
 // The wiring, feature by feature. Several signals have more than one receiver, and Qt calls the

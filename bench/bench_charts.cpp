@@ -16,7 +16,7 @@
 #include "Reading.h"
 #include "TimerLatencyProbe.h"
 #include "mainWnd.h"
-#include <QSplineSeries>
+#include <QLineSeries>
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -4,7 +4,7 @@
 #include <QChartView>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QSplineSeries>
+#include <QLineSeries>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <QWheelEvent>
@@ -66,7 +66,7 @@ Plot::~Plot() = default;
 void Plot::setupChart()
 {
     const TypeLook look = lookOf(m_type);
-    m_series = new QSplineSeries;
+    m_series = new QLineSeries;
     m_series->setColor(Qt::darkBlue);
     m_series->setPen(QPen(Qt::red, 1));
     m_series->setPointsVisible(true);
@@ -195,7 +195,7 @@ QChart *Plot::chart()
     return m_chart;
 }
 
-QSplineSeries *Plot::series()
+QLineSeries *Plot::series()
 {
     if (m_viewStale)
         redraw(true);
@@ -312,7 +312,7 @@ int Plot::bucketOf(int index) const
 
 // A bucket of a batch-filled chart is drawn as its lowest and highest point, in their order, so
 // that spikes stay visible however thinly a wide range is drawn. A live chart draws the newest point
-// of each bucket: its zigzag would cost a spline series dearly on every sample.
+// of each bucket: its zigzag would flicker on every sample.
 void Plot::appendBucket(QVector<QPointF> &drawn, int from, int to) const
 {
     if (m_live) {

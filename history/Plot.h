@@ -10,7 +10,7 @@
 namespace QtCharts {
 class QChart;
 class QChartView;
-class QSplineSeries;
+class QLineSeries;
 class QValueAxis;
 } // namespace QtCharts
 class QMenu;
@@ -19,8 +19,8 @@ class QMenu;
 //
 // The chart's own state (points, axis ranges) is kept here and handed to the chart objects only
 // while the chart can be seen: a hidden page costs a few additions per sample, and showing it
-// draws the newest state in one go. A spline series computes its whole curve again for every point
-// added, and a chart paints all its points: so a live chart keeps the newest MaxLivePoints points
+// draws the newest state in one go. Points are joined by straight lines: a curve through them would
+// show values never measured (an overshoot past a step). A chart paints all its points: so a live chart keeps the newest MaxLivePoints points
 // (four hours at 1 Hz: the X range widens by a second every eleven samples until it spans them, and
 // the operator may zoom out), and its series holds only those the X range can show, thinned to
 // MaxDrawnLivePoints when the range is wide. A chart filled in batches is thinned to MaxDrawnPoints,
@@ -64,7 +64,7 @@ public:
     double timePos() const { return m_timePos; }
     // The chart objects, brought up to date first.
     QtCharts::QChart *chart();
-    QtCharts::QSplineSeries *series();
+    QtCharts::QLineSeries *series();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -99,7 +99,7 @@ private:
     int m_type;
     QtCharts::QChart *m_chart = nullptr;
     QtCharts::QChartView *m_view = nullptr;
-    QtCharts::QSplineSeries *m_series = nullptr;
+    QtCharts::QLineSeries *m_series = nullptr;
     QtCharts::QValueAxis *m_axisX = nullptr;
     QtCharts::QValueAxis *m_axisY = nullptr;
     QMenu *m_menu = nullptr;

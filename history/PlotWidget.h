@@ -1,21 +1,16 @@
 #pragma once
 
-#include "JournalWriter.h"
 #include "Plot.h"
 #include "Reading.h"
+#include "Recorder.h"
 #include "RecordingFile.h"
 
 #include <QDateTime>
 #include <QString>
-#include <QTimer>
 #include <QWidget>
 
 #include <array>
 #include <functional>
-#include <memory>
-#include <mutex>
-
-class QThread;
 
 namespace Ui {
 class PlotWidget;
@@ -41,7 +36,11 @@ public:
     // Wall-clock source of the recording's start time and of the name of a file kept elsewhere.
     void setClock(Clock clock);
     // The controller whose page this is, named in the journal of its recordings.
-    void setDeviceId(int deviceId) { m_deviceId = deviceId; }
+    void setDeviceId(int deviceId)
+    {
+        m_deviceId = deviceId;
+        m_recorder.setDeviceId(deviceId);
+    }
 
     // One polled reading, drawn and recorded at the time it was read. One that is no usable number
     // is dropped. Its controller is not looked at: the page already belongs to one.
@@ -59,20 +58,23 @@ public:
     bool scheduleSave(QDateTime startTime, int duration, bool cur, bool cum, bool temp, bool press,
                       QString fileName);
     // The file of the recording that waits, runs or is being written; empty when none is.
-    QString pendingExportFile() const { return m_state == ExportState::Idle ? QString() : m_fileName; }
+    QString pendingExportFile() const;
     // A recording is armed and has not started yet; scheduledStart() says when it would.
-    bool recordingWaits() const { return m_state == ExportState::Waiting; }
-    QDateTime scheduledStart() const { return m_startTime; }
+    bool recordingWaits() const { return m_recorder.state() == Recorder::State::Waiting; }
+    QDateTime scheduledStart() const { return m_recorder.scheduledStart(); }
     // Drops a recording that has not started: it never starts, and its file stays as it is.
-    void dropScheduledSave();
-    bool isRecording() const { return m_state == ExportState::Recording; }
+    void dropScheduledSave() { m_recorder.dropScheduled(); }
+    bool isRecording() const { return m_recorder.state() == Recorder::State::Recording; }
     // Samples of a type handed to the journal since the running (or last) recording started.
-    int recordedSamples(int type) const { return isKnownType(type) ? m_recorded[type - 1] : 0; }
+    int recordedSamples(int type) const { return m_recorder.recordedSamples(type); }
     // The journal of the running recording; empty when none runs or before its file is made.
-    QString journalPath() const { return m_journal ? m_journal->path() : QString(); }
+    QString journalPath() const { return m_recorder.journalPath(); }
+    // The recording of this page's controller, fed by addReading; the chart's drawing (its time
+    // axis, its clearing) never touches it.
+    Recorder &recorder() { return m_recorder; }
 
     // The longest delay or duration a timer holds, in milliseconds (about 24.8 days).
-    static constexpr qint64 MaxTimerMs = 2147483647;
+    static constexpr qint64 MaxTimerMs = Recorder::MaxTimerMs;
 
 signals:
     // The course of a recording, for whoever shows it: armed to start at startTime, recording
@@ -89,23 +91,12 @@ public slots:
     void onStart();
     void onDurationEnd();
 
-private slots:
-    void takeJournalEvents();
-
 private:
-    enum class ExportState
-    {
-        Idle,
-        Waiting,
-        Recording,
-        Writing
-    };
     static bool isKnownType(int type) { return type >= 1 && type <= TypeCount; }
     void createCharts();
-    void journalSample(int type, float value);
-    void onJournalEvent(const JournalWriter::Event &event);
-    std::array<bool, TypeCount> selectedTypes() const;
-    void reportWrite(const RecordingFile::Outcome &outcome);
+    void connectRecorder();
+    void reportWrite(const QString &fileName, const RecordingFile::Outcome &outcome, const Recorder::Gaps &gaps);
+    QString describeGaps(const Recorder::Gaps &gaps) const;
 
     Ui::PlotWidget *ui;
     int m_pageOptions;
@@ -114,20 +105,6 @@ private:
     std::array<int, TypeCount> m_sampleCounts{};
     std::array<float, TypeCount> m_lastSamples{};
 
-    QString m_fileName;
-    bool m_saveCur = false, m_saveCum = false, m_saveTemp = false, m_savePress = false;
-    int m_duration = 0;
-    QDateTime m_startTime;
-    ExportState m_state = ExportState::Idle;
-    QTimer m_startTimer;
-    QTimer m_durationTimer;
     int m_deviceId = 0;
-    // The running recording's samples go to its journal as they arrive; nothing of it is kept here.
-    std::shared_ptr<JournalWriter> m_journal;
-    std::array<int, TypeCount> m_recorded{};
-    QByteArray m_journalLine;
-    std::mutex m_journalEventsLock;
-    QVector<JournalWriter::Event> m_journalEvents; // from the writer's thread, not yet taken
-
-    QThread *m_writer = nullptr; // prints, formats and saves a finished recording
+    Recorder m_recorder;
 };

@@ -1,14 +1,10 @@
 #include "RecordingRecovery.h"
 
-#include "JournalConversion.h"
 #include "JournalFiles.h"
 #include "MessageBoxSeam.h"
 
 #include <QDateTime>
 #include <QDebug>
-#include <QDir>
-#include <QFile>
-#include <QLockFile>
 #include <QThread>
 #include <QWidget>
 
@@ -34,30 +30,6 @@ RecordingRecovery::~RecordingRecovery()
         m_converter->wait();
         delete m_converter;
     }
-}
-
-QVector<RecordingRecovery::Journal> RecordingRecovery::findUnfinished(const QString &folder)
-{
-    QVector<Journal> found;
-    const QDir dir(folder);
-    const QStringList names =
-        dir.entryList({QStringLiteral("*") + QLatin1String(JournalFiles::Suffix)}, QDir::Files, QDir::Name);
-    for (const QString &name : names) {
-        Journal journal;
-        journal.path = dir.filePath(name);
-        journal.lock = std::make_shared<QLockFile>(JournalFiles::lockPath(journal.path));
-        journal.lock->setStaleLockTime(0); // only a lock whose process is gone is stale
-        if (!journal.lock->tryLock(0))
-            continue; // still being written
-        QFile file(journal.path);
-        QString error;
-        if (!file.open(QIODevice::ReadOnly) || !JournalHeader::read(file, &journal.header, &error)) {
-            qWarning() << "not a recording journal, left as it is:" << journal.path << error;
-            continue;
-        }
-        found.append(journal);
-    }
-    return found;
 }
 
 void RecordingRecovery::offer(const QString &folder)
@@ -87,17 +59,9 @@ void RecordingRecovery::convert(QVector<Journal> journals)
     };
     auto shared = std::make_shared<Shared>();
     m_converter = QThread::create([journals, shared] {
-        const QDateTime now = QDateTime::currentDateTime();
-        for (const Journal &journal : journals) {
-            Result result;
-            result.journal = journal.path;
-            const RecordingFile::Outcome outcome = JournalConversion::recover(journal.path, now, &result.dataFile);
-            if (result.dataFile.isEmpty())
-                result.error = outcome.fallbackError.isEmpty() ? outcome.error : outcome.fallbackError;
-            journal.lock->unlock();
-            const std::lock_guard<std::mutex> hold(shared->lock);
-            shared->results.append(result);
-        }
+        QVector<Result> results = UnfinishedJournals::convert(journals, QDateTime::currentDateTime());
+        const std::lock_guard<std::mutex> hold(shared->lock);
+        shared->results = std::move(results);
     });
     connect(m_converter, &QThread::finished, this, [this, shared] {
         m_converter->wait(); // finished is sent just before the thread ends

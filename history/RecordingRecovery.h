@@ -1,6 +1,6 @@
 #pragma once
 
-#include "JournalHeader.h"
+#include "UnfinishedJournals.h"
 
 #include <QObject>
 #include <QString>
@@ -8,7 +8,6 @@
 
 #include <memory>
 
-class QLockFile;
 class QThread;
 class QWidget;
 
@@ -20,26 +19,14 @@ class RecordingRecovery : public QObject
 {
     Q_OBJECT
 public:
-    struct Journal
-    {
-        QString path;
-        JournalHeader header;
-        std::shared_ptr<QLockFile> lock; // held while this process deals with the journal
-    };
-    struct Result
-    {
-        QString journal;
-        QString dataFile; // where its samples went; empty when they could not be saved
-        QString error;
-    };
+    using Journal = UnfinishedJournals::Journal;
+    using Result = UnfinishedJournals::Result;
 
     explicit RecordingRecovery(QWidget *boxParent);
     // Waits for a conversion under way.
     ~RecordingRecovery() override;
 
-    // The journals in `folder` whose writer is gone, each locked for the caller. A journal being
-    // written, by this process or another, is not among them; nor is a file with no whole header.
-    static QVector<Journal> findUnfinished(const QString &folder);
+    static QVector<Journal> findUnfinished(const QString &folder) { return UnfinishedJournals::find(folder); }
 
     // Offers the unfinished journals of `folder`; does nothing when there are none.
     void offer(const QString &folder);

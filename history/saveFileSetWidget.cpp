@@ -89,7 +89,7 @@ void saveFileSetWidget::on_pushButton_clicked()
     }
     const bool anyType = cur || ui->checkbox_cumflow->isChecked() || ui->checkBox_temp->isChecked() ||
                          ui->checkBox_press->isChecked();
-    if (refusesPendingExport(deviceId) || refusesTimers(startTime, duration) ||
+    if (refusesOffline(deviceId) || refusesPendingExport(deviceId) || refusesTimers(startTime, duration) ||
         refusesEmptyRecording(anyType))
         return;
     const QString fileName = FileDialogSeam::getSaveFileName(
@@ -110,6 +110,16 @@ bool saveFileSetWidget::refusesPendingExport(int deviceId)
     MessageBoxSeam::information(
         this, tr("提示"),
         tr("设备%1正在保存数据到%2，请等待本次保存结束后再保存").arg(QString::number(deviceId), pending));
+    return true;
+}
+
+// A controller that is not polled gives nothing to record: the recording would run its whole
+// duration and end in a file of section lines alone.
+bool saveFileSetWidget::refusesOffline(int deviceId)
+{
+    if (!m_online || m_online(deviceId))
+        return false;
+    MessageBoxSeam::warning(this, tr("错误提示"), tr("设备%1不在线，无法记录。请先在设备管理页将其上线").arg(deviceId));
     return true;
 }
 

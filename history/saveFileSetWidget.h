@@ -28,6 +28,9 @@ public:
     // The addresses offered for export, in list order (the prompt item excluded).
     QList<quint8> listedDevices() const;
     void setPendingExportLookup(PendingExport lookup) { m_pendingExport = std::move(lookup); }
+    // Whether a controller is online now; unset, every one is taken as online.
+    using OnlineLookup = std::function<bool(int deviceId)>;
+    void setOnlineLookup(OnlineLookup lookup) { m_online = std::move(lookup); }
 
 signals:
     void sig_savePlotFile(int deviceId, QDateTime startTime, int duartion, bool save_cur, bool save_cum,
@@ -42,6 +45,7 @@ private slots:
 
 private:
     bool refusesPendingExport(int deviceId);
+    bool refusesOffline(int deviceId);
     bool refusesFileInUse(const QString &fileName);
     bool refusesTimers(const QDateTime &startTime, std::optional<qint64> durationSeconds);
     bool refusesEmptyRecording(bool anyType);
@@ -49,4 +53,5 @@ private:
 
     Ui::saveFileSetWidget *ui;
     PendingExport m_pendingExport;
+    OnlineLookup m_online;
 };

@@ -4,6 +4,7 @@
 #include "ToolArguments.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QHash>
 #include <QTextStream>
@@ -14,13 +15,14 @@ constexpr int BadUsage = 2;
 
 const QStringList valueOptions{"port", "baud",          "timeout", "mqtt",  "prefix",
                                "user", "password-file", "cafile",  "period"};
+const QStringList recordOptions{"record", "record-device", "types", "duration", "journal-dir"};
 
 // The bridge's command line; `bridge` is its one positional argument.
 void describe(ToolArguments &line)
 {
     line.addFlag(QStringLiteral("allow-setpoints"));
     line.addFlag(QStringLiteral("verbose"));
-    for (const QString &name : valueOptions)
+    for (const QString &name : valueOptions + recordOptions)
         line.addValue(name);
 }
 
@@ -52,8 +54,13 @@ QString BridgeCli::usage()
     return QStringLiteral(
         "usage: quorix-cli --port PATH [--baud N] [--timeout MS] bridge --mqtt HOST[:PORT] [--prefix P]\n"
         "                  [--user U --password-file F] [--cafile F] [--allow-setpoints] [--period MS]\n"
+        "                  [--record FILE --record-device A [--types flow,total,temperature,pressure]\n"
+        "                   --duration 2h [--journal-dir DIR]]\n"
         "Scans, polls every controller found and publishes under P (default quorix/<host name>) until\n"
         "SIGINT or SIGTERM. --allow-setpoints obeys P/A/setpoint/set, P/A/total_setpoint/set and P/stop.\n"
+        "--record keeps a data file of controller A (all four types unless --types) from its first\n"
+        "reading on for the duration (2h, 90m, 45s, 1h30m), through a journal in the data folder (or\n"
+        "DIR) that the next start turns into the file if the bridge was killed. --mqtt may then be left out.\n"
         "Defaults: --baud 9600 --timeout 500 --period 1000, port 1883 (TLS with --cafile: give the port).\n"
         "An option's value follows it or joins it with '=': --mqtt=HOST. --version shows the version.\n"
         "Exit codes: 0 stopped by a signal, 1 no controller answered, 2 bad usage, password file or port.\n");
@@ -117,8 +124,11 @@ int BridgeCli::parse(const ToolArguments &line, HeadlessBridge::Options &options
     }
     if (options.port.isEmpty())
         return fail(QStringLiteral("--port is required"));
-    if (!brokerGiven)
+    if (const int code = parseRecording(line))
+        return code;
+    if (!brokerGiven && m_record.file.isEmpty())
         return fail(QStringLiteral("bridge needs --mqtt HOST[:PORT]"));
+    mqtt.publish = brokerGiven;
     if (!passwordFile.isEmpty()) {
         QFile file(passwordFile);
         if (!file.open(QIODevice::ReadOnly))
@@ -126,6 +136,29 @@ int BridgeCli::parse(const ToolArguments &line, HeadlessBridge::Options &options
         // The first line, without its line end; the password itself is never printed.
         mqtt.password = QString::fromUtf8(file.readLine()).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
     }
+    return 0;
+}
+
+int BridgeCli::parseRecording(const ToolArguments &line)
+{
+    const auto value = [&line](const char *name) { return line.values(QLatin1String(name)).value(0); };
+    m_record.file = value("record");
+    m_record.journalFolder = value("journal-dir");
+    if (m_record.file.isEmpty()) {
+        for (const QString &name : recordOptions) {
+            if (!line.values(name).isEmpty())
+                return fail(QStringLiteral("--%1 needs --record FILE").arg(name));
+        }
+        return 0;
+    }
+    bool ok = false;
+    m_record.device = value("record-device").toInt(&ok);
+    if (!ok || m_record.device < 1 || m_record.device > 247)
+        return fail(QStringLiteral("--record needs --record-device A (1 to 247)"));
+    if (!line.values(QStringLiteral("types")).isEmpty() && !BridgeRecording::parseTypes(value("types"), &m_record.types))
+        return fail(QStringLiteral("bad value for --types: %1").arg(value("types")));
+    if (!BridgeRecording::parseDuration(value("duration"), &m_record.durationSeconds))
+        return fail(QStringLiteral("--record needs --duration such as 2h, 90m or 45s (at most 596h)"));
     return 0;
 }
 
@@ -149,6 +182,16 @@ int BridgeCli::run(const QStringList &args)
         return code;
     TerminationSignals termination;
     HeadlessBridge bridge(options, m_err);
+    const auto log = [this](const QString &text) {
+        m_err << QDateTime::currentDateTime().toString(Qt::ISODateWithMs) << ' ' << text << '\n';
+        m_err.flush();
+    };
+    // Declared after the bridge: a recording running at a stop is saved before the bridge goes.
+    std::unique_ptr<BridgeRecording> recording;
+    if (!m_record.file.isEmpty()) {
+        BridgeRecording::recoverLeftovers(m_record.journalFolder, log);
+        recording = std::make_unique<BridgeRecording>(m_record, bridge.model(), log);
+    }
     QObject::connect(&termination, &TerminationSignals::received, &bridge, &HeadlessBridge::stop);
     QObject::connect(&bridge, &HeadlessBridge::finished, qApp, &QCoreApplication::exit, Qt::QueuedConnection);
     bridge.start();

@@ -136,6 +136,22 @@
         <source>尚未开始的记录已取消：%1</source>
         <translation>Recordings not yet started were cancelled: %1</translation>
     </message>
+    <message>
+        <source>设备%1</source>
+        <translation>Device %1</translation>
+    </message>
+    <message>
+        <source>正在将流量设为0：%1</source>
+        <translation>Setting the flow to 0: %1</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>%1未在%2秒内确认流量已设为0，请检查该设备。关闭本窗口后程序退出。</source>
+        <translation>%1 did not confirm a flow of 0 within %2 s; please check it. The program ends when this window is closed.</translation>
+    </message>
 </context>
 <context>
     <name>MqttLinkWiring</name>

@@ -347,6 +347,17 @@
     </message>
 </context>
 <context>
+    <name>JournalHeader</name>
+    <message>
+        <source>记录文件头不完整</source>
+        <translation>incomplete recording file header</translation>
+    </message>
+    <message>
+        <source>不是记录文件</source>
+        <translation>not a recording file</translation>
+    </message>
+</context>
+<context>
     <name>MqttBridge</name>
     <message>
         <source>MQTT未启用</source>

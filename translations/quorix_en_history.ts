@@ -17,17 +17,6 @@
     </message>
 </context>
 <context>
-    <name>JournalHeader</name>
-    <message>
-        <source>记录文件头不完整</source>
-        <translation>incomplete recording file header</translation>
-    </message>
-    <message>
-        <source>不是记录文件</source>
-        <translation>not a recording file</translation>
-    </message>
-</context>
-<context>
     <name>ParameterWindow</name>
     <message>
         <source>提示</source>
@@ -114,6 +103,22 @@
     <message>
         <source>%1保存失败（%2），改存到%3也失败（%4），%5</source>
         <translation>%1 could not be saved (%2), nor could %3 (%4); %5</translation>
+    </message>
+    <message>
+        <source>设备%1在记录开始时不在线</source>
+        <translation>Device %1 was not online when the recording began</translation>
+    </message>
+    <message>
+        <source>设备%1在记录期间掉线 %2 次</source>
+        <translation>Device %1 dropped out %2 times during the recording</translation>
+    </message>
+    <message>
+        <source>共 %1 秒无数据</source>
+        <translation>%1 s without data in all</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
     </message>
 </context>
 <context>
@@ -350,6 +355,10 @@
     <message>
         <source>%1无法写入（%2）</source>
         <translation>%1 cannot be written (%2)</translation>
+    </message>
+    <message>
+        <source>设备%1不在线，无法记录。请先在设备管理页将其上线</source>
+        <translation>Device %1 is not online and cannot be recorded. Take it online on the device page first.</translation>
     </message>
 </context>
 <context>

@@ -73,7 +73,9 @@ int main(int argc, char *argv[])
     if (!QTest::qWaitFor([&window] { return window.foundDeviceIds() == QList<quint8>{1}; }, 30000))
         return failed("controller 1 was not found");
 
-    // The operator's recording: controller 1, from now for an hour, all four types.
+    // The operator's recording of controller 1, online, from now for an hour, all four types.
+    QTest::mouseClick(window.devicePage()->row(0)->findChild<QPushButton *>(QStringLiteral("btn_online")),
+                      Qt::LeftButton);
     window.savePlotFile();
     saveFileSetWidget *form = window.saveWnd;
     child<QComboBox>(form, "comboBox")->setCurrentIndex(1);
@@ -84,9 +86,6 @@ int main(int argc, char *argv[])
     QTest::mouseClick(child<QPushButton>(form, "pushButton"), Qt::LeftButton);
     if (!window.chartPages().first()->isRecording())
         return failed("the recording did not start");
-
-    QTest::mouseClick(window.devicePage()->row(0)->findChild<QPushButton *>(QStringLiteral("btn_online")),
-                      Qt::LeftButton);
     std::printf("recording\n");
     std::fflush(stdout);
     return app.exec();

@@ -4,6 +4,7 @@
 #include "shell/MainWindowFixture.h"
 
 #include "history/FullDisk.h"
+#include "history/RecordingSamples.h"
 
 #include "DataDirectory.h"
 #include "DataFile.h"
@@ -71,6 +72,8 @@ class tst_historyRecording : public QObject
 private slots:
     void recordAndDrawAgain();
     void recordedTimesAreReadTimesThroughAStall();
+    void clearingTheChartsLeavesTheFileTimesRising();
+    void recordingOfAControllerNotOnlineIsRefused();
     void fullDiskWhileRecordingIsReportedOnce();
     void recordingOfNothingIsRefused_data();
     void recordingOfNothingIsRefused();
@@ -296,8 +299,10 @@ void tst_historyRecording::fullDiskWhileRecordingIsReportedOnce()
     QTRY_VERIFY_WITH_TIMEOUT(w.statusBar()->currentMessage().contains(QStringLiteral("的记录已恢复写入")), 10000);
     const int recorded = page->recordedSamples(3);
     page->onDurationEnd();
-    QTRY_VERIFY_WITH_TIMEOUT(
-        f.boxes.texts().contains(QStringLiteral("提示|") + target + QStringLiteral("保存成功")), 20000);
+    // Armed before its controller was online: the end says so.
+    const QString savedBox = QStringLiteral("提示|") + target + QStringLiteral("保存成功\n设备1在记录开始时不在线，共 ");
+    QTRY_VERIFY_WITH_TIMEOUT(!f.boxes.texts().filter(savedBox).isEmpty(), 20000);
+    QVERIFY(f.boxes.texts().filter(savedBox).first().endsWith(QStringLiteral(" 秒无数据")));
     const QVector<QPointF> saved = DataFile::read(QString::fromLatin1([&] {
                                        QFile file(target);
                                        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -499,6 +504,73 @@ void tst_historyRecording::openedFileLogsThePointsItDraws()
     QTRY_COMPARE(loggedPoints(), expected);
     QCOMPARE(f.window->historyPage()->plot(1)->points().size(), 2);
     f.window->debugWnd->hide();
+}
+
+// The operator clears the charts several times during a recording (a minute in the program,
+// shortened here with a short tick): the file's times keep rising, its values are the bus's.
+void tst_historyRecording::clearingTheChartsLeavesTheFileTimesRising()
+{
+    MainWindowFixture::Setup setup;
+    setup.addresses = {1};
+    setup.tickMs = 40;
+    MainWindowFixture f(setup);
+    mainWnd &w = *f.window;
+    QTemporaryDir dir;
+    ServedValues served(w.worker());
+    QVERIFY(f.openPort());
+    menuEntry(w, QStringLiteral("查询设备"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(w.foundDeviceIds(), QList<quint8>{1}, 20000);
+    f.takeOnline({1});
+    PlotWidget *page = w.chartPages().at(0);
+    QTRY_VERIFY_WITH_TIMEOUT(page->sampleCount(1) >= 2, 20000);
+
+    const QString target = dir.filePath(QStringLiteral("cleared.csv"));
+    emit w.saveWnd->sig_savePlotFile(1, QDateTime::currentDateTime(), 4, true, false, true, false, target);
+    for (int clear = 1; clear <= 3; ++clear) {
+        QTRY_VERIFY_WITH_TIMEOUT(page->recordedSamples(1) >= 4 * clear, 20000);
+        for (int type = 1; type <= 4; ++type)
+            page->plot(type)->clearChart();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(
+        f.boxes.texts().contains(QStringLiteral("提示|") + target + QStringLiteral("保存成功")), 20000);
+    const DataFile::Content content = DataFile::read(QString::fromLatin1(RecordingSamples::contentsOf(target)));
+    for (int type : {1, 3}) {
+        const QVector<QPointF> &section = content.sections[type - 1];
+        QVERIFY(section.size() >= 12);
+        for (int k = 1; k < section.size(); ++k)
+            QVERIFY2(section[k].x() > section[k - 1].x(),
+                     qPrintable(QStringLiteral("%1 after %2").arg(section[k].x()).arg(section[k - 1].x())));
+        QVERIFY(section.last().x() <= 4.5);
+        for (const QPointF &point : section)
+            QVERIFY(served.values[type - 1].contains(float(point.y())));
+    }
+}
+
+// A controller found by the scan but not taken online: the form refuses before its file dialog.
+void tst_historyRecording::recordingOfAControllerNotOnlineIsRefused()
+{
+    MainWindowFixture::Setup setup;
+    setup.addresses = {1};
+    MainWindowFixture f(setup);
+    mainWnd &w = *f.window;
+    Answers answers;
+    QVERIFY(f.openPort());
+    menuEntry(w, QStringLiteral("查询设备"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(w.foundDeviceIds(), QList<quint8>{1}, 20000);
+    w.savePlotFile();
+    w.saveWnd->findChild<QComboBox *>(QStringLiteral("comboBox"))->setCurrentIndex(1);
+    w.saveWnd->findChild<QLineEdit *>(QStringLiteral("lineEdit_4"))->setText(QStringLiteral("1"));
+    w.saveWnd->findChild<QCheckBox *>(QStringLiteral("checkbox_current"))->setChecked(true);
+    auto *confirm = w.saveWnd->findChild<QPushButton *>(QStringLiteral("pushButton"));
+    QTest::mouseClick(confirm, Qt::LeftButton);
+    QCOMPARE(f.boxes.texts().last(), QStringLiteral("错误提示|设备1不在线，无法记录。请先在设备管理页将其上线"));
+    QVERIFY(answers.dialogs.isEmpty());
+    QVERIFY(w.chartPages().at(0)->pendingExportFile().isEmpty());
+
+    // Online, the same request reaches the file dialog (answered with nothing: no recording).
+    f.takeOnline({1});
+    QTest::mouseClick(confirm, Qt::LeftButton);
+    QCOMPARE(answers.dialogs.size(), 1);
 }
 
 #include "TestRunner.h"

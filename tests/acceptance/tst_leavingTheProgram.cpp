@@ -100,6 +100,7 @@ private slots:
     void closeEndsTheProgramWhateverIsOpen();
     void runningProgrammeIsStoppedBeforeTheEnd();
     void waitingRecordingIsNamedAndDropped();
+    void unconfirmedControllerIsNamedBeforeTheEnd();
 };
 
 void tst_leavingTheProgram::closeEndsTheProgramWhateverIsOpen()
@@ -210,6 +211,50 @@ void tst_leavingTheProgram::waitingRecordingIsNamedAndDropped()
     QVERIFY(!w.chartPages().at(2)->recordingWaits());
     QVERIFY(w.chartPages().at(2)->pendingExportFile().isEmpty());
     QTRY_VERIFY(w.worker()->isFinished());
+}
+
+// Controller 3 loses every write: the stop's box shows controller 1 confirmed and 3 waiting, then
+// names 3 as never confirmed, and the program ends only when the operator closes the box.
+void tst_leavingTheProgram::unconfirmedControllerIsNamedBeforeTheEnd()
+{
+    MainWindowFixture f(busOfOneAndThreeAtTick(1000));
+    mainWnd &w = *f.window;
+    w.show();
+    scanOneAndThree(f);
+    f.takeOnline({1, 3});
+    stageControlWidget &page = *w.stagePage();
+    showStagePage(w);
+    QVERIFY(typeProgramme(*page.items().at(0), {"10,100"}));
+    QVERIFY(typeProgramme(*page.items().at(1), {"40,100"}));
+    QTest::mouseClick(page.startButton(), Qt::LeftButton);
+    QTRY_COMPARE(f.bus->floatRegister(3, RegisterMap::InstantSetpoint), 40.0f);
+    SimFaults lose;
+    lose.lostWrites = 1000000;
+    f.bus->setFaults(3, lose);
+    f.boxes.questionAnswer = QMessageBox::Yes;
+
+    QStringList seen; // the box's texts, in order, each once
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<QMessageBox *>(top);
+            if (!box || box->objectName() != QLatin1String("exitStopBox") || !box->isVisible())
+                continue;
+            if (seen.isEmpty() || seen.last() != box->text())
+                seen << box->text();
+            QAbstractButton *ok = box->button(QMessageBox::Ok);
+            if (ok && ok->isEnabled())
+                ok->click();
+        }
+    });
+    watch.start(20);
+    QCOMPARE(closeInEventLoop(w), 0);
+    QVERIFY(seen.size() >= 2);
+    QVERIFY2(seen.contains(QStringLiteral("正在将流量设为0：设备1 ✓，设备3 …")), qPrintable(seen.join('|')));
+    QCOMPARE(seen.last(), QStringLiteral("设备3未在5秒内确认流量已设为0，请检查该设备。关闭本窗口后程序退出。"));
+    QCOMPARE(f.bus->floatRegister(1, RegisterMap::InstantSetpoint), 0.0f);
+    QCOMPARE(f.bus->floatRegister(3, RegisterMap::InstantSetpoint), 40.0f);
+    verifyBusSilent(f, 1000);
 }
 
 #include "TestRunner.h"

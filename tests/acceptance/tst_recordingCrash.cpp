@@ -49,15 +49,19 @@ qint64 servedSpanNs(const SimBus &bus)
     return served.size() < 2 ? 0 : served.last().servedNs - served.first().servedNs;
 }
 
-// Each sample of a section is an answer of the controller, in the order they came, at the time
-// it came; the first is the first answer. Returns the reason when not.
+// Each sample of a section is an answer of the controller, in the order they came, spaced as they
+// came; the first is an answer of the recording's first second (the controller was taken online
+// just before it began). Returns the reason when not.
 QString mismatch(const QVector<QPointF> &section, const QVector<Answer> &served)
 {
     if (section.isEmpty() || served.isEmpty())
         return QStringLiteral("no samples");
-    if (float(section.first().y()) != served.first().value || section.first().x() != 0)
-        return QStringLiteral("the first sample is not the first answer");
-    int next = 0;
+    int first = 0;
+    while (first < served.size() && served[first].value != float(section.first().y()))
+        ++first;
+    if (first == served.size() || section.first().x() >= 1.0)
+        return QStringLiteral("the first sample is not an answer of the first second");
+    int next = first;
     for (const QPointF &sample : section) {
         while (next < served.size() && served[next].value != float(sample.y()))
             ++next;
@@ -66,9 +70,10 @@ QString mismatch(const QVector<QPointF> &section, const QVector<Answer> &served)
         int sameValue = 0;
         for (const Answer &answer : served)
             sameValue += answer.value == served[next].value ? 1 : 0;
-        const double servedS = (served[next].servedNs - served.first().servedNs) / 1e9;
-        if (sameValue == 1 && qAbs(sample.x() - servedS) > 0.1)
-            return QStringLiteral("%1 recorded at %2 s, served at %3 s").arg(sample.y()).arg(sample.x()).arg(servedS);
+        const double servedS = (served[next].servedNs - served[first].servedNs) / 1e9;
+        const double recordedS = sample.x() - section.first().x();
+        if (sameValue == 1 && qAbs(recordedS - servedS) > 0.1)
+            return QStringLiteral("%1 recorded at %2 s, served at %3 s").arg(sample.y()).arg(recordedS).arg(servedS);
         ++next;
     }
     return QString();

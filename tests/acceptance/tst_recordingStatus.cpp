@@ -37,8 +37,8 @@ void tst_recordingStatus::labelFollowsTheRecordings()
     QVERIFY(f.openPort());
     menuEntry(w, QStringLiteral("查询设备"))->trigger();
     QTRY_COMPARE(w.foundDeviceIds(), (QList<quint8>{1, 3}));
-    QTest::mouseClick(w.devicePage()->row(0)->findChild<QPushButton *>(QStringLiteral("btn_online")),
-                      Qt::LeftButton);
+    // Both online: a recording of a controller not online is refused.
+    f.takeOnline({1, 3});
     auto *label = w.statusBar()->findChild<RecordingStatusLabel *>(QStringLiteral("label_recording"));
     QVERIFY(label);
     QVERIFY(label->isHidden());

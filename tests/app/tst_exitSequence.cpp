@@ -13,12 +13,22 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
 
 #include <mutex>
 
 namespace {
+// The exit stop's box, a window of its own while shown.
+QWidget *stopBox()
+{
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (top->objectName() == QLatin1String("exitStopBox") && top->isVisible())
+            return top;
+    }
+    return nullptr;
+}
 
 const QString kQuestion = QStringLiteral("分阶程序正在运行。退出前停止全部程序并将流量设为0？");
 
@@ -169,11 +179,18 @@ void tst_exitSequence::programmeIsStoppedOnlyWhenChosen()
     QVERIFY(!parts.window.isEnabled());  // nothing is started again meanwhile
     QVERIFY(!parts.exit->allowsClose()); // a second close while it waits asks nothing
     QCOMPARE(answers.boxes.size(), 2);
-    QVERIFY(ready.wait(ExitSequence::StopBudgetMs + ExitSequence::GraceMs + 10000));
+    // Past the bound, the box names the controller, and the window closes once it is closed.
+    QMessageBox *box = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT((box = qobject_cast<QMessageBox *>(stopBox())) && box->button(QMessageBox::Ok) &&
+                                 box->button(QMessageBox::Ok)->isEnabled(),
+                             ExitSequence::StopBudgetMs + ExitSequence::GraceMs + 10000);
     QVERIFY(clock.elapsed() >= ExitSequence::StopBudgetMs);
+    QCOMPARE(box->text(), QStringLiteral("设备5未在5秒内确认流量已设为0，请检查该设备。关闭本窗口后程序退出。"));
     QCOMPARE(warnings.taken(), QStringList{QStringLiteral("退出前未能确认设备 5 的流量已设为0")});
-    QVERIFY(parts.exit->allowsClose());
+    QCOMPARE(ready.count(), 0);
+    box->button(QMessageBox::Ok)->click();
     QCOMPARE(ready.count(), 1);
+    QVERIFY(parts.exit->allowsClose());
 }
 
 void tst_exitSequence::captionedQuestionAsShown_data()

@@ -12,6 +12,7 @@
 #include "JournalSamples.h"
 #include "JournalWriter.h"
 #include "MessageBoxSeam.h"
+#include "PipeTrap.h"
 #include "PlotWidget.h"
 #include "RecordingFile.h"
 #include "RecordingRecovery.h"
@@ -101,6 +102,12 @@ struct Feed
     }
 };
 
+// The recording starts as Feed's first sample is read.
+void startAtFirstSample(PlotWidget &page)
+{
+    page.recorder().setClocks([] { return QDateTime::currentDateTime(); }, [] { return qint64(5000) * 1000000; });
+}
+
 // What the journal file of a running recording holds, sample lines only.
 int samplesInJournal(const QString &path)
 {
@@ -153,6 +160,9 @@ private slots:
     void recoveredFileGoesWhereNothingIsLost_data();
     void recoveredFileGoesWhereNothingIsLost();
     void runningJournalIsNotOffered();
+    void sampleIsKeptOnlyWhenTheReaderTakesItBack_data();
+    void sampleIsKeptOnlyWhenTheReaderTakesItBack();
+    void recoveryPassesOverAnythingButRegularFiles();
 
 private:
     QString folder() const { return m_dir->filePath(QStringLiteral("journals")); }
@@ -199,6 +209,7 @@ void tst_journal::endPrintsEveryValueOfAllFourTypes()
 {
     Boxes boxes;
     PlotWidget page;
+    startAtFirstSample(page);
     const QString csv = target("printed.csv");
     const QString printedPath = target("stdout.txt");
     QVERIFY(page.scheduleSave(QDateTime::currentDateTime(), 3600, false, true, false, false, csv));
@@ -228,6 +239,7 @@ void tst_journal::diskFullIsReportedOnceAndNothingIsLost()
     Boxes boxes;
     Warnings warnings;
     PlotWidget page;
+    startAtFirstSample(page);
     QSignalSpy failed(&page, &PlotWidget::recordingWriteFailed);
     QSignalSpy resumed(&page, &PlotWidget::recordingWriteResumed);
     const QString csv = target("full.csv");
@@ -268,6 +280,7 @@ void tst_journal::folderRemovedIsReportedAndWrittenAgain()
 {
     Boxes boxes;
     PlotWidget page;
+    startAtFirstSample(page);
     QSignalSpy resumed(&page, &PlotWidget::recordingWriteResumed);
     const QString csv = target("removed.csv");
     QVERIFY(page.scheduleSave(QDateTime::currentDateTime(), 3600, false, true, false, false, csv));
@@ -301,6 +314,7 @@ void tst_journal::samplesReachTheFileWhenNoJournalCanBeMade()
     plain.close();
     JournalFiles::setFolder(target("plain") + QStringLiteral("/journals"));
     PlotWidget page;
+    startAtFirstSample(page);
     const QString csv = target("unjournaled.csv");
     QVERIFY(page.scheduleSave(QDateTime::currentDateTime(), 3600, true, false, false, false, csv));
     Feed feed;
@@ -479,6 +493,52 @@ void tst_journal::runningJournalIsNotOffered()
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^not a recording journal")));
     QVERIFY(RecordingRecovery::findUnfinished(folder()).isEmpty());
     QVERIFY(QFile::exists(stray.fileName()));
+}
+
+// A damaged line that the journal kept would land in the data file, whose reader skips it.
+void tst_journal::sampleIsKeptOnlyWhenTheReaderTakesItBack_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("plain") << QByteArray("4,1.25,101.325") << true;
+    QTest::newRow("largest float") << QByteArray("1,0,3.4028234e38") << true;
+    QTest::newRow("beyond any float") << QByteArray("4,1,10E225") << false;
+    QTest::newRow("infinite time") << QByteArray("1,1e400,2") << false;
+    QTest::newRow("not a number") << QByteArray("2,nan,2") << false;
+    QTest::newRow("third field") << QByteArray("3,1,2,3") << false;
+}
+
+void tst_journal::sampleIsKeptOnlyWhenTheReaderTakesItBack()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(bool, kept);
+    QCOMPARE(JournalSamples::isSample(line.constData(), line.size()), kept);
+    const QString asFile = QStringLiteral("type") + QChar(line.at(0)) + QLatin1Char('\n') + QString::fromLatin1(line.mid(2));
+    const DataFile::Content read = DataFile::read(asFile);
+    QCOMPARE(read.sections[line.at(0) - '1'].size(), kept ? 1 : 0);
+}
+
+// A pipe, or a link to one, named like a journal would hold the window's start up for good.
+void tst_journal::recoveryPassesOverAnythingButRegularFiles()
+{
+    QString path;
+    {
+        JournalWriter journal(folder(), headerFor(target("real.csv")), {});
+        journal.finish();
+        path = journal.path();
+    }
+    const QDir dir(folder());
+    PipeTrap pipe(dir.filePath(QStringLiteral("a.journal")));
+    PipeTrap otherPipe(dir.filePath(QStringLiteral("pipe")));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("pipe")), dir.filePath(QStringLiteral("b.journal"))));
+    PipeTrap lockPipe(JournalFiles::lockPath(dir.filePath(QStringLiteral("c.journal"))));
+    QFile(dir.filePath(QStringLiteral("c.journal"))).open(QIODevice::WriteOnly);
+    QElapsedTimer clock;
+    clock.start();
+    const QVector<RecordingRecovery::Journal> unfinished = RecordingRecovery::findUnfinished(folder());
+    QVERIFY(clock.elapsed() < 2000); // before the trap lets an opener through
+    QCOMPARE(unfinished.size(), 1);
+    QCOMPARE(unfinished.first().path, path);
 }
 
 #include "TestRunner.h"

@@ -3,7 +3,7 @@
 #include <QChartView>
 #include <QMenu>
 #include <QRandomGenerator>
-#include <QSplineSeries>
+#include <QLineSeries>
 #include <QValueAxis>
 #include <QtTest>
 

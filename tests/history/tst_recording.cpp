@@ -45,11 +45,19 @@ struct Seams
     }
 };
 
+// The recording starts at `startMs` of the monotonic clock and at `wall`.
+void startClocksAt(PlotWidget &page, qint64 startMs, const QDateTime &wall)
+{
+    page.recorder().setClocks([wall] { return wall; }, [startMs] { return startMs * 1000000; });
+}
+
 // Records types 2 and 3 at once for no time: what arrives before the event loop turns is written.
-// The two samples of each type were read 1.25 s apart and arrive together.
+// The two samples of each type were read 1.25 s apart, the first as the recording started, and
+// arrive together.
 void recordTwoSamples(PlotWidget &page, const QString &target, float first, qint64 readMs = 1000000,
                       const QDateTime &start = QDateTime::currentDateTime().addSecs(-1))
 {
+    startClocksAt(page, readMs, start);
     QVERIFY(page.scheduleSave(start, 0, false, true, true, false, target));
     for (int type = 1; type <= 4; ++type)
         page.addReading(readingAt(type, first, readMs));
@@ -108,6 +116,7 @@ void tst_recording::unusableReadingsAreNeitherDrawnNorRecorded()
     Seams seams;
     PlotWidget page;
     const QString target = m_dir.filePath(QStringLiteral("unusable.csv"));
+    startClocksAt(page, 5500, QDateTime::currentDateTime());
     QVERIFY(
         page.scheduleSave(QDateTime::currentDateTime().addSecs(-1), 0, false, false, false, true, target));
     const float infinity = std::numeric_limits<float>::infinity();
@@ -151,11 +160,11 @@ void tst_recording::unwritableTargetKeepsDataInFallback()
     QCOMPARE(contentsOf(fallbackPath), QByteArray("type2\n0,7\n1.25,8\ntype3\n0,7\n1.25,8\n"));
     QFile::remove(fallbackPath);
 
-    // The next recording of the page holds its own samples only.
+    // The next recording of the page holds its own samples only, timed from its own start.
     const QString good = m_dir.filePath(QStringLiteral("after-failure.csv"));
     recordTwoSamples(page, good, 20, 1010000, clock);
     QTRY_COMPARE(seams.boxes.size(), 2);
-    QCOMPARE(contentsOf(good), QByteArray("type2\n10,20\n11.25,21\ntype3\n10,20\n11.25,21\n"));
+    QCOMPARE(contentsOf(good), QByteArray("type2\n0,20\n1.25,21\ntype3\n0,20\n1.25,21\n"));
 }
 
 void tst_recording::confirmButtonChecks_data()

@@ -24,7 +24,8 @@ public:
     bool forEach(const Visit &visit, QString *error, int type = 0);
     int skippedLines() const { return m_skipped; }
 
-    // A sample line: a type 1..4, a comma, then two finite numbers separated by a comma.
+    // A sample line: a type 1..4, a comma, then a time and a value separated by a comma, as the data
+    // file's reader takes them back (a finite time, a value a float holds).
     static bool isSample(const char *line, int size);
 
 private:

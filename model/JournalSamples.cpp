@@ -1,19 +1,19 @@
 #include "JournalSamples.h"
 
+#include "DataFile.h"
+
 #include <QIODevice>
 
 #include <charconv>
-#include <cmath>
 #include <cstring>
 
 namespace {
 constexpr qint64 ReadChunk = 256 * 1024;
 
-bool readsFinite(const char *&first, const char *last)
+bool readsNumber(const char *&first, const char *last, double *number)
 {
-    double number = 0;
-    const auto result = std::from_chars(first, last, number);
-    if (result.ec != std::errc() || !std::isfinite(number))
+    const auto result = std::from_chars(first, last, *number);
+    if (result.ec != std::errc())
         return false;
     first = result.ptr;
     return true;
@@ -31,9 +31,11 @@ bool JournalSamples::isSample(const char *line, int size)
         return false;
     const char *at = line + 2;
     const char *end = line + size;
-    if (!readsFinite(at, end) || at == end || *at++ != ',')
+    double time = 0, value = 0;
+    if (!readsNumber(at, end, &time) || at == end || *at++ != ',')
         return false;
-    return readsFinite(at, end) && at == end;
+    // What the data file's reader would skip is no sample: a damaged line must not reach the file.
+    return readsNumber(at, end, &value) && at == end && DataFile::holdsPoint(time, value);
 }
 
 bool JournalSamples::forEach(const Visit &visit, QString *error, int type)

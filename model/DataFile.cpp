@@ -115,8 +115,7 @@ bool readPoint(QStringView line, QPointF *point)
     double x = 0, y = 0;
     if (!readNumber(line.left(comma), &x) || !readNumber(line.mid(comma + 1), &y))
         return false;
-    // Readings are floats: a value no float holds (1e39) would be drawn at infinity.
-    if (!std::isfinite(x) || !(std::fabs(y) < LeastBeyondFloat))
+    if (!holdsPoint(x, y))
         return false;
     *point = QPointF(x, y);
     return true;
@@ -140,6 +139,12 @@ void readLine(QStringView line, Content &content)
 }
 
 } // namespace
+
+// Readings are floats: a value no float holds (1e39) would be drawn at infinity.
+bool holdsPoint(double time, double value)
+{
+    return std::isfinite(time) && std::fabs(value) < LeastBeyondFloat;
+}
 
 QString formatTime(double seconds)
 {

@@ -30,6 +30,10 @@ QString formatTime(double seconds);
 // readings are floats, and a decimal text goes through a double on its way back.
 QString formatValue(double reading);
 
+// A point this module's reader takes back: a finite time and a value a float holds. Anything else
+// written into a file would be skipped when it is drawn again.
+bool holdsPoint(double time, double value);
+
 // The file's text for the types whose flag is set, in type order.
 QByteArray write(const Recording &records, const std::array<bool, TypeCount> &selected);
 // Appends one data line's text, "time,value" as the file holds it, without its line end.
