@@ -167,11 +167,15 @@ QByteArray toJson(const Backup &backup)
         }
         entries.append(entry);
     }
-    const QDateTime time = backup.time.toOffsetFromUtc(backup.time.offsetFromUtc());
+    // Always with a numeric offset ("+08:00", "+00:00"), also where the clock runs on UTC.
+    const int offset = backup.time.offsetFromUtc();
+    const QString time = backup.time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+                         (offset < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
+                         QTime(0, 0).addSecs(qAbs(offset)).toString(QStringLiteral("HH:mm"));
     const QJsonObject root{{"format", FormatName},
                            {"format_version", FormatVersion},
                            {"address", backup.address},
-                           {"time", time.toString(Qt::ISODate)},
+                           {"time", time},
                            {"program", backup.program},
                            {"baud", backup.baud},
                            {"administrator", backup.administrator},
