@@ -2,6 +2,7 @@
 #include "ui_mainWnd.h"
 
 #include "BenchModel.h"
+#include "ParameterBackupWiring.h"
 #include "ProcessSettingsWiring.h"
 #include "RampDriver.h"
 #include "BusCodes.h"
@@ -79,6 +80,7 @@ mainWnd::mainWnd(QWidget *parent, int tickIntervalMs) : QMainWindow(parent), ui(
     createRecordingStatus();
     createMqttLink();
     createProcessSettings();
+    createParameterBackup();
     ui->tabWidget->setCurrentIndex(0);
     qInstallMessageHandler(messageHandler);
 }
@@ -612,6 +614,16 @@ void mainWnd::createProcessSettings()
     open->setObjectName(QStringLiteral("actionProcessSettings"));
     devices->addAction(open);
     connect(open, &QAction::triggered, m_process, [this] { m_process->open(deviceIds); });
+}
+
+void mainWnd::createParameterBackup()
+{
+    m_backup = new ParameterBackupWiring(this);
+    QMenu *devices = menuBar()->findChild<QMenu *>(QStringLiteral("menuDevices"));
+    auto *open = new QAction(tr("参数备份"), this);
+    open->setObjectName(QStringLiteral("actionParameterBackup"));
+    devices->addAction(open);
+    connect(open, &QAction::triggered, m_backup, [this] { m_backup->open(deviceIds); });
 }
 
 void mainWnd::showControllerState(quint8 deviceId)

@@ -9,6 +9,7 @@
 #include <QVector>
 
 class BenchModel;
+class ParameterBackupWiring;
 class ProcessSettingsWiring;
 class RampDriver;
 class BusHealthWindow;
@@ -62,6 +63,7 @@ public:
     BenchModel *benchModel() const { return m_model; }
     RampDriver *ramps() const { return m_ramps; }
     ProcessSettingsWiring *processSettings() const { return m_process; }
+    ParameterBackupWiring *parameterBackup() const { return m_backup; }
     QAction *openFileAction() const { return actionOpenFile; }
     QAction *developerAction() const { return actionDevelop; }
 
@@ -169,6 +171,7 @@ private:
     void createRecordingStatus();
     void createMqttLink();
     void createProcessSettings();
+    void createParameterBackup();
 
     Ui::mainWnd *ui;
     deviceWindow *m_devicePage = nullptr;
@@ -192,4 +195,5 @@ private:
     BenchModel *m_model = nullptr;
     RampDriver *m_ramps = nullptr;
     ProcessSettingsWiring *m_process = nullptr;
+    ParameterBackupWiring *m_backup = nullptr;
 };
