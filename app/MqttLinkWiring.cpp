@@ -1,11 +1,9 @@
 #include "MqttLinkWiring.h"
 
-#include "BusCodes.h"
 #include "MessageBoxSeam.h"
 #include "MqttBridge.h"
 #include "MqttSettingsStore.h"
 #include "MqttSettingsWindow.h"
-#include "deviceWindow.h"
 #include "loginWnd.h"
 #include "stageControlWidget.h"
 
@@ -14,12 +12,10 @@
 #include <QMainWindow>
 #include <QStatusBar>
 
-using State = ControllerStates::State;
-
-MqttLinkWiring::MqttLinkWiring(QMainWindow *window, DeviceThread *worker, deviceWindow *devices,
+MqttLinkWiring::MqttLinkWiring(QMainWindow *window, DeviceThread *worker, BenchModel *model,
                                stageControlWidget *stages, const QString &storeFolder)
     : QObject(window), m_mainWindow(window), m_store(std::make_unique<MqttSettingsStore>(storeFolder)),
-      m_bridge(std::make_unique<MqttBridge>(worker))
+      m_bridge(std::make_unique<MqttBridge>(worker, model))
 {
     m_window = new MqttSettingsWindow(window);
     m_window->hide();
@@ -39,9 +35,7 @@ MqttLinkWiring::MqttLinkWiring(QMainWindow *window, DeviceThread *worker, device
         m_login->setWindowTitle(tr("请登录"));
     });
     connect(m_login, &loginWnd::requestLogin, this, &MqttLinkWiring::answerLogin);
-    m_bridge->setDrivenDevices([stages] { return stages->drivenDevices(); });
     m_bridge->setProgrammeStop([stages] { stages->stopAll(); });
-    followRows(devices);
 
     const MqttSettings stored = m_store->load();
     m_window->setSettings(stored, m_store->passwordKept());
@@ -56,22 +50,6 @@ MqttLinkWiring::~MqttLinkWiring()
 void MqttLinkWiring::shutdown()
 {
     m_bridge->shutdown();
-}
-
-// A row taken online (or online again) is polled; taken offline it is not. Drops, a lost adapter
-// and a closed port the bridge learns from the worker.
-void MqttLinkWiring::followRows(deviceWindow *devices)
-{
-    connect(devices, &deviceWindow::sig_onlineDevice, this, [this](int onlineType, int deviceId) {
-        const bool online = onlineType == Bus::code(Bus::OnlineRequest::TakeOnline) ||
-                            onlineType == Bus::code(Bus::OnlineRequest::TakeOnlineAgain);
-        m_bridge->setState(quint8(deviceId), online ? State::Online : State::Offline);
-    });
-}
-
-void MqttLinkWiring::setScanned(const QList<quint8> &ids)
-{
-    m_bridge->setScanned(ids);
 }
 
 void MqttLinkWiring::openSettings()

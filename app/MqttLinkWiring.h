@@ -4,13 +4,13 @@
 #include <QString>
 #include <memory>
 
+class BenchModel;
 class DeviceThread;
 class MqttBridge;
 class MqttSettingsStore;
 class MqttSettingsWindow;
 class QLabel;
 class QMainWindow;
-class deviceWindow;
 class loginWnd;
 class stageControlWidget;
 struct MqttSettings;
@@ -18,13 +18,13 @@ struct MqttSettings;
 // The MQTT link in the application: the bridge of the worker, the "MQTT 设置" window with the
 // administrator login that turns remote setpoints on, the connection state in the status bar and
 // the link's lines in the message log. The settings of the last session come back at start (remote
-// setpoints excepted); the link follows what the scan found, the rows' online state and the stage
-// page's running programmes.
+// setpoints excepted); the link reads the bench model, and its stop ends the stage page's running
+// programmes.
 class MqttLinkWiring : public QObject
 {
     Q_OBJECT
 public:
-    MqttLinkWiring(QMainWindow *window, DeviceThread *worker, deviceWindow *devices, stageControlWidget *stages,
+    MqttLinkWiring(QMainWindow *window, DeviceThread *worker, BenchModel *model, stageControlWidget *stages,
                    const QString &storeFolder);
     ~MqttLinkWiring() override;
 
@@ -35,14 +35,12 @@ public:
 
     // Shows the window with the settings in force.
     void openSettings();
-    void setScanned(const QList<quint8> &ids);
     // Publishes "offline" and closes the connection.
     void shutdown();
 
 private:
     void applySettings(const MqttSettings &settings, bool keepPassword);
     void answerLogin(bool matched);
-    void followRows(deviceWindow *devices);
 
     QMainWindow *m_mainWindow;
     std::unique_ptr<MqttSettingsStore> m_store;

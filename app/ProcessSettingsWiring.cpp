@@ -1,5 +1,6 @@
 #include "ProcessSettingsWiring.h"
 
+#include "AlarmMonitor.h"
 #include "MessageBoxSeam.h"
 #include "ProcessSettingsWindow.h"
 #include "RampDriver.h"
@@ -9,8 +10,9 @@
 
 #include <QDebug>
 
-ProcessSettingsWiring::ProcessSettingsWiring(mainWnd *window, RampDriver *ramps, const QString &path)
-    : QObject(window), m_main(window), m_ramps(ramps), m_path(path)
+ProcessSettingsWiring::ProcessSettingsWiring(mainWnd *window, RampDriver *ramps, AlarmMonitor *alarms,
+                                             const QString &path)
+    : QObject(window), m_main(window), m_ramps(ramps), m_alarms(alarms), m_path(path)
 {
     m_window = new ProcessSettingsWindow(window);
     m_window->hide();
@@ -22,7 +24,7 @@ ProcessSettingsWiring::ProcessSettingsWiring(mainWnd *window, RampDriver *ramps,
     QString error;
     if (!m_settings.load(m_path, &error))
         qDebug().noquote() << QStringLiteral("过程设置无法读取：") + error;
-    applyRates();
+    applySettings();
 }
 
 void ProcessSettingsWiring::open(const QList<quint8> &addresses)
@@ -35,9 +37,9 @@ void ProcessSettingsWiring::open(const QList<quint8> &addresses)
     m_window->raise();
 }
 
-void ProcessSettingsWiring::askPassword(const QMap<quint8, double> &rates)
+void ProcessSettingsWiring::askPassword(const ProcessSettings &entered)
 {
-    m_pending = rates;
+    m_pending = entered;
     m_login->setWindowFlags(Qt::WindowFlags(0x08004001));
     m_login->show();
     m_login->setWindowTitle(tr("请登录"));
@@ -51,25 +53,23 @@ void ProcessSettingsWiring::answerLogin(bool matched)
     }
     m_login->hide();
     m_login->slot_clearMessage();
-    const QDateTime now = QDateTime::currentDateTime();
-    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
-        if (it.value() != m_settings.rampRate(it.key()))
-            m_settings.setRampRate(it.key(), it.value(), now);
-    }
-    m_pending.clear();
     QString error;
-    if (!m_settings.save(m_path, &error)) {
+    if (!m_pending.save(m_path, &error)) {
         MessageBoxSeam::warning(m_window, tr("错误提示"), tr("过程设置无法保存：%1").arg(error));
         return;
     }
-    applyRates();
+    m_settings = m_pending;
+    qDebug().noquote() << QStringLiteral("过程设置已保存到") << m_path;
+    applySettings();
     m_window->showSettings(m_shown, m_settings, m_path);
     MessageBoxSeam::information(m_window, tr("提示"), tr("过程设置已保存"));
 }
 
-void ProcessSettingsWiring::applyRates()
+void ProcessSettingsWiring::applySettings()
 {
-    for (quint8 address : m_settings.addresses())
+    for (quint8 address : m_settings.addresses()) {
         m_ramps->setRate(address, m_settings.rampRate(address));
+        m_alarms->setSettings(address, m_settings.alarms(address));
+    }
     m_main->stagePage()->refreshRampRates();
 }

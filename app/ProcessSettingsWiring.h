@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QObject>
 
+class AlarmMonitor;
 class ProcessSettingsWindow;
 class RampDriver;
 class loginWnd;
@@ -17,7 +18,7 @@ class ProcessSettingsWiring : public QObject
 {
     Q_OBJECT
 public:
-    ProcessSettingsWiring(mainWnd *window, RampDriver *ramps, const QString &path);
+    ProcessSettingsWiring(mainWnd *window, RampDriver *ramps, AlarmMonitor *alarms, const QString &path);
 
     ProcessSettingsWindow *window() const { return m_window; }
     loginWnd *login() const { return m_login; }
@@ -25,16 +26,17 @@ public:
     void open(const QList<quint8> &addresses);
 
 private:
-    void askPassword(const QMap<quint8, double> &rates);
+    void askPassword(const ProcessSettings &entered);
     void answerLogin(bool matched);
-    void applyRates();
+    void applySettings();
 
     mainWnd *m_main;
     RampDriver *m_ramps;
+    AlarmMonitor *m_alarms;
     QString m_path;
     ProcessSettings m_settings;
     ProcessSettingsWindow *m_window = nullptr;
     loginWnd *m_login = nullptr;
-    QMap<quint8, double> m_pending;
+    ProcessSettings m_pending;
     QList<quint8> m_shown;
 };

@@ -3,6 +3,7 @@
 #include "BackupCli.h"
 #include "BridgeCli.h"
 #include "BusCli.h"
+#include "RampCli.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -37,6 +38,8 @@ int main(int argc, char *argv[])
         return BridgeCli(out, err).run(args);
     if (BackupCli::wants(args))
         return BackupCli(out, err).run(args);
+    if (RampCli::wants(args))
+        return RampCli(out, err).run(args);
     BusCli cli(out, err);
     return cli.run(args);
 }

@@ -1,6 +1,8 @@
 #include "mainWnd.h"
 #include "ui_mainWnd.h"
 
+#include "AlarmMonitor.h"
+#include "AlarmWiring.h"
 #include "BenchModel.h"
 #include "ParameterBackupWiring.h"
 #include "ProcessSettingsWiring.h"
@@ -148,6 +150,7 @@ void mainWnd::createWindows()
     // Before the wiring: the model has taken a result in when the windows' handlers see it.
     m_model = new BenchModel(deviceThread, this);
     m_ramps = new RampDriver(m_model, this);
+    m_alarms = new AlarmMonitor(m_model, this);
     lossWnd = new lossWidget(this);
     lossWnd->hide();
     healthWnd = new BusHealthWindow(this);
@@ -287,7 +290,7 @@ void mainWnd::createRecordingStatus()
 // Off by default: with publishing off the link holds no connection and costs nothing.
 void mainWnd::createMqttLink()
 {
-    m_mqtt = new MqttLinkWiring(this, deviceThread, m_devicePage, m_stagePage, MqttSettingsStore::defaultFolder());
+    m_mqtt = new MqttLinkWiring(this, deviceThread, m_model, m_stagePage, MqttSettingsStore::defaultFolder());
 }
 
 void mainWnd::openWindow(QWidget *window, const QString &title)
@@ -485,7 +488,6 @@ void mainWnd::showScanResult(const ScanResult &scan)
     foundIds = QSet<quint8>(found.begin(), found.end());
     deviceIds = found;
     m_model->setScanned(found);
-    m_mqtt->setScanned(found);
     qDebug() << "找到的设备是:";
     emit clearCombox();
     for (quint8 address : qAsConst(deviceIds)) {
@@ -493,6 +495,7 @@ void mainWnd::showScanResult(const ScanResult &scan)
         emit isBeenFindDevice(address);
     }
     emit sendDeviceCount(deviceIds);
+    m_alarmWiring->markRows();
 }
 
 void mainWnd::receiveDevicesCount(QList<quint8> devices)
@@ -608,12 +611,17 @@ void mainWnd::showRamp(quint8 deviceId)
 
 void mainWnd::createProcessSettings()
 {
-    m_process = new ProcessSettingsWiring(this, m_ramps, ProcessSettings::defaultPath());
+    m_process = new ProcessSettingsWiring(this, m_ramps, m_alarms, ProcessSettings::defaultPath());
+    m_alarmWiring = new AlarmWiring(this, m_alarms);
     QMenu *devices = menuBar()->findChild<QMenu *>(QStringLiteral("menuDevices"));
     auto *open = new QAction(tr("过程设置"), this);
     open->setObjectName(QStringLiteral("actionProcessSettings"));
     devices->addAction(open);
     connect(open, &QAction::triggered, m_process, [this] { m_process->open(deviceIds); });
+    auto *alarmList = new QAction(tr("报警记录"), this);
+    alarmList->setObjectName(QStringLiteral("actionAlarmList"));
+    devices->addAction(alarmList);
+    connect(alarmList, &QAction::triggered, m_alarmWiring, &AlarmWiring::openList);
 }
 
 void mainWnd::createParameterBackup()

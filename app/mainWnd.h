@@ -8,6 +8,8 @@
 #include <QSet>
 #include <QVector>
 
+class AlarmMonitor;
+class AlarmWiring;
 class BenchModel;
 class ParameterBackupWiring;
 class ProcessSettingsWiring;
@@ -62,6 +64,8 @@ public:
     MqttLinkWiring *mqttLink() const { return m_mqtt; }
     BenchModel *benchModel() const { return m_model; }
     RampDriver *ramps() const { return m_ramps; }
+    AlarmMonitor *alarms() const { return m_alarms; }
+    AlarmWiring *alarmWiring() const { return m_alarmWiring; }
     ProcessSettingsWiring *processSettings() const { return m_process; }
     ParameterBackupWiring *parameterBackup() const { return m_backup; }
     QAction *openFileAction() const { return actionOpenFile; }
@@ -194,6 +198,8 @@ private:
     MqttLinkWiring *m_mqtt = nullptr;
     BenchModel *m_model = nullptr;
     RampDriver *m_ramps = nullptr;
+    AlarmMonitor *m_alarms = nullptr;
+    AlarmWiring *m_alarmWiring = nullptr;
     ProcessSettingsWiring *m_process = nullptr;
     ParameterBackupWiring *m_backup = nullptr;
 };

@@ -6,6 +6,8 @@
 #include "WorkerBench.h"
 #include "mqtt/MqttBroker.h"
 
+#include "BenchModel.h"
+#include "BusCodes.h"
 #include "MqttBridge.h"
 #include "MqttSettings.h"
 
@@ -77,7 +79,8 @@ double microsPerReading(DeviceThread &worker, int ticks)
 bool workerTimePerReading(int port)
 {
     PolledBus idle({}, 0, 0, 500);
-    MqttBridge bridge(&idle.worker);
+    BenchModel model(&idle.worker);
+    MqttBridge bridge(&idle.worker, &model);
     bridge.apply(brokerSettings(port));
     if (!waitFor([&] { return bridge.isConnected(); }, 10000)) {
         std::fprintf(stderr, "bench_mqtt: no connection to the broker\n");
@@ -110,11 +113,12 @@ CycleFigures pollWith(bool publishing, int port)
     PolledBus polled(addresses, 115200, 10, 500);
     if (!polled.ready)
         return {};
-    MqttBridge bridge(&polled.worker);
+    BenchModel model(&polled.worker);
+    MqttBridge bridge(&polled.worker, &model);
     if (publishing) {
-        bridge.setScanned(addresses);
+        model.setScanned(addresses);
         for (quint8 id : addresses)
-            bridge.setState(id, ControllerStates::State::Online);
+            model.noteOnlineRequest(Bus::code(Bus::OnlineRequest::TakeOnline), id);
         bridge.apply(brokerSettings(port));
         if (!waitFor([&] { return bridge.isConnected(); }, 10000))
             return {};

@@ -116,6 +116,7 @@ void DeviceThread::connectParts()
     connect(requests, &RequestServer::modeReadBack, this, &DeviceThread::refreshDeviceMode);
     connect(requests, &RequestServer::setpointWritten, this, &DeviceThread::sig_setpointWritten);
     connect(requests, &RequestServer::setpointGivenUp, this, &DeviceThread::sig_setpointGivenUp);
+    connect(requests, &RequestServer::setpointEnded, this, &DeviceThread::sig_setpointEnded);
     connect(requests, &RequestServer::stepWritten, this, &DeviceThread::sig_stepWritten);
 
     Poller *poller = m_poller.get();
@@ -151,7 +152,8 @@ QList<OnlineDevice> DeviceThread::devicesSnapshot()
 
 // ---- requests -----------------------------------------------------------------------------------
 
-void DeviceThread::postRequest(int kind, quint8 deviceId, int type, int dataType, int data1, float value)
+void DeviceThread::postRequest(int kind, quint8 deviceId, int type, int dataType, int data1, float value,
+                               quint64 ticket)
 {
     PendingRequest request;
     request.kind = Kind(kind);
@@ -160,8 +162,11 @@ void DeviceThread::postRequest(int kind, quint8 deviceId, int type, int dataType
     request.dataType = dataType;
     request.data1 = data1;
     request.value = value;
-    QUORIX_ON_WORKER(m_requests->book().post(request));
-    m_requests->book().post(request);
+    request.ticket = ticket;
+    QUORIX_ON_WORKER(postRequest(kind, deviceId, type, dataType, data1, value, ticket));
+    const quint64 replaced = m_requests->book().post(request);
+    if (replaced)
+        emit sig_setpointReplaced(replaced);
 }
 
 void DeviceThread::requestScan()
@@ -190,13 +195,13 @@ void DeviceThread::requestAdminWrite(quint8 deviceId, int type, int dataType, in
     postRequest(Kind::AdminWrite, deviceId, type, dataType, data1, data2);
 }
 
-void DeviceThread::requestSetpoint(quint8 deviceId, int kind, float value)
+void DeviceThread::requestSetpoint(quint8 deviceId, int kind, float value, quint64 ticket)
 {
     if (kind != Bus::code(Bus::SetpointKind::Instant) && kind != Bus::code(Bus::SetpointKind::Cumulative)) {
         qDebug() << "未知的设定类型" << kind;
         return;
     }
-    postRequest(Kind::Setpoint, deviceId, kind, 0, 0, value);
+    postRequest(Kind::Setpoint, deviceId, kind, 0, 0, value, ticket);
 }
 
 void DeviceThread::requestFlowStop(QList<quint8> deviceIds, QDeadlineTimer deadline)

@@ -53,7 +53,8 @@ public:
     void requestOrdinaryWrite(quint8 deviceId, int type, int dataType, int data1, float data2);
     void requestAdminRead(quint8 deviceId);
     void requestAdminWrite(quint8 deviceId, int type, int dataType, int data1, float data2);
-    void requestSetpoint(quint8 deviceId, int kind, float value);
+    // A ticket other than 0 is answered by exactly one of sig_setpointEnded and sig_setpointReplaced.
+    void requestSetpoint(quint8 deviceId, int kind, float value, quint64 ticket = 0);
 
     // Sets the instantaneous setpoint of each controller to 0 as soon as the worker is between
     // ticks, retrying back to back until the deadline (RequestServer::stopFlows), then emits
@@ -125,6 +126,11 @@ signals:
     // One read of the controller's own setpoint follows; when it is answered it arrives as
     // sig_showCurResult, after this signal.
     void sig_setpointGivenUp(int kind, int deviceId);
+    // How a setpoint sent with a ticket ended: written (echoed) or given up, right after the signal
+    // above; or replaced in the request book by a newer one of its controller and kind before it
+    // went out.
+    void sig_setpointEnded(quint64 ticket, bool written);
+    void sig_setpointReplaced(quint64 ticket);
     // A staged step, or the 0 of a flow stop, was echoed by the controller: it holds that
     // instantaneous setpoint.
     void sig_stepWritten(int deviceId, float value);
@@ -167,7 +173,7 @@ private:
     void closeByOperator();
     bool reopenLostLink();
     void postRequest(int kind, quint8 deviceId, int type = 0, int dataType = 0, int data1 = 0,
-                     float value = 0);
+                     float value = 0, quint64 ticket = 0);
     void readBackOnline(quint8 deviceId);
 
     // Created and destroyed on the worker thread, in run().

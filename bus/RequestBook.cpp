@@ -20,14 +20,16 @@ int RequestBook::indexOf(const PendingRequest &request) const
     return -1;
 }
 
-void RequestBook::post(const PendingRequest &request)
+quint64 RequestBook::post(const PendingRequest &request)
 {
     const int older = indexOf(request);
+    quint64 replaced = 0;
     if (older >= 0)
-        m_requests.removeAt(older);
+        replaced = m_requests.takeAt(older).ticket;
     PendingRequest fresh = request;
     fresh.attempts = 0;
     m_requests.append(fresh);
+    return replaced;
 }
 
 QList<PendingRequest> RequestBook::pending(PendingRequest::Kind kind) const

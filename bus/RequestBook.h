@@ -27,6 +27,8 @@ struct PendingRequest
     int data1 = 0;
     float value = 0; // data2 of a parameter write, the setpoint or staged value
     int attempts = 0;
+    // Set by a sender that wants to hear how its own setpoint ended; 0 for none.
+    quint64 ticket = 0;
 };
 
 // The requests the windows posted and the tick has not finished yet. A request is kept per
@@ -35,7 +37,8 @@ struct PendingRequest
 class RequestBook
 {
 public:
-    void post(const PendingRequest &request);
+    // Returns the ticket of the waiting request it replaced (0: none, or it had none).
+    quint64 post(const PendingRequest &request);
     // The waiting requests of a kind, oldest first.
     QList<PendingRequest> pending(PendingRequest::Kind kind) const;
     bool has(PendingRequest::Kind kind) const;

@@ -206,12 +206,16 @@ void RequestServer::serveSetpoint(const PendingRequest &request)
         qDebug() << (instant ? "修改瞬时量执行成功" : "修改累积量量执行成功");
         m_book.finish(request);
         emit setpointWritten(request.type, request.address, request.value);
+        if (request.ticket)
+            emit setpointEnded(request.ticket, true);
     }
     if (instant)
         qDebug() << " count_cur";
     if (!ok && !retryOrGiveUp(request)) {
         qDebug() << (instant ? "修改瞬时量错误" : "修改累积量错误");
         emit setpointGivenUp(request.type, request.address);
+        if (request.ticket)
+            emit setpointEnded(request.ticket, false);
         readBackGivenUpSetpoint(request);
     }
 }

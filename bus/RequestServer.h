@@ -52,6 +52,8 @@ signals:
     // (setpointReadBack when it is answered).
     void setpointWritten(int kind, int deviceId, float value);
     void setpointGivenUp(int kind, int deviceId);
+    // The same end of a write that carried a ticket, right after it.
+    void setpointEnded(quint64 ticket, bool written);
     // A staged step, or the 0 of a stop, was echoed by the controller.
     void stepWritten(int deviceId, float value);
     void modeReadBack(int deviceId, int mode);

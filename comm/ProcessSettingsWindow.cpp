@@ -3,71 +3,133 @@
 
 #include "MessageBoxSeam.h"
 
+#include <QCheckBox>
 #include <QDoubleSpinBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 
 namespace {
-constexpr double MaxRampRate = 999999;
+constexpr double MaxSetting = 999999;
 } // namespace
 
 ProcessSettingsWindow::ProcessSettingsWindow(QWidget *parent)
     : QWidget(parent), ui(std::make_unique<Ui::ProcessSettingsWindow>())
 {
     ui->setupUi(this);
-    ui->table_controllers->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    ui->table_controllers->verticalHeader()->hide();
+    QTableWidget *table = ui->table_controllers;
+    table->setColumnCount(ColumnCount);
+    table->setHorizontalHeaderLabels({tr("设备"), tr("斜坡速率\n(sccm/s)"), tr("偏差\n报警"), tr("偏差\n(%)"),
+                                      tr("偏差\n(sccm)"), tr("持续\n(秒)"), tr("保持\n(秒)"), tr("流量上限\n(sccm)"),
+                                      tr("流量下限\n(sccm)"), tr("掉线\n报警"), tr("报警时\n设为0"), tr("修改时间")});
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->verticalHeader()->hide();
     connect(ui->btn_save, &QPushButton::clicked, this, &ProcessSettingsWindow::save);
 }
 
 ProcessSettingsWindow::~ProcessSettingsWindow() = default;
 
+void ProcessSettingsWindow::addNumber(int row, Column column, double value, double maximum, const QString &offText)
+{
+    auto *field = new QDoubleSpinBox(ui->table_controllers);
+    field->setObjectName(QStringLiteral("spin_%1_%2").arg(row).arg(int(column)));
+    field->setRange(0, maximum);
+    field->setDecimals(1);
+    // A limit of 0 is no limit: the field says so.
+    if (!offText.isEmpty())
+        field->setSpecialValueText(offText);
+    field->setValue(value);
+    ui->table_controllers->setCellWidget(row, column, field);
+}
+
+void ProcessSettingsWindow::addCheck(int row, Column column, bool on)
+{
+    auto *cell = new QWidget(ui->table_controllers);
+    auto *box = new QCheckBox(cell);
+    box->setObjectName(QStringLiteral("check_%1_%2").arg(row).arg(int(column)));
+    box->setChecked(on);
+    auto *layout = new QHBoxLayout(cell);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setAlignment(Qt::AlignCenter);
+    layout->addWidget(box);
+    ui->table_controllers->setCellWidget(row, column, cell);
+}
+
 void ProcessSettingsWindow::showSettings(const QList<quint8> &addresses, const ProcessSettings &settings,
                                          const QString &path)
 {
     m_addresses = addresses;
-    m_shownRates.clear();
+    m_shown = settings;
     QTableWidget *table = ui->table_controllers;
     table->setRowCount(addresses.size());
     for (int row = 0; row < addresses.size(); ++row) {
         const quint8 address = addresses[row];
+        const AlarmSettings alarms = settings.alarms(address);
         auto *device = new QTableWidgetItem(tr("设备%1").arg(address));
         device->setFlags(Qt::ItemIsEnabled);
-        table->setItem(row, 0, device);
-        auto *rate = new QDoubleSpinBox(table);
-        rate->setObjectName(QStringLiteral("spin_rate_%1").arg(address));
-        rate->setRange(0, MaxRampRate);
-        rate->setDecimals(1);
-        rate->setValue(settings.rampRate(address));
-        table->setCellWidget(row, 1, rate);
+        table->setItem(row, DeviceColumn, device);
+        addNumber(row, RampColumn, settings.rampRate(address), MaxSetting);
+        addCheck(row, DeviationOnColumn, alarms.deviation.on);
+        addNumber(row, PercentColumn, alarms.deviation.percent, 100);
+        addNumber(row, SccmColumn, alarms.deviation.sccm, MaxSetting);
+        addNumber(row, SecondsColumn, alarms.deviation.seconds, 3600);
+        addNumber(row, HoldoffColumn, alarms.deviation.holdoff, 3600);
+        addNumber(row, HighColumn, alarms.high.on ? alarms.high.limit : 0, MaxSetting, tr("关"));
+        addNumber(row, LowColumn, alarms.low.on ? alarms.low.limit : 0, MaxSetting, tr("关"));
+        addCheck(row, DroppedColumn, alarms.dropped);
+        addCheck(row, ZeroColumn, alarms.zeroOnAlarm);
         const QDateTime changed = settings.changed(address);
         auto *when = new QTableWidgetItem(changed.isValid() ? changed.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
                                                             : QStringLiteral("-"));
         when->setFlags(Qt::ItemIsEnabled);
-        table->setItem(row, 2, when);
-        m_shownRates.insert(address, rate->value());
+        table->setItem(row, ChangedColumn, when);
     }
     ui->label_file->setText(tr("保存在%1").arg(path));
 }
 
-QDoubleSpinBox *ProcessSettingsWindow::rateField(int row) const
+QDoubleSpinBox *ProcessSettingsWindow::numberField(int row, Column column) const
 {
-    return qobject_cast<QDoubleSpinBox *>(ui->table_controllers->cellWidget(row, 1));
+    return qobject_cast<QDoubleSpinBox *>(ui->table_controllers->cellWidget(row, column));
 }
 
-QMap<quint8, double> ProcessSettingsWindow::enteredRates() const
+QCheckBox *ProcessSettingsWindow::checkField(int row, Column column) const
 {
-    QMap<quint8, double> rates;
-    for (int row = 0; row < m_addresses.size(); ++row)
-        rates.insert(m_addresses[row], rateField(row)->value());
-    return rates;
+    QWidget *cell = ui->table_controllers->cellWidget(row, column);
+    return cell ? cell->findChild<QCheckBox *>() : nullptr;
+}
+
+ProcessSettings ProcessSettingsWindow::enteredSettings() const
+{
+    ProcessSettings entered = m_shown;
+    const QDateTime now = QDateTime::currentDateTime();
+    for (int row = 0; row < m_addresses.size(); ++row) {
+        const quint8 address = m_addresses[row];
+        AlarmSettings alarms = m_shown.alarms(address);
+        alarms.deviation.on = checkField(row, DeviationOnColumn)->isChecked();
+        alarms.deviation.percent = numberField(row, PercentColumn)->value();
+        alarms.deviation.sccm = numberField(row, SccmColumn)->value();
+        alarms.deviation.seconds = numberField(row, SecondsColumn)->value();
+        alarms.deviation.holdoff = numberField(row, HoldoffColumn)->value();
+        const double high = numberField(row, HighColumn)->value();
+        const double low = numberField(row, LowColumn)->value();
+        alarms.high = {high > 0, high > 0 ? high : alarms.high.limit};
+        alarms.low = {low > 0, low > 0 ? low : alarms.low.limit};
+        alarms.dropped = checkField(row, DroppedColumn)->isChecked();
+        alarms.zeroOnAlarm = checkField(row, ZeroColumn)->isChecked();
+        if (alarms.toJson() != m_shown.alarms(address).toJson())
+            entered.setAlarms(address, alarms, now);
+        const double rate = rateField(row)->value();
+        if (rate != m_shown.rampRate(address))
+            entered.setRampRate(address, rate, now);
+    }
+    return entered;
 }
 
 void ProcessSettingsWindow::save()
 {
-    const QMap<quint8, double> rates = enteredRates();
-    if (rates == m_shownRates) {
+    const ProcessSettings entered = enteredSettings();
+    if (entered.toJson() == m_shown.toJson()) {
         MessageBoxSeam::information(this, tr("提示"), tr("没有修改"));
         return;
     }
-    emit saveRequested(rates);
+    emit saveRequested(entered);
 }

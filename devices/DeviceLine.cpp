@@ -10,6 +10,7 @@
 
 #include <QDateTime>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPalette>
 #include <QVBoxLayout>
 
@@ -452,6 +453,26 @@ void DeviceLine::showRamp(std::optional<float> target, float reached, double rat
     edit_cur->showTarget(QStringLiteral("→ %1").arg(setpointText(*target)),
                          tr("斜坡：%1 → %2 sccm，%3 sccm/s")
                              .arg(setpointText(reached), setpointText(*target), setpointText(float(rate))));
+}
+
+void DeviceLine::showAlarm(const QString &text)
+{
+    if (!m_alarmMark) {
+        m_alarmMark = new QLabel(QStringLiteral("●"), btn_id);
+        m_alarmMark->setObjectName(QStringLiteral("label_alarm"));
+        m_alarmMark->setAttribute(Qt::WA_TransparentForMouseEvents);
+        m_alarmMark->setStyleSheet(QStringLiteral("color: red;"));
+    }
+    m_alarmMark->adjustSize();
+    m_alarmMark->move(btn_id->width() - m_alarmMark->width() - 1, 0);
+    m_alarmMark->setVisible(!text.isEmpty());
+    m_alarmMark->raise();
+    btn_id->setToolTip(text);
+}
+
+bool DeviceLine::showsAlarm() const
+{
+    return m_alarmMark && !m_alarmMark->isHidden();
 }
 
 void DeviceLine::revertSetpoint(int kind)

@@ -10,6 +10,7 @@
 #include <optional>
 
 class QDateTime;
+class QLabel;
 class QPushButton;
 class CustomSpimbox;
 class myButton;
@@ -69,6 +70,10 @@ public:
     void revertSetpoint(int kind);
     // A ramp of the flow setpoint heads for `target` (sccm) and stands at `reached`; nothing: none.
     void showRamp(std::optional<float> target, float reached, double rate);
+    // A red mark beside the address while the controller has latched alarms (their texts as its
+    // tooltip); an empty text takes it away.
+    void showAlarm(const QString &text);
+    bool showsAlarm() const;
     // The port was closed: the row goes back to what a scan leaves, its address kept and the
     // controller not online, so that nothing on it looks polled.
     void resetKeepingAddress();
@@ -137,4 +142,5 @@ private:
     OnlineState m_onlineState = OnlineState::NotYetOnline;
     bool m_showsCumulativeMode = true;
     bool m_readingsStale = false;
+    QLabel *m_alarmMark = nullptr;
 };

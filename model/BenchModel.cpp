@@ -89,6 +89,7 @@ void BenchModel::setScanned(const QList<quint8> &addresses)
     }
     for (quint8 address : addresses)
         setState(address, State::NotOnline, tr("设备%1已重新查询").arg(address));
+    emit scanChanged();
 }
 
 void BenchModel::noteOnlineRequest(int onlineType, int address)
@@ -117,7 +118,7 @@ QString BenchModel::refusal(quint8 address, int kind, float value, Driver from) 
     return QString();
 }
 
-QString BenchModel::requestSetpoint(quint8 address, int kind, float value, Driver from)
+QString BenchModel::requestSetpoint(quint8 address, int kind, float value, Driver from, quint64 ticket)
 {
     const QString refused = refusal(address, kind, value, from);
     if (!refused.isEmpty())
@@ -127,7 +128,7 @@ QString BenchModel::requestSetpoint(quint8 address, int kind, float value, Drive
         endHold(address, tr("设备%1的流量被%2设为0").arg(address).arg(from.name()), false);
     noteSent(address, kind, value, from);
     if (m_worker)
-        m_worker->requestSetpoint(address, kind, value);
+        m_worker->requestSetpoint(address, kind, value, ticket);
     return QString();
 }
 

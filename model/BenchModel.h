@@ -46,7 +46,8 @@ public:
     QString refusal(quint8 address, int kind, float value, Driver from) const;
     // Sends a setpoint through the worker's request book, or returns why not (nothing sent). The
     // value is in flight until the controller's echo (or its read-back) confirms what it holds.
-    QString requestSetpoint(quint8 address, int kind, float value, Driver from);
+    // A ticket is handed to the worker, which tells how that very request ended.
+    QString requestSetpoint(quint8 address, int kind, float value, Driver from, quint64 ticket = 0);
     // A running driver takes a controller, or is told why not (not online, held by another).
     QString take(quint8 address, Driver driver);
     QString takeRefusal(quint8 address, Driver driver) const;
@@ -57,6 +58,8 @@ public:
     void noteSent(quint8 address, int kind, float value, Driver from);
 
 signals:
+    // A scan replaced the list; controllers no longer in it are forgotten without a stateChanged.
+    void scanChanged();
     void stateChanged(quint8 address, ControllerRecord::State state);
     void readingChanged(const Reading &reading);
     // The held or in-flight setpoint of a kind changed.

@@ -19,6 +19,8 @@ QString Driver::name() const
         return QCoreApplication::translate("Driver", "混合组%1").arg(index);
     case ExitStop:
         return QCoreApplication::translate("Driver", "退出停止");
+    case Alarm:
+        return QCoreApplication::translate("Driver", "报警动作");
     }
     return QString();
 }

@@ -15,7 +15,8 @@ struct Driver
         Remote,
         Ramp,
         Mix, // index: the mix group
-        ExitStop
+        ExitStop,
+        Alarm // an alarm's zero action
     };
     Kind kind = None;
     int index = 0;

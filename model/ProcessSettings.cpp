@@ -82,6 +82,24 @@ void ProcessSettings::setRampRate(quint8 address, double sccmPerSecond, const QD
     m_controllers.insert(address, object);
 }
 
+AlarmSettings ProcessSettings::alarms(quint8 address) const
+{
+    return AlarmSettings::fromJson(m_controllers.value(address).value(QStringLiteral("alarms")).toObject());
+}
+
+void ProcessSettings::setAlarms(quint8 address, const AlarmSettings &alarms, const QDateTime &when)
+{
+    QJsonObject object = m_controllers.value(address);
+    // Keys of a newer program under "alarms" stay.
+    QJsonObject kept = object.value(QStringLiteral("alarms")).toObject();
+    const QJsonObject written = alarms.toJson();
+    for (auto it = written.constBegin(); it != written.constEnd(); ++it)
+        kept.insert(it.key(), it.value());
+    object.insert(QStringLiteral("alarms"), kept);
+    object.insert(kChanged, when.toOffsetFromUtc(when.offsetFromUtc()).toString(Qt::ISODate));
+    m_controllers.insert(address, object);
+}
+
 QDateTime ProcessSettings::changed(quint8 address) const
 {
     return QDateTime::fromString(m_controllers.value(address).value(kChanged).toString(), Qt::ISODate);

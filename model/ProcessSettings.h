@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AlarmSettings.h"
+
 #include <QDateTime>
 #include <QJsonObject>
 #include <QList>
@@ -29,6 +31,8 @@ public:
     // Also stamps the change with `when` (local time with its offset).
     void setRampRate(quint8 address, double sccmPerSecond, const QDateTime &when);
     QDateTime changed(quint8 address) const;
+    AlarmSettings alarms(quint8 address) const;
+    void setAlarms(quint8 address, const AlarmSettings &alarms, const QDateTime &when);
     QList<quint8> addresses() const;
 
     QJsonObject controller(quint8 address) const { return m_controllers.value(address); }

@@ -1,5 +1,6 @@
 #include "HeadlessBridge.h"
 
+#include "BenchModel.h"
 #include "BusCodes.h"
 #include "DeviceThread.h"
 #include "MqttBridge.h"
@@ -9,11 +10,12 @@
 #include <QTextStream>
 #include <QTimer>
 
-using State = ControllerStates::State;
+using State = ControllerRecord::State;
 
 HeadlessBridge::HeadlessBridge(const Options &options, QTextStream &logStream, QObject *parent)
     : QObject(parent), m_options(options), m_log(logStream), m_worker(std::make_unique<DeviceThread>()),
-      m_bridge(std::make_unique<MqttBridge>(m_worker.get()))
+      m_model(std::make_unique<BenchModel>(m_worker.get())),
+      m_bridge(std::make_unique<MqttBridge>(m_worker.get(), m_model.get()))
 {
     DeviceThread *worker = m_worker.get();
     connect(worker, &DeviceThread::sig_openFailed, this, [this](const QString &reason) { m_openFailure = reason; });
@@ -61,8 +63,11 @@ void HeadlessBridge::onPortStatus(int status)
     }
     // The adapter is back: the worker polls again what it polled; the dropped ones come along.
     log(QStringLiteral("port connection restored"));
-    for (quint8 id : m_bridge->states().inState(State::Dropped))
-        takeOnline(id, Bus::code(Bus::OnlineRequest::TakeOnlineAgain));
+    for (quint8 id : m_model->scanned()) {
+        const ControllerRecord *record = m_model->record(id);
+        if (record && record->state == State::Dropped)
+            takeOnline(id, Bus::code(Bus::OnlineRequest::TakeOnlineAgain));
+    }
 }
 
 void HeadlessBridge::onScanned(const ScanResult &result)
@@ -79,7 +84,7 @@ void HeadlessBridge::onScanned(const ScanResult &result)
         names.append(QString::number(id));
     log(QStringLiteral("polling %1 every %2 ms").arg(names.join(','), QString::number(m_options.periodMs)));
     m_worker->slot_checkDevices(found);
-    m_bridge->setScanned(found);
+    m_model->setScanned(found);
     for (quint8 id : found)
         takeOnline(id, Bus::code(Bus::OnlineRequest::TakeOnline));
     m_bridge->apply(m_options.mqtt);
@@ -88,7 +93,10 @@ void HeadlessBridge::onScanned(const ScanResult &result)
 void HeadlessBridge::takeOnline(quint8 deviceId, int how)
 {
     m_worker->slot_onlineDevice(how, deviceId);
-    m_bridge->setState(deviceId, State::Online);
+    m_model->noteOnlineRequest(how, deviceId);
+    // Without rows to ask for them, what it holds is read here: the retained setpoints show it.
+    m_worker->slot_showFlowResult(Bus::code(Bus::SetpointKind::Instant), deviceId);
+    m_worker->slot_showFlowResult(Bus::code(Bus::SetpointKind::Cumulative), deviceId);
 }
 
 void HeadlessBridge::onDropped(int deviceId, bool connected)
@@ -97,7 +105,8 @@ void HeadlessBridge::onDropped(int deviceId, bool connected)
         return;
     log(QStringLiteral("device %1 dropped; taken online again in %2 s").arg(deviceId).arg(RetakeMs / 1000));
     QTimer::singleShot(RetakeMs, this, [this, deviceId] {
-        if (!m_ended && m_bridge->states().state(quint8(deviceId)) == State::Dropped)
+        const ControllerRecord *record = m_model->record(quint8(deviceId));
+        if (!m_ended && record && record->state == State::Dropped)
             takeOnline(quint8(deviceId), Bus::code(Bus::OnlineRequest::TakeOnlineAgain));
     });
 }

@@ -8,12 +8,14 @@
 #include <QString>
 #include <memory>
 
+class BenchModel;
 class DeviceThread;
 class MqttBridge;
 class QTextStream;
 
 // The bridge without a desktop: opens the port, scans, takes every controller found online, polls
-// them with the worker and publishes through the MQTT link. A controller the polling drops is
+// them with the worker and publishes through the MQTT link; a bench model of its own is told what
+// it scans and takes online, as the main window tells the application's. A controller the polling drops is
 // taken online again after RetakeMs; after a lost adapter comes back, all of them at once.
 // finished(code) ends it: 0 after stop(), 1 when no controller answered the scan, 2 when the port
 // could not be opened.
@@ -38,6 +40,7 @@ public:
     // Publishes "offline", closes the connection and the port; finished(0) follows.
     void stop();
     MqttBridge &bridge() { return *m_bridge; }
+    BenchModel &model() { return *m_model; }
 
 signals:
     void finished(int code);
@@ -53,6 +56,7 @@ private:
     Options m_options;
     QTextStream &m_log;
     std::unique_ptr<DeviceThread> m_worker;
+    std::unique_ptr<BenchModel> m_model;
     std::unique_ptr<MqttBridge> m_bridge;
     QString m_openFailure;
     bool m_scanned = false;

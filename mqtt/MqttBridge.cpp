@@ -4,10 +4,10 @@
 #include "MqttPublisher.h"
 #include "RemoteCommands.h"
 
-MqttBridge::MqttBridge(DeviceThread *worker, QObject *parent)
+MqttBridge::MqttBridge(DeviceThread *worker, BenchModel *model, QObject *parent)
     : QObject(parent), m_worker(worker), m_client(std::make_unique<MqttClient>()),
-      m_publisher(std::make_unique<MqttPublisher>(*m_client, worker)),
-      m_commands(std::make_unique<RemoteCommands>(*m_client, worker, m_publisher->states(), m_topics))
+      m_publisher(std::make_unique<MqttPublisher>(*m_client, worker, model)),
+      m_commands(std::make_unique<RemoteCommands>(*m_client, worker, model, m_topics))
 {
     m_connectionText = tr("MQTT未启用");
     connect(m_client.get(), &MqttClient::connected, this, &MqttBridge::onConnected);
@@ -68,6 +68,7 @@ void MqttBridge::shutdown()
     if (!m_running)
         return;
     m_running = false;
+    m_publisher->publishAllOffline();
     m_client->stop(m_topics.status(), QByteArrayLiteral("offline"));
     showConnection(tr("MQTT未启用"));
 }
@@ -101,26 +102,6 @@ void MqttBridge::showConnection(const QString &text)
         return;
     m_connectionText = text;
     emit connectionChanged(text);
-}
-
-void MqttBridge::setScanned(const QList<quint8> &ids)
-{
-    m_publisher->setScanned(ids);
-}
-
-void MqttBridge::setState(quint8 deviceId, ControllerStates::State state)
-{
-    m_publisher->setState(deviceId, state);
-}
-
-const ControllerStates &MqttBridge::states() const
-{
-    return m_publisher->states();
-}
-
-void MqttBridge::setDrivenDevices(std::function<QList<quint8>()> driven)
-{
-    m_commands->setDrivenDevices(std::move(driven));
 }
 
 void MqttBridge::setProgrammeStop(std::function<void()> stop)

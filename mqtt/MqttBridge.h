@@ -1,6 +1,5 @@
 #pragma once
 
-#include "ControllerStates.h"
 #include "MqttSettings.h"
 #include "MqttTopics.h"
 
@@ -8,33 +7,30 @@
 #include <functional>
 #include <memory>
 
+class BenchModel;
 class DeviceThread;
 class MqttClient;
 class MqttPublisher;
 class RemoteCommands;
 
-// The MQTT link of one worker: the broker connection, the publisher of what the worker reports and
-// the handler of remote commands, set up from MqttSettings. Switched off (the default) it holds no
-// connection and costs a reading nothing. The owner tells it which controllers the last scan found
-// and which are online; drops, lost adapters and closed ports it learns from the worker itself.
+// The MQTT link of one worker: the broker connection, the publisher of the bench and the handler of
+// remote commands, set up from MqttSettings. Switched off (the default) it holds no connection and
+// costs a reading nothing. What each controller is and holds it reads from the bench model of the
+// worker, which its owner keeps told of scans and controllers taken online.
 class MqttBridge : public QObject
 {
     Q_OBJECT
 public:
-    // The worker must outlive the bridge.
-    explicit MqttBridge(DeviceThread *worker, QObject *parent = nullptr);
+    // The worker and the model must outlive the bridge.
+    MqttBridge(DeviceThread *worker, BenchModel *model, QObject *parent = nullptr);
     ~MqttBridge() override;
 
     // Connects, reconnects with new connection settings, or goes offline when publishing is off.
     void apply(const MqttSettings &settings);
-    // Publishes "offline" as the status and closes the connection.
+    // Publishes "offline" as every controller's state, then as the status, and closes the connection.
     void shutdown();
     const MqttSettings &settings() const { return m_settings; }
 
-    void setScanned(const QList<quint8> &ids);
-    void setState(quint8 deviceId, ControllerStates::State state);
-    const ControllerStates &states() const;
-    void setDrivenDevices(std::function<QList<quint8>()> driven);
     void setProgrammeStop(std::function<void()> stop);
 
     bool isConnected() const;

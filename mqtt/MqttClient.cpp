@@ -144,7 +144,7 @@ void MqttClient::runNetwork(QByteArray host, int port)
         m_connected = false;
         if (m_stopping)
             break;
-        postEvent({Event::Kind::Failed, m_refusal.isEmpty() ? reasonOf(rc) : m_refusal, {}});
+        postEvent({Event::Kind::Failed, m_refusal.isEmpty() ? reasonOf(rc) : m_refusal, {}, false});
         waitBackoff();
     }
 }
@@ -195,7 +195,7 @@ void MqttClient::deliverEvents()
             emit connectionFailed(event.text);
             break;
         case Event::Kind::Message:
-            emit messageReceived(event.text, event.payload);
+            emit messageReceived(event.text, event.payload, event.retained);
             break;
         }
     }
@@ -221,7 +221,7 @@ void MqttClient::onConnect(mosquitto *mosq, void *self, int rc)
         mosquitto_subscribe(mosq, nullptr, pattern.toUtf8().constData(), 1);
     client->m_backoffSeconds = FirstBackoffSeconds;
     client->m_connected = true;
-    client->postEvent({Event::Kind::Connected, {}, {}});
+    client->postEvent({Event::Kind::Connected, {}, {}, false});
 }
 
 void MqttClient::onDisconnect(mosquitto *, void *self, int)
@@ -233,5 +233,5 @@ void MqttClient::onMessage(mosquitto *, void *self, const mosquitto_message *mes
 {
     static_cast<MqttClient *>(self)->postEvent(
         {Event::Kind::Message, QString::fromUtf8(message->topic),
-         QByteArray(static_cast<const char *>(message->payload), message->payloadlen)});
+         QByteArray(static_cast<const char *>(message->payload), message->payloadlen), message->retain});
 }

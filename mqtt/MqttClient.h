@@ -54,7 +54,9 @@ signals:
     void connected();
     // An attempt failed or the connection was lost; the next attempt follows after the backoff.
     void connectionFailed(QString reason);
-    void messageReceived(QString topic, QByteArray payload);
+    // retained: the broker kept it and hands it over because of a new subscription (at every
+    // connection), not because someone has just sent it.
+    void messageReceived(QString topic, QByteArray payload, bool retained);
 
 private slots:
     void deliverEvents();
@@ -72,6 +74,7 @@ private:
         } kind;
         QString text; // the reason, or the topic
         QByteArray payload;
+        bool retained = false;
     };
     void postEvent(Event event);
 

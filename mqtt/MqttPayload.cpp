@@ -89,6 +89,17 @@ QByteArray MqttPayload::error(const QString &reason)
     return QJsonDocument(QJsonObject{{"ok", false}, {"error", reason}}).toJson(QJsonDocument::Compact);
 }
 
+QByteArray MqttPayload::error(const QString &reason, double value)
+{
+    return QJsonDocument(QJsonObject{{"ok", false}, {"error", reason}, {"value", value}}).toJson(QJsonDocument::Compact);
+}
+
+QByteArray MqttPayload::topicError(const QString &reason, const QString &topic)
+{
+    return QJsonDocument(QJsonObject{{"ok", false}, {"error", reason}, {"topic", topic}})
+        .toJson(QJsonDocument::Compact);
+}
+
 bool MqttPayload::parseSetpoint(const QByteArray &payload, double &value, QString &reason)
 {
     // Qt's parser takes only an object or an array at the top: a bare number goes in an array.

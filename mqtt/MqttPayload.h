@@ -7,7 +7,8 @@ struct Reading;
 
 // The JSON the topics carry. Readings and read-backs: {"value": 12.5, "unit": "sccm", "time":
 // "2026-12-07T13:05:14.626Z"}, the time in UTC with milliseconds; the mode {"value": "cumulative",
-// "time": ...}; command results {"ok": true, "value": 300} or {"ok": false, "error": "..."}.
+// "time": ...}; command results {"ok": true, "value": 300} or {"ok": false, "error": "...",
+// "value": 300}.
 class MqttPayload
 {
 public:
@@ -22,6 +23,10 @@ public:
     static QByteArray ok(double value);
     static QByteArray ok();
     static QByteArray error(const QString &reason);
+    // The refusal of a setpoint command, with the value it asked for.
+    static QByteArray error(const QString &reason, double value);
+    // On P/error: {"ok": false, "error": "...", "topic": "..."}.
+    static QByteArray topicError(const QString &reason, const QString &topic);
 
     // A setpoint command: {"value": 300} or a bare number. On failure the reason is set and false
     // is returned; the range is not judged here.

@@ -1,24 +1,26 @@
 #pragma once
 
-#include "ControllerStates.h"
+#include "ControllerRecord.h"
 #include "MqttTopics.h"
-#include "RegisterReply.h"
 
 #include <QByteArray>
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <atomic>
 #include <functional>
 #include <mutex>
 
+class BenchModel;
 class DeviceThread;
 class MqttClient;
 struct Reading;
 
-// Publishes what the worker reports: each reading (not retained: a reading is news only once) and,
-// retained, the status, each controller's state, its read-back setpoints and its mode. The retained
-// ones are kept (one per topic) and published again on every reconnection; readings that come
-// while the broker is away are dropped and counted.
+// Publishes the bench: each reading (not retained: a reading is news only once) and, retained, the
+// status, each controller's state and, for an online one, the setpoints it holds and its mode, as
+// the bench model has them. Every connection (a reconnection, a switch of broker) publishes them
+// all again; in between, only what changed. Readings that come while the broker is away are
+// dropped and counted.
 //
 // Readings are published on the worker's thread, where they are made (a direct connection): a
 // reading costs a few microseconds of formatting and a hand-over to the client's queue there, and
@@ -29,36 +31,40 @@ class MqttPublisher : public QObject
     Q_OBJECT
 public:
     // The worker must outlive this object.
-    MqttPublisher(MqttClient &client, DeviceThread *worker, QObject *parent = nullptr);
+    MqttPublisher(MqttClient &client, DeviceThread *worker, BenchModel *model, QObject *parent = nullptr);
     ~MqttPublisher() override;
 
     void setTopics(const MqttTopics &topics);
     const MqttTopics &topics() const { return m_topics; }
-    const ControllerStates &states() const { return m_states; }
-
-    void setScanned(const QList<quint8> &ids);
-    void setState(quint8 deviceId, ControllerStates::State state);
 
     // Any thread.
     void publishReading(const Reading &reading);
-    // The retained topics, "online" first; on every connection.
+    // "online", then every retained topic from the model; on every connection.
     void publishRetained();
+    // Every controller's state as "offline", before the link's own last words: nobody is left
+    // reading "online" from a bench that has gone.
+    void publishAllOffline();
     qint64 droppedReadings() const { return m_dropped; }
+
+    static QByteArray stateName(ControllerRecord::State state);
 
 private:
     void retain(const QString &topic, const QByteArray &payload);
-    void publishState(quint8 deviceId);
-    void publishSetpoint(const RegisterReply &reply);
-    void publishMode(int deviceId, int mode);
-    void markAll(ControllerStates::State from, ControllerStates::State to);
+    void publishState(quint8 address);
+    void publishSetpoint(quint8 address, int kind);
+    void publishMode(quint8 address);
+    void followScan();
     void onWorkerThread(const std::function<void()> &job);
 
     MqttClient &m_client;
     DeviceThread *m_worker;
+    QPointer<BenchModel> m_model;
     QMetaObject::Connection m_readings;
     MqttTopics m_topics;
-    ControllerStates m_states;
-    QHash<QString, QByteArray> m_retained;
+    // What this connection was last told, so that a signal that changes nothing sends nothing.
+    QHash<quint8, QByteArray> m_shownStates;
+    QHash<int, float> m_shownSetpoints; // by kind * 256 + address
+    QHash<quint8, int> m_shownModes;
     std::mutex m_prefixMutex;
     QByteArray m_readingPrefix; // "P/", under m_prefixMutex: read on the worker's thread
     std::atomic<qint64> m_dropped{0};

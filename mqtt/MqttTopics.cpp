@@ -75,25 +75,43 @@ QString MqttTopics::stopResult() const
     return stop() + QStringLiteral("/result");
 }
 
+QString MqttTopics::error() const
+{
+    return m_prefix + QStringLiteral("/error");
+}
+
 QStringList MqttTopics::commandPatterns() const
 {
     return {m_prefix + QStringLiteral("/+/setpoint/set"), m_prefix + QStringLiteral("/+/total_setpoint/set"), stop()};
 }
 
-MqttTopics::Command MqttTopics::parseSetpointCommand(const QString &topic) const
+MqttTopics::Command MqttTopics::parseCommand(const QString &topic) const
 {
     Command command;
-    const QString head = m_prefix + QLatin1Char('/');
-    if (!topic.startsWith(head) || !topic.endsWith(setSuffix))
+    if (topic == stop()) {
+        command.type = Command::Stop;
         return command;
-    const QStringList parts = topic.mid(head.size(), topic.size() - head.size() - setSuffix.size()).split('/');
-    if (parts.size() != 2)
-        return command;
-    for (int kind : {Bus::code(Bus::SetpointKind::Instant), Bus::code(Bus::SetpointKind::Cumulative)}) {
-        if (parts[1] == setpointName(kind)) {
-            command.kind = kind;
-            command.address = parts[0];
-        }
     }
+    const QString head = m_prefix + QLatin1Char('/');
+    const QStringList parts = topic.startsWith(head) && topic.endsWith(setSuffix)
+                                  ? topic.mid(head.size(), topic.size() - head.size() - setSuffix.size()).split('/')
+                                  : QStringList();
+    for (int kind : {Bus::code(Bus::SetpointKind::Instant), Bus::code(Bus::SetpointKind::Cumulative)}) {
+        if (parts.size() == 2 && parts[1] == setpointName(kind))
+            command.kind = kind;
+    }
+    if (command.kind == 0) {
+        command.reason = QStringLiteral("not a command topic");
+        return command;
+    }
+    bool numeric = false;
+    const int address = parts[0].toInt(&numeric);
+    if (!numeric || address < 1 || address > LastAddress || parts[0] != QString::number(address)) {
+        command.kind = 0;
+        command.reason = QStringLiteral("not a controller address: \"%1\" (1 to %2)").arg(parts[0]).arg(LastAddress);
+        return command;
+    }
+    command.type = Command::Setpoint;
+    command.address = quint8(address);
     return command;
 }

@@ -1,7 +1,7 @@
 #include "RemoteCommands.h"
 
+#include "BenchModel.h"
 #include "BusCodes.h"
-#include "ControllerStates.h"
 #include "DeviceThread.h"
 #include "MqttClient.h"
 #include "MqttPayload.h"
@@ -11,11 +11,6 @@
 #include <QStringList>
 
 namespace {
-
-int keyOf(int kind, int deviceId)
-{
-    return kind * 256 + deviceId;
-}
 
 QString addressList(const QList<quint8> &ids)
 {
@@ -27,21 +22,21 @@ QString addressList(const QList<quint8> &ids)
 
 } // namespace
 
-RemoteCommands::RemoteCommands(MqttClient &client, DeviceThread *worker, const ControllerStates &states,
+RemoteCommands::RemoteCommands(MqttClient &client, DeviceThread *worker, BenchModel *model,
                                const MqttTopics &topics, QObject *parent)
-    : QObject(parent), m_client(client), m_worker(worker), m_states(states), m_topics(topics)
+    : QObject(parent), m_client(client), m_worker(worker), m_model(model), m_topics(topics)
 {
-    connect(worker, &DeviceThread::sig_setpointWritten, this, &RemoteCommands::written);
-    connect(worker, &DeviceThread::sig_setpointGivenUp, this, &RemoteCommands::givenUp);
+    connect(worker, &DeviceThread::sig_setpointEnded, this, &RemoteCommands::ended);
+    connect(worker, &DeviceThread::sig_setpointReplaced, this, &RemoteCommands::replaced);
     connect(worker, &DeviceThread::sig_flowsStopped, this, &RemoteCommands::stopped);
     connect(&client, &MqttClient::messageReceived, this, &RemoteCommands::handle);
     m_expiry.setInterval(1000);
     connect(&m_expiry, &QTimer::timeout, this, &RemoteCommands::expireWaiting);
 }
 
-QString RemoteCommands::describe(int kind, int deviceId)
+QString RemoteCommands::describe(int kind, int address)
 {
-    return QStringLiteral("设备%1%2").arg(deviceId).arg(
+    return QStringLiteral("设备%1%2").arg(address).arg(
         kind == Bus::code(Bus::SetpointKind::Cumulative) ? QStringLiteral("累积流量设定") : QStringLiteral("瞬时流量设定"));
 }
 
@@ -51,91 +46,88 @@ void RemoteCommands::answer(const QString &topic, const QByteArray &payload, con
     emit logLine(logText);
 }
 
-void RemoteCommands::handle(const QString &topic, const QByteArray &payload)
+void RemoteCommands::handle(const QString &topic, const QByteArray &payload, bool retained)
 {
-    if (topic == m_topics.stop()) {
-        handleStop();
+    // The broker hands a kept message over again at every connection; one answer is enough.
+    if (retained && m_retainedAnswered.contains(topic) && m_retainedAnswered.value(topic) == payload)
+        return;
+    if (retained)
+        m_retainedAnswered.insert(topic, payload);
+    const MqttTopics::Command command = m_topics.parseCommand(topic);
+    if (command.type == MqttTopics::Command::Invalid) {
+        answer(m_topics.error(), MqttPayload::topicError(command.reason, topic),
+               QStringLiteral("远程命令被拒绝：") + topic + QStringLiteral("：") + command.reason);
         return;
     }
-    const MqttTopics::Command command = m_topics.parseSetpointCommand(topic);
-    if (command.kind != 0)
+    const bool stop = command.type == MqttTopics::Command::Stop;
+    const QString resultTopic = stop ? m_topics.stopResult() : m_topics.setpointResult(command.address, command.kind);
+    const QString what =
+        QStringLiteral("远程命令：") + (stop ? QStringLiteral("停止") : describe(command.kind, command.address));
+    const auto refuse = [&](const QString &reason) {
+        answer(resultTopic, MqttPayload::error(reason), what + QStringLiteral(" 被拒绝：") + reason);
+    };
+    if (retained)
+        return refuse(QStringLiteral("retained command not carried out: send commands without the retain flag"));
+    if (!m_allowed)
+        return refuse(QStringLiteral("remote setpoints are not allowed"));
+    if (stop)
+        handleStop();
+    else
         handleSetpoint(command, payload);
-}
-
-QString RemoteCommands::refusalFor(quint8 deviceId) const
-{
-    if (!m_states.isKnown(deviceId))
-        return QStringLiteral("unknown controller %1").arg(deviceId);
-    if (m_states.state(deviceId) != ControllerStates::State::Online)
-        return QStringLiteral("controller %1 is %2").arg(deviceId).arg(ControllerStates::name(m_states.state(deviceId)));
-    if (m_driven && m_driven().contains(deviceId))
-        return QStringLiteral("controller %1 is driven by a running stage programme").arg(deviceId);
-    return QString();
 }
 
 void RemoteCommands::handleSetpoint(const MqttTopics::Command &command, const QByteArray &payload)
 {
-    bool numeric = false;
-    const int deviceId = command.address.toInt(&numeric);
-    const QString resultTopic = numeric ? m_topics.setpointResult(deviceId, command.kind)
-                                        : m_topics.prefix() + QLatin1Char('/') + command.address + QLatin1Char('/') +
-                                              MqttTopics::setpointName(command.kind) + QStringLiteral("/result");
-    const QString what = QStringLiteral("远程命令：") + describe(command.kind, deviceId);
-    const auto refuse = [&](const QString &reason) {
-        answer(resultTopic, MqttPayload::error(reason), what + QStringLiteral(" 被拒绝：") + reason);
-    };
-    if (!m_allowed)
-        return refuse(QStringLiteral("remote setpoints are not allowed"));
+    const QString resultTopic = m_topics.setpointResult(command.address, command.kind);
+    const QString what = QStringLiteral("远程命令：") + describe(command.kind, command.address);
     double value = 0;
     QString reason;
-    if (!MqttPayload::parseSetpoint(payload, value, reason))
-        return refuse(reason);
+    if (!MqttPayload::parseSetpoint(payload, value, reason)) {
+        answer(resultTopic, MqttPayload::error(reason), what + QStringLiteral(" 被拒绝：") + reason);
+        return;
+    }
+    const auto refuse = [&](const QString &why) {
+        answer(resultTopic, MqttPayload::error(why, value), what + QStringLiteral(" 被拒绝：") + why);
+    };
     if (!SetpointRange::contains(value))
         return refuse(QStringLiteral("value out of range %1 to %2")
                           .arg(double(SetpointRange::lowest))
                           .arg(double(SetpointRange::highest), 0, 'f', 0));
-    if (!numeric || deviceId < 1 || deviceId > 255)
-        return refuse(QStringLiteral("unknown controller %1").arg(command.address));
-    reason = refusalFor(quint8(deviceId));
+    const quint64 ticket = ++m_lastTicket;
+    reason = m_model->requestSetpoint(command.address, command.kind, float(value), Driver::remote(), ticket);
     if (!reason.isEmpty())
         return refuse(reason);
-    // The worker's book keeps only the newest setpoint of a kind for a controller: the waiting one
-    // will never be written.
-    const int key = keyOf(command.kind, deviceId);
-    if (m_waiting.contains(key))
-        answer(m_waiting.value(key).resultTopic, MqttPayload::error(QStringLiteral("replaced by a newer setpoint")),
-               what + QStringLiteral(" 被新的设定值取代"));
-    m_waiting.insert(key, Pending{resultTopic, {}});
-    m_waiting[key].since.start();
+    Pending pending{resultTopic, what, float(value), {}};
+    pending.since.start();
+    m_waiting.insert(ticket, pending);
     m_expiry.start();
     emit logLine(what + QStringLiteral(" ") + QString::number(value, 'g', 7));
-    m_worker->requestSetpoint(quint8(deviceId), command.kind, float(value));
 }
 
-void RemoteCommands::written(int kind, int deviceId, float value)
+void RemoteCommands::ended(quint64 ticket, bool written)
 {
-    const auto it = m_waiting.find(keyOf(kind, deviceId));
-    if (it == m_waiting.end())
+    const Pending pending = m_waiting.take(ticket);
+    if (pending.resultTopic.isEmpty())
         return;
-    const QString topic = it->resultTopic;
-    m_waiting.erase(it);
-    answer(topic, MqttPayload::ok(double(value)),
-           QStringLiteral("远程命令：") + describe(kind, deviceId) + QStringLiteral(" 成功：") +
-               QString::number(double(value), 'g', 7));
-    // The row and the retained setpoint show what the controller holds, read back from it.
-    m_worker->slot_showFlowResult(kind, deviceId);
+    if (written) {
+        answer(pending.resultTopic, MqttPayload::ok(double(pending.value)),
+               pending.what + QStringLiteral(" 成功：") + QString::number(double(pending.value), 'g', 7));
+        return;
+    }
+    const QString reason = QStringLiteral("the controller did not confirm the setpoint");
+    answer(pending.resultTopic, MqttPayload::error(reason, double(pending.value)),
+           pending.what + QStringLiteral(" 失败：") + reason);
 }
 
-void RemoteCommands::givenUp(int kind, int deviceId)
+void RemoteCommands::replaced(quint64 ticket)
 {
-    const auto it = m_waiting.find(keyOf(kind, deviceId));
-    if (it == m_waiting.end())
+    const Pending pending = m_waiting.take(ticket);
+    if (pending.resultTopic.isEmpty())
         return;
-    const QString topic = it->resultTopic;
-    m_waiting.erase(it);
-    const QString reason = QStringLiteral("controller %1 did not confirm the setpoint").arg(deviceId);
-    answer(topic, MqttPayload::error(reason),
-           QStringLiteral("远程命令：") + describe(kind, deviceId) + QStringLiteral(" 失败：") + reason);
+    const QString reason = QStringLiteral("replaced by a newer setpoint before it was sent");
+    answer(pending.resultTopic, MqttPayload::error(reason, double(pending.value)),
+           pending.what + QStringLiteral(" ") + QString::number(double(pending.value), 'g', 7) +
+               QStringLiteral(" 在发送前被新的设定值取代"));
 }
 
 void RemoteCommands::expireWaiting()
@@ -146,7 +138,8 @@ void RemoteCommands::expireWaiting()
             continue;
         }
         const QString reason = QStringLiteral("no outcome within %1 s").arg(OutcomeWaitMs / 1000);
-        answer(it->resultTopic, MqttPayload::error(reason), QStringLiteral("远程命令失败：") + reason);
+        answer(it->resultTopic, MqttPayload::error(reason, double(it->value)),
+               it->what + QStringLiteral(" 失败：") + reason);
         it = m_waiting.erase(it);
     }
     if (m_waiting.isEmpty())
@@ -155,27 +148,31 @@ void RemoteCommands::expireWaiting()
 
 void RemoteCommands::handleStop()
 {
-    if (!m_allowed) {
-        const QString reason = QStringLiteral("remote setpoints are not allowed");
-        answer(m_topics.stopResult(), MqttPayload::error(reason), QStringLiteral("远程命令：停止 被拒绝：") + reason);
+    // A flood of stops writes one round of zeros, not one each: polling keeps its cycle.
+    if (m_stopsWaiting++ > 0)
         return;
+    QList<quint8> addresses = m_model->scanned();
+    for (quint8 address : m_model->onlineControllers()) {
+        if (!addresses.contains(address))
+            addresses.append(address);
     }
-    emit logLine(QStringLiteral("远程命令：停止所有分阶流程并将设备%1设为0").arg(addressList(m_states.scan())));
+    emit logLine(QStringLiteral("远程命令：停止所有分阶流程并将设备%1设为0").arg(addressList(addresses)));
     if (m_stopProgrammes)
         m_stopProgrammes();
-    m_stopWaiting = true;
-    m_worker->requestFlowStop(m_states.scan(), QDeadlineTimer(StopBudgetMs));
+    m_worker->requestFlowStop(addresses, QDeadlineTimer(StopBudgetMs));
 }
 
 void RemoteCommands::stopped(const QList<quint8> &unconfirmed)
 {
-    if (!m_stopWaiting)
+    const int answered = m_stopsWaiting;
+    if (answered == 0)
         return;
-    m_stopWaiting = false;
-    if (unconfirmed.isEmpty()) {
-        answer(m_topics.stopResult(), MqttPayload::ok(), QStringLiteral("远程命令：停止 成功"));
-        return;
-    }
+    m_stopsWaiting = 0;
     const QString reason = QStringLiteral("controllers %1 did not confirm 0").arg(addressList(unconfirmed));
-    answer(m_topics.stopResult(), MqttPayload::error(reason), QStringLiteral("远程命令：停止 失败：") + reason);
+    const QByteArray payload = unconfirmed.isEmpty() ? MqttPayload::ok() : MqttPayload::error(reason);
+    for (int i = 0; i < answered; ++i)
+        m_client.publish(m_topics.stopResult(), payload, false, 1);
+    emit logLine(QStringLiteral("远程命令：停止%1%2")
+                     .arg(answered > 1 ? QStringLiteral("（%1条）").arg(answered) : QString())
+                     .arg(unconfirmed.isEmpty() ? QStringLiteral(" 成功") : QStringLiteral(" 失败：") + reason));
 }

@@ -8,17 +8,23 @@
 #include <QTimer>
 #include <functional>
 
-class ControllerStates;
+class BenchModel;
 class DeviceThread;
 class MqttClient;
 
-// Obeys the commands that come through the broker, while remote setpoints are allowed: a setpoint
-// command passes the checks of the row's entry (a number from 0 to 999999, a controller online and
-// not driven by a running stage programme) and goes into the worker's request book as the row's
-// entry does; its result is published once the controller's echo confirms it or the write is given
-// up. A stop ends every running programme and sets every controller of the last scan to 0, as the
-// stage page's stop does. Whatever is refused leaves nothing on the wire and a result that names
-// the reason. Every command and its outcome is one line of logLine.
+// Obeys the commands that come through the broker, while remote setpoints are allowed. A setpoint
+// command (a number from 0 to 999999) goes to the bench model as the remote driver's: the model
+// refuses it with its reason (not online, held by a running programme, the other mode) or hands it
+// to the worker's request book with a ticket of its own. A stop ends every running programme and
+// sets every controller of the scan to 0, as the stage page's stop does; a stop that comes while
+// one is under way joins it.
+//
+// Every command gets exactly one result, and it tells what became of that command: written and
+// confirmed, replaced in the book by a newer one before it went out, given up, or refused with
+// nothing on the wire. A command the broker kept (retained) is never carried out: it would be
+// obeyed again at every start and reconnection; it is answered once. A topic on a command pattern
+// that is no command (an address spelled "01") is answered on P/error. Every command and its
+// outcome is one line of logLine.
 class RemoteCommands : public QObject
 {
     Q_OBJECT
@@ -27,17 +33,15 @@ public:
     static constexpr int OutcomeWaitMs = 60000;
     static constexpr int StopBudgetMs = 5000;
 
-    RemoteCommands(MqttClient &client, DeviceThread *worker, const ControllerStates &states,
-                   const MqttTopics &topics, QObject *parent = nullptr);
+    RemoteCommands(MqttClient &client, DeviceThread *worker, BenchModel *model, const MqttTopics &topics,
+                   QObject *parent = nullptr);
 
     void setAllowed(bool allowed) { m_allowed = allowed; }
     bool isAllowed() const { return m_allowed; }
-    // The controllers running stage programmes drive; none when not set.
-    void setDrivenDevices(std::function<QList<quint8>()> driven) { m_driven = std::move(driven); }
     // Stops every running stage programme; nothing when not set.
     void setProgrammeStop(std::function<void()> stop) { m_stopProgrammes = std::move(stop); }
 
-    void handle(const QString &topic, const QByteArray &payload);
+    void handle(const QString &topic, const QByteArray &payload, bool retained);
 
 signals:
     void logLine(QString line);
@@ -46,26 +50,28 @@ private:
     struct Pending
     {
         QString resultTopic;
+        QString what;
+        float value = 0;
         QElapsedTimer since;
     };
     void handleSetpoint(const MqttTopics::Command &command, const QByteArray &payload);
-    QString refusalFor(quint8 deviceId) const;
     void handleStop();
-    void written(int kind, int deviceId, float value);
-    void givenUp(int kind, int deviceId);
+    void ended(quint64 ticket, bool written);
+    void replaced(quint64 ticket);
     void stopped(const QList<quint8> &unconfirmed);
     void expireWaiting();
     void answer(const QString &topic, const QByteArray &payload, const QString &logText);
-    static QString describe(int kind, int deviceId);
+    static QString describe(int kind, int address);
 
     MqttClient &m_client;
     DeviceThread *m_worker;
-    const ControllerStates &m_states;
+    BenchModel *m_model;
     const MqttTopics &m_topics;
     bool m_allowed = false;
-    std::function<QList<quint8>()> m_driven;
     std::function<void()> m_stopProgrammes;
-    QHash<int, Pending> m_waiting; // by kind * 256 + address
-    bool m_stopWaiting = false;
+    quint64 m_lastTicket = 0;
+    QHash<quint64, Pending> m_waiting; // by ticket
+    int m_stopsWaiting = 0;            // the stop under way and those that joined it
+    QHash<QString, QByteArray> m_retainedAnswered; // by topic: the kept command last answered
     QTimer m_expiry;
 };

@@ -185,6 +185,8 @@ struct SimBus::Impl
     void recordServed(const Outgoing &piece, Clock::time_point now);
     void writeToLine(const QByteArray &bytes) const;
     void moveController(int from, int to);
+    // Faults belong to an address: whichever controller holds it (and its twin) gets its valve's.
+    void applyValveFaults(quint8 address, Clock::time_point now);
     SimController *controller(quint8 address) const;
 };
 
@@ -432,8 +434,10 @@ SimController::Answer SimBus::Impl::handle(const QByteArray &request, SimControl
     if (!faults[address].twin)
         return reply;
     std::unique_ptr<SimController> &twin = twins[address];
-    if (!twin)
+    if (!twin) {
         twin = std::make_unique<SimController>(address, options.seed ^ 0x9E3779B9u, now);
+        applyValveFaults(address, now);
+    }
     reply.reply = SimBus::collide(reply.reply, twin->handle(request, now, taken).reply);
     return reply;
 }
@@ -569,6 +573,18 @@ void SimBus::Impl::moveController(int from, int to)
     controllers.erase(found);
     moved->setAddress(quint8(to));
     controllers[quint8(to)] = std::move(moved);
+    applyValveFaults(quint8(to), Clock::now());
+}
+
+void SimBus::Impl::applyValveFaults(quint8 address, Clock::time_point now)
+{
+    const auto found = faults.find(address);
+    const SimFaults valve = found == faults.end() ? SimFaults{} : found->second;
+    for (auto *held : {&controllers, &twins}) {
+        const auto controller = held->find(address);
+        if (controller != held->end() && controller->second)
+            controller->second->setValveResponse(valve.lagSeconds, valve.stuck, now);
+    }
 }
 
 SimController *SimBus::Impl::controller(quint8 address) const
@@ -656,6 +672,7 @@ void SimBus::setFaults(quint8 address, const SimFaults &faults)
     d->faults[address] = faults;
     if (!faults.endlessStream)
         d->streaming.erase(address);
+    d->applyValveFaults(address, Clock::now());
 }
 
 SimFaults SimBus::faults(quint8 address) const
@@ -670,6 +687,8 @@ void SimBus::clearFaults()
     std::lock_guard<std::mutex> lock(d->mutex);
     d->faults.clear();
     d->streaming.clear();
+    for (const auto &held : d->controllers)
+        d->applyValveFaults(held.first, Clock::now());
     d->noiseBytes.clear();
     d->noiseIntervalMs = 0;
 }
@@ -732,7 +751,10 @@ void SimBus::addController(quint8 address)
 {
     std::lock_guard<std::mutex> lock(d->mutex);
     if (!d->controllers.count(address))
+    {
         d->controllers[address] = std::make_unique<SimController>(address, d->options.seed, Clock::now());
+        d->applyValveFaults(address, Clock::now());
+    }
 }
 
 void SimBus::removeController(quint8 address)

@@ -83,6 +83,10 @@ QString describe(quint8 address, const SimFaults &faults)
         parts << QStringLiteral("%1 writes lost").arg(faults.lostWrites);
     if (faults.twin)
         parts << QStringLiteral("two controllers at this address");
+    if (faults.lagSeconds > 0)
+        parts << QStringLiteral("flow lags %1 s").arg(faults.lagSeconds);
+    if (faults.stuck)
+        parts << QStringLiteral("valve stuck");
     return QStringLiteral("%1: %2").arg(address).arg(parts.join(QStringLiteral(", ")));
 }
 
@@ -113,6 +117,8 @@ QString SimCommandLine::usage()
         "  --endless A             after a request, A sends bytes without end instead of answering\n"
         "  --lose-writes A:N       the next N write requests to A vanish before A hears them\n"
         "  --twin A                a second controller at address A answers with it, their answers collide\n"
+        "  --lag A:SECONDS         A's flow follows its setpoint with this time constant (default 0.5)\n"
+        "  --stuck A               A's valve does not move: its flow stays where it is, whatever the setpoint\n"
         "  --adapter-echo          the adapter hands every byte sent back to the host before any answer\n"
         "  --noise HEX:MS          write the bytes HEX on the line every MS milliseconds\n"
         "  --log-frames            print every frame received, as \"rx\" and its bytes in hex\n"
@@ -201,6 +207,14 @@ bool SimCommandLine::parse(const QStringList &arguments, QString *error)
         {"lose-writes",
          addressed(1, [](SimFaults &f, const QStringList &p) { return parseInt(p[0], 1, &f.lostWrites); })},
         {"twin", addressed(0, set(&SimFaults::twin))},
+        {"lag", addressed(1,
+                          [](SimFaults &f, const QStringList &p) {
+                              bool ok = false;
+                              f.lagSeconds = p[0].trimmed().toDouble(&ok);
+                              // "inf" reads as a number too; an hour is already far beyond any valve.
+                              return ok && f.lagSeconds > 0.0 && f.lagSeconds <= 3600.0;
+                          })},
+        {"stuck", addressed(0, set(&SimFaults::stuck))},
         {"noise",
          [this](const QString &value) {
              const QStringList parts = value.split(QLatin1Char(':'));

@@ -375,6 +375,13 @@ void SimController::setIntRegister(quint16 reg, int value, Clock::time_point now
         m_address = quint8(value);
 }
 
+void SimController::setValveResponse(double lagSeconds, bool stuck, Clock::time_point now)
+{
+    advance(now);
+    m_lagSeconds = lagSeconds > 0.0 ? lagSeconds : kLagSeconds;
+    m_stuck = stuck;
+}
+
 double SimController::target() const
 {
     if (m_purging)
@@ -393,7 +400,8 @@ void SimController::advance(Clock::time_point now)
     if (elapsed <= 0.0)
         return;
     m_lastAdvance = now;
-    const bool dosing = storedInt16(SimRegister::Mode) == 1 && !m_purging;
+    // A stuck valve cannot shut at the dose either.
+    const bool dosing = storedInt16(SimRegister::Mode) == 1 && !m_purging && !m_stuck;
     const double dose = storedFloat(SimRegister::CumulativeSetpoint);
     // Small steps keep the dosing stop exact enough; long idle spans take at most 2000 steps.
     const double step = std::max(0.02, elapsed / 2000.0);
@@ -403,10 +411,10 @@ void SimController::advance(Clock::time_point now)
             break;
         }
         const double h = std::min(step, elapsed - done);
-        const double goal = target();
-        const double decay = std::exp(-h / kLagSeconds);
+        const double goal = m_stuck ? m_flow : target();
+        const double decay = std::exp(-h / m_lagSeconds);
         // Exact integral of the first-order response over the step, in sccm·s.
-        const double volume = goal * h + (m_flow - goal) * kLagSeconds * (1.0 - decay);
+        const double volume = goal * h + (m_flow - goal) * m_lagSeconds * (1.0 - decay);
         m_flow = goal + (m_flow - goal) * decay;
         m_cumulative += volume / 60000.0; // sccm·s → L
         if (dosing && m_cumulative >= dose) {

@@ -80,6 +80,10 @@ public:
     void setFloatRegister(quint16 reg, float value, Clock::time_point now);
     void setIntRegister(quint16 reg, int value, Clock::time_point now);
 
+    // How the valve follows the setpoint from `now` on: with this time constant (<= 0: kLagSeconds),
+    // or not at all when stuck. What happened before `now` keeps the previous behaviour.
+    void setValveResponse(double lagSeconds, bool stuck, Clock::time_point now);
+
 private:
     Answer handleRead(const QByteArray &frame, Clock::time_point now);
     Answer handleWrite(const QByteArray &frame, Clock::time_point now, const AddressTaken &taken);
@@ -109,4 +113,6 @@ private:
     double m_celsius = kAmbientCelsius;
     double m_pascal = kAmbientPascal;
     bool m_purging = false;
+    double m_lagSeconds = kLagSeconds;
+    bool m_stuck = false;
 };

@@ -42,6 +42,12 @@ struct SimFaults
     // differs between the two comes out with a wrong CRC; an echo, the same in both, comes out
     // whole). Writes reach both.
     bool twin = false;
+    // > 0: the controller's flow follows its setpoint with this time constant in seconds instead of
+    // SimController::kLagSeconds, as a sluggish valve does.
+    double lagSeconds = 0.0;
+    // The valve no longer moves: the flow stays where it was when the fault was set, whatever the
+    // setpoint (a 0 included) or a delivered dose asks. Its readings and register writes still work.
+    bool stuck = false;
 };
 
 // Test tables carry faults in their rows.

@@ -2,6 +2,45 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>AlarmWiring</name>
+    <message>
+        <source>报警</source>
+        <translation>Alarm</translation>
+    </message>
+    <message>
+        <source>报警已确认</source>
+        <translation>Alarm acknowledged</translation>
+    </message>
+    <message>
+        <source>报警已解除并确认</source>
+        <translation>Alarm cleared and acknowledged</translation>
+    </message>
+    <message>
+        <source>报警已解除</source>
+        <translation>Alarm cleared</translation>
+    </message>
+    <message>
+        <source>报警动作：设备%1的流量设为0（%2）</source>
+        <translation>Alarm action: device %1 set to 0 (%2)</translation>
+    </message>
+    <message>
+        <source>报警记录</source>
+        <translation>Alarm log</translation>
+    </message>
+    <message>
+        <source>%1：%2（自 %3）</source>
+        <translation>%1: %2 (since %3)</translation>
+    </message>
+    <message>
+        <source>报警：%1（自 %2）</source>
+        <translation>Alarm: %1 (since %2)</translation>
+    </message>
+    <message>
+        <source>，共%1条</source>
+        <translation>, %1 in all</translation>
+    </message>
+</context>
+<context>
     <name>CustomSpimbox</name>
     <message>
         <source>Form</source>
@@ -475,6 +514,10 @@
     <message>
         <source>过程设置</source>
         <translation>Process settings</translation>
+    </message>
+    <message>
+        <source>报警记录</source>
+        <translation>Alarm log</translation>
     </message>
     <message>
         <source>参数备份</source>

@@ -2,6 +2,104 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>AlarmListWindow</name>
+    <message>
+        <source>报警记录</source>
+        <translation>Alarm log</translation>
+    </message>
+    <message>
+        <source>确认报警</source>
+        <translation>Acknowledge</translation>
+    </message>
+    <message>
+        <source>导出CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>报警时间</source>
+        <translation>Raised</translation>
+    </message>
+    <message>
+        <source>解除时间</source>
+        <translation>Cleared</translation>
+    </message>
+    <message>
+        <source>确认时间</source>
+        <translation>Acknowledged</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>数值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>限值</source>
+        <translation>Limit</translation>
+    </message>
+    <message>
+        <source>未解除或未确认：%1</source>
+        <translation>Active or unacknowledged: %1</translation>
+    </message>
+    <message>
+        <source>导出报警记录</source>
+        <translation>Export the alarm log</translation>
+    </message>
+    <message>
+        <source>错误提示</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>%1无法写入（%2）</source>
+        <translation>%1 cannot be written (%2)</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>报警记录已导出到%1</source>
+        <translation>Alarm log exported to %1</translation>
+    </message>
+</context>
+<context>
+    <name>AlarmRecord</name>
+    <message>
+        <source>流量偏差</source>
+        <translation>flow deviation</translation>
+    </message>
+    <message>
+        <source>流量过高</source>
+        <translation>flow too high</translation>
+    </message>
+    <message>
+        <source>流量过低</source>
+        <translation>flow too low</translation>
+    </message>
+    <message>
+        <source>掉线</source>
+        <translation>Dropped</translation>
+    </message>
+    <message>
+        <source>温度超限</source>
+        <translation>temperature out of range</translation>
+    </message>
+    <message>
+        <source>压力超限</source>
+        <translation>pressure out of range</translation>
+    </message>
+    <message>
+        <source>设备%1</source>
+        <translation>Device %1</translation>
+    </message>
+</context>
+<context>
     <name>BenchModel</name>
     <message>
         <source>设备%1掉线</source>
@@ -179,6 +277,10 @@
     <message>
         <source>退出停止</source>
         <translation>the exit stop</translation>
+    </message>
+    <message>
+        <source>报警动作</source>
+        <translation>an alarm&apos;s action</translation>
     </message>
 </context>
 <context>
@@ -494,16 +596,8 @@
         <translation>Process settings</translation>
     </message>
     <message>
-        <source>斜坡速率为0时设定值立即写入；修改需要管理员密码。</source>
-        <translation>With a ramp rate of 0 a setpoint is written at once. Changes need the administrator password.</translation>
-    </message>
-    <message>
         <source>设备</source>
         <translation>Device</translation>
-    </message>
-    <message>
-        <source>斜坡速率 (sccm/s)</source>
-        <translation>Ramp rate (sccm/s)</translation>
     </message>
     <message>
         <source>修改时间</source>
@@ -528,6 +622,74 @@
     <message>
         <source>没有修改</source>
         <translation>Nothing was changed</translation>
+    </message>
+    <message>
+        <source>斜坡速率为0时设定值立即写入；流量上限、下限为“关”时不报警；修改需要管理员密码。</source>
+        <translation>With a ramp rate of 0 a setpoint is written at once; a flow limit set to &quot;Off&quot; raises nothing. Changes need the administrator password.</translation>
+    </message>
+    <message>
+        <source>斜坡速率
+(sccm/s)</source>
+        <translation>Ramp rate
+(sccm/s)</translation>
+    </message>
+    <message>
+        <source>偏差
+报警</source>
+        <translation>Deviation
+alarm</translation>
+    </message>
+    <message>
+        <source>偏差
+(%)</source>
+        <translation>Deviation
+(%)</translation>
+    </message>
+    <message>
+        <source>偏差
+(sccm)</source>
+        <translation>Deviation
+(sccm)</translation>
+    </message>
+    <message>
+        <source>持续
+(秒)</source>
+        <translation>Lasting
+(s)</translation>
+    </message>
+    <message>
+        <source>保持
+(秒)</source>
+        <translation>Hold-off
+(s)</translation>
+    </message>
+    <message>
+        <source>流量上限
+(sccm)</source>
+        <translation>High flow
+(sccm)</translation>
+    </message>
+    <message>
+        <source>流量下限
+(sccm)</source>
+        <translation>Low flow
+(sccm)</translation>
+    </message>
+    <message>
+        <source>掉线
+报警</source>
+        <translation>Dropped
+alarm</translation>
+    </message>
+    <message>
+        <source>报警时
+设为0</source>
+        <translation>Zero on
+alarm</translation>
+    </message>
+    <message>
+        <source>关</source>
+        <translation>Off</translation>
     </message>
 </context>
 <context>

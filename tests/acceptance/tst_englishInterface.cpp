@@ -152,6 +152,7 @@ void tst_englishInterface::everyWindowReadsInEnglish()
     w.showBusHealth();
     w.mqttLink()->openSettings();
     menuEntry(w, QStringLiteral("过程设置"))->trigger();
+    menuEntry(w, QStringLiteral("报警记录"))->trigger();
     menuEntry(w, QStringLiteral("参数备份"))->trigger();
     w.setAdmin();
     w.showDevelopAction();

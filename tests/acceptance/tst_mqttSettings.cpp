@@ -164,13 +164,12 @@ void tst_mqttSettings::remoteSetpointThroughTheWindow()
     // The row of a controller that is not online takes nothing from afar.
     watcher.publish(topic("2/setpoint/set"), "5");
     QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("2/setpoint/result")) > 0, 10000);
-    QCOMPARE(watcher.lastJson(topic("2/setpoint/result")).value("error").toString(),
-             QStringLiteral("controller 2 is offline"));
+    QCOMPARE(watcher.lastJson(topic("2/setpoint/result")).value("error").toString(), QStringLiteral("设备2未上线"));
 
     f.window->debugWnd->show();
     auto *log = f.window->debugWnd->findChild<QPlainTextEdit *>();
     QTRY_VERIFY(log->toPlainText().contains(QStringLiteral("远程命令：设备1瞬时流量设定 成功：250")));
-    QVERIFY(log->toPlainText().contains(QStringLiteral("远程命令：设备2瞬时流量设定 被拒绝：controller 2 is offline")));
+    QVERIFY(log->toPlainText().contains(QStringLiteral("远程命令：设备2瞬时流量设定 被拒绝：设备2未上线")));
     f.window->debugWnd->hide();
 
     // The broker goes away: the status bar says so, the rows go on being polled.
@@ -274,8 +273,7 @@ void tst_mqttSettings::remoteStopEndsTheRunningProgramme()
 
     watcher.publish(topic("1/setpoint/set"), "50");
     QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("1/setpoint/result")) > 0, 10000);
-    QCOMPARE(watcher.lastJson(topic("1/setpoint/result")).value("error").toString(),
-             QStringLiteral("controller 1 is driven by a running stage programme"));
+    QCOMPARE(watcher.lastJson(topic("1/setpoint/result")).value("error").toString(), QStringLiteral("设备1正由分阶程序1控制"));
 
     watcher.publish(topic("stop"), "");
     QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("stop/result")) > 0, 15000);
@@ -284,6 +282,9 @@ void tst_mqttSettings::remoteStopEndsTheRunningProgramme()
     QTRY_COMPARE(f.bus->floatRegister(1, RegisterMap::InstantSetpoint), 0.0f);
     QCOMPARE(f.bus->floatRegister(2, RegisterMap::InstantSetpoint), 0.0f);
     QCOMPARE(f.bus->floatRegister(3, RegisterMap::InstantSetpoint), 0.0f);
+    // The stop's 0 is what the controller holds now, and what subscribers are told it holds.
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.lastJson(topic("1/setpoint")).value("value").toDouble(), 0.0, 10000);
+    QCOMPARE(watcher.lastJson(topic("1/setpoint")).value("unit").toString(), QStringLiteral("sccm"));
 }
 
 #include "TestRunner.h"

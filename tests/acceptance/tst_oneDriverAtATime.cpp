@@ -5,6 +5,8 @@
 
 #include "stages/StagePageDriver.h"
 
+#include "TestRunner.h"
+
 #include "BenchModel.h"
 
 #include <QLineEdit>

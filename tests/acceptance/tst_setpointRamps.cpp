@@ -4,6 +4,8 @@
 
 #include "stages/StagePageDriver.h"
 
+#include "TestRunner.h"
+
 #include "BenchModel.h"
 #include "CustomSpimbox.h"
 #include "ProcessSettingsWindow.h"

@@ -136,6 +136,7 @@ private:
         // Started as root, the broker would become the user "mosquitto", who cannot read this folder.
         const passwd *self = ::getpwuid(::getuid());
         QStringList lines{QStringLiteral("listener %1 127.0.0.1").arg(m_port), "persistence false",
+                          "max_queued_messages 0", // a flood of commands is a test's point, not lost on the way
                           "log_dest stdout", QStringLiteral("user %1").arg(QString::fromLocal8Bit(self->pw_name))};
         if (!m_tls.certFile.isEmpty())
             lines << QStringLiteral("cafile %1").arg(m_tls.caFile) << QStringLiteral("certfile %1").arg(m_tls.certFile)

@@ -41,9 +41,21 @@ public:
         mosquitto_destroy(m_mosq);
     }
 
-    void publish(const QString &topic, const QByteArray &payload)
+    void publish(const QString &topic, const QByteArray &payload, bool retained = false)
     {
-        mosquitto_publish(m_mosq, nullptr, topic.toUtf8().constData(), payload.size(), payload.constData(), 1, false);
+        mosquitto_publish(m_mosq, nullptr, topic.toUtf8().constData(), payload.size(), payload.constData(), 1,
+                          retained);
+    }
+
+    // Where the last message of a topic came among all received; -1 for none.
+    int lastIndexOf(const QString &topic) const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (int i = m_messages.size() - 1; i >= 0; --i) {
+            if (m_messages[i].first == topic)
+                return i;
+        }
+        return -1;
     }
 
     QList<QByteArray> payloads(const QString &topic) const

@@ -1,6 +1,7 @@
 // quorix-cli's bridge command against a real broker and the simulated bus: it publishes what it
-// polls, obeys a remote setpoint when allowed, says "offline" when ended by SIGINT or SIGTERM, leaves
-// the broker's last will when killed, and refuses bad usage before it touches port or broker.
+// polls and what its controllers hold, obeys a remote setpoint when allowed, says "offline" for
+// every controller and then for itself when ended by SIGINT or SIGTERM, leaves the broker's last
+// will when killed, and refuses bad usage before it touches port or broker.
 
 #include "MqttBroker.h"
 #include "MqttWatcher.h"
@@ -104,12 +105,17 @@ void tst_mqttBridgeCli::publishesAndEndsCleanlyOnASignal()
     QTRY_VERIFY_WITH_TIMEOUT(watcher.count(cliTopic("2/flow")) >= 2 && watcher.count(cliTopic("5/pressure")) >= 2, 15000);
     QCOMPARE(watcher.lastJson(cliTopic("5/pressure")).value("unit").toString(), QStringLiteral("KPa"));
     QCOMPARE(watcher.count(cliTopic("1/flow")), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(cliTopic("5/setpoint")) > 0 && watcher.count(cliTopic("5/mode")) > 0, 15000);
 
     ::kill(pid_t(m_bridge.processId()), signalNumber);
     QVERIFY(m_bridge.waitForFinished(10000));
     QCOMPARE(m_bridge.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_bridge.exitCode(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(watcher.last(cliTopic("status")), QByteArray("offline"), 10000);
+    for (const char *state : {"2/state", "5/state"}) {
+        QCOMPARE(watcher.last(cliTopic(state)), QByteArray("offline"));
+        QVERIFY(watcher.lastIndexOf(cliTopic(state)) < watcher.lastIndexOf(cliTopic("status")));
+    }
     QVERIFY(QString::fromUtf8(m_bridge.readAllStandardError()).contains("polling 2,5 every 200 ms"));
 }
 

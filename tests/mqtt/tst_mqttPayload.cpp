@@ -1,9 +1,7 @@
 // The pieces of the MQTT link that need no broker: the JSON of readings, read-backs and results,
-// the commands' payloads, the topic names, the controllers' states, the prefix and the settings
-// kept between starts.
+// the commands' payloads, the topic names, the prefix and the settings kept between starts.
 
 #include "BusCodes.h"
-#include "ControllerStates.h"
 #include "MqttPayload.h"
 #include "MqttSettingsStore.h"
 #include "MqttTopics.h"
@@ -14,8 +12,6 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
-
-using State = ControllerStates::State;
 
 class tst_mqttPayload : public QObject
 {
@@ -29,7 +25,6 @@ private slots:
     void topicNames();
     void commandTopics_data();
     void commandTopics();
-    void statesFollowTheScan();
     void prefixes_data();
     void prefixes();
     void storeKeepsThePasswordOnlyOnRequest();
@@ -136,40 +131,34 @@ void tst_mqttPayload::commandTopics_data()
 {
     QTest::addColumn<QString>("topic");
     QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("address");
-    QTest::newRow("instant") << "p/q/4/setpoint/set" << 1 << "4";
-    QTest::newRow("cumulative") << "p/q/15/total_setpoint/set" << 2 << "15";
-    QTest::newRow("text address") << "p/q/x/setpoint/set" << 1 << "x";
-    QTest::newRow("result") << "p/q/4/setpoint/result" << 0 << "";
-    QTest::newRow("other prefix") << "p/r/4/setpoint/set" << 0 << "";
-    QTest::newRow("too deep") << "p/q/a/4/setpoint/set" << 0 << "";
-    QTest::newRow("unknown") << "p/q/4/mode/set" << 0 << "";
+    QTest::addColumn<int>("address");
+    QTest::newRow("instant") << "p/q/4/setpoint/set" << 1 << 4;
+    QTest::newRow("cumulative") << "p/q/15/total_setpoint/set" << 2 << 15;
+    QTest::newRow("stop") << "p/q/stop" << -1 << 0;
+    // Only the one spelling of an address: another would slip past a broker rule for the topic.
+    QTest::newRow("leading zero") << "p/q/01/setpoint/set" << 0 << 0;
+    QTest::newRow("space") << "p/q/ 1/setpoint/set" << 0 << 0;
+    QTest::newRow("plus sign") << "p/q/+1/setpoint/set" << 0 << 0;
+    QTest::newRow("no bus address") << "p/q/16/setpoint/set" << 0 << 0;
+    QTest::newRow("zero") << "p/q/0/setpoint/set" << 0 << 0;
+    QTest::newRow("text address") << "p/q/x/setpoint/set" << 0 << 0;
+    QTest::newRow("result") << "p/q/4/setpoint/result" << 0 << 0;
+    QTest::newRow("other prefix") << "p/r/4/setpoint/set" << 0 << 0;
+    QTest::newRow("too deep") << "p/q/a/4/setpoint/set" << 0 << 0;
+    QTest::newRow("unknown") << "p/q/4/mode/set" << 0 << 0;
 }
 
 void tst_mqttPayload::commandTopics()
 {
     QFETCH(QString, topic);
     QFETCH(int, kind);
-    QFETCH(QString, address);
-    const MqttTopics::Command command = MqttTopics(QStringLiteral("p/q")).parseSetpointCommand(topic);
-    QCOMPARE(command.kind, kind);
-    QCOMPARE(command.address, address);
-}
-
-void tst_mqttPayload::statesFollowTheScan()
-{
-    ControllerStates states;
-    QCOMPARE(states.replaceScan({1, 2, 3}), (QList<quint8>{1, 2, 3}));
-    QVERIFY(states.set(2, State::Online));
-    QVERIFY(!states.set(2, State::Online));
-    QVERIFY(states.set(3, State::Dropped));
-    QCOMPARE(states.inState(State::Offline), QList<quint8>{1});
-    QCOMPARE(ControllerStates::name(states.state(3)), QStringLiteral("dropped"));
-    // A new scan: what changed is told again, the controllers that are gone as offline.
-    QCOMPARE(states.replaceScan({1, 2, 4}), (QList<quint8>{2, 3, 4}));
-    QVERIFY(!states.isKnown(3));
-    QCOMPARE(states.state(2), State::Offline);
-    QCOMPARE(ControllerStates::name(states.state(9)), QStringLiteral("offline"));
+    QFETCH(int, address);
+    const MqttTopics::Command command = MqttTopics(QStringLiteral("p/q")).parseCommand(topic);
+    using Type = MqttTopics::Command::Type;
+    QCOMPARE(command.type, kind < 0 ? Type::Stop : kind == 0 ? Type::Invalid : Type::Setpoint);
+    QCOMPARE(command.kind, qMax(kind, 0));
+    QCOMPARE(int(command.address), address);
+    QCOMPARE(command.reason.isEmpty(), kind != 0);
 }
 
 void tst_mqttPayload::prefixes_data()

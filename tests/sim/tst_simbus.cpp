@@ -22,6 +22,7 @@ private slots:
     void writesChangeRegisters();
     void addressChangesAfterTheEcho();
     void cumulativeGrowsWhileFlowing();
+    void valveFaultsBelongToTheAddress();
     void dropReplaysWithTheSeed();
     void corruptBreaksTheCrc();
     void lateAnswer_data();
@@ -211,6 +212,26 @@ void TestSimBus::cumulativeGrowsWhileFlowing()
     const float before = readFloat(port, 1, SimRegister::CumulativeFlow);
     QVERIFY(before > 0.0f);
     QTRY_VERIFY(readFloat(port, 1, SimRegister::CumulativeFlow) > before + 0.05f);
+}
+
+// The bus hands an address's valve faults to its controller, and takes them back with the faults.
+void TestSimBus::valveFaultsBelongToTheAddress()
+{
+    m_bus = std::make_unique<SimBus>(SimBus::Options{});
+    SimFaults sluggish;
+    sluggish.lagSeconds = 600.0;
+    m_bus->setFaults(2, sluggish);
+    SimFaults stuck;
+    stuck.stuck = true;
+    m_bus->setFaults(3, stuck);
+    for (quint8 address : {1, 2, 3})
+        m_bus->setFloatRegister(address, SimRegister::FlowSetpoint, 100.0f);
+    QTRY_VERIFY(m_bus->floatRegister(1, SimRegister::Flow) > 90.0f);
+    const float trailing = m_bus->floatRegister(2, SimRegister::Flow);
+    QVERIFY2(trailing > 0.0f && trailing < 10.0f, qPrintable(QString::number(trailing)));
+    QCOMPARE(m_bus->floatRegister(3, SimRegister::Flow), 0.0f);
+    m_bus->clearFaults();
+    QTRY_VERIFY(m_bus->floatRegister(3, SimRegister::Flow) > 90.0f);
 }
 
 // Which of 40 reads of a controller that drops half its answers got an answer.

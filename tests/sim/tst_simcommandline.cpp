@@ -30,7 +30,8 @@ void TestSimCommandLine::validOptions()
                     "--chunks",        "2:3:5",    "--extra",       "2:AABB", "--noise",        "AABB:500",
                     "--late-register", "2:0x1000", "--stray",       "1:00FE", "--sound-before", "1",
                     "--endless",       "12",       "--lose-writes", "3:4",    "--cut",          "5:6",
-                    "--twin",          "3",        "--adapter-echo"},
+                    "--twin",          "3",        "--adapter-echo", "--lag",      "2:3.5",
+                    "--stuck",         "5"},
                    &error),
         qPrintable(error));
     const QList<quint8> chosen = QList<quint8>() << 1 << 3 << 12;
@@ -57,14 +58,18 @@ void TestSimCommandLine::validOptions()
     QVERIFY(line.faults[3].twin);
     QVERIFY(line.bus.adapterEchoes);
     QVERIFY(!line.faults[2].twin);
+    QCOMPARE(line.faults[2].lagSeconds, 3.5);
+    QVERIFY(line.faults[5].stuck);
+    QVERIFY(!line.faults[2].stuck);
     const QString summary = line.summary("/dev/pts/9");
     QVERIFY(summary.contains("devices 1,3,12 on /dev/pts/9"));
     for (const char *said : {"reads of 0x1000 late 300 ms", "stray 00FE", "sound frame before the answer",
                              "endless stream", "4 writes lost", "5: cut after 6 bytes",
-                             "two controllers at this address", "the adapter echoes every byte sent"})
+                             "two controllers at this address", "the adapter echoes every byte sent",
+                             "flow lags 3.5 s", "5: cut after 6 bytes, valve stuck"})
         QVERIFY2(summary.contains(said), qPrintable(summary));
     for (const char *option : {"--late-register", "--stray", "--sound-before", "--endless", "--lose-writes",
-                               "--cut", "--twin", "--adapter-echo"})
+                               "--cut", "--twin", "--adapter-echo", "--lag", "--stuck"})
         QVERIFY2(SimCommandLine::usage().contains(option), option);
 
     SimCommandLine defaults;
@@ -99,6 +104,8 @@ void TestSimCommandLine::invalidOptions_data()
         << QStringList{"--lose-writes", "2:0"} << "invalid value for --lose-writes: \"2:0\"";
     QTest::newRow("cut before the first byte")
         << QStringList{"--cut", "2:0"} << "invalid value for --cut: \"2:0\"";
+    QTest::newRow("lag of 0") << QStringList{"--lag", "2:0"} << "invalid value for --lag: \"2:0\"";
+    QTest::newRow("endless lag") << QStringList{"--lag", "2:inf"} << "invalid value for --lag: \"2:inf\"";
     QTest::newRow("value missing") << QStringList{"--baud"} << "--baud needs a value";
     QTest::newRow("unknown option") << QStringList{"--fast", "1"} << "unknown option --fast";
     QTest::newRow("stray argument") << QStringList{"9600"} << "unexpected argument \"9600\"";

@@ -18,6 +18,7 @@ private slots:
     void writesAreStored();
     void addressChangeWaitsForTheBus();
     void flowFollowsSetpointWithLag();
+    void valveFaultsSlowOrHoldTheFlow();
     void cumulativeIntegratesFlow();
     void cumulativeControlStopsAtTheDose();
     void commands_data();
@@ -199,6 +200,22 @@ void TestSimController::flowFollowsSetpointWithLag()
     const float settled = m_controller->floatRegister(SimRegister::Flow, at(5));
     QVERIFY2(qAbs(settled - 100.0f) < 1.0f, qPrintable(QString::number(settled)));
     QVERIFY(settled != 100.0f); // a little noise
+}
+
+// A sluggish valve reaches 63 % after its own time constant; a stuck one keeps the flow it had even
+// against a 0 setpoint; freed, it follows again at the usual pace.
+void TestSimController::valveFaultsSlowOrHoldTheFlow()
+{
+    m_controller->setValveResponse(2.0, false, at(0));
+    m_controller->setFloatRegister(SimRegister::FlowSetpoint, 100.0f, at(0));
+    const float slow = m_controller->floatRegister(SimRegister::Flow, at(2.0));
+    QVERIFY2(qAbs(slow - 63.2f) < 1.5f, qPrintable(QString::number(slow)));
+    m_controller->setValveResponse(0, true, at(2.0));
+    m_controller->setFloatRegister(SimRegister::FlowSetpoint, 0.0f, at(2.0));
+    const float held = m_controller->floatRegister(SimRegister::Flow, at(60));
+    QVERIFY2(qAbs(held - slow) < 0.5f, qPrintable(QString::number(held)));
+    m_controller->setValveResponse(0, false, at(60));
+    QVERIFY(m_controller->floatRegister(SimRegister::Flow, at(60 + SimController::kLagSeconds)) < 0.4f * held);
 }
 
 void TestSimController::cumulativeIntegratesFlow()

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "AlarmSettings.h"
+#include "ControllerAlarms.h"
+#include "Reading.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <functional>
+
+class BenchModel;
+
+// One alarm episode: raised once, latched until it has cleared and was acknowledged.
+struct AlarmRecord
+{
+    int id = 0;
+    quint8 address = 0;
+    ControllerAlarms::Kind kind = ControllerAlarms::Deviation;
+    double value = 0;
+    double limit = 0;
+    QDateTime raised;
+    QDateTime cleared; // null while the condition holds
+    QDateTime acknowledged;
+    bool active = true;
+    bool zeroSent = false;
+
+    bool latched() const { return active || acknowledged.isNull(); }
+    // "设备3 流量偏差 12%"
+    QString text() const;
+    static QString kindName(ControllerAlarms::Kind kind);
+    static QString kindKey(ControllerAlarms::Kind kind); // for files and MQTT: "deviation" ...
+};
+
+// Watches every controller of the bench model with its alarm settings and keeps the episodes.
+// Times come from an injectable clock, so that tests replay them.
+class AlarmMonitor : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int KeptRecords = 1000;
+
+    explicit AlarmMonitor(BenchModel *model, QObject *parent = nullptr);
+
+    void setClock(std::function<ReadTime()> clock) { m_clock = std::move(clock); }
+    void setSettings(quint8 address, const AlarmSettings &settings);
+    AlarmSettings settings(quint8 address) const { return m_alarms.value(address).settings(); }
+
+    // Every episode kept, oldest first.
+    const QList<AlarmRecord> &records() const { return m_records; }
+    QList<AlarmRecord> latched() const;
+    int latchedCount() const;
+    // Acknowledges one episode (by id), or every latched one of a controller (address, id 0).
+    bool acknowledge(int id);
+    int acknowledgeController(quint8 address);
+
+signals:
+    void alarmRaised(AlarmRecord record);
+    // Cleared, acknowledged or active again.
+    void alarmChanged(AlarmRecord record);
+    // The zero action went out for an alarm.
+    void zeroSent(AlarmRecord record);
+
+private:
+    void takeReading(const Reading &reading);
+    void apply(quint8 address, const QList<ControllerAlarms::Change> &changes);
+    void raise(quint8 address, const ControllerAlarms::Change &change);
+    void clear(quint8 address, const ControllerAlarms::Change &change);
+    AlarmRecord *latchedRecord(quint8 address, ControllerAlarms::Kind kind);
+
+    BenchModel *m_model;
+    std::function<ReadTime()> m_clock = ReadTime::now;
+    QHash<quint8, ControllerAlarms> m_alarms;
+    QList<AlarmRecord> m_records;
+    int m_nextId = 1;
+};
