@@ -1,5 +1,6 @@
 // quorix-cli: scripts and diagnoses a controller bus without a display.
 
+#include "BackupCli.h"
 #include "BridgeCli.h"
 #include "BusCli.h"
 #include "RampCli.h"
@@ -35,6 +36,8 @@ int main(int argc, char *argv[])
     QTextStream err(stderr);
     if (BridgeCli::wants(args))
         return BridgeCli(out, err).run(args);
+    if (BackupCli::wants(args))
+        return BackupCli(out, err).run(args);
     if (RampCli::wants(args))
         return RampCli(out, err).run(args);
     BusCli cli(out, err);

@@ -4,6 +4,7 @@
 #include "AlarmMonitor.h"
 #include "AlarmWiring.h"
 #include "BenchModel.h"
+#include "ParameterBackupWiring.h"
 #include "ProcessSettingsWiring.h"
 #include "RampDriver.h"
 #include "BusCodes.h"
@@ -82,6 +83,7 @@ mainWnd::mainWnd(QWidget *parent, int tickIntervalMs) : QMainWindow(parent), ui(
     createRecordingStatus();
     createMqttLink();
     createProcessSettings();
+    createParameterBackup();
     ui->tabWidget->setCurrentIndex(0);
     qInstallMessageHandler(messageHandler);
 }
@@ -623,6 +625,16 @@ void mainWnd::createProcessSettings()
     alarmList->setObjectName(QStringLiteral("actionAlarmList"));
     devices->addAction(alarmList);
     connect(alarmList, &QAction::triggered, m_alarmWiring, &AlarmWiring::openList);
+}
+
+void mainWnd::createParameterBackup()
+{
+    m_backup = new ParameterBackupWiring(this);
+    QMenu *devices = menuBar()->findChild<QMenu *>(QStringLiteral("menuDevices"));
+    auto *open = new QAction(tr("参数备份"), this);
+    open->setObjectName(QStringLiteral("actionParameterBackup"));
+    devices->addAction(open);
+    connect(open, &QAction::triggered, m_backup, [this] { m_backup->open(deviceIds); });
 }
 
 void mainWnd::showControllerState(quint8 deviceId)

@@ -11,6 +11,7 @@
 class AlarmMonitor;
 class AlarmWiring;
 class BenchModel;
+class ParameterBackupWiring;
 class ProcessSettingsWiring;
 class RampDriver;
 class BusHealthWindow;
@@ -66,6 +67,7 @@ public:
     AlarmMonitor *alarms() const { return m_alarms; }
     AlarmWiring *alarmWiring() const { return m_alarmWiring; }
     ProcessSettingsWiring *processSettings() const { return m_process; }
+    ParameterBackupWiring *parameterBackup() const { return m_backup; }
     QAction *openFileAction() const { return actionOpenFile; }
     QAction *developerAction() const { return actionDevelop; }
 
@@ -173,6 +175,7 @@ private:
     void createRecordingStatus();
     void createMqttLink();
     void createProcessSettings();
+    void createParameterBackup();
 
     Ui::mainWnd *ui;
     deviceWindow *m_devicePage = nullptr;
@@ -198,4 +201,5 @@ private:
     AlarmMonitor *m_alarms = nullptr;
     AlarmWiring *m_alarmWiring = nullptr;
     ProcessSettingsWiring *m_process = nullptr;
+    ParameterBackupWiring *m_backup = nullptr;
 };

@@ -90,6 +90,8 @@ QString BusCli::usage()
         "  ramp ADDR TARGET --rate R                 setpoint from what ADDR holds to TARGET at R sccm/s,\n"
         "                                            one write a second; 0 at once on a signal\n"
         "                                            (quorix-cli --port PATH ramp --help for more)\n"
+        "  backup ADDR | restore ADDR FILE | diff A B  a controller's settings as a file, compared and\n"
+        "                                            restored (quorix-cli backup --help for their options)\n"
         "REG in decimal or 0x hex; --count 0 polls until stopped; defaults: --baud 9600 --timeout 500\n"
         "--count 1 --interval 1000. An option's value follows it or joins it with '=': --port=PATH.\n"
         "Exit codes: 0 success, 1 no or unsound answer or no number, 2 bad usage or port.\n");

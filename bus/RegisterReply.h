@@ -23,5 +23,7 @@ struct RegisterReply
     // short to hold two registers gives a reply without its frame (`isValid()` false).
     static RegisterReply fromFrame(int code, quint8 deviceId, const QByteArray &frame, ReadTime readTime);
     bool isValid() const { return !frame.isEmpty(); }
+    // The two registers' four bytes as the controller sent them, for a record of what it held.
+    QByteArray registerBytes() const { return frame.mid(3, 4); }
 };
 Q_DECLARE_METATYPE(RegisterReply)

@@ -181,6 +181,25 @@
     </message>
 </context>
 <context>
+    <name>ParameterBackupWiring</name>
+    <message>
+        <source>管理员登录（参数备份）</source>
+        <translation>Administrator login (parameter backup)</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>密码错误</source>
+        <translation>Wrong password</translation>
+    </message>
+    <message>
+        <source>参数备份</source>
+        <translation>Parameter backup</translation>
+    </message>
+</context>
+<context>
     <name>ProcessSettingsWiring</name>
     <message>
         <source>过程设置</source>
@@ -515,6 +534,10 @@
     <message>
         <source>报警记录</source>
         <translation>Alarm log</translation>
+    </message>
+    <message>
+        <source>参数备份</source>
+        <translation>Parameter backup</translation>
     </message>
 </context>
 <context>

@@ -280,7 +280,7 @@
     </message>
     <message>
         <source>报警动作</source>
-        <translation>an alarm's action</translation>
+        <translation>an alarm&apos;s action</translation>
     </message>
 </context>
 <context>
@@ -483,6 +483,97 @@
     </message>
 </context>
 <context>
+    <name>ParameterBackup</name>
+    <message>
+        <source>气体系数序号</source>
+        <translation>Gas coefficient number</translation>
+    </message>
+    <message>
+        <source>自定义气体系数</source>
+        <translation>Custom gas coefficient</translation>
+    </message>
+    <message>
+        <source>背光时间</source>
+        <translation>Backlight time</translation>
+    </message>
+    <message>
+        <source>瞬间掉电保存</source>
+        <translation>Save on power loss</translation>
+    </message>
+    <message>
+        <source>瞬间开机输出延时</source>
+        <translation>Output delay at power-on</translation>
+    </message>
+    <message>
+        <source>累计量输出时间间隔</source>
+        <translation>Cumulative output interval</translation>
+    </message>
+    <message>
+        <source>流量报警方式</source>
+        <translation>Flow alarm mode</translation>
+    </message>
+    <message>
+        <source>流量报警引脚极性</source>
+        <translation>Flow alarm pin polarity</translation>
+    </message>
+    <message>
+        <source>报警值1</source>
+        <translation>Alarm value 1</translation>
+    </message>
+    <message>
+        <source>报警值2</source>
+        <translation>Alarm value 2</translation>
+    </message>
+    <message>
+        <source>控制模式</source>
+        <translation>Control mode</translation>
+    </message>
+    <message>
+        <source>ID号</source>
+        <translation>Device address</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate (index)</translation>
+    </message>
+    <message>
+        <source>主动输出周期</source>
+        <translation>Active output period</translation>
+    </message>
+    <message>
+        <source>主动输出选择</source>
+        <translation>Active output selection</translation>
+    </message>
+    <message>
+        <source>调节死区</source>
+        <translation>Control dead band</translation>
+    </message>
+    <message>
+        <source>调节P</source>
+        <translation>Control gain P</translation>
+    </message>
+    <message>
+        <source>调节I</source>
+        <translation>Control gain I</translation>
+    </message>
+    <message>
+        <source>调节D</source>
+        <translation>Control gain D</translation>
+    </message>
+    <message>
+        <source>模拟量输入滤波系数</source>
+        <translation>Analog input filter coefficient</translation>
+    </message>
+    <message>
+        <source>普通菜单密码</source>
+        <translation>Ordinary menu password</translation>
+    </message>
+    <message>
+        <source>高级菜单密码</source>
+        <translation>Advanced menu password</translation>
+    </message>
+</context>
+<context>
     <name>ProcessSettings</name>
     <message>
         <source>%1大于%2 MB</source>
@@ -545,7 +636,7 @@
     </message>
     <message>
         <source>斜坡速率为0时设定值立即写入；流量上限、下限为“关”时不报警；修改需要管理员密码。</source>
-        <translation>With a ramp rate of 0 a setpoint is written at once; a flow limit set to "Off" raises nothing. Changes need the administrator password.</translation>
+        <translation>With a ramp rate of 0 a setpoint is written at once; a flow limit set to &quot;Off&quot; raises nothing. Changes need the administrator password.</translation>
     </message>
     <message>
         <source>斜坡速率

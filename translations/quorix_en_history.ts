@@ -17,6 +17,209 @@
     </message>
 </context>
 <context>
+    <name>ParameterBackupWindow</name>
+    <message>
+        <source>参数备份</source>
+        <translation>Parameter backup</translation>
+    </message>
+    <message>
+        <source>控制器</source>
+        <translation>Controller</translation>
+    </message>
+    <message>
+        <source>备份到文件</source>
+        <translation>Back up to file</translation>
+    </message>
+    <message>
+        <source>备份文件与控制器比较</source>
+        <translation>Compare backup with controller</translation>
+    </message>
+    <message>
+        <source>源控制器</source>
+        <translation>Source controller</translation>
+    </message>
+    <message>
+        <source>两台控制器比较</source>
+        <translation>Compare two controllers</translation>
+    </message>
+    <message>
+        <source>两个文件比较</source>
+        <translation>Compare two files</translation>
+    </message>
+    <message>
+        <source>写入</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>参数</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>寄存器</source>
+        <translation>Register</translation>
+    </message>
+    <message>
+        <source>A</source>
+        <translation>A</translation>
+    </message>
+    <message>
+        <source>B</source>
+        <translation>B</translation>
+    </message>
+    <message>
+        <source>隐藏相同的参数</source>
+        <translation>Hide equal parameters</translation>
+    </message>
+    <message>
+        <source>写入勾选的参数</source>
+        <translation>Write ticked parameters</translation>
+    </message>
+    <message>
+        <source>管理员参数需要管理员密码；未登录时只读写普通参数。</source>
+        <translation>Administrator parameters need the administrator password; without it only the ordinary parameters are read and written.</translation>
+    </message>
+    <message>
+        <source>管理员参数已解锁。</source>
+        <translation>Administrator parameters unlocked.</translation>
+    </message>
+    <message>
+        <source>设备%1未回答：%2</source>
+        <translation>Device %1 did not answer: %2</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>设备%1不在线，无法备份</source>
+        <translation>Device %1 is not online; it cannot be backed up</translation>
+    </message>
+    <message>
+        <source>正在读取设备%1的参数…</source>
+        <translation>Reading the parameters of device %1…</translation>
+    </message>
+    <message>
+        <source>错误提示</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>保存参数备份</source>
+        <translation>Save parameter backup</translation>
+    </message>
+    <message>
+        <source>参数备份 (*.json)</source>
+        <translation>Parameter backups (*.json)</translation>
+    </message>
+    <message>
+        <source>参数备份无法保存：%1</source>
+        <translation>The parameter backup cannot be saved: %1</translation>
+    </message>
+    <message>
+        <source>已备份到 %1</source>
+        <translation>Backed up to %1</translation>
+    </message>
+    <message>
+        <source>已备份到 %1（仅普通参数）</source>
+        <translation>Backed up to %1 (ordinary parameters only)</translation>
+    </message>
+    <message>
+        <source>不是参数备份文件</source>
+        <translation>not a parameter backup</translation>
+    </message>
+    <message>
+        <source>%1 无法读取：%2</source>
+        <translation>%1 cannot be read: %2</translation>
+    </message>
+    <message>
+        <source>选择参数备份</source>
+        <translation>Choose a parameter backup</translation>
+    </message>
+    <message>
+        <source>备份：设备%1 %2</source>
+        <translation>Backup: device %1 %2</translation>
+    </message>
+    <message>
+        <source>设备%1（当前）</source>
+        <translation>Device %1 (now)</translation>
+    </message>
+    <message>
+        <source>设备%1</source>
+        <translation>Device %1</translation>
+    </message>
+    <message>
+        <source>选择参数备份 A</source>
+        <translation>Choose parameter backup A</translation>
+    </message>
+    <message>
+        <source>选择参数备份 B</source>
+        <translation>Choose parameter backup B</translation>
+    </message>
+    <message>
+        <source>A：设备%1</source>
+        <translation>A: device %1</translation>
+    </message>
+    <message>
+        <source>B：设备%1</source>
+        <translation>B: device %1</translation>
+    </message>
+    <message>
+        <source>（无）</source>
+        <translation>(none)</translation>
+    </message>
+    <message>
+        <source>%1 项不同</source>
+        <translation>%1 differ</translation>
+    </message>
+    <message>
+        <source>设备%1不在线</source>
+        <translation>device %1 is not online</translation>
+    </message>
+    <message>
+        <source>设备%1正由%2控制</source>
+        <translation>device %1 is driven by %2</translation>
+    </message>
+    <message>
+        <source>设备%1的设定值为%2，请先设为0</source>
+        <translation>device %1 holds the setpoint %2; set it to 0 first</translation>
+    </message>
+    <message>
+        <source>没有勾选要写入的参数</source>
+        <translation>No parameter is ticked for writing</translation>
+    </message>
+    <message>
+        <source>不能写入参数：%1</source>
+        <translation>Parameters cannot be written: %1</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>向设备%1写入%2项参数？</source>
+        <translation>Write %2 parameters to device %1?</translation>
+    </message>
+    <message>
+        <source>正在写入设备%1…</source>
+        <translation>Writing device %1…</translation>
+    </message>
+    <message>
+        <source>设备%1：写入 %2，校验 %3，失败 %4</source>
+        <translation>Device %1: written %2, verified %3, failed %4</translation>
+    </message>
+    <message>
+        <source>失败：%1</source>
+        <translation>Failed: %1</translation>
+    </message>
+    <message>
+        <source>参数写入</source>
+        <translation>Parameter write</translation>
+    </message>
+</context>
+<context>
     <name>ParameterWindow</name>
     <message>
         <source>提示</source>
