@@ -13,8 +13,8 @@ namespace {
 
 constexpr int BadUsage = 2;
 
-const QStringList valueOptions{"port", "baud",          "timeout", "mqtt",  "prefix",
-                               "user", "password-file", "cafile",  "period"};
+const QStringList valueOptions{"port", "baud",          "timeout", "mqtt",   "prefix",
+                               "user", "password-file", "cafile",  "period", "settings"};
 const QStringList recordOptions{"record", "record-device", "types", "duration", "journal-dir"};
 
 // The bridge's command line; `bridge` is its one positional argument.
@@ -54,10 +54,14 @@ QString BridgeCli::usage()
     return QStringLiteral(
         "usage: quorix-cli --port PATH [--baud N] [--timeout MS] bridge --mqtt HOST[:PORT] [--prefix P]\n"
         "                  [--user U --password-file F] [--cafile F] [--allow-setpoints] [--period MS]\n"
+        "                  [--settings FILE]\n"
         "                  [--record FILE --record-device A [--types flow,total,temperature,pressure]\n"
         "                   --duration 2h [--journal-dir DIR]]\n"
         "Scans, polls every controller found and publishes under P (default quorix/<host name>) until\n"
         "SIGINT or SIGTERM. --allow-setpoints obeys P/A/setpoint/set, P/A/total_setpoint/set and P/stop.\n"
+        "--settings FILE takes the controllers' ramp rates and alarms from the application's process\n"
+        "settings file (~/.config/quorix-rs485/process.json): remote flow setpoints ramp, alarms are\n"
+        "published on P/A/alarm and P/alarms and acknowledged through P/A/alarm/ack.\n"
         "--record keeps a data file of controller A (all four types unless --types) from its first\n"
         "reading on for the duration (2h, 90m, 45s, 1h30m), through a journal in the data folder (or\n"
         "DIR) that the next start turns into the file if the bridge was killed. --mqtt may then be left out.\n"
@@ -117,6 +121,8 @@ int BridgeCli::parse(const ToolArguments &line, HeadlessBridge::Options &options
             mqtt.user = value;
         else if (name == QLatin1String("password-file"))
             passwordFile = value;
+        else if (name == QLatin1String("settings"))
+            options.settingsFile = value;
         else
             mqtt.caFile = value;
         if (!ok)
@@ -182,6 +188,9 @@ int BridgeCli::run(const QStringList &args)
         return code;
     TerminationSignals termination;
     HeadlessBridge bridge(options, m_err);
+    QString settingsError;
+    if (!bridge.loadProcessSettings(&settingsError))
+        return fail(QStringLiteral("cannot use the settings file: ") + settingsError);
     const auto log = [this](const QString &text) {
         m_err << QDateTime::currentDateTime().toString(Qt::ISODateWithMs) << ' ' << text << '\n';
         m_err.flush();

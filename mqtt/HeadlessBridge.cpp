@@ -1,6 +1,9 @@
 #include "HeadlessBridge.h"
 
+#include "AlarmMonitor.h"
 #include "BenchModel.h"
+#include "ProcessSettings.h"
+#include "RampDriver.h"
 #include "BusCodes.h"
 #include "DeviceThread.h"
 #include "MqttBridge.h"
@@ -25,6 +28,39 @@ HeadlessBridge::HeadlessBridge(const Options &options, QTextStream &logStream, Q
     connect(worker, &DeviceThread::sig_linkLost, this,
             [this](const QString &reason) { log(QStringLiteral("port connection lost: ") + reason); });
     connect(m_bridge.get(), &MqttBridge::logLine, this, &HeadlessBridge::log);
+}
+
+bool HeadlessBridge::loadProcessSettings(QString *error)
+{
+    if (m_options.settingsFile.isEmpty())
+        return true;
+    ProcessSettings settings;
+    if (!settings.load(m_options.settingsFile, error))
+        return false;
+    m_ramps = std::make_unique<RampDriver>(m_model.get());
+    m_alarms = std::make_unique<AlarmMonitor>(m_model.get());
+    for (quint8 address : settings.addresses()) {
+        m_ramps->setRate(address, settings.rampRate(address));
+        m_alarms->setSettings(address, settings.alarms(address));
+    }
+    const auto describe = [](const AlarmRecord &record) {
+        return QStringLiteral("controller %1 %2 %3 (limit %4)")
+            .arg(record.address)
+            .arg(AlarmRecord::kindKey(record.kind))
+            .arg(record.value, 0, 'g', 6)
+            .arg(record.limit, 0, 'g', 6);
+    };
+    connect(m_alarms.get(), &AlarmMonitor::alarmRaised, this,
+            [this, describe](const AlarmRecord &record) { log(QStringLiteral("alarm raised: ") + describe(record)); });
+    connect(m_alarms.get(), &AlarmMonitor::alarmChanged, this, [this, describe](const AlarmRecord &record) {
+        if (!record.active && record.cleared.isValid())
+            log(QStringLiteral("alarm cleared: ") + describe(record));
+    });
+    connect(m_alarms.get(), &AlarmMonitor::zeroSent, this, [this, describe](const AlarmRecord &record) {
+        log(QStringLiteral("alarm action: controller %1 set to 0 for ").arg(record.address) + describe(record));
+    });
+    m_bridge->setProcess(m_ramps.get(), m_alarms.get());
+    return true;
 }
 
 HeadlessBridge::~HeadlessBridge()

@@ -9,7 +9,9 @@
 #include <memory>
 
 class BenchModel;
+class AlarmMonitor;
 class DeviceThread;
+class RampDriver;
 class MqttBridge;
 class QTextStream;
 
@@ -30,6 +32,9 @@ public:
         int replyTimeoutMs = 500;
         int periodMs = 1000;
         MqttSettings mqtt;
+        // Ramp rates and alarms of the controllers (the window's process settings file); none: no
+        // ramps and no alarms.
+        QString settingsFile;
     };
     static constexpr int RetakeMs = 30000;
 
@@ -41,6 +46,8 @@ public:
     void stop();
     MqttBridge &bridge() { return *m_bridge; }
     BenchModel &model() { return *m_model; }
+    // Reads the settings file of the options; false with the reason when it cannot be used.
+    bool loadProcessSettings(QString *error);
 
 signals:
     void finished(int code);
@@ -58,6 +65,8 @@ private:
     std::unique_ptr<DeviceThread> m_worker;
     std::unique_ptr<BenchModel> m_model;
     std::unique_ptr<MqttBridge> m_bridge;
+    std::unique_ptr<RampDriver> m_ramps;
+    std::unique_ptr<AlarmMonitor> m_alarms;
     QString m_openFailure;
     bool m_scanned = false;
     bool m_ended = false;

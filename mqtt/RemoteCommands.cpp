@@ -10,8 +10,6 @@
 #include "SetpointRange.h"
 
 #include <QDeadlineTimer>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QStringList>
 
 namespace {
@@ -105,8 +103,7 @@ void RemoteCommands::handleAlarmAck(const MqttTopics::Command &command)
         return;
     }
     const int count = m_alarms->acknowledgeController(command.address);
-    answer(resultTopic, QJsonDocument(QJsonObject{{QStringLiteral("ok"), true}, {QStringLiteral("acknowledged"), count}})
-                            .toJson(QJsonDocument::Compact),
+    answer(resultTopic, "{\"ok\":true,\"acknowledged\":" + QByteArray::number(count) + '}',
            what + QStringLiteral("：%1条").arg(count));
 }
 

@@ -7,6 +7,7 @@
 #include "MqttWatcher.h"
 #include "bus/WorkerFixture.h"
 
+#include "AlarmMonitor.h"
 #include "BenchModel.h"
 #include "BusCodes.h"
 #include "MqttBridge.h"
@@ -86,6 +87,7 @@ private slots:
     void readingsCarryTheSimulatorsValuesAndUnits();
     void retainedTopicsShowTheModelFromTheStartToTheEnd();
     void allowedSetpointReachesTheController();
+    void alarmPublishedAndAcknowledgedOnlyWhenAllowed();
     void refusedCommandsLeaveNothingOnTheWire_data();
     void refusedCommandsLeaveNothingOnTheWire();
     void retainedCommandsAreAnsweredOnceNeverObeyed();
@@ -211,6 +213,41 @@ void tst_mqttLink::allowedSetpointReachesTheController()
     for (const auto &line : log)
         lines += line.at(0).toString() + '\n';
     QVERIFY2(lines.contains(QStringLiteral("设备1瞬时流量设定 成功：300")), qPrintable(lines));
+}
+
+// A temperature alarm is published retained with its count; its acknowledgement through
+// P/A/alarm/ack counts only while remote setpoints are allowed; cleared and acknowledged, the
+// kept message goes and the count is 0.
+void tst_mqttLink::alarmPublishedAndAcknowledgedOnlyWhenAllowed()
+{
+    MqttBroker broker;
+    QVERIFY(broker.start());
+    MqttWatcher watcher(broker.port(), prefix + QStringLiteral("/#"));
+    LinkedBench bench(broker.port());
+    AlarmMonitor alarms(&bench.model);
+    AlarmSettings hot;
+    hot.temperature = {true, 0, 10};
+    alarms.setSettings(1, hot);
+    bench.bridge.setProcess(nullptr, &alarms);
+    bench.fixture.bus->setFloatRegister(1, RegisterMap::Temperature, 30.0f);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.lastJson(topic("1/alarm")).value("kind").toString(), QStringLiteral("temperature"),
+                              10000);
+    QCOMPARE(watcher.lastJson(topic("1/alarm")).value("acknowledged").toBool(), false);
+    QCOMPARE(watcher.last(topic("alarms")), QByteArray("1"));
+
+    watcher.publish(topic("1/alarm/ack"), "");
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("1/alarm/ack/result")) > 0, 10000);
+    QVERIFY(watcher.last(topic("1/alarm/ack/result")).contains("not allowed"));
+    QVERIFY(alarms.latched().first().acknowledged.isNull());
+
+    bench.bridge.apply(settingsFor(broker.port(), true));
+    watcher.publish(topic("1/alarm/ack"), "");
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("1/alarm/ack/result")), QByteArray("{\"ok\":true,\"acknowledged\":1}"),
+                              10000);
+    QTRY_COMPARE(watcher.lastJson(topic("1/alarm")).value("acknowledged").toBool(), true);
+    bench.fixture.bus->setFloatRegister(1, RegisterMap::Temperature, 5.0f);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("alarms")), QByteArray("0"), 10000);
+    QCOMPARE(watcher.last(topic("1/alarm")), QByteArray());
 }
 
 void tst_mqttLink::refusedCommandsLeaveNothingOnTheWire_data()
