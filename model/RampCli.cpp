@@ -1,5 +1,7 @@
 #include "RampCli.h"
 
+#include "RegisterReply.h"
+
 #include "BusLink.h"
 #include "SerialPort.h"
 #include "SetpointRamp.h"
@@ -185,7 +187,7 @@ int RampCli::ramp(BusLink &link, const Options &options, TerminationSignals &ter
     if (!link.readRegisters(options.address, kFlowSetpoint, reply))
         return fail(NoAnswer, QStringLiteral("no sound answer from device %1").arg(options.address));
     SetpointRamp rule(options.rate);
-    rule.aim(options.target, bytes_to_float(reply, 3));
+    rule.aim(options.target, RegisterReply::fromFrame(1, options.address, reply, link.lastByteTime()).asFloat);
     QElapsedTimer clock;
     clock.start();
     for (int tick = 0;; ++tick) {
