@@ -232,6 +232,9 @@ int BusCli::checkWrite(const Options &options, double value)
                                   .arg(options.arguments[2], name, QLatin1String(limit.what))
                                   .arg(limit.low, 0, 'f', 0)
                                   .arg(limit.high, 0, 'f', 0));
+    if (!WriteLimits::takesFraction(limit) && value != std::floor(value))
+        return fail(BadUsage, QStringLiteral("bad value %1 for register %2 (%3: a whole number)")
+                                  .arg(options.arguments[2], name, QLatin1String(limit.what)));
     if (limit.needsForce && !options.force)
         return fail(BadUsage, QStringLiteral("writing register %1 (%2) changes the controller itself: add --force")
                                   .arg(name, QLatin1String(limit.what)));

@@ -19,6 +19,7 @@ struct Limit
     bool listed = false; // a register the windows write, with the windows' bounds
     bool needsForce = false;
     const char *what = ""; // what the register is, for a refusal
+    bool real = false;     // takes a fraction; the others only whole numbers
 };
 
 inline Limit forRegister(quint16 reg)
@@ -27,7 +28,7 @@ inline Limit forRegister(quint16 reg)
     switch (reg) {
     case RegisterMap::InstantSetpoint:
     case RegisterMap::CumulativeSetpoint:
-        return {SetpointRange::lowest, SetpointRange::highest, true, false, "setpoint"};
+        return {SetpointRange::lowest, SetpointRange::highest, true, false, "setpoint", true};
     case RegisterMap::FactoryInit:
         return {-32768, 65535, true, true, "factory reset"};
     case RegisterMap::Command:
@@ -48,7 +49,7 @@ inline Limit forRegister(quint16 reg)
     case 0x3026: // gains P, I, D
     case 0x302A:
     case 0x302E:
-        return {0, anyPositive, true, false, "parameter"};
+        return {0, anyPositive, true, false, "parameter", true};
     case 0x3002: // gas coefficient number
     case 0x3008: // backlight time
     case 0x300C: // output delay after power-on
@@ -68,6 +69,12 @@ inline Limit forRegister(quint16 reg)
 inline bool admits(const Limit &limit, double value)
 {
     return value >= limit.low && value <= limit.high;
+}
+
+// A fraction is refused where the windows take whole numbers only.
+inline bool takesFraction(const Limit &limit)
+{
+    return limit.real || !limit.listed;
 }
 
 } // namespace WriteLimits

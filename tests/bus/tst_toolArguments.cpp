@@ -174,6 +174,9 @@ void tst_toolArguments::refusalsAndMessages_data()
                                       << true;
     QTest::newRow("switch set to 2") << write + QStringList{"0x300A", "2"} << "" << 2
                                      << range.arg("2", "0x300A", "switch", "0", "1") << false;
+    QTest::newRow("fraction for a whole-number parameter")
+        << write + QStringList{"0x3008", "1.5", "--float"} << "" << 2
+        << "^quorix-cli: bad value 1.5 for register 0x3008 \\(parameter: a whole number\\)$" << false;
     QTest::newRow("negative gain") << write + QStringList{"0x3026", "-0.5", "--float"} << "" << 2
                                    << range.arg("-0.5", "0x3026", "parameter", "0", "2147483647") << false;
 
