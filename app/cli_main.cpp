@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QTextStream>
+#include <clocale>
 #include <cstdio>
 
 namespace {
@@ -29,6 +30,9 @@ void verboseHandler(QtMsgType, const QMessageLogContext &, const QString &text)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    // The tool's messages are English, whatever the locale: the system's texts behind a port's
+    // error too. Numbers and text encoding keep following the locale.
+    std::setlocale(LC_MESSAGES, "C");
     QStringList args = app.arguments();
     args.removeFirst();
     qInstallMessageHandler(args.contains(QStringLiteral("--verbose")) ? verboseHandler : quietHandler);

@@ -3,11 +3,14 @@
 #include "BusCodes.h"
 #include "BusLink.h"
 #include "BusMonitor.h"
+#include "PortTrouble.h"
+#include "ReadTally.h"
 #include "Reading.h"
 #include "RegisterMap.h"
 #include "ScanReply.h"
 #include "SerialPort.h"
 #include "ToolArguments.h"
+#include "WriteLimits.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -25,6 +28,8 @@ struct BusCli::Options
     QStringList arguments;
     QString as = QStringLiteral("float");
     bool asFloat = false;
+    bool force = false;  // a write that changes the controller itself
+    bool header = false; // poll's CSV begins with the names of its columns
     int count = 1; // 0: until the process is stopped
     int interval = 1000;
     bool help = false;
@@ -78,10 +83,14 @@ QString BusCli::usage()
         "       quorix-cli --help | --version\n"
         "  scan                                      addresses that answer, one per line\n"
         "  read ADDR REG [--as float|u16|i32]        value of a two-register read\n"
-        "  write ADDR REG VALUE [--float]            16-bit (or float) write, checked by its echo\n"
+        "  write ADDR REG VALUE [--float] [--force]  16-bit (or float) write, checked by its echo; a\n"
+        "                                            value beyond what the register takes is refused,\n"
+        "                                            a device command (0x2000, 0x2002), the address\n"
+        "                                            (0x301C) and the baud rate (0x301E) need --force\n"
         "  poll ADDR [--count N] [--interval MS]     CSV: time, flow, cumulative, temperature, pressure "
         "(KPa);\n"
-        "                                            a field is empty when unanswered or not a number\n"
+        "                                            a field is empty when unanswered or not a number;\n"
+        "                                            --header: first a line naming the columns\n"
         "  monitor [ADDR...] [--count N] [--interval MS]  polls as poll does (the devices a scan finds\n"
         "                                            when none is named) and prints every frame: time,\n"
         "                                            TX or RX, address, function, bytes, outcome\n"
@@ -122,6 +131,8 @@ int BusCli::parse(const QStringList &args, Options &options)
 {
     ToolArguments line(QStringLiteral("quorix-cli"));
     line.addFlag(QStringLiteral("float"));
+    line.addFlag(QStringLiteral("force"));
+    line.addFlag(QStringLiteral("header"));
     line.addFlag(QStringLiteral("verbose")); // the entry point decides where the worker's log goes
     for (const char *name : {"port", "baud", "timeout", "as", "count", "interval"})
         line.addValue(QLatin1String(name));
@@ -159,6 +170,8 @@ int BusCli::parse(const QStringList &args, Options &options)
     }
     options.port = line.value(QStringLiteral("port"));
     options.asFloat = line.isSet(QStringLiteral("float"));
+    options.force = line.isSet(QStringLiteral("force"));
+    options.header = line.isSet(QStringLiteral("header"));
     QStringList positional = line.positional();
     if (positional.isEmpty())
         return fail(BadUsage, QStringLiteral("no command given (try --help)"));
@@ -190,14 +203,41 @@ int BusCli::parse(const QStringList &args, Options &options)
         const QString &value = options.arguments[2];
         bool ok = false;
         int number = 0;
-        if (options.asFloat)
-            ok = std::isfinite(value.toFloat(&ok)) && ok;
-        else
+        double written = 0;
+        if (options.asFloat) {
+            written = double(value.toFloat(&ok));
+            ok = ok && std::isfinite(written);
+        } else {
             ok = parseInRange(value, -32768, 65535, number);
+            written = number;
+        }
         if (!ok)
             return fail(BadUsage, QStringLiteral("bad value %1 for a %2 write")
                                       .arg(value, options.asFloat ? "float" : "16-bit"));
+        return checkWrite(options, written);
     }
+    return Success;
+}
+
+// A write the controller would take and regret: a value beyond what the windows let an operator
+// commit to that register, or a change of the controller itself that the script did not insist on.
+int BusCli::checkWrite(const Options &options, double value)
+{
+    qlonglong reg = 0;
+    parseNumber(options.arguments[1], reg);
+    const WriteLimits::Limit limit = WriteLimits::forRegister(quint16(reg));
+    const QString name = QStringLiteral("0x") + QString::number(reg, 16).toUpper().rightJustified(4, QLatin1Char('0'));
+    if (limit.listed && !WriteLimits::admits(limit, value))
+        return fail(BadUsage, QStringLiteral("bad value %1 for register %2 (%3: %4 to %5)")
+                                  .arg(options.arguments[2], name, QLatin1String(limit.what))
+                                  .arg(limit.low, 0, 'f', 0)
+                                  .arg(limit.high, 0, 'f', 0));
+    if (!WriteLimits::takesFraction(limit) && value != std::floor(value))
+        return fail(BadUsage, QStringLiteral("bad value %1 for register %2 (%3: a whole number)")
+                                  .arg(options.arguments[2], name, QLatin1String(limit.what)));
+    if (limit.needsForce && !options.force)
+        return fail(BadUsage, QStringLiteral("writing register %1 (%2) changes the controller itself: add --force")
+                                  .arg(name, QLatin1String(limit.what)));
     return Success;
 }
 
@@ -207,8 +247,9 @@ int BusCli::execute(const Options &options)
     BusLink link;
     link.setReplyTimeout(options.timeout);
     if (!link.open(options.port, options.baud))
-        return fail(BadUsage,
-                    QStringLiteral("cannot open port %1: %2").arg(options.port, link.errorString()));
+        return fail(BadUsage, QStringLiteral("cannot open port %1: %2")
+                                  .arg(options.port, PortTrouble::openFailure(options.port, link.portError(),
+                                                                              link.errorString())));
 
     int code = Success;
     if (options.command == QLatin1String("scan"))
@@ -278,9 +319,10 @@ int BusCli::poll(BusLink &link, const Options &options)
 {
     qlonglong address = 0;
     parseNumber(options.arguments[0], address);
-    int unanswered = 0;
+    ReadTally tally;
     int unusable = 0;
-    int reads = 0;
+    if (options.header)
+        m_out << "time,flow_sccm,total_L,temperature_C,pressure_kPa\n";
     QElapsedTimer clock;
     clock.start();
     for (int cycle = 0; options.count == 0 || cycle < options.count; ++cycle) {
@@ -293,14 +335,14 @@ int BusCli::poll(BusLink &link, const Options &options)
         }
         QStringList fields{QDateTime::currentDateTime().toString(Qt::ISODateWithMs)};
         if (link.isLost())
-            return fail(NoAnswer, QStringLiteral("port connection lost: %1").arg(link.errorString()));
+            return fail(NoAnswer, QStringLiteral("port connection lost: %1")
+                                      .arg(PortTrouble::loss(options.port, link.errorString())));
         link.beginRound(); // a controller out of step is checked again once a line
         for (int type = Bus::FirstReadingType; type <= Bus::LastReadingType; ++type) {
             QByteArray reply;
             const bool ok = link.readRegisters(quint8(address), RegisterMap::readingRegister(type), reply);
-            ++reads;
+            tally.count(link.lastReadResult());
             if (!ok) {
-                ++unanswered;
                 fields.append(QString());
                 continue;
             }
@@ -316,17 +358,14 @@ int BusCli::poll(BusLink &link, const Options &options)
         m_out << fields.join(',') << '\n';
         m_out.flush();
     }
-    if (unusable > 0)
-        return fail(NoAnswer, QStringLiteral("%1 of %2 reads of device %3 failed: %4 unanswered, %5 not a number")
-                                  .arg(unanswered + unusable)
-                                  .arg(reads)
+    if (tally.failed() + unusable > 0) {
+        const QString numbers = unusable > 0 ? QStringLiteral(", %1 not a number").arg(unusable) : QString();
+        return fail(NoAnswer, QStringLiteral("%1 of %2 reads of device %3 failed: %4%5")
+                                  .arg(tally.failed() + unusable)
+                                  .arg(tally.reads())
                                   .arg(address)
-                                  .arg(unanswered)
-                                  .arg(unusable));
-    if (unanswered > 0)
-        return fail(
-            NoAnswer,
-            QStringLiteral("%1 of %2 reads of device %3 unanswered").arg(unanswered).arg(reads).arg(address));
+                                  .arg(tally.summary(), numbers));
+    }
     return Success;
 }
 
@@ -354,10 +393,13 @@ int BusCli::monitor(BusLink &link, const Options &options)
         return fail(NoAnswer, QStringLiteral("no device answered"));
     BusMonitor monitor(link, m_out);
     if (!monitor.run(addresses, options.count, options.interval))
-        return fail(NoAnswer, QStringLiteral("port connection lost: %1").arg(link.errorString()));
-    if (monitor.unanswered() > 0)
-        return fail(
-            NoAnswer,
-            QStringLiteral("%1 of %2 reads unanswered").arg(monitor.unanswered()).arg(monitor.reads()));
+        return fail(NoAnswer, QStringLiteral("port connection lost: %1")
+                                  .arg(PortTrouble::loss(options.port, link.errorString())));
+    const ReadTally &tally = monitor.tally();
+    if (tally.failed() > 0)
+        return fail(NoAnswer, QStringLiteral("%1 of %2 reads failed: %3")
+                                  .arg(tally.failed())
+                                  .arg(tally.reads())
+                                  .arg(tally.summary()));
     return Success;
 }

@@ -10,8 +10,8 @@ class QTextStream;
 //
 //   --port PATH [--baud N] [--timeout MS] scan
 //   ... read ADDR REG [--as float|u16|i32]
-//   ... write ADDR REG VALUE [--float]
-//   ... poll ADDR [--count N] [--interval MS]
+//   ... write ADDR REG VALUE [--float] [--force]
+//   ... poll ADDR [--count N] [--interval MS] [--header]
 //   ... monitor [ADDR...] [--count N] [--interval MS]
 //   --help, --version
 // An option's value follows it or joins it with '=' (--port=PATH); options and command mix freely.
@@ -39,6 +39,7 @@ private:
     struct Options;
     int parse(const QStringList &args, Options &options);
     int parseAddresses(const QStringList &arguments);
+    int checkWrite(const Options &options, double value);
     int execute(const Options &options);
     int scan(BusLink &link);
     int read(BusLink &link, const Options &options);

@@ -304,10 +304,30 @@ bool BusLink::resync(quint8 address)
     return false;
 }
 
+BusLink::ReadResult BusLink::readResultOf(Verdict verdict)
+{
+    switch (verdict) {
+    case Verdict::Answer:
+        return ReadResult::Answered;
+    case Verdict::NoAnswer:
+    case Verdict::Silent:
+    case Verdict::Pending:
+        return ReadResult::Timeout;
+    case Verdict::NotSent:
+        return ReadResult::NotSent;
+    case Verdict::Unsound:
+    case Verdict::Exception:
+    case Verdict::Busy:
+        break;
+    }
+    return ReadResult::Unsound;
+}
+
 bool BusLink::readRegisters(quint8 address, quint16 reg, QByteArray &out)
 {
     m_metSilence = false;
     m_readAddress = address;
+    m_lastRead = ReadResult::NotSent;
     if (!isOpen()) {
         qDebug() << "send error" << errorString();
         return false;
@@ -319,6 +339,7 @@ bool BusLink::readRegisters(quint8 address, quint16 reg, QByteArray &out)
     QByteArray frame;
     const Verdict verdict = exchange(readRequest(address, reg), ReplyRecognizer::forRead(address), frame);
     m_sync.readDone(address, verdict);
+    m_lastRead = readResultOf(verdict);
     if (verdict == Verdict::Answer) {
         out = frame;
         return true;

@@ -36,6 +36,8 @@ public:
     // A hang-up was noticed and the link has not been opened since.
     bool isLost() const { return m_lost; }
     QString errorString() const;
+    // The port's error code behind errorString() after a failed opening.
+    QSerialPort::SerialPortError portError() const { return m_port->error(); }
     QString portName() const { return m_name; }
     int baudRate() const { return m_baud; }
 
@@ -56,6 +58,17 @@ public:
     // Whether the last read failed on a silent line: neither the read nor its check got a byte
     // within the reply timeout and the grace after it. An unsound answer is no silence.
     bool lastReadMetSilence() const { return m_metSilence; }
+    // What became of the last read: answered, met no answer in time, heard only unsound bytes (a
+    // bad CRC, a wrong shape, an exception reply, a line that never fell silent), or never went on
+    // the line (a closed port, a controller whose check failed this round).
+    enum class ReadResult
+    {
+        Answered,
+        Timeout,
+        Unsound,
+        NotSent
+    };
+    ReadResult lastReadResult() const { return m_lastRead; }
     // After a read that met silence: whether the controller has spoken since (a late answer), once
     // the line has fallen silent. A controller that did is alive: checked again, not given up.
     bool spokeSinceTimeout();
@@ -86,6 +99,7 @@ signals:
 private:
     using Verdict = LineSync::Verdict;
 
+    static ReadResult readResultOf(Verdict verdict);
     Verdict exchange(const QByteArray &request, const ReplyRecognizer &expected, QByteArray &frame);
     bool ask(const QByteArray &request, int writeTimeoutMs);
     Verdict collect(const ReplyRecognizer &expected, QByteArray &frame);
@@ -122,4 +136,5 @@ private:
     QSet<quint8> m_checkFailed; // controllers whose check met a silent line this round
     bool m_metSilence = false;   // the last timeout's grace heard nothing
     quint8 m_readAddress = 0;    // the controller of the last read
+    ReadResult m_lastRead = ReadResult::NotSent;
 };

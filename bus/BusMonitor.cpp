@@ -46,9 +46,8 @@ void BusMonitor::pollOnce(const QList<quint8> &addresses)
     for (quint8 address : addresses) {
         for (int type = Bus::FirstReadingType; type <= Bus::LastReadingType; ++type) {
             QByteArray reply;
-            ++m_reads;
-            if (!m_link.readRegisters(address, RegisterMap::readingRegister(type), reply))
-                ++m_unanswered;
+            m_link.readRegisters(address, RegisterMap::readingRegister(type), reply);
+            m_tally.count(m_link.lastReadResult());
         }
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReadTally.h"
+
 #include <QList>
 #include <QtGlobal>
 
@@ -19,14 +21,12 @@ public:
     // `count` cycles (0: until the process is stopped or the link is lost), started `intervalMs`
     // apart. Returns false when the link was lost.
     bool run(const QList<quint8> &addresses, int count, int intervalMs);
-    int reads() const { return m_reads; }
-    int unanswered() const { return m_unanswered; }
+    const ReadTally &tally() const { return m_tally; }
 
 private:
     void pollOnce(const QList<quint8> &addresses);
 
     BusLink &m_link;
     QTextStream &m_out;
-    int m_reads = 0;
-    int m_unanswered = 0;
+    ReadTally m_tally;
 };

@@ -1,11 +1,11 @@
 #include "BridgeCli.h"
 
+#include "AdminPassword.h"
 #include "TerminationSignals.h"
 #include "ToolArguments.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QFile>
 #include <QHash>
 #include <QTextStream>
 
@@ -136,11 +136,11 @@ int BridgeCli::parse(const ToolArguments &line, HeadlessBridge::Options &options
         return fail(QStringLiteral("bridge needs --mqtt HOST[:PORT]"));
     mqtt.publish = brokerGiven;
     if (!passwordFile.isEmpty()) {
-        QFile file(passwordFile);
-        if (!file.open(QIODevice::ReadOnly))
-            return fail(QStringLiteral("cannot read password file %1: %2").arg(passwordFile, file.errorString()));
-        // The first line, without its line end; the password itself is never printed.
-        mqtt.password = QString::fromUtf8(file.readLine()).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+        // The first line of a small regular file: a pipe or a device would block or fill the bridge.
+        // The password itself is never printed.
+        QString error;
+        if (!AdminPassword::readFile(passwordFile, mqtt.password, error))
+            return fail(QStringLiteral("password file: %1").arg(error));
     }
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "BusCodes.h"
 #include "DeviceThread.h"
 #include "MqttBridge.h"
+#include "PortTrouble.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -26,7 +27,9 @@ HeadlessBridge::HeadlessBridge(const Options &options, QTextStream &logStream, Q
     connect(worker, &DeviceThread::sig_scanResult, this, &HeadlessBridge::onScanned);
     connect(worker, &DeviceThread::deviceconnectStatus, this, &HeadlessBridge::onDropped);
     connect(worker, &DeviceThread::sig_linkLost, this,
-            [this](const QString &reason) { log(QStringLiteral("port connection lost: ") + reason); });
+            [this](const QString &reason) {
+                logError(QStringLiteral("port connection lost: ") + PortTrouble::loss(m_options.port, reason));
+            });
     connect(m_bridge.get(), &MqttBridge::logLine, this, &HeadlessBridge::log);
 }
 
@@ -75,6 +78,13 @@ void HeadlessBridge::log(const QString &line)
     m_log.flush();
 }
 
+// A failure starts its line as every error of the tool does, so that one pattern finds them all.
+void HeadlessBridge::logError(const QString &line)
+{
+    m_log << "quorix-cli: " << QDateTime::currentDateTime().toString(Qt::ISODateWithMs) << ' ' << line << '\n';
+    m_log.flush();
+}
+
 void HeadlessBridge::start()
 {
     m_worker->start();
@@ -87,7 +97,12 @@ void HeadlessBridge::start()
 void HeadlessBridge::onPortStatus(int status)
 {
     if (status == Bus::code(Bus::PortStatus::OpenFailed)) {
-        log(QStringLiteral("cannot open port %1: %2").arg(m_options.port, m_openFailure));
+        // The worker hands over the port's text only; its permission error is the one that may
+        // mean another program holds the port.
+        const auto error = m_openFailure.startsWith(QLatin1String("Permission")) ? QSerialPort::PermissionError
+                                                                                : QSerialPort::UnknownError;
+        logError(QStringLiteral("cannot open port %1: %2")
+                     .arg(m_options.port, PortTrouble::openFailure(m_options.port, error, m_openFailure)));
         end(2);
         return;
     }
@@ -111,7 +126,7 @@ void HeadlessBridge::onScanned(const ScanResult &result)
     m_scanned = true;
     const QList<quint8> found = result.addresses;
     if (found.isEmpty()) {
-        log(QStringLiteral("no device answered the scan of %1").arg(m_options.port));
+        logError(QStringLiteral("no device answered the scan of %1").arg(m_options.port));
         end(1);
         return;
     }
@@ -149,6 +164,10 @@ void HeadlessBridge::onDropped(int deviceId, bool connected)
 
 void HeadlessBridge::stop()
 {
+    // A second signal (SIGINT and then SIGTERM, a terminal's and a service manager's) finds the
+    // bridge already ending.
+    if (m_ended)
+        return;
     log(QStringLiteral("stopping"));
     end(0);
 }

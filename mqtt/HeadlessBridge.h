@@ -59,6 +59,7 @@ private:
     void onDropped(int deviceId, bool connected);
     void end(int code);
     void log(const QString &line);
+    void logError(const QString &line);
 
     Options m_options;
     QTextStream &m_log;

@@ -107,7 +107,9 @@ void tst_mqttBridgeCli::publishesAndEndsCleanlyOnASignal()
     QCOMPARE(watcher.count(cliTopic("1/flow")), 0);
     QTRY_VERIFY_WITH_TIMEOUT(watcher.count(cliTopic("5/setpoint")) > 0 && watcher.count(cliTopic("5/mode")) > 0, 15000);
 
+    // A second signal on the heels of the first (a terminal's and a service manager's) ends nothing twice.
     ::kill(pid_t(m_bridge.processId()), signalNumber);
+    ::kill(pid_t(m_bridge.processId()), signalNumber == SIGINT ? SIGTERM : SIGINT);
     QVERIFY(m_bridge.waitForFinished(10000));
     QCOMPARE(m_bridge.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_bridge.exitCode(), 0);
@@ -116,7 +118,9 @@ void tst_mqttBridgeCli::publishesAndEndsCleanlyOnASignal()
         QCOMPARE(watcher.last(cliTopic(state)), QByteArray("offline"));
         QVERIFY(watcher.lastIndexOf(cliTopic(state)) < watcher.lastIndexOf(cliTopic("status")));
     }
-    QVERIFY(QString::fromUtf8(m_bridge.readAllStandardError()).contains("polling 2,5 every 200 ms"));
+    const QString err = QString::fromUtf8(m_bridge.readAllStandardError());
+    QVERIFY(err.contains("polling 2,5 every 200 ms"));
+    QCOMPARE(err.count(" stopping\n"), 1);
 }
 
 void tst_mqttBridgeCli::remoteSetpointReachesTheController()
@@ -157,10 +161,10 @@ void tst_mqttBridgeCli::badUsageIsRefused_data()
                                      << "bad value for --prefix: a/#";
     QTest::newRow("password file missing")
         << QStringList{"--port", "PORT", "bridge", "--mqtt", "h", "--user", "u", "--password-file", "/nonexistent/pw"}
-        << 2 << "cannot read password file /nonexistent/pw";
+        << 2 << "quorix-cli: password file: /nonexistent/pw does not exist";
     QTest::newRow("no port") << QStringList{"bridge", "--mqtt", "h"} << 2 << "--port is required";
     QTest::newRow("port cannot open") << QStringList{"--port", "/nonexistent/tty", "bridge", "--mqtt", "h"} << 2
-                                      << "cannot open port /nonexistent/tty";
+                                      << "cannot open port /nonexistent/tty: /nonexistent/tty does not exist";
     QTest::newRow("unknown option") << QStringList{"--port", "PORT", "bridge", "--mqtt", "h", "--fast"} << 2
                                     << "unknown argument --fast for bridge";
 }
@@ -176,6 +180,9 @@ void tst_mqttBridgeCli::badUsageIsRefused()
     QCOMPARE(m_bridge.exitCode(), exitCode);
     const QString err = QString::fromUtf8(m_bridge.readAllStandardError());
     QVERIFY2(err.contains(message), qPrintable(err));
+    // Every line of a refusal, also one the running bridge writes, begins as the tool's errors do.
+    for (const QString &line : err.split('\n', Qt::SkipEmptyParts))
+        QVERIFY2(line.startsWith("quorix-cli: "), qPrintable(line));
 }
 
 void tst_mqttBridgeCli::noControllerAnswers()
