@@ -7,6 +7,7 @@
 #include "ParameterBackupWiring.h"
 #include "ProcessSettingsWiring.h"
 #include "RampDriver.h"
+#include "MixDriver.h"
 #include "BusCodes.h"
 #include "BusHealthWindow.h"
 #include "DataDirectory.h"
@@ -151,6 +152,9 @@ void mainWnd::createWindows()
     // Before the wiring: the model has taken a result in when the windows' handlers see it.
     m_model = new BenchModel(deviceThread, this);
     m_ramps = new RampDriver(m_model, this);
+    m_mixes = new MixDriver(m_model, m_ramps, this);
+    connect(m_mixes, &MixDriver::groupTripped, this,
+            [this](int, const QString &why) { MessageBoxSeam::information(this, tr("提示"), why); });
     m_alarms = new AlarmMonitor(m_model, this);
     lossWnd = new lossWidget(this);
     lossWnd->hide();
@@ -265,6 +269,7 @@ void mainWnd::startWorker(int tickIntervalMs)
 void mainWnd::createExitSequence()
 {
     m_exit = new ExitSequence(this, m_stagePage, deviceThread, devicePlots);
+    m_exit->setMixes(m_mixes);
     connect(m_exit, &ExitSequence::readyToClose, this, &QWidget::close);
 }
 

@@ -14,6 +14,7 @@ class BenchModel;
 class ParameterBackupWiring;
 class ProcessSettingsWiring;
 class RampDriver;
+class MixDriver;
 class BusHealthWindow;
 class DataFileLoader;
 class DeviceLine;
@@ -64,6 +65,7 @@ public:
     MqttLinkWiring *mqttLink() const { return m_mqtt; }
     BenchModel *benchModel() const { return m_model; }
     RampDriver *ramps() const { return m_ramps; }
+    MixDriver *mixes() const { return m_mixes; }
     AlarmMonitor *alarms() const { return m_alarms; }
     AlarmWiring *alarmWiring() const { return m_alarmWiring; }
     ProcessSettingsWiring *processSettings() const { return m_process; }
@@ -198,6 +200,7 @@ private:
     MqttLinkWiring *m_mqtt = nullptr;
     BenchModel *m_model = nullptr;
     RampDriver *m_ramps = nullptr;
+    MixDriver *m_mixes = nullptr;
     AlarmMonitor *m_alarms = nullptr;
     AlarmWiring *m_alarmWiring = nullptr;
     ProcessSettingsWiring *m_process = nullptr;

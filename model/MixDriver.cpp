@@ -130,6 +130,12 @@ void MixDriver::stop(int group)
     emit groupChanged(group);
 }
 
+void MixDriver::stopAll()
+{
+    for (int g = 1; g <= GroupCount; ++g)
+        stop(g);
+}
+
 QString MixDriver::write(int group, const MixPlan &plan)
 {
     Slot &slot = m_groups[group - 1];

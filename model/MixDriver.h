@@ -33,6 +33,7 @@ public:
     QString setTotal(int group, double total);
     // Every member to 0 and let go.
     void stop(int group);
+    void stopAll();
 
     bool isRunning(int group) const;
     // The plan last written by a running group (empty when stopped).

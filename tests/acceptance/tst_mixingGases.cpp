@@ -1,0 +1,146 @@
+// Mixing gases through the real main window and a simulated bus of three controllers: each member
+// writes its share of the total, a member's full scale cuts the total (keep ratio) or bends the
+// composition (keep total), and a member that drops or is taken offline brings the whole group to
+// 0 at once, with a notice saying why.
+
+#include "stages/StagePageDriver.h"
+
+#include "TestRunner.h"
+
+#include "BenchModel.h"
+#include "MixDriver.h"
+
+#include <QtTest>
+
+using namespace StagePageDriver;
+
+namespace {
+
+MixGroup fiftyThirtyTwenty(double thirdFullScale, MixGroup::Policy policy)
+{
+    MixGroup group;
+    group.name = QStringLiteral("N2/Ar/H2");
+    group.policy = policy;
+    group.members = {{1, 50, 1000}, {2, 30, 1000}, {3, 20, thirdFullScale}};
+    return group;
+}
+
+QList<float> lastSetpoints(const SimBus &bus)
+{
+    return {lastSetpoint(bus, 1), lastSetpoint(bus, 2), lastSetpoint(bus, 3)};
+}
+
+// Three controllers found and online, their modes read.
+bool benchOfThree(MainWindowFixture &f)
+{
+    if (!f.openPort())
+        return false;
+    scanFromMenu(*f.window);
+    if (!QTest::qWaitFor([&] { return f.window->foundDeviceIds() == QList<quint8>{1, 2, 3}; }, 10000))
+        return false;
+    f.takeOnline({1, 2, 3});
+    return QTest::qWaitFor([&] {
+        for (quint8 address : {1, 2, 3})
+            if (f.window->benchModel()->record(address)->mode != 0)
+                return false;
+        return true;
+    }, 10000);
+}
+
+MainWindowFixture::Setup fastBench()
+{
+    MainWindowFixture::Setup setup;
+    setup.addresses = {1, 2, 3};
+    setup.tickMs = 20;
+    return setup;
+}
+
+} // namespace
+
+class tst_mixingGases : public QObject
+{
+    Q_OBJECT
+private slots:
+    void sharesOfTheTotalUnderEachPolicy();
+    void memberLeavingStopsTheGroup_data();
+    void memberLeavingStopsTheGroup();
+};
+
+void tst_mixingGases::sharesOfTheTotalUnderEachPolicy()
+{
+    MainWindowFixture f(fastBench());
+    mainWnd &w = *f.window;
+    w.show();
+    QVERIFY(benchOfThree(f));
+    f.boxes.boxes.clear();
+    MixDriver &mixes = *w.mixes();
+    QVERIFY(!mixes.isRunning(1));
+
+    QCOMPARE(mixes.setGroup(1, fiftyThirtyTwenty(1000, MixGroup::Policy::KeepRatio)), QString());
+    QCOMPARE(mixes.start(1, 1000), QString());
+    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{500, 300, 200}));
+    QCOMPARE(mixes.plan(1).limit, QString());
+    mixes.stop(1);
+    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{0, 0, 0}));
+
+    QCOMPARE(mixes.setGroup(1, fiftyThirtyTwenty(150, MixGroup::Policy::KeepRatio)), QString());
+    QCOMPARE(mixes.start(1, 1000), QString());
+    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{375, 225, 150}));
+    QCOMPARE(mixes.plan(1).limit, QStringLiteral("总流量受设备3限制：最大 750 sccm"));
+    mixes.stop(1);
+    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{0, 0, 0}));
+
+    QCOMPARE(mixes.setGroup(1, fiftyThirtyTwenty(150, MixGroup::Policy::KeepTotal)), QString());
+    QCOMPARE(mixes.start(1, 1000), QString());
+    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{531.25f, 318.75f, 150}));
+    QVERIFY(mixes.plan(1).compositionChanged);
+    // A new total while running: every member follows.
+    QCOMPARE(mixes.setTotal(1, 500), QString());
+    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{250, 150, 100}));
+    QVERIFY(!mixes.plan(1).compositionChanged);
+    mixes.stop(1);
+    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{0, 0, 0}));
+    QVERIFY2(f.boxes.boxes.isEmpty(), qPrintable(f.boxes.texts().join(QLatin1Char('\n')))); // stops that were asked for need no notice
+}
+
+void tst_mixingGases::memberLeavingStopsTheGroup_data()
+{
+    QTest::addColumn<bool>("silenced");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("silent controller drops")
+        << true << QStringLiteral("提示|混合组2已停止，所有设备流量设为0：设备2掉线");
+    QTest::newRow("taken offline with its row's button")
+        << false << QStringLiteral("提示|混合组2已停止，所有设备流量设为0：设备2已下线");
+}
+
+void tst_mixingGases::memberLeavingStopsTheGroup()
+{
+    QFETCH(bool, silenced);
+    QFETCH(QString, why);
+    MainWindowFixture f(fastBench());
+    mainWnd &w = *f.window;
+    w.show();
+    QVERIFY(benchOfThree(f));
+    MixDriver &mixes = *w.mixes();
+    QCOMPARE(mixes.setGroup(2, fiftyThirtyTwenty(1000, MixGroup::Policy::KeepTotal)), QString());
+    QCOMPARE(mixes.start(2, 1000), QString());
+    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{500, 300, 200}));
+
+    if (silenced) {
+        SimFaults silent;
+        silent.silent = true;
+        f.bus->setFaults(2, silent);
+    } else {
+        f.takeOnline({2});
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!mixes.isRunning(2), 60000);
+    QTRY_COMPARE(lastSetpoint(*f.bus, 1), 0.0f);
+    QTRY_COMPARE(lastSetpoint(*f.bus, 3), 0.0f);
+    QVERIFY2(f.boxes.texts().contains(why), qPrintable(f.boxes.texts().join(QLatin1Char('\n'))));
+    for (quint8 address : {1, 2, 3})
+        QVERIFY(w.benchModel()->driverOf(address).isNone());
+    QVERIFY(mixes.runningMembers().isEmpty());
+}
+
+QUORIX_TEST_MAIN(tst_mixingGases)
+#include "tst_mixingGases.moc"
