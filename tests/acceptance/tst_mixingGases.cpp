@@ -10,6 +10,7 @@
 #include "BenchModel.h"
 #include "MixDriver.h"
 
+#include <QWindow>
 #include <QtTest>
 
 using namespace StagePageDriver;
@@ -64,6 +65,7 @@ private slots:
     void sharesOfTheTotalUnderEachPolicy();
     void memberLeavingStopsTheGroup_data();
     void memberLeavingStopsTheGroup();
+    void leavingTheProgramStopsRunningGroups();
 };
 
 void tst_mixingGases::sharesOfTheTotalUnderEachPolicy()
@@ -140,6 +142,29 @@ void tst_mixingGases::memberLeavingStopsTheGroup()
     for (quint8 address : {1, 2, 3})
         QVERIFY(w.benchModel()->driverOf(address).isNone());
     QVERIFY(mixes.runningMembers().isEmpty());
+}
+
+// Closing the window asks first, then sets every member of a running group to 0 before it goes.
+void tst_mixingGases::leavingTheProgramStopsRunningGroups()
+{
+    MainWindowFixture f(fastBench());
+    mainWnd &w = *f.window;
+    w.show();
+    QVERIFY(benchOfThree(f));
+    f.boxes.boxes.clear();
+    MixDriver &mixes = *w.mixes();
+    mixes.setGroup(3, fiftyThirtyTwenty(1000, MixGroup::Policy::KeepRatio));
+    QCOMPARE(mixes.start(3, 100), QString());
+    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{50, 30, 20}));
+
+    f.boxes.questionAnswer = QMessageBox::Yes;
+    w.windowHandle()->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible(), 10000);
+    for (quint8 address : {1, 2, 3})
+        QCOMPARE(f.bus->floatRegister(address, RegisterMap::InstantSetpoint), 0.0f);
+    QVERIFY(!mixes.isRunning(3));
+    QCOMPARE(f.boxes.texts().value(0),
+             QStringLiteral("提示|混合组正在运行。退出前停止全部混合组并将流量设为0？"));
 }
 
 QUORIX_TEST_MAIN(tst_mixingGases)
