@@ -1,16 +1,12 @@
 #include "MixGroup.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
 #include <QSet>
 #include <QVector>
 #include <cmath>
 
 namespace {
-
-QString mixTr(const char *text)
-{
-    return QCoreApplication::translate("MixGroup", text);
-}
 
 QString sccm(double value)
 {
@@ -22,23 +18,23 @@ QString sccm(double value)
 QString MixGroup::invalidity() const
 {
     if (members.size() < MinMembers || members.size() > MaxMembers)
-        return mixTr("混合组需要2到4台设备");
+        return QCoreApplication::translate("MixGroup", "混合组需要2到4台设备");
     double sum = 0.0;
     QSet<quint8> seen;
     for (const MixMember &member : members) {
         if (seen.contains(member.address))
-            return mixTr("设备%1在混合组中出现了两次").arg(member.address);
+            return QCoreApplication::translate("MixGroup", "设备%1在混合组中出现了两次").arg(member.address);
         seen.insert(member.address);
         if (member.fraction <= 0.0)
-            return mixTr("设备%1的比例必须大于0").arg(member.address);
+            return QCoreApplication::translate("MixGroup", "设备%1的比例必须大于0").arg(member.address);
         if (member.fullScale <= 0.0)
-            return mixTr("设备%1的满量程必须大于0").arg(member.address);
+            return QCoreApplication::translate("MixGroup", "设备%1的满量程必须大于0").arg(member.address);
         sum += member.fraction;
     }
     if (std::abs(sum - 100.0) > FractionTolerance + 1e-9)
-        return mixTr("比例之和为%1%，应为100%").arg(QString::number(sum, 'f', 2));
+        return QCoreApplication::translate("MixGroup", "比例之和为%1%，应为100%").arg(QString::number(sum, 'f', 2));
     if (total < 0.0)
-        return mixTr("总流量不能为负");
+        return QCoreApplication::translate("MixGroup", "总流量不能为负");
     return QString();
 }
 
@@ -48,6 +44,44 @@ QList<quint8> MixGroup::addresses() const
     for (const MixMember &member : members)
         list << member.address;
     return list;
+}
+
+QJsonObject MixGroup::toJson(QJsonObject kept) const
+{
+    QJsonArray list;
+    for (const MixMember &member : members)
+        list.append(QJsonObject{{QStringLiteral("address"), int(member.address)},
+                                {QStringLiteral("fraction"), member.fraction},
+                                {QStringLiteral("full_scale"), member.fullScale}});
+    kept.insert(QStringLiteral("name"), name);
+    kept.insert(QStringLiteral("policy"), policy == Policy::KeepTotal ? QStringLiteral("total") : QStringLiteral("ratio"));
+    kept.insert(QStringLiteral("total"), total);
+    kept.insert(QStringLiteral("members"), list);
+    return kept;
+}
+
+bool MixGroup::fromJson(const QJsonObject &json, MixGroup *group)
+{
+    MixGroup read;
+    read.name = json.value(QStringLiteral("name")).toString();
+    const QString policy = json.value(QStringLiteral("policy")).toString();
+    if (policy != QLatin1String("ratio") && policy != QLatin1String("total"))
+        return false;
+    read.policy = policy == QLatin1String("total") ? Policy::KeepTotal : Policy::KeepRatio;
+    if (!json.value(QStringLiteral("total")).isDouble() || !json.value(QStringLiteral("members")).isArray())
+        return false;
+    read.total = json.value(QStringLiteral("total")).toDouble();
+    for (const QJsonValue &value : json.value(QStringLiteral("members")).toArray()) {
+        const QJsonObject member = value.toObject();
+        const int address = member.value(QStringLiteral("address")).toInt(-1);
+        if (address < 1 || address > 255 || !member.value(QStringLiteral("fraction")).isDouble() ||
+            !member.value(QStringLiteral("full_scale")).isDouble())
+            return false;
+        read.members << MixMember{quint8(address), member.value(QStringLiteral("fraction")).toDouble(),
+                                  member.value(QStringLiteral("full_scale")).toDouble()};
+    }
+    *group = read;
+    return true;
 }
 
 MixPlan planMix(const MixGroup &group, double total)
@@ -77,7 +111,7 @@ MixPlan planMix(const MixGroup &group, double total)
             }
         }
         if (limiting >= 0)
-            plan.limit = mixTr("总流量受设备%1限制：最大 %2 sccm")
+            plan.limit = QCoreApplication::translate("MixGroup", "总流量受设备%1限制：最大 %2 sccm")
                              .arg(group.members[limiting].address)
                              .arg(sccm(allowed));
         for (const MixMember &member : group.members)
@@ -121,12 +155,12 @@ MixPlan planMix(const MixGroup &group, double total)
             plan.compositionChanged = true;
             QStringList parts;
             for (int i = 0; i < count; ++i)
-                parts << mixTr("设备%1 %2%").arg(group.members[i].address)
+                parts << QCoreApplication::translate("MixGroup", "设备%1 %2%").arg(group.members[i].address)
                              .arg(QString::number(given > 0.0 ? flows[i] * 100.0 / given : 0.0, 'f', 1));
-            plan.limit = mixTr("设备%1已满量程，组成变为：%2")
+            plan.limit = QCoreApplication::translate("MixGroup", "设备%1已满量程，组成变为：%2")
                              .arg(saturated.join(QLatin1Char(',')), parts.join(QLatin1String(", ")));
             if (given < total - 1e-6)
-                plan.limit += mixTr("；总流量最大 %1 sccm").arg(sccm(given));
+                plan.limit += QCoreApplication::translate("MixGroup", "；总流量最大 %1 sccm").arg(sccm(given));
         }
     }
     for (double flow : flows) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 
@@ -32,6 +33,13 @@ struct MixGroup
     // Why the group cannot run as defined; empty when it can.
     QString invalidity() const;
     QList<quint8> addresses() const;
+
+    // {"name": .., "policy": "ratio" | "total", "total": sccm,
+    //  "members": [{"address": 1, "fraction": 50, "full_scale": 1000}, ..]}; written over `kept`,
+    // whose other keys stay.
+    QJsonObject toJson(QJsonObject kept = {}) const;
+    // False for an object of another shape; the group's validity is not checked here.
+    static bool fromJson(const QJsonObject &json, MixGroup *group);
 };
 
 // What a total asks of each member, in the members' order.

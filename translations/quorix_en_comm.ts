@@ -358,6 +358,80 @@
     </message>
 </context>
 <context>
+    <name>MixDriver</name>
+    <message>
+        <source>设备%1已停止</source>
+        <translation>Device %1 stopped</translation>
+    </message>
+    <message>
+        <source>设备%1已不在线</source>
+        <translation>Device %1 is no longer online</translation>
+    </message>
+    <message>
+        <source>没有混合组%1</source>
+        <translation>There is no mix group %1</translation>
+    </message>
+    <message>
+        <source>混合组%1正在运行，请先停止</source>
+        <translation>Mix group %1 is running: stop it first</translation>
+    </message>
+    <message>
+        <source>设备%1不处于瞬时量控制模式</source>
+        <translation>Device %1 is not in instantaneous flow control</translation>
+    </message>
+    <message>
+        <source>混合组%1已停止</source>
+        <translation>Mix group %1 stopped</translation>
+    </message>
+    <message>
+        <source>混合组%1已停止，所有设备流量设为0：%2</source>
+        <translation>Mix group %1 stopped, every member's flow set to 0: %2</translation>
+    </message>
+</context>
+<context>
+    <name>MixGroup</name>
+    <message>
+        <source>混合组需要2到4台设备</source>
+        <translation>A mix group needs 2 to 4 devices</translation>
+    </message>
+    <message>
+        <source>设备%1在混合组中出现了两次</source>
+        <translation>Device %1 is in the mix group twice</translation>
+    </message>
+    <message>
+        <source>设备%1的比例必须大于0</source>
+        <translation>The share of device %1 must be above 0</translation>
+    </message>
+    <message>
+        <source>设备%1的满量程必须大于0</source>
+        <translation>The full scale of device %1 must be above 0</translation>
+    </message>
+    <message>
+        <source>比例之和为%1%，应为100%</source>
+        <translation>The shares add up to %1%, not 100%</translation>
+    </message>
+    <message>
+        <source>总流量不能为负</source>
+        <translation>The total flow cannot be negative</translation>
+    </message>
+    <message>
+        <source>总流量受设备%1限制：最大 %2 sccm</source>
+        <translation>Total flow limited by device %1: at most %2 sccm</translation>
+    </message>
+    <message>
+        <source>设备%1 %2%</source>
+        <translation>device %1 %2%</translation>
+    </message>
+    <message>
+        <source>设备%1已满量程，组成变为：%2</source>
+        <translation>Device %1 at full scale, the mixture becomes: %2</translation>
+    </message>
+    <message>
+        <source>；总流量最大 %1 sccm</source>
+        <translation>; total flow at most %1 sccm</translation>
+    </message>
+</context>
+<context>
     <name>MqttBridge</name>
     <message>
         <source>MQTT未启用</source>

@@ -4,10 +4,13 @@
 #include "BenchModel.h"
 #include "MixDriver.h"
 #include "MixGroup.h"
+#include "ProcessSettings.h"
 #include "RampDriver.h"
 #include "TestRunner.h"
 
+#include <QJsonDocument>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -61,6 +64,7 @@ private slots:
     void oneMemberStoppingStopsTheGroup_data();
     void oneMemberStoppingStopsTheGroup();
     void sharesRampWhereRatesAreSet();
+    void groupsKeptInProcessSettings();
 };
 
 void tst_mixGroup::plan_data()
@@ -241,6 +245,43 @@ void tst_mixGroup::sharesRampWhereRatesAreSet()
     QVERIFY(!ramps.isRamping(1));
     QCOMPARE(inFlight(model, 1), 0.0f);
     QVERIFY(model.driverOf(1).isNone());
+}
+
+// Groups go into process.json beside the controllers, and what the file holds besides survives.
+void tst_mixGroup::groupsKeptInProcessSettings()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("process.json"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(R"({"later": 1, "mixes": {"2": {"colour": "blue", "policy": "ratio", "total": 1, "members": []},
+                  "3": {"policy": "sideways"}}})");
+    file.close();
+    ProcessSettings settings;
+    QString error;
+    QVERIFY2(settings.load(path, &error), qPrintable(error));
+    QCOMPARE(settings.mixes().keys(), QList<int>{2}); // group 3 cannot be read
+    MixGroup group = mixOf("1:50:1000 2:30:1000 3:20:150", MixGroup::Policy::KeepTotal);
+    group.name = QStringLiteral("N2/Ar/H2");
+    group.total = 800;
+    settings.setMix(2, group);
+    settings.setMix(4, mixOf("5:60:100 6:40:200"));
+    settings.removeMix(4);
+    QVERIFY(settings.save(path, &error));
+
+    ProcessSettings read;
+    QVERIFY(read.load(path, &error));
+    QCOMPARE(read.mixes().keys(), QList<int>{2});
+    const MixGroup back = read.mixes().value(2);
+    QCOMPARE(back.name, group.name);
+    QCOMPARE(back.policy, MixGroup::Policy::KeepTotal);
+    QCOMPARE(back.total, 800.0);
+    QCOMPARE(written(planMix(back, 1000)), QStringLiteral("531.25 318.75 150"));
+    const QJsonObject json = read.toJson();
+    QCOMPARE(json.value(QStringLiteral("later")).toInt(), 1);
+    QCOMPARE(json.value(QStringLiteral("mixes")).toObject().value(QStringLiteral("2")).toObject()
+                 .value(QStringLiteral("colour")).toString(), QStringLiteral("blue"));
+    QVERIFY(json.value(QStringLiteral("mixes")).toObject().contains(QStringLiteral("3")));
 }
 
 QUORIX_TEST_MAIN(tst_mixGroup)
