@@ -8,6 +8,8 @@
 #include "ProcessSettingsWiring.h"
 #include "RampDriver.h"
 #include "MixDriver.h"
+#include "MixSettingsWindow.h"
+#include "ProcessSettings.h"
 #include "BusCodes.h"
 #include "BusHealthWindow.h"
 #include "DataDirectory.h"
@@ -85,6 +87,7 @@ mainWnd::mainWnd(QWidget *parent, int tickIntervalMs) : QMainWindow(parent), ui(
     createMqttLink();
     createProcessSettings();
     createParameterBackup();
+    createMixSettings();
     ui->tabWidget->setCurrentIndex(0);
     qInstallMessageHandler(messageHandler);
 }
@@ -630,6 +633,30 @@ void mainWnd::createProcessSettings()
     alarmList->setObjectName(QStringLiteral("actionAlarmList"));
     devices->addAction(alarmList);
     connect(alarmList, &QAction::triggered, m_alarmWiring, &AlarmWiring::openList);
+}
+
+// The groups are read back defined, never running: an operator starts them.
+void mainWnd::createMixSettings()
+{
+    ProcessSettings settings;
+    QString error;
+    if (settings.load(ProcessSettings::defaultPath(), &error)) {
+        const QMap<int, MixGroup> groups = settings.mixes();
+        for (auto it = groups.cbegin(); it != groups.cend(); ++it)
+            m_mixes->setGroup(it.key(), it.value());
+    }
+    m_mixWindow = new MixSettingsWindow(m_mixes, m_model, ProcessSettings::defaultPath(), this);
+    m_mixWindow->hide();
+    QMenu *devices = menuBar()->findChild<QMenu *>(QStringLiteral("menuDevices"));
+    auto *open = new QAction(tr("混合设置"), this);
+    open->setObjectName(QStringLiteral("actionMixSettings"));
+    devices->addAction(open);
+    connect(open, &QAction::triggered, this, [this] {
+        m_mixWindow->setWindowFlags(m_mixWindow->windowFlags() | Qt::Window);
+        m_mixWindow->showGroup(m_mixWindow->currentGroup());
+        m_mixWindow->show();
+        m_mixWindow->raise();
+    });
 }
 
 void mainWnd::createParameterBackup()

@@ -15,6 +15,7 @@ class ParameterBackupWiring;
 class ProcessSettingsWiring;
 class RampDriver;
 class MixDriver;
+class MixSettingsWindow;
 class BusHealthWindow;
 class DataFileLoader;
 class DeviceLine;
@@ -66,6 +67,7 @@ public:
     BenchModel *benchModel() const { return m_model; }
     RampDriver *ramps() const { return m_ramps; }
     MixDriver *mixes() const { return m_mixes; }
+    MixSettingsWindow *mixSettings() const { return m_mixWindow; }
     AlarmMonitor *alarms() const { return m_alarms; }
     AlarmWiring *alarmWiring() const { return m_alarmWiring; }
     ProcessSettingsWiring *processSettings() const { return m_process; }
@@ -174,6 +176,7 @@ private:
     void reportFileOpened(const QString &fileName);
     void restoreLinkDroppedRows();
     void createExitSequence();
+    void createMixSettings();
     void createRecordingStatus();
     void createMqttLink();
     void createProcessSettings();
@@ -201,6 +204,7 @@ private:
     BenchModel *m_model = nullptr;
     RampDriver *m_ramps = nullptr;
     MixDriver *m_mixes = nullptr;
+    MixSettingsWindow *m_mixWindow = nullptr;
     AlarmMonitor *m_alarms = nullptr;
     AlarmWiring *m_alarmWiring = nullptr;
     ProcessSettingsWiring *m_process = nullptr;

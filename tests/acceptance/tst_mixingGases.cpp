@@ -9,7 +9,16 @@
 
 #include "BenchModel.h"
 #include "MixDriver.h"
+#include "MixSettingsWindow.h"
+#include "ProcessSettings.h"
 
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTableWidget>
 #include <QWindow>
 #include <QtTest>
 
@@ -62,11 +71,19 @@ class tst_mixingGases : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void sharesOfTheTotalUnderEachPolicy();
+    void windowDefinesStartsAndStops();
     void memberLeavingStopsTheGroup_data();
     void memberLeavingStopsTheGroup();
     void leavingTheProgramStopsRunningGroups();
 };
+
+void tst_mixingGases::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true); // the settings file is the test's own
+    QFile::remove(ProcessSettings::defaultPath());
+}
 
 void tst_mixingGases::sharesOfTheTotalUnderEachPolicy()
 {
@@ -103,6 +120,64 @@ void tst_mixingGases::sharesOfTheTotalUnderEachPolicy()
     mixes.stop(1);
     QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{0, 0, 0}));
     QVERIFY2(f.boxes.boxes.isEmpty(), qPrintable(f.boxes.texts().join(QLatin1Char('\n')))); // stops that were asked for need no notice
+}
+
+// "混合设置" from the menu: rows typed in, started, the total changed, the composition aimed at and
+// measured, what limited it, stopped; the group kept in process.json.
+void tst_mixingGases::windowDefinesStartsAndStops()
+{
+    MainWindowFixture f(fastBench());
+    mainWnd &w = *f.window;
+    w.show();
+    QVERIFY(benchOfThree(f));
+    f.boxes.boxes.clear();
+    menuEntry(w, QStringLiteral("混合设置"))->trigger();
+    MixSettingsWindow &window = *w.mixSettings();
+    QVERIFY(window.isVisible());
+    QVERIFY(window.isWindow());
+    window.findChild<QComboBox *>(QStringLiteral("combo_group"))->setCurrentIndex(1);
+    QTableWidget &table = *window.table();
+    const QStringList rows{"1 50 1000", "2 30 1000", "3 20 150"};
+    for (int row = 0; row < rows.size(); ++row)
+        for (int column = 0; column < 3; ++column)
+            table.item(row, column)->setText(rows[row].split(QLatin1Char(' '))[column]);
+    auto *total = window.findChild<QDoubleSpinBox *>(QStringLiteral("spin_total"));
+    auto *limit = window.findChild<QLabel *>(QStringLiteral("label_limit"));
+    const auto button = [&window](const char *name) { return window.findChild<QPushButton *>(QLatin1String(name)); };
+    total->setValue(1000);
+    QTest::mouseClick(button("btn_start"), Qt::LeftButton);
+    QVERIFY2(f.boxes.boxes.isEmpty(), qPrintable(f.boxes.texts().join(QLatin1Char('\n'))));
+    QVERIFY(w.mixes()->isRunning(2));
+    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{375, 225, 150}));
+    QCOMPARE(limit->text(), QStringLiteral("总流量受设备3限制：最大 750 sccm"));
+    QCOMPARE(table.item(2, MixSettingsWindow::SetpointColumn)->text(), QStringLiteral("150"));
+    QCOMPARE(table.item(0, MixSettingsWindow::TargetColumn)->text(), QStringLiteral("50.0%"));
+    // The flows settle on the setpoints: the measured composition follows.
+    QTRY_COMPARE_WITH_TIMEOUT(table.item(2, MixSettingsWindow::ActualColumn)->text(), QStringLiteral("20.0%"), 20000);
+
+    total->setValue(500);
+    QTest::mouseClick(button("btn_total"), Qt::LeftButton);
+    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{250, 150, 100}));
+    QCOMPARE(limit->text(), QString());
+
+    QTest::mouseClick(button("btn_stop"), Qt::LeftButton);
+    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{0, 0, 0}));
+    QVERIFY(!w.mixes()->isRunning(2));
+    QVERIFY(!button("btn_stop")->isEnabled());
+    QVERIFY(f.boxes.boxes.isEmpty());
+
+    ProcessSettings kept;
+    QString error;
+    QVERIFY(kept.load(ProcessSettings::defaultPath(), &error));
+    QCOMPARE(kept.mixes().value(2).addresses(), (QList<quint8>{1, 2, 3}));
+    QCOMPARE(kept.mixes().value(2).total, 1000.0);
+
+    // A row that does not read is refused with a notice, nothing started.
+    table.item(1, 1)->setText(QStringLiteral("thirty"));
+    QTest::mouseClick(button("btn_start"), Qt::LeftButton);
+    QCOMPARE(f.boxes.texts(),
+             QStringList{QStringLiteral("提示|第2行无法读取：设备地址为1到255，比例和满量程为数字")});
+    QVERIFY(!w.mixes()->isRunning(2));
 }
 
 void tst_mixingGases::memberLeavingStopsTheGroup_data()
