@@ -543,6 +543,10 @@
         <source>参数备份</source>
         <translation>Parameter backup</translation>
     </message>
+    <message>
+        <source>混合设置</source>
+        <translation>Gas mixing</translation>
+    </message>
 </context>
 <context>
     <name>qDebugWidget</name>
