@@ -10,7 +10,7 @@
 
 namespace {
 
-QString percentText(double part, double whole)
+QString mixPercentText(double part, double whole)
 {
     return whole > 0.0 ? QString::number(part * 100.0 / whole, 'f', 1) + QLatin1Char('%') : QString();
 }
@@ -192,8 +192,8 @@ void MixSettingsWindow::refresh()
         const bool member = row < group.members.size() && row < plan.setpoints.size();
         QTableWidget *table = ui->table_members;
         table->item(row, SetpointColumn)->setText(member ? QString::number(double(plan.setpoints[row])) : QString());
-        table->item(row, TargetColumn)->setText(member ? percentText(plan.setpoints[row], plan.total) : QString());
-        table->item(row, ActualColumn)->setText(member && running ? percentText(flows[row], measured) : QString());
+        table->item(row, TargetColumn)->setText(member ? mixPercentText(plan.setpoints[row], plan.total) : QString());
+        table->item(row, ActualColumn)->setText(member && running ? mixPercentText(flows[row], measured) : QString());
         for (int column = AddressColumn; column <= FullScaleColumn; ++column) {
             QTableWidgetItem *item = table->item(row, column);
             item->setFlags(running ? item->flags() & ~Qt::ItemIsEditable : item->flags() | Qt::ItemIsEditable);

@@ -8,7 +8,7 @@
 
 namespace {
 
-QString sccm(double value)
+QString mixSccmText(double value)
 {
     return QString::number(value, 'g', 6);
 }
@@ -113,7 +113,7 @@ MixPlan planMix(const MixGroup &group, double total)
         if (limiting >= 0)
             plan.limit = QCoreApplication::translate("MixGroup", "总流量受设备%1限制：最大 %2 sccm")
                              .arg(group.members[limiting].address)
-                             .arg(sccm(allowed));
+                             .arg(mixSccmText(allowed));
         for (const MixMember &member : group.members)
             flows << allowed * member.fraction / sum;
     } else {
@@ -160,7 +160,7 @@ MixPlan planMix(const MixGroup &group, double total)
             plan.limit = QCoreApplication::translate("MixGroup", "设备%1已满量程，组成变为：%2")
                              .arg(saturated.join(QLatin1Char(',')), parts.join(QLatin1String(", ")));
             if (given < total - 1e-6)
-                plan.limit += QCoreApplication::translate("MixGroup", "；总流量最大 %1 sccm").arg(sccm(given));
+                plan.limit += QCoreApplication::translate("MixGroup", "；总流量最大 %1 sccm").arg(mixSccmText(given));
         }
     }
     for (double flow : flows) {

@@ -35,13 +35,13 @@ MixGroup fiftyThirtyTwenty(double thirdFullScale, MixGroup::Policy policy)
     return group;
 }
 
-QList<float> lastSetpoints(const SimBus &bus)
+QList<float> mixSetpoints(const SimBus &bus)
 {
     return {lastSetpoint(bus, 1), lastSetpoint(bus, 2), lastSetpoint(bus, 3)};
 }
 
 // Three controllers found and online, their modes read.
-bool benchOfThree(MainWindowFixture &f)
+bool threeOnlineForMixing(MainWindowFixture &f)
 {
     if (!f.openPort())
         return false;
@@ -57,7 +57,7 @@ bool benchOfThree(MainWindowFixture &f)
     }, 10000);
 }
 
-MainWindowFixture::Setup fastBench()
+MainWindowFixture::Setup mixingBench()
 {
     MainWindowFixture::Setup setup;
     setup.addresses = {1, 2, 3};
@@ -87,38 +87,38 @@ void tst_mixingGases::initTestCase()
 
 void tst_mixingGases::sharesOfTheTotalUnderEachPolicy()
 {
-    MainWindowFixture f(fastBench());
+    MainWindowFixture f(mixingBench());
     mainWnd &w = *f.window;
     w.show();
-    QVERIFY(benchOfThree(f));
+    QVERIFY(threeOnlineForMixing(f));
     f.boxes.boxes.clear();
     MixDriver &mixes = *w.mixes();
     QVERIFY(!mixes.isRunning(1));
 
     QCOMPARE(mixes.setGroup(1, fiftyThirtyTwenty(1000, MixGroup::Policy::KeepRatio)), QString());
     QCOMPARE(mixes.start(1, 1000), QString());
-    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{500, 300, 200}));
+    QTRY_COMPARE(mixSetpoints(*f.bus), (QList<float>{500, 300, 200}));
     QCOMPARE(mixes.plan(1).limit, QString());
     mixes.stop(1);
-    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{0, 0, 0}));
+    QTRY_COMPARE(mixSetpoints(*f.bus), (QList<float>{0, 0, 0}));
 
     QCOMPARE(mixes.setGroup(1, fiftyThirtyTwenty(150, MixGroup::Policy::KeepRatio)), QString());
     QCOMPARE(mixes.start(1, 1000), QString());
-    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{375, 225, 150}));
+    QTRY_COMPARE(mixSetpoints(*f.bus), (QList<float>{375, 225, 150}));
     QCOMPARE(mixes.plan(1).limit, QStringLiteral("总流量受设备3限制：最大 750 sccm"));
     mixes.stop(1);
-    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{0, 0, 0}));
+    QTRY_COMPARE(mixSetpoints(*f.bus), (QList<float>{0, 0, 0}));
 
     QCOMPARE(mixes.setGroup(1, fiftyThirtyTwenty(150, MixGroup::Policy::KeepTotal)), QString());
     QCOMPARE(mixes.start(1, 1000), QString());
-    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{531.25f, 318.75f, 150}));
+    QTRY_COMPARE(mixSetpoints(*f.bus), (QList<float>{531.25f, 318.75f, 150}));
     QVERIFY(mixes.plan(1).compositionChanged);
     // A new total while running: every member follows.
     QCOMPARE(mixes.setTotal(1, 500), QString());
-    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{250, 150, 100}));
+    QTRY_COMPARE(mixSetpoints(*f.bus), (QList<float>{250, 150, 100}));
     QVERIFY(!mixes.plan(1).compositionChanged);
     mixes.stop(1);
-    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{0, 0, 0}));
+    QTRY_COMPARE(mixSetpoints(*f.bus), (QList<float>{0, 0, 0}));
     QVERIFY2(f.boxes.boxes.isEmpty(), qPrintable(f.boxes.texts().join(QLatin1Char('\n')))); // stops that were asked for need no notice
 }
 
@@ -126,10 +126,10 @@ void tst_mixingGases::sharesOfTheTotalUnderEachPolicy()
 // measured, what limited it, stopped; the group kept in process.json.
 void tst_mixingGases::windowDefinesStartsAndStops()
 {
-    MainWindowFixture f(fastBench());
+    MainWindowFixture f(mixingBench());
     mainWnd &w = *f.window;
     w.show();
-    QVERIFY(benchOfThree(f));
+    QVERIFY(threeOnlineForMixing(f));
     f.boxes.boxes.clear();
     menuEntry(w, QStringLiteral("混合设置"))->trigger();
     MixSettingsWindow &window = *w.mixSettings();
@@ -148,7 +148,7 @@ void tst_mixingGases::windowDefinesStartsAndStops()
     QTest::mouseClick(button("btn_start"), Qt::LeftButton);
     QVERIFY2(f.boxes.boxes.isEmpty(), qPrintable(f.boxes.texts().join(QLatin1Char('\n'))));
     QVERIFY(w.mixes()->isRunning(2));
-    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{375, 225, 150}));
+    QTRY_COMPARE(mixSetpoints(*f.bus), (QList<float>{375, 225, 150}));
     QCOMPARE(limit->text(), QStringLiteral("总流量受设备3限制：最大 750 sccm"));
     QCOMPARE(table.item(2, MixSettingsWindow::SetpointColumn)->text(), QStringLiteral("150"));
     QCOMPARE(table.item(0, MixSettingsWindow::TargetColumn)->text(), QStringLiteral("50.0%"));
@@ -157,11 +157,11 @@ void tst_mixingGases::windowDefinesStartsAndStops()
 
     total->setValue(500);
     QTest::mouseClick(button("btn_total"), Qt::LeftButton);
-    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{250, 150, 100}));
+    QTRY_COMPARE(mixSetpoints(*f.bus), (QList<float>{250, 150, 100}));
     QCOMPARE(limit->text(), QString());
 
     QTest::mouseClick(button("btn_stop"), Qt::LeftButton);
-    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{0, 0, 0}));
+    QTRY_COMPARE(mixSetpoints(*f.bus), (QList<float>{0, 0, 0}));
     QVERIFY(!w.mixes()->isRunning(2));
     QVERIFY(!button("btn_stop")->isEnabled());
     QVERIFY(f.boxes.boxes.isEmpty());
@@ -194,14 +194,14 @@ void tst_mixingGases::memberLeavingStopsTheGroup()
 {
     QFETCH(bool, silenced);
     QFETCH(QString, why);
-    MainWindowFixture f(fastBench());
+    MainWindowFixture f(mixingBench());
     mainWnd &w = *f.window;
     w.show();
-    QVERIFY(benchOfThree(f));
+    QVERIFY(threeOnlineForMixing(f));
     MixDriver &mixes = *w.mixes();
     QCOMPARE(mixes.setGroup(2, fiftyThirtyTwenty(1000, MixGroup::Policy::KeepTotal)), QString());
     QCOMPARE(mixes.start(2, 1000), QString());
-    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{500, 300, 200}));
+    QTRY_COMPARE(mixSetpoints(*f.bus), (QList<float>{500, 300, 200}));
 
     if (silenced) {
         SimFaults silent;
@@ -222,15 +222,15 @@ void tst_mixingGases::memberLeavingStopsTheGroup()
 // Closing the window asks first, then sets every member of a running group to 0 before it goes.
 void tst_mixingGases::leavingTheProgramStopsRunningGroups()
 {
-    MainWindowFixture f(fastBench());
+    MainWindowFixture f(mixingBench());
     mainWnd &w = *f.window;
     w.show();
-    QVERIFY(benchOfThree(f));
+    QVERIFY(threeOnlineForMixing(f));
     f.boxes.boxes.clear();
     MixDriver &mixes = *w.mixes();
     mixes.setGroup(3, fiftyThirtyTwenty(1000, MixGroup::Policy::KeepRatio));
     QCOMPARE(mixes.start(3, 100), QString());
-    QTRY_COMPARE(lastSetpoints(*f.bus), (QList<float>{50, 30, 20}));
+    QTRY_COMPARE(mixSetpoints(*f.bus), (QList<float>{50, 30, 20}));
 
     f.boxes.questionAnswer = QMessageBox::Yes;
     w.windowHandle()->close();

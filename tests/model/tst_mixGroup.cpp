@@ -26,7 +26,7 @@ MixGroup mixOf(const QString &members, MixGroup::Policy policy = MixGroup::Polic
     return group;
 }
 
-QString written(const MixPlan &plan)
+QString mixSetpointsText(const MixPlan &plan)
 {
     QStringList values;
     for (float value : plan.setpoints)
@@ -35,7 +35,7 @@ QString written(const MixPlan &plan)
 }
 
 // Four controllers found, three online in instantaneous mode, as a scan and the rows leave them.
-void benchOfThree(BenchModel &model)
+void mixBenchOfThree(BenchModel &model)
 {
     model.setScanned({1, 2, 3, 4});
     for (quint8 address : {1, 2, 3}) {
@@ -44,7 +44,7 @@ void benchOfThree(BenchModel &model)
     }
 }
 
-float inFlight(const BenchModel &model, quint8 address)
+float mixInFlight(const BenchModel &model, quint8 address)
 {
     return model.record(address)->setpoint(1).inFlight.value_or(-1.0f);
 }
@@ -105,7 +105,7 @@ void tst_mixGroup::plan()
     const MixPlan plan =
         planMix(mixOf(members, keepTotal ? MixGroup::Policy::KeepTotal : MixGroup::Policy::KeepRatio), total);
     QCOMPARE(plan.error, QString());
-    QCOMPARE(written(plan), setpoints);
+    QCOMPARE(mixSetpointsText(plan), setpoints);
     QCOMPARE(plan.limit, limit);
     QCOMPARE(plan.compositionChanged, keepTotal && !limit.isEmpty());
     double sum = 0.0;
@@ -140,7 +140,7 @@ void tst_mixGroup::invalidGroups()
 void tst_mixGroup::driverHoldsAndWritesShares()
 {
     BenchModel model(nullptr);
-    benchOfThree(model);
+    mixBenchOfThree(model);
     MixDriver mixes(&model, nullptr);
     QCOMPARE(mixes.setGroup(2, mixOf("1:50:1000 2:30:1000 3:20:150")), QString());
     QVERIFY(!mixes.isRunning(2)); // defined, not started
@@ -148,8 +148,8 @@ void tst_mixGroup::driverHoldsAndWritesShares()
     QCOMPARE(mixes.start(2, 1000), QString());
     QVERIFY(mixes.isRunning(2));
     QCOMPARE(mixes.plan(2).limit, QStringLiteral("总流量受设备3限制：最大 750 sccm"));
-    QCOMPARE(inFlight(model, 1), 375.0f);
-    QCOMPARE(inFlight(model, 3), 150.0f);
+    QCOMPARE(mixInFlight(model, 1), 375.0f);
+    QCOMPARE(mixInFlight(model, 3), 150.0f);
     for (quint8 address : {1, 2, 3})
         QCOMPARE(model.driverOf(address), (Driver{Driver::Mix, 2}));
     QCOMPARE(mixes.runningMembers(), (QList<quint8>{1, 2, 3}));
@@ -157,7 +157,7 @@ void tst_mixGroup::driverHoldsAndWritesShares()
     QCOMPARE(mixes.setGroup(2, mixOf("1:50:1 2:50:1")), QStringLiteral("混合组2正在运行，请先停止"));
 
     QCOMPARE(mixes.setTotal(2, 500), QString());
-    QCOMPARE(inFlight(model, 2), 150.0f);
+    QCOMPARE(mixInFlight(model, 2), 150.0f);
     QCOMPARE(mixes.plan(2).limit, QString());
 
     QSignalSpy tripped(&mixes, &MixDriver::groupTripped);
@@ -165,7 +165,7 @@ void tst_mixGroup::driverHoldsAndWritesShares()
     QVERIFY(!mixes.isRunning(2));
     QVERIFY(tripped.isEmpty()); // an asked stop is no trip
     for (quint8 address : {1, 2, 3}) {
-        QCOMPARE(inFlight(model, address), 0.0f);
+        QCOMPARE(mixInFlight(model, address), 0.0f);
         QVERIFY(model.driverOf(address).isNone());
     }
     QVERIFY(mixes.runningMembers().isEmpty());
@@ -175,7 +175,7 @@ void tst_mixGroup::driverHoldsAndWritesShares()
 void tst_mixGroup::driverRefusesToStart()
 {
     BenchModel model(nullptr);
-    benchOfThree(model);
+    mixBenchOfThree(model);
     model.setMode(2, 1);
     MixDriver mixes(&model, nullptr);
     mixes.setGroup(1, mixOf("1:50:100 2:50:100"));
@@ -204,7 +204,7 @@ void tst_mixGroup::oneMemberStoppingStopsTheGroup()
     QFETCH(QString, event);
     QFETCH(QString, why);
     BenchModel model(nullptr);
-    benchOfThree(model);
+    mixBenchOfThree(model);
     MixDriver mixes(&model, nullptr);
     mixes.setGroup(1, mixOf("1:50:1000 2:30:1000 3:20:1000"));
     QCOMPARE(mixes.start(1, 1000), QString());
@@ -217,7 +217,7 @@ void tst_mixGroup::oneMemberStoppingStopsTheGroup()
     QCOMPARE(tripped.at(0).at(1).toString(), why);
     QVERIFY(!mixes.isRunning(1));
     for (quint8 address : {1, 2, 3}) {
-        QCOMPARE(inFlight(model, address), 0.0f);
+        QCOMPARE(mixInFlight(model, address), 0.0f);
         QVERIFY(model.driverOf(address).isNone());
     }
 }
@@ -227,23 +227,23 @@ void tst_mixGroup::oneMemberStoppingStopsTheGroup()
 void tst_mixGroup::sharesRampWhereRatesAreSet()
 {
     BenchModel model(nullptr);
-    benchOfThree(model);
+    mixBenchOfThree(model);
     RampDriver ramps(&model);
     ramps.setRate(1, 100);
     MixDriver mixes(&model, &ramps);
     mixes.setGroup(1, mixOf("1:50:1000 2:50:1000"));
     QCOMPARE(mixes.start(1, 1000), QString());
     QVERIFY(ramps.isRamping(1));
-    QCOMPARE(inFlight(model, 1), 100.0f);
-    QCOMPARE(inFlight(model, 2), 500.0f);
+    QCOMPARE(mixInFlight(model, 1), 100.0f);
+    QCOMPARE(mixInFlight(model, 2), 500.0f);
     QCOMPARE(model.driverOf(1), (Driver{Driver::Mix, 1}));
     model.confirm(1, 1, 100.0f);
     ramps.tick();
-    QCOMPARE(inFlight(model, 1), 200.0f);
+    QCOMPARE(mixInFlight(model, 1), 200.0f);
     QCOMPARE(model.driverOf(1), (Driver{Driver::Mix, 1}));
     mixes.stop(1);
     QVERIFY(!ramps.isRamping(1));
-    QCOMPARE(inFlight(model, 1), 0.0f);
+    QCOMPARE(mixInFlight(model, 1), 0.0f);
     QVERIFY(model.driverOf(1).isNone());
 }
 
@@ -276,7 +276,7 @@ void tst_mixGroup::groupsKeptInProcessSettings()
     QCOMPARE(back.name, group.name);
     QCOMPARE(back.policy, MixGroup::Policy::KeepTotal);
     QCOMPARE(back.total, 800.0);
-    QCOMPARE(written(planMix(back, 1000)), QStringLiteral("531.25 318.75 150"));
+    QCOMPARE(mixSetpointsText(planMix(back, 1000)), QStringLiteral("531.25 318.75 150"));
     const QJsonObject json = read.toJson();
     QCOMPARE(json.value(QStringLiteral("later")).toInt(), 1);
     QCOMPARE(json.value(QStringLiteral("mixes")).toObject().value(QStringLiteral("2")).toObject()
