@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QWindow>
 #include <QtTest>
 
@@ -81,12 +82,18 @@ private slots:
     void memberLeavingStopsTheGroup_data();
     void memberLeavingStopsTheGroup();
     void leavingTheProgramStopsRunningGroups();
+
+private:
+    QTemporaryDir m_home;
 };
 
+// The settings file is this class's own, also beside other classes running at the same time.
 void tst_mixingGases::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true); // the settings file is the test's own
-    QFile::remove(ProcessSettings::defaultPath());
+    QVERIFY(m_home.isValid());
+    qputenv("HOME", QFile::encodeName(m_home.path()));
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(ProcessSettings::defaultPath().startsWith(m_home.path()));
 }
 
 void tst_mixingGases::sharesOfTheTotalUnderEachPolicy()
