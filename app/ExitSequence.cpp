@@ -2,6 +2,7 @@
 
 #include "DeviceThread.h"
 #include "MessageBoxSeam.h"
+#include "MixDriver.h"
 #include "PlotWidget.h"
 #include "RecordingStatusLabel.h"
 #include "stageControlWidget.h"
@@ -38,7 +39,13 @@ bool ExitSequence::allowsClose()
     if (m_state != State::Open)
         return m_state == State::Leaving;
     const QStringList waiting = waitingRecordings();
-    const QList<quint8> driven = m_stages->drivenDevices();
+    QList<quint8> driven = m_stages->drivenDevices();
+    const bool programmes = !driven.isEmpty();
+    if (m_mixes) {
+        for (quint8 member : m_mixes->runningMembers())
+            if (!driven.contains(member))
+                driven << member;
+    }
     if (driven.isEmpty()) {
         if (!waiting.isEmpty())
             noticeDroppedRecordings(waiting);
@@ -46,7 +53,7 @@ bool ExitSequence::allowsClose()
         m_state = State::Leaving;
         return true;
     }
-    if (!confirmStop(waiting))
+    if (!confirmStop(waiting, programmes))
         return false;
     dropWaitingRecordings();
     stopFlows(driven);
@@ -71,9 +78,10 @@ void ExitSequence::dropWaitingRecordings()
         page->dropScheduledSave();
 }
 
-bool ExitSequence::confirmStop(const QStringList &waiting) const
+bool ExitSequence::confirmStop(const QStringList &waiting, bool programmes) const
 {
-    QString text = tr("分阶程序正在运行。退出前停止全部程序并将流量设为0？");
+    QString text = programmes ? tr("分阶程序正在运行。退出前停止全部程序并将流量设为0？")
+                              : tr("混合组正在运行。退出前停止全部混合组并将流量设为0？");
     if (!waiting.isEmpty())
         text += QLatin1Char('\n') + tr("尚未开始的记录将被取消：%1").arg(RecordingStatusLabel::joined(waiting));
     return MessageBoxSeam::question(m_window, tr("提示"), text, tr("停止并退出"), tr("取消")) ==
@@ -86,13 +94,15 @@ void ExitSequence::noticeDroppedRecordings(const QStringList &waiting) const
                                 tr("尚未开始的记录已取消：%1").arg(RecordingStatusLabel::joined(waiting)));
 }
 
-// The programmes stop first, so that no later step undoes the 0; the window takes no input
+// The programmes and mix groups stop first, so that no later step undoes the 0; the window takes no input
 // meanwhile, so that nothing is started again before it closes.
 void ExitSequence::stopFlows(const QList<quint8> &devices)
 {
     m_state = State::StoppingFlows;
     m_stopping = devices;
     m_stages->stopAll();
+    if (m_mixes)
+        m_mixes->stopAll();
     m_window->setEnabled(false);
     // Not modal: the worker's answers come through the event loop. A child of the disabled window
     // would take no click, so the box is a window of its own, kept above it.

@@ -7,6 +7,7 @@
 #include <QVector>
 
 class DeviceThread;
+class MixDriver;
 class PlotWidget;
 class QMessageBox;
 class QWidget;
@@ -38,6 +39,8 @@ public:
     // operator kept the programme running, or while the flows are being set to 0; readyToClose
     // follows in that case, and the next call answers true.
     bool allowsClose();
+    // Running mix groups are stopped with the programmes, their members set to 0 likewise.
+    void setMixes(MixDriver *mixes) { m_mixes = mixes; }
 
 signals:
     void readyToClose();
@@ -51,7 +54,7 @@ private:
     };
     QStringList waitingRecordings() const;
     void dropWaitingRecordings();
-    bool confirmStop(const QStringList &waiting) const;
+    bool confirmStop(const QStringList &waiting, bool programmes) const;
     void noticeDroppedRecordings(const QStringList &waiting) const;
     void stopFlows(const QList<quint8> &devices);
     void finishStop(const QList<quint8> &unconfirmed);
@@ -60,6 +63,7 @@ private:
 
     QWidget *m_window;
     stageControlWidget *m_stages;
+    MixDriver *m_mixes = nullptr;
     DeviceThread *m_worker;
     QVector<PlotWidget *> m_chartPages;
     State m_state = State::Open;

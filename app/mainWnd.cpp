@@ -7,6 +7,9 @@
 #include "ParameterBackupWiring.h"
 #include "ProcessSettingsWiring.h"
 #include "RampDriver.h"
+#include "MixDriver.h"
+#include "MixSettingsWindow.h"
+#include "ProcessSettings.h"
 #include "BusCodes.h"
 #include "BusHealthWindow.h"
 #include "DataDirectory.h"
@@ -84,6 +87,7 @@ mainWnd::mainWnd(QWidget *parent, int tickIntervalMs) : QMainWindow(parent), ui(
     createMqttLink();
     createProcessSettings();
     createParameterBackup();
+    createMixSettings();
     ui->tabWidget->setCurrentIndex(0);
     qInstallMessageHandler(messageHandler);
 }
@@ -151,6 +155,9 @@ void mainWnd::createWindows()
     // Before the wiring: the model has taken a result in when the windows' handlers see it.
     m_model = new BenchModel(deviceThread, this);
     m_ramps = new RampDriver(m_model, this);
+    m_mixes = new MixDriver(m_model, m_ramps, this);
+    connect(m_mixes, &MixDriver::groupTripped, this,
+            [this](int, const QString &why) { MessageBoxSeam::information(this, tr("提示"), why); });
     m_alarms = new AlarmMonitor(m_model, this);
     lossWnd = new lossWidget(this);
     lossWnd->hide();
@@ -265,6 +272,7 @@ void mainWnd::startWorker(int tickIntervalMs)
 void mainWnd::createExitSequence()
 {
     m_exit = new ExitSequence(this, m_stagePage, deviceThread, devicePlots);
+    m_exit->setMixes(m_mixes);
     connect(m_exit, &ExitSequence::readyToClose, this, &QWidget::close);
 }
 
@@ -625,6 +633,30 @@ void mainWnd::createProcessSettings()
     alarmList->setObjectName(QStringLiteral("actionAlarmList"));
     devices->addAction(alarmList);
     connect(alarmList, &QAction::triggered, m_alarmWiring, &AlarmWiring::openList);
+}
+
+// The groups are read back defined, never running: an operator starts them.
+void mainWnd::createMixSettings()
+{
+    ProcessSettings settings;
+    QString error;
+    if (settings.load(ProcessSettings::defaultPath(), &error)) {
+        const QMap<int, MixGroup> groups = settings.mixes();
+        for (auto it = groups.cbegin(); it != groups.cend(); ++it)
+            m_mixes->setGroup(it.key(), it.value());
+    }
+    m_mixWindow = new MixSettingsWindow(m_mixes, m_model, ProcessSettings::defaultPath(), this);
+    m_mixWindow->hide();
+    QMenu *devices = menuBar()->findChild<QMenu *>(QStringLiteral("menuDevices"));
+    auto *open = new QAction(tr("混合设置"), this);
+    open->setObjectName(QStringLiteral("actionMixSettings"));
+    devices->addAction(open);
+    connect(open, &QAction::triggered, this, [this] {
+        m_mixWindow->setWindowFlags(m_mixWindow->windowFlags() | Qt::Window);
+        m_mixWindow->showGroup(m_mixWindow->currentGroup());
+        m_mixWindow->show();
+        m_mixWindow->raise();
+    });
 }
 
 void mainWnd::createParameterBackup()

@@ -14,6 +14,8 @@ class BenchModel;
 class ParameterBackupWiring;
 class ProcessSettingsWiring;
 class RampDriver;
+class MixDriver;
+class MixSettingsWindow;
 class BusHealthWindow;
 class DataFileLoader;
 class DeviceLine;
@@ -64,6 +66,8 @@ public:
     MqttLinkWiring *mqttLink() const { return m_mqtt; }
     BenchModel *benchModel() const { return m_model; }
     RampDriver *ramps() const { return m_ramps; }
+    MixDriver *mixes() const { return m_mixes; }
+    MixSettingsWindow *mixSettings() const { return m_mixWindow; }
     AlarmMonitor *alarms() const { return m_alarms; }
     AlarmWiring *alarmWiring() const { return m_alarmWiring; }
     ProcessSettingsWiring *processSettings() const { return m_process; }
@@ -172,6 +176,7 @@ private:
     void reportFileOpened(const QString &fileName);
     void restoreLinkDroppedRows();
     void createExitSequence();
+    void createMixSettings();
     void createRecordingStatus();
     void createMqttLink();
     void createProcessSettings();
@@ -198,6 +203,8 @@ private:
     MqttLinkWiring *m_mqtt = nullptr;
     BenchModel *m_model = nullptr;
     RampDriver *m_ramps = nullptr;
+    MixDriver *m_mixes = nullptr;
+    MixSettingsWindow *m_mixWindow = nullptr;
     AlarmMonitor *m_alarms = nullptr;
     AlarmWiring *m_alarmWiring = nullptr;
     ProcessSettingsWiring *m_process = nullptr;

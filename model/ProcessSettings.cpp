@@ -13,6 +13,7 @@
 namespace {
 
 const QString kControllers = QStringLiteral("controllers");
+const QString kMixes = QStringLiteral("mixes");
 const QString kRampRate = QStringLiteral("ramp_rate");
 const QString kChanged = QStringLiteral("changed");
 
@@ -108,6 +109,35 @@ QDateTime ProcessSettings::changed(quint8 address) const
 QList<quint8> ProcessSettings::addresses() const
 {
     return m_controllers.keys();
+}
+
+QMap<int, MixGroup> ProcessSettings::mixes() const
+{
+    QMap<int, MixGroup> groups;
+    const QJsonObject all = m_rest.value(kMixes).toObject();
+    for (auto it = all.constBegin(); it != all.constEnd(); ++it) {
+        MixGroup group;
+        bool isNumber = false;
+        const int number = it.key().toInt(&isNumber);
+        if (isNumber && number >= 1 && MixGroup::fromJson(it.value().toObject(), &group))
+            groups.insert(number, group);
+    }
+    return groups;
+}
+
+void ProcessSettings::setMix(int group, const MixGroup &mix)
+{
+    QJsonObject all = m_rest.value(kMixes).toObject();
+    const QString key = QString::number(group);
+    all.insert(key, mix.toJson(all.value(key).toObject()));
+    m_rest.insert(kMixes, all);
+}
+
+void ProcessSettings::removeMix(int group)
+{
+    QJsonObject all = m_rest.value(kMixes).toObject();
+    all.remove(QString::number(group));
+    m_rest.insert(kMixes, all);
 }
 
 QJsonObject ProcessSettings::toJson() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AlarmSettings.h"
+#include "MixGroup.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -11,7 +12,8 @@
 // What the operator set per controller address for the process: its ramp rate (sccm/s, 0 = off)
 // and, kept as they are for the alarms, every other key. One JSON file in the settings folder,
 // read and written by the window, the bridge (`bridge --settings FILE`) and scripts:
-//   {"controllers": {"3": {"ramp_rate": 20, "changed": "2026-12-08T10:42:05+08:00", ...}}}
+//   {"controllers": {"3": {"ramp_rate": 20, "changed": "2026-12-08T10:42:05+08:00", ...}},
+//    "mixes": {"1": {"name": "N2/Ar", "policy": "ratio", "total": 500, "members": [...]}}}
 // Keys it does not know are kept, so that a newer program's file survives an older one.
 class ProcessSettings
 {
@@ -37,6 +39,12 @@ public:
 
     QJsonObject controller(quint8 address) const { return m_controllers.value(address); }
     void setController(quint8 address, const QJsonObject &object) { m_controllers.insert(address, object); }
+
+    // The mix groups by number (1 .. 4); a group that cannot be read is left out (and kept in the
+    // file as it was until replaced).
+    QMap<int, MixGroup> mixes() const;
+    void setMix(int group, const MixGroup &mix);
+    void removeMix(int group);
 
     QJsonObject toJson() const;
     // False when the object is not of the shape above (a rate that is no number, a negative one).

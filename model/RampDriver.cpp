@@ -44,9 +44,16 @@ std::optional<float> RampDriver::reached(quint8 address) const
 }
 
 // A programme keeps its own hold; anyone else's ramp holds the controller itself.
+// A programme or a mix keeps holding its controller while its step ramps; a single target from
+// the operator or a remote command makes the ramp itself the holder.
+bool RampDriver::keepsHolding(Driver origin)
+{
+    return origin.kind == Driver::Programme || origin.kind == Driver::Mix;
+}
+
 Driver RampDriver::writerOf(const Ramp &ramp) const
 {
-    return ramp.origin.kind == Driver::Programme ? ramp.origin : Driver{Driver::Ramp, 0};
+    return keepsHolding(ramp.origin) ? ramp.origin : Driver{Driver::Ramp, 0};
 }
 
 QString RampDriver::approach(quint8 address, float target, Driver origin)
@@ -62,8 +69,7 @@ QString RampDriver::approach(quint8 address, float target, Driver origin)
     if (controller && controller->mode == CumulativeMode)
         return tr("设备%1处于累积量控制模式，不能使用斜坡").arg(address);
     Ramp ramp = m_ramps.value(address);
-    if (m_ramps.contains(address) && ramp.origin != origin && origin.kind != Driver::Programme &&
-        ramp.origin.kind == Driver::Programme)
+    if (m_ramps.contains(address) && ramp.origin != origin && !keepsHolding(origin) && keepsHolding(ramp.origin))
         return tr("设备%1正由%2控制").arg(address).arg(ramp.origin.name());
     ramp.origin = origin;
     const Driver writer = writerOf(ramp);

@@ -12,8 +12,8 @@ class BenchModel;
 
 // Ramps instantaneous-flow targets of controllers that have a ramp rate, one write per tick,
 // through the bench model. A target from the operator's row or a remote command makes the ramp
-// the controller's driver until the target is confirmed; a programme's step ramps on behalf of
-// the programme, which keeps holding the controller. A 0 is never ramped; a 0 from anyone, a
+// the controller's driver until the target is confirmed; a programme's step or a mix's share
+// ramps on behalf of the programme or mix, which keeps holding the controller. A 0 is never ramped; a 0 from anyone, a
 // controller that leaves, or a programme that stops abandons the ramp.
 class RampDriver : public QObject
 {
@@ -55,6 +55,7 @@ private:
         Driver origin;
         bool lastWritten = false; // the target itself was sent: only its confirmation is awaited
     };
+    static bool keepsHolding(Driver origin);
     Driver writerOf(const Ramp &ramp) const;
     void stepOne(quint8 address);
     void end(quint8 address, bool reached, const QString &why);

@@ -152,6 +152,10 @@
         <source>%1未在%2秒内确认流量已设为0，请检查该设备。关闭本窗口后程序退出。</source>
         <translation>%1 did not confirm a flow of 0 within %2 s; please check it. The program ends when this window is closed.</translation>
     </message>
+    <message>
+        <source>混合组正在运行。退出前停止全部混合组并将流量设为0？</source>
+        <translation>A mix group is running. Stop all mix groups and set their flows to 0 before leaving?</translation>
+    </message>
 </context>
 <context>
     <name>MqttLinkWiring</name>
@@ -538,6 +542,10 @@
     <message>
         <source>参数备份</source>
         <translation>Parameter backup</translation>
+    </message>
+    <message>
+        <source>混合设置</source>
+        <translation>Gas mixing</translation>
     </message>
 </context>
 <context>

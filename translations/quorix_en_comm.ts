@@ -358,6 +358,179 @@
     </message>
 </context>
 <context>
+    <name>MixDriver</name>
+    <message>
+        <source>设备%1已停止</source>
+        <translation>Device %1 stopped</translation>
+    </message>
+    <message>
+        <source>设备%1已不在线</source>
+        <translation>Device %1 is no longer online</translation>
+    </message>
+    <message>
+        <source>没有混合组%1</source>
+        <translation>There is no mix group %1</translation>
+    </message>
+    <message>
+        <source>混合组%1正在运行，请先停止</source>
+        <translation>Mix group %1 is running: stop it first</translation>
+    </message>
+    <message>
+        <source>设备%1不处于瞬时量控制模式</source>
+        <translation>Device %1 is not in instantaneous flow control</translation>
+    </message>
+    <message>
+        <source>混合组%1已停止</source>
+        <translation>Mix group %1 stopped</translation>
+    </message>
+    <message>
+        <source>混合组%1已停止，所有设备流量设为0：%2</source>
+        <translation>Mix group %1 stopped, every member&apos;s flow set to 0: %2</translation>
+    </message>
+</context>
+<context>
+    <name>MixGroup</name>
+    <message>
+        <source>混合组需要2到4台设备</source>
+        <translation>A mix group needs 2 to 4 devices</translation>
+    </message>
+    <message>
+        <source>设备%1在混合组中出现了两次</source>
+        <translation>Device %1 is in the mix group twice</translation>
+    </message>
+    <message>
+        <source>设备%1的比例必须大于0</source>
+        <translation>The share of device %1 must be above 0</translation>
+    </message>
+    <message>
+        <source>设备%1的满量程必须大于0</source>
+        <translation>The full scale of device %1 must be above 0</translation>
+    </message>
+    <message>
+        <source>比例之和为%1%，应为100%</source>
+        <translation>The shares add up to %1%, not 100%</translation>
+    </message>
+    <message>
+        <source>总流量不能为负</source>
+        <translation>The total flow cannot be negative</translation>
+    </message>
+    <message>
+        <source>总流量受设备%1限制：最大 %2 sccm</source>
+        <translation>Total flow limited by device %1: at most %2 sccm</translation>
+    </message>
+    <message>
+        <source>设备%1 %2%</source>
+        <translation>device %1 %2%</translation>
+    </message>
+    <message>
+        <source>设备%1已满量程，组成变为：%2</source>
+        <translation>Device %1 at full scale, the mixture becomes: %2</translation>
+    </message>
+    <message>
+        <source>；总流量最大 %1 sccm</source>
+        <translation>; total flow at most %1 sccm</translation>
+    </message>
+</context>
+<context>
+    <name>MixSettingsWindow</name>
+    <message>
+        <source>混合设置</source>
+        <translation>Gas mixing</translation>
+    </message>
+    <message>
+        <source>混合组</source>
+        <translation>Mix group</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>设备满量程时</source>
+        <translation>At a device's full scale</translation>
+    </message>
+    <message>
+        <source>保持比例</source>
+        <translation>Keep ratio</translation>
+    </message>
+    <message>
+        <source>保持总量</source>
+        <translation>Keep total</translation>
+    </message>
+    <message>
+        <source>总流量(sccm)</source>
+        <translation>Total flow (sccm)</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>启动</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>设定总量</source>
+        <translation>Set total</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>混合组%1</source>
+        <translation>Mix group %1</translation>
+    </message>
+    <message>
+        <source>设备地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>比例(%)</source>
+        <translation>Share (%)</translation>
+    </message>
+    <message>
+        <source>满量程(sccm)</source>
+        <translation>Full scale (sccm)</translation>
+    </message>
+    <message>
+        <source>设定值(sccm)</source>
+        <translation>Setpoint (sccm)</translation>
+    </message>
+    <message>
+        <source>目标组成</source>
+        <translation>Target composition</translation>
+    </message>
+    <message>
+        <source>实际组成</source>
+        <translation>Actual composition</translation>
+    </message>
+    <message>
+        <source>第%1行无法读取：设备地址为1到255，比例和满量程为数字</source>
+        <translation>Row %1 cannot be read: the address is 1 to 255, the share and full scale are numbers</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>混合组%1已保存</source>
+        <translation>Mix group %1 saved</translation>
+    </message>
+    <message>
+        <source>混合组%1未启动：%2</source>
+        <translation>Mix group %1 not started: %2</translation>
+    </message>
+    <message>
+        <source>运行中：总流量 %1 sccm</source>
+        <translation>Running: total flow %1 sccm</translation>
+    </message>
+    <message>
+        <source>已停止</source>
+        <translation>Stopped</translation>
+    </message>
+</context>
+<context>
     <name>MqttBridge</name>
     <message>
         <source>MQTT未启用</source>

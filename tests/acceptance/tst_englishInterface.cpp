@@ -154,6 +154,7 @@ void tst_englishInterface::everyWindowReadsInEnglish()
     menuEntry(w, QStringLiteral("过程设置"))->trigger();
     menuEntry(w, QStringLiteral("报警记录"))->trigger();
     menuEntry(w, QStringLiteral("参数备份"))->trigger();
+    menuEntry(w, QStringLiteral("混合设置"))->trigger();
     w.setAdmin();
     w.showDevelopAction();
     QStringList faults = faultsInVisibleWindows();

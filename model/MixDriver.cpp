@@ -1,0 +1,184 @@
+#include "MixDriver.h"
+
+#include "BenchModel.h"
+#include "RampDriver.h"
+
+namespace {
+constexpr int MixInstantKind = 1;
+constexpr int MixInstantMode = 0;
+} // namespace
+
+MixDriver::MixDriver(BenchModel *model, RampDriver *ramps, QObject *parent)
+    : QObject(parent), m_model(model), m_ramps(ramps)
+{
+    connect(model, &BenchModel::driverStopped, this,
+            [this](quint8 address, Driver driver, const QString &reason, bool) {
+                if (driver.kind == Driver::Mix && isRunning(driver.index))
+                    trip(driver.index, reason.isEmpty() ? tr("设备%1已停止").arg(address) : reason);
+            });
+    // A member that leaves while, for any reason, not held still stops its group.
+    connect(model, &BenchModel::stateChanged, this, [this](quint8 address, ControllerRecord::State state) {
+        if (state == ControllerRecord::State::Online)
+            return;
+        for (int g = 1; g <= GroupCount; ++g)
+            if (isRunning(g) && m_groups[g - 1].definition.addresses().contains(address))
+                trip(g, tr("设备%1已不在线").arg(address));
+    });
+}
+
+QString MixDriver::setGroup(int group, const MixGroup &definition)
+{
+    if (!valid(group))
+        return tr("没有混合组%1").arg(group);
+    if (isRunning(group))
+        return tr("混合组%1正在运行，请先停止").arg(group);
+    m_groups[group - 1].definition = definition;
+    emit groupChanged(group);
+    return QString();
+}
+
+MixGroup MixDriver::group(int group) const
+{
+    return valid(group) ? m_groups[group - 1].definition : MixGroup();
+}
+
+bool MixDriver::isRunning(int group) const
+{
+    return valid(group) && m_groups[group - 1].running;
+}
+
+MixPlan MixDriver::plan(int group) const
+{
+    return isRunning(group) ? m_groups[group - 1].plan : MixPlan();
+}
+
+QList<quint8> MixDriver::runningMembers() const
+{
+    QList<quint8> members;
+    for (const Slot &slot : m_groups)
+        if (slot.running)
+            members << slot.definition.addresses();
+    return members;
+}
+
+QString MixDriver::start(int group, double total)
+{
+    if (!valid(group))
+        return tr("没有混合组%1").arg(group);
+    if (isRunning(group))
+        return setTotal(group, total);
+    Slot &slot = m_groups[group - 1];
+    const MixPlan plan = planMix(slot.definition, total);
+    if (!plan.error.isEmpty())
+        return plan.error;
+    const Driver me = driver(group);
+    for (quint8 address : slot.definition.addresses()) {
+        const QString refused = m_model->takeRefusal(address, me);
+        if (!refused.isEmpty())
+            return refused;
+        const ControllerRecord *record = m_model->record(address);
+        if (!record || record->mode != MixInstantMode)
+            return tr("设备%1不处于瞬时量控制模式").arg(address);
+    }
+    for (quint8 address : slot.definition.addresses())
+        m_model->take(address, me);
+    slot.running = true;
+    slot.definition.total = total;
+    const QString failed = write(group, plan);
+    if (!failed.isEmpty()) {
+        halt(group);
+        emit groupChanged(group);
+        return failed;
+    }
+    emit groupChanged(group);
+    return QString();
+}
+
+QString MixDriver::setTotal(int group, double total)
+{
+    if (!valid(group))
+        return tr("没有混合组%1").arg(group);
+    Slot &slot = m_groups[group - 1];
+    if (!slot.running) {
+        MixGroup changed = slot.definition;
+        changed.total = total;
+        const QString invalid = changed.invalidity();
+        if (invalid.isEmpty()) {
+            slot.definition.total = total;
+            emit groupChanged(group);
+        }
+        return invalid;
+    }
+    const MixPlan plan = planMix(slot.definition, total);
+    if (!plan.error.isEmpty())
+        return plan.error;
+    slot.definition.total = total;
+    const QString failed = write(group, plan);
+    if (!failed.isEmpty()) {
+        trip(group, failed);
+        return failed;
+    }
+    emit groupChanged(group);
+    return QString();
+}
+
+void MixDriver::stop(int group)
+{
+    if (!isRunning(group))
+        return;
+    halt(group);
+    emit groupChanged(group);
+}
+
+void MixDriver::stopAll()
+{
+    for (int g = 1; g <= GroupCount; ++g)
+        stop(g);
+}
+
+QString MixDriver::write(int group, const MixPlan &plan)
+{
+    Slot &slot = m_groups[group - 1];
+    slot.plan = plan;
+    for (int i = 0; i < slot.definition.members.size(); ++i) {
+        const QString refused = send(group, slot.definition.members[i].address, plan.setpoints.value(i));
+        if (!refused.isEmpty())
+            return refused;
+    }
+    return QString();
+}
+
+QString MixDriver::send(int group, quint8 address, float value)
+{
+    const Driver me = driver(group);
+    if (m_ramps && (m_ramps->rate(address) > 0 || m_ramps->isRamping(address)))
+        return m_ramps->approach(address, value, me);
+    return m_model->requestSetpoint(address, MixInstantKind, value, me);
+}
+
+// Every member to 0 at once (never ramped), then let go.
+void MixDriver::halt(int group)
+{
+    Slot &slot = m_groups[group - 1];
+    slot.running = false;
+    slot.plan = MixPlan();
+    const Driver me = driver(group);
+    for (quint8 address : slot.definition.addresses()) {
+        const Driver holder = m_model->driverOf(address);
+        if (!holder.isNone() && holder != me)
+            continue; // someone else's now: their 0 already went out
+        if (m_ramps && m_ramps->isRamping(address))
+            m_ramps->cancel(address, tr("混合组%1已停止").arg(group));
+        m_model->requestSetpoint(address, MixInstantKind, 0.0f, me);
+    }
+    m_model->releaseAll(me);
+}
+
+void MixDriver::trip(int group, const QString &why)
+{
+    if (!isRunning(group))
+        return;
+    halt(group);
+    emit groupChanged(group);
+    emit groupTripped(group, tr("混合组%1已停止，所有设备流量设为0：%2").arg(group).arg(why));
+}
