@@ -36,6 +36,8 @@
 #include "ScanWiring.h"
 #include "SerialPort.h"
 #include "StageWiring.h"
+#include "Workspace.h"
+#include "WorkspaceWiring.h"
 #include "deviceWindow.h"
 #include "itemStageControl.h"
 #include "loginWnd.h"
@@ -84,6 +86,7 @@ mainWnd::mainWnd(QWidget *parent, int tickIntervalMs) : QMainWindow(parent), ui(
     createMqttLink();
     createProcessSettings();
     createParameterBackup();
+    createWorkspace();
     ui->tabWidget->setCurrentIndex(0);
     qInstallMessageHandler(messageHandler);
 }
@@ -635,6 +638,12 @@ void mainWnd::createParameterBackup()
     open->setObjectName(QStringLiteral("actionParameterBackup"));
     devices->addAction(open);
     connect(open, &QAction::triggered, m_backup, [this] { m_backup->open(deviceIds); });
+}
+
+// Last: its handlers of the worker's signals run after the pages' own.
+void mainWnd::createWorkspace()
+{
+    m_workspace = new WorkspaceWiring(this, Workspace::defaultPath());
 }
 
 void mainWnd::showControllerState(quint8 deviceId)

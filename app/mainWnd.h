@@ -13,6 +13,7 @@ class AlarmWiring;
 class BenchModel;
 class ParameterBackupWiring;
 class ProcessSettingsWiring;
+class WorkspaceWiring;
 class RampDriver;
 class BusHealthWindow;
 class DataFileLoader;
@@ -68,6 +69,7 @@ public:
     AlarmWiring *alarmWiring() const { return m_alarmWiring; }
     ProcessSettingsWiring *processSettings() const { return m_process; }
     ParameterBackupWiring *parameterBackup() const { return m_backup; }
+    WorkspaceWiring *workspace() const { return m_workspace; }
     QAction *openFileAction() const { return actionOpenFile; }
     QAction *developerAction() const { return actionDevelop; }
 
@@ -176,6 +178,7 @@ private:
     void createMqttLink();
     void createProcessSettings();
     void createParameterBackup();
+    void createWorkspace();
 
     Ui::mainWnd *ui;
     deviceWindow *m_devicePage = nullptr;
@@ -202,4 +205,5 @@ private:
     AlarmWiring *m_alarmWiring = nullptr;
     ProcessSettingsWiring *m_process = nullptr;
     ParameterBackupWiring *m_backup = nullptr;
+    WorkspaceWiring *m_workspace = nullptr;
 };
