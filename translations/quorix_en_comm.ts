@@ -790,6 +790,33 @@ alarm</translation>
     </message>
 </context>
 <context>
+    <name>Workspace</name>
+    <message>
+        <source>%1，设备%2</source>
+        <translation>%1, devices %2</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>太大</source>
+        <translation> is too large</translation>
+    </message>
+    <message>
+        <source>%1无法读取（%2）</source>
+        <translation>%1 cannot be read (%2)</translation>
+    </message>
+    <message>
+        <source>%1不是工作区文件</source>
+        <translation>%1 is not a workspace file</translation>
+    </message>
+    <message>
+        <source>%1无法写入（%2）</source>
+        <translation>%1 cannot be written (%2)</translation>
+    </message>
+</context>
+<context>
     <name>lossWidget</name>
     <message>
         <source>Form</source>
