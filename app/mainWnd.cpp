@@ -3,6 +3,7 @@
 
 #include "AlarmMonitor.h"
 #include "AlarmWiring.h"
+#include "AuditTrail.h"
 #include "BenchModel.h"
 #include "ParameterBackupWiring.h"
 #include "ProcessSettingsWiring.h"
@@ -154,6 +155,8 @@ void mainWnd::createWindows()
     // Before the wiring: the model has taken a result in when the windows' handlers see it.
     m_model = new BenchModel(deviceThread, this);
     m_ramps = new RampDriver(m_model, this);
+    // Every change asked of a controller, from here on, into the data folder.
+    m_audit = new AuditTrail(m_model, defaultDataDirectory(), this);
     m_alarms = new AlarmMonitor(m_model, this);
     lossWnd = new lossWidget(this);
     lossWnd->hide();

@@ -9,6 +9,7 @@
 #include <QVector>
 
 class AlarmMonitor;
+class AuditTrail;
 class AlarmWiring;
 class BenchModel;
 class ParameterBackupWiring;
@@ -70,6 +71,7 @@ public:
     ProcessSettingsWiring *processSettings() const { return m_process; }
     ParameterBackupWiring *parameterBackup() const { return m_backup; }
     WorkspaceWiring *workspace() const { return m_workspace; }
+    AuditTrail *auditTrail() const { return m_audit; }
     QAction *openFileAction() const { return actionOpenFile; }
     QAction *developerAction() const { return actionDevelop; }
 
@@ -206,4 +208,5 @@ private:
     ProcessSettingsWiring *m_process = nullptr;
     ParameterBackupWiring *m_backup = nullptr;
     WorkspaceWiring *m_workspace = nullptr;
+    AuditTrail *m_audit = nullptr;
 };

@@ -100,6 +100,13 @@
     </message>
 </context>
 <context>
+    <name>AuditTrail</name>
+    <message>
+        <source>%1无法写入（%2）</source>
+        <translation>%1 cannot be written (%2)</translation>
+    </message>
+</context>
+<context>
     <name>BenchModel</name>
     <message>
         <source>设备%1掉线</source>
