@@ -272,6 +272,15 @@ void mainWnd::createExitSequence()
 {
     m_exit = new ExitSequence(this, m_stagePage, deviceThread, devicePlots);
     connect(m_exit, &ExitSequence::readyToClose, this, &QWidget::close);
+    connect(m_exit, &ExitSequence::stoppingFlows, m_audit, [this](const QList<quint8> &devices) {
+        for (quint8 device : devices)
+            m_model->announceStep(device, 0.0f, Driver::exitStop());
+    });
+    connect(deviceThread, &DeviceThread::sig_flowsStopped, m_audit, &AuditTrail::endUnconfirmedStops);
+    connect(deviceThread, &DeviceThread::sig_modifyParamStatus, m_audit,
+            [this](bool written, int type) { m_audit->endParameterWrite(false, type, written); });
+    connect(deviceThread, &DeviceThread::sig_modifyAdminStatus, m_audit,
+            [this](bool written, int type) { m_audit->endParameterWrite(true, type, written); });
 }
 
 void mainWnd::closeEvent(QCloseEvent *event)
@@ -700,6 +709,7 @@ void mainWnd::slots_showDeviceParam(uchar deviceId)
 void mainWnd::slot_modifyDeviceParam(uchar deviceId, int type, int data_type, int data1, float data2)
 {
     qDebug() << "管理员修改的type是" << type << ",数据是" << data1;
+    m_audit->noteParameterWrite(deviceId, false, type, data_type == 2 ? double(data2) : double(data1));
     deviceThread->requestOrdinaryWrite(deviceId, type, data_type, data1, data2);
 }
 
@@ -710,6 +720,7 @@ void mainWnd::slot_showAdmin(uchar deviceId)
 
 void mainWnd::slot_modifyAdminParam(uchar deviceId, int type, int data_type, int data1, float data2)
 {
+    m_audit->noteParameterWrite(deviceId, true, type, data_type == 2 ? double(data2) : double(data1));
     deviceThread->requestAdminWrite(deviceId, type, data_type, data1, data2);
 }
 

@@ -3,6 +3,7 @@
 #include "BenchModel.h"
 #include "BusCodes.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QJsonDocument>
 #include <QtNumeric>
@@ -47,7 +48,7 @@ QJsonValue valueOf(float value)
 AuditTrail::AuditTrail(BenchModel *model, const QString &folder, QObject *parent)
     : QObject(parent), m_folder(folder), m_clock([] { return QDateTime::currentDateTime(); })
 {
-    m_user = qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME"));
+    m_user = qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME", QDir::home().dirName()));
     connect(model, &BenchModel::setpointRequested, this, &AuditTrail::requested);
     connect(model, &BenchModel::setpointConfirmed, this,
             [this](quint8 address, int kind, float value) {
@@ -128,6 +129,47 @@ void AuditTrail::ended(quint8 address, int kind, const QString &outcome, const Q
     append(line);
 }
 
+void AuditTrail::noteParameterWrite(quint8 address, bool administrator, int type, double value)
+{
+    QJsonObject line{{QStringLiteral("id"), ++m_lastId},
+                     {QStringLiteral("controller"), int(address)},
+                     {QStringLiteral("what"), QStringLiteral("parameter")},
+                     {QStringLiteral("parameter_type"), type},
+                     {QStringLiteral("parameter_level"),
+                      administrator ? QStringLiteral("administrator") : QStringLiteral("ordinary")},
+                     {QStringLiteral("before"), QJsonValue()},
+                     {QStringLiteral("after"), value},
+                     {QStringLiteral("source"), source(Driver::operatorRow(), QString())}};
+    line.insert(QStringLiteral("phase"), QStringLiteral("request"));
+    append(line);
+    line.insert(QStringLiteral("phase"), QStringLiteral("outcome"));
+    const int key = (administrator ? 1000 : 0) + type;
+    if (m_parameters.contains(key)) {
+        QJsonObject older = m_parameters.value(key).line;
+        older.insert(QStringLiteral("outcome"), QStringLiteral("replaced"));
+        append(older);
+    }
+    m_parameters.insert(key, Pending{m_lastId, line});
+}
+
+void AuditTrail::endParameterWrite(bool administrator, int type, bool written)
+{
+    const auto found = m_parameters.find((administrator ? 1000 : 0) + type);
+    if (found == m_parameters.end())
+        return;
+    QJsonObject line = found->line;
+    m_parameters.erase(found);
+    line.insert(QStringLiteral("outcome"), written ? QStringLiteral("confirmed") : QStringLiteral("given_up"));
+    append(line);
+}
+
+void AuditTrail::endUnconfirmedStops(const QList<quint8> &addresses)
+{
+    for (quint8 address : addresses)
+        ended(address, Bus::code(Bus::SetpointKind::Instant), QStringLiteral("given_up"),
+              tr("设备%1没有确认0").arg(address));
+}
+
 void AuditTrail::followDriver(quint8 address, Driver driver)
 {
     const Driver before = m_drivers.value(address);
@@ -145,19 +187,28 @@ void AuditTrail::followDriver(quint8 address, Driver driver)
 void AuditTrail::append(QJsonObject line)
 {
     const QDateTime now = m_clock();
-    line.insert(QStringLiteral("time"), now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs));
+    QString time = now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs);
+    if (time.endsWith(QLatin1Char('Z'))) { // the offset is written out, also where it is 0
+        time.chop(1);
+        time += QStringLiteral("+00:00");
+    }
+    line.insert(QStringLiteral("time"), time);
     const QString path = filePath(now);
     if (m_file.fileName() != path || !m_file.isOpen()) {
         m_file.close();
         QDir().mkpath(m_folder);
         m_file.setFileName(path);
         if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            if (m_error.isEmpty())
+                qDebug().noquote() << QStringLiteral("操作记录无法写入：") + m_file.errorString();
             m_error = tr("%1无法写入（%2）").arg(path, m_file.errorString());
             return;
         }
     }
     const QByteArray text = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
     if (m_file.write(text) != text.size() || !m_file.flush()) {
+        if (m_error.isEmpty())
+            qDebug().noquote() << QStringLiteral("操作记录无法写入：") + m_file.errorString();
         m_error = tr("%1无法写入（%2）").arg(path, m_file.errorString());
         m_file.close(); // opened again for the next line
         return;

@@ -37,6 +37,12 @@ public:
     void setOperator(const QString &user, const QString &level);
     // Replaces the local time now (tests).
     void setClock(Clock clock) { m_clock = std::move(clock); }
+    // A parameter write asked in a parameter window (administrator: the advanced one), and how the
+    // worker reported it ended (its replies name the parameter's type, not the controller).
+    void noteParameterWrite(quint8 address, bool administrator, int type, double value);
+    void endParameterWrite(bool administrator, int type, bool written);
+    // Flow stops whose 0 the listed controllers did not confirm in time.
+    void endUnconfirmedStops(const QList<quint8> &addresses);
     // The file of the month of `when`.
     QString filePath(const QDateTime &when) const;
     // Why the last line could not be written; empty while writing works.
@@ -64,4 +70,5 @@ private:
     qint64 m_lastId = 0;
     QHash<int, Pending> m_pending;   // by controller and kind: the request waiting for its end
     QHash<quint8, Driver> m_drivers; // the programme holding each controller
+    QHash<int, Pending> m_parameters; // by level and type
 };

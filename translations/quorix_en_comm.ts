@@ -105,6 +105,10 @@
         <source>%1无法写入（%2）</source>
         <translation>%1 cannot be written (%2)</translation>
     </message>
+    <message>
+        <source>设备%1没有确认0</source>
+        <translation>Device %1 did not confirm the 0</translation>
+    </message>
 </context>
 <context>
     <name>BenchModel</name>

@@ -59,6 +59,7 @@ private slots:
     void rowProgrammeAndRefusalLeaveTheirLines();
     void requestLineIsOnDiskBeforeItsOutcome();
     void appendsOnlyAndStartsANewMonth();
+    void parameterWritesAndTheExitStop();
 };
 
 void tst_auditTrail::rowProgrammeAndRefusalLeaveTheirLines()
@@ -129,14 +130,43 @@ void tst_auditTrail::appendsOnlyAndStartsANewMonth()
     }
     bench.model.requestSetpoint(2, kFlow, 5, Driver::operatorRow()); // refused: two lines
     const QString december = bench.file();
-    bench.now = QDateTime(QDate(2027, 1, 1), QTime(0, 0, 1), Qt::OffsetFromUTC, 8 * 3600);
+    bench.now = QDateTime(QDate(2027, 1, 1), QTime(0, 0, 1), Qt::UTC);
     bench.model.requestSetpoint(2, kFlow, 5, Driver::operatorRow());
+    QCOMPARE(linesOf(bench.file()).value(0).value("time").toString(), QStringLiteral("2027-01-01T00:00:01.000+00:00"));
     const QList<QJsonObject> kept = linesOf(december);
     QCOMPARE(kept.size(), 3);
     QCOMPARE(kept[0], QJsonObject({{"id", 1}}));
     QCOMPARE(linesOf(bench.file()).size(), 2);
     QVERIFY(bench.file().endsWith(QStringLiteral("audit-2027-01.jsonl")));
     QCOMPARE(bench.trail.lastError(), QString());
+}
+
+void tst_auditTrail::parameterWritesAndTheExitStop()
+{
+    Bench bench;
+    bench.trail.noteParameterWrite(1, true, 7, 30);
+    bench.trail.noteParameterWrite(1, false, 7, 2.5);
+    bench.trail.endParameterWrite(false, 7, true);
+    bench.trail.endParameterWrite(true, 7, false);
+    bench.trail.endParameterWrite(true, 7, true); // no write waits: nothing
+    bench.model.announceStep(1, 0, Driver::exitStop());
+    bench.model.noteOnlineRequest(Bus::code(Bus::OnlineRequest::TakeOnline), 2);
+    bench.model.announceStep(2, 0, Driver::exitStop());
+    bench.model.confirm(1, kFlow, 0);
+    bench.trail.endUnconfirmedStops({2});
+    const QList<QJsonObject> lines = linesOf(bench.file());
+    QCOMPARE(lines.size(), 8);
+    QCOMPARE(lines[0].value("parameter_level").toString(), QStringLiteral("administrator"));
+    QCOMPARE(lines[2].value("after").toDouble(), 2.5);
+    QCOMPARE(lines[2].value("outcome").toString(), QStringLiteral("confirmed"));
+    QCOMPARE(lines[2].value("parameter_level").toString(), QStringLiteral("ordinary"));
+    QCOMPARE(lines[3].value("outcome").toString(), QStringLiteral("given_up"));
+    QCOMPARE(lines[3].value("after").toDouble(), 30.0);
+    QCOMPARE(lines[4].value("source").toObject().value("driver").toString(), QStringLiteral("exit"));
+    QCOMPARE(lines[6].value("controller").toInt(), 1);
+    QCOMPARE(lines[6].value("outcome").toString(), QStringLiteral("confirmed"));
+    QCOMPARE(lines[7].value("controller").toInt(), 2);
+    QCOMPARE(lines[7].value("outcome").toString(), QStringLiteral("given_up"));
 }
 
 QUORIX_TEST_GUILESS_MAIN(tst_auditTrail)
