@@ -3,6 +3,7 @@
 
 #include "AlarmMonitor.h"
 #include "AlarmWiring.h"
+#include "AuditListWindow.h"
 #include "AuditTrail.h"
 #include "BenchModel.h"
 #include "ParameterBackupWiring.h"
@@ -156,7 +157,7 @@ void mainWnd::createWindows()
     m_model = new BenchModel(deviceThread, this);
     m_ramps = new RampDriver(m_model, this);
     // Every change asked of a controller, from here on, into the data folder.
-    m_audit = new AuditTrail(m_model, defaultDataDirectory(), this);
+    m_audit = new AuditTrail(m_model, AuditTrail::defaultFolder(), this);
     m_alarms = new AlarmMonitor(m_model, this);
     lossWnd = new lossWidget(this);
     lossWnd->hide();
@@ -640,6 +641,16 @@ void mainWnd::createProcessSettings()
     alarmList->setObjectName(QStringLiteral("actionAlarmList"));
     devices->addAction(alarmList);
     connect(alarmList, &QAction::triggered, m_alarmWiring, &AlarmWiring::openList);
+    m_auditList = new AuditListWindow(AuditTrail::defaultFolder(), this);
+    m_auditList->hide();
+    auto *auditList = new QAction(tr("操作记录"), this);
+    auditList->setObjectName(QStringLiteral("actionAuditList"));
+    devices->addAction(auditList);
+    connect(auditList, &QAction::triggered, m_auditList, [this] {
+        m_auditList->refresh();
+        openWindow(m_auditList, tr("操作记录"));
+        m_auditList->raise();
+    });
 }
 
 void mainWnd::createParameterBackup()

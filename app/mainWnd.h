@@ -10,6 +10,7 @@
 
 class AlarmMonitor;
 class AuditTrail;
+class AuditListWindow;
 class AlarmWiring;
 class BenchModel;
 class ParameterBackupWiring;
@@ -72,6 +73,7 @@ public:
     ParameterBackupWiring *parameterBackup() const { return m_backup; }
     WorkspaceWiring *workspace() const { return m_workspace; }
     AuditTrail *auditTrail() const { return m_audit; }
+    AuditListWindow *auditList() const { return m_auditList; }
     QAction *openFileAction() const { return actionOpenFile; }
     QAction *developerAction() const { return actionDevelop; }
 
@@ -209,4 +211,5 @@ private:
     ParameterBackupWiring *m_backup = nullptr;
     WorkspaceWiring *m_workspace = nullptr;
     AuditTrail *m_audit = nullptr;
+    AuditListWindow *m_auditList = nullptr;
 };

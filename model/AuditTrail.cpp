@@ -2,6 +2,7 @@
 
 #include "BenchModel.h"
 #include "BusCodes.h"
+#include "DataDirectory.h"
 
 #include <QDebug>
 #include <QDir>
@@ -43,7 +44,23 @@ QJsonValue valueOf(float value)
     return qIsNaN(value) ? QJsonValue() : QJsonValue(double(value));
 }
 
+QString &auditFolderOverride()
+{
+    static QString path;
+    return path;
+}
+
 } // namespace
+
+QString AuditTrail::defaultFolder()
+{
+    return auditFolderOverride().isEmpty() ? defaultDataDirectory() : auditFolderOverride();
+}
+
+void AuditTrail::setDefaultFolder(const QString &path)
+{
+    auditFolderOverride() = path;
+}
 
 AuditTrail::AuditTrail(BenchModel *model, const QString &folder, QObject *parent)
     : QObject(parent), m_folder(folder), m_clock([] { return QDateTime::currentDateTime(); })
@@ -73,6 +90,24 @@ void AuditTrail::setOperator(const QString &user, const QString &level)
 QString AuditTrail::filePath(const QDateTime &when) const
 {
     return QDir(m_folder).filePath(QStringLiteral("audit-%1.jsonl").arg(when.toString(QStringLiteral("yyyy-MM"))));
+}
+
+QList<QJsonObject> AuditTrail::readAll(const QString &folder)
+{
+    QList<QJsonObject> lines;
+    const QStringList files =
+        QDir(folder).entryList({QStringLiteral("audit-*.jsonl")}, QDir::Files, QDir::Name);
+    for (const QString &name : files) {
+        QFile file(QDir(folder).filePath(name));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        while (!file.atEnd()) {
+            const QJsonDocument line = QJsonDocument::fromJson(file.readLine());
+            if (line.isObject())
+                lines << line.object();
+        }
+    }
+    return lines;
 }
 
 QJsonObject AuditTrail::source(Driver from, const QString &origin) const

@@ -43,6 +43,13 @@ public:
     void endParameterWrite(bool administrator, int type, bool written);
     // Flow stops whose 0 the listed controllers did not confirm in time.
     void endUnconfirmedStops(const QList<quint8> &addresses);
+    // Every line of every month's file in `folder`, oldest month first, in the order written; a
+    // line that is no JSON object (cut by a crash) is left out.
+    static QList<QJsonObject> readAll(const QString &folder);
+    // The data folder (or its fallback), unless set otherwise; an empty path goes back to it. For
+    // test programs, which must not meet each other's trails.
+    static QString defaultFolder();
+    static void setDefaultFolder(const QString &path);
     // The file of the month of `when`.
     QString filePath(const QDateTime &when) const;
     // Why the last line could not be written; empty while writing works.

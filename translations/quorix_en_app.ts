@@ -566,6 +566,10 @@
         <source>参数备份</source>
         <translation>Parameter backup</translation>
     </message>
+    <message>
+        <source>操作记录</source>
+        <translation>Audit trail</translation>
+    </message>
 </context>
 <context>
     <name>qDebugWidget</name>

@@ -3,6 +3,7 @@
 // The real main window with its worker thread, a simulated bus on a pseudo-terminal, and every
 // modal box answered and recorded through the seam.
 
+#include "AuditTrail.h"
 #include "DeviceLine.h"
 #include "DeviceThread.h"
 #include "JournalFiles.h"
@@ -77,6 +78,7 @@ public:
         // Journals of this window's recordings, and the unfinished ones it offers at its first
         // showing, are its own: never those of a test that crashed or runs beside it.
         JournalFiles::setFolder(m_dir.filePath(QStringLiteral("journals")));
+        AuditTrail::setDefaultFolder(m_dir.filePath(QStringLiteral("audit")));
         QString error;
         if (!bus->start(&error))
             qWarning("simulated bus did not start: %s", qPrintable(error));
@@ -90,6 +92,7 @@ public:
         window.reset();
         bus->stop();
         JournalFiles::setFolder(QString());
+        AuditTrail::setDefaultFolder(QString());
     }
 
     template <class T> T *child(QObject *parent, const char *name) const
