@@ -36,10 +36,23 @@ bool readSetting(const QJsonObject &json, const QString &key, int *value)
     *value = int(number);
     return true;
 }
+QString &workspacePathOverride()
+{
+    static QString path;
+    return path;
+}
+
 } // namespace
+
+void Workspace::setDefaultPath(const QString &path)
+{
+    workspacePathOverride() = path;
+}
 
 QString Workspace::defaultPath()
 {
+    if (!workspacePathOverride().isEmpty())
+        return workspacePathOverride();
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
         .filePath(QStringLiteral("quorix-rs485/workspace.json"));
 }

@@ -19,8 +19,10 @@ public:
     static constexpr qint64 MaxFileBytes = 64 * 1024;
     static constexpr int NotSet = -1;
 
-    // workspace.json in the user's configuration folder of the program.
+    // workspace.json in the user's configuration folder of the program, unless set otherwise (an
+    // empty path goes back to it): test programs running side by side keep theirs apart.
     static QString defaultPath();
+    static void setDefaultPath(const QString &path);
 
     QString port;
     int baud = 9600;

@@ -18,7 +18,6 @@
 
 #include <QFile>
 #include <QLineEdit>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QtTest>
 
@@ -55,7 +54,6 @@ class tst_workspace : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
     void cleanup();
     void restoresOnTheClickAndNamesTheSilentController();
     void connectTakesEveryAnsweringControllerOnline();
@@ -64,16 +62,10 @@ private:
     QTemporaryDir m_dir;
 };
 
-void tst_workspace::init()
-{
-    QStandardPaths::setTestModeEnabled(true); // the workspace file is the test's own
-    QFile::remove(Workspace::defaultPath());
-}
-
+// The fixture keeps the workspace file in its own folder, as it keeps the journals.
 void tst_workspace::cleanup()
 {
     FileDialogSeam::reset();
-    QFile::remove(Workspace::defaultPath());
 }
 
 void tst_workspace::restoresOnTheClickAndNamesTheSilentController()
@@ -81,6 +73,7 @@ void tst_workspace::restoresOnTheClickAndNamesTheSilentController()
     MainWindowFixture::Setup setup;
     setup.addresses = {1, 3, 12};
     MainWindowFixture f(setup);
+    QVERIFY(Workspace::defaultPath().startsWith(QDir::tempPath()));
     QVERIFY(f.window->workspace()->offerButton() == nullptr); // nothing kept yet: nothing offered
 
     // The operator's day: a query period, a programme file, the port, a scan, three controllers.

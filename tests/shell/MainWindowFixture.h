@@ -9,6 +9,7 @@
 #include "JournalFiles.h"
 #include "MessageBoxSeam.h"
 #include "SimBus.h"
+#include "Workspace.h"
 #include "deviceWindow.h"
 #include "mainWnd.h"
 #include "setSerialport.h"
@@ -79,6 +80,7 @@ public:
         // showing, are its own: never those of a test that crashed or runs beside it.
         JournalFiles::setFolder(m_dir.filePath(QStringLiteral("journals")));
         AuditTrail::setDefaultFolder(m_dir.filePath(QStringLiteral("audit")));
+        Workspace::setDefaultPath(m_dir.filePath(QStringLiteral("config/workspace.json")));
         QString error;
         if (!bus->start(&error))
             qWarning("simulated bus did not start: %s", qPrintable(error));
@@ -93,6 +95,7 @@ public:
         bus->stop();
         JournalFiles::setFolder(QString());
         AuditTrail::setDefaultFolder(QString());
+        Workspace::setDefaultPath(QString());
     }
 
     template <class T> T *child(QObject *parent, const char *name) const
