@@ -138,6 +138,7 @@ void tst_mainWnd::startupShowsTabsMenusAndHiddenWindows()
         (QStringList{QStringLiteral("设备管理(D)/查询设备"), QStringLiteral("设备管理(D)/丢包统计"),
                      QStringLiteral("设备管理(D)/通信诊断"), QStringLiteral("设备管理(D)/MQTT 设置"),
                      QStringLiteral("设备管理(D)/过程设置"), QStringLiteral("设备管理(D)/报警记录"),
+                     QStringLiteral("设备管理(D)/操作记录"),
                      QStringLiteral("设备管理(D)/参数备份"),
                      QStringLiteral("文件(F)/打开文件"), QStringLiteral("文件(F)/保存文件"),
                      QStringLiteral("设备参数设置(P)/普通参数设置"),
