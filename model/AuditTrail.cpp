@@ -175,6 +175,11 @@ void AuditTrail::noteParameterWrite(quint8 address, bool administrator, int type
                      {QStringLiteral("before"), QJsonValue()},
                      {QStringLiteral("after"), value},
                      {QStringLiteral("source"), source(Driver::operatorRow(), QString())}};
+    if (administrator) { // the advanced window opens only behind the administrator's login
+        QJsonObject who = line.value(QStringLiteral("source")).toObject();
+        who.insert(QStringLiteral("level"), QStringLiteral("administrator"));
+        line.insert(QStringLiteral("source"), who);
+    }
     line.insert(QStringLiteral("phase"), QStringLiteral("request"));
     append(line);
     line.insert(QStringLiteral("phase"), QStringLiteral("outcome"));

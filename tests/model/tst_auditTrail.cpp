@@ -157,6 +157,8 @@ void tst_auditTrail::parameterWritesAndTheExitStop()
     const QList<QJsonObject> lines = linesOf(bench.file());
     QCOMPARE(lines.size(), 8);
     QCOMPARE(lines[0].value("parameter_level").toString(), QStringLiteral("administrator"));
+    QCOMPARE(lines[0].value("source").toObject().value("level").toString(), QStringLiteral("administrator"));
+    QCOMPARE(lines[1].value("source").toObject().value("level").toString(), QStringLiteral("operator"));
     QCOMPARE(lines[2].value("after").toDouble(), 2.5);
     QCOMPARE(lines[2].value("outcome").toString(), QStringLiteral("confirmed"));
     QCOMPARE(lines[2].value("parameter_level").toString(), QStringLiteral("ordinary"));
