@@ -115,6 +115,7 @@ void ExitSequence::stopFlows(const QList<quint8> &devices)
     // The box adds an OK button of its own when shown with none; nothing is to be confirmed yet.
     if (QAbstractButton *ok = m_box->button(QMessageBox::Ok))
         ok->setEnabled(false);
+    emit stoppingFlows(devices);
     m_worker->requestFlowStop(devices, QDeadlineTimer(StopBudgetMs));
     m_guard.start(StopBudgetMs + GraceMs);
 }

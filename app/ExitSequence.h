@@ -44,6 +44,8 @@ public:
 
 signals:
     void readyToClose();
+    // The 0 of every controller listed is about to be sent.
+    void stoppingFlows(QList<quint8> devices);
 
 private:
     enum class State

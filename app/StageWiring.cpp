@@ -43,6 +43,7 @@ void StageWiring::connect(mainWnd &window)
             return;
         if (flow == 0.0f)
             ramps->cancel(id, QString());
+        model->announceStep(id, flow, holder.kind == Driver::Programme ? holder : Driver::programme(0));
         worker->slot_excuteStep(id, flow);
     });
     page->setRampRateLookup([ramps](quint8 device) { return ramps->rate(device); });

@@ -3,6 +3,8 @@
 
 #include "AlarmMonitor.h"
 #include "AlarmWiring.h"
+#include "AuditListWindow.h"
+#include "AuditTrail.h"
 #include "BenchModel.h"
 #include "ParameterBackupWiring.h"
 #include "ProcessSettingsWiring.h"
@@ -39,6 +41,8 @@
 #include "ScanWiring.h"
 #include "SerialPort.h"
 #include "StageWiring.h"
+#include "Workspace.h"
+#include "WorkspaceWiring.h"
 #include "deviceWindow.h"
 #include "itemStageControl.h"
 #include "loginWnd.h"
@@ -88,6 +92,7 @@ mainWnd::mainWnd(QWidget *parent, int tickIntervalMs) : QMainWindow(parent), ui(
     createProcessSettings();
     createParameterBackup();
     createMixSettings();
+    createWorkspace();
     ui->tabWidget->setCurrentIndex(0);
     qInstallMessageHandler(messageHandler);
 }
@@ -158,6 +163,8 @@ void mainWnd::createWindows()
     m_mixes = new MixDriver(m_model, m_ramps, this);
     connect(m_mixes, &MixDriver::groupTripped, this,
             [this](int, const QString &why) { MessageBoxSeam::information(this, tr("提示"), why); });
+    // Every change asked of a controller, from here on, into the data folder.
+    m_audit = new AuditTrail(m_model, AuditTrail::defaultFolder(), this);
     m_alarms = new AlarmMonitor(m_model, this);
     lossWnd = new lossWidget(this);
     lossWnd->hide();
@@ -274,6 +281,15 @@ void mainWnd::createExitSequence()
     m_exit = new ExitSequence(this, m_stagePage, deviceThread, devicePlots);
     m_exit->setMixes(m_mixes);
     connect(m_exit, &ExitSequence::readyToClose, this, &QWidget::close);
+    connect(m_exit, &ExitSequence::stoppingFlows, m_audit, [this](const QList<quint8> &devices) {
+        for (quint8 device : devices)
+            m_model->announceStep(device, 0.0f, Driver::exitStop());
+    });
+    connect(deviceThread, &DeviceThread::sig_flowsStopped, m_audit, &AuditTrail::endUnconfirmedStops);
+    connect(deviceThread, &DeviceThread::sig_modifyParamStatus, m_audit,
+            [this](bool written, int type) { m_audit->endParameterWrite(false, type, written); });
+    connect(deviceThread, &DeviceThread::sig_modifyAdminStatus, m_audit,
+            [this](bool written, int type) { m_audit->endParameterWrite(true, type, written); });
 }
 
 void mainWnd::closeEvent(QCloseEvent *event)
@@ -633,6 +649,16 @@ void mainWnd::createProcessSettings()
     alarmList->setObjectName(QStringLiteral("actionAlarmList"));
     devices->addAction(alarmList);
     connect(alarmList, &QAction::triggered, m_alarmWiring, &AlarmWiring::openList);
+    m_auditList = new AuditListWindow(AuditTrail::defaultFolder(), this);
+    m_auditList->hide();
+    auto *auditList = new QAction(tr("操作记录"), this);
+    auditList->setObjectName(QStringLiteral("actionAuditList"));
+    devices->addAction(auditList);
+    connect(auditList, &QAction::triggered, m_auditList, [this] {
+        m_auditList->refresh();
+        openWindow(m_auditList, tr("操作记录"));
+        m_auditList->raise();
+    });
 }
 
 // The groups are read back defined, never running: an operator starts them.
@@ -667,6 +693,12 @@ void mainWnd::createParameterBackup()
     open->setObjectName(QStringLiteral("actionParameterBackup"));
     devices->addAction(open);
     connect(open, &QAction::triggered, m_backup, [this] { m_backup->open(deviceIds); });
+}
+
+// Last: its handlers of the worker's signals run after the pages' own.
+void mainWnd::createWorkspace()
+{
+    m_workspace = new WorkspaceWiring(this, Workspace::defaultPath());
 }
 
 void mainWnd::showControllerState(quint8 deviceId)
@@ -720,6 +752,7 @@ void mainWnd::slots_showDeviceParam(uchar deviceId)
 void mainWnd::slot_modifyDeviceParam(uchar deviceId, int type, int data_type, int data1, float data2)
 {
     qDebug() << "管理员修改的type是" << type << ",数据是" << data1;
+    m_audit->noteParameterWrite(deviceId, false, type, data_type == 2 ? double(data2) : double(data1));
     deviceThread->requestOrdinaryWrite(deviceId, type, data_type, data1, data2);
 }
 
@@ -730,6 +763,7 @@ void mainWnd::slot_showAdmin(uchar deviceId)
 
 void mainWnd::slot_modifyAdminParam(uchar deviceId, int type, int data_type, int data1, float data2)
 {
+    m_audit->noteParameterWrite(deviceId, true, type, data_type == 2 ? double(data2) : double(data1));
     deviceThread->requestAdminWrite(deviceId, type, data_type, data1, data2);
 }
 

@@ -9,10 +9,13 @@
 #include <QVector>
 
 class AlarmMonitor;
+class AuditTrail;
+class AuditListWindow;
 class AlarmWiring;
 class BenchModel;
 class ParameterBackupWiring;
 class ProcessSettingsWiring;
+class WorkspaceWiring;
 class RampDriver;
 class MixDriver;
 class MixSettingsWindow;
@@ -72,6 +75,9 @@ public:
     AlarmWiring *alarmWiring() const { return m_alarmWiring; }
     ProcessSettingsWiring *processSettings() const { return m_process; }
     ParameterBackupWiring *parameterBackup() const { return m_backup; }
+    WorkspaceWiring *workspace() const { return m_workspace; }
+    AuditTrail *auditTrail() const { return m_audit; }
+    AuditListWindow *auditList() const { return m_auditList; }
     QAction *openFileAction() const { return actionOpenFile; }
     QAction *developerAction() const { return actionDevelop; }
 
@@ -181,6 +187,7 @@ private:
     void createMqttLink();
     void createProcessSettings();
     void createParameterBackup();
+    void createWorkspace();
 
     Ui::mainWnd *ui;
     deviceWindow *m_devicePage = nullptr;
@@ -209,4 +216,7 @@ private:
     AlarmWiring *m_alarmWiring = nullptr;
     ProcessSettingsWiring *m_process = nullptr;
     ParameterBackupWiring *m_backup = nullptr;
+    WorkspaceWiring *m_workspace = nullptr;
+    AuditTrail *m_audit = nullptr;
+    AuditListWindow *m_auditList = nullptr;
 };

@@ -3,6 +3,8 @@
 #include "BusCodes.h"
 #include "DeviceThread.h"
 
+#include <QtNumeric>
+
 
 BenchModel::BenchModel(DeviceThread *worker, QObject *parent) : QObject(parent), m_worker(worker)
 {
@@ -121,6 +123,10 @@ QString BenchModel::refusal(quint8 address, int kind, float value, Driver from) 
 QString BenchModel::requestSetpoint(quint8 address, int kind, float value, Driver from, quint64 ticket)
 {
     const QString refused = refusal(address, kind, value, from);
+    const QString origin = m_nextOrigin;
+    m_nextOrigin.clear();
+    emit setpointRequested(address, kind, value, from, origin, heldSetpoint(address, kind).value_or(qQNaN()),
+                           refused);
     if (!refused.isEmpty())
         return refused;
     const Driver holder = driverOf(address);
@@ -181,6 +187,13 @@ void BenchModel::noteSent(quint8 address, int kind, float value, Driver from)
     emit setpointChanged(address, kind);
 }
 
+void BenchModel::announceStep(quint8 address, float value, Driver from)
+{
+    const int kind = Bus::code(Bus::SetpointKind::Instant);
+    emit setpointRequested(address, kind, value, from, QString(), heldSetpoint(address, kind).value_or(qQNaN()),
+                           QString());
+}
+
 void BenchModel::setState(quint8 address, State state, const QString &leaveReason)
 {
     ControllerRecord &controller = recordOf(address);
@@ -237,6 +250,7 @@ void BenchModel::confirm(quint8 address, int kind, float value)
         setpoint.heldFrom = controller.driver;
     }
     setpoint.held = value;
+    emit setpointConfirmed(address, kind, value);
     emit setpointChanged(address, kind);
 }
 
@@ -244,6 +258,7 @@ void BenchModel::giveUp(quint8 address, int kind)
 {
     ControllerRecord::Setpoint &setpoint = recordOf(address).setpoint(kind);
     setpoint.inFlight.reset();
+    emit setpointGaveUp(address, kind);
     emit setpointChanged(address, kind);
 }
 

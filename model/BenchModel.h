@@ -56,6 +56,12 @@ public:
     void releaseAll(Driver driver, quint8 keep = 0);
     // A running driver's own write, sent by its owner: remembered as in flight from it.
     void noteSent(quint8 address, int kind, float value, Driver from);
+    // A programme's step (or its stop's 0), which the stage page sends to the worker itself: only
+    // told to the followers of setpointRequested.
+    void announceStep(quint8 address, float value, Driver from);
+    // Where the next requestSetpoint comes from, beyond its driver (a remote command's topic);
+    // handed on with it in setpointRequested and then forgotten.
+    void setNextOrigin(const QString &origin) { m_nextOrigin = origin; }
 
 signals:
     // A scan replaced the list; controllers no longer in it are forgotten without a stateChanged.
@@ -69,6 +75,13 @@ signals:
     // A driver's hold ended without its asking: another's 0, or the controller left (taken
     // offline, dropped, its adapter gone: controllerLeft).
     void driverStopped(quint8 address, Driver driver, QString reason, bool controllerLeft);
+    // Every setpoint asked of the model (or announced), before it goes out; `refused` says why it
+    // did not (empty: it went to the worker). `before`: what the controller held, NaN unknown.
+    void setpointRequested(quint8 address, int kind, float value, Driver from, QString origin, float before,
+                           QString refused);
+    // The controller echoed a setpoint, or its write was given up after the last attempt.
+    void setpointConfirmed(quint8 address, int kind, float value);
+    void setpointGaveUp(quint8 address, int kind);
 
 public:
     // What the worker reported; public for owners that feed the model themselves.
@@ -88,4 +101,5 @@ private:
     DeviceThread *m_worker;
     QList<quint8> m_scanned;
     QHash<quint8, ControllerRecord> m_records;
+    QString m_nextOrigin;
 };

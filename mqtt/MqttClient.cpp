@@ -18,7 +18,9 @@ void initLibrary()
     Q_UNUSED(once);
 }
 
-QByteArray clientId()
+} // namespace
+
+QByteArray MqttClient::clientId()
 {
     return QStringLiteral("quorix-%1-%2")
         .arg(QSysInfo::machineHostName())
@@ -26,8 +28,6 @@ QByteArray clientId()
         .left(64)
         .toUtf8();
 }
-
-} // namespace
 
 MqttClient::MqttClient(QObject *parent) : QObject(parent)
 {

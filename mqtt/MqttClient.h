@@ -29,6 +29,8 @@ public:
 
     explicit MqttClient(QObject *parent = nullptr);
     ~MqttClient() override;
+    // The client id this program gives the broker: quorix-<host>-<process id>.
+    static QByteArray clientId();
     MqttClient(const MqttClient &) = delete;
     MqttClient &operator=(const MqttClient &) = delete;
 

@@ -168,6 +168,10 @@ void RemoteCommands::handleSetpoint(const MqttTopics::Command &command, const QB
     if (flow && m_ramps && value == 0)
         m_ramps->cancel(command.address, QStringLiteral("设备%1的流量被远程命令设为0").arg(command.address));
     const quint64 ticket = ++m_lastTicket;
+    // The command's own topic: its result topic's, ending in /set.
+    m_model->setNextOrigin(QStringLiteral("topic %1/set, client %2")
+                               .arg(resultTopic.left(resultTopic.lastIndexOf(QLatin1Char('/'))),
+                                    QString::fromUtf8(MqttClient::clientId())));
     reason = m_model->requestSetpoint(command.address, command.kind, float(value), Driver::remote(), ticket);
     if (!reason.isEmpty())
         return refuse(reason);

@@ -8,7 +8,7 @@ cd "$top"
 lupdate=$(command -v lupdate || echo /usr/lib/qt5/bin/lupdate)
 declare -A groups=(
   [app]="app base devices forms/mainWnd.ui forms/loginWnd.ui forms/qDebugWidget.ui forms/DeviceLine.ui forms/deviceWindow.ui forms/CustomSpimbox.ui"
-  [comm]="comm bus model mqtt forms/BusHealthWindow.ui forms/ProcessSettingsWindow.ui forms/MixSettingsWindow.ui forms/AlarmListWindow.ui forms/MqttSettingsWindow.ui forms/setSerialport.ui forms/lossWidget.ui"
+  [comm]="comm bus model mqtt forms/BusHealthWindow.ui forms/ProcessSettingsWindow.ui forms/MixSettingsWindow.ui forms/AlarmListWindow.ui forms/AuditListWindow.ui forms/MqttSettingsWindow.ui forms/setSerialport.ui forms/lossWidget.ui"
   [history]="history stages params forms/PlotWidget.ui forms/saveFileSetWidget.ui forms/itemStageControl.ui forms/stageControlWidget.ui forms/setAdminParam.ui forms/setDeviceParamWin.ui forms/ParameterBackupWindow.ui"
 )
 chosen=("$@")

@@ -8,6 +8,7 @@
 #include "ui_stageControlWidget.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -332,7 +333,7 @@ void stageControlWidget::startLoad()
         qDebug() << "分阶配置文件中跳过的行数:" << parsed.skippedLines;
     MessageBoxSeam::information(this, tr("提示"),
                                 tr("文件%1导入成功%2").arg(path, unusableBlocksNote(parsed)));
-    fillTables(parsed);
+    fillTables(parsed, path);
     emit loadStep();
 }
 
@@ -355,15 +356,34 @@ QString stageControlWidget::unusableBlocksNote(const StageProgrammeParse &parsed
 
 // Block k belongs to widget k and replaces its whole table; widgets after the file's last block,
 // and those whose block held no valid line, keep theirs.
-void stageControlWidget::fillTables(const StageProgrammeParse &parsed)
+void stageControlWidget::fillTables(const StageProgrammeParse &parsed, const QString &path,
+                                    const QList<int> &widgets)
 {
     const int blocks = qMin(parsed.blocks.size(), m_items.size());
     for (int k = 0; k < blocks; ++k) {
-        if (parsed.isUnusableBlock(k))
+        if (parsed.isUnusableBlock(k) || (!widgets.isEmpty() && !widgets.contains(k)))
             continue;
         const StageProgramme steps = parsed.blocks[k].mid(0, itemStageControl::RowCount);
         for (const StageStep &step : steps)
             qDebug() << "Pair:" << step.first << "," << step.second;
         m_items[k]->setProgramme(steps);
+        emit programmeFileLoaded(k, path);
     }
+}
+
+QString stageControlWidget::loadProgrammeFile(const QString &path, const QList<int> &widgets)
+{
+    if (anyItemRunning())
+        return tr("分阶运行中，请先停止再调入配置");
+    if (!QFileInfo::exists(path))
+        return tr("文件%1不存在").arg(path);
+    QString problem;
+    const StageProgrammeParse parsed = readStageProgrammeFile(path, &problem);
+    if (!problem.isEmpty())
+        return tr("文件%1%2").arg(path, problem);
+    if (!parsed.isUsable())
+        return tr("文件解析错误");
+    fillTables(parsed, path, widgets);
+    emit loadStep();
+    return QString();
 }

@@ -54,6 +54,9 @@ public:
     // controller; `why` says what, in a notice.
     void stopProgramme(int index, const QString &why);
     void pauseProgramme(int index, const QString &why);
+    // Fills the tables of the widgets named (0 ..) from their blocks of a programme file, as a load
+    // does but without a dialog or a notice, and starts nothing; why not, or empty when it did.
+    QString loadProgrammeFile(const QString &path, const QList<int> &widgets);
 
 signals:
     void sig_stratStep(bool isStep);
@@ -64,6 +67,8 @@ signals:
     void loadStep();
     // A programme started, stopped, paused for its controller or ended.
     void programmesChanged();
+    // Widget `widget` (0 ..) took its table from the programme file at `path`.
+    void programmeFileLoaded(int widget, QString path);
 
 public slots:
     void startStep();
@@ -85,7 +90,8 @@ private:
     StageProgrammeSet collectProgrammes() const;
     void writeProgrammeFile(const QString &path, const StageProgrammeSet &programmes);
     QString unusableBlocksNote(const StageProgrammeParse &parsed) const;
-    void fillTables(const StageProgrammeParse &parsed);
+    // Fills the widgets named (all when empty) and tells which took a table from `path`.
+    void fillTables(const StageProgrammeParse &parsed, const QString &path, const QList<int> &widgets = {});
 
     Ui::stageControlWidget *ui;
     QList<itemStageControl *> m_items;

@@ -1,5 +1,7 @@
 #include "TestRunner.h"
 
+#include <QStandardPaths>
+
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -32,6 +34,9 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "\n");
         return 2;
     }
+    // What the program keeps in the settings folder (the workspace, the process settings) is the
+    // tests' own, never the user's.
+    QStandardPaths::setTestModeEnabled(true);
     // The program's path takes the class name's place: Qt Test reads its own arguments after it.
     argv[1] = argv[0];
     return found->second(argc - 1, argv + 1);

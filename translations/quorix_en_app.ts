@@ -286,6 +286,33 @@
     </message>
 </context>
 <context>
+    <name>WorkspaceWiring</name>
+    <message>
+        <source>恢复上次连接（%1）</source>
+        <translation>Restore the last connection (%1)</translation>
+    </message>
+    <message>
+        <source>错误提示</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>串口%1无法打开，未恢复连接</source>
+        <translation>The serial port %1 cannot be opened; the connection was not restored</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>设备%1没有应答，未上线</source>
+        <translation>Device %1 did not answer and was not taken online</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+</context>
+<context>
     <name>deviceWindow</name>
     <message>
         <source>Form</source>
@@ -542,6 +569,10 @@
     <message>
         <source>参数备份</source>
         <translation>Parameter backup</translation>
+    </message>
+    <message>
+        <source>操作记录</source>
+        <translation>Audit trail</translation>
     </message>
     <message>
         <source>混合设置</source>

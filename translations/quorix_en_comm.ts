@@ -100,6 +100,124 @@
     </message>
 </context>
 <context>
+    <name>AuditListWindow</name>
+    <message>
+        <source>操作记录</source>
+        <translation>Audit trail</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>来源</source>
+        <translation>Source</translation>
+    </message>
+    <message>
+        <source>刷新</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <source>导出CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>操作员</source>
+        <translation>Operator</translation>
+    </message>
+    <message>
+        <source>分阶程序</source>
+        <translation>Stage programme</translation>
+    </message>
+    <message>
+        <source>远程命令</source>
+        <translation>Remote command</translation>
+    </message>
+    <message>
+        <source>斜坡</source>
+        <translation>Ramp</translation>
+    </message>
+    <message>
+        <source>退出停止</source>
+        <translation>Exit stop</translation>
+    </message>
+    <message>
+        <source>报警动作</source>
+        <translation>Alarm action</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>编号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>阶段</source>
+        <translation>Phase</translation>
+    </message>
+    <message>
+        <source>内容</source>
+        <translation>What</translation>
+    </message>
+    <message>
+        <source>修改前</source>
+        <translation>Before</translation>
+    </message>
+    <message>
+        <source>修改后</source>
+        <translation>After</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Outcome</translation>
+    </message>
+    <message>
+        <source>原因</source>
+        <translation>Reason</translation>
+    </message>
+    <message>
+        <source>全部</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>设备%1</source>
+        <translation>Device %1</translation>
+    </message>
+    <message>
+        <source>导出操作记录</source>
+        <translation>Export the audit trail</translation>
+    </message>
+    <message>
+        <source>错误提示</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>%1无法写入（%2）</source>
+        <translation>%1 cannot be written (%2)</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>操作记录已导出到%1</source>
+        <translation>The audit trail was exported to %1</translation>
+    </message>
+</context>
+<context>
+    <name>AuditTrail</name>
+    <message>
+        <source>%1无法写入（%2）</source>
+        <translation>%1 cannot be written (%2)</translation>
+    </message>
+    <message>
+        <source>设备%1没有确认0</source>
+        <translation>Device %1 did not confirm the 0</translation>
+    </message>
+</context>
+<context>
     <name>BenchModel</name>
     <message>
         <source>设备%1掉线</source>
@@ -447,7 +565,7 @@
     </message>
     <message>
         <source>设备满量程时</source>
-        <translation>At a device's full scale</translation>
+        <translation>At a device&apos;s full scale</translation>
     </message>
     <message>
         <source>保持比例</source>
@@ -960,6 +1078,33 @@ alarm</translation>
     <message>
         <source>适配器回显</source>
         <translation>Adapter echo</translation>
+    </message>
+</context>
+<context>
+    <name>Workspace</name>
+    <message>
+        <source>%1，设备%2</source>
+        <translation>%1, devices %2</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>太大</source>
+        <translation> is too large</translation>
+    </message>
+    <message>
+        <source>%1无法读取（%2）</source>
+        <translation>%1 cannot be read (%2)</translation>
+    </message>
+    <message>
+        <source>%1不是工作区文件</source>
+        <translation>%1 is not a workspace file</translation>
+    </message>
+    <message>
+        <source>%1无法写入（%2）</source>
+        <translation>%1 cannot be written (%2)</translation>
     </message>
 </context>
 <context>

@@ -913,5 +913,9 @@
         <source>%1：%2，未启动</source>
         <translation>%1: %2; not started</translation>
     </message>
+    <message>
+        <source>文件%1不存在</source>
+        <translation>The file %1 does not exist</translation>
+    </message>
 </context>
 </TS>

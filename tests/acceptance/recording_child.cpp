@@ -3,12 +3,14 @@
 //   recording_child PORT DATA_FILE JOURNAL_FOLDER
 // Prints "recording" once the recording runs and the controller is online.
 
+#include "AuditTrail.h"
 #include "DeviceLine.h"
 #include "DeviceThread.h"
 #include "FileDialogSeam.h"
 #include "JournalFiles.h"
 #include "MessageBoxSeam.h"
 #include "PlotWidget.h"
+#include "Workspace.h"
 #include "deviceWindow.h"
 #include "mainWnd.h"
 #include "saveFileSetWidget.h"
@@ -18,6 +20,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -56,6 +60,10 @@ int main(int argc, char *argv[])
     const QString port = QString::fromLocal8Bit(argv[1]);
     const QString dataFile = QString::fromLocal8Bit(argv[2]);
     JournalFiles::setFolder(QString::fromLocal8Bit(argv[3]));
+    // What a window keeps stays in the folder of its journals' folder, never in the user's folders.
+    const QString beside = QFileInfo(QString::fromLocal8Bit(argv[3])).absolutePath();
+    Workspace::setDefaultPath(QDir(beside).filePath(QStringLiteral("workspace.json")));
+    AuditTrail::setDefaultFolder(beside);
     MessageBoxSeam::setHandler([](QWidget *, const MessageBoxSeam::Box &) { return QMessageBox::Ok; });
     FileDialogSeam::setHandler([dataFile](QWidget *, const FileDialogSeam::Request &) { return dataFile; });
 

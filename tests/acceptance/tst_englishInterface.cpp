@@ -153,6 +153,7 @@ void tst_englishInterface::everyWindowReadsInEnglish()
     w.mqttLink()->openSettings();
     menuEntry(w, QStringLiteral("过程设置"))->trigger();
     menuEntry(w, QStringLiteral("报警记录"))->trigger();
+    menuEntry(w, QStringLiteral("操作记录"))->trigger();
     menuEntry(w, QStringLiteral("参数备份"))->trigger();
     menuEntry(w, QStringLiteral("混合设置"))->trigger();
     w.setAdmin();

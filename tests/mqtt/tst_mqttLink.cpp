@@ -8,6 +8,7 @@
 #include "bus/WorkerFixture.h"
 
 #include "AlarmMonitor.h"
+#include "AuditTrail.h"
 #include "BenchModel.h"
 #include "BusCodes.h"
 #include "MqttBridge.h"
@@ -17,6 +18,7 @@
 #include <QDateTime>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <QtTest>
 
@@ -196,6 +198,8 @@ void tst_mqttLink::allowedSetpointReachesTheController()
     // A cumulative setpoint is taken in cumulative mode only.
     bench.readBack(1, 0, 0.0f);
     bench.readBack(2, 1, 0.0f);
+    QTemporaryDir auditFolder;
+    AuditTrail audit(&bench.model, auditFolder.path());
 
     watcher.publish(topic("1/setpoint/set"), "{\"value\": 300}");
     watcher.publish(topic("2/total_setpoint/set"), "12.5");
@@ -213,6 +217,19 @@ void tst_mqttLink::allowedSetpointReachesTheController()
     for (const auto &line : log)
         lines += line.at(0).toString() + '\n';
     QVERIFY2(lines.contains(QStringLiteral("设备1瞬时流量设定 成功：300")), qPrintable(lines));
+    // The audit trail names the command's topic and this program's client id, and its outcome.
+    const QList<QJsonObject> trail = AuditTrail::readAll(auditFolder.path());
+    QCOMPARE(trail.size(), 4);
+    QCOMPARE(trail[0].value("source").toObject().value("origin").toString(),
+             QStringLiteral("topic %1, client %2").arg(topic("1/setpoint/set"), QString::fromUtf8(MqttClient::clientId())));
+    const auto outcomeOf = [&](int controller) {
+        for (const QJsonObject &line : trail)
+            if (line.value("controller").toInt() == controller && line.value("phase").toString() == "outcome")
+                return line.value("outcome").toString();
+        return QString();
+    };
+    QCOMPARE(outcomeOf(1), QStringLiteral("confirmed"));
+    QCOMPARE(outcomeOf(2), QStringLiteral("confirmed"));
 }
 
 // A temperature alarm is published retained with its count; its acknowledgement through

@@ -3,11 +3,13 @@
 // The real main window with its worker thread, a simulated bus on a pseudo-terminal, and every
 // modal box answered and recorded through the seam.
 
+#include "AuditTrail.h"
 #include "DeviceLine.h"
 #include "DeviceThread.h"
 #include "JournalFiles.h"
 #include "MessageBoxSeam.h"
 #include "SimBus.h"
+#include "Workspace.h"
 #include "deviceWindow.h"
 #include "mainWnd.h"
 #include "setSerialport.h"
@@ -77,6 +79,8 @@ public:
         // Journals of this window's recordings, and the unfinished ones it offers at its first
         // showing, are its own: never those of a test that crashed or runs beside it.
         JournalFiles::setFolder(m_dir.filePath(QStringLiteral("journals")));
+        AuditTrail::setDefaultFolder(m_dir.filePath(QStringLiteral("audit")));
+        Workspace::setDefaultPath(m_dir.filePath(QStringLiteral("config/workspace.json")));
         QString error;
         if (!bus->start(&error))
             qWarning("simulated bus did not start: %s", qPrintable(error));
@@ -90,6 +94,8 @@ public:
         window.reset();
         bus->stop();
         JournalFiles::setFolder(QString());
+        AuditTrail::setDefaultFolder(QString());
+        Workspace::setDefaultPath(QString());
     }
 
     template <class T> T *child(QObject *parent, const char *name) const

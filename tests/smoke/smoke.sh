@@ -150,7 +150,7 @@ start_simulator() {
 start_application() {
     report=$1
     shift
-    "${lifetime[@]}" env QT_QPA_PLATFORM=xcb QUORIX_FONT_REPORT="$report" "$@" "$app" >"$work/app.out" 2>"$work/app.err" &
+    "${lifetime[@]}" env XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb QUORIX_FONT_REPORT="$report" "$@" "$app" >"$work/app.out" 2>"$work/app.err" &
     app_pid=$!
     pids+=("$app_pid")
     wait_for "X window titled $main_title" main_window_mapped

@@ -8,6 +8,7 @@
 #include "PipeTrap.h"
 #include "RegularFile.h"
 #include "StageTables.h"
+#include "itemStageControl.h"
 #include "stageControlWidget.h"
 
 #include <QComboBox>
@@ -123,6 +124,7 @@ class tst_stageControlWidget : public QObject
 {
     Q_OBJECT
 private slots:
+    void quietLoadFillsOnlyTheNamedWidgets();
     void buttonStates_data();
     void buttonStates();
     void buttonStatesInEnglish_data();
@@ -524,6 +526,29 @@ void tst_stageControlWidget::saveRefusesWhatIsNoRegularFile()
 }
 
 #include "TestRunner.h"
+
+// A load without a dialog (the workspace's): the widgets named take their blocks and say where from,
+// the others keep their tables; a file gone is a reason, no notice, and nothing changes.
+void tst_stageControlWidget::quietLoadFillsOnlyTheNamedWidgets()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("two.txt"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(stageProgrammesText({{{10, 5}}, {{20, 5}}}).toUtf8());
+    file.close();
+    stageControlWidget page;
+    QSignalSpy loaded(&page, &stageControlWidget::programmeFileLoaded);
+    QCOMPARE(page.loadProgrammeFile(path, {1}), QString());
+    QVERIFY(page.items().at(0)->programme().isEmpty());
+    QCOMPARE(page.items().at(1)->programme(), StageProgramme({{20, 5}}));
+    QCOMPARE(loaded.size(), 1);
+    QCOMPARE(loaded.at(0).at(0).toInt(), 1);
+    QCOMPARE(loaded.at(0).at(1).toString(), path);
+    QVERIFY(page.loadProgrammeFile(dir.filePath(QStringLiteral("gone.txt")), {0}).contains(QStringLiteral("gone.txt")));
+    QVERIFY(page.items().at(0)->programme().isEmpty());
+    QCOMPARE(loaded.size(), 1);
+}
 
 QUORIX_TEST_MAIN(tst_stageControlWidget)
 #include "tst_stageControlWidget.moc"
