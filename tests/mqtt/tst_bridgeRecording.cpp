@@ -110,7 +110,8 @@ void tst_bridgeRecording::recordsServedValuesAtTheirReadTimes()
         const QVector<QPointF> &section = content.sections[type - 1];
         const QVector<QPair<float, qint64>> answers = served(*m_bus, type);
         QVERIFY(section.size() >= 10);
-        QVERIFY2(section.first().x() < 1.0 && section.last().x() <= 3.1,
+        // The recording's end is a timer: on a loaded machine it may take a late sample along.
+        QVERIFY2(section.first().x() < 1.0 && section.last().x() <= 3.6,
                  qPrintable(QStringLiteral("%1 to %2 s").arg(section.first().x()).arg(section.last().x())));
         // Each sample an answer, in order, spaced as the answers were served.
         int first = 0;
