@@ -20,7 +20,9 @@ ProcessSettingsWindow::ProcessSettingsWindow(QWidget *parent)
     table->setColumnCount(ColumnCount);
     table->setHorizontalHeaderLabels({tr("设备"), tr("斜坡速率\n(sccm/s)"), tr("偏差\n报警"), tr("偏差\n(%)"),
                                       tr("偏差\n(sccm)"), tr("持续\n(秒)"), tr("保持\n(秒)"), tr("流量上限\n(sccm)"),
-                                      tr("流量下限\n(sccm)"), tr("掉线\n报警"), tr("报警时\n设为0"), tr("修改时间")});
+                                      tr("流量下限\n(sccm)"), tr("温度\n报警"), tr("温度下限\n(℃)"), tr("温度上限\n(℃)"),
+                                      tr("压力\n报警"), tr("压力下限\n(KPa)"), tr("压力上限\n(KPa)"), tr("掉线\n报警"),
+                                      tr("报警时\n设为0"), tr("修改时间")});
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->verticalHeader()->hide();
     connect(ui->btn_save, &QPushButton::clicked, this, &ProcessSettingsWindow::save);
@@ -28,11 +30,12 @@ ProcessSettingsWindow::ProcessSettingsWindow(QWidget *parent)
 
 ProcessSettingsWindow::~ProcessSettingsWindow() = default;
 
-void ProcessSettingsWindow::addNumber(int row, Column column, double value, double maximum, const QString &offText)
+void ProcessSettingsWindow::addNumber(int row, Column column, double value, double maximum, const QString &offText,
+                                      double minimum)
 {
     auto *field = new QDoubleSpinBox(ui->table_controllers);
     field->setObjectName(QStringLiteral("spin_%1_%2").arg(row).arg(int(column)));
-    field->setRange(0, maximum);
+    field->setRange(minimum, maximum);
     field->setDecimals(1);
     // A limit of 0 is no limit: the field says so.
     if (!offText.isEmpty())
@@ -75,6 +78,12 @@ void ProcessSettingsWindow::showSettings(const QList<quint8> &addresses, const P
         addNumber(row, HoldoffColumn, alarms.deviation.holdoff, 3600);
         addNumber(row, HighColumn, alarms.high.on ? alarms.high.limit : 0, MaxSetting, tr("关"));
         addNumber(row, LowColumn, alarms.low.on ? alarms.low.limit : 0, MaxSetting, tr("关"));
+        addCheck(row, TemperatureOnColumn, alarms.temperature.on);
+        addNumber(row, TemperatureLowColumn, alarms.temperature.low, 1000, QString(), -273);
+        addNumber(row, TemperatureHighColumn, alarms.temperature.high, 1000, QString(), -273);
+        addCheck(row, PressureOnColumn, alarms.pressure.on);
+        addNumber(row, PressureLowColumn, alarms.pressure.low, MaxSetting);
+        addNumber(row, PressureHighColumn, alarms.pressure.high, MaxSetting);
         addCheck(row, DroppedColumn, alarms.dropped);
         addCheck(row, ZeroColumn, alarms.zeroOnAlarm);
         const QDateTime changed = settings.changed(address);
@@ -113,6 +122,11 @@ ProcessSettings ProcessSettingsWindow::enteredSettings() const
         const double low = numberField(row, LowColumn)->value();
         alarms.high = {high > 0, high > 0 ? high : alarms.high.limit};
         alarms.low = {low > 0, low > 0 ? low : alarms.low.limit};
+        alarms.temperature = {checkField(row, TemperatureOnColumn)->isChecked(),
+                              numberField(row, TemperatureLowColumn)->value(),
+                              numberField(row, TemperatureHighColumn)->value()};
+        alarms.pressure = {checkField(row, PressureOnColumn)->isChecked(), numberField(row, PressureLowColumn)->value(),
+                           numberField(row, PressureHighColumn)->value()};
         alarms.dropped = checkField(row, DroppedColumn)->isChecked();
         alarms.zeroOnAlarm = checkField(row, ZeroColumn)->isChecked();
         if (alarms.toJson() != m_shown.alarms(address).toJson())

@@ -15,7 +15,8 @@ class ProcessSettingsWindow;
 // "过程设置": one row per controller of the last scan with its ramp rate and its alarms (deviation
 // with its tolerances and times, high and low flow limits, dropped, zero on alarm) and when they
 // were last changed. Saving asks for the administrator password (the owner opens the login);
-// nothing is applied before it was given. Temperature and pressure ranges are kept in the file.
+// nothing is applied before it was given. Temperature (℃) and pressure (KPa) ranges each have
+// their own on/off.
 class ProcessSettingsWindow : public QWidget
 {
     Q_OBJECT
@@ -31,6 +32,12 @@ public:
         HoldoffColumn,
         HighColumn,
         LowColumn,
+        TemperatureOnColumn,
+        TemperatureLowColumn,
+        TemperatureHighColumn,
+        PressureOnColumn,
+        PressureLowColumn,
+        PressureHighColumn,
         DroppedColumn,
         ZeroColumn,
         ChangedColumn,
@@ -53,7 +60,8 @@ signals:
 
 private:
     void save();
-    void addNumber(int row, Column column, double value, double maximum, const QString &offText = QString());
+    void addNumber(int row, Column column, double value, double maximum, const QString &offText = QString(),
+                   double minimum = 0);
     void addCheck(int row, Column column, bool on);
 
     std::unique_ptr<Ui::ProcessSettingsWindow> ui;

@@ -1,6 +1,7 @@
 #include "HeadlessBridge.h"
 
 #include "AlarmMonitor.h"
+#include "AuditTrail.h"
 #include "BenchModel.h"
 #include "ProcessSettings.h"
 #include "RampDriver.h"
@@ -19,7 +20,8 @@ using State = ControllerRecord::State;
 HeadlessBridge::HeadlessBridge(const Options &options, QTextStream &logStream, QObject *parent)
     : QObject(parent), m_options(options), m_log(logStream), m_worker(std::make_unique<DeviceThread>()),
       m_model(std::make_unique<BenchModel>(m_worker.get())),
-      m_bridge(std::make_unique<MqttBridge>(m_worker.get(), m_model.get()))
+      m_bridge(std::make_unique<MqttBridge>(m_worker.get(), m_model.get())),
+      m_audit(std::make_unique<AuditTrail>(m_model.get(), AuditTrail::defaultFolder()))
 {
     DeviceThread *worker = m_worker.get();
     connect(worker, &DeviceThread::sig_openFailed, this, [this](const QString &reason) { m_openFailure = reason; });

@@ -10,6 +10,7 @@
 
 class BenchModel;
 class AlarmMonitor;
+class AuditTrail;
 class DeviceThread;
 class RampDriver;
 class MqttBridge;
@@ -66,6 +67,8 @@ private:
     std::unique_ptr<DeviceThread> m_worker;
     std::unique_ptr<BenchModel> m_model;
     std::unique_ptr<MqttBridge> m_bridge;
+    // The remote commands it carries out, in the same trail as the application's.
+    std::unique_ptr<AuditTrail> m_audit;
     std::unique_ptr<RampDriver> m_ramps;
     std::unique_ptr<AlarmMonitor> m_alarms;
     QString m_openFailure;

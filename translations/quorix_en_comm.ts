@@ -993,6 +993,42 @@ alarm</translation>
         <source>关</source>
         <translation>Off</translation>
     </message>
+    <message>
+        <source>温度
+报警</source>
+        <translation>Temp.
+alarm</translation>
+    </message>
+    <message>
+        <source>温度下限
+(℃)</source>
+        <translation>Temp. low
+(℃)</translation>
+    </message>
+    <message>
+        <source>温度上限
+(℃)</source>
+        <translation>Temp. high
+(℃)</translation>
+    </message>
+    <message>
+        <source>压力
+报警</source>
+        <translation>Pressure
+alarm</translation>
+    </message>
+    <message>
+        <source>压力下限
+(KPa)</source>
+        <translation>Pressure low
+(KPa)</translation>
+    </message>
+    <message>
+        <source>压力上限
+(KPa)</source>
+        <translation>Pressure high
+(KPa)</translation>
+    </message>
 </context>
 <context>
     <name>RampDriver</name>

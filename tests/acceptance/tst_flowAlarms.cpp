@@ -132,8 +132,12 @@ void tst_flowAlarms::stuckValveAlarmsAndALateOneDoesNot()
     // The zero action, switched on: the next deviation sets controller 1 to 0.
     menuEntry(w, QStringLiteral("过程设置"))->trigger();
     settings->checkField(0, Column::ZeroColumn)->setChecked(true);
+    settings->checkField(0, Column::TemperatureOnColumn)->setChecked(true);
+    settings->numberField(0, Column::TemperatureHighColumn)->setValue(80);
     saveWithPassword(f);
-    QVERIFY(w.processSettings()->settings().alarms(1).zeroOnAlarm);
+    const AlarmSettings saved = w.processSettings()->settings().alarms(1);
+    QVERIFY(saved.zeroOnAlarm);
+    QVERIFY(saved.temperature.on && saved.temperature.high == 80);
     f.bus->setFaults(1, stuck);
     typeFlow(w, 0, QStringLiteral("10"));
     QTRY_COMPARE_WITH_TIMEOUT(w.alarms()->latchedCount(), 1, 20000);
