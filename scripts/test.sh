@@ -18,7 +18,7 @@ trap cleanup EXIT
 # Environment of each build's tools and tests.
 plain_env=()
 asan_env=(ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1)
-tsan_env=("TSAN_OPTIONS=second_deadlock_stack=1 suppressions=$top/scripts/tsan.supp")
+tsan_env=("TSAN_OPTIONS=second_deadlock_stack=1 history_size=7 suppressions=$top/scripts/tsan.supp")
 
 build() { # NAME DIR [cmake args...]
   local name=$1 dir=$2 envname="${1}_env[@]"
