@@ -509,8 +509,9 @@ void PollingTest::pulledAdapter()
     f.bus->unplug();
     QTRY_COMPARE_WITH_TIMEOUT(status.count(), 1, 3000);
     QCOMPARE(status.at(0).at(0).toInt(), 2);
-    QCOMPARE(lostLink.count(), 1);
-    QCOMPARE(LogCapture::count("串口连接中断"), 1);
+    // The two reach this thread through separate hand-overs: under a sanitizer one may lag.
+    QTRY_COMPARE(lostLink.count(), 1);
+    QTRY_COMPARE(LogCapture::count("串口连接中断"), 1);
 
     // A setpoint typed meanwhile waits for the adapter, however many ticks pass.
     f.worker.requestSetpoint(1, 1, 9.5f);
