@@ -1,6 +1,9 @@
 #include "TestRunner.h"
 
+#include <QDir>
+#include <QFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstring>
@@ -34,8 +37,18 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "\n");
         return 2;
     }
-    // What the program keeps in the settings folder (the workspace, the process settings) is the
-    // tests' own, never the user's.
+    // What the program keeps (the workspace, the process settings, the audit trail, the recordings)
+    // is this process's own: never the user's, and never that of a test running beside it, whose
+    // ramp rates or mix groups would otherwise steer this one's setpoints. Tools the test starts
+    // inherit the same home.
+    QTemporaryDir home(QDir::tempPath() + QStringLiteral("/quorix-test-home-XXXXXX"));
+    if (!home.isValid()) {
+        std::fprintf(stderr, "no temporary home: %s\n", qPrintable(home.errorString()));
+        return 2;
+    }
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral(".config"))));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral(".local/share"))));
     QStandardPaths::setTestModeEnabled(true);
     // The program's path takes the class name's place: Qt Test reads its own arguments after it.
     argv[1] = argv[0];
