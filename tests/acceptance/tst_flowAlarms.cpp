@@ -128,6 +128,10 @@ void tst_flowAlarms::stuckValveAlarmsAndALateOneDoesNot()
     QVERIFY(!w.devicePage()->row(0)->showsAlarm());
     QCOMPARE(list->csv().count(QLatin1Char('\n')), 2);
     QVERIFY(list->csv().contains(QStringLiteral(",1,deviation,")));
+    const QJsonObject acknowledged = AuditTrail::readAll(AuditTrail::defaultFolder()).last();
+    QCOMPARE(acknowledged.value("what").toString(), QStringLiteral("alarm_ack"));
+    QCOMPARE(acknowledged.value("source").toObject().value("driver").toString(), QStringLiteral("operator"));
+    QCOMPARE(acknowledged.value("outcome").toString(), QStringLiteral("done"));
 
     // The zero action, switched on: the next deviation sets controller 1 to 0.
     menuEntry(w, QStringLiteral("过程设置"))->trigger();
