@@ -66,6 +66,8 @@ AuditTrail::AuditTrail(BenchModel *model, const QString &folder, QObject *parent
     : QObject(parent), m_folder(folder), m_clock([] { return QDateTime::currentDateTime(); })
 {
     m_user = qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME", QDir::home().dirName()));
+    if (!model)
+        return; // a tool without a bench model writes its own lines only
     connect(model, &BenchModel::setpointRequested, this, &AuditTrail::requested);
     connect(model, &BenchModel::setpointConfirmed, this,
             [this](quint8 address, int kind, float value) {

@@ -41,8 +41,8 @@ public:
         QJsonObject details; // further fields of the line
     };
 
-    // Follows the model's requests and their outcomes; the folder is made when the first line is
-    // written.
+    // Follows the model's requests and their outcomes (none without a model); the folder is made
+    // when the first line is written.
     AuditTrail(BenchModel *model, const QString &folder, QObject *parent = nullptr);
     ~AuditTrail() override;
 
