@@ -90,6 +90,20 @@ QString auditSourceText(const QJsonObject &source)
     return parts.join(QLatin1Char(' '));
 }
 
+// "setpoint", "restore backlight_time", "parameter 7", "alarm_ack deviation": what, and which.
+QString auditWhatText(const QJsonObject &line)
+{
+    QString text = line.value(QStringLiteral("what")).toString();
+    for (const QString &key : {QStringLiteral("parameter"), QStringLiteral("parameter_type"), QStringLiteral("alarm")}) {
+        const QJsonValue value = line.value(key);
+        if (value.isDouble())
+            text += QLatin1Char(' ') + QString::number(value.toInt());
+        else if (value.isString())
+            text += QLatin1Char(' ') + value.toString();
+    }
+    return text;
+}
+
 QString auditCsvField(QString text)
 {
     if (text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"'))) {
@@ -106,7 +120,7 @@ QStringList auditCells(const QJsonObject &line)
             line.value(QStringLiteral("phase")).toString(),
             line.contains(QStringLiteral("controller")) ? QString::number(line.value(QStringLiteral("controller")).toInt())
                                                         : QString(), // the bench as a whole
-            line.value(QStringLiteral("what")).toString(),
+            auditWhatText(line),
             auditValueText(line.value(QStringLiteral("before"))),
             auditValueText(line.value(QStringLiteral("after"))),
             auditSourceText(line.value(QStringLiteral("source")).toObject()),

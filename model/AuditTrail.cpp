@@ -221,7 +221,7 @@ void AuditTrail::followDriver(quint8 address, Driver driver)
     const bool start = runs(driver);
     const Driver run = start ? driver : before;
     const QString kind = run.kind == Driver::Mix ? QStringLiteral("mix") : QStringLiteral("programme");
-    if (!start || before.isNone() || before == driver) {
+    if (!start || before.isNone()) {
         event({address, kind + (start ? QStringLiteral("_start") : QStringLiteral("_stop")), QJsonValue(),
                QJsonValue(), sourceOf(run), QJsonObject()});
         return;
