@@ -147,6 +147,11 @@ void tst_flowAlarms::stuckValveAlarmsAndALateOneDoesNot()
     QTRY_COMPARE_WITH_TIMEOUT(w.alarms()->latchedCount(), 1, 20000);
     QTRY_COMPARE(f.bus->floatRegister(1, RegisterMap::InstantSetpoint), 0.0f);
     QVERIFY(w.alarms()->latched().first().zeroSent);
+    QJsonObject action;
+    for (const QJsonObject &line : AuditTrail::readAll(AuditTrail::defaultFolder()))
+        if (line.value("source").toObject().value("driver").toString() == "alarm")
+            action = line;
+    QCOMPARE(action.value("source").toObject().value("origin").toString(), w.alarms()->latched().first().text());
 }
 
 QUORIX_TEST_MAIN(tst_flowAlarms)
