@@ -5,6 +5,8 @@
 #include "AlarmWiring.h"
 #include "AuditListWindow.h"
 #include "AuditTrail.h"
+#include "AuditWiring.h"
+#include "DriverAudit.h"
 #include "BenchModel.h"
 #include "ParameterBackupWiring.h"
 #include "ProcessSettingsWiring.h"
@@ -91,6 +93,7 @@ mainWnd::mainWnd(QWidget *parent, int tickIntervalMs) : QMainWindow(parent), ui(
     createMqttLink();
     createProcessSettings();
     createParameterBackup();
+    new AuditWiring(*this);
     createMixSettings();
     createWorkspace();
     ui->tabWidget->setCurrentIndex(0);
@@ -166,6 +169,7 @@ void mainWnd::createWindows()
     // Every change asked of a controller, from here on, into the data folder.
     m_audit = new AuditTrail(m_model, AuditTrail::defaultFolder(), this);
     m_alarms = new AlarmMonitor(m_model, this);
+    new DriverAudit(m_audit, m_ramps, m_alarms, this);
     lossWnd = new lossWidget(this);
     lossWnd->hide();
     healthWnd = new BusHealthWindow(this);

@@ -25,8 +25,49 @@ const QList<QPair<QString, const char *>> &auditSources()
         {QStringLiteral("ramp"), QT_TRANSLATE_NOOP("AuditListWindow", "斜坡")},
         {QStringLiteral("exit"), QT_TRANSLATE_NOOP("AuditListWindow", "退出停止")},
         {QStringLiteral("alarm"), QT_TRANSLATE_NOOP("AuditListWindow", "报警动作")},
+        {QStringLiteral("mix"), QT_TRANSLATE_NOOP("AuditListWindow", "混合组")},
     };
     return sources;
+}
+
+// The kind filter's entries: the "what" of the lines each one shows.
+const QList<QPair<QStringList, const char *>> &auditKinds()
+{
+    static const QList<QPair<QStringList, const char *>> kinds{
+        {{QStringLiteral("setpoint"), QStringLiteral("total_setpoint")}, QT_TRANSLATE_NOOP("AuditListWindow", "设定值")},
+        {{QStringLiteral("ramp_target")}, QT_TRANSLATE_NOOP("AuditListWindow", "斜坡目标")},
+        {{QStringLiteral("parameter")}, QT_TRANSLATE_NOOP("AuditListWindow", "参数写入")},
+        {{QStringLiteral("restore"), QStringLiteral("clone")}, QT_TRANSLATE_NOOP("AuditListWindow", "参数恢复和克隆")},
+        {{QStringLiteral("programme_start"), QStringLiteral("programme_pause"), QStringLiteral("programme_resume"),
+          QStringLiteral("programme_stop")},
+         QT_TRANSLATE_NOOP("AuditListWindow", "程序启停")},
+        {{QStringLiteral("mix_start"), QStringLiteral("mix_stop")}, QT_TRANSLATE_NOOP("AuditListWindow", "混合启停")},
+        {{QStringLiteral("alarm_ack")}, QT_TRANSLATE_NOOP("AuditListWindow", "报警确认")},
+        {{QStringLiteral("remote_setpoints")}, QT_TRANSLATE_NOOP("AuditListWindow", "远程设定许可")},
+    };
+    return kinds;
+}
+
+// The time span filter's entries, in hours back from now; -1: since midnight; 0: all.
+const QList<QPair<int, const char *>> &auditSpans()
+{
+    static const QList<QPair<int, const char *>> spans{
+        {0, QT_TRANSLATE_NOOP("AuditListWindow", "全部")},
+        {1, QT_TRANSLATE_NOOP("AuditListWindow", "最近1小时")},
+        {-1, QT_TRANSLATE_NOOP("AuditListWindow", "今天")},
+        {7 * 24, QT_TRANSLATE_NOOP("AuditListWindow", "最近7天")},
+        {30 * 24, QT_TRANSLATE_NOOP("AuditListWindow", "最近30天")},
+    };
+    return spans;
+}
+
+// The earliest time a line of the span may have; invalid: any.
+QDateTime spanStart(int hours)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    if (hours < 0)
+        return QDateTime(now.date(), QTime(0, 0));
+    return hours == 0 ? QDateTime() : now.addSecs(-qint64(hours) * 3600);
 }
 
 QString auditValueText(const QJsonValue &value)
@@ -49,6 +90,20 @@ QString auditSourceText(const QJsonObject &source)
     return parts.join(QLatin1Char(' '));
 }
 
+// "setpoint", "restore backlight_time", "parameter 7", "alarm_ack deviation": what, and which.
+QString auditWhatText(const QJsonObject &line)
+{
+    QString text = line.value(QStringLiteral("what")).toString();
+    for (const QString &key : {QStringLiteral("parameter"), QStringLiteral("parameter_type"), QStringLiteral("alarm")}) {
+        const QJsonValue value = line.value(key);
+        if (value.isDouble())
+            text += QLatin1Char(' ') + QString::number(value.toInt());
+        else if (value.isString())
+            text += QLatin1Char(' ') + value.toString();
+    }
+    return text;
+}
+
 QString auditCsvField(QString text)
 {
     if (text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"'))) {
@@ -63,8 +118,9 @@ QStringList auditCells(const QJsonObject &line)
     return {line.value(QStringLiteral("time")).toString(),
             QString::number(line.value(QStringLiteral("id")).toInt()),
             line.value(QStringLiteral("phase")).toString(),
-            QString::number(line.value(QStringLiteral("controller")).toInt()),
-            line.value(QStringLiteral("what")).toString(),
+            line.contains(QStringLiteral("controller")) ? QString::number(line.value(QStringLiteral("controller")).toInt())
+                                                        : QString(), // the bench as a whole
+            auditWhatText(line),
             auditValueText(line.value(QStringLiteral("before"))),
             auditValueText(line.value(QStringLiteral("after"))),
             auditSourceText(line.value(QStringLiteral("source")).toObject()),
@@ -88,10 +144,13 @@ AuditListWindow::AuditListWindow(const QString &folder, QWidget *parent)
     ui->combo_source->addItem(tr("全部"), QString());
     for (const auto &source : auditSources())
         ui->combo_source->addItem(tr(source.second), source.first);
-    connect(ui->combo_controller, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &AuditListWindow::showFiltered);
-    connect(ui->combo_source, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &AuditListWindow::showFiltered);
+    ui->combo_kind->addItem(tr("全部"), QStringList());
+    for (const auto &kind : auditKinds())
+        ui->combo_kind->addItem(tr(kind.second), kind.first);
+    for (const auto &span : auditSpans())
+        ui->combo_span->addItem(tr(span.second), span.first);
+    for (QComboBox *filter : {ui->combo_controller, ui->combo_source, ui->combo_kind, ui->combo_span})
+        connect(filter, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &AuditListWindow::showFiltered);
     connect(ui->btn_refresh, &QPushButton::clicked, this, &AuditListWindow::refresh);
     connect(ui->btn_export, &QPushButton::clicked, this, &AuditListWindow::exportCsv);
 }
@@ -107,8 +166,10 @@ void AuditListWindow::refresh()
 {
     m_lines = AuditTrail::readAll(m_folder);
     QSet<int> seen;
-    for (const QJsonObject &line : qAsConst(m_lines))
-        seen.insert(line.value(QStringLiteral("controller")).toInt());
+    for (const QJsonObject &line : qAsConst(m_lines)) {
+        if (line.contains(QStringLiteral("controller")))
+            seen.insert(line.value(QStringLiteral("controller")).toInt());
+    }
     QList<int> addresses = seen.values();
     std::sort(addresses.begin(), addresses.end());
     const int chosen = ui->combo_controller->currentData().toInt();
@@ -121,11 +182,17 @@ void AuditListWindow::refresh()
     showFiltered();
 }
 
-bool AuditListWindow::passes(const QJsonObject &line) const
+bool AuditListWindow::passes(const QJsonObject &line, const QDateTime &since) const
 {
     const int controller = ui->combo_controller->currentData().toInt();
     const QString source = ui->combo_source->currentData().toString();
+    const QStringList kinds = ui->combo_kind->currentData().toStringList();
     if (controller != 0 && line.value(QStringLiteral("controller")).toInt() != controller)
+        return false;
+    if (!kinds.isEmpty() && !kinds.contains(line.value(QStringLiteral("what")).toString()))
+        return false;
+    if (since.isValid() &&
+        QDateTime::fromString(line.value(QStringLiteral("time")).toString(), Qt::ISODateWithMs) < since)
         return false;
     return source.isEmpty() ||
            line.value(QStringLiteral("source")).toObject().value(QStringLiteral("driver")).toString() == source;
@@ -134,8 +201,9 @@ bool AuditListWindow::passes(const QJsonObject &line) const
 void AuditListWindow::showFiltered()
 {
     m_shown.clear();
+    const QDateTime since = spanStart(ui->combo_span->currentData().toInt());
     for (const QJsonObject &line : qAsConst(m_lines)) {
-        if (passes(line))
+        if (passes(line, since))
             m_shown.append(line);
     }
     QTableWidget *table = ui->table_audit;

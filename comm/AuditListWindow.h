@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QJsonObject>
 #include <QList>
 #include <QWidget>
@@ -11,8 +12,8 @@ namespace Ui {
 class AuditListWindow;
 }
 
-// "操作记录": the audit trail of the data folder, newest line first, filtered by controller and by
-// source; "导出CSV" writes the lines shown to a file.
+// "操作记录": the audit trail of the data folder, newest line first, filtered by controller, source,
+// kind and time span; "导出CSV" writes the lines shown to a file.
 class AuditListWindow : public QWidget
 {
     Q_OBJECT
@@ -28,7 +29,7 @@ public:
 
 private:
     void showFiltered();
-    bool passes(const QJsonObject &line) const;
+    bool passes(const QJsonObject &line, const QDateTime &since) const;
     void exportCsv();
 
     std::unique_ptr<Ui::AuditListWindow> ui;

@@ -119,8 +119,10 @@ void AlarmMonitor::raise(quint8 address, const ControllerAlarms::Change &change)
     if (m_records.size() > KeptRecords)
         m_records.removeFirst();
     emit alarmRaised(record);
-    if (m_alarms.value(address).settings().zeroOnAlarm && change.kind != ControllerAlarms::Dropped &&
-        m_model->requestSetpoint(address, AlarmFlowKind, 0.0f, Driver{Driver::Alarm, 0}).isEmpty()) {
+    const bool zero = m_alarms.value(address).settings().zeroOnAlarm && change.kind != ControllerAlarms::Dropped;
+    if (zero) // the trail names the alarm that sent the 0
+        m_model->setNextOrigin(record.text());
+    if (zero && m_model->requestSetpoint(address, AlarmFlowKind, 0.0f, Driver{Driver::Alarm, 0}).isEmpty()) {
         m_records.last().zeroSent = true;
         emit zeroSent(m_records.last());
     }
@@ -151,23 +153,24 @@ int AlarmMonitor::latchedCount() const
     return latched().size();
 }
 
-bool AlarmMonitor::acknowledge(int id)
+bool AlarmMonitor::acknowledge(int id, Driver by, const QString &origin)
 {
     for (AlarmRecord &record : m_records) {
         if (record.id == id && record.acknowledged.isNull()) {
             record.acknowledged = m_clock().wallClock();
             emit alarmChanged(record);
+            emit acknowledged(record, by, origin);
             return true;
         }
     }
     return false;
 }
 
-int AlarmMonitor::acknowledgeController(quint8 address)
+int AlarmMonitor::acknowledgeController(quint8 address, Driver by, const QString &origin)
 {
     int count = 0;
     for (const AlarmRecord &record : latched()) {
-        if (record.address == address && acknowledge(record.id))
+        if (record.address == address && acknowledge(record.id, by, origin))
             ++count;
     }
     return count;

@@ -2,6 +2,7 @@
 
 #include "AlarmSettings.h"
 #include "ControllerAlarms.h"
+#include "Driver.h"
 #include "Reading.h"
 
 #include <QDateTime>
@@ -51,9 +52,10 @@ public:
     const QList<AlarmRecord> &records() const { return m_records; }
     QList<AlarmRecord> latched() const;
     int latchedCount() const;
-    // Acknowledges one episode (by id), or every latched one of a controller (address, id 0).
-    bool acknowledge(int id);
-    int acknowledgeController(quint8 address);
+    // Acknowledges one episode (by id), or every latched one of a controller, for `by` (a remote
+    // command: `origin` names its topic and client).
+    bool acknowledge(int id, Driver by = Driver::operatorRow(), const QString &origin = QString());
+    int acknowledgeController(quint8 address, Driver by = Driver::operatorRow(), const QString &origin = QString());
 
 signals:
     void alarmRaised(AlarmRecord record);
@@ -61,6 +63,8 @@ signals:
     void alarmChanged(AlarmRecord record);
     // The zero action went out for an alarm.
     void zeroSent(AlarmRecord record);
+    // An episode was acknowledged, by whom (after its alarmChanged).
+    void acknowledged(AlarmRecord record, Driver by, QString origin);
 
 private:
     void takeReading(const Reading &reading);

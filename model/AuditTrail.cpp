@@ -66,6 +66,8 @@ AuditTrail::AuditTrail(BenchModel *model, const QString &folder, QObject *parent
     : QObject(parent), m_folder(folder), m_clock([] { return QDateTime::currentDateTime(); })
 {
     m_user = qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME", QDir::home().dirName()));
+    if (!model)
+        return; // a tool without a bench model writes its own lines only
     connect(model, &BenchModel::setpointRequested, this, &AuditTrail::requested);
     connect(model, &BenchModel::setpointConfirmed, this,
             [this](quint8 address, int kind, float value) {
@@ -110,14 +112,14 @@ QList<QJsonObject> AuditTrail::readAll(const QString &folder)
     return lines;
 }
 
-QJsonObject AuditTrail::source(Driver from, const QString &origin) const
+QJsonObject AuditTrail::sourceOf(Driver from, const QString &origin, const QString &level) const
 {
     QJsonObject json{{QStringLiteral("driver"), driverKey(from.kind)}};
     if (from.kind == Driver::Programme || from.kind == Driver::Mix)
         json.insert(QStringLiteral("index"), from.index);
     if (from.kind == Driver::Operator || from.kind == Driver::Ramp) {
         json.insert(QStringLiteral("user"), m_user);
-        json.insert(QStringLiteral("level"), m_level);
+        json.insert(QStringLiteral("level"), level.isEmpty() ? m_level : level);
     }
     if (!origin.isEmpty())
         json.insert(QStringLiteral("origin"), origin);
@@ -132,8 +134,8 @@ void AuditTrail::requested(quint8 address, int kind, float value, Driver from, c
                      {QStringLiteral("controller"), int(address)},
                      {QStringLiteral("what"), cumulative ? QStringLiteral("total_setpoint") : QStringLiteral("setpoint")},
                      {QStringLiteral("before"), valueOf(before)},
-                     {QStringLiteral("after"), double(value)},
-                     {QStringLiteral("source"), source(from, origin)}};
+                     {QStringLiteral("after"), valueOf(value)},
+                     {QStringLiteral("source"), sourceOf(from, origin)}};
     const int key = pendingKey(address, kind);
     // A newer setpoint for the same controller and kind before the older one's echo: the older one
     // is no longer waited for.
@@ -174,12 +176,10 @@ void AuditTrail::noteParameterWrite(quint8 address, bool administrator, int type
                       administrator ? QStringLiteral("administrator") : QStringLiteral("ordinary")},
                      {QStringLiteral("before"), QJsonValue()},
                      {QStringLiteral("after"), value},
-                     {QStringLiteral("source"), source(Driver::operatorRow(), QString())}};
-    if (administrator) { // the advanced window opens only behind the administrator's login
-        QJsonObject who = line.value(QStringLiteral("source")).toObject();
-        who.insert(QStringLiteral("level"), QStringLiteral("administrator"));
-        line.insert(QStringLiteral("source"), who);
-    }
+                     // the advanced window opens only behind the administrator's login
+                     {QStringLiteral("source"),
+                      sourceOf(Driver::operatorRow(), QString(),
+                               administrator ? QStringLiteral("administrator") : QString())}};
     line.insert(QStringLiteral("phase"), QStringLiteral("request"));
     append(line);
     line.insert(QStringLiteral("phase"), QStringLiteral("outcome"));
@@ -212,16 +212,76 @@ void AuditTrail::endUnconfirmedStops(const QList<quint8> &addresses)
 
 void AuditTrail::followDriver(quint8 address, Driver driver)
 {
+    // Programmes and mixes run; a ramp's hold is its target's, which has lines of its own.
+    const auto runs = [](Driver d) { return d.kind == Driver::Programme || d.kind == Driver::Mix; };
     const Driver before = m_drivers.value(address);
-    if (driver == before || (driver.kind != Driver::Programme && before.kind != Driver::Programme))
+    if (driver == before || (!runs(driver) && !runs(before)))
         return;
-    m_drivers.insert(address, driver);
-    const bool start = driver.kind == Driver::Programme;
-    append(QJsonObject{{QStringLiteral("id"), ++m_lastId},
-                       {QStringLiteral("phase"), QStringLiteral("event")},
-                       {QStringLiteral("controller"), int(address)},
-                       {QStringLiteral("what"), start ? QStringLiteral("programme_start") : QStringLiteral("programme_stop")},
-                       {QStringLiteral("source"), source(start ? driver : before, QString())}});
+    m_drivers.insert(address, runs(driver) ? driver : Driver::none());
+    const bool start = runs(driver);
+    const Driver run = start ? driver : before;
+    const QString kind = run.kind == Driver::Mix ? QStringLiteral("mix") : QStringLiteral("programme");
+    if (!start || before.isNone()) {
+        event({address, kind + (start ? QStringLiteral("_start") : QStringLiteral("_stop")), QJsonValue(),
+               QJsonValue(), sourceOf(run), QJsonObject()});
+        return;
+    }
+    // One run handed straight to another: the first stopped, the second started.
+    followDriver(address, Driver::none());
+    followDriver(address, driver);
+}
+
+void AuditTrail::request(const QString &key, const Action &action, const QString &refused)
+{
+    if (refused.isEmpty() && m_actions.contains(key))
+        finish(key, QStringLiteral("replaced"));
+    QJsonObject line = action.details;
+    line.insert(QStringLiteral("id"), ++m_lastId);
+    if (action.controller != 0)
+        line.insert(QStringLiteral("controller"), int(action.controller));
+    line.insert(QStringLiteral("what"), action.what);
+    line.insert(QStringLiteral("before"), action.before);
+    line.insert(QStringLiteral("after"), action.after);
+    line.insert(QStringLiteral("source"), action.source);
+    line.insert(QStringLiteral("phase"), QStringLiteral("request"));
+    append(line);
+    line.insert(QStringLiteral("phase"), QStringLiteral("outcome"));
+    if (refused.isEmpty()) {
+        m_actions.insert(key, Pending{m_lastId, line});
+        return;
+    }
+    line.insert(QStringLiteral("outcome"), QStringLiteral("refused"));
+    line.insert(QStringLiteral("reason"), refused);
+    append(line);
+}
+
+void AuditTrail::finish(const QString &key, const QString &outcome, const QString &reason)
+{
+    const auto found = m_actions.find(key);
+    if (found == m_actions.end())
+        return;
+    QJsonObject line = found->line;
+    m_actions.erase(found);
+    line.insert(QStringLiteral("outcome"), outcome);
+    if (!reason.isEmpty())
+        line.insert(QStringLiteral("reason"), reason);
+    append(line);
+}
+
+void AuditTrail::event(const Action &action)
+{
+    QJsonObject line = action.details;
+    line.insert(QStringLiteral("id"), ++m_lastId);
+    line.insert(QStringLiteral("phase"), QStringLiteral("event"));
+    if (action.controller != 0)
+        line.insert(QStringLiteral("controller"), int(action.controller));
+    line.insert(QStringLiteral("what"), action.what);
+    if (!action.before.isUndefined() && !action.before.isNull())
+        line.insert(QStringLiteral("before"), action.before);
+    if (!action.after.isUndefined() && !action.after.isNull())
+        line.insert(QStringLiteral("after"), action.after);
+    line.insert(QStringLiteral("source"), action.source);
+    append(line);
 }
 
 void AuditTrail::append(QJsonObject line)

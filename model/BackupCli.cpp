@@ -1,6 +1,7 @@
 #include "BackupCli.h"
 
 #include "AdminPassword.h"
+#include "AuditTrail.h"
 #include "BusLink.h"
 #include "RegisterReply.h"
 #include "RegularFile.h"
@@ -29,6 +30,41 @@ struct BackupCli::Options
 namespace {
 
 const QStringList BackupVerbs{QStringLiteral("backup"), QStringLiteral("restore"), QStringLiteral("diff")};
+
+// A restore's lines in the application's audit trail: one per parameter written, from this tool at
+// the level its password gave.
+class RestoreTrail
+{
+public:
+    RestoreTrail(quint8 address, int from, bool administrator)
+        : m_trail(nullptr, AuditTrail::defaultFolder()), m_address(address), m_from(from),
+          m_source(m_trail.sourceOf(Driver::operatorRow(), QStringLiteral("quorix-cli"),
+                                    administrator ? QStringLiteral("administrator") : QStringLiteral("operator")))
+    {
+    }
+    void ask(const Row &row, const QString &refused = QString())
+    {
+        const auto number = [](const std::optional<Value> &v) {
+            return v && !v->masked ? QJsonValue(v->value) : QJsonValue();
+        };
+        const QString name = QLatin1String(row.parameter->name);
+        m_trail.request(name, {m_address, m_from == m_address ? QStringLiteral("restore") : QStringLiteral("clone"),
+                               number(row.right), number(row.left), m_source,
+                               QJsonObject{{QStringLiteral("parameter"), name}, {QStringLiteral("from"), m_from}}},
+                        refused);
+    }
+    void end(const Row &row, const QString &failure)
+    {
+        m_trail.finish(QLatin1String(row.parameter->name),
+                       failure.isEmpty() ? QStringLiteral("confirmed") : QStringLiteral("given_up"), failure);
+    }
+
+private:
+    AuditTrail m_trail;
+    quint8 m_address;
+    int m_from;
+    QJsonObject m_source;
+};
 
 void describeOptions(ToolArguments &line)
 {
@@ -321,10 +357,15 @@ int BackupCli::restore(BusLink &link, const Options &options)
     if (!link.readRegisters(address, RegisterMap::InstantSetpoint, frame))
         return fail(Failed, QStringLiteral("no sound answer from device %1 for its setpoint").arg(address));
     const RegisterReply setpoint = RegisterReply::fromFrame(0, address, frame, link.lastByteTime());
-    if (!setpoint.isValid() || !(setpoint.asFloat <= 0))
-        return fail(Failed, QStringLiteral("refused: device %1 holds the setpoint %2; set it to 0 first")
-                                .arg(address)
-                                .arg(double(setpoint.asFloat)));
+    RestoreTrail trail(address, saved.address, administrator);
+    if (!setpoint.isValid() || !(setpoint.asFloat <= 0)) {
+        const QString refused = QStringLiteral("refused: device %1 holds the setpoint %2; set it to 0 first")
+                                    .arg(address)
+                                    .arg(double(setpoint.asFloat));
+        for (const Row &row : *plan)
+            trail.ask(row, refused);
+        return fail(Failed, refused);
+    }
 
     int written = 0;
     int verified = 0;
@@ -333,11 +374,13 @@ int BackupCli::restore(BusLink &link, const Options &options)
         const Parameter &parameter = *row.parameter;
         const RegisterMap::WriteTarget target = writeTarget(parameter);
         const double value = row.left->value;
+        trail.ask(row);
         const bool echoed = target.encoding == RegisterMap::Encoding::Float
                                 ? link.writeFloatRegister(address, target.reg, float(value))
                                 : link.writeRegister(address, target.reg, int(value));
         if (!echoed) {
             failures << QStringLiteral("%1: not echoed").arg(QLatin1String(parameter.name));
+            trail.end(row, failures.last());
             continue;
         }
         ++written;
@@ -346,10 +389,12 @@ int BackupCli::restore(BusLink &link, const Options &options)
             link.readRegisters(address, parameter.reg, readBack)
                 ? fromReply(parameter, RegisterReply::fromFrame(0, address, readBack, link.lastByteTime()))
                 : std::nullopt;
-        if (now && shown(parameter, *now) == shown(parameter, *row.left))
+        const bool same = now && shown(parameter, *now) == shown(parameter, *row.left);
+        if (same)
             ++verified;
         else
             failures << QStringLiteral("%1: reads back %2").arg(QLatin1String(parameter.name), valueText(parameter, now));
+        trail.end(row, same ? QString() : failures.last());
     }
     for (const QString &failure : failures)
         m_out << "failed " << failure << '\n';

@@ -187,11 +187,17 @@ void BenchModel::noteSent(quint8 address, int kind, float value, Driver from)
     emit setpointChanged(address, kind);
 }
 
-void BenchModel::announceStep(quint8 address, float value, Driver from)
+void BenchModel::announceStep(quint8 address, float value, Driver from, const QString &origin)
 {
     const int kind = Bus::code(Bus::SetpointKind::Instant);
-    emit setpointRequested(address, kind, value, from, QString(), heldSetpoint(address, kind).value_or(qQNaN()),
+    emit setpointRequested(address, kind, value, from, origin, heldSetpoint(address, kind).value_or(qQNaN()),
                            QString());
+}
+
+void BenchModel::announceRefusal(quint8 address, int kind, float value, Driver from, const QString &origin,
+                                 const QString &reason)
+{
+    emit setpointRequested(address, kind, value, from, origin, heldSetpoint(address, kind).value_or(qQNaN()), reason);
 }
 
 void BenchModel::setState(quint8 address, State state, const QString &leaveReason)

@@ -58,7 +58,11 @@ public:
     void noteSent(quint8 address, int kind, float value, Driver from);
     // A programme's step (or its stop's 0), which the stage page sends to the worker itself: only
     // told to the followers of setpointRequested.
-    void announceStep(quint8 address, float value, Driver from);
+    void announceStep(quint8 address, float value, Driver from, const QString &origin = QString());
+    // A setpoint refused before it reached the model (a remote command while remote setpoints are
+    // not allowed): only told to the followers of setpointRequested. NaN: a value not understood.
+    void announceRefusal(quint8 address, int kind, float value, Driver from, const QString &origin,
+                         const QString &reason);
     // Where the next requestSetpoint comes from, beyond its driver (a remote command's topic);
     // handed on with it in setpointRequested and then forgotten.
     void setNextOrigin(const QString &origin) { m_nextOrigin = origin; }

@@ -3,6 +3,8 @@
 #include "BenchModel.h"
 #include "BusCodes.h"
 
+#include <QtNumeric>
+
 namespace {
 constexpr int InstantKind = 1;
 constexpr int CumulativeMode = 1;
@@ -56,15 +58,24 @@ Driver RampDriver::writerOf(const Ramp &ramp) const
     return keepsHolding(ramp.origin) ? ramp.origin : Driver{Driver::Ramp, 0};
 }
 
-QString RampDriver::approach(quint8 address, float target, Driver origin)
+QString RampDriver::approach(quint8 address, float target, Driver origin, const QString &originText)
 {
-    if (target == 0.0f) {
-        if (m_ramps.contains(address))
-            end(address, false, tr("设备%1的流量被%2设为0").arg(address).arg(origin.name()));
-        return m_model->requestSetpoint(address, InstantKind, 0.0f, origin);
-    }
-    if (rate(address) <= 0)
+    if (target == 0.0f && m_ramps.contains(address))
+        end(address, false, tr("设备%1的流量被%2设为0").arg(address).arg(origin.name()));
+    if (target == 0.0f || rate(address) <= 0) {
+        m_model->setNextOrigin(originText);
         return m_model->requestSetpoint(address, InstantKind, target, origin);
+    }
+    const QString refused = refusal(address, target, origin);
+    emit targetAsked(address, target, m_model->heldSetpoint(address, InstantKind).value_or(qQNaN()), origin,
+                     originText, refused);
+    if (refused.isEmpty())
+        start(address, target, origin);
+    return refused;
+}
+
+QString RampDriver::refusal(quint8 address, float target, Driver origin) const
+{
     const ControllerRecord *controller = m_model->record(address);
     if (controller && controller->mode == CumulativeMode)
         return tr("设备%1处于累积量控制模式，不能使用斜坡").arg(address);
@@ -73,10 +84,17 @@ QString RampDriver::approach(quint8 address, float target, Driver origin)
         return tr("设备%1正由%2控制").arg(address).arg(ramp.origin.name());
     ramp.origin = origin;
     const Driver writer = writerOf(ramp);
-    const QString refused = writer.kind == Driver::Ramp ? m_model->take(address, writer)
-                                                        : m_model->refusal(address, InstantKind, target, writer);
-    if (!refused.isEmpty())
-        return refused;
+    return writer.kind == Driver::Ramp ? m_model->takeRefusal(address, writer)
+                                       : m_model->refusal(address, InstantKind, target, writer);
+}
+
+void RampDriver::start(quint8 address, float target, Driver origin)
+{
+    Ramp ramp = m_ramps.value(address);
+    ramp.origin = origin;
+    const Driver writer = writerOf(ramp);
+    if (writer.kind == Driver::Ramp)
+        m_model->take(address, writer);
     const std::optional<float> held = m_model->heldSetpoint(address, InstantKind);
     ramp.rule.setRate(rate(address));
     ramp.rule.aim(target, held.value_or(0.0f));
@@ -85,7 +103,6 @@ QString RampDriver::approach(quint8 address, float target, Driver origin)
     stepOne(address);
     if (!m_timer.isActive())
         m_timer.start();
-    return QString();
 }
 
 void RampDriver::cancel(quint8 address, const QString &reason)

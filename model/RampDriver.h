@@ -29,9 +29,10 @@ public:
     // Ticks shorter than a second, for tests and demonstrations.
     void setTickInterval(int ms) { m_timer.setInterval(ms); }
 
-    // A new flow target from `origin`: ramped when the controller has a rate, otherwise sent at
-    // once. Returns why not (then nothing changes).
-    QString approach(quint8 address, float target, Driver origin);
+    // A new flow target from `origin` (`originText`: a remote command's topic and client): ramped
+    // when the controller has a rate, otherwise sent at once. Returns why not (then nothing
+    // changes).
+    QString approach(quint8 address, float target, Driver origin, const QString &originText = QString());
     // Abandons a running ramp (the caller sends its own 0).
     void cancel(quint8 address, const QString &reason);
 
@@ -43,6 +44,10 @@ public:
     void tick();
 
 signals:
+    // A target to be ramped to was asked, before the ramp's first write; `refused` says why it is
+    // not (empty: the ramp runs). `before`: what the controller held, NaN unknown.
+    void targetAsked(quint8 address, float target, float before, Driver origin, QString originText,
+                     QString refused);
     // A ramp started, moved or ended.
     void rampChanged(quint8 address);
     // The target was confirmed by the controller (reached), or the ramp was abandoned (why).
@@ -56,6 +61,8 @@ private:
         bool lastWritten = false; // the target itself was sent: only its confirmation is awaited
     };
     static bool keepsHolding(Driver origin);
+    QString refusal(quint8 address, float target, Driver origin) const;
+    void start(quint8 address, float target, Driver origin);
     Driver writerOf(const Ramp &ramp) const;
     void stepOne(quint8 address);
     void end(quint8 address, bool reached, const QString &why);

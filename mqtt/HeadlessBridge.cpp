@@ -2,6 +2,7 @@
 
 #include "AlarmMonitor.h"
 #include "AuditTrail.h"
+#include "DriverAudit.h"
 #include "BenchModel.h"
 #include "ProcessSettings.h"
 #include "RampDriver.h"
@@ -33,6 +34,7 @@ HeadlessBridge::HeadlessBridge(const Options &options, QTextStream &logStream, Q
                 logError(QStringLiteral("port connection lost: ") + PortTrouble::loss(m_options.port, reason));
             });
     connect(m_bridge.get(), &MqttBridge::logLine, this, &HeadlessBridge::log);
+    connect(worker, &DeviceThread::sig_flowsStopped, m_audit.get(), &AuditTrail::endUnconfirmedStops);
 }
 
 bool HeadlessBridge::loadProcessSettings(QString *error)
@@ -64,6 +66,7 @@ bool HeadlessBridge::loadProcessSettings(QString *error)
     connect(m_alarms.get(), &AlarmMonitor::zeroSent, this, [this, describe](const AlarmRecord &record) {
         log(QStringLiteral("alarm action: controller %1 set to 0 for ").arg(record.address) + describe(record));
     });
+    new DriverAudit(m_audit.get(), m_ramps.get(), m_alarms.get(), this);
     m_bridge->setProcess(m_ramps.get(), m_alarms.get());
     return true;
 }

@@ -10,6 +10,7 @@
 #include "SetpointRange.h"
 
 #include <QDeadlineTimer>
+#include <QtNumeric>
 #include <QStringList>
 
 namespace {
@@ -20,6 +21,18 @@ QString addressList(const QList<quint8> &ids)
     for (quint8 id : ids)
         texts.append(QString::number(id));
     return texts.join(QStringLiteral(", "));
+}
+
+// Where a command came from, as the audit trail names it.
+QString remoteOrigin(const QString &commandTopic)
+{
+    return QStringLiteral("topic %1, client %2").arg(commandTopic, QString::fromUtf8(MqttClient::clientId()));
+}
+
+// The command's own topic: its result topic's, without "/result".
+QString commandTopicOf(const QString &resultTopic)
+{
+    return resultTopic.left(resultTopic.lastIndexOf(QLatin1Char('/')));
 }
 
 } // namespace
@@ -71,6 +84,13 @@ void RemoteCommands::handle(const QString &topic, const QByteArray &payload, boo
                           : ack ? QStringLiteral("确认设备%1的报警").arg(command.address)
                                 : describe(command.kind, command.address));
     const auto refuse = [&](const QString &reason) {
+        if (command.type == MqttTopics::Command::Setpoint) { // the trail keeps a refused setpoint too
+            double value = qQNaN();
+            QString unread;
+            MqttPayload::parseSetpoint(payload, value, unread);
+            m_model->announceRefusal(command.address, command.kind, float(value), Driver::remote(),
+                                     remoteOrigin(topic), reason);
+        }
         answer(resultTopic, MqttPayload::error(reason), what + QStringLiteral(" 被拒绝：") + reason);
     };
     if (retained)
@@ -102,7 +122,8 @@ void RemoteCommands::handleAlarmAck(const MqttTopics::Command &command)
                what + QStringLiteral(" 被拒绝：没有报警监视"));
         return;
     }
-    const int count = m_alarms->acknowledgeController(command.address);
+    const int count =
+        m_alarms->acknowledgeController(command.address, Driver::remote(), remoteOrigin(commandTopicOf(resultTopic)));
     answer(resultTopic, "{\"ok\":true,\"acknowledged\":" + QByteArray::number(count) + '}',
            what + QStringLiteral("：%1条").arg(count));
 }
@@ -110,7 +131,8 @@ void RemoteCommands::handleAlarmAck(const MqttTopics::Command &command)
 void RemoteCommands::handleRamp(const MqttTopics::Command &command, double value, const QString &resultTopic,
                                 const QString &what)
 {
-    const QString reason = m_ramps->approach(command.address, float(value), Driver::remote());
+    const QString reason = m_ramps->approach(command.address, float(value), Driver::remote(),
+                                             remoteOrigin(commandTopicOf(resultTopic) + QStringLiteral("/set")));
     if (!reason.isEmpty()) {
         answer(resultTopic, MqttPayload::error(reason, value), what + QStringLiteral(" 被拒绝：") + reason);
         return;
@@ -148,19 +170,24 @@ void RemoteCommands::handleSetpoint(const MqttTopics::Command &command, const QB
 {
     const QString resultTopic = m_topics.setpointResult(command.address, command.kind);
     const QString what = QStringLiteral("远程命令：") + describe(command.kind, command.address);
+    const QString origin = remoteOrigin(commandTopicOf(resultTopic) + QStringLiteral("/set"));
     double value = 0;
     QString reason;
     if (!MqttPayload::parseSetpoint(payload, value, reason)) {
+        m_model->announceRefusal(command.address, command.kind, qQNaN(), Driver::remote(), origin, reason);
         answer(resultTopic, MqttPayload::error(reason), what + QStringLiteral(" 被拒绝：") + reason);
         return;
     }
     const auto refuse = [&](const QString &why) {
         answer(resultTopic, MqttPayload::error(why, value), what + QStringLiteral(" 被拒绝：") + why);
     };
-    if (!SetpointRange::contains(value))
-        return refuse(QStringLiteral("value out of range %1 to %2")
-                          .arg(double(SetpointRange::lowest))
-                          .arg(double(SetpointRange::highest), 0, 'f', 0));
+    if (!SetpointRange::contains(value)) {
+        reason = QStringLiteral("value out of range %1 to %2")
+                     .arg(double(SetpointRange::lowest))
+                     .arg(double(SetpointRange::highest), 0, 'f', 0);
+        m_model->announceRefusal(command.address, command.kind, float(value), Driver::remote(), origin, reason);
+        return refuse(reason);
+    }
     const bool flow = command.kind == Bus::code(Bus::SetpointKind::Instant);
     if (flow && m_ramps && value != 0 && m_ramps->rate(command.address) > 0)
         return handleRamp(command, value, resultTopic, what);
@@ -168,10 +195,7 @@ void RemoteCommands::handleSetpoint(const MqttTopics::Command &command, const QB
     if (flow && m_ramps && value == 0)
         m_ramps->cancel(command.address, QStringLiteral("设备%1的流量被远程命令设为0").arg(command.address));
     const quint64 ticket = ++m_lastTicket;
-    // The command's own topic: its result topic's, ending in /set.
-    m_model->setNextOrigin(QStringLiteral("topic %1/set, client %2")
-                               .arg(resultTopic.left(resultTopic.lastIndexOf(QLatin1Char('/'))),
-                                    QString::fromUtf8(MqttClient::clientId())));
+    m_model->setNextOrigin(origin);
     reason = m_model->requestSetpoint(command.address, command.kind, float(value), Driver::remote(), ticket);
     if (!reason.isEmpty())
         return refuse(reason);
@@ -237,6 +261,8 @@ void RemoteCommands::handleStop()
     emit logLine(QStringLiteral("远程命令：停止所有分阶流程并将设备%1设为0").arg(addressList(addresses)));
     if (m_stopProgrammes)
         m_stopProgrammes();
+    for (quint8 address : qAsConst(addresses))
+        m_model->announceStep(address, 0.0f, Driver::remote(), remoteOrigin(commandTopicOf(m_topics.stopResult())));
     m_worker->requestFlowStop(addresses, QDeadlineTimer(StopBudgetMs));
 }
 

@@ -359,8 +359,10 @@ void ParameterBackupWindow::restore()
         MessageBoxSeam::information(this, tr("提示"), tr("没有勾选要写入的参数"));
         return;
     }
+    const int fromAddress = m_left.backup.address;
     const QString refusal = restoreRefusal(address);
     if (!refusal.isEmpty()) {
+        emit restoreAsked(address, fromAddress, restoring.rows, refusal);
         MessageBoxSeam::warning(this, tr("提示"), tr("不能写入参数：%1").arg(refusal));
         return;
     }
@@ -369,6 +371,7 @@ void ParameterBackupWindow::restore()
         return;
     // Checked again: the question may have stood open while a programme started.
     const QString late = restoreRefusal(address);
+    emit restoreAsked(address, fromAddress, restoring.rows, late);
     if (!late.isEmpty()) {
         MessageBoxSeam::warning(this, tr("提示"), tr("不能写入参数：%1").arg(late));
         return;
@@ -410,7 +413,7 @@ void ParameterBackupWindow::finishWrites()
     m_restoring.reset();
     // Nothing counts as done until the controller reads it back.
     readController(restoring.address, [this, restoring](std::optional<PB::Backup> now, const QString &error) {
-        int verified = 0;
+        QStringList verified;
         QStringList failed;
         for (const PB::Row &row : restoring.rows) {
             const PB::Parameter &parameter = *row.parameter;
@@ -418,18 +421,22 @@ void ParameterBackupWindow::finishWrites()
             const bool sameNow = now && now->values.contains(name) &&
                                  PB::shown(parameter, now->values.value(name)) == PB::shown(parameter, *row.left);
             if (restoring.written.contains(outcomeKey(parameter.level, parameter.writeType)) && sameNow)
-                ++verified;
+                verified << name;
             else
-                failed << shownCaption(parameter);
+                failed << name;
         }
+        emit restoreEnded(restoring.address, verified, failed, now ? QString() : error);
+        QStringList failedCaptions;
+        for (const QString &name : qAsConst(failed))
+            failedCaptions << shownCaption(*PB::find(name));
         setBusy(false);
         QString summary = tr("设备%1：写入 %2，校验 %3，失败 %4")
                               .arg(restoring.address)
                               .arg(restoring.written.size())
-                              .arg(verified)
+                              .arg(verified.size())
                               .arg(failed.size());
         if (!failed.isEmpty())
-            summary += QLatin1Char('\n') + tr("失败：%1").arg(failed.join(tr("、")));
+            summary += QLatin1Char('\n') + tr("失败：%1").arg(failedCaptions.join(tr("、")));
         if (!now)
             summary += QLatin1Char('\n') + error;
         if (now)

@@ -38,6 +38,11 @@ public:
 signals:
     // The window was opened: the wiring asks the administrator password once.
     void passwordNeeded();
+    // The ticked rows of side A are to be written onto `address` (from another address: a clone),
+    // or, with `refused`, may not be and nothing is written.
+    void restoreAsked(quint8 address, int fromAddress, QVector<ParameterBackup::Row> rows, QString refused);
+    // The rows named were read back as written; the others failed (`error`: why the read-back failed).
+    void restoreEnded(quint8 address, QStringList verified, QStringList failed, QString error);
 
 private:
     struct Side

@@ -41,6 +41,13 @@
     </message>
 </context>
 <context>
+    <name>AuditWiring</name>
+    <message>
+        <source>未写入，或读回的值与写入的不同</source>
+        <translation>not written, or it read back other than written</translation>
+    </message>
+</context>
+<context>
     <name>CustomSpimbox</name>
     <message>
         <source>Form</source>

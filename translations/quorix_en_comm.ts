@@ -205,6 +205,58 @@
         <source>操作记录已导出到%1</source>
         <translation>The audit trail was exported to %1</translation>
     </message>
+    <message>
+        <source>混合组</source>
+        <translation>Mix group</translation>
+    </message>
+    <message>
+        <source>设定值</source>
+        <translation>Setpoints</translation>
+    </message>
+    <message>
+        <source>斜坡目标</source>
+        <translation>Ramp targets</translation>
+    </message>
+    <message>
+        <source>参数写入</source>
+        <translation>Parameter writes</translation>
+    </message>
+    <message>
+        <source>参数恢复和克隆</source>
+        <translation>Restores and clones</translation>
+    </message>
+    <message>
+        <source>程序启停</source>
+        <translation>Programme runs</translation>
+    </message>
+    <message>
+        <source>混合启停</source>
+        <translation>Mix runs</translation>
+    </message>
+    <message>
+        <source>报警确认</source>
+        <translation>Alarm acknowledgements</translation>
+    </message>
+    <message>
+        <source>远程设定许可</source>
+        <translation>Remote setpoint permission</translation>
+    </message>
+    <message>
+        <source>最近1小时</source>
+        <translation>Last hour</translation>
+    </message>
+    <message>
+        <source>今天</source>
+        <translation>Today</translation>
+    </message>
+    <message>
+        <source>最近7天</source>
+        <translation>Last 7 days</translation>
+    </message>
+    <message>
+        <source>最近30天</source>
+        <translation>Last 30 days</translation>
+    </message>
 </context>
 <context>
     <name>AuditTrail</name>

@@ -1,5 +1,5 @@
-// "操作记录": the trail of the data folder listed newest first, narrowed by controller and source,
-// exported as the CSV of the lines shown; opened from the devices menu, not modal.
+// "操作记录": the trail of the data folder listed newest first, narrowed by controller, source, kind
+// and time span, exported as the CSV of the lines shown; opened from the devices menu, not modal.
 
 #include "shell/MainWindowFixture.h"
 
@@ -68,6 +68,26 @@ void tst_auditList::listsFiltersAndExports()
     QVERIFY(lines[0].startsWith("time,id,phase,controller"));
     QVERIFY(lines[1].contains(",1,setpoint,50,20,programme 3,"));
     QCOMPARE(boxes.boxes.size(), 1);
+
+    // An alarm acknowledged two days ago: found under its kind, left out of today's lines.
+    {
+        BenchModel model(nullptr);
+        AuditTrail trail(&model, dir.path());
+        trail.setClock([] { return QDateTime::currentDateTime().addDays(-2); });
+        trail.event({1, QStringLiteral("alarm_ack"), {}, {}, trail.sourceOf(Driver::operatorRow()), {}});
+    }
+    window.refresh();
+    source->setCurrentIndex(0);
+    auto *kind = window.findChild<QComboBox *>(QStringLiteral("combo_kind"));
+    auto *span = window.findChild<QComboBox *>(QStringLiteral("combo_span"));
+    kind->setCurrentIndex(kind->findText(shown("AuditListWindow", "报警确认")));
+    QCOMPARE(table->rowCount(), 1);
+    span->setCurrentIndex(span->findText(shown("AuditListWindow", "今天")));
+    QCOMPARE(table->rowCount(), 0);
+    kind->setCurrentIndex(0);
+    QCOMPARE(table->rowCount(), 5);
+    span->setCurrentIndex(span->findText(shown("AuditListWindow", "最近7天")));
+    QCOMPARE(table->rowCount(), 6);
 }
 
 void tst_auditList::opensFromTheMenu()

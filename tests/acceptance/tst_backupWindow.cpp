@@ -4,6 +4,7 @@
 
 #include "stages/StagePageDriver.h"
 
+#include "AuditTrail.h"
 #include "BenchModel.h"
 #include "FileDialogSeam.h"
 #include "ParameterBackupWindow.h"
@@ -92,6 +93,17 @@ void tst_backupWindow::backupCompareRefuseAndRestore()
     QCOMPARE(f.bus->intRegister(1, 0x3008), 30);
     QCOMPARE(f.bus->intRegister(1, 0x3034), 1);
     FileDialogSeam::reset();
+    // The trail: the refused restore with its reason, then the one written and read back.
+    QList<QJsonObject> restores;
+    for (const QJsonObject &line : AuditTrail::readAll(AuditTrail::defaultFolder()))
+        if (line.value("what").toString() == "restore")
+            restores << line;
+    QCOMPARE(restores.size(), 4);
+    QCOMPARE(restores[1].value("reason").toString(), shown("ParameterBackupWindow", "设备%1的设定值为%2，请先设为0").arg(1).arg(20));
+    QCOMPARE(restores[2].value("before").toDouble(), 45.0);
+    QCOMPARE(restores[2].value("after").toDouble(), 30.0);
+    QCOMPARE(restores[2].value("source").toObject().value("level").toString(), QStringLiteral("administrator"));
+    QCOMPARE(restores[3].value("outcome").toString(), QStringLiteral("confirmed"));
 }
 
 #include "TestRunner.h"

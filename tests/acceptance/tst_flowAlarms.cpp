@@ -128,6 +128,10 @@ void tst_flowAlarms::stuckValveAlarmsAndALateOneDoesNot()
     QVERIFY(!w.devicePage()->row(0)->showsAlarm());
     QCOMPARE(list->csv().count(QLatin1Char('\n')), 2);
     QVERIFY(list->csv().contains(QStringLiteral(",1,deviation,")));
+    const QJsonObject acknowledged = AuditTrail::readAll(AuditTrail::defaultFolder()).last();
+    QCOMPARE(acknowledged.value("what").toString(), QStringLiteral("alarm_ack"));
+    QCOMPARE(acknowledged.value("source").toObject().value("driver").toString(), QStringLiteral("operator"));
+    QCOMPARE(acknowledged.value("outcome").toString(), QStringLiteral("done"));
 
     // The zero action, switched on: the next deviation sets controller 1 to 0.
     menuEntry(w, QStringLiteral("过程设置"))->trigger();
@@ -143,6 +147,11 @@ void tst_flowAlarms::stuckValveAlarmsAndALateOneDoesNot()
     QTRY_COMPARE_WITH_TIMEOUT(w.alarms()->latchedCount(), 1, 20000);
     QTRY_COMPARE(f.bus->floatRegister(1, RegisterMap::InstantSetpoint), 0.0f);
     QVERIFY(w.alarms()->latched().first().zeroSent);
+    QJsonObject action;
+    for (const QJsonObject &line : AuditTrail::readAll(AuditTrail::defaultFolder()))
+        if (line.value("source").toObject().value("driver").toString() == "alarm")
+            action = line;
+    QCOMPARE(action.value("source").toObject().value("origin").toString(), w.alarms()->latched().first().text());
 }
 
 QUORIX_TEST_MAIN(tst_flowAlarms)

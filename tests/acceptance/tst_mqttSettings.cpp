@@ -165,6 +165,13 @@ void tst_mqttSettings::remoteSetpointThroughTheWindow()
     watcher.publish(topic("2/setpoint/set"), "5");
     QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("2/setpoint/result")) > 0, 10000);
     QCOMPARE(watcher.lastJson(topic("2/setpoint/result")).value("error").toString(), QStringLiteral("设备2未上线"));
+    // The trail: remote setpoints allowed at the administrator's level, the refused command with its topic.
+    const QList<QJsonObject> trail = AuditTrail::readAll(AuditTrail::defaultFolder());
+    QCOMPARE(trail.first().value("what").toString(), QStringLiteral("remote_setpoints"));
+    QCOMPARE(trail.first().value("after").toBool(), true);
+    QCOMPARE(trail.first().value("source").toObject().value("level").toString(), QStringLiteral("administrator"));
+    QCOMPARE(trail.last().value("reason").toString(), QStringLiteral("设备2未上线"));
+    QVERIFY(trail.last().value("source").toObject().value("origin").toString().startsWith("topic " + topic("2/setpoint/set")));
 
     f.window->debugWnd->show();
     auto *log = f.window->debugWnd->findChild<QPlainTextEdit *>();

@@ -1,6 +1,7 @@
 // A controller's settings backed up, compared, restored and cloned with quorix-cli on a simulated
 // bus, and the backup file held against the README's description of it.
 
+#include "AuditTrail.h"
 #include "BackupCli.h"
 #include "BusCli.h"
 #include "SimBus.h"
@@ -55,6 +56,7 @@ void tst_parameterBackup::initTestCase()
     QFile password(m_dir.filePath("admin-password"));
     QVERIFY(password.open(QIODevice::WriteOnly));
     password.write("guest902731\n");
+    AuditTrail::setDefaultFolder(m_dir.filePath("audit"));
 }
 
 void tst_parameterBackup::init()
@@ -161,6 +163,12 @@ void tst_parameterBackup::cloneLeavesTheTargetsAddressAlone()
     QCOMPARE(m_bus->intRegister(3, 0x301C), 3);
     QCOMPARE(m_bus->intRegister(3, 0x3034), 1);
     QCOMPARE(m_bus->addresses(), (QList<quint8>{1, 3}));
+    const QList<QJsonObject> trail = AuditTrail::readAll(m_dir.filePath("audit"));
+    QCOMPARE(trail.last().value("what").toString(), QStringLiteral("clone"));
+    QCOMPARE(trail.last().value("parameter").toString(), QStringLiteral("backlight_time"));
+    QCOMPARE(trail.last().value("before").toDouble(), 50.0);
+    QCOMPARE(trail.last().value("outcome").toString(), QStringLiteral("confirmed"));
+    QCOMPARE(trail.last().value("source").toObject().value("level").toString(), QStringLiteral("administrator"));
 
     const Outcome ticked = cli({"--port", "PORT", "restore", "3", source, "--admin-password-file", "PASSWORD",
                                 "--only", "active_output", "--yes"});
@@ -180,6 +188,8 @@ void tst_parameterBackup::restoreRefusedWhileTheSetpointIsAboveZero()
     QVERIFY2(refused.err.contains("refused") && refused.err.contains("20"), qPrintable(refused.err));
     QVERIFY(writesHeard(1).isEmpty());
     QCOMPARE(m_bus->intRegister(1, 0x3008), 45);
+    QCOMPARE("quorix-cli: " + AuditTrail::readAll(m_dir.filePath("audit")).last().value("reason").toString(),
+             refused.err.trimmed());
 }
 
 void tst_parameterBackup::unverifiedWriteIsNeverReportedDone()

@@ -119,6 +119,13 @@ void tst_stagedProgramme::runPauseResumeStopAndKeepInAFile()
     QTest::mouseClick(page.pauseButton(), Qt::LeftButton);
     QTRY_COMPARE(f.bus->floatRegister(1, RegisterMap::InstantSetpoint), resumedFirst);
     QTRY_COMPARE(f.bus->floatRegister(3, RegisterMap::InstantSetpoint), resumedSecond);
+    QStringList paused; // the trail: the pause and the resume on each controller, with the programme
+    for (const QJsonObject &line : AuditTrail::readAll(AuditTrail::defaultFolder()))
+        if (line.value("what").toString().startsWith("programme_p") || line.value("what").toString().startsWith("programme_r"))
+            paused << QStringLiteral("%1 %2 %3").arg(line.value("what").toString()).arg(line.value("controller").toInt())
+                          .arg(line.value("source").toObject().value("index").toInt());
+    QCOMPARE(paused, (QStringList{"programme_pause 1 1", "programme_pause 3 2", "programme_resume 1 1",
+                                  "programme_resume 3 2"}));
 
     // Stop: 0 at both, and the page is idle.
     QTest::mouseClick(page.startButton(), Qt::LeftButton);

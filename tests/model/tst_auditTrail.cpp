@@ -8,6 +8,8 @@
 #include "AuditTrail.h"
 #include "BenchModel.h"
 #include "BusCodes.h"
+#include "DriverAudit.h"
+#include "RampDriver.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -60,6 +62,7 @@ private slots:
     void requestLineIsOnDiskBeforeItsOutcome();
     void appendsOnlyAndStartsANewMonth();
     void parameterWritesAndTheExitStop();
+    void rampTargetsAndMixRuns();
 };
 
 void tst_auditTrail::rowProgrammeAndRefusalLeaveTheirLines()
@@ -169,6 +172,39 @@ void tst_auditTrail::parameterWritesAndTheExitStop()
     QCOMPARE(lines[6].value("outcome").toString(), QStringLiteral("confirmed"));
     QCOMPARE(lines[7].value("controller").toInt(), 2);
     QCOMPARE(lines[7].value("outcome").toString(), QStringLiteral("given_up"));
+}
+
+void tst_auditTrail::rampTargetsAndMixRuns()
+{
+    Bench bench;
+    RampDriver ramps(&bench.model);
+    DriverAudit audit(&bench.trail, &ramps, nullptr);
+    ramps.setRate(1, 10);
+    ramps.setRate(2, 10);
+    QCOMPARE(ramps.approach(1, 100, Driver::operatorRow()), QString());
+    ramps.approach(1, 80, Driver::operatorRow());
+    ramps.cancel(1, QStringLiteral("stopped"));
+    QVERIFY(!ramps.approach(2, 50, Driver::operatorRow()).isEmpty()); // not online
+    bench.model.take(1, {Driver::Mix, 3});
+    bench.model.release(1, {Driver::Mix, 3});
+
+    QList<QJsonObject> lines;
+    for (const QJsonObject &line : linesOf(bench.file()))
+        if (line.value("what").toString() != QStringLiteral("setpoint")) // the ramps' own steps
+            lines << line;
+    QCOMPARE(lines.size(), 8);
+    // The first target: asked by the operator from 0, replaced by the second before it was reached.
+    QCOMPARE(lines[0].value("what").toString(), QStringLiteral("ramp_target"));
+    QCOMPARE(lines[0].value("after").toDouble(), 100.0);
+    QCOMPARE(lines[0].value("source").toObject().value("user").toString(), QStringLiteral("op"));
+    QCOMPARE(lines[1].value("outcome").toString(), QStringLiteral("replaced"));
+    QCOMPARE(lines[1].value("id"), lines[0].value("id"));
+    QCOMPARE(lines[3].value("outcome").toString(), QStringLiteral("given_up"));
+    QCOMPARE(lines[3].value("reason").toString(), QStringLiteral("stopped"));
+    QCOMPARE(lines[5].value("reason").toString(), QStringLiteral("设备2未上线"));
+    QCOMPARE(lines[6].value("what").toString(), QStringLiteral("mix_start"));
+    QCOMPARE(lines[6].value("source").toObject(), QJsonObject({{"driver", "mix"}, {"index", 3}}));
+    QCOMPARE(lines[7].value("what").toString(), QStringLiteral("mix_stop"));
 }
 
 QUORIX_TEST_GUILESS_MAIN(tst_auditTrail)

@@ -315,6 +315,8 @@ void tst_mqttLink::refusedCommandsLeaveNothingOnTheWire()
     QTRY_VERIFY_WITH_TIMEOUT(bench.bridge.isConnected(), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("status")), QByteArray("online"), 10000);
     const int writesBefore = bench.writeFrames();
+    QTemporaryDir auditFolder;
+    AuditTrail audit(&bench.model, auditFolder.path());
 
     const bool badTopic = error.startsWith("not a controller");
     const QString resultTopic = topic(badTopic            ? "error"
@@ -335,6 +337,13 @@ void tst_mqttLink::refusedCommandsLeaveNothingOnTheWire()
     for (const auto &line : log)
         logged = logged || line.at(0).toString().contains(error);
     QVERIFY(logged);
+    // A refused setpoint leaves its request and its refusal, with the reason, in the trail.
+    const QList<QJsonObject> trail = AuditTrail::readAll(auditFolder.path());
+    QCOMPARE(trail.size(), badTopic || command == "stop" ? 0 : 2);
+    if (!trail.isEmpty()) {
+        QCOMPARE(trail[1].value("reason").toString(), error);
+        QCOMPARE(trail[1].value("source").toObject().value("driver").toString(), QStringLiteral("remote"));
+    }
 }
 
 // Kept by the broker, a command would be obeyed again at every start and reconnection.
