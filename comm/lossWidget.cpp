@@ -24,7 +24,8 @@ lossWidget::~lossWidget()
 
 void lossWidget::stampStartTime()
 {
-    ui->edit_time->setText(QDateTime::currentDateTime().toString(QStringLiteral("yy-MM-dd HH:mm:ss")));
+    //: The format of the start time, in QDateTime's letters: an English reader expects the whole year first.
+    ui->edit_time->setText(QDateTime::currentDateTime().toString(tr("yy-MM-dd HH:mm:ss")));
 }
 
 void lossWidget::receiveLoss(int type, float result)

@@ -79,11 +79,11 @@
     </message>
     <message>
         <source>断开</source>
-        <translation>Off</translation>
+        <translation>Offline</translation>
     </message>
     <message>
         <source>掉线</source>
-        <translation>Offline</translation>
+        <translation>Dropped</translation>
     </message>
     <message>
         <source>累积量控制</source>
@@ -340,7 +340,7 @@
     </message>
     <message>
         <source>压力/KPa</source>
-        <translation>Pressure/KPa</translation>
+        <translation>Pressure/kPa</translation>
     </message>
     <message>
         <source>瞬时流量设定/sccm</source>
@@ -390,11 +390,11 @@
     </message>
     <message>
         <source>通信设置(未连接）(C)</source>
-        <translation>Communication (not connected)(C)</translation>
+        <translation>&amp;Communication (not connected)</translation>
     </message>
     <message>
         <source>设备管理(D)</source>
-        <translation>Devices(D)</translation>
+        <translation>&amp;Devices</translation>
     </message>
     <message>
         <source>查询设备</source>
@@ -414,7 +414,7 @@
     </message>
     <message>
         <source>文件(F)</source>
-        <translation>File(F)</translation>
+        <translation>&amp;File</translation>
     </message>
     <message>
         <source>打开文件</source>
@@ -426,7 +426,7 @@
     </message>
     <message>
         <source>设备参数设置(P)</source>
-        <translation>Device parameters(P)</translation>
+        <translation>Device &amp;parameters</translation>
     </message>
     <message>
         <source>普通参数设置</source>
@@ -438,7 +438,7 @@
     </message>
     <message>
         <source>帮助（H）</source>
-        <translation>Help(H)</translation>
+        <translation>&amp;Help</translation>
     </message>
     <message>
         <source>软件版本号</source>
@@ -454,7 +454,7 @@
     </message>
     <message>
         <source>设备%1</source>
-        <translation>Device %1</translation>
+        <translation>Dev. %1</translation>
     </message>
     <message>
         <source>串口通信参数设置</source>
@@ -528,11 +528,11 @@
     </message>
     <message>
         <source>通信设置(已连接)</source>
-        <translation>Communication (connected)</translation>
+        <translation>&amp;Communication (connected)</translation>
     </message>
     <message>
         <source>通信设置(未连接)</source>
-        <translation>Communication (not connected)</translation>
+        <translation>&amp;Communication (not connected)</translation>
     </message>
     <message>
         <source>串口连接中断</source>
@@ -548,7 +548,7 @@
     </message>
     <message>
         <source>设备:%1掉线</source>
-        <translation>Device %1 offline</translation>
+        <translation>Device %1 dropped</translation>
     </message>
     <message>
         <source>密码错误</source>

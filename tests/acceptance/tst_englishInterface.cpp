@@ -8,6 +8,7 @@
 #include "DataFile.h"
 #include "DeviceLine.h"
 #include "Language.h"
+#include "MainWindowPlacement.h"
 #include "MqttLinkWiring.h"
 #include "PlotWidget.h"
 #include "deviceWindow.h"
@@ -138,7 +139,8 @@ void tst_englishInterface::everyWindowReadsInEnglish()
     setup.addresses = {1, 3};
     MainWindowFixture f(setup);
     mainWnd &w = *f.window;
-    w.show();
+    // As the program places it on the commonest screen; the Chinese interface fits there.
+    placeMainWindow(&w, QRect(0, 0, 1920, 1080));
     QVERIFY(f.openPort());
     scanFromMenu(w);
     QTRY_COMPARE(w.foundDeviceIds(), (QList<quint8>{1, 3}));
@@ -159,10 +161,14 @@ void tst_englishInterface::everyWindowReadsInEnglish()
     w.setAdmin();
     w.showDevelopAction();
     QStringList faults = faultsInVisibleWindows();
+      w.findChild<QTabWidget *>()->setCurrentIndex(1);
     logIn(f, w.adminLoginWnd, QStringLiteral("wrong"));
     logIn(f, w.adminLoginWnd, QStringLiteral("guest902731"));
     logIn(f, w.developLoginWnd, QStringLiteral("guest4817"));
     QTRY_VERIFY(w.adminParamWnd->isVisible());
+    // Each caption of the advanced window names one thing, in the face of its neighbours.
+    QCOMPARE(f.child<QLabel>(w.adminParamWnd, "label_3")->font(), f.child<QLabel>(w.adminParamWnd, "label_4")->font());
+    QVERIFY(f.child<QLabel>(w.adminParamWnd, "label")->text() != f.child<QLabel>(w.adminParamWnd, "label_2")->text());
     QVERIFY(w.debugWnd->isVisible());
     faults << faultsInVisibleWindows();
 
