@@ -106,6 +106,11 @@ QString translationFile()
         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("translations/") + name);
     if (QFileInfo::exists(besideExecutable))
         return besideExecutable;
+    // quorix-cli is installed in bin/, the application and its translations in lib/quorix-rs485/.
+    const QString installed = QDir(QCoreApplication::applicationDirPath())
+                                  .filePath(QStringLiteral("../lib/quorix-rs485/translations/") + name);
+    if (QFileInfo::exists(installed))
+        return installed;
 #ifdef QUORIX_BUILD_TRANSLATIONS
     // Tests and benchmarks run from the build tree, away from the application's folder.
     return QDir(QStringLiteral(QUORIX_BUILD_TRANSLATIONS)).filePath(name);

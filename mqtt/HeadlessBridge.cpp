@@ -3,6 +3,7 @@
 #include "AlarmMonitor.h"
 #include "AuditTrail.h"
 #include "BenchModel.h"
+#include "BridgeLog.h"
 #include "ProcessSettings.h"
 #include "RampDriver.h"
 #include "BusCodes.h"
@@ -76,6 +77,8 @@ HeadlessBridge::~HeadlessBridge()
 
 void HeadlessBridge::log(const QString &line)
 {
+    if (BridgeLog::isFailure(line))
+        return logError(BridgeLog::withoutPrefix(line));
     m_log << QDateTime::currentDateTime().toString(Qt::ISODateWithMs) << ' ' << line << '\n';
     m_log.flush();
 }
