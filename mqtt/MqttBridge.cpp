@@ -81,8 +81,8 @@ void MqttBridge::onConnected()
 {
     if (!m_running)
         return;
-    // The log keeps its lines in the language the program is written in; the operator reads the state
-    // in his own.
+    // The application's log keeps its lines in the language the program is written in (quorix-cli's
+    // are English); the operator reads the state in his own.
     emit logLine(BridgeLog::say(QStringLiteral("MQTT已连接 %1:%2，主题前缀 %3"),
                                 QStringLiteral("MQTT connected to %1:%2, topic prefix %3"))
                      .arg(m_settings.host, QString::number(m_settings.port), m_topics.prefix()));
