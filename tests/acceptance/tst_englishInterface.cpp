@@ -82,6 +82,7 @@ private slots:
     void cleanupTestCase();
     void languageFollowsOverrideChoiceAndLocale_data();
     void languageFollowsOverrideChoiceAndLocale();
+    void walkFindsCutCaptions();
     void everyWindowReadsInEnglish();
     void operatorDayInEnglish();
 };
@@ -131,6 +132,26 @@ void tst_englishInterface::languageFollowsOverrideChoiceAndLocale()
     const std::optional<UiLanguage> choice =
         stored < 0 ? std::nullopt : std::optional<UiLanguage>(UiLanguage(stored));
     QCOMPARE(int(Language::choose(env, choice)), expected);
+}
+
+// An elided caption is cut even with its whole text as tooltip; so is a tab past its bar's end.
+void tst_englishInterface::walkFindsCutCaptions()
+{
+    QWidget window;
+    auto *elided = new QLabel(QStringLiteral("Pass…"), &window);
+    elided->setToolTip(QStringLiteral("Password"));
+    auto *fits = new QLabel(QStringLiteral("Password"), &window);
+    fits->move(0, 40);
+    auto *tabs = new QTabWidget(&window);
+    tabs->setGeometry(0, 80, 120, 60);
+    for (const char *name : {"Devices", "Stages", "History"})
+        tabs->addTab(new QWidget, QLatin1String(name));
+    window.resize(300, 200);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QString faults = InterfaceWalk::faultsIn(&window).join(QLatin1Char('\n'));
+    QVERIFY2(faults.contains(QStringLiteral("Pass…")) && faults.contains(QStringLiteral("History")), qPrintable(faults));
+    QVERIFY2(!faults.contains(QStringLiteral(": Password")), qPrintable(faults));
 }
 
 void tst_englishInterface::everyWindowReadsInEnglish()

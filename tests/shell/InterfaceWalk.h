@@ -107,17 +107,20 @@ private:
     }
 
     // A caption is cut when it needs more room than its widget gives, or was elided to fit.
-    void checkFit(QWidget *widget, const QString &text, int room)
+    void checkFit(QWidget *widget, const QString &text, int room) { checkFit(widget, text, room, widget->toolTip()); }
+
+    void checkFit(QWidget *widget, const QString &text, int room, const QString &toolTip)
     {
         const QString shownText = plain(text);
         if (shownText.isEmpty())
             return;
         const int needed = widest(widget->fontMetrics(), shownText);
-        const bool elided = shownText.endsWith(QChar(0x2026)) &&
-                            widget->toolTip().startsWith(shownText.chopped(1)) && widget->toolTip() != shownText;
+        const QString head = shownText.endsWith(QChar(0x2026)) ? shownText.chopped(1) : shownText;
+        const bool elided = head != shownText && toolTip.startsWith(head) && toolTip != shownText;
         if (needed <= room && !elided)
             return;
-        if (kElidedOnPurpose.contains(widget->objectName()) && !widget->toolTip().isEmpty())
+        const bool wholeInToolTip = elided || toolTip.contains(shownText);
+        if (wholeInToolTip && kElidedOnPurpose.contains(widget->objectName()))
             return;
         faults << QStringLiteral("Cut in %1 (%2 px of room, needs %3): %4")
                       .arg(name(widget))
@@ -131,8 +134,9 @@ private:
         const int padding = bar->style()->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, bar);
         for (int i = 0; i < bar->count(); ++i) {
             const QRect tab = bar->tabRect(i);
+            // A tab scrolled past the bar's end is cut as much as one too narrow for its text.
             const int room = qMin(tab.right(), bar->width() - 1) - tab.left() + 1 - padding;
-            checkFit(bar, bar->tabText(i), room);
+            checkFit(bar, bar->tabText(i), room, bar->tabToolTip(i));
         }
     }
 
