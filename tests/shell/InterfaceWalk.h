@@ -2,12 +2,13 @@
 
 // Reads every text an operator can see in a window (captions, titles, menus, list and table
 // entries, tooltips, chart titles) and reports two kinds of fault in it: a Chinese character where
-// the interface should be English, and a caption cut short: wider than its widget, elided with
-// "…", or a tab beyond its bar's end. A caption may be cut only where kElidedOnPurpose names its
+// the interface should be English, and a caption cut short: a label, button or field text wider
+// than its widget, one elided with "…", or a tab beyond its bar's end. A caption may be cut only where kElidedOnPurpose names its
 // widget and its tooltip shows it whole.
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QChartView>
 #include <QComboBox>
@@ -90,7 +91,8 @@ private:
                 checkText(where, combo->itemText(i));
         } else if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
             checkText(where + QStringLiteral(" placeholder"), edit->placeholderText());
-            if (edit->isReadOnly())
+            // A combo box's or spin box's field holds what the operator chose or typed.
+            if (!qobject_cast<QComboBox *>(edit->parentWidget()) && !qobject_cast<QAbstractSpinBox *>(edit->parentWidget()))
                 checkFit(widget, edit->displayText(), editRoom(edit));
         } else if (auto *tabs = qobject_cast<QTabWidget *>(widget)) {
             for (int i = 0; i < tabs->count(); ++i)
