@@ -44,8 +44,8 @@ void replace(QCoreApplication *application, QTranslator **slot, QTranslator *tra
 QTranslator *qtChineseTranslator(QCoreApplication *application)
 {
     auto *translator = new QTranslator(application);
-    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
-                         Language::qtTranslationsFolder()))
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), Language::qtTranslationsFolder()))
         return translator;
     delete translator;
     return nullptr;
@@ -127,7 +127,8 @@ QString qtTranslationsFolder()
 bool install(QCoreApplication *application, UiLanguage language)
 {
     replace(application, &installedTranslator, nullptr);
-    replace(application, &qtTranslator, language == UiLanguage::Chinese ? qtChineseTranslator(application) : nullptr);
+    replace(application, &qtTranslator,
+            language == UiLanguage::Chinese ? qtChineseTranslator(application) : nullptr);
     installedLanguage = UiLanguage::Chinese;
     if (language == UiLanguage::Chinese)
         return true;

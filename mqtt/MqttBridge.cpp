@@ -97,9 +97,10 @@ void MqttBridge::onConnectionFailed(const QString &reason)
     const QString shown = tr("MQTT未连接 %1:%2：%3").arg(m_settings.host, port, reason);
     // A broker away for an hour is one line, not one per attempt.
     if (shown != m_connectionText)
-        emit logLine(BridgeLog::failure(BridgeLog::say(QStringLiteral("MQTT未连接 %1:%2：%3（自动重连）"),
-                                                       QStringLiteral("MQTT not connected to %1:%2: %3 (retrying)"))
-                                            .arg(m_settings.host, port, reason)));
+        emit logLine(
+            BridgeLog::failure(BridgeLog::say(QStringLiteral("MQTT未连接 %1:%2：%3（自动重连）"),
+                                              QStringLiteral("MQTT not connected to %1:%2: %3 (retrying)"))
+                                   .arg(m_settings.host, port, reason)));
     showConnection(shown);
 }
 

@@ -49,8 +49,9 @@ RemoteCommands::RemoteCommands(MqttClient &client, DeviceThread *worker, BenchMo
 
 QString RemoteCommands::describe(int kind, int address)
 {
-    return (kind == Bus::code(Bus::SetpointKind::Cumulative) ? say("设备%1累积流量设定", "device %1 total setpoint")
-                                                             : say("设备%1瞬时流量设定", "device %1 setpoint"))
+    return (kind == Bus::code(Bus::SetpointKind::Cumulative)
+                ? say("设备%1累积流量设定", "device %1 total setpoint")
+                : say("设备%1瞬时流量设定", "device %1 setpoint"))
         .arg(address);
 }
 
@@ -78,10 +79,10 @@ void RemoteCommands::handle(const QString &topic, const QByteArray &payload, boo
     const QString resultTopic = stop  ? m_topics.stopResult()
                                 : ack ? m_topics.alarmAckResult(command.address)
                                       : m_topics.setpointResult(command.address, command.kind);
-    const QString what = say("远程命令：", "remote command: ") +
-                         (stop  ? say("停止", "stop")
-                          : ack ? acknowledging(command.address)
-                                : describe(command.kind, command.address));
+    const QString what =
+        say("远程命令：", "remote command: ") + (stop  ? say("停止", "stop")
+                                                 : ack ? acknowledging(command.address)
+                                                       : describe(command.kind, command.address));
     const auto refuse = [&](const QString &reason) {
         answer(resultTopic, MqttPayload::error(reason), what + say(" 被拒绝：", " refused: ") + reason);
     };
@@ -124,7 +125,8 @@ void RemoteCommands::handleRamp(const MqttTopics::Command &command, double value
 {
     const QString reason = m_ramps->approach(command.address, float(value), Driver::remote());
     if (!reason.isEmpty()) {
-        answer(resultTopic, MqttPayload::error(reason, value), what + say(" 被拒绝：", " refused: ") + reason);
+        answer(resultTopic, MqttPayload::error(reason, value),
+               what + say(" 被拒绝：", " refused: ") + reason);
         return;
     }
     // A new target replaces the one the ramp headed for: that command has its answer now.
@@ -179,7 +181,8 @@ void RemoteCommands::handleSetpoint(const MqttTopics::Command &command, const QB
     // A 0 ends a ramp at once; the 0 itself goes out with its own ticket.
     if (flow && m_ramps && value == 0)
         m_ramps->cancel(command.address,
-                        say("设备%1的流量被远程命令设为0", "device %1 set to 0 by a remote command").arg(command.address));
+                        say("设备%1的流量被远程命令设为0", "device %1 set to 0 by a remote command")
+                            .arg(command.address));
     const quint64 ticket = ++m_lastTicket;
     // The command's own topic: its result topic's, ending in /set.
     m_model->setNextOrigin(QStringLiteral("topic %1/set, client %2")
@@ -247,7 +250,8 @@ void RemoteCommands::handleStop()
         if (!addresses.contains(address))
             addresses.append(address);
     }
-    emit logLine(say("远程命令：停止所有分阶流程并将设备%1设为0", "remote command: stop every stage programme and set devices %1 to 0")
+    emit logLine(say("远程命令：停止所有分阶流程并将设备%1设为0",
+                     "remote command: stop every stage programme and set devices %1 to 0")
                      .arg(addressList(addresses)));
     if (m_stopProgrammes)
         m_stopProgrammes();
@@ -264,7 +268,8 @@ void RemoteCommands::stopped(const QList<quint8> &unconfirmed)
     const QByteArray payload = unconfirmed.isEmpty() ? MqttPayload::ok() : MqttPayload::error(reason);
     for (int i = 0; i < answered; ++i)
         m_client.publish(m_topics.stopResult(), payload, false, 1);
-    emit logLine(say("远程命令：停止%1%2", "remote command: stop%1%2")
-                     .arg(answered > 1 ? say("（%1条）", " (%1 commands)").arg(answered) : QString())
-                     .arg(unconfirmed.isEmpty() ? say(" 成功", " done") : say(" 失败：", " failed: ") + reason));
+    emit logLine(
+        say("远程命令：停止%1%2", "remote command: stop%1%2")
+            .arg(answered > 1 ? say("（%1条）", " (%1 commands)").arg(answered) : QString())
+            .arg(unconfirmed.isEmpty() ? say(" 成功", " done") : say(" 失败：", " failed: ") + reason));
 }

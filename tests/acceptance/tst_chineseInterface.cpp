@@ -22,7 +22,8 @@ QStringList englishCaptions(QWidget *dialog)
             english << button->text();
     }
     for (QLabel *label : dialog->findChildren<QLabel *>()) {
-        if (label->isVisibleTo(dialog) && !label->text().isEmpty() && !InterfaceWalk::hasChinese(label->text()))
+        if (label->isVisibleTo(dialog) && !label->text().isEmpty() &&
+            !InterfaceWalk::hasChinese(label->text()))
             english << label->text();
     }
     return english;
@@ -47,9 +48,10 @@ void tst_chineseInterface::qtOwnDialogsSpeakChinese()
 {
     QMessageBox question(QMessageBox::Question, QStringLiteral("提示"), QStringLiteral("是否退出？"),
                          QMessageBox::Yes | QMessageBox::No);
-    QVERIFY2(InterfaceWalk::hasChinese(question.button(QMessageBox::Yes)->text()),
-             qPrintable(QStringLiteral("no Qt translation in %1 (qttranslations5-l10n): \"%2\"")
-                            .arg(Language::qtTranslationsFolder(), question.button(QMessageBox::Yes)->text())));
+    QVERIFY2(
+        InterfaceWalk::hasChinese(question.button(QMessageBox::Yes)->text()),
+        qPrintable(QStringLiteral("no Qt translation in %1 (qttranslations5-l10n): \"%2\"")
+                       .arg(Language::qtTranslationsFolder(), question.button(QMessageBox::Yes)->text())));
     QVERIFY(InterfaceWalk::hasChinese(question.button(QMessageBox::No)->text()));
 
     QFileDialog files(nullptr, QStringLiteral("保存文件"));

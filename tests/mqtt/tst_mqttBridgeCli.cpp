@@ -163,11 +163,13 @@ void tst_mqttBridgeCli::speaksEnglishInAChineseLocale()
     QTRY_VERIFY_WITH_TIMEOUT(watcher.count(cliTopic("2/setpoint/result")) > 0, 15000);
     m_broker.reset(); // a failure of the bridge itself
     QString err;
-    QTRY_VERIFY_WITH_TIMEOUT((err += QString::fromUtf8(m_bridge.readAllStandardError())).contains("(retrying)"), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (err += QString::fromUtf8(m_bridge.readAllStandardError())).contains("(retrying)"), 15000);
     m_bridge.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
     QVERIFY2(!err.contains(QRegularExpression(QStringLiteral("\\p{Han}"))), qPrintable(err));
     QVERIFY2(err.contains("remote command: device 2 setpoint refused: "), qPrintable(err));
-    QVERIFY2(err.contains(QRegularExpression(QStringLiteral("(^|\n)quorix-cli: \\S+ MQTT not connected"))), qPrintable(err));
+    QVERIFY2(err.contains(QRegularExpression(QStringLiteral("(^|\n)quorix-cli: \\S+ MQTT not connected"))),
+             qPrintable(err));
 }
 
 void tst_mqttBridgeCli::badUsageIsRefused_data()

@@ -3,8 +3,8 @@
 // Reads every text an operator can see in a window (captions, titles, menus, list and table
 // entries, tooltips, chart titles) and reports two kinds of fault in it: a Chinese character where
 // the interface should be English, and a caption cut short: a label, button or field text wider
-// than its widget, one elided with "…", or a tab beyond its bar's end. A caption may be cut only where kElidedOnPurpose names its
-// widget and its tooltip shows it whole.
+// than its widget, one elided with "…", or a tab beyond its bar's end. A caption may be cut only where
+// kElidedOnPurpose names its widget and its tooltip shows it whole.
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -19,8 +19,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QStyle>
 #include <QRegularExpression>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextDocumentFragment>
@@ -92,7 +92,8 @@ private:
         } else if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
             checkText(where + QStringLiteral(" placeholder"), edit->placeholderText());
             // A combo box's or spin box's field holds what the operator chose or typed.
-            if (!qobject_cast<QComboBox *>(edit->parentWidget()) && !qobject_cast<QAbstractSpinBox *>(edit->parentWidget()))
+            if (!qobject_cast<QComboBox *>(edit->parentWidget()) &&
+                !qobject_cast<QAbstractSpinBox *>(edit->parentWidget()))
                 checkFit(widget, edit->displayText(), editRoom(edit));
         } else if (auto *tabs = qobject_cast<QTabWidget *>(widget)) {
             for (int i = 0; i < tabs->count(); ++i)
@@ -109,7 +110,10 @@ private:
     }
 
     // A caption is cut when it needs more room than its widget gives, or was elided to fit.
-    void checkFit(QWidget *widget, const QString &text, int room) { checkFit(widget, text, room, widget->toolTip()); }
+    void checkFit(QWidget *widget, const QString &text, int room)
+    {
+        checkFit(widget, text, room, widget->toolTip());
+    }
 
     void checkFit(QWidget *widget, const QString &text, int room, const QString &toolTip)
     {
@@ -167,7 +171,8 @@ private:
     static int editRoom(QLineEdit *edit)
     {
         const QMargins margins = edit->textMargins();
-        const int frame = edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit) : 0;
+        const int frame =
+            edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit) : 0;
         return edit->contentsRect().width() - margins.left() - margins.right() - 2 * frame - 4;
     }
 
@@ -177,7 +182,8 @@ private:
     {
         const QStyle *style = button->style();
         if (qobject_cast<QPushButton *>(button))
-            return button->contentsRect().width() - style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) -
+            return button->contentsRect().width() -
+                   style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) -
                    2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button) -
                    (button->icon().isNull() ? 0 : button->iconSize().width() + 4);
         const int textWidth = widest(button->fontMetrics(), plain(button->text()));
