@@ -2,7 +2,9 @@
 
 #include "BackupCli.h"
 #include "BridgeCli.h"
+#include "BridgeLog.h"
 #include "BusCli.h"
+#include "Language.h"
 #include "RampCli.h"
 
 #include <QCoreApplication>
@@ -33,6 +35,9 @@ int main(int argc, char *argv[])
     // The tool's messages are English, whatever the locale: the system's texts behind a port's
     // error too. Numbers and text encoding keep following the locale.
     std::setlocale(LC_MESSAGES, "C");
+    // The bridge's lines too, and the reasons the bench model gives, which the windows show translated.
+    BridgeLog::speakEnglish();
+    Language::install(&app, UiLanguage::English);
     QStringList args = app.arguments();
     args.removeFirst();
     qInstallMessageHandler(args.contains(QStringLiteral("--verbose")) ? verboseHandler : quietHandler);

@@ -6,11 +6,21 @@
 namespace {
 const QString developerPassword = QStringLiteral("guest4817");
 
-// The label keeps the width the Chinese caption was laid out for; a longer translation is elided
-// there and shown whole in the tooltip.
+// Left of the label is free: a longer translation widens it leftwards, its right edge staying
+// beside the field it names. Only what even that room cannot hold is elided, whole in the tooltip.
+constexpr int kWindowEdge = 10;
+
 void fitToWidth(QLabel *label)
 {
     const QString caption = label->text();
+    const int frame = label->width() - label->contentsRect().width() + 2 * label->margin();
+    const int needed = label->fontMetrics().horizontalAdvance(caption) + frame;
+    if (needed <= label->width())
+        return;
+    QRect area = label->geometry();
+    area.setLeft(qMax(kWindowEdge, area.right() + 1 - needed));
+    label->setGeometry(area);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     const int room = label->contentsRect().width() - 2 * label->margin();
     const QString elided = label->fontMetrics().elidedText(caption, Qt::ElideRight, room);
     if (elided == caption)

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTranslator>
@@ -12,6 +14,7 @@
 namespace {
 std::atomic<UiLanguage> installedLanguage{UiLanguage::Chinese};
 QTranslator *installedTranslator = nullptr;
+QTranslator *qtTranslator = nullptr; // Qt's own dialogs and buttons
 
 const char kSettingsKey[] = "interface/language";
 
@@ -23,6 +26,29 @@ std::optional<UiLanguage> parse(const QString &text)
     if (name == QLatin1String("en"))
         return UiLanguage::English;
     return std::nullopt;
+}
+
+void replace(QCoreApplication *application, QTranslator **slot, QTranslator *translator)
+{
+    if (*slot) {
+        application->removeTranslator(*slot);
+        delete *slot;
+    }
+    *slot = translator;
+    if (translator)
+        application->installTranslator(translator);
+}
+
+// Qt's own texts (a file dialog's "Look in", a question's "Yes") are English as Qt ships them; in
+// Chinese they come from Qt's translation when the system has it (Debian: qttranslations5-l10n).
+QTranslator *qtChineseTranslator(QCoreApplication *application)
+{
+    auto *translator = new QTranslator(application);
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), Language::qtTranslationsFolder()))
+        return translator;
+    delete translator;
+    return nullptr;
 }
 
 QString settingsPath()
@@ -80,6 +106,11 @@ QString translationFile()
         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("translations/") + name);
     if (QFileInfo::exists(besideExecutable))
         return besideExecutable;
+    // quorix-cli is installed in bin/, the application and its translations in lib/quorix-rs485/.
+    const QString installed = QDir(QCoreApplication::applicationDirPath())
+                                  .filePath(QStringLiteral("../lib/quorix-rs485/translations/") + name);
+    if (QFileInfo::exists(installed))
+        return installed;
 #ifdef QUORIX_BUILD_TRANSLATIONS
     // Tests and benchmarks run from the build tree, away from the application's folder.
     return QDir(QStringLiteral(QUORIX_BUILD_TRANSLATIONS)).filePath(name);
@@ -88,13 +119,16 @@ QString translationFile()
 #endif
 }
 
+QString qtTranslationsFolder()
+{
+    return QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+}
+
 bool install(QCoreApplication *application, UiLanguage language)
 {
-    if (installedTranslator) {
-        application->removeTranslator(installedTranslator);
-        delete installedTranslator;
-        installedTranslator = nullptr;
-    }
+    replace(application, &installedTranslator, nullptr);
+    replace(application, &qtTranslator,
+            language == UiLanguage::Chinese ? qtChineseTranslator(application) : nullptr);
     installedLanguage = UiLanguage::Chinese;
     if (language == UiLanguage::Chinese)
         return true;
@@ -105,8 +139,7 @@ bool install(QCoreApplication *application, UiLanguage language)
                  qPrintable(QDir::toNativeSeparators(translationFile())));
         return false;
     }
-    application->installTranslator(translator);
-    installedTranslator = translator;
+    replace(application, &installedTranslator, translator);
     installedLanguage = language;
     return true;
 }

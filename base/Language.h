@@ -25,8 +25,10 @@ UiLanguage fromLocale(const QProcessEnvironment &environment);
 std::optional<UiLanguage> stored();
 bool store(UiLanguage language);
 
-// Installs the translation of the language into the application (none for Chinese) and remembers
-// it as current. False, with the Chinese interface kept, when the translation file is missing.
+// Installs the translation of the language into the application and remembers it as current: for
+// Chinese none of the program's own, but Qt's Chinese for its dialogs where the system has it
+// (qtbase_zh_CN.qm in qtTranslationsFolder()). False, with the Chinese interface kept, when the
+// English translation file is missing.
 bool install(QCoreApplication *application, UiLanguage language);
 // choose() from this process's environment and stored(), then install().
 UiLanguage installChosen(QCoreApplication *application);
@@ -36,5 +38,7 @@ UiLanguage current();
 QString manualFileName(UiLanguage language);
 // The compiled translation, looked for beside the executable and in the build tree.
 QString translationFile();
+// Where Qt's own translations are installed.
+QString qtTranslationsFolder();
 
 } // namespace Language

@@ -7,8 +7,28 @@
 #include <QDebug>
 #include <QMap>
 #include <QPair>
+#include <QStyle>
 
 using Bus::CommSetting;
+
+namespace {
+
+// A longer translation of the field's text (the English date has the whole year) widens the field
+// leftwards, into the room its short caption leaves, until the text shows whole.
+void growToShow(QLineEdit *edit)
+{
+    const QMargins margins = edit->textMargins();
+    const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+    const int needed = edit->fontMetrics().horizontalAdvance(edit->text()) + edit->width() -
+                       edit->contentsRect().width() + margins.left() + margins.right() + 2 * frame + 6;
+    if (needed <= edit->width())
+        return;
+    QRect area = edit->geometry();
+    area.setLeft(area.right() + 1 - needed);
+    edit->setGeometry(area);
+}
+
+} // namespace
 
 lossWidget::lossWidget(QWidget *parent) : QWidget(parent), ui(new Ui::lossWidget)
 {
@@ -24,7 +44,9 @@ lossWidget::~lossWidget()
 
 void lossWidget::stampStartTime()
 {
-    ui->edit_time->setText(QDateTime::currentDateTime().toString(QStringLiteral("yy-MM-dd HH:mm:ss")));
+    //: The format of the start time, in QDateTime's letters: an English reader expects the whole year first.
+    ui->edit_time->setText(QDateTime::currentDateTime().toString(tr("yy-MM-dd HH:mm:ss")));
+    growToShow(ui->edit_time);
 }
 
 void lossWidget::receiveLoss(int type, float result)

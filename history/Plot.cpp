@@ -41,7 +41,7 @@ TypeLook lookOf(int type)
     case 3:
         return {QT_TRANSLATE_NOOP("Plot", "温度"), "℃"};
     case 4:
-        return {QT_TRANSLATE_NOOP("Plot", "压力"), "KPa"};
+        return {QT_TRANSLATE_NOOP("Plot", "压力"), QT_TRANSLATE_NOOP("Plot", "KPa")};
     }
     return {"", ""};
 }
@@ -81,7 +81,7 @@ void Plot::setupChart()
     m_axisX->setTitleText(tr("时间（秒）"));
     m_axisY = new QValueAxis;
     m_axisY->setRange(m_yRange.first, m_yRange.second);
-    m_axisY->setTitleText(QString::fromUtf8(look.unit));
+    m_axisY->setTitleText(tr(look.unit));
     QFont titleFont = m_axisY->titleFont();
     titleFont.setPointSize(8);
     m_axisY->setTitleFont(titleFont);

@@ -5,7 +5,6 @@
 #include "ToolArguments.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QHash>
 #include <QTextStream>
 
@@ -191,10 +190,7 @@ int BridgeCli::run(const QStringList &args)
     QString settingsError;
     if (!bridge.loadProcessSettings(&settingsError))
         return fail(QStringLiteral("cannot use the settings file: ") + settingsError);
-    const auto log = [this](const QString &text) {
-        m_err << QDateTime::currentDateTime().toString(Qt::ISODateWithMs) << ' ' << text << '\n';
-        m_err.flush();
-    };
+    const auto log = [&bridge](const QString &text) { bridge.log(text); };
     // Declared after the bridge: a recording running at a stop is saved before the bridge goes.
     std::unique_ptr<BridgeRecording> recording;
     if (!m_record.file.isEmpty()) {

@@ -1,6 +1,7 @@
 #include "BridgeRecording.h"
 
 #include "BenchModel.h"
+#include "BridgeLog.h"
 #include "JournalFiles.h"
 #include "UnfinishedJournals.h"
 
@@ -42,9 +43,12 @@ BridgeRecording::BridgeRecording(const Plan &plan, BenchModel &model, Log log, Q
                                 .arg((gaps.silentMs + 500) / 1000);
                 m_log(line);
             });
-    connect(&m_recorder, &Recorder::journalFailed, this, [this](const QString &journal, const QString &reason) {
-        m_log(QStringLiteral("recording journal %1 cannot be written (%2); samples kept in memory").arg(journal, reason));
-    });
+    connect(&m_recorder, &Recorder::journalFailed, this,
+            [this](const QString &journal, const QString &reason) {
+                m_log(BridgeLog::failure(
+                    QStringLiteral("recording journal %1 cannot be written (%2); samples kept in memory")
+                        .arg(journal, reason)));
+            });
     connect(&m_recorder, &Recorder::journalResumed, this, [this](const QString &journal, qint64 dropped) {
         m_log(QStringLiteral("recording journal %1 written again; %2 samples dropped meanwhile").arg(journal).arg(dropped));
     });
@@ -84,7 +88,8 @@ void BridgeRecording::recoverLeftovers(const QString &folder, const Log &log)
     const QVector<UnfinishedJournals::Journal> found = UnfinishedJournals::find(where);
     for (const UnfinishedJournals::Result &result : UnfinishedJournals::convert(found, QDateTime::currentDateTime())) {
         if (result.dataFile.isEmpty())
-            log(QStringLiteral("unfinished recording %1 not recovered: %2").arg(result.journal, result.error));
+            log(BridgeLog::failure(QStringLiteral("unfinished recording %1 not recovered: %2")
+                                       .arg(result.journal, result.error)));
         else
             log(QStringLiteral("unfinished recording %1 recovered into %2").arg(result.journal, result.dataFile));
     }

@@ -4,6 +4,7 @@
 #include "AuditTrail.h"
 #include "DriverAudit.h"
 #include "BenchModel.h"
+#include "BridgeLog.h"
 #include "ProcessSettings.h"
 #include "RampDriver.h"
 #include "BusCodes.h"
@@ -79,6 +80,8 @@ HeadlessBridge::~HeadlessBridge()
 
 void HeadlessBridge::log(const QString &line)
 {
+    if (BridgeLog::isFailure(line))
+        return logError(BridgeLog::withoutPrefix(line));
     m_log << QDateTime::currentDateTime().toString(Qt::ISODateWithMs) << ' ' << line << '\n';
     m_log.flush();
 }

@@ -49,6 +49,8 @@ public:
     BenchModel &model() { return *m_model; }
     // Reads the settings file of the options; false with the reason when it cannot be used.
     bool loadProcessSettings(QString *error);
+    // One line on the log stream after the time; a failure (BridgeLog::failure) as an error line.
+    void log(const QString &line);
 
 signals:
     void finished(int code);
@@ -59,7 +61,6 @@ private:
     void takeOnline(quint8 deviceId, int how);
     void onDropped(int deviceId, bool connected);
     void end(int code);
-    void log(const QString &line);
     void logError(const QString &line);
 
     Options m_options;

@@ -1,5 +1,6 @@
 #include "MqttBridge.h"
 
+#include "BridgeLog.h"
 #include "MqttClient.h"
 #include "MqttPublisher.h"
 #include "RemoteCommands.h"
@@ -47,7 +48,9 @@ void MqttBridge::start()
     const QString prefix = MqttSettings::cleanPrefix(m_settings.prefix);
     if (prefix.isEmpty()) {
         showConnection(tr("MQTT未连接：主题前缀不可用"));
-        emit logLine(QStringLiteral("MQTT主题前缀不可用：") + m_settings.prefix);
+        emit logLine(BridgeLog::failure(BridgeLog::say(QStringLiteral("MQTT主题前缀不可用："),
+                                                       QStringLiteral("MQTT topic prefix unusable: ")) +
+                                        m_settings.prefix));
         return;
     }
     m_topics = MqttTopics(prefix);
@@ -56,7 +59,8 @@ void MqttBridge::start()
     QString error;
     if (!m_client->start(m_settings, m_topics.status(), QByteArrayLiteral("offline"), &error)) {
         showConnection(tr("MQTT未连接：%1").arg(error));
-        emit logLine(QStringLiteral("MQTT无法启动：") + error);
+        emit logLine(BridgeLog::failure(
+            BridgeLog::say(QStringLiteral("MQTT无法启动："), QStringLiteral("MQTT cannot start: ")) + error));
         return;
     }
     m_running = true;
@@ -77,10 +81,11 @@ void MqttBridge::onConnected()
 {
     if (!m_running)
         return;
-    // The log keeps its lines in the language the program is written in; the operator reads the state
-    // in his own.
-    const QString text = QStringLiteral("MQTT已连接 %1:%2").arg(m_settings.host).arg(m_settings.port);
-    emit logLine(text + QStringLiteral("，主题前缀 ") + m_topics.prefix());
+    // The application's log keeps its lines in the language the program is written in (quorix-cli's
+    // are English); the operator reads the state in his own.
+    emit logLine(BridgeLog::say(QStringLiteral("MQTT已连接 %1:%2，主题前缀 %3"),
+                                QStringLiteral("MQTT connected to %1:%2, topic prefix %3"))
+                     .arg(m_settings.host, QString::number(m_settings.port), m_topics.prefix()));
     showConnection(tr("MQTT已连接 %1:%2").arg(m_settings.host).arg(m_settings.port));
 }
 
@@ -92,7 +97,10 @@ void MqttBridge::onConnectionFailed(const QString &reason)
     const QString shown = tr("MQTT未连接 %1:%2：%3").arg(m_settings.host, port, reason);
     // A broker away for an hour is one line, not one per attempt.
     if (shown != m_connectionText)
-        emit logLine(QStringLiteral("MQTT未连接 %1:%2：%3（自动重连）").arg(m_settings.host, port, reason));
+        emit logLine(
+            BridgeLog::failure(BridgeLog::say(QStringLiteral("MQTT未连接 %1:%2：%3（自动重连）"),
+                                              QStringLiteral("MQTT not connected to %1:%2: %3 (retrying)"))
+                                   .arg(m_settings.host, port, reason)));
     showConnection(shown);
 }
 

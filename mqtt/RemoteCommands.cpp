@@ -2,6 +2,7 @@
 
 #include "AlarmMonitor.h"
 #include "BenchModel.h"
+#include "BridgeLog.h"
 #include "BusCodes.h"
 #include "DeviceThread.h"
 #include "MqttClient.h"
@@ -14,6 +15,16 @@
 #include <QStringList>
 
 namespace {
+
+QString say(const char *chinese, const char *english)
+{
+    return BridgeLog::say(QString::fromUtf8(chinese), QString::fromUtf8(english));
+}
+
+QString acknowledging(int address)
+{
+    return say("确认设备%1的报警", "acknowledge device %1's alarms").arg(address);
+}
 
 QString addressList(const QList<quint8> &ids)
 {
@@ -51,8 +62,10 @@ RemoteCommands::RemoteCommands(MqttClient &client, DeviceThread *worker, BenchMo
 
 QString RemoteCommands::describe(int kind, int address)
 {
-    return QStringLiteral("设备%1%2").arg(address).arg(
-        kind == Bus::code(Bus::SetpointKind::Cumulative) ? QStringLiteral("累积流量设定") : QStringLiteral("瞬时流量设定"));
+    return (kind == Bus::code(Bus::SetpointKind::Cumulative)
+                ? say("设备%1累积流量设定", "device %1 total setpoint")
+                : say("设备%1瞬时流量设定", "device %1 setpoint"))
+        .arg(address);
 }
 
 void RemoteCommands::answer(const QString &topic, const QByteArray &payload, const QString &logText)
@@ -71,7 +84,7 @@ void RemoteCommands::handle(const QString &topic, const QByteArray &payload, boo
     const MqttTopics::Command command = m_topics.parseCommand(topic);
     if (command.type == MqttTopics::Command::Invalid) {
         answer(m_topics.error(), MqttPayload::topicError(command.reason, topic),
-               QStringLiteral("远程命令被拒绝：") + topic + QStringLiteral("：") + command.reason);
+               say("远程命令被拒绝：%1：%2", "remote command refused: %1: %2").arg(topic, command.reason));
         return;
     }
     const bool stop = command.type == MqttTopics::Command::Stop;
@@ -79,10 +92,10 @@ void RemoteCommands::handle(const QString &topic, const QByteArray &payload, boo
     const QString resultTopic = stop  ? m_topics.stopResult()
                                 : ack ? m_topics.alarmAckResult(command.address)
                                       : m_topics.setpointResult(command.address, command.kind);
-    const QString what = QStringLiteral("远程命令：") +
-                         (stop  ? QStringLiteral("停止")
-                          : ack ? QStringLiteral("确认设备%1的报警").arg(command.address)
-                                : describe(command.kind, command.address));
+    const QString what =
+        say("远程命令：", "remote command: ") + (stop  ? say("停止", "stop")
+                                                 : ack ? acknowledging(command.address)
+                                                       : describe(command.kind, command.address));
     const auto refuse = [&](const QString &reason) {
         if (command.type == MqttTopics::Command::Setpoint) { // the trail keeps a refused setpoint too
             double value = qQNaN();
@@ -91,7 +104,7 @@ void RemoteCommands::handle(const QString &topic, const QByteArray &payload, boo
             m_model->announceRefusal(command.address, command.kind, float(value), Driver::remote(),
                                      remoteOrigin(topic), reason);
         }
-        answer(resultTopic, MqttPayload::error(reason), what + QStringLiteral(" 被拒绝：") + reason);
+        answer(resultTopic, MqttPayload::error(reason), what + say(" 被拒绝：", " refused: ") + reason);
     };
     if (retained)
         return refuse(QStringLiteral("retained command not carried out: send commands without the retain flag"));
@@ -116,16 +129,16 @@ void RemoteCommands::setProcess(RampDriver *ramps, AlarmMonitor *alarms)
 void RemoteCommands::handleAlarmAck(const MqttTopics::Command &command)
 {
     const QString resultTopic = m_topics.alarmAckResult(command.address);
-    const QString what = QStringLiteral("远程命令：确认设备%1的报警").arg(command.address);
+    const QString what = say("远程命令：", "remote command: ") + acknowledging(command.address);
     if (!m_alarms) {
         answer(resultTopic, MqttPayload::error(QStringLiteral("no alarms are watched here")),
-               what + QStringLiteral(" 被拒绝：没有报警监视"));
+               what + say(" 被拒绝：没有报警监视", " refused: no alarms are watched here"));
         return;
     }
     const int count =
         m_alarms->acknowledgeController(command.address, Driver::remote(), remoteOrigin(commandTopicOf(resultTopic)));
     answer(resultTopic, "{\"ok\":true,\"acknowledged\":" + QByteArray::number(count) + '}',
-           what + QStringLiteral("：%1条").arg(count));
+           what + say("：%1条", ": %1 acknowledged").arg(count));
 }
 
 void RemoteCommands::handleRamp(const MqttTopics::Command &command, double value, const QString &resultTopic,
@@ -134,7 +147,8 @@ void RemoteCommands::handleRamp(const MqttTopics::Command &command, double value
     const QString reason = m_ramps->approach(command.address, float(value), Driver::remote(),
                                              remoteOrigin(commandTopicOf(resultTopic) + QStringLiteral("/set")));
     if (!reason.isEmpty()) {
-        answer(resultTopic, MqttPayload::error(reason, value), what + QStringLiteral(" 被拒绝：") + reason);
+        answer(resultTopic, MqttPayload::error(reason, value),
+               what + say(" 被拒绝：", " refused: ") + reason);
         return;
     }
     // A new target replaces the one the ramp headed for: that command has its answer now.
@@ -142,12 +156,12 @@ void RemoteCommands::handleRamp(const MqttTopics::Command &command, double value
     if (!earlier.resultTopic.isEmpty() && earlier.value != float(value)) {
         const QString why = QStringLiteral("replaced by a newer target before it was reached");
         answer(earlier.resultTopic, MqttPayload::error(why, double(earlier.value)),
-               earlier.what + QStringLiteral(" 被新的目标取代"));
+               earlier.what + say(" 被新的目标取代", " replaced by a newer target"));
     }
     Pending pending{resultTopic, what, float(value), {}};
     pending.since.start();
     m_ramping.insert(command.address, pending);
-    emit logLine(what + QStringLiteral(" 斜坡至 ") + QString::number(value, 'g', 7));
+    emit logLine(what + say(" 斜坡至 ", " ramping to ") + QString::number(value, 'g', 7));
 }
 
 void RemoteCommands::rampEnded(quint8 address, float target, bool reached, const QString &why)
@@ -158,28 +172,28 @@ void RemoteCommands::rampEnded(quint8 address, float target, bool reached, const
     const Pending pending = m_ramping.take(address);
     if (reached) {
         answer(pending.resultTopic, MqttPayload::ok(double(target)),
-               pending.what + QStringLiteral(" 成功：") + QString::number(double(target), 'g', 7));
+               pending.what + say(" 成功：", " done: ") + QString::number(double(target), 'g', 7));
         return;
     }
     const QString reason = why.isEmpty() ? QStringLiteral("the ramp was abandoned") : why;
     answer(pending.resultTopic, MqttPayload::error(reason, double(target)),
-           pending.what + QStringLiteral(" 斜坡中止：") + reason);
+           pending.what + say(" 斜坡中止：", " ramp abandoned: ") + reason);
 }
 
 void RemoteCommands::handleSetpoint(const MqttTopics::Command &command, const QByteArray &payload)
 {
     const QString resultTopic = m_topics.setpointResult(command.address, command.kind);
-    const QString what = QStringLiteral("远程命令：") + describe(command.kind, command.address);
+    const QString what = say("远程命令：", "remote command: ") + describe(command.kind, command.address);
     const QString origin = remoteOrigin(commandTopicOf(resultTopic) + QStringLiteral("/set"));
     double value = 0;
     QString reason;
     if (!MqttPayload::parseSetpoint(payload, value, reason)) {
         m_model->announceRefusal(command.address, command.kind, qQNaN(), Driver::remote(), origin, reason);
-        answer(resultTopic, MqttPayload::error(reason), what + QStringLiteral(" 被拒绝：") + reason);
+        answer(resultTopic, MqttPayload::error(reason), what + say(" 被拒绝：", " refused: ") + reason);
         return;
     }
     const auto refuse = [&](const QString &why) {
-        answer(resultTopic, MqttPayload::error(why, value), what + QStringLiteral(" 被拒绝：") + why);
+        answer(resultTopic, MqttPayload::error(why, value), what + say(" 被拒绝：", " refused: ") + why);
     };
     if (!SetpointRange::contains(value)) {
         reason = QStringLiteral("value out of range %1 to %2")
@@ -193,7 +207,9 @@ void RemoteCommands::handleSetpoint(const MqttTopics::Command &command, const QB
         return handleRamp(command, value, resultTopic, what);
     // A 0 ends a ramp at once; the 0 itself goes out with its own ticket.
     if (flow && m_ramps && value == 0)
-        m_ramps->cancel(command.address, QStringLiteral("设备%1的流量被远程命令设为0").arg(command.address));
+        m_ramps->cancel(command.address,
+                        say("设备%1的流量被远程命令设为0", "device %1 set to 0 by a remote command")
+                            .arg(command.address));
     const quint64 ticket = ++m_lastTicket;
     m_model->setNextOrigin(origin);
     reason = m_model->requestSetpoint(command.address, command.kind, float(value), Driver::remote(), ticket);
@@ -213,12 +229,12 @@ void RemoteCommands::ended(quint64 ticket, bool written)
         return;
     if (written) {
         answer(pending.resultTopic, MqttPayload::ok(double(pending.value)),
-               pending.what + QStringLiteral(" 成功：") + QString::number(double(pending.value), 'g', 7));
+               pending.what + say(" 成功：", " done: ") + QString::number(double(pending.value), 'g', 7));
         return;
     }
     const QString reason = QStringLiteral("the controller did not confirm the setpoint");
     answer(pending.resultTopic, MqttPayload::error(reason, double(pending.value)),
-           pending.what + QStringLiteral(" 失败：") + reason);
+           pending.what + say(" 失败：", " failed: ") + reason);
 }
 
 void RemoteCommands::replaced(quint64 ticket)
@@ -229,7 +245,7 @@ void RemoteCommands::replaced(quint64 ticket)
     const QString reason = QStringLiteral("replaced by a newer setpoint before it was sent");
     answer(pending.resultTopic, MqttPayload::error(reason, double(pending.value)),
            pending.what + QStringLiteral(" ") + QString::number(double(pending.value), 'g', 7) +
-               QStringLiteral(" 在发送前被新的设定值取代"));
+               say(" 在发送前被新的设定值取代", " replaced by a newer setpoint before it was sent"));
 }
 
 void RemoteCommands::expireWaiting()
@@ -241,7 +257,7 @@ void RemoteCommands::expireWaiting()
         }
         const QString reason = QStringLiteral("no outcome within %1 s").arg(OutcomeWaitMs / 1000);
         answer(it->resultTopic, MqttPayload::error(reason, double(it->value)),
-               it->what + QStringLiteral(" 失败：") + reason);
+               it->what + say(" 失败：", " failed: ") + reason);
         it = m_waiting.erase(it);
     }
     if (m_waiting.isEmpty())
@@ -258,7 +274,9 @@ void RemoteCommands::handleStop()
         if (!addresses.contains(address))
             addresses.append(address);
     }
-    emit logLine(QStringLiteral("远程命令：停止所有分阶流程并将设备%1设为0").arg(addressList(addresses)));
+    emit logLine(say("远程命令：停止所有分阶流程并将设备%1设为0",
+                     "remote command: stop every stage programme and set devices %1 to 0")
+                     .arg(addressList(addresses)));
     if (m_stopProgrammes)
         m_stopProgrammes();
     for (quint8 address : qAsConst(addresses))
@@ -276,7 +294,8 @@ void RemoteCommands::stopped(const QList<quint8> &unconfirmed)
     const QByteArray payload = unconfirmed.isEmpty() ? MqttPayload::ok() : MqttPayload::error(reason);
     for (int i = 0; i < answered; ++i)
         m_client.publish(m_topics.stopResult(), payload, false, 1);
-    emit logLine(QStringLiteral("远程命令：停止%1%2")
-                     .arg(answered > 1 ? QStringLiteral("（%1条）").arg(answered) : QString())
-                     .arg(unconfirmed.isEmpty() ? QStringLiteral(" 成功") : QStringLiteral(" 失败：") + reason));
+    emit logLine(
+        say("远程命令：停止%1%2", "remote command: stop%1%2")
+            .arg(answered > 1 ? say("（%1条）", " (%1 commands)").arg(answered) : QString())
+            .arg(unconfirmed.isEmpty() ? say(" 成功", " done") : say(" 失败：", " failed: ") + reason));
 }

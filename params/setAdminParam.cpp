@@ -1,5 +1,6 @@
 #include "setAdminParam.h"
 
+#include "Language.h"
 #include "MessageBoxSeam.h"
 #include "myEdit.h"
 #include "ui_setAdminParam.h"
@@ -49,6 +50,10 @@ setAdminParam::setAdminParam(QWidget *parent)
     ui->edit_analog_input_fre->setMaxValue(100);
     // The address read from the device is shown, not written from here.
     ui->lineEdit->setReadOnly(true);
+    // The Chinese form draws this one caption in a face of its own; in English it reads as one of its
+    // neighbours.
+    if (Language::current() == UiLanguage::English)
+        ui->label_3->setFont(ui->label->font());
 }
 
 setAdminParam::~setAdminParam()

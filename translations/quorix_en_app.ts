@@ -86,11 +86,11 @@
     </message>
     <message>
         <source>断开</source>
-        <translation>Off</translation>
+        <translation>Offline</translation>
     </message>
     <message>
         <source>掉线</source>
-        <translation>Offline</translation>
+        <translation>Dropped</translation>
     </message>
     <message>
         <source>累积量控制</source>
@@ -347,7 +347,7 @@
     </message>
     <message>
         <source>压力/KPa</source>
-        <translation>Pressure/KPa</translation>
+        <translation>Pressure/kPa</translation>
     </message>
     <message>
         <source>瞬时流量设定/sccm</source>
@@ -397,11 +397,11 @@
     </message>
     <message>
         <source>通信设置(未连接）(C)</source>
-        <translation>Communication (not connected)(C)</translation>
+        <translation>&amp;Communication (not connected)</translation>
     </message>
     <message>
         <source>设备管理(D)</source>
-        <translation>Devices(D)</translation>
+        <translation>&amp;Devices</translation>
     </message>
     <message>
         <source>查询设备</source>
@@ -421,7 +421,7 @@
     </message>
     <message>
         <source>文件(F)</source>
-        <translation>File(F)</translation>
+        <translation>&amp;File</translation>
     </message>
     <message>
         <source>打开文件</source>
@@ -433,7 +433,7 @@
     </message>
     <message>
         <source>设备参数设置(P)</source>
-        <translation>Device parameters(P)</translation>
+        <translation>Device &amp;parameters</translation>
     </message>
     <message>
         <source>普通参数设置</source>
@@ -445,7 +445,7 @@
     </message>
     <message>
         <source>帮助（H）</source>
-        <translation>Help(H)</translation>
+        <translation>&amp;Help</translation>
     </message>
     <message>
         <source>软件版本号</source>
@@ -461,7 +461,7 @@
     </message>
     <message>
         <source>设备%1</source>
-        <translation>Device %1</translation>
+        <translation>Dev. %1</translation>
     </message>
     <message>
         <source>串口通信参数设置</source>
@@ -535,11 +535,11 @@
     </message>
     <message>
         <source>通信设置(已连接)</source>
-        <translation>Communication (connected)</translation>
+        <translation>&amp;Communication (connected)</translation>
     </message>
     <message>
         <source>通信设置(未连接)</source>
-        <translation>Communication (not connected)</translation>
+        <translation>&amp;Communication (not connected)</translation>
     </message>
     <message>
         <source>串口连接中断</source>
@@ -555,7 +555,7 @@
     </message>
     <message>
         <source>设备:%1掉线</source>
-        <translation>Device %1 offline</translation>
+        <translation>Device %1 dropped</translation>
     </message>
     <message>
         <source>密码错误</source>

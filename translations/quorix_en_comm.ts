@@ -1073,13 +1073,13 @@ alarm</translation>
         <source>压力下限
 (KPa)</source>
         <translation>Pressure low
-(KPa)</translation>
+(kPa)</translation>
     </message>
     <message>
         <source>压力上限
 (KPa)</source>
         <translation>Pressure high
-(KPa)</translation>
+(kPa)</translation>
     </message>
 </context>
 <context>
@@ -1276,6 +1276,11 @@ alarm</translation>
     <message>
         <source>%1应为%2到%3之间的整数（毫秒），设置未改变</source>
         <translation>%1 must be a whole number of milliseconds from %2 to %3; the setting is unchanged</translation>
+    </message>
+    <message>
+        <source>yy-MM-dd HH:mm:ss</source>
+        <extracomment>The format of the start time, in QDateTime&apos;s letters: an English reader expects the whole year first.</extracomment>
+        <translation>yyyy-MM-dd HH:mm:ss</translation>
     </message>
 </context>
 <context>

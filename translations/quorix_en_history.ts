@@ -264,6 +264,10 @@
         <source>时间（秒）</source>
         <translation>Time (s)</translation>
     </message>
+    <message>
+        <source>KPa</source>
+        <translation>kPa</translation>
+    </message>
 </context>
 <context>
     <name>PlotWidget</name>
@@ -390,11 +394,11 @@
     </message>
     <message>
         <source>当前阶序</source>
-        <translation>Current stage</translation>
+        <translation>Stage</translation>
     </message>
     <message>
         <source>当前时间</source>
-        <translation>Current time</translation>
+        <translation>Time</translation>
     </message>
     <message>
         <source>阶数</source>
@@ -465,7 +469,7 @@
     </message>
     <message>
         <source>MM-dd hh:mm:ss</source>
-        <translation>MM-dd hh:mm:ss</translation>
+        <translation>yyyy-MM-dd HH:mm:ss</translation>
     </message>
     <message>
         <source>保存时长</source>
@@ -706,6 +710,11 @@
         <source>波特率</source>
         <comment>named in a question</comment>
         <translation>baud rate</translation>
+    </message>
+    <message>
+        <source>设备ID</source>
+        <comment>the address the controller reports</comment>
+        <translation>Address</translation>
     </message>
 </context>
 <context>

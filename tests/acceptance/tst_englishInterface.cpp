@@ -8,6 +8,7 @@
 #include "DataFile.h"
 #include "DeviceLine.h"
 #include "Language.h"
+#include "MainWindowPlacement.h"
 #include "MqttLinkWiring.h"
 #include "PlotWidget.h"
 #include "deviceWindow.h"
@@ -81,6 +82,7 @@ private slots:
     void cleanupTestCase();
     void languageFollowsOverrideChoiceAndLocale_data();
     void languageFollowsOverrideChoiceAndLocale();
+    void walkFindsCutCaptions();
     void everyWindowReadsInEnglish();
     void operatorDayInEnglish();
 };
@@ -132,13 +134,35 @@ void tst_englishInterface::languageFollowsOverrideChoiceAndLocale()
     QCOMPARE(int(Language::choose(env, choice)), expected);
 }
 
+// An elided caption is cut even with its whole text as tooltip; so is a tab past its bar's end.
+void tst_englishInterface::walkFindsCutCaptions()
+{
+    QWidget window;
+    auto *elided = new QLabel(QStringLiteral("Pass…"), &window);
+    elided->setToolTip(QStringLiteral("Password"));
+    auto *fits = new QLabel(QStringLiteral("Password"), &window);
+    fits->move(0, 40);
+    auto *tabs = new QTabWidget(&window);
+    tabs->setGeometry(0, 80, 120, 60);
+    for (const char *name : {"Devices", "Stages", "History"})
+        tabs->addTab(new QWidget, QLatin1String(name));
+    window.resize(300, 200);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QString faults = InterfaceWalk::faultsIn(&window).join(QLatin1Char('\n'));
+    QVERIFY2(faults.contains(QStringLiteral("Pass…")) && faults.contains(QStringLiteral("History")),
+             qPrintable(faults));
+    QVERIFY2(!faults.contains(QStringLiteral(": Password")), qPrintable(faults));
+}
+
 void tst_englishInterface::everyWindowReadsInEnglish()
 {
     MainWindowFixture::Setup setup;
     setup.addresses = {1, 3};
     MainWindowFixture f(setup);
     mainWnd &w = *f.window;
-    w.show();
+    // As the program places it on the commonest screen; the Chinese interface fits there.
+    placeMainWindow(&w, QRect(0, 0, 1920, 1080));
     QVERIFY(f.openPort());
     scanFromMenu(w);
     QTRY_COMPARE(w.foundDeviceIds(), (QList<quint8>{1, 3}));
@@ -163,6 +187,11 @@ void tst_englishInterface::everyWindowReadsInEnglish()
     logIn(f, w.adminLoginWnd, QStringLiteral("guest902731"));
     logIn(f, w.developLoginWnd, QStringLiteral("guest4817"));
     QTRY_VERIFY(w.adminParamWnd->isVisible());
+    // Each caption of the advanced window names one thing, in the face of its neighbours.
+    QCOMPARE(f.child<QLabel>(w.adminParamWnd, "label_3")->font(),
+             f.child<QLabel>(w.adminParamWnd, "label_4")->font());
+    QVERIFY(f.child<QLabel>(w.adminParamWnd, "label")->text() !=
+            f.child<QLabel>(w.adminParamWnd, "label_2")->text());
     QVERIFY(w.debugWnd->isVisible());
     faults << faultsInVisibleWindows();
 

@@ -196,9 +196,9 @@ void tst_DeviceLine::onlineButtonFollowsStateTableInEnglish_data()
     QTest::addColumn<QString>("caption");
     QTest::newRow("Connect") << "" << "Connect" << QStringList{"online(3,7)", "refresh(7,1)", "askMode(7)"}
                              << "Online";
-    QTest::newRow("Online") << "c" << "Online" << QStringList{"online(1,7)", "refresh(7,2)"} << "Off";
-    QTest::newRow("Off") << "cc" << "Off" << QStringList{"online(3,7)", "refresh(7,1)"} << "Online";
-    QTest::newRow("Offline") << "cd" << "Offline" << QStringList{"online(2,7)", "refresh(7,1)"} << "Online";
+    QTest::newRow("Online") << "c" << "Online" << QStringList{"online(1,7)", "refresh(7,2)"} << "Offline";
+    QTest::newRow("Offline") << "cc" << "Offline" << QStringList{"online(3,7)", "refresh(7,1)"} << "Online";
+    QTest::newRow("Dropped") << "cd" << "Dropped" << QStringList{"online(2,7)", "refresh(7,1)"} << "Online";
 }
 
 void tst_DeviceLine::onlineButtonFollowsStateTableInEnglish()

@@ -37,6 +37,7 @@ private slots:
     void publishesAndEndsCleanlyOnASignal();
     void remoteSetpointReachesTheController();
     void killedBridgeLeavesTheLastWill();
+    void speaksEnglishInAChineseLocale();
     void badUsageIsRefused_data();
     void badUsageIsRefused();
     void noControllerAnswers();
@@ -147,6 +148,28 @@ void tst_mqttBridgeCli::killedBridgeLeavesTheLastWill()
     m_bridge.kill();
     QVERIFY(m_bridge.waitForFinished(5000));
     QTRY_COMPARE_WITH_TIMEOUT(watcher.last(cliTopic("status")), QByteArray("offline"), 10000);
+}
+
+void tst_mqttBridgeCli::speaksEnglishInAChineseLocale()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LANG"), QStringLiteral("zh_CN.UTF-8"));
+    environment.insert(QStringLiteral("QUORIX_LANG"), QStringLiteral("zh"));
+    m_bridge.setProcessEnvironment(environment);
+    MqttWatcher watcher(m_broker->port(), kCliPrefix + QStringLiteral("/#"));
+    startBridge({"--allow-setpoints"});
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.last(cliTopic("2/state")), QByteArray("online"), 15000);
+    watcher.publish(cliTopic("2/setpoint/set"), "{bad");
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(cliTopic("2/setpoint/result")) > 0, 15000);
+    m_broker.reset(); // a failure of the bridge itself
+    QString err;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (err += QString::fromUtf8(m_bridge.readAllStandardError())).contains("(retrying)"), 15000);
+    m_bridge.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    QVERIFY2(!err.contains(QRegularExpression(QStringLiteral("\\p{Han}"))), qPrintable(err));
+    QVERIFY2(err.contains("remote command: device 2 setpoint refused: "), qPrintable(err));
+    QVERIFY2(err.contains(QRegularExpression(QStringLiteral("(^|\n)quorix-cli: \\S+ MQTT not connected"))),
+             qPrintable(err));
 }
 
 void tst_mqttBridgeCli::badUsageIsRefused_data()

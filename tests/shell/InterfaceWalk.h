@@ -2,11 +2,13 @@
 
 // Reads every text an operator can see in a window (captions, titles, menus, list and table
 // entries, tooltips, chart titles) and reports two kinds of fault in it: a Chinese character where
-// the interface should be English, and a caption wider than its widget without a tooltip that
-// shows it whole.
+// the interface should be English, and a caption cut short: a label, button or field text wider
+// than its widget, one elided with "…", or a tab beyond its bar's end. A caption may be cut only where
+// kElidedOnPurpose names its widget and its tooltip shows it whole.
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QChartView>
 #include <QComboBox>
@@ -17,9 +19,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QStyle>
 #include <QRegularExpression>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QTextDocumentFragment>
 #include <QtCharts/QAbstractAxis>
 #include <QtCharts/QAbstractSeries>
 #include <QtCharts/QLegendMarker>
@@ -28,6 +32,9 @@ namespace InterfaceWalk {
 
 // Left as it is in every language: its own name says both.
 inline const QString kLanguageEntry = QStringLiteral("语言 / Language");
+
+// Widgets whose caption may be elided, by object name: their room is fixed by what they stand beside.
+inline const QStringList kElidedOnPurpose = {};
 
 inline bool hasChinese(const QString &text)
 {
@@ -73,10 +80,10 @@ private:
         if (auto *label = qobject_cast<QLabel *>(widget)) {
             checkText(where, label->text());
             if (!label->wordWrap() && label->pixmap(Qt::ReturnByValue).isNull())
-                checkFit(widget, label->text());
+                checkFit(widget, label->text(), labelRoom(label));
         } else if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
             checkText(where, button->text());
-            checkFit(widget, button->text());
+            checkFit(widget, button->text(), buttonRoom(button));
         } else if (auto *group = qobject_cast<QGroupBox *>(widget)) {
             checkText(where, group->title());
         } else if (auto *combo = qobject_cast<QComboBox *>(widget)) {
@@ -84,9 +91,15 @@ private:
                 checkText(where, combo->itemText(i));
         } else if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
             checkText(where + QStringLiteral(" placeholder"), edit->placeholderText());
+            // A combo box's or spin box's field holds what the operator chose or typed.
+            if (!qobject_cast<QComboBox *>(edit->parentWidget()) &&
+                !qobject_cast<QAbstractSpinBox *>(edit->parentWidget()))
+                checkFit(widget, edit->displayText(), editRoom(edit));
         } else if (auto *tabs = qobject_cast<QTabWidget *>(widget)) {
             for (int i = 0; i < tabs->count(); ++i)
                 checkText(where + QStringLiteral(" tab"), tabs->tabText(i));
+        } else if (auto *bar = qobject_cast<QTabBar *>(widget)) {
+            checkTabs(bar);
         } else if (auto *view = qobject_cast<QAbstractItemView *>(widget)) {
             visitModel(where, view);
         } else if (auto *bar = qobject_cast<QMenuBar *>(widget)) {
@@ -96,31 +109,85 @@ private:
         }
     }
 
-    void checkFit(QWidget *widget, const QString &text)
+    // A caption is cut when it needs more room than its widget gives, or was elided to fit.
+    void checkFit(QWidget *widget, const QString &text, int room)
     {
-        if (text.isEmpty() || !widget->toolTip().isEmpty())
-            return;
-        const int needed = neededWidth(widget, text);
-        if (needed > widget->width())
-            faults << QStringLiteral("Cut without tooltip in %1 (%2 px wide, needs %3): %4")
-                          .arg(name(widget))
-                          .arg(widget->width())
-                          .arg(needed)
-                          .arg(text);
+        checkFit(widget, text, room, widget->toolTip());
     }
 
-    // A push button's size hint is at least 80 px in Qt's styles, however short its text: what it
-    // needs is its text and its margins.
-    static int neededWidth(QWidget *widget, const QString &text)
+    void checkFit(QWidget *widget, const QString &text, int room, const QString &toolTip)
     {
-        if (!qobject_cast<QPushButton *>(widget))
-            return widget->sizeHint().width();
-        QString shownText = text;
-        shownText.remove(QLatin1Char('&'));
-        const QStyle *style = widget->style();
-        return widget->fontMetrics().horizontalAdvance(shownText) +
-               style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, widget) +
-               2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, widget);
+        const QString shownText = plain(text);
+        if (shownText.isEmpty())
+            return;
+        const int needed = widest(widget->fontMetrics(), shownText);
+        const QString head = shownText.endsWith(QChar(0x2026)) ? shownText.chopped(1) : shownText;
+        const bool elided = head != shownText && toolTip.startsWith(head) && toolTip != shownText;
+        if (needed <= room && !elided)
+            return;
+        const bool wholeInToolTip = elided || toolTip.contains(shownText);
+        if (wholeInToolTip && kElidedOnPurpose.contains(widget->objectName()))
+            return;
+        faults << QStringLiteral("Cut in %1 (%2 px of room, needs %3): %4")
+                      .arg(name(widget))
+                      .arg(room)
+                      .arg(needed)
+                      .arg(shownText);
+    }
+
+    void checkTabs(QTabBar *bar)
+    {
+        const int padding = bar->style()->pixelMetric(QStyle::PM_TabBarTabHSpace, nullptr, bar);
+        for (int i = 0; i < bar->count(); ++i) {
+            const QRect tab = bar->tabRect(i);
+            // A tab scrolled past the bar's end is cut as much as one too narrow for its text.
+            const int room = qMin(tab.right(), bar->width() - 1) - tab.left() + 1 - padding;
+            checkFit(bar, bar->tabText(i), room, bar->tabToolTip(i));
+        }
+    }
+
+    static QString plain(QString text)
+    {
+        if (Qt::mightBeRichText(text))
+            text = QTextDocumentFragment::fromHtml(text).toPlainText();
+        return text.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+    }
+
+    static int widest(const QFontMetrics &metrics, const QString &text)
+    {
+        int widest = 0;
+        for (const QString &line : text.split(QLatin1Char('\n')))
+            widest = qMax(widest, metrics.horizontalAdvance(line));
+        return widest;
+    }
+
+    static int labelRoom(const QLabel *label)
+    {
+        return label->contentsRect().width() - 2 * label->margin() - qMax(label->indent(), 0);
+    }
+
+    // A line edit scrolls what it cannot show: a text it only shows must fit inside its frame and the
+    // two pixels it keeps either side.
+    static int editRoom(QLineEdit *edit)
+    {
+        const QMargins margins = edit->textMargins();
+        const int frame =
+            edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit) : 0;
+        return edit->contentsRect().width() - margins.left() - margins.right() - 2 * frame - 4;
+    }
+
+    // A push button draws its text inside its margins and frame; check boxes and radio buttons beside
+    // their indicator, which their size hint holds.
+    static int buttonRoom(QAbstractButton *button)
+    {
+        const QStyle *style = button->style();
+        if (qobject_cast<QPushButton *>(button))
+            return button->contentsRect().width() -
+                   style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) -
+                   2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button) -
+                   (button->icon().isNull() ? 0 : button->iconSize().width() + 4);
+        const int textWidth = widest(button->fontMetrics(), plain(button->text()));
+        return button->width() - (button->sizeHint().width() - textWidth);
     }
 
     void visitModel(const QString &where, QAbstractItemView *view)

@@ -503,10 +503,10 @@ void tst_mainWnd::englishSessionScansLosesAndRecovers()
     MainWindowFixture f;
     mainWnd &w = *f.window;
     const QString notice = QStringLiteral("Notice|");
-    QCOMPARE(w.commMenu()->title(), QStringLiteral("Communication (not connected)(C)"));
+    QCOMPARE(w.commMenu()->title(), QStringLiteral("&Communication (not connected)"));
     w.set485();
     f.clickOpen(f.bus->portPath());
-    QTRY_COMPARE(w.commMenu()->title(), QStringLiteral("Communication (connected)"));
+    QTRY_COMPARE(w.commMenu()->title(), QStringLiteral("&Communication (connected)"));
     menuEntry(w, QStringLiteral("查询设备"))->trigger();
     QTRY_COMPARE(w.foundDeviceIds(), (QList<quint8>{1, 2, 3}));
     QCOMPARE(f.boxes.texts(), QStringList{notice + QStringLiteral("Scan complete. Devices found: 1,2,3,")});
@@ -523,12 +523,12 @@ void tst_mainWnd::englishSessionScansLosesAndRecovers()
     f.bus->unplug();
     QTRY_COMPARE(f.boxes.texts(), QStringList{notice + QStringLiteral("Serial port connection lost")});
     for (DeviceLine *row : rows)
-        QCOMPARE(row->onlineCaption(), QStringLiteral("Offline"));
+        QCOMPARE(row->onlineCaption(), QStringLiteral("Dropped"));
     QCOMPARE(w.devicePage()->row(2)->onlineCaption(), QStringLiteral("Connect"));
-    QCOMPARE(w.commMenu()->title(), QStringLiteral("Communication (not connected)"));
+    QCOMPARE(w.commMenu()->title(), QStringLiteral("&Communication (not connected)"));
 
     QVERIFY(f.bus->replug());
-    QTRY_COMPARE(w.commMenu()->title(), QStringLiteral("Communication (connected)"));
+    QTRY_COMPARE(w.commMenu()->title(), QStringLiteral("&Communication (connected)"));
     for (DeviceLine *row : rows)
         QTRY_COMPARE(row->onlineCaption(), QStringLiteral("Online"));
     QCOMPARE(f.boxes.boxes.size(), 1);
