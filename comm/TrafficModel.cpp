@@ -2,6 +2,7 @@
 
 #include "SerialPort.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -110,8 +111,21 @@ void TrafficModel::setAddressFilter(int address)
 {
     if (address == m_filter)
         return;
-    beginResetModel();
     m_filter = address;
+    refilter();
+}
+
+void TrafficModel::setErrorsOnly(bool errorsOnly)
+{
+    if (errorsOnly == m_errorsOnly)
+        return;
+    m_errorsOnly = errorsOnly;
+    refilter();
+}
+
+void TrafficModel::refilter()
+{
+    beginResetModel();
     m_shown.clear();
     for (size_t k = 0; k < m_frames.size(); ++k) {
         if (passes(m_frames[k].frame))
@@ -120,9 +134,25 @@ void TrafficModel::setAddressFilter(int address)
     endResetModel();
 }
 
+bool TrafficModel::isError(const FrameRecord &frame)
+{
+    return frame.outcome != FrameOutcome::Answered && frame.outcome != FrameOutcome::AdapterEcho;
+}
+
 bool TrafficModel::passes(const FrameRecord &frame) const
 {
-    return m_filter == 0 || frame.address == m_filter;
+    return (m_filter == 0 || frame.address == m_filter) && (!m_errorsOnly || isError(frame));
+}
+
+qint64 TrafficModel::numberAt(int row) const
+{
+    return m_shown[size_t(row)];
+}
+
+int TrafficModel::rowFrom(qint64 number) const
+{
+    const auto found = std::lower_bound(m_shown.begin(), m_shown.end(), number);
+    return found == m_shown.end() ? -1 : int(found - m_shown.begin());
 }
 
 const TrafficModel::Kept &TrafficModel::keptAt(int row) const
@@ -140,7 +170,7 @@ QStringList TrafficModel::lines() const
     QStringList lines;
     lines.reserve(int(m_shown.size()));
     for (int row = 0; row < int(m_shown.size()); ++row)
-        lines.append(frameAt(row).line());
+        lines.append(frameAt(row).datedLine());
     return lines;
 }
 

@@ -6,6 +6,7 @@
 #include "BusLink.h"
 #include "BusSummary.h"
 #include "HealthTableModel.h"
+#include "OverrunAdvice.h"
 #include "LinkExchange.h"
 #include "RegisterMap.h"
 #include "SerialPort.h"
@@ -89,6 +90,7 @@ private slots:
     void frameLines();
     void overrunSentence_data();
     void overrunSentence();
+    void cyclesAndProbesCount();
     void echoingAdapterIsSaid();
     void healthTableTellsChangedCellsOnly();
     void trafficKeepsTheNewest();
@@ -367,33 +369,91 @@ void tst_busHealth::frameLines()
     }
 }
 
+// A cycle outrunning the tick is said; one controller whose answers alone stretch it is named.
+// Controllers as "address:median ms:answers in the last cycle".
 void tst_busHealth::overrunSentence_data()
 {
     QTest::addColumn<double>("usage");
     QTest::addColumn<int>("period");
+    QTest::addColumn<int>("tick");
+    QTest::addColumn<QString>("controllers");
     QTest::addColumn<QString>("sentence");
-    QTest::newRow("fifteen controllers at 9600 baud")
-        << 183.0 << 1000
-        << QStringLiteral("轮询一周比查询周期长：每个控制器的读数间隔都超过了查询周期。"
-                          "提高波特率、缩短查询间隔或减少在线的控制器可以缩短轮询。");
-    QTest::newRow("shorter than the period") << 90.0 << 1000 << QString();
-    QTest::newRow("just the period") << 100.0 << 1000 << QString();
-    QTest::newRow("no period to go by") << 0.0 << 0 << QString();
+    const auto slow = [](int address, int ms) {
+        return QStringLiteral("设备%1的应答延迟中位 %2 ms，高于其他设备：检查该设备或增大查询等待时间")
+            .arg(address)
+            .arg(ms);
+    };
+    const QString full = QStringLiteral("轮询一周比读取节拍（1000 ms）长：每个控制器的读数间隔都超过了 1000 ms。"
+                                        "提高波特率、缩短查询间隔或减少在线的控制器可以缩短轮询。");
+    QTest::newRow("one late controller") << 175.0 << 1000 << 1000 << "1:2:4 2:3:4 3:420:4" << slow(3, 420);
+    QTest::newRow("rounded median") << 170.0 << 1000 << 1000 << "1:400.4:4 2:3:4 3:3:4" << slow(1, 400);
+    QTest::newRow("not read in the last cycle, not to blame")
+        << 170.0 << 1000 << 1000 << "1:400:4 2:3:4 9:900:0" << slow(1, 400);
+    QTest::newRow("past the query period, within the tick") << 239.0 << 100 << 1000 << "1:2:4 2:3:4" << QString();
+    QTest::newRow("fifteen alike at 9600 baud")
+        << 183.0 << 1000 << 1000
+        << "1:25:4 2:25:4 3:25:4 4:25:4 5:25:4 6:25:4 7:25:4 8:25:4 9:25:4 10:25:4 11:25:4 12:25:4 13:25:4 "
+           "14:25:4 15:25:4"
+        << full;
+    QTest::newRow("two late controllers") << 250.0 << 1000 << 1000 << "1:300:4 2:300:4 3:3:4" << full;
+    QTest::newRow("slowest, but the cycle is long without it")
+        << 150.0 << 1000 << 1000 << "1:100:4 2:80:4 3:90:4 4:95:4" << full;
+    QTest::newRow("a lone controller is slower than no other") << 170.0 << 1000 << 1000 << "1:400:4" << full;
+    QTest::newRow("within the tick") << 90.0 << 1000 << 1000 << "1:2:4 2:200:4" << QString();
+    QTest::newRow("no tick yet") << 170.0 << 1000 << 0 << "1:400:4 2:3:4" << QString();
+    QTest::newRow("no period to go by") << 0.0 << 0 << 1000 << "1:400:4 2:3:4" << QString();
 }
 
 void tst_busHealth::overrunSentence()
 {
     QFETCH(double, usage);
     QFETCH(int, period);
+    QFETCH(int, tick);
+    QFETCH(QString, controllers);
     QFETCH(QString, sentence);
     BusHealth health;
     health.cycleDone(usage, period);
-    const BusHealth::Bus bus = health.snapshot(0).bus;
-    QCOMPARE(BusSummary::overrun(bus), sentence);
-    QCOMPARE(BusSummary::cycle(bus), period > 0 ? QStringLiteral("轮询一周：%1 ms（查询周期 %2 ms）")
-                                                      .arg(qint64(usage * period / 100))
-                                                      .arg(period)
-                                                : QStringLiteral("轮询一周：-（查询周期 0 ms）"));
+    health.setLinkSettings(QString(), 9600, 500, tick);
+    BusHealth::Snapshot snapshot = health.snapshot(0);
+    for (const QString &polled : controllers.split(QLatin1Char(' '))) {
+        BusHealth::Controller row;
+        row.address = quint8(polled.section(QLatin1Char(':'), 0, 0).toInt());
+        row.latencyMedianMs = polled.section(QLatin1Char(':'), 1, 1).toDouble();
+        row.answersLastCycle = polled.section(QLatin1Char(':'), 2, 2).toInt();
+        row.latencies = 20;
+        snapshot.controllers.append(row);
+    }
+    QCOMPARE(OverrunAdvice::sentence(snapshot), sentence);
+    QCOMPARE(BusSummary::cycle(snapshot.bus), period > 0 ? QStringLiteral("轮询一周：%1 ms（查询周期 %2 ms）")
+                                                               .arg(qint64(usage * period / 100))
+                                                               .arg(period)
+                                                         : QStringLiteral("轮询一周：-（查询周期 0 ms）"));
+}
+
+// Each cycle hands its count of answers per controller on when it ends; a scan's probes count
+// for their addresses, which, asked for, are listed after the polled controllers.
+void tst_busHealth::cyclesAndProbesCount()
+{
+    BusHealth health;
+    list(health, {2});
+    for (int k = 0; k < 3; ++k)
+        health.record(exchange(2, FrameOutcome::Answered));
+    health.record(exchange(2, FrameOutcome::Timeout));
+    QCOMPARE(rowOf(health, 2).answersLastCycle, 0);
+    health.cycleDone(50, 1000);
+    health.record(exchange(2, FrameOutcome::Answered));
+    QCOMPARE(rowOf(health, 2).answersLastCycle, 3);
+    health.cycleDone(50, 1000);
+    QCOMPARE(rowOf(health, 2).answersLastCycle, 1);
+    health.probed(5, false);
+    health.probed(2, true);
+    QCOMPARE(health.snapshot(0).controllers.size(), 1);
+    const QVector<BusHealth::Controller> all = health.snapshot(100, true).controllers;
+    QCOMPARE(all.size(), 15);
+    QCOMPARE((QList<int>{all[0].address, all[1].address, all[4].address}), (QList<int>{2, 1, 5}));
+    QCOMPARE(all[4].counts.timeouts, 1);
+    QCOMPARE(all[4].state, BusHealth::State::Offline);
+    QCOMPARE(all[0].counts.answered, 5);
 }
 
 // The flag comes from the link's own finding; the frame it marks is named as an echo.

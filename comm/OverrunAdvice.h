@@ -1,0 +1,19 @@
+#pragma once
+
+#include "BusHealth.h"
+
+#include <QString>
+
+// What to say when a cycle outruns the worker's tick, so that every controller is read less often
+// than the tick promises: one controller whose answers alone stretch the cycle is named; otherwise
+// the bus is simply too full. A cycle longer than the query period alone is no overrun: the period
+// only scales the usage, and the readings still come at every tick.
+class OverrunAdvice
+{
+public:
+    // Empty while the cycle fits in the tick.
+    static QString sentence(const BusHealth::Snapshot &snapshot);
+    // The controller without whose slow answers the cycle would fit in the tick; 0 when there is
+    // no such single one.
+    static quint8 slowController(const BusHealth::Snapshot &snapshot);
+};
