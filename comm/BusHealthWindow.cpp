@@ -115,8 +115,17 @@ void BusHealthWindow::setUpTables()
         widest({traffic[1], TrafficModel::directionCaption(FrameRecord::Direction::Sent),
                 TrafficModel::directionCaption(FrameRecord::Direction::Received)},
                metrics);
-    sizeColumns(ui->table_traffic, {QStringLiteral("00:00:00.000"), direction, traffic[2], traffic[3],
-                                    QStringLiteral("00 00 00 00 00 00 00 00 00 00 00 00 00")});
+    QStringList outcomes{traffic[5]};
+    FrameRecord sample;
+    sample.exceptionCode = 0xFF;
+    for (FrameOutcome outcome : {FrameOutcome::Timeout, FrameOutcome::CrcError, FrameOutcome::Exception,
+                                 FrameOutcome::Late, FrameOutcome::AdapterEcho}) {
+        sample.outcome = outcome;
+        outcomes << TrafficModel::outcomeCaption(sample);
+    }
+    sizeColumns(ui->table_traffic,
+                {QStringLiteral("00:00:00.000"), direction, traffic[2], traffic[3],
+                 QStringLiteral("00 00 00 00 00 00 00 00 00 00 00 00 00"), widest(outcomes, metrics)});
 }
 
 // The list follows the newest frames unless the operator scrolled up to read older ones: only a

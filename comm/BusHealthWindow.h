@@ -63,8 +63,8 @@ private:
     TrafficModel *m_traffic;
     QPointer<DeviceThread> m_worker; // the main window destroys its worker before its windows
     QTimer m_refresh;
-    bool m_following = true;   // the list shows its newest frames and follows them
-    bool m_placing = false; // the window, not the operator, moves the list
-    bool m_scrolled = true; // by the operator, since the top frame was last noted
-    qint64 m_topFrame = -1; // the frame kept at the top while the rows change under it
+    bool m_following = true; // the list shows its newest frames and follows them
+    bool m_placing = false;  // the window, not the operator, moves the list
+    bool m_scrolled = true;  // by the operator, since the top frame was last noted
+    qint64 m_topFrame = -1;  // the frame kept at the top while the rows change under it
 };

@@ -7,8 +7,8 @@
 
 namespace {
 
-// Time, direction, address, function, bytes, outcome.
-constexpr int ColumnCount = 6;
+// Time, direction, address, function, bytes, outcome, decoded value.
+constexpr int ColumnCount = 7;
 
 } // namespace
 
@@ -22,7 +22,7 @@ TrafficModel::TrafficModel(QObject *parent) : QAbstractTableModel(parent)
 
 QStringList TrafficModel::headers()
 {
-    return {tr("时间"), tr("方向"), tr("地址"), tr("功能码"), tr("报文"), tr("结果")};
+    return {tr("时间"), tr("方向"), tr("地址"), tr("功能码"), tr("报文"), tr("结果"), tr("数值")};
 }
 
 QString TrafficModel::directionCaption(FrameRecord::Direction direction)
@@ -196,7 +196,8 @@ QVariant TrafficModel::data(const QModelIndex &index, int role) const
                                  QString::number(frame.address),
                                  QStringLiteral("%1").arg(frame.function, 2, 16, QLatin1Char('0')).toUpper(),
                                  frame.bytesText(),
-                                 outcomeCaption(frame)};
+                                 outcomeCaption(frame),
+                                 frame.decoded.text()};
     }
     return kept.texts.value(index.column());
 }

@@ -9,8 +9,8 @@
 #include "CustomSpimbox.h"
 #include "DeviceLine.h"
 #include "FileDialogSeam.h"
-#include "RegisterMap.h"
 #include "HealthTableModel.h"
+#include "RegisterMap.h"
 #include "TrafficModel.h"
 #include "deviceWindow.h"
 #include "lossWidget.h"
@@ -204,10 +204,13 @@ void tst_diagnosticsWindow::rowsCountWhatTheBusDid()
     SimFaults slow;
     slow.lateMs = 150;
     f.bus->setFaults(1, slow);
-    QTRY_VERIFY_WITH_TIMEOUT(table.label("label_overrun").contains(QStringLiteral("比读取节拍（50 ms）长")), 20000);
-    QVERIFY(table.label("label_overrun").contains(QStringLiteral("提高波特率、缩短查询间隔或减少在线的控制器")));
-    QVERIFY(window->findChild<QLineEdit *>(QStringLiteral("edit_cycle"))->text().endsWith(
-        QStringLiteral("（查询周期 100 ms）")));
+    QTRY_VERIFY_WITH_TIMEOUT(table.label("label_overrun").contains(QStringLiteral("比读取节拍（50 ms）长")),
+                             20000);
+    QVERIFY(
+        table.label("label_overrun").contains(QStringLiteral("提高波特率、缩短查询间隔或减少在线的控制器")));
+    QVERIFY(window->findChild<QLineEdit *>(QStringLiteral("edit_cycle"))
+                ->text()
+                .endsWith(QStringLiteral("（查询周期 100 ms）")));
     f.bus->setFaults(1, SimFaults());
     QTRY_COMPARE_WITH_TIMEOUT(table.label("label_overrun"), QString(), 20000);
 
@@ -238,7 +241,8 @@ void tst_diagnosticsWindow::slowControllerIsNamed()
     SimFaults late;
     late.lateMs = 150;
     f.bus->setFaults(3, late);
-    const QRegularExpression named(QStringLiteral("^设备3的应答延迟中位 (\\d+) ms，高于其他设备：检查该设备或增大查询等待时间$"));
+    const QRegularExpression named(
+        QStringLiteral("^设备3的应答延迟中位 (\\d+) ms，高于其他设备：检查该设备或增大查询等待时间$"));
     QTRY_VERIFY_WITH_TIMEOUT(named.match(table.label("label_overrun")).hasMatch(), 20000);
     const int medianMs = named.match(table.label("label_overrun")).captured(1).toInt();
     QVERIFY2(medianMs >= 150 && medianMs < 250, qPrintable(table.label("label_overrun")));
@@ -336,14 +340,15 @@ void tst_diagnosticsWindow::trafficFiltersPausesAndSaves()
     QFile saved(path);
     QVERIFY(saved.open(QIODevice::ReadOnly | QIODevice::Text));
     QStringList lines = QString::fromUtf8(saved.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    const QRegularExpression header(QStringLiteral("^# saved \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d; port %1; \\d+ baud; "
-                                                   "reply timeout 250 ms$")
-                                        .arg(QRegularExpression::escape(f.bus->portPath())));
+    const QRegularExpression header(
+        QStringLiteral("^# saved \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d; port %1; \\d+ baud; "
+                       "reply timeout 250 ms$")
+            .arg(QRegularExpression::escape(f.bus->portPath())));
     QVERIFY2(header.match(lines.value(0)).hasMatch(), qPrintable(lines.value(0)));
     lines.removeFirst();
     QCOMPARE(lines, traffic.lines());
-    const QRegularExpression frameLine(QStringLiteral(
-        "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} (TX|RX) 2 03 ([0-9A-F]{2} )+[0-9A-F]{2} answered$"));
+    const QRegularExpression frameLine(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} "
+                                                      "(TX|RX) 2 03 ([0-9A-F]{2} )+[0-9A-F]{2} answered$"));
     for (const QString &line : lines)
         QVERIFY2(frameLine.match(line).hasMatch(), qPrintable(line));
 
@@ -376,7 +381,9 @@ void tst_diagnosticsWindow::writesAndLinkLosses()
     SimFaults lostWrites;
     lostWrites.lostWrites = 6;
     f.bus->setFaults(1, lostWrites);
-    QLineEdit *setpoint = w.devicePage()->row(0)->findChild<CustomSpimbox *>(QStringLiteral("edit_cur"))
+    QLineEdit *setpoint = w.devicePage()
+                              ->row(0)
+                              ->findChild<CustomSpimbox *>(QStringLiteral("edit_cur"))
                               ->findChild<QLineEdit *>(QStringLiteral("lineEdit"));
     setpoint->setFocus();
     setpoint->selectAll();

@@ -6,8 +6,8 @@
 #include "BusLink.h"
 #include "BusSummary.h"
 #include "HealthTableModel.h"
-#include "OverrunAdvice.h"
 #include "LinkExchange.h"
+#include "OverrunAdvice.h"
 #include "RegisterMap.h"
 #include "SerialPort.h"
 #include "SimBus.h"
@@ -88,6 +88,8 @@ private slots:
     void countsStartAgain();
     void frameLines_data();
     void frameLines();
+    void decodedValues_data();
+    void decodedValues();
     void overrunSentence_data();
     void overrunSentence();
     void cyclesAndProbesCount();
@@ -120,10 +122,12 @@ void tst_busHealth::linkReportsEveryExchange_data()
     QTest::newRow("exception") << refusing << false << QStringList{"exception 04@2", "answered@3"} << 0;
     // Each frame comes back from the adapter first: named as its echo, then the answer.
     QTest::newRow("echoing adapter") << none << true
-                                     << QStringList{"adapter echo@2", "answered@2", "adapter echo@3", "answered@3"}
+                                     << QStringList{"adapter echo@2", "answered@2", "adapter echo@3",
+                                                    "answered@3"}
                                      << 0;
     QTest::newRow("echoing adapter, CRC error")
-        << corrupt << true << QStringList{"adapter echo@2", "CRC error@2", "adapter echo@3", "answered@3"} << 0;
+        << corrupt << true << QStringList{"adapter echo@2", "CRC error@2", "adapter echo@3", "answered@3"}
+        << 0;
     // The late answer is heard before the next request goes out, dropped, and named late.
     QTest::newRow("late") << late << false << QStringList{"timeout@2", "late@2", "answered@3"} << 1;
 }
@@ -369,6 +373,48 @@ void tst_busHealth::frameLines()
     }
 }
 
+// Beside the bytes, what a write or a read answer says: a polled quantity in its display unit.
+void tst_busHealth::decodedValues_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<FrameOutcome>("outcome");
+    QTest::addColumn<QStringList>("texts");
+    const auto answer = [](const QByteArray &data) {
+        return SerialPort::appendCrc(QByteArray::fromHex("030304") + data);
+    };
+    QTest::newRow("setpoint written") << SerialPort::buildWriteFloatFrame(3, RegisterMap::InstantSetpoint, 50)
+                                      << QByteArray() << FrameOutcome::Timeout << QStringList{"0x303E = 50"};
+    QTest::newRow("mode written") << SerialPort::buildWriteInt16Frame(3, RegisterMap::ControlMode, 1)
+                                  << QByteArray() << FrameOutcome::Timeout << QStringList{"0x3000 = 1"};
+    QTest::newRow("flow read") << readRequest(3, RegisterMap::InstantFlow) << answer(float_to_bytes(12.5f))
+                               << FrameOutcome::Answered << QStringList{"0x1000", "0x1000 = 12.5"};
+    QTest::newRow("pressure read in KPa")
+        << readRequest(3, RegisterMap::Pressure) << answer(float_to_bytes(101325)) << FrameOutcome::Answered
+        << QStringList{"0x1008", "0x1008 = 101.325"};
+    QTest::newRow("mode read back") << readRequest(3, RegisterMap::ControlMode)
+                                    << answer(uint16_to_bytes(2) + QByteArray(2, 0)) << FrameOutcome::Answered
+                                    << QStringList{"0x3000", "0x3000 = 2"};
+    QTest::newRow("unsound answer says nothing")
+        << readRequest(3, RegisterMap::InstantFlow) << answer(float_to_bytes(12.5f)) << FrameOutcome::CrcError
+        << QStringList{"0x1000", ""};
+}
+
+void tst_busHealth::decodedValues()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, reply);
+    QFETCH(FrameOutcome, outcome);
+    QFETCH(QStringList, texts);
+    LinkExchange done = exchange(3, outcome);
+    done.request = request;
+    done.reply = reply;
+    QStringList got;
+    for (const FrameRecord &frame : done.frames())
+        got << frame.decoded.text();
+    QCOMPARE(got, texts);
+}
+
 // A cycle outrunning the tick is said; one controller whose answers alone stretch it is named.
 // Controllers as "address:median ms:answers in the last cycle".
 void tst_busHealth::overrunSentence_data()
@@ -383,13 +429,15 @@ void tst_busHealth::overrunSentence_data()
             .arg(address)
             .arg(ms);
     };
-    const QString full = QStringLiteral("轮询一周比读取节拍（1000 ms）长：每个控制器的读数间隔都超过了 1000 ms。"
-                                        "提高波特率、缩短查询间隔或减少在线的控制器可以缩短轮询。");
+    const QString full =
+        QStringLiteral("轮询一周比读取节拍（1000 ms）长：每个控制器的读数间隔都超过了 1000 ms。"
+                       "提高波特率、缩短查询间隔或减少在线的控制器可以缩短轮询。");
     QTest::newRow("one late controller") << 175.0 << 1000 << 1000 << "1:2:4 2:3:4 3:420:4" << slow(3, 420);
     QTest::newRow("rounded median") << 170.0 << 1000 << 1000 << "1:400.4:4 2:3:4 3:3:4" << slow(1, 400);
     QTest::newRow("not read in the last cycle, not to blame")
         << 170.0 << 1000 << 1000 << "1:400:4 2:3:4 9:900:0" << slow(1, 400);
-    QTest::newRow("past the query period, within the tick") << 239.0 << 100 << 1000 << "1:2:4 2:3:4" << QString();
+    QTest::newRow("past the query period, within the tick")
+        << 239.0 << 100 << 1000 << "1:2:4 2:3:4" << QString();
     QTest::newRow("fifteen alike at 9600 baud")
         << 183.0 << 1000 << 1000
         << "1:25:4 2:25:4 3:25:4 4:25:4 5:25:4 6:25:4 7:25:4 8:25:4 9:25:4 10:25:4 11:25:4 12:25:4 13:25:4 "
