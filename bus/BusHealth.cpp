@@ -9,6 +9,19 @@
 
 using Lock = std::lock_guard<std::mutex>;
 
+namespace {
+
+// The value below which `share` of the sorted values lie (nearest rank).
+double percentile(std::vector<double> &values, double share)
+{
+    const size_t rank = size_t(std::ceil(share * double(values.size())));
+    const size_t at = rank == 0 ? 0 : rank - 1;
+    std::nth_element(values.begin(), values.begin() + long(at), values.end());
+    return values[at];
+}
+
+} // namespace
+
 void BusHealth::record(const LinkExchange &exchange)
 {
     Lock lock(m_mutex);
@@ -38,8 +51,8 @@ void BusHealth::record(const LinkExchange &exchange)
     default:
         return;
     }
-    ++record.answersThisCycle;
     const qint64 nowMs = exchange.heardAt.monotonicMs();
+    record.cycleLatencies.push_back(exchange.latencyMs());
     record.latencies.push_back({nowMs, exchange.latencyMs()});
     prune(record.latencies, nowMs);
 }
@@ -74,8 +87,9 @@ void BusHealth::cycleDone(double usagePercent, int periodMs)
     // The usage is the cycle's share of the period; with no period there is no share to go by.
     m_bus.cycleMs = periodMs > 0 ? qint64(std::llround(usagePercent * periodMs / 100.0)) : -1;
     for (Record &record : m_records) {
-        record.answersLastCycle = record.answersThisCycle;
-        record.answersThisCycle = 0;
+        record.answersLastCycle = int(record.cycleLatencies.size());
+        record.lastCycleMedianMs = record.cycleLatencies.empty() ? 0 : percentile(record.cycleLatencies, 0.5);
+        record.cycleLatencies.clear();
     }
 }
 
@@ -168,6 +182,7 @@ BusHealth::Controller BusHealth::row(quint8 address, State state, qint64 nowMs) 
     row.counts = found->counts;
     row.lastReadingWallMs = found->lastReadingWallMs;
     row.answersLastCycle = found->answersLastCycle;
+    row.lastCycleMedianMs = found->lastCycleMedianMs;
     fillLatencies(row, found->latencies, nowMs);
     return row;
 }
@@ -177,19 +192,6 @@ void BusHealth::prune(std::deque<Latency> &latencies, qint64 nowMs)
     while (!latencies.empty() && latencies.front().atMs < nowMs - kLatencyWindowMs)
         latencies.pop_front();
 }
-
-namespace {
-
-// The value below which `share` of the sorted values lie (nearest rank).
-double percentile(std::vector<double> &values, double share)
-{
-    const size_t rank = size_t(std::ceil(share * double(values.size())));
-    const size_t at = rank == 0 ? 0 : rank - 1;
-    std::nth_element(values.begin(), values.begin() + long(at), values.end());
-    return values[at];
-}
-
-} // namespace
 
 void BusHealth::fillLatencies(Controller &row, const std::deque<Latency> &latencies, qint64 nowMs)
 {

@@ -8,6 +8,7 @@
 #include <QVector>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 // How each controller and the bus are doing: per controller the outcomes of its exchanges, its
 // failed writes, its answer latencies and its last good reading; for the bus the last cycle, the
@@ -43,7 +44,10 @@ public:
         double latencyMedianMs = 0;
         double latencyP95Ms = 0;
         qint64 lastReadingWallMs = 0; // 0: no good reading yet
-        int answersLastCycle = 0;     // answers (with a latency) within the last whole cycle
+        // The answers within the last whole cycle, and their median latency: what the controller
+        // cost the cycle now, whatever the five minutes before were like.
+        int answersLastCycle = 0;
+        double lastCycleMedianMs = 0;
     };
 
     struct Bus
@@ -102,8 +106,9 @@ private:
         Counts counts;
         std::deque<Latency> latencies;
         qint64 lastReadingWallMs = 0;
-        int answersThisCycle = 0;
+        std::vector<double> cycleLatencies; // of the cycle under way
         int answersLastCycle = 0;
+        double lastCycleMedianMs = 0;
     };
 
     void clearCounts();

@@ -466,9 +466,8 @@ void tst_busHealth::overrunSentence()
     for (const QString &polled : controllers.split(QLatin1Char(' '))) {
         BusHealth::Controller row;
         row.address = quint8(polled.section(QLatin1Char(':'), 0, 0).toInt());
-        row.latencyMedianMs = polled.section(QLatin1Char(':'), 1, 1).toDouble();
+        row.lastCycleMedianMs = polled.section(QLatin1Char(':'), 1, 1).toDouble();
         row.answersLastCycle = polled.section(QLatin1Char(':'), 2, 2).toInt();
-        row.latencies = 20;
         snapshot.controllers.append(row);
     }
     QCOMPARE(OverrunAdvice::sentence(snapshot), sentence);
@@ -478,21 +477,23 @@ void tst_busHealth::overrunSentence()
                                                          : QStringLiteral("轮询一周：-（查询周期 0 ms）"));
 }
 
-// Each cycle hands its count of answers per controller on when it ends; a scan's probes count
-// for their addresses, which, asked for, are listed after the polled controllers.
+// Each cycle hands its count of answers per controller and their median latency on when it ends; a scan's
+// probes count for their addresses, which, asked for, are listed after the polled controllers.
 void tst_busHealth::cyclesAndProbesCount()
 {
     BusHealth health;
     list(health, {2});
-    for (int k = 0; k < 3; ++k)
-        health.record(exchange(2, FrameOutcome::Answered));
+    for (int heardMs : {10, 300, 20})
+        health.record(exchange(2, FrameOutcome::Answered, 0, heardMs));
     health.record(exchange(2, FrameOutcome::Timeout));
     QCOMPARE(rowOf(health, 2).answersLastCycle, 0);
     health.cycleDone(50, 1000);
-    health.record(exchange(2, FrameOutcome::Answered));
+    health.record(exchange(2, FrameOutcome::Answered, 0, 400));
     QCOMPARE(rowOf(health, 2).answersLastCycle, 3);
+    QCOMPARE(rowOf(health, 2).lastCycleMedianMs, 20.0);
     health.cycleDone(50, 1000);
     QCOMPARE(rowOf(health, 2).answersLastCycle, 1);
+    QCOMPARE(rowOf(health, 2).lastCycleMedianMs, 400.0);
     health.probed(5, false);
     health.probed(2, true);
     QCOMPARE(health.snapshot(0).controllers.size(), 1);
