@@ -1,8 +1,9 @@
 // The diagnostics' parts without a bus: what one exchange counts for, the latency figures over their
-// five minutes, the frame lines, the words for a cycle longer than the query period, and the two
-// tables' models (changed cells only; the newest 10,000 frames, filter and pause).
+// five minutes, the frame lines and decoded values, the advice for a cycle that outruns the tick,
+// and the two tables (changed cells only; the newest 10,000 frames, filters, pause and place).
 
 #include "BusHealth.h"
+#include "BusHealthWindow.h"
 #include "BusLink.h"
 #include "BusSummary.h"
 #include "HealthTableModel.h"
@@ -13,7 +14,11 @@
 #include "SimBus.h"
 #include "TrafficModel.h"
 
+#include <QCheckBox>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -97,6 +102,7 @@ private slots:
     void healthTableTellsChangedCellsOnly();
     void trafficKeepsTheNewest();
     void trafficFilterAndPause();
+    void trafficListKeepsItsPlace();
 };
 
 // Through a real port on the simulated bus: a read of controller 2 (with its fault), then one of
@@ -600,6 +606,52 @@ void tst_busHealth::trafficFilterAndPause()
     QCOMPARE(model.data(model.index(9, 1)).toString(), QStringLiteral("发送"));
     QCOMPARE(model.data(model.index(9, 5)).toString(), QStringLiteral("应答"));
     QCOMPARE(model.lines().size(), 10);
+}
+
+// The traffic tab fed straight: it follows the newest frames; scrolled up, it keeps its top frame
+// in place while new frames come, the oldest make way and the filter changes.
+void tst_busHealth::trafficListKeepsItsPlace()
+{
+    BusHealthWindow window;
+    window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentIndex(1);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *view = window.findChild<QTableView *>(QStringLiteral("table_traffic"));
+    TrafficModel &traffic = *window.trafficModel();
+    qint64 wallMs = 0;
+    const auto feed = [&](int count) {
+        std::vector<FrameRecord> frames(static_cast<size_t>(count));
+        for (FrameRecord &frame : frames) {
+            frame.wallMs = wallMs++;
+            frame.outcome = wallMs % 5 == 0 ? FrameOutcome::Timeout : FrameOutcome::Answered;
+        }
+        traffic.append(frames);
+        traffic.flush();
+    };
+    const auto newestInView = [&] {
+        const QRect last = view->visualRect(traffic.index(traffic.rowCount() - 1, 0));
+        return view->viewport()->rect().contains(last.center());
+    };
+    for (int batch = 0; batch < 3; ++batch) {
+        feed(200);
+        QTRY_VERIFY(newestInView());
+    }
+
+    view->verticalScrollBar()->setValue(300);
+    const qint64 top = traffic.numberAt(view->rowAt(0));
+    feed(TrafficModel::kKept - 400); // the oldest 200 make way
+    QTRY_COMPARE(traffic.numberAt(0), qint64(200));
+    QCOMPARE(traffic.numberAt(view->rowAt(0)), top);
+    auto *errorsOnly = window.findChild<QCheckBox *>(QStringLiteral("check_errorsOnly"));
+    errorsOnly->setChecked(true);
+    QCOMPARE(view->rowAt(0), traffic.rowFrom(top));
+    QVERIFY(traffic.numberAt(view->rowAt(0)) > top);
+    errorsOnly->setChecked(false);
+    QCOMPARE(traffic.numberAt(view->rowAt(0)), top);
+
+    view->scrollToBottom();
+    feed(100);
+    QTRY_VERIFY(newestInView());
 }
 
 #include "TestRunner.h"
