@@ -86,5 +86,10 @@ QString FrameValue::text() const
         return QString();
     const QString name =
         QStringLiteral("0x") + QStringLiteral("%1").arg(reg, 4, 16, QLatin1Char('0')).toUpper();
-    return hasValue ? name + QStringLiteral(" = ") + QString::number(value, 'g', 7) : name;
+    return hasValue ? name + QStringLiteral(" = ") + valueText() : name;
+}
+
+QString FrameValue::valueText() const
+{
+    return hasValue ? QString::number(value, 'g', 6) : QString();
 }

@@ -18,4 +18,6 @@ struct FrameValue
 
     // "0x303E = 50", "0x1000" or empty.
     QString text() const;
+    // "50", or empty: beside an answer, whose request above it names the register.
+    QString valueText() const;
 };

@@ -123,9 +123,11 @@ void BusHealthWindow::setUpTables()
         sample.outcome = outcome;
         outcomes << TrafficModel::outcomeCaption(sample);
     }
+    // The bytes column fits a float's write, the longest frame the worker sends; the value beside
+    // it stays in view.
     sizeColumns(ui->table_traffic,
                 {QStringLiteral("00:00:00.000"), direction, traffic[2], traffic[3],
-                 QStringLiteral("00 00 00 00 00 00 00 00 00 00 00 00 00"), widest(outcomes, metrics)});
+                 QStringLiteral("00 00 00 00 00 00 00 00 00 00 00"), widest(outcomes, metrics)});
 }
 
 // The list follows the newest frames unless the operator scrolled up to read older ones: only a

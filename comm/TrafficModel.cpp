@@ -197,7 +197,9 @@ QVariant TrafficModel::data(const QModelIndex &index, int role) const
                                  QStringLiteral("%1").arg(frame.function, 2, 16, QLatin1Char('0')).toUpper(),
                                  frame.bytesText(),
                                  outcomeCaption(frame),
-                                 frame.decoded.text()};
+                                 frame.direction == FrameRecord::Direction::Received
+                                     ? frame.decoded.valueText()
+                                     : frame.decoded.text()};
     }
     return kept.texts.value(index.column());
 }
