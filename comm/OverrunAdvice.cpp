@@ -14,6 +14,8 @@ bool shapedTheCycle(const Controller &controller)
     return controller.answersLastCycle > 0;
 }
 
+// The controller without whose slow answers the cycle would have fitted in the tick, if a single
+// one stands out so.
 const Controller *slowOne(const BusHealth::Snapshot &snapshot)
 {
     const Controller *slowest = nullptr;
@@ -37,12 +39,6 @@ const Controller *slowOne(const BusHealth::Snapshot &snapshot)
 }
 
 } // namespace
-
-quint8 OverrunAdvice::slowController(const BusHealth::Snapshot &snapshot)
-{
-    const Controller *slow = slowOne(snapshot);
-    return slow ? slow->address : 0;
-}
 
 QString OverrunAdvice::sentence(const BusHealth::Snapshot &snapshot)
 {

@@ -13,7 +13,4 @@ class OverrunAdvice
 public:
     // Empty while the cycle fits in the tick.
     static QString sentence(const BusHealth::Snapshot &snapshot);
-    // The controller without whose slow answers the cycle would fit in the tick; 0 when there is
-    // no such single one.
-    static quint8 slowController(const BusHealth::Snapshot &snapshot);
 };
