@@ -1,12 +1,26 @@
 #include "BusHealth.h"
 
 #include "ReplyRecognizer.h"
+#include "ScanReply.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
 using Lock = std::lock_guard<std::mutex>;
+
+namespace {
+
+// The value below which `share` of the sorted values lie (nearest rank).
+double percentile(std::vector<double> &values, double share)
+{
+    const size_t rank = size_t(std::ceil(share * double(values.size())));
+    const size_t at = rank == 0 ? 0 : rank - 1;
+    std::nth_element(values.begin(), values.begin() + long(at), values.end());
+    return values[at];
+}
+
+} // namespace
 
 void BusHealth::record(const LinkExchange &exchange)
 {
@@ -38,6 +52,7 @@ void BusHealth::record(const LinkExchange &exchange)
         return;
     }
     const qint64 nowMs = exchange.heardAt.monotonicMs();
+    record.cycleLatencies.push_back(exchange.latencyMs());
     record.latencies.push_back({nowMs, exchange.latencyMs()});
     prune(record.latencies, nowMs);
 }
@@ -71,6 +86,30 @@ void BusHealth::cycleDone(double usagePercent, int periodMs)
     m_bus.periodMs = periodMs;
     // The usage is the cycle's share of the period; with no period there is no share to go by.
     m_bus.cycleMs = periodMs > 0 ? qint64(std::llround(usagePercent * periodMs / 100.0)) : -1;
+    for (Record &record : m_records) {
+        record.answersLastCycle = int(record.cycleLatencies.size());
+        record.lastCycleMedianMs = record.cycleLatencies.empty() ? 0 : percentile(record.cycleLatencies, 0.5);
+        record.cycleLatencies.clear();
+    }
+}
+
+void BusHealth::setLinkSettings(const QString &portName, int baudRate, int replyTimeoutMs, int tickMs)
+{
+    Lock lock(m_mutex);
+    m_bus.portName = portName;
+    m_bus.baudRate = baudRate;
+    m_bus.replyTimeoutMs = replyTimeoutMs;
+    m_bus.tickMs = tickMs;
+}
+
+void BusHealth::probed(quint8 address, bool answered)
+{
+    Lock lock(m_mutex);
+    Counts &counts = m_records[address].counts;
+    if (answered)
+        ++counts.answered;
+    else
+        ++counts.timeouts;
 }
 
 void BusHealth::portOpened()
@@ -113,25 +152,39 @@ void BusHealth::clearCounts()
     m_bus.reopenings = 0;
 }
 
-BusHealth::Snapshot BusHealth::snapshot(qint64 nowMonotonicMs) const
+BusHealth::Snapshot BusHealth::snapshot(qint64 nowMonotonicMs, bool everyProbedAddress) const
 {
     Lock lock(m_mutex);
     Snapshot snapshot;
     snapshot.bus = m_bus;
-    snapshot.controllers.reserve(m_controllers.size());
-    for (const auto &listed : m_controllers) {
-        Controller row;
-        row.address = listed.first;
-        row.state = listed.second;
-        const auto found = m_records.constFind(listed.first);
-        if (found != m_records.constEnd()) {
-            row.counts = found->counts;
-            row.lastReadingWallMs = found->lastReadingWallMs;
-            fillLatencies(row, found->latencies, nowMonotonicMs);
-        }
-        snapshot.controllers.append(row);
+    QList<quint8> listed;
+    for (const auto &controller : m_controllers) {
+        snapshot.controllers.append(row(controller.first, controller.second, nowMonotonicMs));
+        listed.append(controller.first);
+    }
+    if (!everyProbedAddress)
+        return snapshot;
+    for (int address = FirstProbedAddress; address <= LastProbedAddress; ++address) {
+        if (!listed.contains(quint8(address)))
+            snapshot.controllers.append(row(quint8(address), State::Offline, nowMonotonicMs));
     }
     return snapshot;
+}
+
+BusHealth::Controller BusHealth::row(quint8 address, State state, qint64 nowMs) const
+{
+    Controller row;
+    row.address = address;
+    row.state = state;
+    const auto found = m_records.constFind(address);
+    if (found == m_records.constEnd())
+        return row;
+    row.counts = found->counts;
+    row.lastReadingWallMs = found->lastReadingWallMs;
+    row.answersLastCycle = found->answersLastCycle;
+    row.lastCycleMedianMs = found->lastCycleMedianMs;
+    fillLatencies(row, found->latencies, nowMs);
+    return row;
 }
 
 void BusHealth::prune(std::deque<Latency> &latencies, qint64 nowMs)
@@ -139,19 +192,6 @@ void BusHealth::prune(std::deque<Latency> &latencies, qint64 nowMs)
     while (!latencies.empty() && latencies.front().atMs < nowMs - kLatencyWindowMs)
         latencies.pop_front();
 }
-
-namespace {
-
-// The value below which `share` of the sorted values lie (nearest rank).
-double percentile(std::vector<double> &values, double share)
-{
-    const size_t rank = size_t(std::ceil(share * double(values.size())));
-    const size_t at = rank == 0 ? 0 : rank - 1;
-    std::nth_element(values.begin(), values.begin() + long(at), values.end());
-    return values[at];
-}
-
-} // namespace
 
 void BusHealth::fillLatencies(Controller &row, const std::deque<Latency> &latencies, qint64 nowMs)
 {

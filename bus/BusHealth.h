@@ -4,9 +4,11 @@
 
 #include <QList>
 #include <QMap>
+#include <QString>
 #include <QVector>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 // How each controller and the bus are doing: per controller the outcomes of its exchanges, its
 // failed writes, its answer latencies and its last good reading; for the bus the last cycle, the
@@ -42,6 +44,10 @@ public:
         double latencyMedianMs = 0;
         double latencyP95Ms = 0;
         qint64 lastReadingWallMs = 0; // 0: no good reading yet
+        // The answers within the last whole cycle, and their median latency: what the controller
+        // cost the cycle now, whatever the five minutes before were like.
+        int answersLastCycle = 0;
+        double lastCycleMedianMs = 0;
     };
 
     struct Bus
@@ -52,6 +58,10 @@ public:
         int linkLosses = 0;
         int reopenings = 0;
         bool echoingAdapter = false;
+        int tickMs = 0; // a cycle starts every tickMs, or as soon as the one before ends
+        QString portName;
+        int baudRate = 0;
+        int replyTimeoutMs = 0;
     };
 
     struct Snapshot
@@ -70,6 +80,9 @@ public:
     // The controllers of the last scan (and any other the worker polls), in order, with their state.
     void setControllers(const QVector<QPair<quint8, State>> &controllers);
     void cycleDone(double usagePercent, int periodMs);
+    void setLinkSettings(const QString &portName, int baudRate, int replyTimeoutMs, int tickMs);
+    // A discovery probe of an address: answered or not.
+    void probed(quint8 address, bool answered);
     void portOpened(); // the operator opened the port: the counts start again
     void linkLost();
     void linkReopened();
@@ -78,7 +91,9 @@ public:
     // The counts and latencies start again.
     void clear();
     // Latencies are taken from the window that ends at `nowMonotonicMs` (ReadTime::monotonicMs).
-    Snapshot snapshot(qint64 nowMonotonicMs) const;
+    // With `everyProbedAddress`, the addresses a scan probes that are not listed follow the listed
+    // controllers, as offline: the one being debugged is often one that did not answer.
+    Snapshot snapshot(qint64 nowMonotonicMs, bool everyProbedAddress = false) const;
 
 private:
     struct Latency
@@ -91,9 +106,13 @@ private:
         Counts counts;
         std::deque<Latency> latencies;
         qint64 lastReadingWallMs = 0;
+        std::vector<double> cycleLatencies; // of the cycle under way
+        int answersLastCycle = 0;
+        double lastCycleMedianMs = 0;
     };
 
     void clearCounts();
+    Controller row(quint8 address, State state, qint64 nowMs) const;
     static void prune(std::deque<Latency> &latencies, qint64 nowMs);
     static void fillLatencies(Controller &row, const std::deque<Latency> &latencies, qint64 nowMs);
 

@@ -85,7 +85,8 @@ void DeviceThread::createParts()
     m_watch = std::make_unique<LinkWatch>([this] { return reopenLostLink(); });
     m_mainTimer = std::make_unique<QTimer>();
     m_diagnostics =
-        std::make_unique<DiagnosticsFeed>(*m_link, *m_requests, *m_poller, m_devices, m_health, m_tapOn);
+        std::make_unique<DiagnosticsFeed>(*m_link, *m_requests, *m_poller, m_devices, *m_mainTimer, m_health,
+                                          m_tapOn);
 }
 
 void DeviceThread::connectParts()

@@ -5,16 +5,22 @@
 #include "OnlineList.h"
 #include "Poller.h"
 #include "RequestServer.h"
+#include "ScanReply.h"
+
+#include <QTimer>
 
 DiagnosticsFeed::DiagnosticsFeed(BusLink &link, RequestServer &requests, Poller &poller,
-                                 const OnlineList &devices, BusHealth &health, const std::atomic_bool &tapOn)
-    : m_link(link), m_poller(poller), m_devices(devices), m_health(health), m_tapOn(tapOn)
+                                 const OnlineList &devices, const QTimer &tick, BusHealth &health,
+                                 const std::atomic_bool &tapOn)
+    : m_link(link), m_poller(poller), m_devices(devices), m_tick(tick), m_health(health), m_tapOn(tapOn)
 {
     link.setObserver([this](const LinkExchange &exchange) { exchanged(exchange); });
     connect(&link, &BusLink::linkLost, this, [this] { m_health.linkLost(); });
     connect(&link, &BusLink::adapterEcho, this, [this](bool echoes) { m_health.setEchoingAdapter(echoes); });
     connect(&requests, &RequestServer::writeFailed, this,
             [this](int deviceId, bool givenUp) { m_health.writeFailed(quint8(deviceId), givenUp); });
+    connect(&requests, &RequestServer::scanned, this,
+            [this](const ScanResult &result) { countProbes(result.addresses); });
     connect(&poller, &Poller::reading, this, [this](const Reading &reading) {
         if (reading.usable)
             m_health.readingTaken(reading.deviceId, reading.readTime.wallMs);
@@ -55,6 +61,7 @@ void DiagnosticsFeed::sendFrames()
 void DiagnosticsFeed::cycleDone(double usagePercent)
 {
     m_health.cycleDone(usagePercent, m_poller.period());
+    m_health.setLinkSettings(m_link.portName(), m_link.baudRate(), m_link.replyTimeout(), m_tick.interval());
     listControllers();
     if (m_tapOn.load(std::memory_order_relaxed))
         sendFrames();
@@ -80,4 +87,12 @@ void DiagnosticsFeed::listControllers()
             rows.append({record.id, stateOf(record.id)});
     }
     m_health.setControllers(rows);
+}
+
+// The scan talks to the line past the link's exchanges: its probes are counted here, so that an
+// address that never answers shows its timeouts beside the controllers that do.
+void DiagnosticsFeed::countProbes(const QList<quint8> &answered)
+{
+    for (int address = FirstProbedAddress; address <= LastProbedAddress; ++address)
+        m_health.probed(quint8(address), answered.contains(quint8(address)));
 }

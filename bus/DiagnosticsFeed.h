@@ -11,6 +11,7 @@
 class BusLink;
 class OnlineList;
 class Poller;
+class QTimer;
 class RequestServer;
 
 // Hands what the worker sees on the line to the diagnostics: every exchange, failed write, good
@@ -22,8 +23,9 @@ class DiagnosticsFeed : public QObject
 {
     Q_OBJECT
 public:
+    // `tick` starts the cycles: how often a controller is read, whatever the query period says.
     DiagnosticsFeed(BusLink &link, RequestServer &requests, Poller &poller, const OnlineList &devices,
-                    BusHealth &health, const std::atomic_bool &tapOn);
+                    const QTimer &tick, BusHealth &health, const std::atomic_bool &tapOn);
     ~DiagnosticsFeed() override;
 
     static constexpr int kBatchMs = 200;
@@ -37,11 +39,13 @@ private:
     void exchanged(const LinkExchange &exchange);
     void cycleDone(double usagePercent);
     void listControllers();
+    void countProbes(const QList<quint8> &answered);
     void sendFrames();
 
     BusLink &m_link;
     Poller &m_poller;
     const OnlineList &m_devices;
+    const QTimer &m_tick;
     BusHealth &m_health;
     const std::atomic_bool &m_tapOn;
     std::vector<FrameRecord> m_waiting;

@@ -49,3 +49,8 @@ QString FrameRecord::line() const
         .arg(hexByte(function))
         .arg(bytesText(), outcomeText());
 }
+
+QString FrameRecord::datedLine() const
+{
+    return QDateTime::fromMSecsSinceEpoch(wallMs).toString(QStringLiteral("yyyy-MM-dd ")) + line();
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FrameValue.h"
+
 #include <QByteArray>
 #include <QMetaType>
 #include <QString>
@@ -32,10 +34,13 @@ struct FrameRecord
     QByteArray bytes;
     FrameOutcome outcome = FrameOutcome::Answered;
     int exceptionCode = -1; // with FrameOutcome::Exception
+    FrameValue decoded;
 
     // One line for a file or a terminal, the same wherever it is written:
     // "14:03:07.123 TX 3 03 03 03 10 00 00 02 C1 29 answered".
     QString line() const;
+    // The same line with the date in front: "2026-03-07 14:03:07.123 TX 3 ...".
+    QString datedLine() const;
     QString timeText() const;  // hh:mm:ss.zzz, local time
     QString bytesText() const; // upper-case hex, one space between bytes
     QString outcomeText() const;

@@ -90,6 +90,7 @@ QVector<FrameRecord> LinkExchange::frames() const
         sent.bytes = request;
         sent.outcome = outcome;
         sent.exceptionCode = exceptionCode();
+        sent.decoded = FrameValue::ofRequest(request);
         frames.append(sent);
     }
     if (adapterCopy) {
@@ -108,6 +109,8 @@ QVector<FrameRecord> LinkExchange::frames() const
         received.bytes = reply;
         received.outcome = outcome;
         received.exceptionCode = exceptionCode();
+        if (outcome == FrameOutcome::Answered)
+            received.decoded = FrameValue::ofReply(request, reply);
         frames.append(received);
     }
     return frames;

@@ -7,17 +7,22 @@
 #include "FileDialogSeam.h"
 #include "HealthTableModel.h"
 #include "MessageBoxSeam.h"
+#include "OverrunAdvice.h"
 #include "PlainTextDelegate.h"
 #include "RegularFile.h"
+#include "TrafficFile.h"
 #include "TrafficModel.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QSaveFile>
 #include <QScrollBar>
+#include <QSettings>
+#include <QStandardPaths>
 
 BusHealthWindow::BusHealthWindow(QWidget *parent)
     : QWidget(parent), ui(new Ui::BusHealthWindow), m_health(new HealthTableModel(this)),
@@ -64,6 +69,30 @@ QString widest(const QStringList &texts, const QFontMetrics &metrics)
     return widestText;
 }
 
+// The folder of the last traffic file saved, offered again the next time, in this run or a later one.
+namespace SaveFolder {
+
+QString settingsPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/quorix-rs485/diagnostics.ini");
+}
+
+const QString kKey = QStringLiteral("trafficFolder");
+
+QString folder()
+{
+    const QString remembered = QSettings(settingsPath(), QSettings::IniFormat).value(kKey).toString();
+    return !remembered.isEmpty() && QDir(remembered).exists() ? remembered : defaultDataDirectory();
+}
+
+void remember(const QString &path)
+{
+    QSettings(settingsPath(), QSettings::IniFormat).setValue(kKey, QFileInfo(path).absolutePath());
+}
+
+} // namespace SaveFolder
+
 } // namespace
 
 void BusHealthWindow::setUpTables()
@@ -86,20 +115,76 @@ void BusHealthWindow::setUpTables()
         widest({traffic[1], TrafficModel::directionCaption(FrameRecord::Direction::Sent),
                 TrafficModel::directionCaption(FrameRecord::Direction::Received)},
                metrics);
-    sizeColumns(ui->table_traffic, {QStringLiteral("00:00:00.000"), direction, traffic[2], traffic[3],
-                                    QStringLiteral("00 00 00 00 00 00 00 00 00 00 00 00 00")});
+    QStringList outcomes{traffic[5]};
+    FrameRecord sample;
+    sample.exceptionCode = 0xFF;
+    for (FrameOutcome outcome : {FrameOutcome::Timeout, FrameOutcome::CrcError, FrameOutcome::Exception,
+                                 FrameOutcome::Late, FrameOutcome::AdapterEcho}) {
+        sample.outcome = outcome;
+        outcomes << TrafficModel::outcomeCaption(sample);
+    }
+    // The bytes column fits a float's write, the longest frame the worker sends; the value beside
+    // it stays in view.
+    sizeColumns(ui->table_traffic,
+                {QStringLiteral("00:00:00.000"), direction, traffic[2], traffic[3],
+                 QStringLiteral("00 00 00 00 00 00 00 00 00 00 00"), widest(outcomes, metrics)});
 }
 
-// The list follows the newest frames unless the operator scrolled up to read older ones.
+// The list follows the newest frames unless the operator scrolled up to read older ones: only a
+// scroll decides, since the bar's range grows later than the rows, when the view next lays out.
+// Scrolled up, the list keeps its top frame in place while the oldest frames make way.
 void BusHealthWindow::followNewestFrames()
 {
     QScrollBar *bar = ui->table_traffic->verticalScrollBar();
-    connect(m_traffic, &TrafficModel::rowsAboutToBeInserted, this,
-            [this, bar] { m_atNewest = bar->value() == bar->maximum(); });
-    connect(m_traffic, &TrafficModel::rowsInserted, this, [this] {
-        if (m_atNewest)
-            ui->table_traffic->scrollToBottom();
+    connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) {
+        if (m_placing)
+            return;
+        m_following = value == bar->maximum();
+        m_scrolled = true;
     });
+    connect(bar, &QScrollBar::rangeChanged, this, [this, bar](int, int maximum) {
+        if (m_following && !m_placing)
+            bar->setValue(maximum);
+    });
+    connect(m_traffic, &TrafficModel::rowsAboutToBeRemoved, this, &BusHealthWindow::noteTopFrame);
+    connect(m_traffic, &TrafficModel::rowsRemoved, this, [this] {
+        if (!m_following)
+            restorePlace();
+    });
+}
+
+// Another filter shows other rows: the frame the operator scrolled to stays at the top (or the
+// first one after it that is shown), through any number of filters until the operator scrolls
+// again; a list that followed the newest frames goes on following them.
+void BusHealthWindow::keepPlaceWhile(const std::function<void()> &refilter)
+{
+    noteTopFrame();
+    m_placing = true;
+    refilter();
+    m_placing = false;
+    restorePlace();
+}
+
+void BusHealthWindow::noteTopFrame()
+{
+    if (!m_scrolled)
+        return;
+    const int top = ui->table_traffic->rowAt(0);
+    m_topFrame = top >= 0 ? m_traffic->numberAt(top) : -1;
+    m_scrolled = false;
+}
+
+void BusHealthWindow::restorePlace()
+{
+    QTableView *view = ui->table_traffic;
+    m_placing = true;
+    view->doItemsLayout();
+    const int row = m_topFrame >= 0 ? m_traffic->rowFrom(m_topFrame) : -1;
+    if (m_following || row < 0)
+        view->scrollToBottom();
+    else
+        view->scrollTo(m_traffic->index(row, 0), QAbstractItemView::PositionAtTop);
+    m_placing = false;
 }
 
 void BusHealthWindow::attach(DeviceThread *worker)
@@ -134,13 +219,14 @@ void BusHealthWindow::refresh()
 {
     if (!m_worker)
         return;
-    const BusHealth::Snapshot snapshot = m_worker->health().snapshot(ReadTime::monotonicNowNs() / 1000000);
+    const BusHealth::Snapshot snapshot = m_worker->health().snapshot(ReadTime::monotonicNowNs() / 1000000,
+                                                                     ui->check_allAddresses->isChecked());
     m_health->show(snapshot);
     setTextIfChanged(ui->edit_usage, BusSummary::usage(snapshot.bus));
     setTextIfChanged(ui->edit_cycle, BusSummary::cycle(snapshot.bus));
     setTextIfChanged(ui->edit_link, BusSummary::link(snapshot.bus));
     setTextIfChanged(ui->edit_echo, BusSummary::echo(snapshot.bus));
-    setTextIfChanged(ui->label_overrun, BusSummary::overrun(snapshot.bus));
+    setTextIfChanged(ui->label_overrun, OverrunAdvice::sentence(snapshot));
     listFilterAddresses();
     showFrameCount();
 }
@@ -206,14 +292,26 @@ void BusHealthWindow::on_btn_pause_clicked()
 
 void BusHealthWindow::on_combox_device_currentIndexChanged(int index)
 {
-    m_traffic->setAddressFilter(index <= 0 ? 0 : ui->combox_device->itemText(index).toInt());
+    const int address = index <= 0 ? 0 : ui->combox_device->itemText(index).toInt();
+    keepPlaceWhile([this, address] { m_traffic->setAddressFilter(address); });
     showFrameCount();
+}
+
+void BusHealthWindow::on_check_errorsOnly_toggled(bool errorsOnly)
+{
+    keepPlaceWhile([this, errorsOnly] { m_traffic->setErrorsOnly(errorsOnly); });
+    showFrameCount();
+}
+
+void BusHealthWindow::on_check_allAddresses_toggled(bool)
+{
+    refresh();
 }
 
 void BusHealthWindow::on_btn_save_clicked()
 {
     const QString suggested =
-        QDir(defaultDataDirectory())
+        QDir(SaveFolder::folder())
             .filePath(QStringLiteral("报文-%1.txt")
                           .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
     const QString path =
@@ -227,9 +325,8 @@ void BusHealthWindow::on_btn_save_clicked()
     }
     QSaveFile file(path);
     file.setDirectWriteFallback(true);
-    QStringList lines = m_traffic->lines();
-    lines.append(QString()); // the last line ends too
-    const QByteArray text = lines.join(QLatin1Char('\n')).toUtf8();
+    const BusHealth::Bus bus = m_worker ? m_worker->health().snapshot(0).bus : BusHealth::Bus();
+    const QByteArray text = TrafficFile::text(bus, QDateTime::currentDateTime(), m_traffic->lines());
     // commit() alone misses a failure of the last buffered write (a full disk).
     const bool written = file.open(QIODevice::WriteOnly | QIODevice::Text) &&
                          file.write(text) == text.size() && file.flush() && file.commit();
@@ -237,5 +334,6 @@ void BusHealthWindow::on_btn_save_clicked()
         MessageBoxSeam::warning(this, tr("提示"), tr("%1无法写入（%2）").arg(path, file.errorString()));
         return;
     }
+    SaveFolder::remember(path);
     MessageBoxSeam::information(this, tr("提示"), tr("报文已保存到%1").arg(path));
 }

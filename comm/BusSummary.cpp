@@ -28,13 +28,3 @@ QString BusSummary::echo(const BusHealth::Bus &bus)
     return bus.echoingAdapter ? QCoreApplication::translate("BusSummary", "回显适配器：是")
                               : QCoreApplication::translate("BusSummary", "回显适配器：否");
 }
-
-QString BusSummary::overrun(const BusHealth::Bus &bus)
-{
-    if (bus.periodMs <= 0 || bus.cycleMs <= bus.periodMs)
-        return QString();
-    // No figure in it: the sentence stays as it is from one second to the next.
-    return QCoreApplication::translate("BusSummary",
-                                       "轮询一周比查询周期长：每个控制器的读数间隔都超过了查询周期。"
-                                       "提高波特率、缩短查询间隔或减少在线的控制器可以缩短轮询。");
-}

@@ -12,7 +12,4 @@ public:
     static QString cycle(const BusHealth::Bus &bus);
     static QString link(const BusHealth::Bus &bus);
     static QString echo(const BusHealth::Bus &bus);
-    // When one cycle takes longer than the query period: what that means and what helps. Empty
-    // otherwise.
-    static QString overrun(const BusHealth::Bus &bus);
 };

@@ -2,12 +2,13 @@
 
 #include "SerialPort.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
 
-// Time, direction, address, function, bytes, outcome.
-constexpr int ColumnCount = 6;
+// Time, direction, address, function, bytes, outcome, decoded value.
+constexpr int ColumnCount = 7;
 
 } // namespace
 
@@ -21,7 +22,7 @@ TrafficModel::TrafficModel(QObject *parent) : QAbstractTableModel(parent)
 
 QStringList TrafficModel::headers()
 {
-    return {tr("时间"), tr("方向"), tr("地址"), tr("功能码"), tr("报文"), tr("结果")};
+    return {tr("时间"), tr("方向"), tr("地址"), tr("功能码"), tr("报文"), tr("结果"), tr("数值")};
 }
 
 QString TrafficModel::directionCaption(FrameRecord::Direction direction)
@@ -110,8 +111,21 @@ void TrafficModel::setAddressFilter(int address)
 {
     if (address == m_filter)
         return;
-    beginResetModel();
     m_filter = address;
+    refilter();
+}
+
+void TrafficModel::setErrorsOnly(bool errorsOnly)
+{
+    if (errorsOnly == m_errorsOnly)
+        return;
+    m_errorsOnly = errorsOnly;
+    refilter();
+}
+
+void TrafficModel::refilter()
+{
+    beginResetModel();
     m_shown.clear();
     for (size_t k = 0; k < m_frames.size(); ++k) {
         if (passes(m_frames[k].frame))
@@ -120,9 +134,25 @@ void TrafficModel::setAddressFilter(int address)
     endResetModel();
 }
 
+bool TrafficModel::isError(const FrameRecord &frame)
+{
+    return frame.outcome != FrameOutcome::Answered && frame.outcome != FrameOutcome::AdapterEcho;
+}
+
 bool TrafficModel::passes(const FrameRecord &frame) const
 {
-    return m_filter == 0 || frame.address == m_filter;
+    return (m_filter == 0 || frame.address == m_filter) && (!m_errorsOnly || isError(frame));
+}
+
+qint64 TrafficModel::numberAt(int row) const
+{
+    return m_shown[size_t(row)];
+}
+
+int TrafficModel::rowFrom(qint64 number) const
+{
+    const auto found = std::lower_bound(m_shown.begin(), m_shown.end(), number);
+    return found == m_shown.end() ? -1 : int(found - m_shown.begin());
 }
 
 const TrafficModel::Kept &TrafficModel::keptAt(int row) const
@@ -140,7 +170,7 @@ QStringList TrafficModel::lines() const
     QStringList lines;
     lines.reserve(int(m_shown.size()));
     for (int row = 0; row < int(m_shown.size()); ++row)
-        lines.append(frameAt(row).line());
+        lines.append(frameAt(row).datedLine());
     return lines;
 }
 
@@ -166,7 +196,10 @@ QVariant TrafficModel::data(const QModelIndex &index, int role) const
                                  QString::number(frame.address),
                                  QStringLiteral("%1").arg(frame.function, 2, 16, QLatin1Char('0')).toUpper(),
                                  frame.bytesText(),
-                                 outcomeCaption(frame)};
+                                 outcomeCaption(frame),
+                                 frame.direction == FrameRecord::Direction::Received
+                                     ? frame.decoded.valueText()
+                                     : frame.decoded.text()};
     }
     return kept.texts.value(index.column());
 }

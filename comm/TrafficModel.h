@@ -11,7 +11,8 @@
 // The frames of the traffic view, newest last: the newest kKept are kept. Frames arrive in batches
 // and are shown once a second: every insertion repaints the view, which costs more than anything
 // else the window does. While paused the list stands still and what arrives waits (again the
-// newest kKept); it is shown on resuming. A filter shows the frames of one controller only. A
+// newest kKept); it is shown on resuming. Filters show the frames of one controller, or the
+// errors, only. A
 // frame is turned into text when the view first asks for it.
 class TrafficModel : public QAbstractTableModel
 {
@@ -34,11 +35,19 @@ public:
     // 0 shows every controller.
     void setAddressFilter(int address);
     int addressFilter() const { return m_filter; }
+    // Only timeouts, unsound answers, refusals and late bytes, sent and received.
+    void setErrorsOnly(bool errorsOnly);
+    bool errorsOnly() const { return m_errorsOnly; }
+    static bool isError(const FrameRecord &frame);
+    // Frames are numbered as they come; a row's number finds it again under another filter.
+    qint64 numberAt(int row) const;
+    // The first row showing that frame or a later one; -1 when none does.
+    int rowFrom(qint64 number) const;
     // Frames kept, shown or not (the filter hides some).
     int keptCount() const { return int(m_frames.size()); }
 
     const FrameRecord &frameAt(int row) const;
-    // The frames shown, one line each, as the command-line monitor prints them.
+    // The frames shown, one line each, as the command-line monitor prints them, dated.
     QStringList lines() const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -53,6 +62,7 @@ private:
         mutable QStringList texts; // the cells, made when first shown
     };
     bool passes(const FrameRecord &frame) const;
+    void refilter();
     void dropOldest();
     const Kept &keptAt(int row) const;
 
@@ -64,4 +74,5 @@ private:
     QTimer m_batch;
     bool m_paused = false;
     int m_filter = 0;
+    bool m_errorsOnly = false;
 };

@@ -187,7 +187,7 @@ int main(int argc, char *argv[])
     window.lossWnd->hide();
 
     window.showBusHealth();
-    window.healthWnd->resize(980, 420);
+    window.healthWnd->resize(1120, 420);
     settle(3500); // a few refreshes and frames
     shoot(window.healthWnd, "diagnostics-window");
     if (auto *pages = child<QTabWidget>(window.healthWnd, "tabWidget")) {

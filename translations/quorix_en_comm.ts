@@ -394,6 +394,14 @@
         <source>报文已保存到%1</source>
         <translation>Frames saved to %1</translation>
     </message>
+    <message>
+        <source>显示所有地址</source>
+        <translation>Show all addresses</translation>
+    </message>
+    <message>
+        <source>仅错误</source>
+        <translation>Errors only</translation>
+    </message>
 </context>
 <context>
     <name>BusSummary</name>
@@ -416,10 +424,6 @@
     <message>
         <source>回显适配器：否</source>
         <translation>Echoing adapter: no</translation>
-    </message>
-    <message>
-        <source>轮询一周比查询周期长：每个控制器的读数间隔都超过了查询周期。提高波特率、缩短查询间隔或减少在线的控制器可以缩短轮询。</source>
-        <translation>One poll cycle takes longer than the query period: every controller is read less often than the query period. A higher baud rate, a shorter query interval or fewer online controllers shorten the cycle.</translation>
     </message>
 </context>
 <context>
@@ -826,6 +830,17 @@
     </message>
 </context>
 <context>
+    <name>OverrunAdvice</name>
+    <message>
+        <source>设备%1的应答延迟中位 %2 ms，高于其他设备：检查该设备或增大查询等待时间</source>
+        <translation>Device %1 answers with a median latency of %2 ms, more than the other devices: check that device or lengthen the reply timeout</translation>
+    </message>
+    <message>
+        <source>轮询一周比读取节拍（%1 ms）长：每个控制器的读数间隔都超过了 %1 ms。提高波特率、缩短查询间隔或减少在线的控制器可以缩短轮询。</source>
+        <translation>One poll cycle takes longer than the read beat (%1 ms): every controller is read less often than every %1 ms. A higher baud rate, a shorter query interval or fewer online controllers shorten the cycle.</translation>
+    </message>
+</context>
+<context>
     <name>ParameterBackup</name>
     <message>
         <source>气体系数序号</source>
@@ -1166,6 +1181,10 @@ alarm</translation>
     <message>
         <source>适配器回显</source>
         <translation>Adapter echo</translation>
+    </message>
+    <message>
+        <source>数值</source>
+        <translation>Value</translation>
     </message>
 </context>
 <context>

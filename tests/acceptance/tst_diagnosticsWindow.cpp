@@ -9,12 +9,13 @@
 #include "CustomSpimbox.h"
 #include "DeviceLine.h"
 #include "FileDialogSeam.h"
-#include "RegisterMap.h"
 #include "HealthTableModel.h"
+#include "RegisterMap.h"
 #include "TrafficModel.h"
 #include "deviceWindow.h"
 #include "lossWidget.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -125,6 +126,7 @@ private slots:
     void trafficFiltersPausesAndSaves();
     void writesAndLinkLosses();
     void echoingAdapterIsShown();
+    void slowControllerIsNamed();
 };
 
 // Controller 2 answers 30 % of its requests with a wrong CRC and controller 3 falls silent after
@@ -195,15 +197,19 @@ void tst_diagnosticsWindow::rowsCountWhatTheBusDid()
     QVERIFY(table.cell(0, LatencyP95).toDouble() >= medianMs);
     QVERIFY(QTime::fromString(table.cell(0, LastReading), QStringLiteral("hh:mm:ss")).isValid());
 
-    // Controller 1 answering each read 150 ms late makes a cycle longer than the period: the window
-    // says so, and what helps. Answering at once again, it makes a short cycle: the sentence goes.
+    // Controller 1, polled alone, answering each read 150 ms late makes a cycle longer than the
+    // tick: every reading comes late, and the window says what helps. Answering at once again, it
+    // makes a short cycle: the sentence goes.
     SimFaults slow;
     slow.lateMs = 150;
     f.bus->setFaults(1, slow);
-    QTRY_VERIFY_WITH_TIMEOUT(table.label("label_overrun").contains(QStringLiteral("查询周期长")), 20000);
-    QVERIFY(table.label("label_overrun").contains(QStringLiteral("提高波特率、缩短查询间隔或减少在线的控制器")));
-    QVERIFY(window->findChild<QLineEdit *>(QStringLiteral("edit_cycle"))->text().endsWith(
-        QStringLiteral("（查询周期 100 ms）")));
+    QTRY_VERIFY_WITH_TIMEOUT(table.label("label_overrun").contains(QStringLiteral("比读取节拍（50 ms）长")),
+                             20000);
+    QVERIFY(
+        table.label("label_overrun").contains(QStringLiteral("提高波特率、缩短查询间隔或减少在线的控制器")));
+    QVERIFY(window->findChild<QLineEdit *>(QStringLiteral("edit_cycle"))
+                ->text()
+                .endsWith(QStringLiteral("（查询周期 100 ms）")));
     f.bus->setFaults(1, SimFaults());
     QTRY_COMPARE_WITH_TIMEOUT(table.label("label_overrun"), QString(), 20000);
 
@@ -213,6 +219,33 @@ void tst_diagnosticsWindow::rowsCountWhatTheBusDid()
     QVERIFY(framesOf(traffic, 3, QStringLiteral("超时")) > 0);
     QCOMPARE(framesOf(traffic, 1, QStringLiteral("校验错误")), 0);
     QCOMPARE(framesOf(traffic, 1, QStringLiteral("超时")), 0);
+
+    window->findChild<QCheckBox *>(QStringLiteral("check_errorsOnly"))->setChecked(true);
+    QVERIFY(traffic.rowCount() >= framesOf(traffic, 2, QStringLiteral("校验错误")) + 1);
+    for (int row = 0; row < traffic.rowCount(); ++row)
+        QVERIFY(TrafficModel::isError(traffic.frameAt(row)));
+}
+
+// Three controllers polled at a tick of 600 ms, controller 3 answering every read 300 ms late:
+// its answers alone make the cycle outrun the tick, and the window names it, not the bus.
+void tst_diagnosticsWindow::slowControllerIsNamed()
+{
+    MainWindowFixture::Setup setup;
+    setup.tickMs = 600;
+    setup.replyTimeoutMs = 500;
+    MainWindowFixture f(setup);
+    f.window->show();
+    QVERIFY(openScanAndGoOnline(f, 3));
+    BusHealthWindow *window = openHealthWindow(*f.window);
+    HealthTable table{window};
+    SimFaults late;
+    late.lateMs = 300;
+    f.bus->setFaults(3, late);
+    const QRegularExpression named(
+        QStringLiteral("^设备3的应答延迟中位 (\\d+) ms，高于其他设备：检查该设备或增大查询等待时间$"));
+    QTRY_VERIFY_WITH_TIMEOUT(named.match(table.label("label_overrun")).hasMatch(), 20000);
+    const int medianMs = named.match(table.label("label_overrun")).captured(1).toInt();
+    QVERIFY2(medianMs >= 300 && medianMs < 450, qPrintable(table.label("label_overrun")));
 }
 
 // Hidden, the window leaves the worker's tap off: no frame is built or sent. Shown, the frames
@@ -286,12 +319,36 @@ void tst_diagnosticsWindow::trafficFiltersPausesAndSaves()
     QCOMPARE(f.boxes.texts().last(), QStringLiteral("提示|报文已保存到") + path);
     QFile saved(path);
     QVERIFY(saved.open(QIODevice::ReadOnly | QIODevice::Text));
-    const QStringList lines = QString::fromUtf8(saved.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList lines = QString::fromUtf8(saved.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QRegularExpression header(
+        QStringLiteral("^# saved \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d; port %1; \\d+ baud; "
+                       "reply timeout 250 ms$")
+            .arg(QRegularExpression::escape(f.bus->portPath())));
+    QVERIFY2(header.match(lines.value(0)).hasMatch(), qPrintable(lines.value(0)));
+    lines.removeFirst();
     QCOMPARE(lines, traffic.lines());
-    const QRegularExpression frameLine(
-        QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} (TX|RX) 2 03 ([0-9A-F]{2} )+[0-9A-F]{2} answered$"));
+    const QRegularExpression frameLine(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} "
+                                                      "(TX|RX) 2 03 ([0-9A-F]{2} )+[0-9A-F]{2} answered$"));
     for (const QString &line : lines)
         QVERIFY2(frameLine.match(line).hasMatch(), qPrintable(line));
+
+    // The next save starts in the folder of this one.
+    FileDialogSeam::setHandler([&](QWidget *, const FileDialogSeam::Request &request) {
+        asked.append(request);
+        return QString();
+    });
+    QTest::mouseClick(table.button("btn_save"), Qt::LeftButton);
+    FileDialogSeam::reset();
+    QCOMPARE(QFileInfo(asked.last().directory).absolutePath(), QFileInfo(path).absolutePath());
+
+    // Asked for, the table lists every address the scan probed: one that never answered shows the
+    // probe that met silence, and the traffic filter offers it.
+    window->findChild<QCheckBox *>(QStringLiteral("check_allAddresses"))->setChecked(true);
+    QCOMPARE(table.rows(), 15);
+    QCOMPARE(table.cell(3, Address) + table.cell(3, State), QStringLiteral("4离线"));
+    QCOMPARE(table.count(3, Timeouts), 1);
+    QCOMPARE(table.count(3, Answered), 0);
+    QCOMPARE(devices->count(), 16);
 }
 
 // A setpoint whose writes vanish six times in a row is retried five times and then given up; an
@@ -313,7 +370,9 @@ void tst_diagnosticsWindow::writesAndLinkLosses()
     SimFaults lostWrites;
     lostWrites.lostWrites = 6;
     f.bus->setFaults(1, lostWrites);
-    QLineEdit *setpoint = w.devicePage()->row(0)->findChild<CustomSpimbox *>(QStringLiteral("edit_cur"))
+    QLineEdit *setpoint = w.devicePage()
+                              ->row(0)
+                              ->findChild<CustomSpimbox *>(QStringLiteral("edit_cur"))
                               ->findChild<QLineEdit *>(QStringLiteral("lineEdit"));
     setpoint->setFocus();
     setpoint->selectAll();

@@ -1,18 +1,24 @@
 // The diagnostics' parts without a bus: what one exchange counts for, the latency figures over their
-// five minutes, the frame lines, the words for a cycle longer than the query period, and the two
-// tables' models (changed cells only; the newest 10,000 frames, filter and pause).
+// five minutes, the frame lines and decoded values, the advice for a cycle that outruns the tick,
+// and the two tables (changed cells only; the newest 10,000 frames, filters, pause and place).
 
 #include "BusHealth.h"
+#include "BusHealthWindow.h"
 #include "BusLink.h"
 #include "BusSummary.h"
 #include "HealthTableModel.h"
 #include "LinkExchange.h"
+#include "OverrunAdvice.h"
 #include "RegisterMap.h"
 #include "SerialPort.h"
 #include "SimBus.h"
 #include "TrafficModel.h"
 
+#include <QCheckBox>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -87,12 +93,16 @@ private slots:
     void countsStartAgain();
     void frameLines_data();
     void frameLines();
+    void decodedValues_data();
+    void decodedValues();
     void overrunSentence_data();
     void overrunSentence();
+    void cyclesAndProbesCount();
     void echoingAdapterIsSaid();
     void healthTableTellsChangedCellsOnly();
     void trafficKeepsTheNewest();
     void trafficFilterAndPause();
+    void trafficListKeepsItsPlace();
 };
 
 // Through a real port on the simulated bus: a read of controller 2 (with its fault), then one of
@@ -118,10 +128,12 @@ void tst_busHealth::linkReportsEveryExchange_data()
     QTest::newRow("exception") << refusing << false << QStringList{"exception 04@2", "answered@3"} << 0;
     // Each frame comes back from the adapter first: named as its echo, then the answer.
     QTest::newRow("echoing adapter") << none << true
-                                     << QStringList{"adapter echo@2", "answered@2", "adapter echo@3", "answered@3"}
+                                     << QStringList{"adapter echo@2", "answered@2", "adapter echo@3",
+                                                    "answered@3"}
                                      << 0;
     QTest::newRow("echoing adapter, CRC error")
-        << corrupt << true << QStringList{"adapter echo@2", "CRC error@2", "adapter echo@3", "answered@3"} << 0;
+        << corrupt << true << QStringList{"adapter echo@2", "CRC error@2", "adapter echo@3", "answered@3"}
+        << 0;
     // The late answer is heard before the next request goes out, dropped, and named late.
     QTest::newRow("late") << late << false << QStringList{"timeout@2", "late@2", "answered@3"} << 1;
 }
@@ -367,33 +379,136 @@ void tst_busHealth::frameLines()
     }
 }
 
+// Beside the bytes, what a write or a read answer says: a polled quantity in its display unit.
+void tst_busHealth::decodedValues_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<FrameOutcome>("outcome");
+    QTest::addColumn<QStringList>("texts");
+    const auto answer = [](const QByteArray &data) {
+        return SerialPort::appendCrc(QByteArray::fromHex("030304") + data);
+    };
+    QTest::newRow("setpoint written") << SerialPort::buildWriteFloatFrame(3, RegisterMap::InstantSetpoint, 50)
+                                      << QByteArray() << FrameOutcome::Timeout << QStringList{"0x303E = 50"};
+    QTest::newRow("mode written") << SerialPort::buildWriteInt16Frame(3, RegisterMap::ControlMode, 1)
+                                  << QByteArray() << FrameOutcome::Timeout << QStringList{"0x3000 = 1"};
+    QTest::newRow("flow read") << readRequest(3, RegisterMap::InstantFlow) << answer(float_to_bytes(12.5f))
+                               << FrameOutcome::Answered << QStringList{"0x1000", "0x1000 = 12.5"};
+    QTest::newRow("pressure read in KPa")
+        << readRequest(3, RegisterMap::Pressure) << answer(float_to_bytes(101325)) << FrameOutcome::Answered
+        << QStringList{"0x1008", "0x1008 = 101.325"};
+    QTest::newRow("mode read back") << readRequest(3, RegisterMap::ControlMode)
+                                    << answer(uint16_to_bytes(2) + QByteArray(2, 0)) << FrameOutcome::Answered
+                                    << QStringList{"0x3000", "0x3000 = 2"};
+    QTest::newRow("unsound answer says nothing")
+        << readRequest(3, RegisterMap::InstantFlow) << answer(float_to_bytes(12.5f)) << FrameOutcome::CrcError
+        << QStringList{"0x1000", ""};
+}
+
+void tst_busHealth::decodedValues()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, reply);
+    QFETCH(FrameOutcome, outcome);
+    QFETCH(QStringList, texts);
+    LinkExchange done = exchange(3, outcome);
+    done.request = request;
+    done.reply = reply;
+    QStringList got;
+    for (const FrameRecord &frame : done.frames())
+        got << frame.decoded.text();
+    QCOMPARE(got, texts);
+}
+
+// A cycle outrunning the tick is said; one controller whose answers alone stretch it is named.
+// Controllers as "address:median ms:answers in the last cycle".
 void tst_busHealth::overrunSentence_data()
 {
     QTest::addColumn<double>("usage");
     QTest::addColumn<int>("period");
+    QTest::addColumn<int>("tick");
+    QTest::addColumn<QString>("controllers");
     QTest::addColumn<QString>("sentence");
-    QTest::newRow("fifteen controllers at 9600 baud")
-        << 183.0 << 1000
-        << QStringLiteral("轮询一周比查询周期长：每个控制器的读数间隔都超过了查询周期。"
-                          "提高波特率、缩短查询间隔或减少在线的控制器可以缩短轮询。");
-    QTest::newRow("shorter than the period") << 90.0 << 1000 << QString();
-    QTest::newRow("just the period") << 100.0 << 1000 << QString();
-    QTest::newRow("no period to go by") << 0.0 << 0 << QString();
+    const auto slow = [](int address, int ms) {
+        return QStringLiteral("设备%1的应答延迟中位 %2 ms，高于其他设备：检查该设备或增大查询等待时间")
+            .arg(address)
+            .arg(ms);
+    };
+    const QString full =
+        QStringLiteral("轮询一周比读取节拍（1000 ms）长：每个控制器的读数间隔都超过了 1000 ms。"
+                       "提高波特率、缩短查询间隔或减少在线的控制器可以缩短轮询。");
+    QTest::newRow("one late controller") << 175.0 << 1000 << 1000 << "1:2:4 2:3:4 3:420:4" << slow(3, 420);
+    QTest::newRow("rounded median") << 170.0 << 1000 << 1000 << "1:400.4:4 2:3:4 3:3:4" << slow(1, 400);
+    QTest::newRow("not read in the last cycle, not to blame")
+        << 170.0 << 1000 << 1000 << "1:400:4 2:3:4 9:900:0" << slow(1, 400);
+    QTest::newRow("past the query period, within the tick")
+        << 239.0 << 100 << 1000 << "1:2:4 2:3:4" << QString();
+    QTest::newRow("fifteen alike at 9600 baud")
+        << 183.0 << 1000 << 1000
+        << "1:25:4 2:25:4 3:25:4 4:25:4 5:25:4 6:25:4 7:25:4 8:25:4 9:25:4 10:25:4 11:25:4 12:25:4 13:25:4 "
+           "14:25:4 15:25:4"
+        << full;
+    QTest::newRow("two late controllers") << 250.0 << 1000 << 1000 << "1:300:4 2:300:4 3:3:4" << full;
+    QTest::newRow("slowest, but the cycle is long without it")
+        << 150.0 << 1000 << 1000 << "1:100:4 2:80:4 3:90:4 4:95:4" << full;
+    QTest::newRow("a lone controller is slower than no other") << 170.0 << 1000 << 1000 << "1:400:4" << full;
+    QTest::newRow("within the tick") << 90.0 << 1000 << 1000 << "1:2:4 2:200:4" << QString();
+    QTest::newRow("no tick yet") << 170.0 << 1000 << 0 << "1:400:4 2:3:4" << QString();
+    QTest::newRow("no period to go by") << 0.0 << 0 << 1000 << "1:400:4 2:3:4" << QString();
 }
 
 void tst_busHealth::overrunSentence()
 {
     QFETCH(double, usage);
     QFETCH(int, period);
+    QFETCH(int, tick);
+    QFETCH(QString, controllers);
     QFETCH(QString, sentence);
     BusHealth health;
     health.cycleDone(usage, period);
-    const BusHealth::Bus bus = health.snapshot(0).bus;
-    QCOMPARE(BusSummary::overrun(bus), sentence);
-    QCOMPARE(BusSummary::cycle(bus), period > 0 ? QStringLiteral("轮询一周：%1 ms（查询周期 %2 ms）")
-                                                      .arg(qint64(usage * period / 100))
-                                                      .arg(period)
-                                                : QStringLiteral("轮询一周：-（查询周期 0 ms）"));
+    health.setLinkSettings(QString(), 9600, 500, tick);
+    BusHealth::Snapshot snapshot = health.snapshot(0);
+    for (const QString &polled : controllers.split(QLatin1Char(' '))) {
+        BusHealth::Controller row;
+        row.address = quint8(polled.section(QLatin1Char(':'), 0, 0).toInt());
+        row.lastCycleMedianMs = polled.section(QLatin1Char(':'), 1, 1).toDouble();
+        row.answersLastCycle = polled.section(QLatin1Char(':'), 2, 2).toInt();
+        snapshot.controllers.append(row);
+    }
+    QCOMPARE(OverrunAdvice::sentence(snapshot), sentence);
+    QCOMPARE(BusSummary::cycle(snapshot.bus), period > 0 ? QStringLiteral("轮询一周：%1 ms（查询周期 %2 ms）")
+                                                               .arg(qint64(usage * period / 100))
+                                                               .arg(period)
+                                                         : QStringLiteral("轮询一周：-（查询周期 0 ms）"));
+}
+
+// Each cycle hands its count of answers per controller and their median latency on when it ends; a scan's
+// probes count for their addresses, which, asked for, are listed after the polled controllers.
+void tst_busHealth::cyclesAndProbesCount()
+{
+    BusHealth health;
+    list(health, {2});
+    for (int heardMs : {10, 300, 20})
+        health.record(exchange(2, FrameOutcome::Answered, 0, heardMs));
+    health.record(exchange(2, FrameOutcome::Timeout));
+    QCOMPARE(rowOf(health, 2).answersLastCycle, 0);
+    health.cycleDone(50, 1000);
+    health.record(exchange(2, FrameOutcome::Answered, 0, 400));
+    QCOMPARE(rowOf(health, 2).answersLastCycle, 3);
+    QCOMPARE(rowOf(health, 2).lastCycleMedianMs, 20.0);
+    health.cycleDone(50, 1000);
+    QCOMPARE(rowOf(health, 2).answersLastCycle, 1);
+    QCOMPARE(rowOf(health, 2).lastCycleMedianMs, 400.0);
+    health.probed(5, false);
+    health.probed(2, true);
+    QCOMPARE(health.snapshot(0).controllers.size(), 1);
+    const QVector<BusHealth::Controller> all = health.snapshot(100, true).controllers;
+    QCOMPARE(all.size(), 15);
+    QCOMPARE((QList<int>{all[0].address, all[1].address, all[4].address}), (QList<int>{2, 1, 5}));
+    QCOMPARE(all[4].counts.timeouts, 1);
+    QCOMPARE(all[4].state, BusHealth::State::Offline);
+    QCOMPARE(all[0].counts.answered, 5);
 }
 
 // The flag comes from the link's own finding; the frame it marks is named as an echo.
@@ -491,6 +606,52 @@ void tst_busHealth::trafficFilterAndPause()
     QCOMPARE(model.data(model.index(9, 1)).toString(), QStringLiteral("发送"));
     QCOMPARE(model.data(model.index(9, 5)).toString(), QStringLiteral("应答"));
     QCOMPARE(model.lines().size(), 10);
+}
+
+// The traffic tab fed straight: it follows the newest frames; scrolled up, it keeps its top frame
+// in place while new frames come, the oldest make way and the filter changes.
+void tst_busHealth::trafficListKeepsItsPlace()
+{
+    BusHealthWindow window;
+    window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentIndex(1);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *view = window.findChild<QTableView *>(QStringLiteral("table_traffic"));
+    TrafficModel &traffic = *window.trafficModel();
+    qint64 wallMs = 0;
+    const auto feed = [&](int count) {
+        std::vector<FrameRecord> frames(static_cast<size_t>(count));
+        for (FrameRecord &frame : frames) {
+            frame.wallMs = wallMs++;
+            frame.outcome = wallMs % 5 == 0 ? FrameOutcome::Timeout : FrameOutcome::Answered;
+        }
+        traffic.append(frames);
+        traffic.flush();
+    };
+    const auto newestInView = [&] {
+        const QRect last = view->visualRect(traffic.index(traffic.rowCount() - 1, 0));
+        return view->viewport()->rect().contains(last.center());
+    };
+    for (int batch = 0; batch < 3; ++batch) {
+        feed(200);
+        QTRY_VERIFY(newestInView());
+    }
+
+    view->verticalScrollBar()->setValue(300);
+    const qint64 top = traffic.numberAt(view->rowAt(0));
+    feed(TrafficModel::kKept - 400); // the oldest 200 make way
+    QTRY_COMPARE(traffic.numberAt(0), qint64(200));
+    QCOMPARE(traffic.numberAt(view->rowAt(0)), top);
+    auto *errorsOnly = window.findChild<QCheckBox *>(QStringLiteral("check_errorsOnly"));
+    errorsOnly->setChecked(true);
+    QCOMPARE(view->rowAt(0), traffic.rowFrom(top));
+    QVERIFY(traffic.numberAt(view->rowAt(0)) > top);
+    errorsOnly->setChecked(false);
+    QCOMPARE(traffic.numberAt(view->rowAt(0)), top);
+
+    view->scrollToBottom();
+    feed(100);
+    QTRY_VERIFY(newestInView());
 }
 
 #include "TestRunner.h"
