@@ -3,6 +3,7 @@
 #include "BackupCli.h"
 #include "BridgeCli.h"
 #include "BusCli.h"
+#include "MixCli.h"
 #include "RampCli.h"
 
 #include <QCoreApplication>
@@ -44,6 +45,8 @@ int main(int argc, char *argv[])
         return BackupCli(out, err).run(args);
     if (RampCli::wants(args))
         return RampCli(out, err).run(args);
+    if (MixCli::wants(args))
+        return MixCli(out, err).run(args);
     BusCli cli(out, err);
     return cli.run(args);
 }
