@@ -166,6 +166,7 @@ void mainWnd::createWindows()
     // Every change asked of a controller, from here on, into the data folder.
     m_audit = new AuditTrail(m_model, AuditTrail::defaultFolder(), this);
     m_alarms = new AlarmMonitor(m_model, this);
+    m_alarms->followMixes(m_mixes);
     lossWnd = new lossWidget(this);
     lossWnd->hide();
     healthWnd = new BusHealthWindow(this);
@@ -318,6 +319,7 @@ void mainWnd::createMqttLink()
 {
     m_mqtt = new MqttLinkWiring(this, deviceThread, m_model, m_stagePage, MqttSettingsStore::defaultFolder());
     m_mqtt->bridge().setProcess(m_ramps, m_alarms);
+    m_mqtt->bridge().setMixes(m_mixes);
 }
 
 void mainWnd::openWindow(QWidget *window, const QString &title)
