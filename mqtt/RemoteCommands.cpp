@@ -104,11 +104,20 @@ void RemoteCommands::setMixes(MixDriver *mixes)
         if (kind == Bus::code(Bus::SetpointKind::Instant))
             mixGaveUp(address);
     });
-    connect(mixes, &MixDriver::groupTripped, this, [this](int group, const QString &why) { m_mixTrips.insert(group, why); });
+    connect(mixes, &MixDriver::groupTripped, this, &RemoteCommands::mixStopped);
+    // A trip says why just after its change; an asked stop says nothing more. The answer waits
+    // for the events in hand, so that a trip's reason reaches it first.
     connect(mixes, &MixDriver::groupChanged, this, [this](int group) {
-        const QString why = m_mixTrips.take(group);
-        if (!m_mixes->isRunning(group))
-            mixStopped(group, why.isEmpty() ? QStringLiteral("the mix group was stopped") : why);
+        if (m_mixes->isRunning(group) || !m_mixing.contains(group))
+            return;
+        const quint64 serial = m_mixing.value(group).serial;
+        QMetaObject::invokeMethod(
+            this,
+            [this, group, serial] {
+                if (m_mixing.contains(group) && m_mixing.value(group).serial == serial)
+                    mixStopped(group, QStringLiteral("the mix group was stopped"));
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -144,7 +153,7 @@ void RemoteCommands::handleMixTotal(const MqttTopics::Command &command, const QB
         answer(earlier.command.resultTopic, MqttPayload::error(why, double(earlier.command.value)),
                earlier.command.what + QStringLiteral(" 被新的总流量取代"));
     }
-    PendingMix pending{{resultTopic, what, float(total), {}}, {}};
+    PendingMix pending{{resultTopic, what, float(total), {}}, {}, ++m_lastTicket};
     pending.command.since.start();
     const MixGroup group = m_mixes->group(command.group);
     const MixPlan plan = m_mixes->plan(command.group);

@@ -101,8 +101,8 @@ private:
     {
         Pending command;
         QHash<quint8, float> awaited; // the members whose share is not confirmed yet
+        quint64 serial = 0;           // which command, among those of the group
     };
     MixDriver *m_mixes = nullptr;
     QHash<int, PendingMix> m_mixing; // by group
-    QHash<int, QString> m_mixTrips;  // by group: why it stopped, until its change is heard
 };
