@@ -5,6 +5,7 @@
 #include "BridgeLog.h"
 #include "BusCli.h"
 #include "Language.h"
+#include "MixCli.h"
 #include "RampCli.h"
 
 #include <QCoreApplication>
@@ -49,6 +50,8 @@ int main(int argc, char *argv[])
         return BackupCli(out, err).run(args);
     if (RampCli::wants(args))
         return RampCli(out, err).run(args);
+    if (MixCli::wants(args))
+        return MixCli(out, err).run(args);
     BusCli cli(out, err);
     return cli.run(args);
 }

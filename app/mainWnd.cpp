@@ -170,6 +170,7 @@ void mainWnd::createWindows()
     m_audit = new AuditTrail(m_model, AuditTrail::defaultFolder(), this);
     m_alarms = new AlarmMonitor(m_model, this);
     new DriverAudit(m_audit, m_ramps, m_alarms, this);
+    m_alarms->followMixes(m_mixes);
     lossWnd = new lossWidget(this);
     lossWnd->hide();
     healthWnd = new BusHealthWindow(this);
@@ -322,6 +323,7 @@ void mainWnd::createMqttLink()
 {
     m_mqtt = new MqttLinkWiring(this, deviceThread, m_model, m_stagePage, MqttSettingsStore::defaultFolder());
     m_mqtt->bridge().setProcess(m_ramps, m_alarms);
+    m_mqtt->bridge().setMixes(m_mixes);
 }
 
 void mainWnd::openWindow(QWidget *window, const QString &title)

@@ -7,6 +7,7 @@
 #include "ProcessSettings.h"
 
 #include <QHeaderView>
+#include <QTableWidget>
 
 namespace {
 
@@ -46,6 +47,10 @@ MixSettingsWindow::MixSettingsWindow(MixDriver *mixes, BenchModel *model, const 
     connect(ui->btn_total, &QPushButton::clicked, this, &MixSettingsWindow::applyTotal);
     connect(ui->btn_stop, &QPushButton::clicked, this, [this] { m_mixes->stop(currentGroup()); });
     connect(mixes, &MixDriver::groupChanged, this, &MixSettingsWindow::refresh);
+    connect(mixes, &MixDriver::compositionAlarm, this, [this](int group) {
+        if (group == currentGroup())
+            refresh();
+    });
     connect(model, &BenchModel::readingChanged, this, [this](const Reading &reading) {
         if (isVisible() && m_mixes->group(currentGroup()).addresses().contains(reading.deviceId))
             refresh();
@@ -75,6 +80,10 @@ void MixSettingsWindow::showGroup(int group)
     ui->edit_name->setText(shown.name);
     ui->combo_policy->setCurrentIndex(shown.policy == MixGroup::Policy::KeepTotal ? 1 : 0);
     ui->spin_total->setValue(shown.total);
+    ui->check_alarm->setChecked(shown.alarm.on);
+    ui->spin_points->setValue(shown.alarm.points);
+    ui->spin_seconds->setValue(shown.alarm.seconds);
+    ui->spin_holdoff->setValue(shown.alarm.holdoff);
     for (int row = 0; row < MixGroup::MaxMembers; ++row) {
         const bool member = row < shown.members.size();
         const MixMember m = member ? shown.members[row] : MixMember();
@@ -91,6 +100,8 @@ MixGroup MixSettingsWindow::enteredGroup(QString *error) const
     group.name = ui->edit_name->text().trimmed();
     group.policy = ui->combo_policy->currentIndex() == 1 ? MixGroup::Policy::KeepTotal : MixGroup::Policy::KeepRatio;
     group.total = ui->spin_total->value();
+    group.alarm = {ui->check_alarm->isChecked(), ui->spin_points->value(), ui->spin_seconds->value(),
+                   ui->spin_holdoff->value()};
     error->clear();
     for (int row = 0; row < MixGroup::MaxMembers; ++row) {
         const QString address = ui->table_members->item(row, AddressColumn)->text().trimmed();
@@ -178,25 +189,42 @@ void MixSettingsWindow::refresh()
     ui->btn_total->setEnabled(running);
     ui->edit_name->setEnabled(!running);
     ui->combo_policy->setEnabled(!running);
-    double measured = 0.0;
-    QList<double> flows;
-    for (const MixMember &member : group.members) {
-        const ControllerRecord *record = m_model->record(member.address);
-        const double flow = record && record->isOnline() && record->readings[0] && record->readings[0]->usable
-                                ? record->readings[0]->value
-                                : 0.0;
-        flows << flow;
-        measured += flow;
-    }
+    for (QWidget *setting : {static_cast<QWidget *>(ui->check_alarm), static_cast<QWidget *>(ui->spin_points),
+                             static_cast<QWidget *>(ui->spin_seconds), static_cast<QWidget *>(ui->spin_holdoff)})
+        setting->setEnabled(!running);
+    const QList<double> actual = m_mixes->actualComposition(g);
+    const QList<double> target = plan.composition();
+    const bool alarm = m_mixes->compositionAlarmActive(g);
+    const quint8 worst = m_mixes->compositionAlarmMember(g);
     for (int row = 0; row < MixGroup::MaxMembers; ++row) {
         const bool member = row < group.members.size() && row < plan.setpoints.size();
         QTableWidget *table = ui->table_members;
         table->item(row, SetpointColumn)->setText(member ? QString::number(double(plan.setpoints[row])) : QString());
         table->item(row, TargetColumn)->setText(member ? mixPercentText(plan.setpoints[row], plan.total) : QString());
-        table->item(row, ActualColumn)->setText(member && running ? mixPercentText(flows[row], measured) : QString());
+        table->item(row, ActualColumn)->setText(member && row < actual.size()
+                                                    ? QString::number(actual[row], 'f', 1) + QLatin1Char('%')
+                                                    : QString());
+        const bool off = member && alarm && group.members[row].address == worst;
+        table->item(row, ActualColumn)->setForeground(off ? QBrush(Qt::red) : QBrush());
         for (int column = AddressColumn; column <= FullScaleColumn; ++column) {
             QTableWidgetItem *item = table->item(row, column);
             item->setFlags(running ? item->flags() & ~Qt::ItemIsEditable : item->flags() | Qt::ItemIsEditable);
         }
     }
+    // The composition alarm beside the composition: the largest deviation, red while it is raised.
+    double largest = 0.0;
+    for (int i = 0; i < actual.size() && i < target.size(); ++i)
+        largest = qMax(largest, qAbs(actual[i] - target[i]));
+    if (alarm)
+        ui->label_alarm->setText(tr("组成偏差报警：设备%1偏离目标 %2 个百分点（限 %3）")
+                                     .arg(worst)
+                                     .arg(QString::number(m_mixes->compositionAlarmPoints(g), 'f', 1))
+                                     .arg(QString::number(group.alarm.points, 'g', 4)));
+    else if (running && group.alarm.on && !actual.isEmpty() && !target.isEmpty())
+        ui->label_alarm->setText(tr("组成偏差：最大 %1 个百分点（限 %2）")
+                                     .arg(QString::number(largest, 'f', 1))
+                                     .arg(QString::number(group.alarm.points, 'g', 4)));
+    else
+        ui->label_alarm->clear();
+    ui->label_alarm->setStyleSheet(alarm ? QStringLiteral("color: red;") : QString());
 }

@@ -1,6 +1,7 @@
 #include "AlarmMonitor.h"
 
 #include "BenchModel.h"
+#include "MixDriver.h"
 
 #include <QCoreApplication>
 
@@ -24,6 +25,8 @@ QString AlarmRecord::kindName(ControllerAlarms::Kind kind)
         return QCoreApplication::translate("AlarmRecord", "温度超限");
     case ControllerAlarms::Pressure:
         return QCoreApplication::translate("AlarmRecord", "压力超限");
+    case ControllerAlarms::Composition:
+        return QCoreApplication::translate("AlarmRecord", "组成偏差");
     case ControllerAlarms::KindCount:
         break;
     }
@@ -32,7 +35,7 @@ QString AlarmRecord::kindName(ControllerAlarms::Kind kind)
 
 QString AlarmRecord::kindKey(ControllerAlarms::Kind kind)
 {
-    static const char *const keys[] = {"deviation", "high", "low", "dropped", "temperature", "pressure"};
+    static const char *const keys[] = {"deviation", "high", "low", "dropped", "temperature", "pressure", "composition"};
     return kind < ControllerAlarms::KindCount ? QLatin1String(keys[kind]) : QString();
 }
 
@@ -44,6 +47,11 @@ QString AlarmRecord::text() const
         return QStringLiteral("%1 %2 %3%").arg(device, kindName(kind)).arg(qRound(value));
     case ControllerAlarms::Dropped:
         return QStringLiteral("%1 %2").arg(device, kindName(kind));
+    case ControllerAlarms::Composition:
+        return QCoreApplication::translate("AlarmRecord", "混合组%1 %2 %3 %4个百分点")
+            .arg(mixGroup)
+            .arg(kindName(kind), device)
+            .arg(QString::number(value, 'f', 1));
     default:
         return QStringLiteral("%1 %2 %3").arg(device, kindName(kind)).arg(value, 0, 'g', 6);
     }
@@ -88,14 +96,53 @@ void AlarmMonitor::apply(quint8 address, const QList<ControllerAlarms::Change> &
     }
 }
 
-AlarmRecord *AlarmMonitor::latchedRecord(quint8 address, ControllerAlarms::Kind kind)
+AlarmRecord *AlarmMonitor::latchedRecord(quint8 address, ControllerAlarms::Kind kind, int mixGroup)
 {
     for (int k = m_records.size() - 1; k >= 0; --k) {
         AlarmRecord &record = m_records[k];
-        if (record.address == address && record.kind == kind && record.latched())
+        // A group's episode is the group's, whichever member is off the most now.
+        const bool same = mixGroup > 0 ? record.mixGroup == mixGroup : record.address == address;
+        if (same && record.kind == kind && record.latched())
             return &record;
     }
     return nullptr;
+}
+
+void AlarmMonitor::followMixes(MixDriver *mixes)
+{
+    connect(mixes, &MixDriver::compositionAlarm, this, &AlarmMonitor::mixAlarm);
+}
+
+void AlarmMonitor::mixAlarm(int group, bool raised, quint8 address, double points, double limit)
+{
+    AlarmRecord *record = latchedRecord(address, ControllerAlarms::Composition, group);
+    if (!raised) {
+        if (!record || !record->active)
+            return;
+        record->active = false;
+        record->cleared = m_clock().wallClock();
+        emit alarmChanged(*record);
+        return;
+    }
+    if (record) { // back before it was acknowledged: the same episode
+        record->active = true;
+        record->cleared = QDateTime();
+        record->value = points;
+        emit alarmChanged(*record);
+        return;
+    }
+    AlarmRecord added;
+    added.id = m_nextId++;
+    added.address = address;
+    added.kind = ControllerAlarms::Composition;
+    added.value = points;
+    added.limit = limit;
+    added.mixGroup = group;
+    added.raised = m_clock().wallClock();
+    m_records.append(added);
+    if (m_records.size() > KeptRecords)
+        m_records.removeFirst();
+    emit alarmRaised(added);
 }
 
 void AlarmMonitor::raise(quint8 address, const ControllerAlarms::Change &change)

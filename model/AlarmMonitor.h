@@ -12,6 +12,7 @@
 #include <functional>
 
 class BenchModel;
+class MixDriver;
 
 // One alarm episode: raised once, latched until it has cleared and was acknowledged.
 struct AlarmRecord
@@ -26,9 +27,10 @@ struct AlarmRecord
     QDateTime acknowledged;
     bool active = true;
     bool zeroSent = false;
+    int mixGroup = 0; // the composition alarm's group; 0 for the controllers' own alarms
 
     bool latched() const { return active || acknowledged.isNull(); }
-    // "设备3 流量偏差 12%"
+    // "设备3 流量偏差 12%", "混合组1 组成偏差 设备3 4.2个百分点"
     QString text() const;
     static QString kindName(ControllerAlarms::Kind kind);
     static QString kindKey(ControllerAlarms::Kind kind); // for files and MQTT: "deviation" ...
@@ -46,6 +48,9 @@ public:
 
     void setClock(std::function<ReadTime()> clock) { m_clock = std::move(clock); }
     void setSettings(quint8 address, const AlarmSettings &settings);
+    // The mix groups' composition alarms become episodes too, of kind Composition, on the address
+    // of the member off the most when it rose. The driver must outlive the monitor.
+    void followMixes(MixDriver *mixes);
     AlarmSettings settings(quint8 address) const { return m_alarms.value(address).settings(); }
 
     // Every episode kept, oldest first.
@@ -71,7 +76,8 @@ private:
     void apply(quint8 address, const QList<ControllerAlarms::Change> &changes);
     void raise(quint8 address, const ControllerAlarms::Change &change);
     void clear(quint8 address, const ControllerAlarms::Change &change);
-    AlarmRecord *latchedRecord(quint8 address, ControllerAlarms::Kind kind);
+    void mixAlarm(int group, bool raised, quint8 address, double points, double limit);
+    AlarmRecord *latchedRecord(quint8 address, ControllerAlarms::Kind kind, int mixGroup = 0);
 
     BenchModel *m_model;
     std::function<ReadTime()> m_clock = ReadTime::now;

@@ -28,6 +28,7 @@ public:
         Dropped,
         Temperature,
         Pressure,
+        Composition, // a mix group's; raised by the mix driver, never by these rules
         KindCount
     };
 

@@ -2,6 +2,7 @@
 
 #include "BenchModel.h"
 #include "RampDriver.h"
+#include "Reading.h"
 
 namespace {
 constexpr int MixInstantKind = 1;
@@ -9,8 +10,9 @@ constexpr int MixInstantMode = 0;
 } // namespace
 
 MixDriver::MixDriver(BenchModel *model, RampDriver *ramps, QObject *parent)
-    : QObject(parent), m_model(model), m_ramps(ramps)
+    : QObject(parent), m_model(model), m_ramps(ramps), m_clock([] { return ReadTime::monotonicNowNs() / 1000000; })
 {
+    connect(model, &BenchModel::readingChanged, this, &MixDriver::measure);
     connect(model, &BenchModel::driverStopped, this,
             [this](quint8 address, Driver driver, const QString &reason, bool) {
                 if (driver.kind == Driver::Mix && isRunning(driver.index))
@@ -61,12 +63,12 @@ QList<quint8> MixDriver::runningMembers() const
     return members;
 }
 
-QString MixDriver::start(int group, double total)
+QString MixDriver::start(int group, double total, const QString &origin)
 {
     if (!valid(group))
         return tr("没有混合组%1").arg(group);
     if (isRunning(group))
-        return setTotal(group, total);
+        return setTotal(group, total, origin);
     Slot &slot = m_groups[group - 1];
     const MixPlan plan = planMix(slot.definition, total);
     if (!plan.error.isEmpty())
@@ -84,7 +86,9 @@ QString MixDriver::start(int group, double total)
         m_model->take(address, me);
     slot.running = true;
     slot.definition.total = total;
-    const QString failed = write(group, plan);
+    slot.watch.setSettings(slot.definition.alarm);
+    slot.watch.restart(m_clock());
+    const QString failed = write(group, plan, origin);
     if (!failed.isEmpty()) {
         halt(group);
         emit groupChanged(group);
@@ -94,7 +98,7 @@ QString MixDriver::start(int group, double total)
     return QString();
 }
 
-QString MixDriver::setTotal(int group, double total)
+QString MixDriver::setTotal(int group, double total, const QString &origin)
 {
     if (!valid(group))
         return tr("没有混合组%1").arg(group);
@@ -113,7 +117,8 @@ QString MixDriver::setTotal(int group, double total)
     if (!plan.error.isEmpty())
         return plan.error;
     slot.definition.total = total;
-    const QString failed = write(group, plan);
+    slot.watch.restart(m_clock());
+    const QString failed = write(group, plan, origin);
     if (!failed.isEmpty()) {
         trip(group, failed);
         return failed;
@@ -136,12 +141,14 @@ void MixDriver::stopAll()
         stop(g);
 }
 
-QString MixDriver::write(int group, const MixPlan &plan)
+QString MixDriver::write(int group, const MixPlan &plan, const QString &origin)
 {
     Slot &slot = m_groups[group - 1];
     slot.plan = plan;
     for (int i = 0; i < slot.definition.members.size(); ++i) {
+        m_model->setNextOrigin(origin);
         const QString refused = send(group, slot.definition.members[i].address, plan.setpoints.value(i));
+        m_model->setNextOrigin(QString()); // also when a refusal before the model left it unused
         if (!refused.isEmpty())
             return refused;
     }
@@ -162,6 +169,7 @@ void MixDriver::halt(int group)
     Slot &slot = m_groups[group - 1];
     slot.running = false;
     slot.plan = MixPlan();
+    report(group, slot.watch.stop());
     const Driver me = driver(group);
     for (quint8 address : slot.definition.addresses()) {
         const Driver holder = m_model->driverOf(address);
@@ -181,4 +189,64 @@ void MixDriver::trip(int group, const QString &why)
     halt(group);
     emit groupChanged(group);
     emit groupTripped(group, tr("混合组%1已停止，所有设备流量设为0：%2").arg(group).arg(why));
+}
+
+QList<double> MixDriver::actualComposition(int group) const
+{
+    QList<double> shares;
+    if (!isRunning(group))
+        return shares;
+    double sum = 0.0;
+    for (const MixMember &member : m_groups[group - 1].definition.members) {
+        const ControllerRecord *record = m_model->record(member.address);
+        if (!record || !record->isOnline() || !record->readings[0] || !record->readings[0]->usable)
+            return {};
+        shares << record->readings[0]->value;
+        sum += record->readings[0]->value;
+    }
+    if (!(sum > 0.0))
+        return {};
+    for (double &share : shares)
+        share = share * 100.0 / sum;
+    return shares;
+}
+
+bool MixDriver::compositionAlarmActive(int group) const
+{
+    return isRunning(group) && m_groups[group - 1].watch.isActive();
+}
+
+quint8 MixDriver::compositionAlarmMember(int group) const
+{
+    if (!compositionAlarmActive(group))
+        return 0;
+    const Slot &slot = m_groups[group - 1];
+    return slot.definition.members.value(slot.watch.worstMember()).address;
+}
+
+double MixDriver::compositionAlarmPoints(int group) const
+{
+    return compositionAlarmActive(group) ? m_groups[group - 1].watch.worstPoints() : 0.0;
+}
+
+void MixDriver::measure(const Reading &reading)
+{
+    if (reading.type != Bus::ReadingType::InstantFlow)
+        return;
+    for (int g = 1; g <= GroupCount; ++g) {
+        Slot &slot = m_groups[g - 1];
+        if (!slot.running || !slot.definition.addresses().contains(reading.deviceId))
+            continue;
+        report(g, slot.watch.observe(slot.plan.composition(), actualComposition(g), m_clock()));
+        emit compositionMeasured(g);
+    }
+}
+
+void MixDriver::report(int group, const std::optional<MixCompositionWatch::Change> &change)
+{
+    if (!change)
+        return;
+    const Slot &slot = m_groups[group - 1];
+    emit compositionAlarm(group, change->raised, slot.definition.members.value(change->member).address,
+                          change->points, change->limit);
 }

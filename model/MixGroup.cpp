@@ -13,28 +13,82 @@ QString mixSccmText(double value)
     return QString::number(value, 'g', 6);
 }
 
+const QString kMixAlarmKey = QStringLiteral("composition_alarm");
+
+// A number of the alarm's object when it is one of at least 0; otherwise the default stays.
+void mixReadNonNegative(const QJsonObject &json, const char *key, double *value)
+{
+    const QJsonValue found = json.value(QLatin1String(key));
+    if (found.isDouble() && found.toDouble() >= 0.0)
+        *value = found.toDouble();
+}
+
 } // namespace
 
-QString MixGroup::invalidity() const
+MixGroup::Defect MixGroup::defect() const
 {
     if (members.size() < MinMembers || members.size() > MaxMembers)
-        return QCoreApplication::translate("MixGroup", "混合组需要2到4台设备");
+        return {Defect::MemberCount, 0, 0.0};
     double sum = 0.0;
     QSet<quint8> seen;
     for (const MixMember &member : members) {
         if (seen.contains(member.address))
-            return QCoreApplication::translate("MixGroup", "设备%1在混合组中出现了两次").arg(member.address);
+            return {Defect::Duplicate, member.address, 0.0};
         seen.insert(member.address);
-        if (member.fraction <= 0.0)
-            return QCoreApplication::translate("MixGroup", "设备%1的比例必须大于0").arg(member.address);
-        if (member.fullScale <= 0.0)
-            return QCoreApplication::translate("MixGroup", "设备%1的满量程必须大于0").arg(member.address);
+        if (!(member.fraction > 0.0))
+            return {Defect::Fraction, member.address, 0.0};
+        if (!(member.fullScale > 0.0))
+            return {Defect::FullScale, member.address, 0.0};
         sum += member.fraction;
     }
-    if (std::abs(sum - 100.0) > FractionTolerance + 1e-9)
-        return QCoreApplication::translate("MixGroup", "比例之和为%1%，应为100%").arg(QString::number(sum, 'f', 2));
-    if (total < 0.0)
+    if (!(std::abs(sum - 100.0) <= FractionTolerance + 1e-9))
+        return {Defect::FractionSum, 0, sum};
+    if (!(total >= 0.0))
+        return {Defect::NegativeTotal, 0, 0.0};
+    return {};
+}
+
+QString MixGroup::invalidity() const
+{
+    const Defect found = defect();
+    switch (found.kind) {
+    case Defect::None:
+        break;
+    case Defect::MemberCount:
+        return QCoreApplication::translate("MixGroup", "混合组需要2到4台设备");
+    case Defect::Duplicate:
+        return QCoreApplication::translate("MixGroup", "设备%1在混合组中出现了两次").arg(found.address);
+    case Defect::Fraction:
+        return QCoreApplication::translate("MixGroup", "设备%1的比例必须大于0").arg(found.address);
+    case Defect::FullScale:
+        return QCoreApplication::translate("MixGroup", "设备%1的满量程必须大于0").arg(found.address);
+    case Defect::FractionSum:
+        return QCoreApplication::translate("MixGroup", "比例之和为%1%，应为100%").arg(QString::number(found.sum, 'f', 2));
+    case Defect::NegativeTotal:
         return QCoreApplication::translate("MixGroup", "总流量不能为负");
+    }
+    return QString();
+}
+
+QString MixGroup::invalidityEnglish() const
+{
+    const Defect found = defect();
+    switch (found.kind) {
+    case Defect::None:
+        break;
+    case Defect::MemberCount:
+        return QStringLiteral("a mix takes 2 to 4 members, not %1").arg(members.size());
+    case Defect::Duplicate:
+        return QStringLiteral("device %1 is a member twice").arg(found.address);
+    case Defect::Fraction:
+        return QStringLiteral("the fraction of device %1 must be above 0").arg(found.address);
+    case Defect::FullScale:
+        return QStringLiteral("the full scale of device %1 must be above 0").arg(found.address);
+    case Defect::FractionSum:
+        return QStringLiteral("the fractions sum to %1%, not 100% (within 0.01)").arg(QString::number(found.sum, 'f', 2));
+    case Defect::NegativeTotal:
+        return QStringLiteral("the total must not be negative");
+    }
     return QString();
 }
 
@@ -57,6 +111,12 @@ QJsonObject MixGroup::toJson(QJsonObject kept) const
     kept.insert(QStringLiteral("policy"), policy == Policy::KeepTotal ? QStringLiteral("total") : QStringLiteral("ratio"));
     kept.insert(QStringLiteral("total"), total);
     kept.insert(QStringLiteral("members"), list);
+    QJsonObject alarmJson = kept.value(kMixAlarmKey).toObject();
+    alarmJson.insert(QStringLiteral("on"), alarm.on);
+    alarmJson.insert(QStringLiteral("points"), alarm.points);
+    alarmJson.insert(QStringLiteral("seconds"), alarm.seconds);
+    alarmJson.insert(QStringLiteral("holdoff"), alarm.holdoff);
+    kept.insert(kMixAlarmKey, alarmJson);
     return kept;
 }
 
@@ -80,6 +140,12 @@ bool MixGroup::fromJson(const QJsonObject &json, MixGroup *group)
         read.members << MixMember{quint8(address), member.value(QStringLiteral("fraction")).toDouble(),
                                   member.value(QStringLiteral("full_scale")).toDouble()};
     }
+    const QJsonObject alarmJson = json.value(kMixAlarmKey).toObject();
+    if (alarmJson.value(QStringLiteral("on")).isBool())
+        read.alarm.on = alarmJson.value(QStringLiteral("on")).toBool();
+    mixReadNonNegative(alarmJson, "points", &read.alarm.points);
+    mixReadNonNegative(alarmJson, "seconds", &read.alarm.seconds);
+    mixReadNonNegative(alarmJson, "holdoff", &read.alarm.holdoff);
     *group = read;
     return true;
 }
@@ -87,6 +153,7 @@ bool MixGroup::fromJson(const QJsonObject &json, MixGroup *group)
 MixPlan planMix(const MixGroup &group, double total)
 {
     MixPlan plan;
+    plan.asked = total;
     MixGroup asked = group;
     asked.total = total;
     plan.error = asked.invalidity();
@@ -110,6 +177,8 @@ MixPlan planMix(const MixGroup &group, double total)
                 limiting = i;
             }
         }
+        if (limiting >= 0)
+            plan.limitedBy << group.members[limiting].address;
         if (limiting >= 0)
             plan.limit = QCoreApplication::translate("MixGroup", "总流量受设备%1限制：最大 %2 sccm")
                              .arg(group.members[limiting].address)
@@ -147,8 +216,10 @@ MixPlan planMix(const MixGroup &group, double total)
         QStringList saturated;
         double given = 0.0;
         for (int i = 0; i < count; ++i) {
-            if (full[i])
+            if (full[i]) {
                 saturated << QString::number(group.members[i].address);
+                plan.limitedBy << group.members[i].address;
+            }
             given += flows[i];
         }
         if (!saturated.isEmpty()) {
@@ -168,4 +239,38 @@ MixPlan planMix(const MixGroup &group, double total)
         plan.total += flow;
     }
     return plan;
+}
+
+QList<double> MixPlan::composition() const
+{
+    QList<double> shares;
+    if (total <= 0.0)
+        return shares;
+    for (float value : setpoints)
+        shares << double(value) * 100.0 / total;
+    return shares;
+}
+
+QString mixLimitEnglish(const MixGroup &group, const MixPlan &plan)
+{
+    if (plan.limitedBy.isEmpty())
+        return QString();
+    if (!plan.compositionChanged)
+        return QStringLiteral("total limited by device %1: at most %2 sccm")
+            .arg(plan.limitedBy.first())
+            .arg(mixSccmText(plan.total));
+    QStringList saturated;
+    for (quint8 address : plan.limitedBy)
+        saturated << QString::number(address);
+    QStringList parts;
+    const QList<double> shares = plan.composition();
+    for (int i = 0; i < group.members.size() && i < shares.size(); ++i)
+        parts << QStringLiteral("device %1 %2%").arg(group.members[i].address).arg(QString::number(shares[i], 'f', 1));
+    QString text = saturated.size() == 1
+                       ? QStringLiteral("device %1 at its full scale, composition now: %2")
+                       : QStringLiteral("devices %1 at their full scale, composition now: %2");
+    text = text.arg(saturated.join(QLatin1String(", ")), parts.join(QLatin1String(", ")));
+    if (plan.total < plan.asked - 1e-6)
+        text += QStringLiteral("; total at most %1 sccm").arg(mixSccmText(plan.total));
+    return text;
 }

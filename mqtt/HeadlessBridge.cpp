@@ -5,6 +5,7 @@
 #include "DriverAudit.h"
 #include "BenchModel.h"
 #include "BridgeLog.h"
+#include "MixDriver.h"
 #include "ProcessSettings.h"
 #include "RampDriver.h"
 #include "BusCodes.h"
@@ -13,6 +14,7 @@
 #include "PortTrouble.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QStringList>
 #include <QTextStream>
 #include <QTimer>
@@ -69,6 +71,15 @@ bool HeadlessBridge::loadProcessSettings(QString *error)
     });
     new DriverAudit(m_audit.get(), m_ramps.get(), m_alarms.get(), this);
     m_bridge->setProcess(m_ramps.get(), m_alarms.get());
+    // Defined, never running: only a remote total starts a group.
+    m_mixes = std::make_unique<MixDriver>(m_model.get(), m_ramps.get());
+    const QMap<int, MixGroup> groups = settings.mixes();
+    for (auto it = groups.cbegin(); it != groups.cend(); ++it)
+        m_mixes->setGroup(it.key(), it.value());
+    connect(m_mixes.get(), &MixDriver::groupTripped, this,
+            [this](int group, const QString &why) { logError(QStringLiteral("mix group %1 stopped: ").arg(group) + why); });
+    m_alarms->followMixes(m_mixes.get());
+    m_bridge->setMixes(m_mixes.get());
     return true;
 }
 
@@ -174,10 +185,32 @@ void HeadlessBridge::stop()
 {
     // A second signal (SIGINT and then SIGTERM, a terminal's and a service manager's) finds the
     // bridge already ending.
-    if (m_ended)
+    if (m_ended || m_stopping)
         return;
     log(QStringLiteral("stopping"));
-    end(0);
+    const QList<quint8> members = m_mixes ? m_mixes->runningMembers() : QList<quint8>();
+    if (members.isEmpty()) {
+        end(0);
+        return;
+    }
+    // A running mix is not left flowing without the bridge that watches it.
+    m_stopping = true;
+    QStringList names;
+    for (quint8 id : members)
+        names.append(QString::number(id));
+    log(QStringLiteral("setting the running mix groups' members %1 to 0").arg(names.join(',')));
+    connect(m_worker.get(), &DeviceThread::sig_flowsStopped, this, [this](const QList<quint8> &unconfirmed) {
+        if (m_ended)
+            return;
+        QStringList missing;
+        for (quint8 id : unconfirmed)
+            missing.append(QString::number(id));
+        if (!missing.isEmpty())
+            logError(QStringLiteral("controllers %1 did not confirm 0").arg(missing.join(',')));
+        end(0);
+    });
+    m_worker->requestFlowStop(members, QDeadlineTimer(MixStopBudgetMs));
+    QTimer::singleShot(MixStopBudgetMs + 2000, this, [this] { end(0); });
 }
 
 void HeadlessBridge::end(int code)

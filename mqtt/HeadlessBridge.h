@@ -12,6 +12,7 @@ class BenchModel;
 class AlarmMonitor;
 class AuditTrail;
 class DeviceThread;
+class MixDriver;
 class RampDriver;
 class MqttBridge;
 class QTextStream;
@@ -21,7 +22,8 @@ class QTextStream;
 // it scans and takes online, as the main window tells the application's. A controller the polling drops is
 // taken online again after RetakeMs; after a lost adapter comes back, all of them at once.
 // finished(code) ends it: 0 after stop(), 1 when no controller answered the scan, 2 when the port
-// could not be opened.
+// could not be opened. With a settings file its mix groups are defined (stopped until a remote total
+// starts one); stop() first sets the members of the running groups to 0.
 class HeadlessBridge : public QObject
 {
     Q_OBJECT
@@ -33,11 +35,13 @@ public:
         int replyTimeoutMs = 500;
         int periodMs = 1000;
         MqttSettings mqtt;
-        // Ramp rates and alarms of the controllers (the window's process settings file); none: no
-        // ramps and no alarms.
+        // Ramp rates, alarms and mix groups (the window's process settings file); none: no ramps,
+        // no alarms, no mixes.
         QString settingsFile;
     };
     static constexpr int RetakeMs = 30000;
+    // Time the members of running mix groups have to confirm their 0 at the end.
+    static constexpr int MixStopBudgetMs = 5000;
 
     HeadlessBridge(const Options &options, QTextStream &logStream, QObject *parent = nullptr);
     ~HeadlessBridge() override;
@@ -72,6 +76,8 @@ private:
     std::unique_ptr<AuditTrail> m_audit;
     std::unique_ptr<RampDriver> m_ramps;
     std::unique_ptr<AlarmMonitor> m_alarms;
+    std::unique_ptr<MixDriver> m_mixes;
+    bool m_stopping = false;
     QString m_openFailure;
     bool m_scanned = false;
     bool m_ended = false;

@@ -123,6 +123,12 @@ void MqttBridge::setProcess(RampDriver *ramps, AlarmMonitor *alarms)
     m_commands->setProcess(ramps, alarms);
 }
 
+void MqttBridge::setMixes(MixDriver *mixes)
+{
+    m_publisher->setMixes(mixes);
+    m_commands->setMixes(mixes);
+}
+
 bool MqttBridge::isConnected() const
 {
     return m_client->isConnected();

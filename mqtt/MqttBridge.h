@@ -9,6 +9,7 @@
 
 class AlarmMonitor;
 class BenchModel;
+class MixDriver;
 class RampDriver;
 class DeviceThread;
 class MqttClient;
@@ -36,6 +37,9 @@ public:
     void setProgrammeStop(std::function<void()> stop);
     // Ramps and alarms, when the owner has them: both must outlive the bridge.
     void setProcess(RampDriver *ramps, AlarmMonitor *alarms);
+    // The mix groups, when the owner has them (it must outlive the bridge): P/mix/G/state is
+    // published and P/mix/G/total/set obeyed.
+    void setMixes(MixDriver *mixes);
 
     bool isConnected() const;
     QString connectionText() const { return m_connectionText; }

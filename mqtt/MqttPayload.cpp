@@ -81,7 +81,42 @@ QByteArray MqttPayload::alarm(const AlarmRecord &record)
     return "{\"kind\":\"" + AlarmRecord::kindKey(record.kind).toUtf8() + "\",\"value\":" + number(record.value) +
            ",\"limit\":" + number(record.limit) + ",\"since\":\"" + timeText(record.raised.toMSecsSinceEpoch()) +
            "\",\"active\":" + (record.active ? "true" : "false") +
-           ",\"acknowledged\":" + (record.acknowledged.isNull() ? "false" : "true") + "}";
+           ",\"acknowledged\":" + (record.acknowledged.isNull() ? "false" : "true") +
+           (record.mixGroup > 0 ? ",\"group\":" + QByteArray::number(record.mixGroup) : QByteArray()) + "}";
+}
+
+QByteArray MqttPayload::mixState(const MixState &state)
+{
+    const MixGroup &group = state.group;
+    const QList<double> target = state.plan.composition();
+    QJsonArray members;
+    for (int i = 0; i < group.members.size(); ++i) {
+        const MixMember &member = group.members[i];
+        QJsonObject json{{"address", int(member.address)},
+                         {"fraction", member.fraction},
+                         {"full_scale", member.fullScale},
+                         {"setpoint", state.running && state.plan.setpoints.size() > i ? QJsonValue(double(state.plan.setpoints[i]))
+                                                                      : QJsonValue()},
+                         {"target", target.size() > i ? QJsonValue(std::round(target[i] * 10.0) / 10.0) : QJsonValue()},
+                         {"actual", state.actual.size() > i ? QJsonValue(std::round(state.actual[i] * 10.0) / 10.0)
+                                                            : QJsonValue()}};
+        members.append(json);
+    }
+    QJsonArray limitedBy;
+    for (quint8 address : state.plan.limitedBy)
+        limitedBy.append(int(address));
+    QJsonObject json{{"group", state.number},
+                     {"name", group.name},
+                     {"running", state.running},
+                     {"policy", group.policy == MixGroup::Policy::KeepTotal ? "total" : "ratio"},
+                     {"total", group.total},
+                     {"planned_total", state.plan.error.isEmpty() ? QJsonValue(state.plan.total) : QJsonValue()},
+                     {"members", members},
+                     {"limited_by", limitedBy},
+                     {"limit", state.plan.error.isEmpty() ? mixLimitEnglish(group, state.plan) : group.invalidityEnglish()},
+                     {"composition_changed", state.plan.compositionChanged},
+                     {"composition_alarm", state.alarm}};
+    return QJsonDocument(json).toJson(QJsonDocument::Compact);
 }
 
 QByteArray MqttPayload::mode(int mode, qint64 wallMs)

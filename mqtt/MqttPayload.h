@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MixGroup.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -25,6 +27,23 @@ public:
     // An alarm episode: {"kind": "deviation", "value": 12, "limit": 5, "since": "...", "active":
     // true, "acknowledged": false}.
     static QByteArray alarm(const AlarmRecord &record);
+    // A mix group as P/mix/G/state carries it: {"group": 1, "name": "N2/Ar", "running": true,
+    // "policy": "ratio", "total": 1000, "planned_total": 750, "members": [{"address": 1,
+    // "fraction": 50, "full_scale": 1000, "setpoint": 375, "target": 50, "actual": 49.8}, ...],
+    // "limited_by": [3], "limit": "total limited by device 3: at most 750 sccm",
+    // "composition_changed": false, "composition_alarm": false}; target and actual composition in %
+    // to a tenth; a stopped group shows the composition a start would aim at, no setpoints, and
+    // actual is null unless the group runs and its flows are measured.
+    struct MixState
+    {
+        int number = 0;
+        MixGroup group;
+        bool running = false;
+        MixPlan plan; // the plan written, or the one a start would write
+        QList<double> actual;
+        bool alarm = false;
+    };
+    static QByteArray mixState(const MixState &state);
     static QByteArray mode(int mode, qint64 wallMs); // 0 instantaneous, 1 cumulative
     static QByteArray ok(double value);
     static QByteArray ok();

@@ -1,6 +1,7 @@
 #include "MqttPublisher.h"
 
 #include "AlarmMonitor.h"
+#include "MixDriver.h"
 #include "RampDriver.h"
 
 #include "BenchModel.h"
@@ -130,6 +131,44 @@ void MqttPublisher::setProcess(RampDriver *ramps, AlarmMonitor *alarms)
     }
 }
 
+void MqttPublisher::setMixes(MixDriver *mixes)
+{
+    m_mixes = mixes;
+    if (!mixes)
+        return;
+    connect(mixes, &MixDriver::groupChanged, this, [this](int group) { publishMix(group); });
+    connect(mixes, &MixDriver::compositionMeasured, this, [this](int group) { publishMix(group, true); });
+    connect(mixes, &MixDriver::compositionAlarm, this, [this](int group) { publishMix(group); });
+    for (int group = 1; group <= MixDriver::GroupCount; ++group)
+        publishMix(group);
+}
+
+// A group nobody defined is not published; one that was keeps its topic, stopped.
+void MqttPublisher::publishMix(int group, bool measured)
+{
+    if (!m_mixes || !m_client.isConnected())
+        return;
+    MqttPayload::MixState state;
+    state.number = group;
+    state.group = m_mixes->group(group);
+    if (state.group.members.isEmpty() && !m_shownMixes.contains(group))
+        return;
+    state.running = m_mixes->isRunning(group);
+    state.plan = state.running ? m_mixes->plan(group) : planMix(state.group, state.group.total);
+    state.actual = m_mixes->actualComposition(group);
+    state.alarm = m_mixes->compositionAlarmActive(group);
+    const QByteArray payload = MqttPayload::mixState(state);
+    if (m_shownMixes.value(group) == payload)
+        return;
+    // Flows move a little at every reading: a measured composition goes out once a second at most.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (measured && now - m_mixShownAtMs.value(group, 0) < 1000)
+        return;
+    m_shownMixes.insert(group, payload);
+    m_mixShownAtMs.insert(group, now);
+    retain(m_topics.mixState(group), payload);
+}
+
 // The controller's newest latched alarm; none: the kept message is taken off the broker.
 void MqttPublisher::publishAlarm(quint8 address)
 {
@@ -211,6 +250,9 @@ void MqttPublisher::publishRetained()
     m_shownModes.clear();
     m_shownAlarms.clear();
     m_shownAlarmCount = -1;
+    m_shownMixes.clear();
+    for (int group = 1; group <= MixDriver::GroupCount; ++group)
+        publishMix(group);
     if (m_alarms) {
         publishAlarmCount();
         for (const AlarmRecord &record : m_alarms->latched())

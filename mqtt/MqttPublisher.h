@@ -13,6 +13,7 @@
 
 class AlarmMonitor;
 class BenchModel;
+class MixDriver;
 class RampDriver;
 class DeviceThread;
 class MqttClient;
@@ -39,6 +40,9 @@ public:
     void setTopics(const MqttTopics &topics);
     // Flow setpoints then carry the target of a running ramp; P/A/alarm and P/alarms are published.
     void setProcess(RampDriver *ramps, AlarmMonitor *alarms);
+    // P/mix/G/state of every defined group, retained: on every change of the group, and at most
+    // once a second for a new measured composition.
+    void setMixes(MixDriver *mixes);
     const MqttTopics &topics() const { return m_topics; }
 
     // Any thread.
@@ -59,6 +63,7 @@ private:
     void publishMode(quint8 address);
     void publishAlarm(quint8 address);
     void publishAlarmCount();
+    void publishMix(int group, bool measured = false);
     void followScan();
     void onWorkerThread(const std::function<void()> &job);
 
@@ -75,6 +80,9 @@ private:
     QPointer<RampDriver> m_ramps;
     QPointer<AlarmMonitor> m_alarms;
     QHash<quint8, int> m_shownModes;
+    QPointer<MixDriver> m_mixes;
+    QHash<int, QByteArray> m_shownMixes;
+    QHash<int, qint64> m_mixShownAtMs; // by group: when a measured composition was last published
     std::mutex m_prefixMutex;
     QByteArray m_readingPrefix; // "P/", under m_prefixMutex: read on the worker's thread
     std::atomic<qint64> m_dropped{0};

@@ -100,10 +100,25 @@ QString MqttTopics::alarmAckResult(int deviceId) const
     return alarmAck(deviceId) + QStringLiteral("/result");
 }
 
+QString MqttTopics::mixState(int group) const
+{
+    return m_prefix + QStringLiteral("/mix/") + QString::number(group) + QStringLiteral("/state");
+}
+
+QString MqttTopics::mixTotal(int group) const
+{
+    return m_prefix + QStringLiteral("/mix/") + QString::number(group) + QStringLiteral("/total") + setSuffix;
+}
+
+QString MqttTopics::mixTotalResult(int group) const
+{
+    return m_prefix + QStringLiteral("/mix/") + QString::number(group) + QStringLiteral("/total/result");
+}
+
 QStringList MqttTopics::commandPatterns() const
 {
     return {m_prefix + QStringLiteral("/+/setpoint/set"), m_prefix + QStringLiteral("/+/total_setpoint/set"),
-            m_prefix + QStringLiteral("/+/alarm/ack"), stop()};
+            m_prefix + QStringLiteral("/+/alarm/ack"), stop(), m_prefix + QStringLiteral("/mix/+/total/set")};
 }
 
 MqttTopics::Command MqttTopics::parseCommand(const QString &topic) const
@@ -111,6 +126,21 @@ MqttTopics::Command MqttTopics::parseCommand(const QString &topic) const
     Command command;
     if (topic == stop()) {
         command.type = Command::Stop;
+        return command;
+    }
+    const QString mixHead = m_prefix + QStringLiteral("/mix/");
+    const QString mixTail = QStringLiteral("/total") + setSuffix;
+    if (topic.startsWith(mixHead) && topic.endsWith(mixTail) && topic.size() >= mixHead.size() + mixTail.size()) {
+        // As an address: only the one spelling of a group number.
+        const QString number = topic.mid(mixHead.size(), topic.size() - mixHead.size() - mixTail.size());
+        bool numeric = false;
+        const int group = number.toInt(&numeric);
+        if (!numeric || group < 1 || group > LastMixGroup || number != QString::number(group)) {
+            command.reason = QStringLiteral("not a mix group: \"%1\" (1 to %2)").arg(number).arg(LastMixGroup);
+            return command;
+        }
+        command.type = Command::MixTotal;
+        command.group = group;
         return command;
     }
     const QString head = m_prefix + QLatin1Char('/');

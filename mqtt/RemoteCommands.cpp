@@ -5,6 +5,7 @@
 #include "BridgeLog.h"
 #include "BusCodes.h"
 #include "DeviceThread.h"
+#include "MixDriver.h"
 #include "MqttClient.h"
 #include "MqttPayload.h"
 #include "RampDriver.h"
@@ -89,13 +90,17 @@ void RemoteCommands::handle(const QString &topic, const QByteArray &payload, boo
     }
     const bool stop = command.type == MqttTopics::Command::Stop;
     const bool ack = command.type == MqttTopics::Command::AlarmAck;
+    const bool mix = command.type == MqttTopics::Command::MixTotal;
     const QString resultTopic = stop  ? m_topics.stopResult()
                                 : ack ? m_topics.alarmAckResult(command.address)
+                                : mix ? m_topics.mixTotalResult(command.group)
                                       : m_topics.setpointResult(command.address, command.kind);
     const QString what =
-        say("远程命令：", "remote command: ") + (stop  ? say("停止", "stop")
-                                                 : ack ? acknowledging(command.address)
-                                                       : describe(command.kind, command.address));
+        say("远程命令：", "remote command: ") +
+        (stop  ? say("停止", "stop")
+         : ack ? acknowledging(command.address)
+         : mix ? say("混合组%1总流量设定", "mix group %1 total").arg(command.group)
+               : describe(command.kind, command.address));
     const auto refuse = [&](const QString &reason) {
         if (command.type == MqttTopics::Command::Setpoint) { // the trail keeps a refused setpoint too
             double value = qQNaN();
@@ -114,8 +119,125 @@ void RemoteCommands::handle(const QString &topic, const QByteArray &payload, boo
         handleStop();
     else if (ack)
         handleAlarmAck(command);
+    else if (mix)
+        handleMixTotal(command, payload);
     else
         handleSetpoint(command, payload);
+}
+
+void RemoteCommands::setMixes(MixDriver *mixes)
+{
+    m_mixes = mixes;
+    if (!mixes)
+        return;
+    connect(m_model, &BenchModel::setpointConfirmed, this, [this](quint8 address, int kind, float value) {
+        if (kind == Bus::code(Bus::SetpointKind::Instant))
+            mixConfirmed(address, value);
+    });
+    connect(m_model, &BenchModel::setpointGaveUp, this, [this](quint8 address, int kind) {
+        if (kind == Bus::code(Bus::SetpointKind::Instant))
+            mixGaveUp(address);
+    });
+    connect(mixes, &MixDriver::groupTripped, this, &RemoteCommands::mixStopped);
+    // A trip says why just after its change; an asked stop says nothing more. The answer waits
+    // for the events in hand, so that a trip's reason reaches it first.
+    connect(mixes, &MixDriver::groupChanged, this, [this](int group) {
+        if (m_mixes->isRunning(group) || !m_mixing.contains(group))
+            return;
+        const quint64 serial = m_mixing.value(group).serial;
+        QMetaObject::invokeMethod(
+            this,
+            [this, group, serial] {
+                if (m_mixing.contains(group) && m_mixing.value(group).serial == serial)
+                    mixStopped(group, QStringLiteral("the mix group was stopped"));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void RemoteCommands::handleMixTotal(const MqttTopics::Command &command, const QByteArray &payload)
+{
+    const QString resultTopic = m_topics.mixTotalResult(command.group);
+    const QString what = say("远程命令：混合组%1总流量设定", "remote command: mix group %1 total").arg(command.group);
+    double total = 0;
+    QString reason;
+    if (!MqttPayload::parseSetpoint(payload, total, reason)) {
+        answer(resultTopic, MqttPayload::error(reason), what + say(" 被拒绝：", " refused: ") + reason);
+        return;
+    }
+    const auto refuse = [&](const QString &why) {
+        answer(resultTopic, MqttPayload::error(why, total), what + say(" 被拒绝：", " refused: ") + why);
+    };
+    if (!SetpointRange::contains(total))
+        return refuse(QStringLiteral("value out of range %1 to %2")
+                          .arg(double(SetpointRange::lowest))
+                          .arg(double(SetpointRange::highest), 0, 'f', 0));
+    if (!m_mixes)
+        return refuse(QStringLiteral("no mix groups here"));
+    // The start or the new total, each member's write with the command's topic in the audit trail.
+    reason = m_mixes->start(command.group, total,
+                            QStringLiteral("topic %1, client %2")
+                                .arg(m_topics.mixTotal(command.group), QString::fromUtf8(MqttClient::clientId())));
+    if (!reason.isEmpty())
+        return refuse(reason);
+    // A newer total replaces the one the members were still to confirm: that command has its answer.
+    const PendingMix earlier = m_mixing.take(command.group);
+    if (!earlier.command.resultTopic.isEmpty()) {
+        const QString why = QStringLiteral("replaced by a newer total before every member confirmed its share");
+        answer(earlier.command.resultTopic, MqttPayload::error(why, double(earlier.command.value)),
+               earlier.command.what + say(" 被新的总流量取代", " replaced by a newer total"));
+    }
+    PendingMix pending{{resultTopic, what, float(total), {}}, {}, ++m_lastTicket};
+    pending.command.since.start();
+    const MixGroup group = m_mixes->group(command.group);
+    const MixPlan plan = m_mixes->plan(command.group);
+    for (int i = 0; i < group.members.size() && i < plan.setpoints.size(); ++i)
+        pending.awaited.insert(group.members[i].address, plan.setpoints[i]);
+    m_mixing.insert(command.group, pending);
+    m_expiry.start();
+    emit logLine(what + QStringLiteral(" ") + QString::number(total, 'g', 7) +
+                 (plan.limit.isEmpty() ? QString() : QStringLiteral("（") + plan.limit + QStringLiteral("）")));
+}
+
+void RemoteCommands::mixConfirmed(quint8 address, float value)
+{
+    for (auto it = m_mixing.begin(); it != m_mixing.end();) {
+        const auto found = it->awaited.constFind(address);
+        if (found != it->awaited.constEnd() && *found == value)
+            it->awaited.remove(address);
+        if (!it->awaited.isEmpty()) {
+            ++it;
+            continue;
+        }
+        const Pending done = it->command;
+        it = m_mixing.erase(it);
+        answer(done.resultTopic, MqttPayload::ok(double(done.value)),
+               done.what + say(" 成功：", " done: ") + QString::number(double(done.value), 'g', 7));
+    }
+}
+
+void RemoteCommands::mixGaveUp(quint8 address)
+{
+    for (auto it = m_mixing.begin(); it != m_mixing.end();) {
+        if (!it->awaited.contains(address)) {
+            ++it;
+            continue;
+        }
+        const Pending failed = it->command;
+        it = m_mixing.erase(it);
+        const QString reason = QStringLiteral("controller %1 did not confirm its share").arg(address);
+        answer(failed.resultTopic, MqttPayload::error(reason, double(failed.value)),
+               failed.what + say(" 失败：", " failed: ") + reason);
+    }
+}
+
+void RemoteCommands::mixStopped(int group, const QString &why)
+{
+    const PendingMix stopped = m_mixing.take(group);
+    if (stopped.command.resultTopic.isEmpty())
+        return;
+    answer(stopped.command.resultTopic, MqttPayload::error(why, double(stopped.command.value)),
+           stopped.command.what + say(" 失败：", " failed: ") + why);
 }
 
 void RemoteCommands::setProcess(RampDriver *ramps, AlarmMonitor *alarms)
@@ -260,7 +382,21 @@ void RemoteCommands::expireWaiting()
                it->what + say(" 失败：", " failed: ") + reason);
         it = m_waiting.erase(it);
     }
-    if (m_waiting.isEmpty())
+    for (auto it = m_mixing.begin(); it != m_mixing.end();) {
+        bool ramping = false;
+        for (quint8 address : it->awaited.keys())
+            ramping = ramping || (m_ramps && m_ramps->isRamping(address));
+        // A share that ramps takes as long as its ramp: it ends with the ramp, not with a clock.
+        if (ramping || !it->command.since.hasExpired(OutcomeWaitMs)) {
+            ++it;
+            continue;
+        }
+        const QString reason = QStringLiteral("no outcome within %1 s").arg(OutcomeWaitMs / 1000);
+        answer(it->command.resultTopic, MqttPayload::error(reason, double(it->command.value)),
+               it->command.what + say(" 失败：", " failed: ") + reason);
+        it = m_mixing.erase(it);
+    }
+    if (m_waiting.isEmpty() && m_mixing.isEmpty())
         m_expiry.stop();
 }
 
@@ -281,6 +417,8 @@ void RemoteCommands::handleStop()
         m_stopProgrammes();
     for (quint8 address : qAsConst(addresses))
         m_model->announceStep(address, 0.0f, Driver::remote(), remoteOrigin(commandTopicOf(m_topics.stopResult())));
+    if (m_mixes)
+        m_mixes->stopAll();
     m_worker->requestFlowStop(addresses, QDeadlineTimer(StopBudgetMs));
 }
 

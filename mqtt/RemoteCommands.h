@@ -10,6 +10,7 @@
 
 class AlarmMonitor;
 class BenchModel;
+class MixDriver;
 class RampDriver;
 class DeviceThread;
 class MqttClient;
@@ -18,8 +19,10 @@ class MqttClient;
 // command (a number from 0 to 999999) goes to the bench model as the remote driver's: the model
 // refuses it with its reason (not online, held by a running programme, the other mode) or hands it
 // to the worker's request book with a ticket of its own. A stop ends every running programme and
-// sets every controller of the scan to 0, as the stage page's stop does; a stop that comes while
-// one is under way joins it.
+// sets every controller of the scan to 0, as the stage page's stop does (and stops the running mix
+// groups); a stop that comes while one is under way joins it. A mix group's total (P/mix/G/total/set,
+// a number from 0 to 999999 sccm) starts the group or changes its total, as the mix window's
+// buttons do; its result comes once every member confirmed its share.
 //
 // Every command gets exactly one result, and it tells what became of that command: written and
 // confirmed, replaced in the book by a newer one before it went out, given up, or refused with
@@ -46,6 +49,8 @@ public:
     // result comes when the target is confirmed or the ramp is abandoned. With an alarm monitor,
     // P/A/alarm/ack acknowledges the controller's latched alarms.
     void setProcess(RampDriver *ramps, AlarmMonitor *alarms);
+    // With a mix driver, P/mix/G/total/set sets a group's total; without, it is refused.
+    void setMixes(MixDriver *mixes);
 
     void handle(const QString &topic, const QByteArray &payload, bool retained);
 
@@ -66,6 +71,11 @@ private:
                     const QString &what);
     void rampEnded(quint8 address, float target, bool reached, const QString &why);
     void handleAlarmAck(const MqttTopics::Command &command);
+    void handleMixTotal(const MqttTopics::Command &command, const QByteArray &payload);
+    // A member confirmed a value, gave one up, or the group stopped: the mix commands waiting hear it.
+    void mixConfirmed(quint8 address, float value);
+    void mixGaveUp(quint8 address);
+    void mixStopped(int group, const QString &why);
     void ended(quint64 ticket, bool written);
     void replaced(quint64 ticket);
     void stopped(const QList<quint8> &unconfirmed);
@@ -87,4 +97,12 @@ private:
     RampDriver *m_ramps = nullptr;
     AlarmMonitor *m_alarms = nullptr;
     QHash<quint8, Pending> m_ramping; // by address: the remote target a ramp heads for
+    struct PendingMix
+    {
+        Pending command;
+        QHash<quint8, float> awaited; // the members whose share is not confirmed yet
+        quint64 serial = 0;           // which command, among those of the group
+    };
+    MixDriver *m_mixes = nullptr;
+    QHash<int, PendingMix> m_mixing; // by group
 };

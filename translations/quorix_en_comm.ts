@@ -98,6 +98,14 @@
         <source>设备%1</source>
         <translation>Device %1</translation>
     </message>
+    <message>
+        <source>组成偏差</source>
+        <translation>composition deviation</translation>
+    </message>
+    <message>
+        <source>混合组%1 %2 %3 %4个百分点</source>
+        <translation>%3 %2 %4 points (mix group %1)</translation>
+    </message>
 </context>
 <context>
     <name>AuditListWindow</name>
@@ -702,6 +710,34 @@
     <message>
         <source>已停止</source>
         <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>组成偏差报警</source>
+        <translation>Composition alarm</translation>
+    </message>
+    <message>
+        <source>任一设备的实际比例偏离目标比例超过设定的百分点并持续设定的秒数时报警；总流量变更后等待设定的秒数再判断</source>
+        <translation>Alarm when any controller&apos;s measured share is off its target share by more than the set percentage points for the set seconds; after a change of the total, wait the set seconds first</translation>
+    </message>
+    <message>
+        <source>偏差超过(百分点)</source>
+        <translation>Off by more than (points)</translation>
+    </message>
+    <message>
+        <source>持续(s)</source>
+        <translation>For (s)</translation>
+    </message>
+    <message>
+        <source>变更后等待(s)</source>
+        <translation>Wait after a change (s)</translation>
+    </message>
+    <message>
+        <source>组成偏差报警：设备%1偏离目标 %2 个百分点（限 %3）</source>
+        <translation>Composition alarm: device %1 off its target by %2 percentage points (limit %3)</translation>
+    </message>
+    <message>
+        <source>组成偏差：最大 %1 个百分点（限 %2）</source>
+        <translation>Composition deviation: at most %1 percentage points (limit %2)</translation>
     </message>
 </context>
 <context>

@@ -7,11 +7,14 @@
 
 #include "TestRunner.h"
 
+#include "AlarmMonitor.h"
+#include "AlarmWiring.h"
 #include "BenchModel.h"
 #include "MixDriver.h"
 #include "MixSettingsWindow.h"
 #include "ProcessSettings.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
@@ -82,6 +85,7 @@ private slots:
     void memberLeavingStopsTheGroup_data();
     void memberLeavingStopsTheGroup();
     void leavingTheProgramStopsRunningGroups();
+    void compositionAlarmInTheWindowAndTheStatusBar();
 
 private:
     QTemporaryDir m_home;
@@ -278,6 +282,57 @@ void tst_mixingGases::leavingTheProgramStopsRunningGroups()
     QVERIFY(!mixes.isRunning(3));
     QCOMPARE(f.boxes.texts().value(0),
              QStringLiteral("提示|混合组正在运行。退出前停止全部混合组并将流量设为0？"));
+}
+
+// A member whose valve does not move bends the measured composition: once the hold-off and the
+// seconds set in the window have passed, the window says so in red, and the alarm is in the status
+// bar and the alarm record; stopping the group clears it.
+void tst_mixingGases::compositionAlarmInTheWindowAndTheStatusBar()
+{
+    MainWindowFixture f(mixingBench());
+    mainWnd &w = *f.window;
+    w.show();
+    QVERIFY(threeOnlineForMixing(f));
+    f.boxes.boxes.clear();
+    SimFaults stuck;
+    stuck.stuck = true;
+    f.bus->setFaults(3, stuck); // its flow stays at 0
+    menuEntry(w, QStringLiteral("混合设置"))->trigger();
+    MixSettingsWindow &window = *w.mixSettings();
+    QTableWidget &table = *window.table();
+    const QStringList rows{"1 50 1000", "2 30 1000", "3 20 1000"};
+    for (int row = 0; row < rows.size(); ++row)
+        for (int column = 0; column < 3; ++column)
+            table.item(row, column)->setText(rows[row].split(QLatin1Char(' '))[column]);
+    QVERIFY(window.findChild<QCheckBox *>(QStringLiteral("check_alarm"))->isChecked());
+    window.findChild<QDoubleSpinBox *>(QStringLiteral("spin_seconds"))->setValue(1);
+    window.findChild<QDoubleSpinBox *>(QStringLiteral("spin_holdoff"))->setValue(1);
+    window.findChild<QDoubleSpinBox *>(QStringLiteral("spin_total"))->setValue(100);
+    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("btn_start")), Qt::LeftButton);
+    QVERIFY(w.mixes()->isRunning(1));
+    QCOMPARE(w.mixes()->group(1).alarm.holdoff, 1.0);
+
+    auto *label = window.findChild<QLabel *>(QStringLiteral("label_alarm"));
+    QTRY_VERIFY_WITH_TIMEOUT(label->text().startsWith(QStringLiteral("组成偏差报警：设备3偏离目标 ")), kBusWaitMs);
+    QVERIFY(label->styleSheet().contains(QStringLiteral("red")));
+    QCOMPARE(table.item(2, MixSettingsWindow::ActualColumn)->foreground().color(), QColor(Qt::red));
+    QVERIFY2(w.alarmWiring()->statusLabel()->text().contains(QStringLiteral("混合组1 组成偏差 设备3")),
+             qPrintable(w.alarmWiring()->statusLabel()->text()));
+    const auto composition = [&w] {
+        for (const AlarmRecord &record : w.alarms()->records())
+            if (record.kind == ControllerAlarms::Composition)
+                return record;
+        return AlarmRecord();
+    };
+    QCOMPARE(composition().mixGroup, 1);
+    QCOMPARE(int(composition().address), 3);
+    QVERIFY(composition().active);
+
+    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("btn_stop")), Qt::LeftButton);
+    QCOMPARE(label->text(), QString());
+    QVERIFY(!composition().active);
+    QVERIFY(composition().latched()); // until acknowledged
+    QVERIFY(f.boxes.boxes.isEmpty());
 }
 
 QUORIX_TEST_MAIN(tst_mixingGases)

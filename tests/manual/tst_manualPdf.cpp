@@ -289,6 +289,7 @@ void tst_manualPdf::englishManualQuotesTheInterfacesCaptions_data()
         {"允许远程设定", "Allow remote setpoints"},
         {"停止并退出", "Stop and exit"},
         {"开发者模式", "Developer mode"},
+        {"组成偏差报警", "Composition alarm"},
     };
     for (const auto &caption : captions)
         QTest::newRow(caption[1]) << QString::fromUtf8(caption[0]) << QString::fromUtf8(caption[1]);

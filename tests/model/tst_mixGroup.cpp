@@ -1,6 +1,7 @@
 // Mix groups: the plan of a total under each policy, what the group refuses to be, and the mix
 // driver holding its members, stopping them all when one of them stops.
 
+#include "AlarmMonitor.h"
 #include "BenchModel.h"
 #include "MixDriver.h"
 #include "MixGroup.h"
@@ -65,6 +66,8 @@ private slots:
     void oneMemberStoppingStopsTheGroup();
     void sharesRampWhereRatesAreSet();
     void groupsKeptInProcessSettings();
+    void compositionAlarm_data();
+    void compositionAlarm();
 };
 
 void tst_mixGroup::plan_data()
@@ -264,6 +267,7 @@ void tst_mixGroup::groupsKeptInProcessSettings()
     MixGroup group = mixOf("1:50:1000 2:30:1000 3:20:150", MixGroup::Policy::KeepTotal);
     group.name = QStringLiteral("N2/Ar/H2");
     group.total = 800;
+    group.alarm = {false, 3.5, 7, 12};
     settings.setMix(2, group);
     settings.setMix(4, mixOf("5:60:100 6:40:200"));
     settings.removeMix(4);
@@ -276,12 +280,87 @@ void tst_mixGroup::groupsKeptInProcessSettings()
     QCOMPARE(back.name, group.name);
     QCOMPARE(back.policy, MixGroup::Policy::KeepTotal);
     QCOMPARE(back.total, 800.0);
+    QCOMPARE(back.alarm.on, false);
+    QCOMPARE(back.alarm.points, 3.5);
+    QCOMPARE(back.alarm.holdoff, 12.0);
+    QCOMPARE(back.alarm.seconds, 7.0);
     QCOMPARE(mixSetpointsText(planMix(back, 1000)), QStringLiteral("531.25 318.75 150"));
     const QJsonObject json = read.toJson();
     QCOMPARE(json.value(QStringLiteral("later")).toInt(), 1);
     QCOMPARE(json.value(QStringLiteral("mixes")).toObject().value(QStringLiteral("2")).toObject()
                  .value(QStringLiteral("colour")).toString(), QStringLiteral("blue"));
     QVERIFY(json.value(QStringLiteral("mixes")).toObject().contains(QStringLiteral("3")));
+}
+
+// Words, each at a time in seconds: "total1000@0" starts group 1 (50/30/20 %) or changes its
+// total, "flows500,300,100@3" a flow reading of each member in turn, "stop@4" stops the group.
+// The alarm's changes are written "+3@15" (raised, member 3 off the most) or "-3@17" (cleared).
+void tst_mixGroup::compositionAlarm_data()
+{
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("changes");
+    QTest::addColumn<QString>("record"); // the alarm monitor's last episode
+    const QString offAtStart = "total1000@0 flows500,300,100@1 flows500,300,100@9 flows500,300,100@10 "
+                               "flows500,300,100@14 flows500,300,100@15";
+    QTest::newRow("held off after the start, then lasting 5 s")
+        << true << offAtStart + " flows500,300,200@16 flows500,300,200@17" << "+3@15 -3@17"
+        << QStringLiteral("混合组1 组成偏差 设备3 8.9个百分点");
+    QTest::newRow("within 2 points") << true << "total1000@0 flows510,300,190@11 flows510,300,190@20" << "" << "";
+    QTest::newRow("a new total holds it off again")
+        << true
+        << "total1000@0 flows500,300,200@11 total1500@12 flows900,300,200@13 flows900,300,200@21 "
+           "flows900,300,200@22 flows900,300,200@26 flows900,300,200@27"
+        << "+1@27" << QStringLiteral("混合组1 组成偏差 设备1 14.3个百分点");
+    QTest::newRow("stopping clears it at once") << true << offAtStart + " stop@16" << "+3@15 -3@16"
+                                                << QStringLiteral("混合组1 组成偏差 设备3 8.9个百分点");
+    QTest::newRow("switched off") << false << offAtStart << "" << "";
+    QTest::newRow("no flow measured yet") << true << "total1000@0 flows0,0,0@11 flows0,0,0@20" << "" << "";
+}
+
+void tst_mixGroup::compositionAlarm()
+{
+    QFETCH(bool, on);
+    QFETCH(QString, script);
+    QFETCH(QString, changes);
+    QFETCH(QString, record);
+    BenchModel model(nullptr);
+    mixBenchOfThree(model);
+    MixDriver mixes(&model, nullptr);
+    qint64 nowMs = 0;
+    mixes.setClock([&nowMs] { return nowMs; });
+    AlarmMonitor alarms(&model);
+    alarms.followMixes(&mixes);
+    MixGroup group = mixOf("1:50:1000 2:30:1000 3:20:1000");
+    group.alarm.on = on;
+    QCOMPARE(mixes.setGroup(1, group), QString());
+    QStringList seen;
+    QString at;
+    connect(&mixes, &MixDriver::compositionAlarm, this, [&](int, bool raised, quint8 address) {
+        seen << QStringLiteral("%1%2@%3").arg(raised ? '+' : '-').arg(address).arg(at);
+    });
+    for (const QString &word : script.split(QLatin1Char(' '))) {
+        const QString what = word.section(QLatin1Char('@'), 0, 0);
+        at = word.section(QLatin1Char('@'), 1);
+        nowMs = qint64(at.toDouble() * 1000);
+        if (what.startsWith(QLatin1String("total"))) {
+            QCOMPARE(mixes.start(1, what.mid(5).toDouble()), QString());
+        } else if (what == QLatin1String("stop")) {
+            mixes.stop(1);
+        } else {
+            const QStringList flows = what.mid(5).split(QLatin1Char(','));
+            for (int i = 0; i < flows.size(); ++i) {
+                Reading reading;
+                reading.deviceId = quint8(i + 1);
+                reading.value = flows[i].toDouble();
+                reading.usable = true;
+                model.takeReading(reading);
+            }
+        }
+    }
+    QCOMPARE(seen.join(QLatin1Char(' ')), changes);
+    QCOMPARE(alarms.records().isEmpty() ? QString() : alarms.records().last().text(), record);
+    QCOMPARE(mixes.compositionAlarmActive(1), changes.endsWith(QLatin1String("@27")));
 }
 
 QUORIX_TEST_MAIN(tst_mixGroup)

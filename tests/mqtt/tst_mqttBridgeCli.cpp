@@ -36,6 +36,7 @@ private slots:
     void publishesAndEndsCleanlyOnASignal_data();
     void publishesAndEndsCleanlyOnASignal();
     void remoteSetpointReachesTheController();
+    void remoteMixEndsWithTheBridge();
     void killedBridgeLeavesTheLastWill();
     void speaksEnglishInAChineseLocale();
     void badUsageIsRefused_data();
@@ -138,6 +139,37 @@ void tst_mqttBridgeCli::remoteSetpointReachesTheController()
     QCOMPARE(watcher.last(cliTopic("2/setpoint/result")), QByteArray("{\"ok\":true,\"value\":150}"));
     QCOMPARE(m_bus->floatRegister(2, RegisterMap::InstantSetpoint), 150.0f);
     QVERIFY(!QString::fromUtf8(m_bridge.readAllStandardError()).contains("not-needed"));
+}
+
+// The settings file's mix group, started by a remote total, is not left flowing by the bridge's end:
+// a signal sets its members to 0 before the bridge goes.
+void tst_mqttBridgeCli::remoteMixEndsWithTheBridge()
+{
+    QFile settings(m_dir.filePath(QStringLiteral("process.json")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write(R"({"mixes": {"2": {"name": "N2/Ar", "policy": "ratio", "total": 0, "members": [
+                      {"address": 2, "fraction": 70, "full_scale": 1000},
+                      {"address": 5, "fraction": 30, "full_scale": 1000}]}}})");
+    settings.close();
+    MqttWatcher watcher(m_broker->port(), kCliPrefix + QStringLiteral("/#"));
+    startBridge({"--allow-setpoints", "--settings", settings.fileName()});
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(cliTopic("2/mode")) > 0 && watcher.count(cliTopic("5/mode")) > 0, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.lastJson(cliTopic("mix/2/state")).value("name").toString(), QStringLiteral("N2/Ar"),
+                              15000);
+    watcher.publish(cliTopic("mix/2/total/set"), "200");
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(cliTopic("mix/2/total/result")) > 0, 15000);
+    QCOMPARE(watcher.last(cliTopic("mix/2/total/result")), QByteArray("{\"ok\":true,\"value\":200}"));
+    QCOMPARE(m_bus->floatRegister(2, RegisterMap::InstantSetpoint), 140.0f);
+    QCOMPARE(m_bus->floatRegister(5, RegisterMap::InstantSetpoint), 60.0f);
+
+    ::kill(pid_t(m_bridge.processId()), SIGTERM);
+    QVERIFY(m_bridge.waitForFinished(15000));
+    QCOMPARE(m_bridge.exitCode(), 0);
+    QCOMPARE(m_bus->floatRegister(2, RegisterMap::InstantSetpoint), 0.0f);
+    QCOMPARE(m_bus->floatRegister(5, RegisterMap::InstantSetpoint), 0.0f);
+    const QString err = QString::fromUtf8(m_bridge.readAllStandardError());
+    QVERIFY2(err.contains("setting the running mix groups' members 2,5 to 0") && !err.contains("quorix-cli:"),
+             qPrintable(err));
 }
 
 void tst_mqttBridgeCli::killedBridgeLeavesTheLastWill()

@@ -12,10 +12,12 @@
 #include "BenchModel.h"
 #include "BusCodes.h"
 #include "MqttBridge.h"
+#include "MixDriver.h"
 #include "MqttClient.h"
 #include "RegisterMap.h"
 
 #include <QDateTime>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -90,6 +92,7 @@ private slots:
     void retainedTopicsShowTheModelFromTheStartToTheEnd();
     void allowedSetpointReachesTheController();
     void alarmPublishedAndAcknowledgedOnlyWhenAllowed();
+    void mixTotalSetOnlyWhenAllowedAndItsStateRetained();
     void refusedCommandsLeaveNothingOnTheWire_data();
     void refusedCommandsLeaveNothingOnTheWire();
     void retainedCommandsAreAnsweredOnceNeverObeyed();
@@ -265,6 +268,69 @@ void tst_mqttLink::alarmPublishedAndAcknowledgedOnlyWhenAllowed()
     bench.fixture.bus->setFloatRegister(1, RegisterMap::Temperature, 5.0f);
     QTRY_COMPARE_WITH_TIMEOUT(watcher.last(topic("alarms")), QByteArray("0"), 10000);
     QCOMPARE(watcher.last(topic("1/alarm")), QByteArray());
+}
+
+// P/mix/G/total/set is refused while remote setpoints are not allowed; allowed, it starts the group
+// (the audit trail names the command's topic with each member's write) and answers once every member
+// confirmed its share; P/mix/G/state shows the plan, what limited it and the measured composition;
+// the remote stop stops the group too.
+void tst_mqttLink::mixTotalSetOnlyWhenAllowedAndItsStateRetained()
+{
+    MqttBroker broker;
+    QVERIFY(broker.start());
+    MqttWatcher watcher(broker.port(), prefix + QStringLiteral("/#"));
+    LinkedBench bench(broker.port());
+    bench.readBack(1, 0, 0.0f);
+    bench.readBack(2, 0, 0.0f);
+    MixDriver mixes(&bench.model, nullptr);
+    MixGroup group;
+    group.name = QStringLiteral("N2/Ar");
+    group.members = {{1, 60, 1000}, {2, 40, 100}};
+    QCOMPARE(mixes.setGroup(1, group), QString());
+    bench.bridge.setMixes(&mixes);
+    QTemporaryDir auditFolder;
+    AuditTrail audit(&bench.model, auditFolder.path());
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.lastJson(topic("mix/1/state")).value("running").toBool(true), false, 10000);
+    const int writesBefore = bench.writeFrames();
+
+    watcher.publish(topic("mix/1/total/set"), "{\"value\": 500}");
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.count(topic("mix/1/total/result")) > 0, 10000);
+    QCOMPARE(watcher.lastJson(topic("mix/1/total/result")).value("error").toString(),
+             QStringLiteral("remote setpoints are not allowed"));
+    QVERIFY(!mixes.isRunning(1));
+
+    bench.bridge.apply(settingsFor(broker.port(), true));
+    watcher.publish(topic("mix/1/total/set"), "500");
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.count(topic("mix/1/total/result")), 2, 10000);
+    QCOMPARE(watcher.last(topic("mix/1/total/result")), QByteArray("{\"ok\":true,\"value\":500}"));
+    QCOMPARE(bench.writeFrames(), writesBefore + 2);
+    QCOMPARE(bench.fixture.bus->floatRegister(1, RegisterMap::InstantSetpoint), 150.0f);
+    QCOMPARE(bench.fixture.bus->floatRegister(2, RegisterMap::InstantSetpoint), 100.0f);
+    // The flows follow: the measured composition comes beside the one aimed at.
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.lastJson(topic("mix/1/state")).value("members").toArray().at(1).toObject()
+                                  .value("actual").toDouble(), 40.0, 10000);
+    const QJsonObject state = watcher.lastJson(topic("mix/1/state"));
+    QCOMPARE(state.value("running").toBool(), true);
+    QCOMPARE(state.value("planned_total").toDouble(), 250.0);
+    QCOMPARE(state.value("limited_by").toArray(), QJsonArray{2});
+    QCOMPARE(state.value("limit").toString(), QStringLiteral("total limited by device 2: at most 250 sccm"));
+    QCOMPARE(state.value("members").toArray().at(0).toObject().value("target").toDouble(), 60.0);
+    const QString origin =
+        QStringLiteral("topic %1, client %2").arg(topic("mix/1/total/set"), QString::fromUtf8(MqttClient::clientId()));
+    for (const QJsonObject &line : AuditTrail::readAll(auditFolder.path())) {
+        const QJsonObject source = line.value("source").toObject();
+        QCOMPARE(source.value("driver").toString(), QStringLiteral("mix"));
+        QCOMPARE(source.value("origin").toString(), origin);
+    }
+    QCOMPARE(AuditTrail::readAll(auditFolder.path()).size(), 4);
+
+    watcher.publish(topic("mix/5/total/set"), "500");
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.lastJson(topic("error")).value("error").toString(),
+                              QStringLiteral("not a mix group: \"5\" (1 to 4)"), 10000);
+    watcher.publish(topic("stop"), "");
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.lastJson(topic("mix/1/state")).value("running").toBool(true), false, 10000);
+    QVERIFY(!mixes.isRunning(1));
+    QTRY_COMPARE_WITH_TIMEOUT(bench.fixture.bus->floatRegister(2, RegisterMap::InstantSetpoint), 0.0f, 10000);
 }
 
 void tst_mqttLink::refusedCommandsLeaveNothingOnTheWire_data()

@@ -123,8 +123,12 @@ void tst_mqttPayload::topicNames()
     QCOMPARE(topics.setpointResult(3, 1), QStringLiteral("quorix/lab/3/setpoint/result"));
     QCOMPARE(topics.stop(), QStringLiteral("quorix/lab/stop"));
     QCOMPARE(topics.stopResult(), QStringLiteral("quorix/lab/stop/result"));
+    QCOMPARE(topics.mixState(2), QStringLiteral("quorix/lab/mix/2/state"));
+    QCOMPARE(topics.mixTotal(2), QStringLiteral("quorix/lab/mix/2/total/set"));
+    QCOMPARE(topics.mixTotalResult(2), QStringLiteral("quorix/lab/mix/2/total/result"));
     QCOMPARE(topics.commandPatterns(), (QStringList{"quorix/lab/+/setpoint/set", "quorix/lab/+/total_setpoint/set",
-                                                    "quorix/lab/+/alarm/ack", "quorix/lab/stop"}));
+                                                    "quorix/lab/+/alarm/ack", "quorix/lab/stop",
+                                                    "quorix/lab/mix/+/total/set"}));
 }
 
 void tst_mqttPayload::commandTopics_data()
@@ -132,20 +136,26 @@ void tst_mqttPayload::commandTopics_data()
     QTest::addColumn<QString>("topic");
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("address");
-    QTest::newRow("instant") << "p/q/4/setpoint/set" << 1 << 4;
-    QTest::newRow("cumulative") << "p/q/15/total_setpoint/set" << 2 << 15;
-    QTest::newRow("stop") << "p/q/stop" << -1 << 0;
+    QTest::addColumn<int>("group"); // a mix group's total: kind -2
+    QTest::newRow("instant") << "p/q/4/setpoint/set" << 1 << 4 << 0;
+    QTest::newRow("cumulative") << "p/q/15/total_setpoint/set" << 2 << 15 << 0;
+    QTest::newRow("stop") << "p/q/stop" << -1 << 0 << 0;
     // Only the one spelling of an address: another would slip past a broker rule for the topic.
-    QTest::newRow("leading zero") << "p/q/01/setpoint/set" << 0 << 0;
-    QTest::newRow("space") << "p/q/ 1/setpoint/set" << 0 << 0;
-    QTest::newRow("plus sign") << "p/q/+1/setpoint/set" << 0 << 0;
-    QTest::newRow("no bus address") << "p/q/16/setpoint/set" << 0 << 0;
-    QTest::newRow("zero") << "p/q/0/setpoint/set" << 0 << 0;
-    QTest::newRow("text address") << "p/q/x/setpoint/set" << 0 << 0;
-    QTest::newRow("result") << "p/q/4/setpoint/result" << 0 << 0;
-    QTest::newRow("other prefix") << "p/r/4/setpoint/set" << 0 << 0;
-    QTest::newRow("too deep") << "p/q/a/4/setpoint/set" << 0 << 0;
-    QTest::newRow("unknown") << "p/q/4/mode/set" << 0 << 0;
+    QTest::newRow("leading zero") << "p/q/01/setpoint/set" << 0 << 0 << 0;
+    QTest::newRow("space") << "p/q/ 1/setpoint/set" << 0 << 0 << 0;
+    QTest::newRow("plus sign") << "p/q/+1/setpoint/set" << 0 << 0 << 0;
+    QTest::newRow("no bus address") << "p/q/16/setpoint/set" << 0 << 0 << 0;
+    QTest::newRow("zero") << "p/q/0/setpoint/set" << 0 << 0 << 0;
+    QTest::newRow("text address") << "p/q/x/setpoint/set" << 0 << 0 << 0;
+    QTest::newRow("result") << "p/q/4/setpoint/result" << 0 << 0 << 0;
+    QTest::newRow("other prefix") << "p/r/4/setpoint/set" << 0 << 0 << 0;
+    QTest::newRow("too deep") << "p/q/a/4/setpoint/set" << 0 << 0 << 0;
+    QTest::newRow("unknown") << "p/q/4/mode/set" << 0 << 0 << 0;
+    QTest::newRow("mix total") << "p/q/mix/4/total/set" << -2 << 0 << 4;
+    QTest::newRow("mix group 5") << "p/q/mix/5/total/set" << 0 << 0 << 0;
+    QTest::newRow("mix group 01") << "p/q/mix/01/total/set" << 0 << 0 << 0;
+    QTest::newRow("mix without a group") << "p/q/mix//total/set" << 0 << 0 << 0;
+    QTest::newRow("mix state") << "p/q/mix/1/state" << 0 << 0 << 0;
 }
 
 void tst_mqttPayload::commandTopics()
@@ -153,9 +163,11 @@ void tst_mqttPayload::commandTopics()
     QFETCH(QString, topic);
     QFETCH(int, kind);
     QFETCH(int, address);
+    QFETCH(int, group);
     const MqttTopics::Command command = MqttTopics(QStringLiteral("p/q")).parseCommand(topic);
     using Type = MqttTopics::Command::Type;
-    QCOMPARE(command.type, kind < 0 ? Type::Stop : kind == 0 ? Type::Invalid : Type::Setpoint);
+    QCOMPARE(command.type, kind == -2 ? Type::MixTotal : kind < 0 ? Type::Stop : kind == 0 ? Type::Invalid : Type::Setpoint);
+    QCOMPARE(command.group, group);
     QCOMPARE(command.kind, qMax(kind, 0));
     QCOMPARE(int(command.address), address);
     QCOMPARE(command.reason.isEmpty(), kind != 0);
