@@ -78,7 +78,9 @@ AuditTrail::AuditTrail(BenchModel *model, const QString &folder, QObject *parent
             });
     connect(model, &BenchModel::setpointGaveUp, this,
             [this](quint8 address, int kind) { ended(address, kind, QStringLiteral("given_up")); });
-    connect(model, &BenchModel::driverChanged, this, &AuditTrail::followDriver);
+    // A run started by a remote command names that command, as its setpoints do.
+    connect(model, &BenchModel::driverChanged, this,
+            [this, model](quint8 address, Driver driver) { followDriver(address, driver, model->nextOrigin()); });
 }
 
 AuditTrail::~AuditTrail() = default;
@@ -210,7 +212,7 @@ void AuditTrail::endUnconfirmedStops(const QList<quint8> &addresses)
               tr("设备%1没有确认0").arg(address));
 }
 
-void AuditTrail::followDriver(quint8 address, Driver driver)
+void AuditTrail::followDriver(quint8 address, Driver driver, const QString &origin)
 {
     // Programmes and mixes run; a ramp's hold is its target's, which has lines of its own.
     const auto runs = [](Driver d) { return d.kind == Driver::Programme || d.kind == Driver::Mix; };
@@ -223,12 +225,12 @@ void AuditTrail::followDriver(quint8 address, Driver driver)
     const QString kind = run.kind == Driver::Mix ? QStringLiteral("mix") : QStringLiteral("programme");
     if (!start || before.isNone()) {
         event({address, kind + (start ? QStringLiteral("_start") : QStringLiteral("_stop")), QJsonValue(),
-               QJsonValue(), sourceOf(run), QJsonObject()});
+               QJsonValue(), sourceOf(run, start ? origin : QString()), QJsonObject()});
         return;
     }
     // One run handed straight to another: the first stopped, the second started.
-    followDriver(address, Driver::none());
-    followDriver(address, driver);
+    followDriver(address, Driver::none(), QString());
+    followDriver(address, driver, origin);
 }
 
 void AuditTrail::request(const QString &key, const Action &action, const QString &refused)

@@ -88,7 +88,7 @@ private:
     void requested(quint8 address, int kind, float value, Driver from, const QString &origin, float before,
                    const QString &refused);
     void ended(quint8 address, int kind, const QString &outcome, const QString &reason = QString());
-    void followDriver(quint8 address, Driver driver);
+    void followDriver(quint8 address, Driver driver, const QString &origin);
     void append(QJsonObject line);
 
     QString m_folder;

@@ -66,6 +66,7 @@ public:
     // Where the next requestSetpoint comes from, beyond its driver (a remote command's topic);
     // handed on with it in setpointRequested and then forgotten.
     void setNextOrigin(const QString &origin) { m_nextOrigin = origin; }
+    const QString &nextOrigin() const { return m_nextOrigin; }
 
 signals:
     // A scan replaced the list; controllers no longer in it are forgotten without a stateChanged.

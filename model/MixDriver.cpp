@@ -82,8 +82,10 @@ QString MixDriver::start(int group, double total, const QString &origin)
         if (!record || record->mode != MixInstantMode)
             return tr("设备%1不处于瞬时量控制模式").arg(address);
     }
+    m_model->setNextOrigin(origin);
     for (quint8 address : slot.definition.addresses())
         m_model->take(address, me);
+    m_model->setNextOrigin(QString());
     slot.running = true;
     slot.definition.total = total;
     slot.watch.setSettings(slot.definition.alarm);
