@@ -38,20 +38,6 @@ struct BusCli::Options
 
 namespace {
 
-// The codec reports every 16-bit write frame on standard output; the tool's own output must stay
-// machine-readable, so that stream is muted while the tool runs.
-class MutedStdout
-{
-public:
-    MutedStdout() : m_saved(std::cout.rdbuf(nullptr)) {}
-    ~MutedStdout() { std::cout.rdbuf(m_saved); }
-    MutedStdout(const MutedStdout &) = delete;
-    MutedStdout &operator=(const MutedStdout &) = delete;
-
-private:
-    std::streambuf *m_saved;
-};
-
 // Decimal, or hexadecimal with a 0x prefix (a leading 0 does not mean octal).
 bool parseNumber(const QString &text, qlonglong &value)
 {
@@ -246,7 +232,7 @@ int BusCli::checkWrite(const Options &options, double value)
 
 int BusCli::execute(const Options &options)
 {
-    MutedStdout muted;
+    StandardOutputMute muted;
     BusLink link;
     link.setReplyTimeout(options.timeout);
     if (!link.open(options.port, options.baud))

@@ -1,5 +1,7 @@
 #include "ToolArguments.h"
 
+#include <iostream>
+
 #include "QuorixVersion.h"
 
 #include <QRegularExpression>
@@ -127,4 +129,21 @@ QStringList ToolArguments::positional() const
 QString ToolArguments::versionLine() const
 {
     return QStringLiteral("%1 %2").arg(m_tool, QLatin1String(QuorixVersion));
+}
+
+bool ToolArguments::wholeNumber(const QString &text, int low, int high, int &value)
+{
+    bool ok = false;
+    const int parsed = text.toInt(&ok, 10);
+    if (!ok || parsed < low || parsed > high)
+        return false;
+    value = parsed;
+    return true;
+}
+
+StandardOutputMute::StandardOutputMute() : m_saved(std::cout.rdbuf(nullptr)) {}
+
+StandardOutputMute::~StandardOutputMute()
+{
+    std::cout.rdbuf(m_saved);
 }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <streambuf>
+
 // The command line of one of the tools, read by Qt's parser: options as "--name VALUE" or
 // "--name=VALUE", anywhere among the other arguments; "-h" and "--help", "--version" known to every
 // tool. Added to what Qt's parser does: a negative number is an argument, not an unknown option
@@ -35,6 +37,9 @@ public:
     // "quorix-cli 2.0.0"
     QString versionLine() const;
 
+    // A decimal whole number within [low, high]; value is left alone when text is not one.
+    static bool wholeNumber(const QString &text, int low, int high, int &value);
+
 private:
     QString describeFailure(const QStringList &args);
 
@@ -44,4 +49,18 @@ private:
     QStringList m_valued;
     QString m_error;
     QString m_unknown;
+};
+
+// The codec reports some write frames on standard output, where a tool's own output (a plan, a
+// backup, CSV lines) must stand alone: the stream is muted while the tool talks to the bus.
+class StandardOutputMute
+{
+public:
+    StandardOutputMute();
+    ~StandardOutputMute();
+    StandardOutputMute(const StandardOutputMute &) = delete;
+    StandardOutputMute &operator=(const StandardOutputMute &) = delete;
+
+private:
+    std::streambuf *m_saved;
 };

@@ -74,29 +74,6 @@ void describeOptions(ToolArguments &line)
         line.addValue(QLatin1String(name));
 }
 
-// The codec reports every 16-bit write frame on standard output, which here carries the backup.
-class CodecOutputMute
-{
-public:
-    CodecOutputMute() : m_saved(std::cout.rdbuf(nullptr)) {}
-    ~CodecOutputMute() { std::cout.rdbuf(m_saved); }
-    CodecOutputMute(const CodecOutputMute &) = delete;
-    CodecOutputMute &operator=(const CodecOutputMute &) = delete;
-
-private:
-    std::streambuf *m_saved;
-};
-
-bool parseCount(const QString &text, int low, int high, int &value)
-{
-    bool ok = false;
-    const int parsed = text.toInt(&ok, 10);
-    if (!ok || parsed < low || parsed > high)
-        return false;
-    value = parsed;
-    return true;
-}
-
 QString valueText(const Parameter &parameter, const std::optional<Value> &value)
 {
     return value ? shown(parameter, *value) : QStringLiteral("-");
@@ -165,7 +142,7 @@ int BackupCli::run(const QStringList &args)
     }
     if (options.command == QLatin1String("diff"))
         return diff(options);
-    CodecOutputMute muted;
+    StandardOutputMute muted;
     BusLink link;
     link.setReplyTimeout(options.timeout);
     if (!link.open(options.port, options.baud))
@@ -188,11 +165,11 @@ int BackupCli::parse(const QStringList &args, Options &options)
     if (!parsed)
         return fail(BadUsage, line.error());
     for (const QString &value : line.values(QStringLiteral("baud"))) {
-        if (!parseCount(value, 1, 4000000, options.baud))
+        if (!ToolArguments::wholeNumber(value, 1, 4000000, options.baud))
             return fail(BadUsage, QStringLiteral("bad value for --baud: %1").arg(value));
     }
     for (const QString &value : line.values(QStringLiteral("timeout"))) {
-        if (!parseCount(value, 1, 600000, options.timeout))
+        if (!ToolArguments::wholeNumber(value, 1, 600000, options.timeout))
             return fail(BadUsage, QStringLiteral("bad value for --timeout: %1").arg(value));
     }
     options.port = line.value(QStringLiteral("port"));
@@ -211,7 +188,7 @@ int BackupCli::parse(const QStringList &args, Options &options)
     if (options.port.isEmpty())
         return fail(BadUsage, QStringLiteral("--port is required"));
     int address = 0;
-    if (!parseCount(options.arguments[0], 1, 255, address))
+    if (!ToolArguments::wholeNumber(options.arguments[0], 1, 255, address))
         return fail(BadUsage, QStringLiteral("bad device address %1 (1 to 255)").arg(options.arguments[0]));
     if (options.command == QLatin1String("backup") && (options.yes || !options.only.isEmpty()))
         return fail(BadUsage, QStringLiteral("--yes and --only belong to restore"));

@@ -45,29 +45,6 @@ void describeMix(ToolArguments &line)
         line.addValue(name);
 }
 
-// The codec reports some writes on standard output, where the plan's line must stand alone.
-class MixQuietOutput
-{
-public:
-    MixQuietOutput() : m_saved(std::cout.rdbuf(nullptr)) {}
-    ~MixQuietOutput() { std::cout.rdbuf(m_saved); }
-    MixQuietOutput(const MixQuietOutput &) = delete;
-    MixQuietOutput &operator=(const MixQuietOutput &) = delete;
-
-private:
-    std::streambuf *m_saved;
-};
-
-bool mixParseWhole(const QString &text, int low, int high, int &value)
-{
-    bool ok = false;
-    const int parsed = text.toInt(&ok);
-    if (!ok || parsed < low || parsed > high)
-        return false;
-    value = parsed;
-    return true;
-}
-
 bool mixParseNumber(const QString &text, double &value)
 {
     bool ok = false;
@@ -127,7 +104,7 @@ int MixCli::parseMembers(const QString &text, MixGroup &group)
         if (parts.size() != 3 || !mixParseNumber(parts[1], member.fraction) ||
             !mixParseNumber(parts[2], member.fullScale))
             return fail(MixBadUsage, QStringLiteral("bad member \"%1\": %2").arg(word, shape));
-        if (!mixParseWhole(parts[0], 1, kMixLastAddress, address))
+        if (!ToolArguments::wholeNumber(parts[0], 1, kMixLastAddress, address))
             return fail(MixBadUsage, QStringLiteral("bad device address %1 in member \"%2\" (1 to %3)")
                                          .arg(parts[0], word)
                                          .arg(kMixLastAddress));
@@ -145,10 +122,10 @@ int MixCli::parse(const QStringList &args, Options &options)
     if (!line.parse(args))
         return fail(MixBadUsage, line.error());
     for (const QString &value : line.values(QStringLiteral("baud")))
-        if (!mixParseWhole(value, 1, 4000000, options.baud))
+        if (!ToolArguments::wholeNumber(value, 1, 4000000, options.baud))
             return fail(MixBadUsage, QStringLiteral("bad value for --baud: %1").arg(value));
     for (const QString &value : line.values(QStringLiteral("timeout")))
-        if (!mixParseWhole(value, 1, 600000, options.timeout))
+        if (!ToolArguments::wholeNumber(value, 1, 600000, options.timeout))
             return fail(MixBadUsage, QStringLiteral("bad value for --timeout: %1").arg(value));
     for (const QString &value : line.values(QStringLiteral("total")))
         if (!mixParseNumber(value, options.group.total) || options.group.total < 0.0 ||
@@ -192,7 +169,7 @@ int MixCli::run(const QStringList &args)
     // Caught before the port opens: from here on a signal never leaves half a mixture flowing.
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, [this](int number) { m_signal = number; });
-    MixQuietOutput quiet;
+    StandardOutputMute quiet;
     BusLink link;
     link.setReplyTimeout(options.timeout);
     if (!link.open(options.port, options.baud))

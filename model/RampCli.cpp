@@ -48,29 +48,6 @@ void describeRamp(ToolArguments &line)
         line.addValue(name);
 }
 
-// The codec reports some writes on standard output, where the ramp's lines must stand alone.
-class QuietStandardOutput
-{
-public:
-    QuietStandardOutput() : m_saved(std::cout.rdbuf(nullptr)) {}
-    ~QuietStandardOutput() { std::cout.rdbuf(m_saved); }
-    QuietStandardOutput(const QuietStandardOutput &) = delete;
-    QuietStandardOutput &operator=(const QuietStandardOutput &) = delete;
-
-private:
-    std::streambuf *m_saved;
-};
-
-bool parseWhole(const QString &text, int low, int high, int &value)
-{
-    bool ok = false;
-    const int parsed = text.toInt(&ok);
-    if (!ok || parsed < low || parsed > high)
-        return false;
-    value = parsed;
-    return true;
-}
-
 QString setpointText(float value)
 {
     return QString::number(double(value), 'g', 7);
@@ -123,9 +100,9 @@ int RampCli::parse(const QStringList &args, Options &options)
         if (name == QLatin1String("port"))
             options.port = value;
         else if (name == QLatin1String("baud"))
-            ok = parseWhole(value, 1, 4000000, options.baud);
+            ok = ToolArguments::wholeNumber(value, 1, 4000000, options.baud);
         else if (name == QLatin1String("timeout"))
-            ok = parseWhole(value, 1, 600000, options.timeout);
+            ok = ToolArguments::wholeNumber(value, 1, 600000, options.timeout);
         else
             options.rate = value.toDouble(&ok);
         // NaN and infinity fail here too: a rate must take a finite time.
@@ -138,7 +115,7 @@ int RampCli::parse(const QStringList &args, Options &options)
     if (positional.size() != 3)
         return fail(BadUsage, QStringLiteral("ramp takes 2 arguments: ADDR TARGET"));
     int address = 0;
-    if (!parseWhole(positional[1], 1, 247, address))
+    if (!ToolArguments::wholeNumber(positional[1], 1, 247, address))
         return fail(BadUsage, QStringLiteral("bad device address %1 (1 to 247)").arg(positional[1]));
     options.address = quint8(address);
     bool ok = false;
@@ -170,7 +147,7 @@ int RampCli::run(const QStringList &args)
     // Caught before the port opens: from here on a signal never leaves the controller unattended.
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, [this](int number) { m_signal = number; });
-    QuietStandardOutput quiet;
+    StandardOutputMute quiet;
     BusLink link;
     link.setReplyTimeout(options.timeout);
     if (!link.open(options.port, options.baud))
