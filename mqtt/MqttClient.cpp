@@ -59,6 +59,7 @@ bool MqttClient::start(const MqttSettings &settings, const QString &willTopic, c
     mosquitto_connect_callback_set(m_mosq, &MqttClient::onConnect);
     mosquitto_disconnect_callback_set(m_mosq, &MqttClient::onDisconnect);
     mosquitto_message_callback_set(m_mosq, &MqttClient::onMessage);
+    mosquitto_publish_callback_set(m_mosq, &MqttClient::onPublish);
     if (!settings.user.isEmpty()) {
         const int rc = mosquitto_username_pw_set(m_mosq, settings.user.toUtf8().constData(),
                                                  settings.password.toUtf8().constData());
@@ -92,17 +93,36 @@ void MqttClient::stop(const QString &topic, const QByteArray &payload, int waitM
     {
         std::lock_guard<std::mutex> lock(m_waitMutex);
         m_goodbyeDue = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+        m_deliveredWhileStopping.clear();
         m_stopping = true;
     }
     if (m_connected) {
         if (!topic.isEmpty())
-            publish(topic, payload, true, 1);
+            sayGoodbye(topic, payload);
         mosquitto_disconnect(m_mosq);
     }
     m_wake.notify_all();
     m_thread.join();
     m_connected = false;
     destroyHandle();
+}
+
+// The broker acknowledges the goodbye only after every message published before it, so waiting for
+// that acknowledgement keeps the disconnect from cutting off what was still queued: a controller's
+// retained "offline" would otherwise be lost and the broker's will say "offline" for the bridge alone.
+void MqttClient::sayGoodbye(const QString &topic, const QByteArray &payload)
+{
+    int mid = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_handleMutex);
+        const QByteArray name = topic.toUtf8();
+        if (!m_mosq || mosquitto_publish(m_mosq, &mid, name.constData(), payload.size(), payload.constData(), 1,
+                                         true) != MOSQ_ERR_SUCCESS)
+            return;
+    }
+    std::unique_lock<std::mutex> lock(m_waitMutex);
+    m_wake.wait_until(lock, m_goodbyeDue,
+                      [&] { return m_deliveredWhileStopping.count(mid) > 0 || !m_connected; });
 }
 
 void MqttClient::destroyHandle()
@@ -226,7 +246,21 @@ void MqttClient::onConnect(mosquitto *mosq, void *self, int rc)
 
 void MqttClient::onDisconnect(mosquitto *, void *self, int)
 {
-    static_cast<MqttClient *>(self)->m_connected = false;
+    auto *client = static_cast<MqttClient *>(self);
+    client->m_connected = false;
+    client->m_wake.notify_all();
+}
+
+void MqttClient::onPublish(mosquitto *, void *self, int mid)
+{
+    auto *client = static_cast<MqttClient *>(self);
+    if (!client->m_stopping)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(client->m_waitMutex);
+        client->m_deliveredWhileStopping.insert(mid);
+    }
+    client->m_wake.notify_all();
 }
 
 void MqttClient::onMessage(mosquitto *, void *self, const mosquitto_message *message)

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <set>
 #include <thread>
 
 struct mosquitto;
@@ -83,6 +84,8 @@ private:
     static void onConnect(mosquitto *, void *self, int rc);
     static void onDisconnect(mosquitto *, void *self, int rc);
     static void onMessage(mosquitto *, void *self, const mosquitto_message *message);
+    static void onPublish(mosquitto *, void *self, int mid);
+    void sayGoodbye(const QString &topic, const QByteArray &payload);
 
     void runNetwork(QByteArray host, int port);
     int serveConnection();
@@ -105,5 +108,6 @@ private:
     std::condition_variable m_wake;
     int m_backoffSeconds = FirstBackoffSeconds;         // network thread only
     QString m_refusal;                                  // network thread only: the broker's CONNACK refusal
-    std::chrono::steady_clock::time_point m_goodbyeDue; // network thread only once stopping
+    std::chrono::steady_clock::time_point m_goodbyeDue; // under m_waitMutex once stopping
+    std::set<int> m_deliveredWhileStopping;             // under m_waitMutex
 };
