@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -38,4 +39,15 @@ QString regularFileProblem(const QString &path)
     if (!info.exists() || info.isFile())
         return QString();
     return QCoreApplication::translate("RegularFile", "不是普通文件，而是%1").arg(kindOf(path));
+}
+
+QString saveWholeFile(const QString &path, const QByteArray &bytes)
+{
+    const QString problem = regularFileProblem(path);
+    if (!problem.isEmpty())
+        return problem;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) < 0 || !file.commit())
+        return file.errorString();
+    return QString();
 }

@@ -236,9 +236,7 @@ int BusCli::execute(const Options &options)
     BusLink link;
     link.setReplyTimeout(options.timeout);
     if (!link.open(options.port, options.baud))
-        return fail(BadUsage, QStringLiteral("cannot open port %1: %2")
-                                  .arg(options.port, PortTrouble::openFailure(options.port, link.portError(),
-                                                                              link.errorString())));
+        return fail(BadUsage, PortTrouble::cannotOpen(options.port, link.portError(), link.errorString()));
 
     int code = Success;
     if (options.command == QLatin1String("scan"))

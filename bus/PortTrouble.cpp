@@ -65,6 +65,11 @@ QString openFailure(const QString &path, QSerialPort::SerialPortError error, con
     return reason;
 }
 
+QString cannotOpen(const QString &path, QSerialPort::SerialPortError error, const QString &reason)
+{
+    return QStringLiteral("cannot open port %1: %2").arg(path, openFailure(path, error, reason));
+}
+
 QString loss(const QString &path, const QString &reason)
 {
     if (!QFileInfo::exists(path))

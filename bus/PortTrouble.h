@@ -16,6 +16,9 @@ QStringList holders(const QString &path);
 // Why `path` could not be opened, from the port's error and its text.
 QString openFailure(const QString &path, QSerialPort::SerialPortError error, const QString &reason);
 
+// The whole line for a port that would not open: "cannot open port PATH: " and openFailure's reason.
+QString cannotOpen(const QString &path, QSerialPort::SerialPortError error, const QString &reason);
+
 // Why an open port was lost.
 QString loss(const QString &path, const QString &reason);
 

@@ -131,6 +131,19 @@ QString ToolArguments::versionLine() const
     return QStringLiteral("%1 %2").arg(m_tool, QLatin1String(QuorixVersion));
 }
 
+QString ToolArguments::readLinkSettings(int &baud, int &timeoutMs) const
+{
+    for (const QString &value : values(QStringLiteral("baud"))) {
+        if (!wholeNumber(value, 1, 4000000, baud))
+            return QStringLiteral("bad value for --baud: %1").arg(value);
+    }
+    for (const QString &value : values(QStringLiteral("timeout"))) {
+        if (!wholeNumber(value, 1, 600000, timeoutMs))
+            return QStringLiteral("bad value for --timeout: %1").arg(value);
+    }
+    return QString();
+}
+
 bool ToolArguments::wholeNumber(const QString &text, int low, int high, int &value)
 {
     bool ok = false;

@@ -37,6 +37,10 @@ public:
     // "quorix-cli 2.0.0"
     QString versionLine() const;
 
+    // --baud and --timeout, each as often as given (the last one counts); empty when all were
+    // whole numbers in range, otherwise the line that names the first bad one.
+    QString readLinkSettings(int &baud, int &timeoutMs) const;
+
     // A decimal whole number within [low, high]; value is left alone when text is not one.
     static bool wholeNumber(const QString &text, int low, int high, int &value);
 

@@ -8,7 +8,6 @@
 #include "RegularFile.h"
 
 #include <QHeaderView>
-#include <QSaveFile>
 #include <QSet>
 
 #include <algorithm>
@@ -239,11 +238,9 @@ void AuditListWindow::exportCsv()
                                                          QStringLiteral("CSV Files (*.csv)"));
     if (path.isEmpty())
         return;
-    const QString problem = regularFileProblem(path);
-    QSaveFile file(path);
-    if (!problem.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(csv().toUtf8()) < 0 || !file.commit()) {
-        MessageBoxSeam::warning(this, tr("错误提示"),
-                                tr("%1无法写入（%2）").arg(path, problem.isEmpty() ? file.errorString() : problem));
+    const QString problem = saveWholeFile(path, csv().toUtf8());
+    if (!problem.isEmpty()) {
+        MessageBoxSeam::warning(this, tr("错误提示"), tr("%1无法写入（%2）").arg(path, problem));
         return;
     }
     MessageBoxSeam::information(this, tr("提示"), tr("操作记录已导出到%1").arg(path));

@@ -3,6 +3,7 @@
 #include "AdminPassword.h"
 #include "AuditTrail.h"
 #include "BusLink.h"
+#include "PortTrouble.h"
 #include "RegisterReply.h"
 #include "RegularFile.h"
 #include "ToolArguments.h"
@@ -146,7 +147,7 @@ int BackupCli::run(const QStringList &args)
     BusLink link;
     link.setReplyTimeout(options.timeout);
     if (!link.open(options.port, options.baud))
-        return fail(BadUsage, QStringLiteral("cannot open port %1: %2").arg(options.port, link.errorString()));
+        return fail(BadUsage, PortTrouble::cannotOpen(options.port, link.portError(), link.errorString()));
     const int code = options.command == QLatin1String("backup") ? backup(link, options) : restore(link, options);
     m_out.flush();
     link.close();
@@ -164,14 +165,9 @@ int BackupCli::parse(const QStringList &args, Options &options)
         return Success;
     if (!parsed)
         return fail(BadUsage, line.error());
-    for (const QString &value : line.values(QStringLiteral("baud"))) {
-        if (!ToolArguments::wholeNumber(value, 1, 4000000, options.baud))
-            return fail(BadUsage, QStringLiteral("bad value for --baud: %1").arg(value));
-    }
-    for (const QString &value : line.values(QStringLiteral("timeout"))) {
-        if (!ToolArguments::wholeNumber(value, 1, 600000, options.timeout))
-            return fail(BadUsage, QStringLiteral("bad value for --timeout: %1").arg(value));
-    }
+    const QString badLink = line.readLinkSettings(options.baud, options.timeout);
+    if (!badLink.isEmpty())
+        return fail(BadUsage, badLink);
     options.port = line.value(QStringLiteral("port"));
     options.passwordFile = line.value(QStringLiteral("admin-password-file"));
     options.yes = line.isSet(QStringLiteral("yes"));

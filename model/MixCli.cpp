@@ -121,12 +121,9 @@ int MixCli::parse(const QStringList &args, Options &options)
     describeMix(line);
     if (!line.parse(args))
         return fail(MixBadUsage, line.error());
-    for (const QString &value : line.values(QStringLiteral("baud")))
-        if (!ToolArguments::wholeNumber(value, 1, 4000000, options.baud))
-            return fail(MixBadUsage, QStringLiteral("bad value for --baud: %1").arg(value));
-    for (const QString &value : line.values(QStringLiteral("timeout")))
-        if (!ToolArguments::wholeNumber(value, 1, 600000, options.timeout))
-            return fail(MixBadUsage, QStringLiteral("bad value for --timeout: %1").arg(value));
+    const QString badLink = line.readLinkSettings(options.baud, options.timeout);
+    if (!badLink.isEmpty())
+        return fail(MixBadUsage, badLink);
     for (const QString &value : line.values(QStringLiteral("total")))
         if (!mixParseNumber(value, options.group.total) || options.group.total < 0.0 ||
             options.group.total > kMixHighestTotal)
@@ -173,9 +170,7 @@ int MixCli::run(const QStringList &args)
     BusLink link;
     link.setReplyTimeout(options.timeout);
     if (!link.open(options.port, options.baud))
-        return fail(MixBadUsage, QStringLiteral("cannot open port %1: %2")
-                                     .arg(options.port, PortTrouble::openFailure(options.port, link.portError(),
-                                                                                 link.errorString())));
+        return fail(MixBadUsage, PortTrouble::cannotOpen(options.port, link.portError(), link.errorString()));
     const int code = mix(link, options);
     m_out.flush();
     link.close();

@@ -3,6 +3,7 @@
 #include "RegisterReply.h"
 
 #include "BusLink.h"
+#include "PortTrouble.h"
 #include "SerialPort.h"
 #include "SetpointRamp.h"
 #include "TerminationSignals.h"
@@ -151,7 +152,7 @@ int RampCli::run(const QStringList &args)
     BusLink link;
     link.setReplyTimeout(options.timeout);
     if (!link.open(options.port, options.baud))
-        return fail(BadUsage, QStringLiteral("cannot open port %1: %2").arg(options.port, link.errorString()));
+        return fail(BadUsage, PortTrouble::cannotOpen(options.port, link.portError(), link.errorString()));
     const int code = ramp(link, options, termination);
     m_out.flush();
     link.close();

@@ -120,8 +120,7 @@ void HeadlessBridge::onPortStatus(int status)
         // mean another program holds the port.
         const auto error = m_openFailure.startsWith(QLatin1String("Permission")) ? QSerialPort::PermissionError
                                                                                 : QSerialPort::UnknownError;
-        logError(QStringLiteral("cannot open port %1: %2")
-                     .arg(m_options.port, PortTrouble::openFailure(m_options.port, error, m_openFailure)));
+        logError(PortTrouble::cannotOpen(m_options.port, error, m_openFailure));
         end(2);
         return;
     }
