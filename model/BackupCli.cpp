@@ -215,18 +215,27 @@ bool BackupCli::readController(BusLink &link, quint8 address, bool administrator
     return true;
 }
 
+// Without a password file the tool keeps to the ordinary parameters; a file must hold the right one.
+int BackupCli::logIn(const Options &options, bool &administrator)
+{
+    if (options.passwordFile.isEmpty())
+        return Success;
+    QString password;
+    QString error;
+    if (!AdminPassword::readFile(options.passwordFile, password, error))
+        return fail(BadUsage, QStringLiteral("administrator password file: %1").arg(error));
+    if (!AdminPassword::matches(password))
+        return fail(BadUsage, QStringLiteral("the administrator password in %1 is wrong").arg(options.passwordFile));
+    administrator = true;
+    return Success;
+}
+
 int BackupCli::backup(BusLink &link, const Options &options)
 {
     bool administrator = false;
-    if (!options.passwordFile.isEmpty()) {
-        QString password;
-        QString error;
-        if (!AdminPassword::readFile(options.passwordFile, password, error))
-            return fail(BadUsage, QStringLiteral("administrator password file: %1").arg(error));
-        if (!AdminPassword::matches(password))
-            return fail(BadUsage, QStringLiteral("the administrator password in %1 is wrong").arg(options.passwordFile));
-        administrator = true;
-    }
+    const int login = logIn(options, administrator);
+    if (login != Success)
+        return login;
     Backup backup;
     QString error;
     if (!readController(link, quint8(options.arguments[0].toInt()), administrator, backup, error))
@@ -287,15 +296,9 @@ int BackupCli::restore(BusLink &link, const Options &options)
     if (!load(options.arguments[1], saved))
         return BadUsage;
     bool administrator = false;
-    if (!options.passwordFile.isEmpty()) {
-        QString password;
-        QString error;
-        if (!AdminPassword::readFile(options.passwordFile, password, error))
-            return fail(BadUsage, QStringLiteral("administrator password file: %1").arg(error));
-        if (!AdminPassword::matches(password))
-            return fail(BadUsage, QStringLiteral("the administrator password in %1 is wrong").arg(options.passwordFile));
-        administrator = true;
-    }
+    const int login = logIn(options, administrator);
+    if (login != Success)
+        return login;
     const quint8 address = quint8(options.arguments[0].toInt());
     for (const QString &name : options.only) {
         const Parameter *parameter = find(name);

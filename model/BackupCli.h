@@ -43,6 +43,7 @@ public:
 private:
     struct Options;
     int parse(const QStringList &args, Options &options);
+    int logIn(const Options &options, bool &administrator);
     int backup(BusLink &link, const Options &options);
     int restore(BusLink &link, const Options &options);
     int diff(const Options &options);
